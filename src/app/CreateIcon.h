@@ -1,0 +1,20 @@
+#pragma once
+// The built-in pictures (standard icon, digit strip, animation frames) and
+// the drawing of a balance as digits into a 16x16 icon.
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+namespace zelvant {
+
+QImage StandardTrayIcon();        // "z_TrayIcon", 16x16, transparent ground
+QImage DigitStrip();              // "Digits", 58x16, dark blue on white
+QList<QImage> AnimationFrames();  // ten 16x16 icons from "AniIcons"
+
+QString ValueIconText(float value); // "2.5", "123", "---", ...
+QImage CreateValueIcon(float value);
+// White (the bottom-left pixel's colour) becomes transparent.
+QImage BitmapToIcon(const QImage &bitmap);
+
+} // namespace zelvant

@@ -1,0 +1,28 @@
+#pragma once
+// The notification-area icon as the library sees it, and the balance the
+// tray shows. The widgets layer implements TrayService with QSystemTrayIcon;
+// tests implement it to watch what is set.
+
+#include <QImage>
+#include <QString>
+
+namespace zelvant {
+
+class AppContext;
+
+constexpr int TrayTipMaxLength = 63;
+
+class TrayService
+{
+public:
+    virtual ~TrayService() = default;
+    virtual bool TrayAdd(const QImage &icon, const QString &tip) = 0;
+    virtual bool TraySetTip(const QString &tip) = 0; // cut to 63 characters
+    virtual bool TraySetIcon(const QImage &icon) = 0;
+    virtual bool TrayRemove() = 0;
+};
+
+// First TrayShow-and-Monitor slot's balance, or the standard icon.
+void ShowTrayBalance(TrayService &tray, const AppContext &context);
+
+} // namespace zelvant

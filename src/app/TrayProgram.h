@@ -1,0 +1,9 @@
+#pragma once
+
+namespace zelvant {
+
+// Runs the tray program: single-instance check, windows, tray icon, event
+// loop. Returns the process exit status.
+int RunTrayProgram(int argc, char *argv[]);
+
+} // namespace zelvant

@@ -1,0 +1,61 @@
+#pragma once
+// The 100 phone slots and the phone list file "phones.xml".
+
+#include <QString>
+
+#include <array>
+
+#include "app/common.h"
+
+namespace zelvant {
+
+inline const QString DefaultShortName = QStringLiteral("МСК");
+
+struct PhoneSlot
+{
+    QString Number;
+    QString Password; // plain in memory, scrambled in the file
+    QString Alias;
+    bool Monitor = false;
+    bool TrayShow = false;
+    QString Region = DefaultShortName;
+    bool operator==(const PhoneSlot &) const = default;
+};
+
+class PhoneList
+{
+public:
+    PhoneSlot &slot(int i) { return m_slots.at(i - 1); }
+    const PhoneSlot &slot(int i) const { return m_slots.at(i - 1); }
+
+    void ClearSlot(int i);
+    // TrayShow is exclusive: on for slot i turns it off everywhere else;
+    // slot 0 means "no balance in the tray".
+    void setTrayShown(int i);
+    int trayShownSlot() const; // 0 when none
+
+    QString NumberOf(int i) const { return slot(i).Number; }
+    QString PasswordOf(int i) const { return slot(i).Password; }
+    QString AliasOf(int i) const { return slot(i).Alias; }
+    bool IsMonitored(int i) const { return slot(i).Monitor; }
+    bool IsTrayShown(int i) const { return slot(i).TrayShow; }
+    int MonitoredCount() const;
+
+    bool operator==(const PhoneList &) const = default;
+
+private:
+    std::array<PhoneSlot, PhoneSlotCount> m_slots;
+};
+
+// Reads the file into the slots. Any failure gives 100 empty slots, silently;
+// *unreadable is set when a file exists but could not be read (so a later
+// save keeps it as "phones.xml.bak").
+void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullptr);
+
+// Writes every slot with a number, atomically. A file that the last load
+// found unreadable is first kept as path + ".bak" and the error log says so.
+// On failure the old file is intact and *error says why.
+bool SavePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
+                QString *error = nullptr);
+
+} // namespace zelvant

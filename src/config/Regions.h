@@ -1,0 +1,52 @@
+#pragma once
+// Regions of the self-service system: the built-in one and those of
+// "servers.ini" (section = long name, keys "LoginURL" and "ShortName").
+
+#include <QString>
+#include <QStringList>
+
+namespace zelvant {
+
+class IniFile;
+
+struct TLumoURL
+{
+    QString LongName;
+    QString ShortName;
+    QString LoginURL;
+    bool operator==(const TLumoURL &) const = default;
+};
+
+const TLumoURL &DefaultRegion();
+
+// Trims; replaces "function=is_newlog" and all after it by "function=is_login".
+QString NormalizeLoginUrl(const QString &address);
+
+class RegionList
+{
+public:
+    explicit RegionList(IniFile &file);
+
+    // Built-in region first, then sections in file order; case ignored.
+    QString LoginUrlForShortName(const QString &shortName) const;
+
+    // Default long name first, then the section names sorted without regard
+    // to letter case (what the choice dialog lists).
+    QStringList listedNames() const;
+    // The name the choice dialog pre-selects for a phone's short name.
+    QString preselectedName(const QString &shortName) const;
+    // The region shown for a listed name (the default region for its name).
+    TLumoURL region(const QString &longName) const;
+
+    // Add (or overwrite) a section; Edit renames (erasing the old section when
+    // the name differs in any way) and writes; Remove erases. False with
+    // *error when the file could not be written.
+    bool add(const TLumoURL &region, QString *error = nullptr);
+    bool edit(const QString &oldName, const TLumoURL &region, QString *error = nullptr);
+    bool remove(const QString &longName, QString *error = nullptr);
+
+private:
+    IniFile &m_file;
+};
+
+} // namespace zelvant

@@ -1,0 +1,25 @@
+// Zelvant: without options the tray program, otherwise a command-line mode.
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include "app/CommandLine.h"
+#include "app/TrayProgram.h"
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    const zelvant::CliRequest request = zelvant::ParseCommandLine(arguments);
+    if (request.mode == zelvant::CliMode::Exit)
+        return request.exitCode;
+    if (request.mode == zelvant::CliMode::TrayProgram)
+        return zelvant::RunTrayProgram(argc, argv);
+
+    // The command-line modes need no display.
+    QCoreApplication app(argc, argv);
+    const zelvant::AppPaths paths(QCoreApplication::applicationFilePath());
+    return zelvant::RunCommandLineMode(request, paths);
+}

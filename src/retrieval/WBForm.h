@@ -1,0 +1,62 @@
+#pragma once
+// The request cycle: for every phone in turn, log into the self-service
+// system, wait for the balance page, parse it, store the result. An
+// asynchronous state machine on the GUI thread: QueryPhones starts a cycle
+// and cycleFinished() is emitted when it is over.
+
+#include <QObject>
+
+#include <memory>
+
+namespace zelvant {
+
+class AppContext;
+class TrayService;
+class HistoryWarnings;
+
+// Durations of the cycle; tests inject short ones.
+struct CycleTimings
+{
+    int pauseBeforePhoneMs = 5000;
+    int timeoutMs = 180000;
+    int afterPhoneMs = 100;
+    int animationFrameMs = 100;
+};
+
+// What the cycle needs of the windows.
+class CycleHooks
+{
+public:
+    virtual ~CycleHooks() = default;
+    virtual void FillGrid() = 0;                    // phones window + tray tip lines
+    virtual bool isSetupWindowVisible() const = 0;  // every phone is skipped then
+    virtual bool isClosing() const = 0;             // the program is ending
+    virtual void saveSettings() = 0;                // after history switched itself off
+};
+
+class TfrmWB : public QObject
+{
+    Q_OBJECT
+public:
+    TfrmWB(AppContext &context, TrayService &tray, CycleHooks &hooks,
+           HistoryWarnings *warnings, QObject *parent = nullptr);
+    ~TfrmWB() override;
+
+    void setTimings(const CycleTimings &timings);
+
+    // Mode 0 every phone, 1 the failed ones, 2 the given slot. Returns at
+    // once; cycleFinished() follows. Refused (false) while a cycle runs.
+    bool QueryPhones(int mode, int slot = -1);
+    void StopRequest();
+    bool isRunning() const;
+
+Q_SIGNALS:
+    void cycleFinished();
+    void phoneFinished(int slot, bool ok);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace zelvant
