@@ -1,0 +1,30 @@
+#pragma once
+// The setup window: options, phone list, regions. It edits copies of the
+// options and phone slots and commits them to the context on save.
+
+#include <QDialog>
+
+namespace zelvant {
+
+class AppContext;
+
+class TfrmSetup : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmSetup(AppContext &context, QWidget *parent = nullptr);
+    ~TfrmSetup() override;
+
+    // Loads context.options and the phone file into the controls, clears
+    // cbRequestNow, shows the window modally. Accepted: the phone list was
+    // written and context.options / context.phones now hold the edits (the
+    // caller then saves the settings). Rejected: nothing was applied.
+    int exec() override;
+    bool requestNow() const; // cbRequestNow as the window was closed
+
+private:
+    struct Private;
+    Private *d;
+};
+
+} // namespace zelvant
