@@ -627,8 +627,10 @@ void TfrmSetup::Private::bnOKClick()
     const QString path = context.paths.phonesFile();
     QString error;
     if (!SavePhones(edited, path, context.paths.errorLogFile(), &error)) {
-        ShowErrorBox(q, QStringLiteral("Не удалось сохранить список телефонов в файл \"%1\".\n%2")
-                            .arg(QDir::toNativeSeparators(path), error));
+        ShowErrorBox(q, error.isEmpty()
+                            ? QStringLiteral("Не удалось записать файл \"%1\".")
+                                  .arg(QDir::toNativeSeparators(path))
+                            : error);
         return;
     }
     context.phonesFileUnreadable = false;
