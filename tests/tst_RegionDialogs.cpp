@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTest>
 #include <QToolButton>
 
@@ -14,6 +15,7 @@
 #include "config/AddLumoUrl.h"
 #include "config/IniFile.h"
 #include "config/LumoUrlChoose.h"
+#include "config/PhoneList.h"
 #include "config/Regions.h"
 #include "support/DialogDriver.h"
 #include "support/TempFolder.h"
@@ -82,7 +84,7 @@ protected:
         QLineEdit *e = field(entry, name);
         e->selectAll();
         QTest::keyClick(e, Qt::Key_Delete);
-        QTest::keyClicks(e, text);
+        TypeText(e, text);
     }
 
     TempFolder folder;

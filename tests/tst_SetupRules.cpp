@@ -64,9 +64,9 @@ TEST(SetupRules, BlanksCountAsEmptyAndUnmonitoredRowsAreNotChecked)
 TEST(SetupRules, PhoneAndTurnOffKeys)
 {
     for (QChar c : QStringLiteral("0123456789+-"))
-        EXPECT_TRUE(IsPhoneKeyAccepted(c)) << c.unicode();
+        EXPECT_TRUE(IsPhoneKeyAccepted(c)) << int(c.unicode());
     for (QChar c : QStringLiteral("aZ .,*#()йЖ/"))
-        EXPECT_FALSE(IsPhoneKeyAccepted(c)) << c.unicode();
+        EXPECT_FALSE(IsPhoneKeyAccepted(c)) << int(c.unicode());
     // Backspace, Ctrl+C, Ctrl+V, Ctrl+X, Ctrl+A, DEL
     for (char16_t c : {u'\b', u'\x03', u'\x16', u'\x18', u'\x01', u'\x7f'}) {
         EXPECT_TRUE(IsPhoneKeyAccepted(QChar(c)));
@@ -74,7 +74,7 @@ TEST(SetupRules, PhoneAndTurnOffKeys)
     }
     EXPECT_TRUE(IsTurnOffKeyAccepted(u'7'));
     for (QChar c : QStringLiteral("+-., x"))
-        EXPECT_FALSE(IsTurnOffKeyAccepted(c)) << c.unicode();
+        EXPECT_FALSE(IsTurnOffKeyAccepted(c)) << int(c.unicode());
 }
 
 TEST(SetupRules, BalanceKeyTurnsCommaIntoOnePoint)

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -37,6 +38,18 @@ public:
 private:
     MessageBoxes *m_previous = nullptr;
 };
+
+// Types text key by key into a widget; unlike QTest::keyClicks it also
+// types letters outside Latin-1 (Cyrillic aliases and region names).
+inline void TypeText(QWidget *widget, const QString &text)
+{
+    for (QChar c : text) {
+        if (c.unicode() < 128)
+            QTest::keyClick(widget, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
 
 // The dialog that is modal right now, if any.
 inline QDialog *ActiveDialog()
