@@ -686,8 +686,11 @@ TfrmSetup::TfrmSetup(AppContext &context, QWidget *parent)
     d->optionsToControls(context.options);
     d->phonesToControls(context.phones);
 
-    const QSize hint = sizeHint();
-    setFixedSize(qMax(ClientWidth, hint.width()), qMax(DesignedClientHeight, hint.height()));
+    // As narrow as the rows allow (the texts wrap), as tall as the tallest page.
+    const int width = qMax(ClientWidth, minimumSizeHint().width());
+    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                                   : sizeHint().height();
+    setFixedSize(width, qMax(DesignedClientHeight, height));
 }
 
 TfrmSetup::~TfrmSetup()
