@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEnterEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -143,6 +144,22 @@ TEST_F(SetupWindow, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPage)
         EXPECT_EQ(child<QLabel>(QStringLiteral("lblRefresh_b"))->text(), QStringLiteral("часов"));
         EXPECT_FALSE(box("cbRequestNow")->isChecked());
         EXPECT_TRUE(window->isVisible());
+
+        // The warning lights up while the mouse is over it.
+        auto *warning = child<QLabel>(QStringLiteral("lblWarning"));
+        auto *group = qobject_cast<QWidget *>(warning->parent());
+        EXPECT_TRUE(warning->text().contains(QStringLiteral("30 кб")));
+        auto colors = [&] {
+            return std::pair(group->palette().color(QPalette::WindowText),
+                             warning->palette().color(QPalette::WindowText));
+        };
+        EXPECT_EQ(colors(), std::pair(QColor(128, 64, 64), QColor(128, 128, 128)));
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(warning, &enter);
+        EXPECT_EQ(colors(), std::pair(QColor(Qt::red), QColor(Qt::black)));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(warning, &leave);
+        EXPECT_EQ(colors(), std::pair(QColor(128, 64, 64), QColor(128, 128, 128)));
     });
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_FALSE(QFile::exists(context.paths.phonesFile())) << "nothing written without a save";
