@@ -254,3 +254,22 @@ TEST(WindowPlacements, AbsentKeysReadAsTheSentinelAndAreNotWritten)
     EXPECT_EQ(back.Top, 0);
     EXPECT_EQ(back.Width, NotFoundSentinel);
 }
+
+TEST(WindowPlacements, HistoryFieldsFallBackToTheirDefaultsAndAreStoredWithThePlacement)
+{
+    TempFolder dir;
+    dir.write(QStringLiteral("Zelvant.ini"), "[History Form]\r\nedLastRequest=abc\r\n"
+                                             "edLastDays=3.5\r\n");
+    IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
+    HistoryFormFields f = ReadHistoryFormFields(ini);
+    EXPECT_EQ(f.edLastRequest, QStringLiteral("50"));
+    EXPECT_EQ(f.edLastDays, QStringLiteral("3.5"));
+    f.edLastRequest = QStringLiteral("-230973"); // the "no number" mark
+    WindowPlacement p;
+    p.Height = 500;
+    ASSERT_TRUE(WriteHistoryForm(ini, f, p));
+    EXPECT_EQ(dir.read(QStringLiteral("Zelvant.ini")),
+              QByteArray("[History Form]\r\nedLastRequest=-230973\r\nedLastDays=3.5\r\n"
+                         "Height=500\r\n"));
+    EXPECT_EQ(ReadHistoryFormFields(ini).edLastRequest, QStringLiteral("50"));
+}
