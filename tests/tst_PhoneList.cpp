@@ -143,6 +143,8 @@ TEST(PhonesFileLoad, ReadsHandWrittenFilesWithAnyLayoutCaseAndNumbers)
           " TrayShow=\"-1\"></Phone>\r\n"
         + "<Item Region=\"x\" Number=\"3\" Monitor=\"0\" TrayShow=\"False\"><Phone Number=\"nested\"/></Item>"
         + "<Phone number=\"lower-case name\" Monitor=\"maybe\" TrayShow=\" 2.5 \"/>"
+        + "<Phone Number=\"5\" Monitor=\"0x1\" TrayShow=\"0\"/>"
+        + "<Phone Number=\"6\" Monitor=\"0.0\" TrayShow=\"FaLsE\"/>"
         + "</Phones>\n";
     dir.write(QStringLiteral("phones.xml"), file);
     bool unreadable = true;
@@ -163,7 +165,9 @@ TEST(PhonesFileLoad, ReadsHandWrittenFilesWithAnyLayoutCaseAndNumbers)
     EXPECT_FALSE(phones.slot(4).Monitor);
     // Several TrayShow: the last one keeps it.
     EXPECT_EQ(phones.trayShownSlot(), 4);
-    for (int i = 5; i <= PhoneSlotCount; ++i)
+    EXPECT_TRUE(phones.slot(5).Monitor);
+    EXPECT_FALSE(phones.slot(6).Monitor);
+    for (int i = 7; i <= PhoneSlotCount; ++i)
         EXPECT_EQ(phones.slot(i), PhoneSlot()) << i;
 }
 
