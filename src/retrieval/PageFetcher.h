@@ -34,6 +34,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "retrieval/PageDecoding.h" // DecodeDocument
+
 class QNetworkAccessManager;
 class QNetworkReply;
 
