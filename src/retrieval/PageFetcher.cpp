@@ -342,6 +342,9 @@ bool PageFetcher::isBusy() const
 void PageFetcher::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
 {
     d->extraCa = certificates;
+    // Connections to a host are pooled with the TLS settings of the request
+    // that opened them; new trust must not wait for the pool to expire.
+    d->nam->clearConnectionCache();
 }
 
 void PageFetcher::setMaxBytes(qint64 bytes)
