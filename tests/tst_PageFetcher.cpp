@@ -394,8 +394,8 @@ TEST(PageFetcher, BodyElementIsCutFromOpeningThroughClosingTag)
     EXPECT_EQ(ExtractBodyElement(QString(), &found), QString());
     EXPECT_FALSE(found);
 
-    // Through the fetcher: a frameset page is a document without a body,
-    // and its frame is not fetched.
+    // Through the fetcher: nothing but the document is requested, and a
+    // frameset page is a document without a body whose frame is not fetched.
     FakeLumoServer server;
     ASSERT_TRUE(server.start());
     FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9030000001"), QStringLiteral("p"), 1);
@@ -407,6 +407,18 @@ TEST(PageFetcher, BodyElementIsCutFromOpeningThroughClosingTag)
     ASSERT_EQ(b.documents.size(), 1);
     EXPECT_FALSE(b.documents[0].hasBody);
     EXPECT_TRUE(b.documents[0].body.isEmpty());
+    EXPECT_EQ(server.requestCount(), 1);
+
+    server.setRoute("/rich", FakeLumoServer::Reply::html(
+                                 "<html><head><link rel=\"stylesheet\" href=\"/s.css\">"
+                                 "<script src=\"/a.js\"></script><style>@import url(/i.css);</style></head>"
+                                 "<body background=\"/bg.gif\"><img src=\"/logo.gif\"><iframe src=\"/f.html\">"
+                                 "</iframe><embed src=\"/m.swf\"><bgsound src=\"/s.wav\"></body></html>"));
+    server.clearRequests();
+    ASSERT_TRUE(b.go(server.url(QStringLiteral("/rich"))));
+    EXPECT_TRUE(b.ok);
+    ASSERT_EQ(b.documents.size(), 1);
+    QTest::qWait(100);
     EXPECT_EQ(server.requestCount(), 1);
 }
 
@@ -591,6 +603,7 @@ TEST(PageFetcher, NetworkFailuresAndServerErrors)
     EXPECT_FALSE(b.ok);
     EXPECT_TRUE(b.documents.isEmpty());
     EXPECT_EQ(b.finished, 1);
+    EXPECT_FALSE(b.error.isEmpty());
 
     // A 500 page is shown like any page: one document, a completed navigation.
     ASSERT_TRUE(b.go(server.loginUrl(), FakeLumoServer::loginBody(error.number, error.password)));
@@ -630,7 +643,18 @@ TEST(PageFetcher, UsesTheSystemProxyButNeverForLoopback)
     FakeLumoServer proxy;
     ASSERT_TRUE(proxy.start());
     proxy.setRoute("/via-proxy", FakeLumoServer::Reply::html(htmlPage(QStringLiteral("proxied"))));
-    const QByteArray saved = qgetenv("http_proxy");
+    struct EnvGuard
+    {
+        QByteArray saved = qgetenv("http_proxy");
+        bool had = qEnvironmentVariableIsSet("http_proxy");
+        ~EnvGuard()
+        {
+            if (had)
+                qputenv("http_proxy", saved);
+            else
+                qunsetenv("http_proxy");
+        }
+    } guard;
     qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(proxy.port()));
 
     Browser b;
@@ -648,9 +672,4 @@ TEST(PageFetcher, UsesTheSystemProxyButNeverForLoopback)
     EXPECT_TRUE(b.ok);
     EXPECT_EQ(direct.requestCount(), 1);
     EXPECT_EQ(proxy.requestCount(), 1);
-
-    if (saved.isNull())
-        qunsetenv("http_proxy");
-    else
-        qputenv("http_proxy", saved);
 }
