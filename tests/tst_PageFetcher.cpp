@@ -119,6 +119,11 @@ TEST(PageFetcher, PostsTheBodyBytesAsGivenWithNoCacheHeaders)
     EXPECT_EQ(server.requests().at(0).method, "GET");
     EXPECT_TRUE(server.requests().at(0).body.isEmpty());
     EXPECT_FALSE(server.requests().at(0).hasHeader("Content-Type"));
+    // Asked again, the page comes from the server again, never from a cache.
+    ASSERT_TRUE(b.go(server.url(QStringLiteral("/cgi-bin/cgi.exe?function=is_login"))));
+    EXPECT_EQ(server.requestCount(), 2);
+    EXPECT_FALSE(server.requests().at(1).hasHeader("If-Modified-Since"));
+    EXPECT_FALSE(server.requests().at(1).hasHeader("If-None-Match"));
 
     // An empty but present body is still a POST.
     server.clearRequests();
