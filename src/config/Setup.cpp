@@ -68,8 +68,12 @@ protected:
             return false;
         auto *key = static_cast<QKeyEvent *>(event);
         const QString text = key->text();
-        // Keys without text (arrows, Home, Delete on some platforms) only edit.
-        if (text.isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        // Keys without text (arrows, Home, Delete on some platforms) and
+        // shortcuts only edit. Ctrl together with Alt is AltGr on some
+        // keyboards and types characters, so it is filtered like any key.
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        if (text.isEmpty()
+            || ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier)))
             return false;
         auto *edit = qobject_cast<QLineEdit *>(watched);
         if (!edit)
