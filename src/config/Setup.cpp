@@ -44,7 +44,7 @@ constexpr int AliasLeft = PasswordLeft + PasswordWidth, AliasWidth = 100;       
 constexpr int RegionLeft = AliasLeft + AliasWidth + 8, RegionWidth = 35;        // 332
 constexpr int RowsRight = RegionLeft + RegionWidth;                             // 367
 constexpr int ClientWidth = RowsRight + 35;                                     // 402
-constexpr int DesignedClientHeight = 447;
+constexpr int MinimumClientHeight = 447;
 
 int RowTopOf(int a)
 {
@@ -694,7 +694,7 @@ TfrmSetup::TfrmSetup(AppContext &context, QWidget *parent)
     const int width = qMax(ClientWidth, minimumSizeHint().width());
     const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
                                                    : sizeHint().height();
-    setFixedSize(width, qMax(DesignedClientHeight, height));
+    setFixedSize(width, qMax(MinimumClientHeight, height));
 }
 
 TfrmSetup::~TfrmSetup()
