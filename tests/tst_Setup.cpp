@@ -257,7 +257,7 @@ TEST_F(SetupWindow, IntervalLabelsFollowTheChosenHours)
         auto *before = child<QLabel>(QStringLiteral("lblRefresh_a"));
         auto *after = child<QLabel>(QStringLiteral("lblRefresh_b"));
         EXPECT_EQ(hours->currentText(), QStringLiteral("24"));
-        EXPECT_EQ(before->text() + after->text(), QStringLiteral("Каждыечаса"));
+        EXPECT_EQ(before->text() + after->text(), QStringLiteral("Каждыечасов"));
         hours->setFocus();
         QTest::keyClick(hours, Qt::Key_Home);
         EXPECT_EQ(hours->currentText(), QStringLiteral("3"));
