@@ -360,12 +360,6 @@ TEST(ParseBalancePage, HandWrittenPages)
 
     const TLumo wrong = parse(readPage(QStringLiteral(ZELVANT_TEST_DATA "/balance-wrong-password.html")));
     EXPECT_EQ(wrong, TLumo());
-
-    const TLumo sample = parse(readPage(QStringLiteral(ZELVANT_SOURCE_DIR "/resources/orvel-test.html")));
-    EXPECT_EQ(sample.UserName, S("Иванов Пётр Сергеевич"));
-    EXPECT_FLOAT_EQ(sample.Balance, 123.45f);
-    EXPECT_EQ(sample.Min, 75);
-    EXPECT_EQ(sample.BalExpired, 14);
 }
 
 namespace {
