@@ -122,8 +122,8 @@ QString extractValueText(QStringView line, QStringView prefix, QStringView endMa
     QStringView t(stripped);
     if (!prefix.isEmpty()) {
         const qsizetype at = t.indexOf(prefix);
-        // Without the prefix the text still loses as many characters as the
-        // prefix has, as it always has done for these pages.
+        // A missing prefix still removes as many characters as it has: the
+        // values stored so far were read that way.
         t = at >= 0 ? t.mid(at + prefix.size()) : t.mid(qMin(prefix.size(), t.size()));
     }
     if (!endMark.isEmpty()) {
