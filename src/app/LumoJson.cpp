@@ -47,7 +47,7 @@ QJsonObject LumoToJson(const TLumo &record)
     object.insert(QStringLiteral("USDRate"), RoundedValue(record.USDRate, RateDecimals));
     object.insert(QStringLiteral("LastQueryTime"),
                   record.LastQueryTime.isValid()
-                      ? QJsonValue(record.LastQueryTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")))
+                      ? QJsonValue(record.LastQueryTime.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")))
                       : QJsonValue(QJsonValue::Null));
     object.insert(QStringLiteral("QueryOk"), record.QueryOk);
     return object;
