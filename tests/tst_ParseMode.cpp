@@ -72,6 +72,9 @@ TEST(DecodeDocument, CharsetSourcesInOrder)
                     .endsWith(text));
     // A byte order mark beats both.
     EXPECT_EQ(DecodeDocument("\xEF\xBB\xBF" + utf8, "text/html; charset=windows-1251"), text);
+    QStringEncoder toUtf16(QStringEncoder::Utf16LE);
+    const QByteArray utf16 = toUtf16.encode(text);
+    EXPECT_EQ(DecodeDocument("\xFF\xFE" + utf16, QByteArray()), text);
     // Another charset that the platform knows.
     QStringEncoder koi8("koi8-r");
     ASSERT_TRUE(koi8.isValid());
