@@ -16,6 +16,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "app/AppContext.h"
 #include "app/Lumo.h"
 #include "config/TextCodec.h"
 #include "retrieval/StoreMDB.h"
@@ -469,6 +470,84 @@ TEST(InitHistory, CreatesTheEmptyTableAndIndexAndLeavesAnExistingDatabase)
 
     EXPECT_FALSE(InitHistory(dir.file(QStringLiteral("no/such/folder/Zelvant.mdb")), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
+{
+    TempFolder dir;
+    AppContext context(AppPaths::forFolder(dir.path()));
+    const auto monitor = [&](int slot, const QString &number, const QString &alias, bool on) {
+        context.phones.slot(slot).Number = number;
+        context.phones.slot(slot).Alias = alias;
+        context.phones.slot(slot).Monitor = on;
+    };
+    monitor(1, QStringLiteral("9160000001"), QStringLiteral("Мама"), true);
+    monitor(2, QStringLiteral("9160000002"), QStringLiteral("Без истории"), true);
+    monitor(3, QStringLiteral("9160000003"), QStringLiteral("Выключен"), false);
+    monitor(50, QStringLiteral("916'050"), QStringLiteral("Кавычка"), true);
+    monitor(100, QStringLiteral("9160000100"), QString(), true);
+    monitor(4, QString(), QStringLiteral("Пустой"), true);
+    context.results[1].UserName = QStringLiteral("Иванов И.");
+    context.results[1].BalExpired = 9;
+    context.results[1].QueryOk = true;
+
+    // No file: nothing happens and nothing is created.
+    const PhoneResultsArray before = context.results;
+    QString error;
+    EXPECT_EQ(LoadLastResults(context, &error), 0);
+    EXPECT_TRUE(filesIn(dir).isEmpty());
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot)
+        ASSERT_EQ(context.results[slot], before[slot]) << slot;
+
+    ASSERT_TRUE(InitHistory(context.paths.historyFile()));
+    {
+        RawDb raw(context.paths.historyFile());
+        raw.insert(QStringLiteral("9160000001"), QStringLiteral("'2026-03-01 10:00:00'"), 5);
+        raw.insert(QStringLiteral("9160000003"), QStringLiteral("'2026-03-01 10:00:00'"), 33);
+        raw.insert(QStringLiteral("9160000001"), QStringLiteral("'2026-03-02 11:12:13'"), -1.25);
+        raw.insert(QStringLiteral("916'050"), QStringLiteral("'2026-03-03 00:00:01'"), 50);
+        raw.insert(QStringLiteral("9160000100"), QStringLiteral("'2026-03-04 23:59:59'"), 100);
+        raw.insert(QString(), QStringLiteral("'2026-03-04 23:59:59'"), 4);
+        raw.exec(QStringLiteral("UPDATE Phones SET Average = 0.75, TurnOff = 3, Recomend = 120, "
+                                "SMS = 40, Minutes = 15, USDRate = 28.1234 WHERE Balance = -1.25"));
+    }
+    EXPECT_EQ(LoadLastResults(context, &error), 3);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+
+    const TLumo &first = context.results[1];
+    EXPECT_EQ(first.NN, 1);
+    EXPECT_EQ(first.Alias, QStringLiteral("Мама"));
+    EXPECT_EQ(first.PhoneNum, QStringLiteral("9160000001"));
+    EXPECT_EQ(first.Balance, -1.25f);
+    EXPECT_EQ(first.Average, 0.75f);
+    EXPECT_EQ(first.TurnOff, 3);
+    EXPECT_EQ(first.Recomend, 120.0f);
+    EXPECT_EQ(first.SMS, 40);
+    EXPECT_EQ(first.Min, 15);
+    EXPECT_EQ(first.USDRate, 28.1234f);
+    EXPECT_EQ(first.LastQueryTime, QDateTime(QDate(2026, 3, 2), QTime(11, 12, 13)));
+    EXPECT_FALSE(first.QueryOk); // stored values still count as failed
+    EXPECT_EQ(first.UserName, QStringLiteral("Иванов И.")); // not stored, kept
+    EXPECT_EQ(first.BalExpired, 9);
+
+    EXPECT_EQ(context.results[2], before[2]);  // monitored, no rows
+    EXPECT_EQ(context.results[3], before[3]);  // rows, but not monitored
+    EXPECT_EQ(context.results[4], before[4]);  // no number
+    EXPECT_EQ(context.results[50].Balance, 50.0f);
+    EXPECT_EQ(context.results[50].NN, 50);
+    EXPECT_EQ(context.results[100].Balance, 100.0f);
+    EXPECT_EQ(context.results[100].LastQueryTime,
+              QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
+
+    // A file that is not a database: an error, the records stay as they are.
+    TempFolder foreignDir;
+    AppContext foreign(AppPaths::forFolder(foreignDir.path()));
+    foreign.phones.slot(1).Number = QStringLiteral("9160000001");
+    foreign.phones.slot(1).Monitor = true;
+    foreignDir.write(QStringLiteral("Zelvant.mdb"), "not a database");
+    EXPECT_EQ(LoadLastResults(foreign, &error), -1);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(foreign.results[1].hasValues());
 }
 
 // ---------------------------------------------------------------------------
