@@ -306,7 +306,14 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
     const QList<HistoryRow> last = reader.rows(a, HistoryRange::LastRequests, 2);
     ASSERT_EQ(last.size(), 2);
     EXPECT_EQ(last[1].QueryDateTime.secsTo(last[0].QueryDateTime), 60);
-    EXPECT_EQ(last[0].QueryDateTime.timeSpec(), Qt::LocalTime);
+    // The same wall-clock time and moment as the local time SQLite wrote.
+    RawDb raw(path);
+    const QString stored = raw.scalar(QStringLiteral("SELECT QueryDateTime FROM Phones WHERE NN = %1")
+                                          .arg(last[0].NN))
+                               .toString();
+    EXPECT_EQ(last[0].QueryDateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), stored);
+    EXPECT_EQ(last[0].QueryDateTime,
+              QDateTime::fromString(stored, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 
     // The reader keeps its connection; rows written meanwhile are seen.
     TmdbStore store(path, dir.file(QStringLiteral("Zelvant.err")), nullptr, {});
