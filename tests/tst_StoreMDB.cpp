@@ -272,8 +272,10 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
         raw.insert(b, QStringLiteral("datetime('now','localtime','-1 hours')"), 100);
         raw.insert(a, QStringLiteral("datetime('now','localtime','-48 hours','+1 minutes')"), 3);
         raw.insert(a, QStringLiteral("datetime('now','localtime','-20 hours')"), 4);
+        const QString hourAgo =
+            raw.scalar(QStringLiteral("SELECT datetime('now','localtime','-1 hours')")).toString();
         for (int i = 5; i <= 10; ++i)
-            raw.insert(a, QStringLiteral("datetime('now','localtime','-%1 minutes')").arg(60 - i), i);
+            raw.insert(a, QStringLiteral("datetime('%1','+%2 minutes')").arg(hourAgo).arg(i), i);
     }
     const auto balances = [](const QList<HistoryRow> &rows) {
         QList<double> values;
