@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -109,10 +110,15 @@ FileState inspectFile(const QString &path, QString *error)
 }
 
 // "file:" address for SQLite: mode=rw opens an existing file for writing and
-// fails instead of creating one.
+// fails instead of creating one. The authority is always empty, so a Windows
+// drive path becomes "file:///C:/..." and a network path "file:////server/...".
 QString writeUri(const QString &path)
 {
-    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+    QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!absolute.startsWith(QLatin1Char('/')))
+        absolute.prepend(QLatin1Char('/'));
+    return QStringLiteral("file://")
+        + QString::fromLatin1(QUrl::toPercentEncoding(absolute, QByteArrayLiteral("/:")))
         + QStringLiteral("?mode=rw");
 }
 
