@@ -17,6 +17,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "app/AppContext.h"
 
@@ -33,8 +34,8 @@ const QString CreateTableSql = QStringLiteral(
 const QString CreateIndexSql =
     QStringLiteral("CREATE INDEX PhonesByNumber ON Phones (PhoneNumber, NN)");
 
-// The time is the database's own local clock, so rows written by several
-// programs on one machine sort the same way their NN do.
+// The query time is the database's local clock at the insert, as text that
+// sorts and compares in time order.
 const QString InsertSql = QStringLiteral(
     "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, "
     "SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), ?, ?, ?, ?, ?, ?, ?)");
@@ -136,7 +137,7 @@ int twoDigits(const QChar *p)
 bool allDigits(QStringView text, std::initializer_list<int> positions)
 {
     for (int i : positions) {
-        if (i >= text.size() || !text[i].isDigit())
+        if (i >= text.size() || text[i] < u'0' || text[i] > u'9')
             return false;
     }
     return true;
