@@ -716,11 +716,30 @@ TEST_F(CycleTest, TrayShowsAnimationThenStandardIconThenTheBalance)
     QTest::qWait(100);
     EXPECT_EQ(tray.icons.size(), count);
 
-    // A program that is closing ends the cycle without drawing the balance.
+    // A program that is closing queries nothing more and leaves the icon alone.
     hooks.closing = true;
     tray.icons.clear();
+    server.clearRequests();
     ASSERT_TRUE(runCycle(0));
-    EXPECT_TRUE(tray.icons.isEmpty() || tray.icons.last() != CreateValueIcon(7));
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_TRUE(tray.icons.isEmpty());
+
+    // Stop right before a new cycle (the menu's "query now") ends a running
+    // cycle at once, so the new one is accepted.
+    hooks.closing = false;
+    s.delayMs = 2000;
+    server.addSubscriber(s);
+    QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
+    QSignalSpy asked(&server, &FakeLumoServer::requestReceived);
+    ASSERT_TRUE(wb->QueryPhones(0));
+    wb->StopRequest();
+    EXPECT_EQ(finished.count(), 1);
+    ASSERT_TRUE(wb->QueryPhones(0));
+    ASSERT_TRUE(asked.wait(2000)); // the new cycle did ask
+    // A stop during the wait is over when StopRequest returns.
+    wb->StopRequest();
+    EXPECT_EQ(finished.count(), 2);
+    EXPECT_FALSE(wb->isRunning());
 }
 
 TEST_F(CycleTest, SecondBalanceDocumentCountsOnlyWhileThePhoneLasts)
