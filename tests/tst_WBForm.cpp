@@ -203,6 +203,12 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
     // Total counts every monitored slot, the count only the queried ones.
     EXPECT_EQ(progressTips(), QStringList({progressTip(1, 5), progressTip(2, 5)}));
     EXPECT_EQ(server.loginCount(), 2);
+    // Every login starts a session of its own: no cookie of the phone before.
+    for (const FakeLumoServer::Request &r : server.requests()) {
+        if (r.method == "POST") {
+            EXPECT_TRUE(r.cookies.isEmpty());
+        }
+    }
     EXPECT_TRUE(context->results[1].QueryOk);
     EXPECT_FLOAT_EQ(context->results[1].Balance, 12.5f);
     EXPECT_EQ(context->results[1].NN, 1);
