@@ -313,7 +313,7 @@ TEST_F(CycleTest, FirstPhoneStartsAtOnceLaterOnesAfterThePause)
     subscriber(QStringLiteral("9030000002"), 2);
     setPhone(1, QStringLiteral("9030000001"));
     setPhone(2, QStringLiteral("9030000002"));
-    setTimings(600, 10000, 0);
+    setTimings(1500, 10000, 0);
 
     QElapsedTimer clock;
     QList<qint64> loginTimes;
@@ -328,8 +328,8 @@ TEST_F(CycleTest, FirstPhoneStartsAtOnceLaterOnesAfterThePause)
     ASSERT_TRUE(runCycle(0));
     ASSERT_EQ(loginTimes.size(), 2);
     ASSERT_EQ(phoneEnds.size(), 2);
-    EXPECT_LT(loginTimes[0], 400);
-    EXPECT_GE(loginTimes[1] - phoneEnds[0], 550);
+    EXPECT_LT(loginTimes[0], 1000);
+    EXPECT_GE(loginTimes[1] - phoneEnds[0], 1450);
 }
 
 TEST_F(CycleTest, StopEndsThePauseAndTheWaitAtOnce)
@@ -395,7 +395,7 @@ TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
     subscriber(QStringLiteral("9030000003"), 3);
     setPhone(3, QStringLiteral("9030000003"));
 
-    setTimings(0, 700, 0);
+    setTimings(0, 1500, 0);
     QElapsedTimer clock;
     clock.start();
     QList<qint64> ends;
@@ -403,8 +403,8 @@ TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
                      [&](int, bool) { ends << clock.elapsed(); });
     ASSERT_TRUE(runCycle(0));
     ASSERT_EQ(ends.size(), 3);
-    EXPECT_GE(ends[0], 650);                // the hanging answer waited for its time-out
-    EXPECT_LT(ends[1] - ends[0], 500);      // the wrong password did not
+    EXPECT_GE(ends[0], 1450);               // the hanging answer waited for its time-out
+    EXPECT_LT(ends[1] - ends[0], 1000);     // the wrong password did not
     EXPECT_FALSE(context->results[1].QueryOk);
     EXPECT_FALSE(context->results[2].QueryOk);
     EXPECT_TRUE(context->results[3].QueryOk);
@@ -432,7 +432,7 @@ TEST_F(CycleTest, AnswersOfTheServerDecideSuccessPerPhone)
         {"page over the size cap", A::Huge, 0, false},
     };
     makeContext();
-    setTimings(0, 5000, 0);
+    setTimings(0, 20000, 0);
     int slot = 0;
     for (const Case &c : cases) {
         ++slot;
@@ -444,9 +444,9 @@ TEST_F(CycleTest, AnswersOfTheServerDecideSuccessPerPhone)
     }
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(runCycle(0, -1, 30000));
-    // No phone waited for the 5 s time-out.
-    EXPECT_LT(clock.elapsed(), 5000);
+    ASSERT_TRUE(runCycle(0, -1, 200000));
+    // No phone waited for the 20 s time-out.
+    EXPECT_LT(clock.elapsed(), 15000);
     slot = 0;
     for (const Case &c : cases) {
         ++slot;
