@@ -12,7 +12,13 @@
 // The shell prints every row as text; we convert every row into a
 // HistoryRow, so both sides do comparable per-row work.
 //
+// Last, the writer as cycles use it: --store N rows written through
+// StoreResult into a small database of their own, one TmdbStore per 100 rows
+// (one cycle), with the time per row and the growth of the heap in use and of
+// the resident memory per 1,000 rows after a first cycle of warm-up.
+//
 //   HistoryBench [--dir FOLDER] [--runs N] [--rows N] [--keep] [--reuse]
+//                [--store N] [--store-only]
 //
 // Without --dir the database lies in a temporary folder that is removed at
 // the end unless --keep is given. --reuse takes the database already in
@@ -37,6 +43,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -234,6 +241,76 @@ void printRow(const char *what, const OurTiming &ours, double goal, const ShellT
     }
 }
 
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+double heapInUseKiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / 1024;
+}
+
+// Writes `rows` rows through StoreResult, 100 per writer as a cycle does.
+bool storeLoop(const QString &folder, int rows)
+{
+    const QString path = folder + QStringLiteral("/store/Zelvant.mdb");
+    QDir(folder).mkpath(QStringLiteral("store"));
+    QFile::remove(path);
+    if (!InitHistory(path))
+        return false;
+    const QString log = folder + QStringLiteral("/store/Zelvant.err");
+    TLumo result;
+    result.Balance = 12.34f;
+    result.USDRate = 28.1234f;
+    std::vector<qint64> perRow;
+    perRow.reserve(size_t(rows));
+    double heapStart = 0;
+    long rssStart = 0;
+    int written = 0;
+    QElapsedTimer total;
+    for (int cycle = 0; written < rows; ++cycle) {
+        if (cycle == 1) {
+            heapStart = heapInUseKiB();
+            rssStart = residentKiB();
+            total.start();
+        }
+        TmdbStore store(path, log, nullptr, {});
+        for (int phone = 0; phone < NumberCount && written < rows; ++phone, ++written) {
+            result.PhoneNum = numberOf(phone);
+            QElapsedTimer timer;
+            timer.start();
+            if (!store.StoreResult(result)) {
+                std::fprintf(stderr, "StoreResult failed at row %d\n", written);
+                return false;
+            }
+            if (cycle > 0)
+                perRow.push_back(timer.nsecsElapsed());
+        }
+    }
+    const double measured = double(perRow.size());
+    if (measured == 0) {
+        std::printf("--store needs more than %d rows\n", NumberCount);
+        return true;
+    }
+    const double heapGrowth = heapInUseKiB() - heapStart;
+    const long rssGrowth = residentKiB() - rssStart;
+    std::printf("StoreResult, %d rows, %d per writer: median %.3f ms, mean %.3f ms per row\n",
+                rows, NumberCount, medianMs(perRow), double(total.nsecsElapsed()) / 1e6 / measured);
+    std::printf("    after the first writer: heap in use %+.1f KiB, RSS %+ld KiB over %.0f rows "
+                "= %.2f / %.2f KiB per 1,000 rows\n",
+                heapGrowth, rssGrowth, measured, heapGrowth / measured * 1000,
+                double(rssGrowth) / measured * 1000);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -245,6 +322,8 @@ int main(int argc, char *argv[])
     int rows = 1000000;
     bool keep = false;
     bool reuse = false;
+    int storeRows = 3000;
+    bool storeOnly = false;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--dir") && i + 1 < args.size())
             folder = args[++i];
@@ -256,12 +335,18 @@ int main(int argc, char *argv[])
             keep = true;
         else if (args[i] == QLatin1String("--reuse"))
             reuse = true;
+        else if (args[i] == QLatin1String("--store") && i + 1 < args.size())
+            storeRows = qMax(0, args[++i].toInt());
+        else if (args[i] == QLatin1String("--store-only"))
+            storeOnly = true;
     }
     QTemporaryDir temporary;
     if (folder.isEmpty()) {
         folder = temporary.path();
         temporary.setAutoRemove(!keep);
     }
+    if (storeOnly)
+        return storeLoop(folder, storeRows) ? 0 : 1;
     const AppPaths paths = AppPaths::forFolder(folder);
     const QString path = paths.historyFile();
 
@@ -338,7 +423,8 @@ int main(int argc, char *argv[])
                                                   "'localtime', '-2 days') ORDER BY NN DESC"))},
                      5));
 
-    // One write, as a cycle does it (open, insert with its own commit, close).
+    // One write, as a cycle does it after its first (the writer's connection
+    // is open; the insert is its own transaction).
     TmdbStore store(path, paths.errorLogFile(), nullptr, {});
     TLumo result;
     result.PhoneNum = numberOf(99);
@@ -354,5 +440,6 @@ int main(int argc, char *argv[])
     printRow("StoreResult, one row", write, 0, compare({insert}, 5));
     if (shell.isEmpty())
         std::printf("\nsqlite3 shell not found: no comparison\n");
-    return 0;
+    std::printf("\n");
+    return storeRows == 0 || storeLoop(folder, storeRows) ? 0 : 1;
 }
