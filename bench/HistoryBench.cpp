@@ -15,7 +15,8 @@
 // Last, the writer as cycles use it: --store N rows written through
 // StoreResult into a small database of their own, one TmdbStore per 100 rows
 // (one cycle), with the time per row and the growth of the heap in use and of
-// the resident memory per 1,000 rows after a first cycle of warm-up.
+// the resident memory per 1,000 rows after a first cycle of warm-up; then, for
+// comparison, up to 1,000 such rows under other journal settings.
 //
 //   HistoryBench [--dir FOLDER] [--runs N] [--rows N] [--keep] [--reuse]
 //                [--store N] [--store-only]
@@ -311,6 +312,68 @@ bool storeLoop(const QString &folder, int rows)
     return true;
 }
 
+// For comparison only: the same committed single-row inserts on a plain
+// connection under other journal settings than the writer's, each on a fresh
+// database, so the cost of the writer's choice can be weighed.
+void journalSettings(const QString &folder, int rows)
+{
+    struct Setting
+    {
+        const char *name;
+        QStringList pragmas;
+    };
+    const Setting settings[] = {
+        {"rollback journal, synchronous=FULL (writer)", {}},
+        {"rollback journal, synchronous=NORMAL", {QStringLiteral("PRAGMA synchronous = NORMAL")}},
+        {"WAL, synchronous=FULL",
+         {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = FULL")}},
+        {"WAL, synchronous=NORMAL",
+         {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = NORMAL")}},
+    };
+    int n = 0;
+    for (const Setting &setting : settings) {
+        const QString dir = folder + QStringLiteral("/journal%1").arg(++n);
+        QDir(folder).mkpath(dir);
+        const QString path = dir + QStringLiteral("/Zelvant.mdb");
+        QFile::remove(path);
+        if (!InitHistory(path))
+            return;
+        std::vector<qint64> perRow;
+        const QString name = QStringLiteral("journal-%1").arg(n);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            QSqlQuery query(db);
+            bool ok = db.open() && query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+            for (const QString &pragma : setting.pragmas)
+                ok = ok && query.exec(pragma);
+            ok = ok && query.prepare(QStringLiteral(
+                "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, "
+                "Recomend, SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), "
+                "12.34, 0, 0, 0, 0, 0, 28.1234)"));
+            for (int row = 0; ok && row < rows; ++row) {
+                query.bindValue(0, numberOf(row % NumberCount));
+                QElapsedTimer timer;
+                timer.start();
+                ok = query.exec();
+                perRow.push_back(timer.nsecsElapsed());
+            }
+            if (!ok)
+                std::fprintf(stderr, "%s: %s\n", setting.name, qPrintable(query.lastError().text()));
+            query.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        if (perRow.empty())
+            continue;
+        qint64 sum = 0;
+        for (qint64 ns : perRow)
+            sum += ns;
+        std::printf("    %-46s median %.3f ms, mean %.3f ms per row\n", setting.name,
+                    medianMs(perRow), double(sum) / 1e6 / double(perRow.size()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -345,8 +408,12 @@ int main(int argc, char *argv[])
         folder = temporary.path();
         temporary.setAutoRemove(!keep);
     }
-    if (storeOnly)
-        return storeLoop(folder, storeRows) ? 0 : 1;
+    if (storeOnly) {
+        const bool ok = storeLoop(folder, storeRows);
+        if (ok && storeRows > 0)
+            journalSettings(folder, qMin(storeRows, 1000));
+        return ok ? 0 : 1;
+    }
     const AppPaths paths = AppPaths::forFolder(folder);
     const QString path = paths.historyFile();
 
@@ -441,5 +508,10 @@ int main(int argc, char *argv[])
     if (shell.isEmpty())
         std::printf("\nsqlite3 shell not found: no comparison\n");
     std::printf("\n");
-    return storeRows == 0 || storeLoop(folder, storeRows) ? 0 : 1;
+    if (storeRows == 0)
+        return 0;
+    if (!storeLoop(folder, storeRows))
+        return 1;
+    journalSettings(folder, qMin(storeRows, 1000));
+    return 0;
 }
