@@ -13,6 +13,7 @@
 #include "reports/ConvertToExcel.h"
 #include "reports/SaveLumoToExcel.h"
 #include "support/HistoryFixture.h"
+#include "support/QStringPrinter.h"
 #include "support/TempFolder.h"
 #include "support/XlsxContents.h"
 
