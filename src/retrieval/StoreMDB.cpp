@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QTemporaryFile>
 #include <QTime>
+#include <QTimeZone>
 #include <QUrl>
 #include <QVariant>
 
@@ -136,8 +137,12 @@ bool allDigits(QStringView text, std::initializer_list<int> positions)
 }
 
 // "YYYY-MM-DD HH:MM:SS" as written by datetime(); other forms that a hand-made
-// row may hold go through the general ISO reader.
-QDateTime parseStoredTime(const QString &text)
+// row may hold go through the general ISO reader. The wall-clock time is
+// placed in the system's time zone: the same moment as Qt::LocalTime, but
+// converted with Qt's cached zone rules instead of the C library's mktime,
+// which re-reads the zone file's status on every call and would dominate the
+// reading of a long history.
+QDateTime parseStoredTime(const QString &text, const QTimeZone &zone)
 {
     const QStringView view(text);
     if (view.size() == 19 && allDigits(view, {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
@@ -146,7 +151,7 @@ QDateTime parseStoredTime(const QString &text)
         const QChar *p = view.data();
         const QDate date(twoDigits(p) * 100 + twoDigits(p + 2), twoDigits(p + 5), twoDigits(p + 8));
         const QTime time(twoDigits(p + 11), twoDigits(p + 14), twoDigits(p + 17));
-        return QDateTime(date, time, Qt::LocalTime);
+        return zone.isValid() ? QDateTime(date, time, zone) : QDateTime(date, time, Qt::LocalTime);
     }
     QDateTime parsed = QDateTime::fromString(text, Qt::ISODate);
     if (!parsed.isValid())
@@ -154,12 +159,12 @@ QDateTime parseStoredTime(const QString &text)
     return parsed;
 }
 
-HistoryRow rowFrom(const QSqlQuery &query)
+HistoryRow rowFrom(const QSqlQuery &query, const QTimeZone &zone)
 {
     HistoryRow row;
     row.NN = query.value(0).toLongLong();
     row.PhoneNumber = query.value(1).toString();
-    row.QueryDateTime = parseStoredTime(query.value(2).toString());
+    row.QueryDateTime = parseStoredTime(query.value(2).toString(), zone);
     row.Balance = query.value(3).toDouble();
     row.Average = query.value(4).toDouble();
     row.TurnOff = query.value(5).toInt();
@@ -304,6 +309,7 @@ struct HistoryReader::Statements
     enum Kind { All, Last, Days, Latest, KindCount };
 
     QSqlDatabase db;
+    QTimeZone zone = QTimeZone::systemTimeZone();
     QSqlQuery queries[KindCount];
     bool prepared[KindCount] = {false, false, false, false};
 
@@ -401,7 +407,7 @@ QList<HistoryRow> HistoryReader::rows(const QString &number, HistoryRange range,
             if (range == HistoryRange::LastRequests)
                 result.reserve(qMax(count, 0));
             while (query->next())
-                result.append(rowFrom(*query));
+                result.append(rowFrom(*query, statements->zone));
             if (query->lastError().isValid()) {
                 problem = errorText(query->lastError());
                 result.clear();
@@ -427,7 +433,7 @@ std::optional<HistoryRow> HistoryReader::latest(const QString &number, QString *
         if (!query->exec()) {
             problem = errorText(query->lastError());
         } else if (query->next()) {
-            result = rowFrom(*query);
+            result = rowFrom(*query, statements->zone);
         } else if (query->lastError().isValid()) {
             problem = errorText(query->lastError());
         }
