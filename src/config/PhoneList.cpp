@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 
 #include <vector>
 
+#include "config/IniFile.h"
 #include "config/Passw.h"
 #include "config/TextCodec.h"
 
@@ -56,8 +58,13 @@ bool readFlag(const QString &text)
         return true;
     if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return false;
+    int integer = 0;
+    if (ParseIniInteger(t, &integer)) // "0x1" too, as in the settings file
+        return integer != 0;
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double number = QLocale::c().toDouble(t, &ok);
+    const double number = c.toDouble(t, &ok);
     return ok && number != 0;
 }
 
