@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 namespace zelvant {
 
@@ -88,7 +89,10 @@ double RoundHalfEven(double value, int decimals)
 {
     if (!std::isfinite(value))
         return value;
-    const double scale = std::pow(10.0, decimals);
+    static constexpr double powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    const double scale = decimals >= 0 && decimals < int(std::size(powers))
+        ? powers[decimals]
+        : std::pow(10.0, decimals);
     const double scaled = value * scale;
     const double floor = std::floor(scaled);
     const double rest = scaled - floor;
