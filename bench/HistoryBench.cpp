@@ -1,8 +1,16 @@
 // Timing of the history database on a large file: 1,000,000 rows over 100
 // numbers (10,000 each, in the order cycles write them), then the start-up
-// preload, the last 50 rows, one number's whole history and one write, each
-// the median of several runs. The same queries are then timed in the sqlite3
-// shell on the same file, when it is installed.
+// preload, the last 50 rows, one number's whole history, the last two days
+// and one write. Our figures are the median of several calls, wall and CPU
+// time (the CPU time is the steadier one on a busy machine).
+//
+// The same statements are then run by the sqlite3 shell on the same file:
+// one process runs them a number of times with its output sent to /dev/null,
+// a second process only runs "SELECT 1;", and the difference divided by the
+// count is one run's cost, with the shell's start-up and its opening of the
+// file cancelled out (CPU time from wait4, wall time around the process).
+// The shell prints every row as text; we convert every row into a
+// HistoryRow, so both sides do comparable per-row work.
 //
 //   HistoryBench [--dir FOLDER] [--runs N] [--rows N] [--keep] [--reuse]
 //

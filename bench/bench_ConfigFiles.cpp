@@ -62,7 +62,7 @@ int main(int argc, char **argv)
     volatile qsizetype length = 0;
     report("LoginUrlForShortName, last of 200 regions", 2000,
            [&] { length = regions.LoginUrlForShortName(QStringLiteral("р199")).size(); });
-    report("Region write (one key) into 200 regions", 200, [&] {
+    report("Two one-key writes into 200 regions", 200, [&] {
         servers.writeString(QStringLiteral("Регион 100"), QStringLiteral("ShortName"),
                             QStringLiteral("Р100"));
         servers.writeString(QStringLiteral("Регион 100"), QStringLiteral("ShortName"),

@@ -10,6 +10,11 @@
 #include "config/TextCodec.h"
 #include "support/TempFolder.h"
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
 using namespace zelvant;
 using zelvant::test::TempFolder;
 
@@ -265,3 +270,33 @@ TEST(IniFileWrite, RefusesWhatTheFileCannotHoldAndReportsFailedWrites)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QFileInfo(dir.file(QStringLiteral("d.ini"))).isDir());
 }
+
+#ifdef Q_OS_UNIX
+// A write that runs out of room half-way (a full disk, simulated with a file
+// size limit that holds even for root) leaves the old file as it was.
+TEST(IniFileWrite, AWriteCutShortLeavesTheOldFileWhole)
+{
+    TempFolder dir;
+    const QByteArray original = "[S]\r\nk=old\r\n";
+    dir.write(QStringLiteral("full.ini"), original);
+    IniFile ini(dir.file(QStringLiteral("full.ini")));
+
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit low = saved;
+    low.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    QString error;
+    const bool ok = ini.writeString(QStringLiteral("S"), QStringLiteral("k"), QString(200, QLatin1Char('x')),
+                                    &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(error.contains(QStringLiteral("full.ini")));
+    EXPECT_EQ(dir.read(QStringLiteral("full.ini")), original);
+    EXPECT_EQ(ini.readString(QStringLiteral("S"), QStringLiteral("k"), QString()), QStringLiteral("old"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("full.ini")});
+}
+#endif

@@ -11,6 +11,11 @@
 #include "config/TextCodec.h"
 #include "support/TempFolder.h"
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
 using namespace zelvant;
 using zelvant::test::TempFolder;
 
@@ -318,3 +323,35 @@ TEST(PhonesFileSave, AnUnreadableFileIsKeptAsBakAndFailuresLeaveTheOldFile)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/phones.xml")).isDir());
 }
+
+#ifdef Q_OS_UNIX
+// The disk fills up during the save (simulated with a file size limit that
+// holds even for root): the old list stays whole and the caller is told.
+TEST(PhonesFileSave, ASaveCutShortLeavesTheOldListWhole)
+{
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("phones.xml"));
+    PhoneList phones;
+    phones.slot(1).Number = QStringLiteral("1");
+    ASSERT_TRUE(SavePhones(phones, path, dir.file(QStringLiteral("Zelvant.err"))));
+    const QByteArray before = dir.read(QStringLiteral("phones.xml"));
+    for (int i = 1; i <= PhoneSlotCount; ++i)
+        phones.slot(i).Number = QStringLiteral("+7 903 000 00 %1").arg(i);
+
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit low = saved;
+    low.rlim_cur = qMax<rlim_t>(before.size() + 16, 512);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    QString error;
+    const bool ok = SavePhones(phones, path, dir.file(QStringLiteral("Zelvant.err")), &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(error.contains(QStringLiteral("phones.xml")));
+    EXPECT_EQ(dir.read(QStringLiteral("phones.xml")), before);
+    EXPECT_EQ(loaded(path).NumberOf(1), QStringLiteral("1"));
+}
+#endif

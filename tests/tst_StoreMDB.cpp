@@ -254,6 +254,17 @@ TEST(HistoryStore, NumbersWithQuotesOrSqlTextAreOrdinaryValues)
     EXPECT_TRUE(reader.rows(QStringLiteral("x' OR 'a'='a"), HistoryRange::All, 0).isEmpty());
     RawDb raw(f.path);
     EXPECT_EQ(raw.scalar(QStringLiteral("SELECT count(*) FROM Phones")).toInt(), 4);
+
+    // A program folder whose name holds the characters of an address.
+    const QString folder = f.dir.file(QStringLiteral("Мои программы ?#%20&mode=ro"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/Zelvant.mdb");
+    ASSERT_TRUE(InitHistory(path));
+    TmdbStore store(path, f.log, &f.warnings, {});
+    EXPECT_TRUE(store.StoreResult(sampleResult(numbers[0])));
+    EXPECT_EQ(HistoryReader(path).rows(numbers[0], HistoryRange::All, 0).size(), 1);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("Zelvant.mdb")});
+    EXPECT_FALSE(QFile::exists(f.log));
 }
 
 TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "app/AppContext.h"
 
@@ -32,8 +34,8 @@ const QString CreateTableSql = QStringLiteral(
 const QString CreateIndexSql =
     QStringLiteral("CREATE INDEX PhonesByNumber ON Phones (PhoneNumber, NN)");
 
-// The time is the database's own local clock, so rows written by several
-// programs on one machine sort the same way their NN do.
+// The query time is the database's local clock at the insert, as text that
+// sorts and compares in time order.
 const QString InsertSql = QStringLiteral(
     "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, "
     "SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), ?, ?, ?, ?, ?, ?, ?)");
@@ -109,10 +111,15 @@ FileState inspectFile(const QString &path, QString *error)
 }
 
 // "file:" address for SQLite: mode=rw opens an existing file for writing and
-// fails instead of creating one.
+// fails instead of creating one. The authority is always empty, so a Windows
+// drive path becomes "file:///C:/..." and a network path "file:////server/...".
 QString writeUri(const QString &path)
 {
-    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+    QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!absolute.startsWith(QLatin1Char('/')))
+        absolute.prepend(QLatin1Char('/'));
+    return QStringLiteral("file://")
+        + QString::fromLatin1(QUrl::toPercentEncoding(absolute, QByteArrayLiteral("/:")))
         + QStringLiteral("?mode=rw");
 }
 
@@ -130,7 +137,7 @@ int twoDigits(const QChar *p)
 bool allDigits(QStringView text, std::initializer_list<int> positions)
 {
     for (int i : positions) {
-        if (i >= text.size() || !text[i].isDigit())
+        if (i >= text.size() || text[i] < u'0' || text[i] > u'9')
             return false;
     }
     return true;
