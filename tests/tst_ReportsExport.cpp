@@ -337,6 +337,15 @@ TEST(HistoryExport, CommandLineMode)
     EXPECT_EQ(RunExportHistoryMode(request, paths), 0);
     EXPECT_EQ(ReadXlsx(out).lastRow, 3);
 
+    // Through the parser, the options after the file and the number.
+    const QString parsedOut = dir.file(QStringLiteral("parsed.xlsx"));
+    const CliRequest parsed = ParseCommandLine(
+        {QStringLiteral("Zelvant"), QStringLiteral("--export-history"), parsedOut,
+         QStringLiteral("903"), QStringLiteral("--last"), QStringLiteral("1")});
+    ASSERT_EQ(parsed.mode, CliMode::ExportHistory);
+    EXPECT_EQ(RunCommandLineMode(parsed, paths), 0);
+    EXPECT_EQ(ReadXlsx(parsedOut).lastRow, 2);
+
     request.positional = {dir.file(QStringLiteral("missing/cli.xlsx")), QStringLiteral("903")};
     EXPECT_EQ(RunExportHistoryMode(request, paths), 2);
     request.positional = {out, QStringLiteral("nobody")};
