@@ -1,13 +1,47 @@
-// Placeholder until this mode is built; replaced by its own implementation.
+// --export-history FILE NUMBER [--last N | --days D | --all]: the history
+// workbook of one number, without dialogs. An existing FILE is replaced, and
+// only once the new workbook is complete.
 #include "CommandLine.h"
+
+#include <QDir>
 
 #include <cstdio>
 
+#include "reports/ConvertToExcel.h"
+
 namespace zelvant {
 
-int RunExportHistoryMode(const CliRequest &, const AppPaths &)
+int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths)
 {
-    std::fputs("Zelvant: this mode is not built yet\n", stderr);
+    if (request.positional.size() != 2) {
+        PrintTo(stderr, QStringLiteral("Zelvant: --export-history FILE NUMBER") + QLatin1Char('\n'));
+        return 2;
+    }
+    const QString file = request.positional.at(0);
+    const QString number = request.positional.at(1);
+    HistoryRangeChoice choice;
+    choice.range = HistoryRange(request.rangeKind);
+    choice.count = choice.range == HistoryRange::All ? 0 : request.rangeCount;
+
+    const ExportOutcome outcome = ExportHistory(paths.historyFile(), file, number, choice);
+    switch (outcome.status) {
+    case ExportOutcome::Written:
+        // What the window shows in a message box goes to standard error.
+        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
+        return 0;
+    case ExportOutcome::HistoryFileMissing:
+        PrintTo(stderr, QStringLiteral("Файл истории баланса %1 не найден!")
+                       .arg(QDir::toNativeSeparators(paths.historyFile()))
+                              + QLatin1Char('\n'));
+        return 2;
+    case ExportOutcome::NoHistory:
+        // Nothing was written, so a script must not take this for success.
+        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
+        return 2;
+    case ExportOutcome::Failed:
+        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
+        return 2;
+    }
     return 2;
 }
 
