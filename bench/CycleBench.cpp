@@ -32,15 +32,6 @@ using zelvant::test::FakeLumoServer;
 
 namespace {
 
-class QuietTray : public TrayService
-{
-public:
-    bool TrayAdd(const QImage &, const QString &) override { return true; }
-    bool TraySetTip(const QString &) override { return true; }
-    bool TraySetIcon(const QImage &) override { return true; }
-    bool TrayRemove() override { return true; }
-};
-
 class QuietHooks : public CycleHooks
 {
 public:
@@ -124,7 +115,7 @@ bool bench(bool history, int cycles, int phones)
         p.Monitor = true;
         p.Region = QStringLiteral("BEN");
     }
-    QuietTray tray;
+    NullTrayService tray;
     QuietHooks hooks;
     TfrmWB wb(context, tray, hooks, nullptr);
     CycleTimings timings;

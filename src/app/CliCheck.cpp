@@ -20,16 +20,6 @@ namespace zelvant {
 
 namespace {
 
-// No tray exists in a check; the cycle still "shows" its icons and tips.
-class NoTray : public TrayService
-{
-public:
-    bool TrayAdd(const QImage &, const QString &) override { return true; }
-    bool TraySetTip(const QString &) override { return true; }
-    bool TraySetIcon(const QImage &) override { return true; }
-    bool TrayRemove() override { return true; }
-};
-
 class CheckHooks : public CycleHooks
 {
 public:
@@ -157,7 +147,7 @@ int RunCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
             output.err(QStringLiteral("%1: not queried: %2\n").arg(describe(context, slot), reason));
     }
 
-    NoTray tray;
+    NullTrayService tray;
     CheckHooks hooks(context, output);
     CheckWarnings warnings(output);
     TfrmWB wb(context, tray, hooks, &warnings);

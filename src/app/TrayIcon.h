@@ -24,6 +24,17 @@ public:
     virtual bool TrayRemove() = 0;
 };
 
+// A tray that shows nothing: for runs without a desktop (the headless check,
+// benchmarks), where the cycle still sets its icons and tips.
+class NullTrayService : public TrayService
+{
+public:
+    bool TrayAdd(const QImage &, const QString &) override { return true; }
+    bool TraySetTip(const QString &) override { return true; }
+    bool TraySetIcon(const QImage &) override { return true; }
+    bool TrayRemove() override { return true; }
+};
+
 // First TrayShow-and-Monitor slot's balance, or the standard icon.
 void ShowTrayBalance(TrayService &tray, const AppContext &context);
 // The same from the slots and results alone.
