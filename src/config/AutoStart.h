@@ -2,6 +2,7 @@
 // Per-user autostart entry: the XDG autostart file on Linux, the "Run"
 // registry value on Windows.
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -14,6 +15,26 @@ public:
     virtual ~AutoStart() = default;
     virtual bool SetAutoStart(bool on, QString *error = nullptr) = 0;
     virtual bool isRegistered() const = 0;
+};
+
+// The desktop's autostart folder entry ($XDG_CONFIG_HOME/autostart, by
+// default ~/.config/autostart) "Zelvant.desktop" that starts the executable
+// at log-on. Used on Linux and other XDG desktops.
+class XdgAutoStart : public AutoStart
+{
+public:
+    explicit XdgAutoStart(const QString &executablePath);
+    bool SetAutoStart(bool on, QString *error = nullptr) override;
+    bool isRegistered() const override;
+
+    // Where the entry lies, following $XDG_CONFIG_HOME as it is now.
+    static QString desktopFilePath();
+    // The entry's text for an executable; false when the path holds
+    // characters (line breaks, control characters) an entry cannot carry.
+    static bool desktopEntry(const QString &executablePath, QByteArray *entry);
+
+private:
+    QString m_executablePath;
 };
 
 // The implementation for this platform, for the given executable.

@@ -6,10 +6,19 @@
 // by the first write, every write reaches the disk at once and atomically,
 // comments and unknown lines survive a write, section order is file order.
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace zelvant {
+
+// Parses a whole text as an integer the way the INI readers do: optional
+// sign, then decimal digits or "0x" and hexadecimal digits, nothing else.
+// Blanks around the text are allowed. False when out of the int range.
+bool ParseIniInteger(const QString &text, int *value);
 
 class IniFile
 {
@@ -28,6 +37,7 @@ public:
     QStringList sections() const; // in file order
     bool sectionExists(const QString &section) const;
     QStringList keys(const QString &section) const;
+    bool keyExists(const QString &section, const QString &key) const;
 
     // Each write rewrites the file atomically. On failure the old file is
     // intact, false is returned and *error says why.
@@ -40,8 +50,50 @@ public:
     bool eraseSection(const QString &section, QString *error = nullptr);
     bool eraseKey(const QString &section, const QString &key, QString *error = nullptr);
 
+    // Several changes stored by one atomic rewrite: either all of them reach
+    // the file or none. They apply in list order, exactly as the single
+    // calls above would.
+    struct Change
+    {
+        enum Kind { Write, EraseKey, EraseSection };
+        Kind kind = Write;
+        QString section;
+        QString key;
+        QString value;
+
+        static Change write(const QString &section, const QString &key, const QString &value)
+        {
+            return {Write, section, key, value};
+        }
+        static Change write(const QString &section, const QString &key, int value)
+        {
+            return {Write, section, key, QString::number(value)};
+        }
+        static Change writeBool(const QString &section, const QString &key, bool value)
+        {
+            return {Write, section, key, value ? QStringLiteral("1") : QStringLiteral("0")};
+        }
+        static Change eraseKey(const QString &section, const QString &key)
+        {
+            return {EraseKey, section, key, QString()};
+        }
+        static Change eraseSection(const QString &section)
+        {
+            return {EraseSection, section, QString(), QString()};
+        }
+    };
+    bool apply(const QList<Change> &changes, QString *error = nullptr);
+
+    struct Content; // parsed file, private to the implementation
+
 private:
+    std::shared_ptr<const Content> load() const;
+
     QString m_path;
+    // Parsed content of the file as last seen, reused while the file's size,
+    // modification time and identity stay the same (some keys are read for
+    // every received page).
+    mutable std::shared_ptr<const Content> m_cache;
 };
 
 } // namespace zelvant

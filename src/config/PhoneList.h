@@ -1,6 +1,7 @@
 #pragma once
 // The 100 phone slots and the phone list file "phones.xml".
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -55,7 +56,15 @@ void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullp
 // Writes every slot with a number, atomically. A file that the last load
 // found unreadable is first kept as path + ".bak" and the error log says so.
 // On failure the old file is intact and *error says why.
+// Refuses, with the file untouched, a password with characters outside
+// Windows-1251 (the scramble could not give it back) and control characters
+// that XML cannot carry; other characters outside the code page are written
+// as character references.
 bool SavePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
                 QString *error = nullptr);
+
+// The bytes SavePhones writes: Windows-1251 XML, no whitespace between
+// elements, the six attributes of each phone with a number in slot order.
+QByteArray PhonesDocument(const PhoneList &phones);
 
 } // namespace zelvant

@@ -58,6 +58,12 @@ struct WindowPlacement
     int Top = NotFoundSentinel;
 };
 
+// A decimal number with "." as separator whatever the locale (no group
+// separators); -230973 counts as not a number. *value may be null.
+bool ParseDecimal(const QString &text, double *value);
+// An integer, decimal or "0x" hexadecimal; -230973 counts as not a number.
+bool ParseWholeNumber(const QString &text, int *value);
+
 Options LoadSettings(const IniFile &settings);
 
 // Writes the options in the file's order, applies the autostart choice

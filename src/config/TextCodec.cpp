@@ -94,6 +94,20 @@ QByteArray toWindows1251(const QString &text)
     return encode(text, [](QByteArray &out, char32_t) { out.append('?'); });
 }
 
+bool toWindows1251Exact(const QString &text, QByteArray *out)
+{
+    bool ok = true;
+    QByteArray bytes = encode(text, [&ok](QByteArray &to, char32_t code) {
+        if (code == 0xFFFD)
+            to.append(char(0x98));
+        else
+            ok = false;
+    });
+    if (ok)
+        *out = std::move(bytes);
+    return ok;
+}
+
 QByteArray toWindows1251WithCharRefs(const QString &text)
 {
     return encode(text, [](QByteArray &out, char32_t code) {

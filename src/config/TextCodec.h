@@ -17,6 +17,12 @@ bool fitsWindows1251(const QString &text);
 // becomes '?' unless a replacement function is given.
 QByteArray toWindows1251(const QString &text);
 
+// Encodes text as Windows-1251 without any loss: U+FFFD (what the unassigned
+// byte 0x98 decodes to) goes back to 0x98, so text read from a file is
+// written back byte for byte. False, and *out untouched, when a character
+// has no byte.
+bool toWindows1251Exact(const QString &text, QByteArray *out);
+
 // Encodes text as Windows-1251 for XML: a character without a byte is
 // written as a character reference "&#N;", so nothing is lost.
 QByteArray toWindows1251WithCharRefs(const QString &text);
