@@ -1,14 +1,42 @@
-// Placeholder until this mode is built; replaced by its own implementation.
+// --init-history: puts an empty history database beside the executable, the
+// install step that the tray program itself never takes.
 #include "CommandLine.h"
+
+#include <QFileInfo>
 
 #include <cstdio>
 
+#include "retrieval/StoreMDB.h"
+
 namespace zelvant {
 
-int RunInitHistoryMode(const CliRequest &, const AppPaths &)
+namespace {
+
+void print(FILE *stream, const QString &text)
 {
-    std::fputs("Zelvant: this mode is not built yet\n", stderr);
-    return 2;
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int RunInitHistoryMode(const CliRequest &, const AppPaths &paths)
+{
+    const QString path = paths.historyFile();
+    const bool existed = QFileInfo(path).exists();
+    QString error;
+    if (!InitHistory(path, &error)) {
+        print(stderr, QStringLiteral("Zelvant: cannot set up the history database %1: %2\n")
+                          .arg(path, error));
+        return 2;
+    }
+    if (existed)
+        print(stdout, QStringLiteral("%1: the history database is already there; left unchanged\n")
+                          .arg(path));
+    else
+        print(stdout, QStringLiteral("%1: empty history database created\n").arg(path));
+    return 0;
 }
 
 } // namespace zelvant

@@ -3,6 +3,7 @@
 // only their result on standard output; what the tray program would show in
 // a message box goes to standard error.
 
+#include <QByteArray>
 #include <QStringList>
 
 #include "app/common.h"
@@ -35,5 +36,11 @@ int RunCheckMode(const CliRequest &request, const AppPaths &paths);
 int RunHistoryMode(const CliRequest &request, const AppPaths &paths);
 int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths);
 int RunInitHistoryMode(const CliRequest &request, const AppPaths &paths);
+
+struct HistoryRow;
+// The printed forms of --history: tab-separated lines under a title line of
+// column names, or a JSON array of objects named after the columns.
+QByteArray HistoryRowsText(const QList<HistoryRow> &rows);
+QByteArray HistoryRowsJson(const QList<HistoryRow> &rows);
 
 } // namespace zelvant

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "app/Lumo.h"
@@ -21,6 +22,20 @@ enum class HistoryRange { All = 0, LastDays = 1, LastRequests = 2 };
 // Creates an empty database with table Phones and its index when no file
 // exists at path. True when a database is there afterwards.
 bool InitHistory(const QString &path, QString *error = nullptr);
+
+// The warning and error-log line of a history file that is missing at a write.
+inline const QString HistoryFileMissingMessage = QStringLiteral(
+    "Файл истории баланса Zelvant.mdb не найден! Функция ведения истории отключена.");
+
+// Rounds to the given number of decimals, half away from zero, on the value's
+// shortest decimal form (what it prints as), not on its binary expansion:
+// 2.675f gives 2.68, -12.5f gives -12.5, 28.1234f gives 28.1234 exactly as a
+// decimal would. Non-finite values come back unchanged.
+double RoundDecimals(float value, int decimals);
+double RoundDecimals(double value, int decimals);
+
+// How long a statement waits for another process's lock before it fails.
+constexpr int DefaultHistoryBusyTimeoutMs = 3000;
 
 // Read access; each reader opens its own connection. Rows come newest first.
 class HistoryReader
@@ -38,9 +53,18 @@ public:
                            QString *error = nullptr) const;
     std::optional<HistoryRow> latest(const QString &number, QString *error = nullptr) const;
 
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+
 private:
+    struct Statements;
+    Statements *statements(QString *error) const;
+
     QString m_path;
     QString m_connection;
+    int m_busyTimeoutMs = DefaultHistoryBusyTimeoutMs;
+    // Opened at the first query and kept, with its prepared statements, for
+    // the reader's lifetime.
+    mutable std::unique_ptr<Statements> m_statements;
 };
 
 // Shows the warning of a missing history file; the widgets layer implements
@@ -67,12 +91,22 @@ public:
     // history rules say. True when a row was written.
     bool StoreResult(const TLumo &result);
 
+    // The bounded wait for a lock held by another process (tests shorten it).
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+
 private:
+    bool insertRow(const TLumo &result, QString *error);
+    void logError(const QString &message) const;
+
     QString m_path;
     QString m_errorLogFile;
     QString m_connection;
     HistoryWarnings *m_warnings;
     std::function<void()> m_switchHistoryOff;
+    int m_busyTimeoutMs = DefaultHistoryBusyTimeoutMs;
+    // Set once the missing file has switched history off: the rest of the
+    // cycle writes nothing and warns no more.
+    bool m_switchedOff = false;
 };
 
 // Fills the records of monitored slots from their newest rows. Nothing

@@ -1,0 +1,568 @@
+#include "StoreMDB.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryFile>
+#include <QTime>
+#include <QUrl>
+#include <QVariant>
+
+#include <atomic>
+#include <charconv>
+#include <cmath>
+
+#include "app/AppContext.h"
+
+namespace zelvant {
+
+namespace {
+
+const QString SqliteDriver = QStringLiteral("QSQLITE");
+
+const QString CreateTableSql = QStringLiteral(
+    "CREATE TABLE Phones (NN INTEGER PRIMARY KEY AUTOINCREMENT, PhoneNumber TEXT, "
+    "QueryDateTime TEXT, Balance REAL, Average REAL, TurnOff INTEGER, Recomend REAL, "
+    "SMS INTEGER, Minutes INTEGER, USDRate REAL)");
+const QString CreateIndexSql =
+    QStringLiteral("CREATE INDEX PhonesByNumber ON Phones (PhoneNumber, NN)");
+
+// The time is the database's own local clock, so rows written by several
+// programs on one machine sort the same way their NN do.
+const QString InsertSql = QStringLiteral(
+    "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, "
+    "SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), ?, ?, ?, ?, ?, ?, ?)");
+
+#define ZELVANT_HISTORY_SELECT                                                                     \
+    "SELECT NN, PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, SMS, Minutes, "  \
+    "USDRate FROM Phones WHERE PhoneNumber = ? "
+
+const QString SelectAllSql = QStringLiteral(ZELVANT_HISTORY_SELECT "ORDER BY NN DESC");
+const QString SelectLastSql = QStringLiteral(ZELVANT_HISTORY_SELECT "ORDER BY NN DESC LIMIT ?");
+const QString SelectDaysSql = QStringLiteral(
+    ZELVANT_HISTORY_SELECT "AND QueryDateTime > datetime('now', 'localtime', ?) ORDER BY NN DESC");
+const QString SelectLatestSql = QStringLiteral(ZELVANT_HISTORY_SELECT "ORDER BY NN DESC LIMIT 1");
+
+#undef ZELVANT_HISTORY_SELECT
+
+QString nextConnectionName(const char *kind)
+{
+    static std::atomic<quint64> counter{0};
+    return QStringLiteral("zelvant-history-%1-%2").arg(QLatin1String(kind)).arg(++counter);
+}
+
+// Removes a named connection once no QSqlDatabase copy of it is left in scope.
+void removeConnection(const QString &name)
+{
+    if (!QSqlDatabase::contains(name))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// A bound null QString would be stored (and looked up) as SQL NULL, which no
+// comparison ever matches; an absent number is the empty text.
+QString nonNull(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+QString fileMissingText()
+{
+    return QStringLiteral("Файл истории баланса Zelvant.mdb не найден!");
+}
+
+enum class FileState { Missing, Database, Other };
+
+// Looks at the first bytes: a history file must be an SQLite 3 database. An
+// old file of another format (or an empty one, which SQLite would silently
+// take for a fresh database) is left alone rather than opened for writing.
+FileState inspectFile(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return FileState::Missing;
+    if (!info.isFile()) {
+        *error = QStringLiteral("%1 не является файлом").arg(info.fileName());
+        return FileState::Other;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(info.fileName(), file.errorString());
+        return FileState::Other;
+    }
+    static const QByteArray magic("SQLite format 3\0", 16);
+    if (file.read(magic.size()) != magic) {
+        *error = QStringLiteral("%1 не является базой данных SQLite; файл оставлен без изменений")
+                     .arg(info.fileName());
+        return FileState::Other;
+    }
+    return FileState::Database;
+}
+
+// "file:" address for SQLite: mode=rw opens an existing file for writing and
+// fails instead of creating one.
+QString writeUri(const QString &path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+        + QStringLiteral("?mode=rw");
+}
+
+QString errorText(const QSqlError &error)
+{
+    QString text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("неизвестная ошибка базы данных") : text;
+}
+
+int twoDigits(const QChar *p)
+{
+    return (p[0].unicode() - '0') * 10 + (p[1].unicode() - '0');
+}
+
+bool allDigits(QStringView text, std::initializer_list<int> positions)
+{
+    for (int i : positions) {
+        if (i >= text.size() || !text[i].isDigit())
+            return false;
+    }
+    return true;
+}
+
+// "YYYY-MM-DD HH:MM:SS" as written by datetime(); other forms that a hand-made
+// row may hold go through the general ISO reader.
+QDateTime parseStoredTime(const QString &text)
+{
+    const QStringView view(text);
+    if (view.size() == 19 && allDigits(view, {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
+        && view[4] == u'-' && view[7] == u'-' && (view[10] == u' ' || view[10] == u'T')
+        && view[13] == u':' && view[16] == u':') {
+        const QChar *p = view.data();
+        const QDate date(twoDigits(p) * 100 + twoDigits(p + 2), twoDigits(p + 5), twoDigits(p + 8));
+        const QTime time(twoDigits(p + 11), twoDigits(p + 14), twoDigits(p + 17));
+        return QDateTime(date, time, Qt::LocalTime);
+    }
+    QDateTime parsed = QDateTime::fromString(text, Qt::ISODate);
+    if (!parsed.isValid())
+        parsed = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return parsed;
+}
+
+HistoryRow rowFrom(const QSqlQuery &query)
+{
+    HistoryRow row;
+    row.NN = query.value(0).toLongLong();
+    row.PhoneNumber = query.value(1).toString();
+    row.QueryDateTime = parseStoredTime(query.value(2).toString());
+    row.Balance = query.value(3).toDouble();
+    row.Average = query.value(4).toDouble();
+    row.TurnOff = query.value(5).toInt();
+    row.Recomend = query.value(6).toDouble();
+    row.SMS = query.value(7).toInt();
+    row.Minutes = query.value(8).toInt();
+    row.USDRate = query.value(9).toDouble();
+    return row;
+}
+
+// Half away from zero on a plain decimal text "[-]digits[.digits]".
+double roundDecimalText(const char *first, const char *last, int decimals)
+{
+    std::string text(first, last);
+    bool negative = false;
+    if (!text.empty() && text.front() == '-') {
+        negative = true;
+        text.erase(0, 1);
+    }
+    const size_t point = text.find('.');
+    std::string digits = point == std::string::npos ? text : text.substr(0, point);
+    std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
+    if (fraction.size() > size_t(decimals)) {
+        const bool up = fraction[size_t(decimals)] >= '5';
+        fraction.resize(size_t(decimals));
+        if (up) {
+            std::string all = digits + fraction;
+            int i = int(all.size()) - 1;
+            for (; i >= 0; --i) {
+                if (all[size_t(i)] == '9') {
+                    all[size_t(i)] = '0';
+                } else {
+                    ++all[size_t(i)];
+                    break;
+                }
+            }
+            if (i < 0)
+                all.insert(all.begin(), '1');
+            digits = all.substr(0, all.size() - fraction.size());
+            fraction = all.substr(all.size() - fraction.size());
+        }
+    }
+    std::string rounded = (negative ? "-" : "") + digits;
+    if (!fraction.empty())
+        rounded += "." + fraction;
+    double value = 0;
+    std::from_chars(rounded.data(), rounded.data() + rounded.size(), value);
+    return value == 0 ? 0.0 : value; // no "-0" in the table
+}
+
+template<typename Float>
+double roundDecimals(Float value, int decimals)
+{
+    if (!std::isfinite(value))
+        return double(value);
+    // The shortest text that reads back as this very value: for a float that
+    // is what the operator's page said, not the float's binary expansion.
+    char buffer[512];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (result.ec != std::errc())
+        return double(value);
+    return roundDecimalText(buffer, result.ptr, decimals < 0 ? 0 : decimals);
+}
+
+} // namespace
+
+double RoundDecimals(float value, int decimals)
+{
+    return roundDecimals(value, decimals);
+}
+
+double RoundDecimals(double value, int decimals)
+{
+    return roundDecimals(value, decimals);
+}
+
+bool InitHistory(const QString &path, QString *error)
+{
+    QString problem;
+    const auto fail = [&](const QString &message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+
+    const QFileInfo target(path);
+    if (target.exists() || target.isSymLink()) {
+        // An existing file is never touched; it only has to be a usable history.
+        if (inspectFile(path, &problem) != FileState::Database)
+            return fail(problem);
+        HistoryReader reader(path);
+        reader.latest(QString(), &problem);
+        if (!problem.isEmpty())
+            return fail(QStringLiteral("%1: %2").arg(target.fileName(), problem));
+        return true;
+    }
+
+    // Built under a temporary name and moved into place, so no half-made
+    // database is ever seen under the real name and an existing one is never
+    // replaced.
+    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.Zelvant.mdb.XXXXXX"));
+    if (!file.open())
+        return fail(QStringLiteral("%1: %2").arg(target.absolutePath(), file.errorString()));
+    file.close();
+
+    const QString connection = nextConnectionName("init");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(SqliteDriver, connection);
+        db.setDatabaseName(file.fileName());
+        if (!db.open()) {
+            problem = errorText(db.lastError());
+        } else {
+            QSqlQuery query(db);
+            if (!query.exec(CreateTableSql) || !query.exec(CreateIndexSql))
+                problem = errorText(query.lastError());
+        }
+    }
+    removeConnection(connection);
+    if (!problem.isEmpty())
+        return fail(problem);
+
+    // A temporary file is private to its owner; the history is an ordinary
+    // file of the program's folder.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                        | QFileDevice::ReadOther);
+    if (!file.rename(target.absoluteFilePath())) {
+        if (QFileInfo::exists(path))
+            return fail(QStringLiteral("%1 появился во время создания; оставлен без изменений")
+                            .arg(target.fileName()));
+        return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    }
+    file.setAutoRemove(false);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Readers
+
+struct HistoryReader::Statements
+{
+    enum Kind { All, Last, Days, Latest, KindCount };
+
+    QSqlDatabase db;
+    QSqlQuery queries[KindCount];
+    bool prepared[KindCount] = {false, false, false, false};
+
+    QSqlQuery *query(Kind kind, QString *error)
+    {
+        QSqlQuery &q = queries[kind];
+        if (!prepared[kind]) {
+            static const QString *const texts[KindCount] = {&SelectAllSql, &SelectLastSql,
+                                                             &SelectDaysSql, &SelectLatestSql};
+            q = QSqlQuery(db);
+            q.setForwardOnly(true);
+            if (!q.prepare(*texts[kind])) {
+                *error = errorText(q.lastError());
+                return nullptr;
+            }
+            prepared[kind] = true;
+        }
+        return &q;
+    }
+};
+
+HistoryReader::HistoryReader(const QString &path)
+    : m_path(path)
+    , m_connection(nextConnectionName("reader"))
+{
+}
+
+HistoryReader::~HistoryReader()
+{
+    m_statements.reset();
+    removeConnection(m_connection);
+}
+
+bool HistoryReader::fileExists() const
+{
+    return QFileInfo::exists(m_path);
+}
+
+HistoryReader::Statements *HistoryReader::statements(QString *error) const
+{
+    if (m_statements)
+        return m_statements.get();
+    switch (inspectFile(m_path, error)) {
+    case FileState::Missing:
+        *error = fileMissingText();
+        return nullptr;
+    case FileState::Other:
+        return nullptr;
+    case FileState::Database:
+        break;
+    }
+    auto statements = std::make_unique<Statements>();
+    statements->db = QSqlDatabase::contains(m_connection)
+        ? QSqlDatabase::database(m_connection, false)
+        : QSqlDatabase::addDatabase(SqliteDriver, m_connection);
+    statements->db.setDatabaseName(m_path);
+    // Read-only: a reader never creates, repairs or otherwise changes the file.
+    statements->db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+    if (!statements->db.open()) {
+        *error = errorText(statements->db.lastError());
+        return nullptr;
+    }
+    m_statements = std::move(statements);
+    return m_statements.get();
+}
+
+QList<HistoryRow> HistoryReader::rows(const QString &number, HistoryRange range, int count,
+                                      QString *error) const
+{
+    QString problem;
+    QList<HistoryRow> result;
+    Statements *statements = this->statements(&problem);
+    QSqlQuery *query = nullptr;
+    if (statements) {
+        switch (range) {
+        case HistoryRange::All:
+            query = statements->query(Statements::All, &problem);
+            break;
+        case HistoryRange::LastRequests:
+            query = statements->query(Statements::Last, &problem);
+            break;
+        case HistoryRange::LastDays:
+            query = statements->query(Statements::Days, &problem);
+            break;
+        }
+    }
+    if (query) {
+        query->bindValue(0, nonNull(number));
+        if (range == HistoryRange::LastRequests)
+            query->bindValue(1, qMax(count, 0)); // a negative LIMIT would mean "no limit"
+        else if (range == HistoryRange::LastDays)
+            query->bindValue(1, QStringLiteral("%1 days").arg(-qint64(count)));
+        if (query->exec()) {
+            if (range == HistoryRange::LastRequests)
+                result.reserve(qMax(count, 0));
+            while (query->next())
+                result.append(rowFrom(*query));
+            if (query->lastError().isValid()) {
+                problem = errorText(query->lastError());
+                result.clear();
+            }
+        } else {
+            problem = errorText(query->lastError());
+        }
+        query->finish();
+    }
+    if (error)
+        *error = problem;
+    return result;
+}
+
+std::optional<HistoryRow> HistoryReader::latest(const QString &number, QString *error) const
+{
+    QString problem;
+    std::optional<HistoryRow> result;
+    Statements *statements = this->statements(&problem);
+    QSqlQuery *query = statements ? statements->query(Statements::Latest, &problem) : nullptr;
+    if (query) {
+        query->bindValue(0, nonNull(number));
+        if (!query->exec()) {
+            problem = errorText(query->lastError());
+        } else if (query->next()) {
+            result = rowFrom(*query);
+        } else if (query->lastError().isValid()) {
+            problem = errorText(query->lastError());
+        }
+        query->finish();
+    }
+    if (error)
+        *error = problem;
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Writer
+
+TmdbStore::TmdbStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
+                     std::function<void()> switchHistoryOff)
+    : m_path(path)
+    , m_errorLogFile(errorLogFile)
+    , m_connection(nextConnectionName("writer"))
+    , m_warnings(warnings)
+    , m_switchHistoryOff(std::move(switchHistoryOff))
+{
+}
+
+TmdbStore::~TmdbStore()
+{
+    removeConnection(m_connection);
+}
+
+void TmdbStore::logError(const QString &message) const
+{
+    // A log that cannot be written loses only this line; storing goes on.
+    WriteErrorLog(message, m_errorLogFile);
+}
+
+bool TmdbStore::StoreResult(const TLumo &result)
+{
+    if (m_switchedOff)
+        return false;
+
+    // Checked for every result: a file removed during a cycle is noticed at
+    // the next phone.
+    if (!QFileInfo::exists(m_path)) {
+        m_switchedOff = true;
+        logError(HistoryFileMissingMessage);
+        if (m_warnings)
+            m_warnings->historyFileMissing(HistoryFileMissingMessage);
+        if (m_switchHistoryOff)
+            m_switchHistoryOff();
+        return false;
+    }
+
+    QString error;
+    if (!insertRow(result, &error)) {
+        logError(QStringLiteral("Ошибка записи в историю баланса Zelvant.mdb: ") + error);
+        return false;
+    }
+    return true;
+}
+
+bool TmdbStore::insertRow(const TLumo &result, QString *error)
+{
+    if (inspectFile(m_path, error) != FileState::Database) {
+        if (error->isEmpty())
+            *error = fileMissingText();
+        return false;
+    }
+
+    // The connection is opened for this one row and closed again, so a file
+    // replaced between two results is never written through a stale handle
+    // and no lock is held between the phones of a cycle.
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::contains(m_connection)
+            ? QSqlDatabase::database(m_connection, false)
+            : QSqlDatabase::addDatabase(SqliteDriver, m_connection);
+        db.setDatabaseName(writeUri(m_path));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+        if (!db.open()) {
+            *error = errorText(db.lastError());
+        } else {
+            {
+                QSqlQuery query(db);
+                if (!query.prepare(InsertSql)) {
+                    *error = errorText(query.lastError());
+                } else {
+                    query.addBindValue(nonNull(result.PhoneNum));
+                    query.addBindValue(RoundDecimals(result.Balance, 2));
+                    query.addBindValue(RoundDecimals(result.Average, 2));
+                    query.addBindValue(int(result.TurnOff));
+                    query.addBindValue(RoundDecimals(result.Recomend, 2));
+                    query.addBindValue(int(result.SMS));
+                    query.addBindValue(int(result.Min));
+                    query.addBindValue(RoundDecimals(result.USDRate, 4));
+                    ok = query.exec();
+                    if (!ok)
+                        *error = errorText(query.lastError());
+                }
+            }
+            db.close();
+        }
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+
+int LoadLastResults(AppContext &context, QString *error)
+{
+    const QString path = context.paths.historyFile();
+    if (!QFileInfo::exists(path))
+        return 0;
+
+    HistoryReader reader(path);
+    int filled = 0;
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
+        if (!context.phones.IsMonitored(slot))
+            continue;
+        const QString number = context.phones.NumberOf(slot);
+        if (number.isEmpty())
+            continue; // a cycle never stores a phone without a number
+        QString problem;
+        const std::optional<HistoryRow> row = reader.latest(number, &problem);
+        if (!problem.isEmpty()) {
+            if (error)
+                *error = problem;
+            return -1;
+        }
+        if (!row)
+            continue;
+        context.results[slot] = FillFromHistory(context.results[slot], slot, number,
+                                                context.phones.AliasOf(slot), *row);
+        ++filled;
+    }
+    return filled;
+}
+
+} // namespace zelvant
