@@ -11,6 +11,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "retrieval/PageDecoding.h" // DecodeDocument
+
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -56,9 +58,5 @@ private:
 // The <body ...>...</body> element of an HTML document, from its opening tag
 // through its closing tag, line breaks as received; empty when none.
 QString ExtractBodyElement(const QString &html, bool *found = nullptr);
-
-// Decodes a document by the Content-Type charset, else a <meta> charset,
-// else Windows-1251.
-QString DecodeDocument(const QByteArray &bytes, const QByteArray &contentType);
 
 } // namespace zelvant
