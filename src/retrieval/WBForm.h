@@ -4,7 +4,11 @@
 // asynchronous state machine on the GUI thread: QueryPhones starts a cycle
 // and cycleFinished() is emitted when it is over.
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QObject>
+#include <QString>
+#include <QUrl>
 
 #include <memory>
 
@@ -13,6 +17,7 @@ namespace zelvant {
 class AppContext;
 class TrayService;
 class HistoryWarnings;
+class PageFetcher;
 
 // Durations of the cycle; tests inject short ones.
 struct CycleTimings
@@ -49,6 +54,28 @@ public:
     bool QueryPhones(int mode, int slot = -1);
     void StopRequest();
     bool isRunning() const;
+
+    // The browser of the cycle (tests trust their own certificate authority
+    // through it).
+    PageFetcher &fetcher();
+
+    // Number of phones queried so far in the running (or last) cycle.
+    int queriedCount() const;
+
+    // The login address as the browser is given it: a local path becomes a
+    // file:// address.
+    static QUrl LoginUrl(const QString &address);
+    // "Lang=2&mobnum=%s&Password=%s" as Windows-1251 bytes, number and
+    // password exactly as configured (no encoding, no trimming).
+    static QByteArray LoginBody(const QString &number, const QString &password);
+    static bool HasBalanceMarker(const QString &page);
+
+    // Saves a received page into folder, named after the local time
+    // ("yy-MM-dd_hh-mm-ss-zzz.html"), lines ended by CR LF, Windows-1251.
+    // Two pages of the same millisecond both survive: the second one takes
+    // the next free millisecond. Returns the file written, empty on error.
+    static QString SaveLogFile(const QString &folder, const QString &text,
+                               const QDateTime &now);
 
 Q_SIGNALS:
     void cycleFinished();
