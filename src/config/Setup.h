@@ -20,7 +20,11 @@ public:
     // written and context.options / context.phones now hold the edits (the
     // caller then saves the settings). Rejected: nothing was applied.
     int exec() override;
-    bool requestNow() const; // cbRequestNow as the window was closed
+    // cbRequestNow as the window was saved; false after a cancel.
+    bool requestNow() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     struct Private;
