@@ -1,13 +1,57 @@
-// Placeholder until this mode is built; replaced by its own implementation.
+// --export-history FILE NUMBER [--last N | --days D | --all]: the history
+// workbook of one number, without dialogs. An existing FILE is replaced, and
+// only once the new workbook is complete.
 #include "CommandLine.h"
+
+#include <QDir>
 
 #include <cstdio>
 
+#include "reports/ConvertToExcel.h"
+
 namespace zelvant {
 
-int RunExportHistoryMode(const CliRequest &, const AppPaths &)
+namespace {
+
+void printError(const QString &text)
 {
-    std::fputs("Zelvant: this mode is not built yet\n", stderr);
+    const QByteArray bytes = (text + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths)
+{
+    if (request.positional.size() != 2) {
+        printError(QStringLiteral("Zelvant: --export-history FILE NUMBER"));
+        return 2;
+    }
+    const QString file = request.positional.at(0);
+    const QString number = request.positional.at(1);
+    HistoryRangeChoice choice;
+    choice.range = HistoryRange(request.rangeKind);
+    choice.count = choice.range == HistoryRange::All ? 0 : request.rangeCount;
+
+    const ExportOutcome outcome = ExportHistory(paths.historyFile(), file, number, choice);
+    switch (outcome.status) {
+    case ExportOutcome::Written:
+        // What the window shows in a message box goes to standard error.
+        printError(outcome.message);
+        return 0;
+    case ExportOutcome::HistoryFileMissing:
+        printError(QStringLiteral("Файл истории баланса %1 не найден!")
+                       .arg(QDir::toNativeSeparators(paths.historyFile())));
+        return 2;
+    case ExportOutcome::NoHistory:
+        // Nothing was written, so a script must not take this for success.
+        printError(outcome.message);
+        return 2;
+    case ExportOutcome::Failed:
+        printError(outcome.message);
+        return 2;
+    }
     return 2;
 }
 
