@@ -82,7 +82,9 @@ TfrmMain::TfrmMain(AppContext &context, TrayService &tray, Hooks hooks, QWidget 
         [this] { return m_logic.canRequestSinglePhone(); },
         [this](int slot) { RunQueryCycle(2, slot, CycleSource::SinglePhone); });
 
-    m_wb = std::make_unique<TfrmWB>(m_context, m_tray, *this, this);
+    CycleHooks &cycleHooks = *this;
+    HistoryWarnings *warnings = this;
+    m_wb = std::make_unique<TfrmWB>(m_context, m_tray, cycleHooks, warnings, this);
     connect(m_wb.get(), &TfrmWB::cycleFinished, this, &TfrmMain::onCycleFinished);
 
     m_requestTimer.setTimerType(Qt::VeryCoarseTimer);

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/Controller.h"
+#include "config/AutoStart.h"
 #include "retrieval/StoreMDB.h"
 #include "retrieval/WBForm.h"
 
@@ -20,7 +21,6 @@ class QMenu;
 namespace zelvant {
 
 class AppContext;
-class AutoStart;
 class TfrmPhonesInfo;
 class TfrmSetup;
 class TrayService;
@@ -29,18 +29,21 @@ class TrayService;
 // the milliseconds to the tray icon with the preloaded balances.
 void StartStartupClock();
 
+// What the controller asks of the desktop; tests replace them.
+struct TfrmMainHooks
+{
+    std::function<void()> beep;   // default QApplication::beep
+    std::function<void()> quit;   // default QCoreApplication::quit
+    std::function<void(const QUrl &)> openUrl; // default QDesktopServices
+    std::unique_ptr<AutoStart> autoStart;      // default: this platform's
+    bool startTimer = true;       // StartWork 10 ms after the loop starts
+};
+
 class TfrmMain : public QWidget, private CycleHooks, private HistoryWarnings
 {
     Q_OBJECT
 public:
-    struct Hooks
-    {
-        std::function<void()> beep;   // default QApplication::beep
-        std::function<void()> quit;   // default QCoreApplication::quit
-        std::function<void(const QUrl &)> openUrl; // default QDesktopServices
-        std::unique_ptr<AutoStart> autoStart;      // default: this platform's
-        bool startTimer = true;       // StartWork 10 ms after the loop starts
-    };
+    using Hooks = TfrmMainHooks;
 
     TfrmMain(AppContext &context, TrayService &tray, Hooks hooks = {},
              QWidget *parent = nullptr);
