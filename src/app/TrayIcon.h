@@ -9,6 +9,8 @@
 namespace zelvant {
 
 class AppContext;
+class PhoneList;
+class PhoneResultsArray;
 
 constexpr int TrayTipMaxLength = 63;
 
@@ -24,5 +26,8 @@ public:
 
 // First TrayShow-and-Monitor slot's balance, or the standard icon.
 void ShowTrayBalance(TrayService &tray, const AppContext &context);
+// The same from the slots and results alone.
+void ShowTrayBalance(TrayService &tray, const PhoneList &phones,
+                     const PhoneResultsArray &results);
 
 } // namespace zelvant
