@@ -332,6 +332,37 @@ ExportOutcome ExportHistory(const QString &historyFile, const QString &path,
     return {ExportOutcome::Written, HistoryExportDoneText};
 }
 
+QString WithXlsxSuffix(const QString &path)
+{
+    if (path.isEmpty() || path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
+        return path;
+    return path + QStringLiteral(".xlsx");
+}
+
+QString OverwriteQuestionText(const QString &path)
+{
+    return QStringLiteral("Файл \"%1\" существует! Перезаписать?").arg(QDir::toNativeSeparators(path));
+}
+
+QString CannotOverwriteText(const QString &path)
+{
+    return QStringLiteral("Файл \"%1\" не может быть перезаписан.\nВозможно он уже открыт в Excel")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+bool CanOverwrite(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        return false;
+    // Opened without truncating: the old contents stay until the new
+    // workbook is complete.
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite);
+}
+
 QString HistoryExportFileName(const QString &number, const QString &alias)
 {
     QString name = number.trimmed();

@@ -83,6 +83,16 @@ bool WriteHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QS
 ExportOutcome ExportHistory(const QString &historyFile, const QString &path,
                             const QString &number, const HistoryRangeChoice &choice);
 
+// The file question's texts and checks. A chosen name without the ".xlsx"
+// extension gets it, so the workbook always opens as one.
+QString WithXlsxSuffix(const QString &path);
+QString OverwriteQuestionText(const QString &path);
+QString CannotOverwriteText(const QString &path);
+// Whether an existing file at path may be replaced: a plain file that can be
+// opened for writing (not locked by another program, not read-only) in a
+// folder that takes new files.
+bool CanOverwrite(const QString &path);
+
 // The suggested file name of a phone's history workbook.
 QString HistoryExportFileName(const QString &number, const QString &alias);
 

@@ -1,0 +1,54 @@
+#include "ReportsApi.h"
+
+#include <QApplication>
+#include <QPointer>
+
+#include "app/AppContext.h"
+#include "reports/History.h"
+#include "reports/HistoryPhone.h"
+#include "reports/ReportDialogs.h"
+#include "reports/SaveLumoToExcel.h"
+
+namespace zelvant {
+
+namespace {
+QPointer<TfrmHistory> g_historyWindow;
+}
+
+void ShowHistoryWindowModal(AppContext &context, QWidget *parent)
+{
+    // Asked again while it is open: bring the open one to the front.
+    if (g_historyWindow) {
+        g_historyWindow->raise();
+        g_historyWindow->activateWindow();
+        return;
+    }
+    TfrmHistory window(context, parent);
+    g_historyWindow = &window;
+    window.exec();
+}
+
+void ShowPhoneHistory(AppContext &context, int slot, QWidget *parent)
+{
+    if (slot < 1 || slot > PhoneSlotCount)
+        return;
+    ShowHistoryPhoneModal(context.paths.historyFile(), context.phones.NumberOf(slot),
+                          context.phones.AliasOf(slot),
+                          {HistoryRange::LastRequests, PhoneWindowHistoryRows}, parent);
+}
+
+void ExportAllPhonesInteractive(AppContext &context, QWidget *parent)
+{
+    const ExcelFileAnswer answer = AskExcelFile(parent, QString());
+    if (!answer.confirmed)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ExportOutcome outcome = ExportAllPhones(answer.path, context.phones, context.results);
+    QApplication::restoreOverrideCursor();
+    ShowReportMessage(parent,
+                      outcome.status == ExportOutcome::Written ? ReportMessageKind::Information
+                                                               : ReportMessageKind::Error,
+                      outcome.message);
+}
+
+} // namespace zelvant
