@@ -16,17 +16,17 @@ namespace zelvant {
 int RunTrayProgram(int argc, char *argv[])
 {
     StartStartupClock();
+    // A second start on the same desktop ends here, silently, before it
+    // even connects to the display.
+    SingleInstanceLock lock(ProgramTitle);
+    if (!lock.tryAcquire())
+        return 0;
+
     QApplication app(argc, argv);
     // Closing the phones window or a dialog must never end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(ProgramName);
     QApplication::setApplicationVersion(ProgramVersion);
-
-    // A second start on the same desktop ends here, silently, before it
-    // shows anything.
-    SingleInstanceLock lock(ProgramTitle);
-    if (!lock.tryAcquire())
-        return 0;
 
     AppContext context(AppPaths(QCoreApplication::applicationFilePath()));
     LoadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);

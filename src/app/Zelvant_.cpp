@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <memory>
 
 #include "app/AppContext.h"
 #include "app/TrayIcon.h"
@@ -115,12 +116,14 @@ void TfrmMain::setCycleTimings(const CycleTimings &timings)
 void TfrmMain::buildMenu()
 {
     m_menu = new QMenu(this);
-    QStyle *s = style();
+    // The pictures are looked up when the menu first opens: the icon theme
+    // search would otherwise cost every start-up several milliseconds.
+    auto pictures = std::make_shared<QList<std::pair<QAction *, QStyle::StandardPixmap>>>();
     auto add = [&](MenuItem item, const QString &caption, QStyle::StandardPixmap pixmap,
                    void (TfrmMain::*slot)()) {
         QAction *a = m_menu->addAction(caption);
         if (pixmap != QStyle::SP_CustomBase)
-            a->setIcon(s->standardIcon(pixmap));
+            pictures->append({a, pixmap});
         connect(a, &QAction::triggered, this, slot);
         m_actions[int(item)] = a;
         return a;
@@ -138,20 +141,20 @@ void TfrmMain::buildMenu()
     QAction *phones = add(MenuItem::PhonesInfo, QStringLiteral("Баланс телефонов"),
                           QStyle::SP_FileDialogListView, &TfrmMain::ShowPhonesWindow);
     m_menu->addSeparator();
-    QAction *queryBad = m_menu->addAction(s->standardIcon(QStyle::SP_BrowserReload),
-                                          QStringLiteral("Повторить \"неудачные\" попытки"));
+    QAction *queryBad = m_menu->addAction(QStringLiteral("Повторить \"неудачные\" попытки"));
+    pictures->append({queryBad, QStyle::SP_BrowserReload});
     connect(queryBad, &QAction::triggered, this, [this] {
         if (m_wb->isRunning())
             m_wb->StopRequest();
         RunQueryCycle(1, -1, CycleSource::User);
     });
     m_actions[int(MenuItem::QueryBad)] = queryBad;
-    QAction *stop = m_menu->addAction(s->standardIcon(QStyle::SP_BrowserStop),
-                                      QStringLiteral("Остановить запрос"));
+    QAction *stop = m_menu->addAction(QStringLiteral("Остановить запрос"));
+    pictures->append({stop, QStyle::SP_BrowserStop});
     connect(stop, &QAction::triggered, this, [this] { m_wb->StopRequest(); });
     m_actions[int(MenuItem::StopRequest)] = stop;
-    QAction *now = m_menu->addAction(s->standardIcon(QStyle::SP_MediaPlay),
-                                     QStringLiteral("Запросить информацию сейчас"));
+    QAction *now = m_menu->addAction(QStringLiteral("Запросить информацию сейчас"));
+    pictures->append({now, QStyle::SP_MediaPlay});
     connect(now, &QAction::triggered, this, [this] {
         if (m_wb->isRunning())
             m_wb->StopRequest();
@@ -160,6 +163,12 @@ void TfrmMain::buildMenu()
     m_actions[int(MenuItem::QueryNow)] = now;
     m_menu->addSeparator();
     add(MenuItem::Exit, QStringLiteral("Выйти"), QStyle::SP_CustomBase, &TfrmMain::ExitProgram);
+
+    connect(m_menu, &QMenu::aboutToShow, this, [this, pictures] {
+        for (const auto &[action, pixmap] : *pictures)
+            action->setIcon(style()->standardIcon(pixmap));
+        pictures->clear();
+    });
 
     // The default item: what a left click on the icon does, drawn bold.
     m_menu->setDefaultAction(phones);

@@ -133,6 +133,15 @@ TfrmPhonesInfo::TfrmPhonesInfo(AppContext &context, TrayService &tray, QWidget *
 {
     setWindowTitle(PhonesInfoCaption);
     resize(333, 117);
+    // The grid's content is kept from the start (it also makes the tray
+    // tip); the widgets that draw it are made when the window first shows.
+    BuildGrid();
+}
+
+void TfrmPhonesInfo::ensureUi()
+{
+    if (m_table)
+        return;
 
     m_model = new PhonesGridModel(m_grid, this);
     m_table = new QTableView(this);
@@ -174,7 +183,32 @@ TfrmPhonesInfo::TfrmPhonesInfo(AppContext &context, TrayService &tray, QWidget *
     connect(m_ppmHistory, &QAction::triggered, this, &TfrmPhonesInfo::ppmHistoryClick);
     connect(m_ppmExcel, &QAction::triggered, this, &TfrmPhonesInfo::ppmExcelClick);
 
-    BuildGrid();
+    applyColumnWidths();
+}
+
+void TfrmPhonesInfo::setVisible(bool visible)
+{
+    if (visible)
+        ensureUi();
+    QWidget::setVisible(visible);
+}
+
+QTableView *TfrmPhonesInfo::table()
+{
+    ensureUi();
+    return m_table;
+}
+
+QMenu *TfrmPhonesInfo::contextMenu()
+{
+    ensureUi();
+    return m_menu;
+}
+
+QAction *TfrmPhonesInfo::requestOnlyOneAction()
+{
+    ensureUi();
+    return m_ppmRequestOnlyOne;
 }
 
 TfrmPhonesInfo::~TfrmPhonesInfo() = default;
@@ -189,6 +223,8 @@ void TfrmPhonesInfo::setSinglePhoneRequest(std::function<bool()> allowed,
 void TfrmPhonesInfo::BuildGrid()
 {
     m_grid.BuildGrid(m_context.options, m_context.phones);
+    if (!m_table)
+        return;
     m_model->rebuilt();
     applyColumnWidths();
 }
@@ -204,7 +240,9 @@ void TfrmPhonesInfo::FillGrid()
 {
     const int rowsBefore = m_grid.rowCount();
     const QString tip = m_grid.FillGrid(m_context.results, m_context.options, m_context.phones);
-    if (m_grid.rowCount() != rowsBefore) {
+    if (!m_table) {
+        // Nothing drawn yet.
+    } else if (m_grid.rowCount() != rowsBefore) {
         m_model->rebuilt();
         applyColumnWidths();
     } else {
@@ -216,6 +254,7 @@ void TfrmPhonesInfo::FillGrid()
 
 bool TfrmPhonesInfo::prepareContextMenu(const QPoint &viewportPos)
 {
+    ensureUi();
     const QModelIndex index = m_table->indexAt(viewportPos);
     const int row = index.isValid() ? index.row() + 1 : -1;
     m_grid.setHighlightedRow(row);
@@ -229,7 +268,8 @@ bool TfrmPhonesInfo::prepareContextMenu(const QPoint &viewportPos)
 void TfrmPhonesInfo::clearHighlight()
 {
     m_grid.setHighlightedRow(-1);
-    m_table->viewport()->update();
+    if (m_table)
+        m_table->viewport()->update();
 }
 
 void TfrmPhonesInfo::strgrPhonesInfoContextPopup(const QPoint &pos)

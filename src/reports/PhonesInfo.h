@@ -42,9 +42,11 @@ public:
     void clearHighlight();
 
     const PhonesGrid &grid() const { return m_grid; }
-    QTableView *table() const { return m_table; }
-    QMenu *contextMenu() const { return m_menu; }
-    QAction *requestOnlyOneAction() const { return m_ppmRequestOnlyOne; }
+    // The widgets are made on first use.
+    QTableView *table();
+    QMenu *contextMenu();
+    QAction *requestOnlyOneAction();
+    void setVisible(bool visible) override;
     int menuPhone() const { return m_menuPhone; }
 
 protected:
@@ -53,6 +55,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void ensureUi();
     void LoadPosition();
     void SavePosition();
     void applyColumnWidths();
