@@ -177,8 +177,8 @@ TEST(ExtractNumbers, LocaleWithDecimalCommaChangesNothing)
     const char *previousC = std::setlocale(LC_ALL, nullptr);
     const std::string savedC = previousC ? previousC : "C";
     // Any locale with a decimal comma will do; not every machine has all.
-    const bool commaLocale = std::setlocale(LC_ALL, "ru_RU.UTF-8") || std::setlocale(LC_ALL, "de_DE.UTF-8")
-        || std::setlocale(LC_ALL, "fr_FR.UTF-8");
+    const bool commaLocale = std::setlocale(LC_ALL, "ru_RU.UTF-8")
+        || std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8");
 
     EXPECT_FLOAT_EQ(ExtractFloat(S("1.5"), QString(), QString(), 0), 1.5f);
     EXPECT_FLOAT_EQ(ExtractFloat(S("1,5"), QString(), QString(), 0), 1.5f);
@@ -190,8 +190,8 @@ TEST(ExtractNumbers, LocaleWithDecimalCommaChangesNothing)
     std::setlocale(LC_ALL, savedC.c_str());
     QLocale::setDefault(previous);
     if (!commaLocale)
-        GTEST_LOG_(INFO) << "no C library locale with a decimal comma here; Qt's default locale was "
-                            "still Russian";
+        GTEST_LOG_(INFO) << "no C library locale with a decimal comma here; "
+                            "Qt's default locale was still Russian";
 }
 
 TEST(ParseBalancePage, TooShortPagesAndTheLastLineGiveNothing)
@@ -332,7 +332,7 @@ TEST(ParseBalancePage, WhichFiringWins)
 
 TEST(ParseBalancePage, HandWrittenPages)
 {
-    const TLumo oldStyle = parse(readPage(QStringLiteral(ZELVANT_TEST_DATA "/balance-old-style.html")));
+    const TLumo oldStyle = parse(readPage(S(ZELVANT_TEST_DATA "/balance-old-style.html")));
     EXPECT_EQ(oldStyle.UserName, S("Петрова Ольга НИКОЛАЕВНА"));
     EXPECT_EQ(oldStyle.PhoneNum, S("9031112233"));
     EXPECT_FLOAT_EQ(oldStyle.Balance, -12.5f);
@@ -347,7 +347,7 @@ TEST(ParseBalancePage, HandWrittenPages)
     // LF line ends; the number cell of the phone lies two lines below its
     // label; the second balance phrase (bonus account) wins; the bold amount
     // beats the later "рек.опл:".
-    const TLumo table = parse(readPage(QStringLiteral(ZELVANT_TEST_DATA "/balance-table-style.html")));
+    const TLumo table = parse(readPage(S(ZELVANT_TEST_DATA "/balance-table-style.html")));
     EXPECT_EQ(table.UserName, S("Сидоров Иван \"Ваня\""));
     EXPECT_EQ(table.PhoneNum, QString());
     EXPECT_FLOAT_EQ(table.USDRate, 31.2575f);
@@ -358,12 +358,133 @@ TEST(ParseBalancePage, HandWrittenPages)
     EXPECT_EQ(table.SMS, 120);
     EXPECT_EQ(table.Min, 59);
 
-    const TLumo wrong = parse(readPage(QStringLiteral(ZELVANT_TEST_DATA "/balance-wrong-password.html")));
+    const TLumo wrong =
+        parse(readPage(S(ZELVANT_TEST_DATA "/balance-wrong-password.html")));
     EXPECT_EQ(wrong, TLumo());
+}
 
-    const TLumo sample = parse(readPage(QStringLiteral(ZELVANT_SOURCE_DIR "/resources/orvel-test.html")));
-    EXPECT_EQ(sample.UserName, S("Иванов Пётр Сергеевич"));
-    EXPECT_FLOAT_EQ(sample.Balance, 123.45f);
-    EXPECT_EQ(sample.Min, 75);
-    EXPECT_EQ(sample.BalExpired, 14);
+namespace {
+
+// The scan done the slow, obvious way: lower the whole page, split it, test
+// every phrase on every line.
+TLumo referenceScan(const QString &pageText)
+{
+    TLumo r;
+    QString text = pageText;
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        text.truncate(nul);
+    auto split = [](QString t) {
+        t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QStringList lines = t.split(QLatin1Char('\n'));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    };
+    const QStringList pageLines = split(text);
+    const QStringList lower = split(lowerWindows1251(text));
+    const QString none;
+    const QString blank = QStringLiteral(" ");
+    const QString colon = QStringLiteral(":");
+    for (qsizetype i = 0; i + 1 < lower.size(); ++i) {
+        const QString &l = lower[i];
+        const QString &n = lower[i + 1];
+        auto has = [&](const char *phrase) { return l.contains(S(phrase)); };
+        if (has("пользователь:")) r.UserName = ExtractValue(pageLines[i + 1], none, none, none);
+        if (has("номер телефона:")) r.PhoneNum = ExtractValue(n, none, none, none);
+        if (has("внутренний курс на сегодня")) r.USDRate = ExtractFloat(n, none, blank, 0);
+        if (has("актуальный баланс")) r.Balance = ExtractFloat(n, none, blank, 0);
+        if (has("средняя скорость расходования")) r.Average = ExtractFloat(n, none, blank, 0);
+        if (has("предположительная дата отключения")) r.TurnOff = ExtractInt(n, none, blank, 0);
+        if (has("предоплаты составляет"))
+            r.Recomend = ExtractFloat(l, S("предоплаты составляет "), blank, 0);
+        if (r.Recomend == 0 && has("рек.опл:"))
+            r.Recomend = ExtractFloat(l, S("рек.опл: "), blank, 0);
+        if (has("sms составляет ")) r.SMS = ExtractInt(l, S("sms составляет "), blank, 0);
+        if (r.SMS == 0 && has("смс составляет "))
+            r.SMS = ExtractInt(l, S("смс составляет "), blank, 0);
+        if (has("локальная связь составляет "))
+            r.Min = ExtractInt(l, S("локальная связь составляет "), blank, 0);
+        if (r.Min == 0 && has("разговоров типа составляет "))
+            r.Min = ExtractInt(l, S("разговоров типа составляет "), blank, 0);
+        if (r.Min == 0 && has("локальная связь составляет :"))
+            r.Min = ExtractInt(l, S("локальная связь составляет :"), colon, 0);
+        if (r.Min == 0 && has("разговоров типа составляет 00:"))
+            r.Min = ExtractInt(l, S("разговоров типа составляет 00:"), colon, 0);
+        if (r.Min == 0 && has("разговоров типа составляет 01:")) {
+            const qint32 m = ExtractInt(l, S("разговоров типа составляет 01:"), colon, 0);
+            r.Min = m != 0 && m < 2000000000 ? m + 60 : 0;
+        }
+        if (has("истекает менее чем через "))
+            r.BalExpired = ExtractInt(l, S("истекает менее чем через "), blank, 0);
+        if (r.Balance == 0 && has("вашего лицевого счета равен "))
+            r.Balance = ExtractFloat(l, S("вашего лицевого счета равен "), blank, 0);
+        if (r.TurnOff == 0 && has("ожидается менее, чем через "))
+            r.TurnOff = ExtractInt(l, S("ожидается менее, чем через "), blank, 0);
+    }
+    return r;
+}
+
+// Letter case at random, Latin and Cyrillic alike.
+QString randomCase(const QString &text, QRandomGenerator &random)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (random.bounded(2) == 0)
+            c = c.toUpper();
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ParseBalancePage, AgreesWithTheObviousScanOnRandomPages)
+{
+    const QStringList phrases = {
+        S("Пользователь:"), S("Номер телефона:"), S("Внутренний курс на сегодня"),
+        S("Актуальный баланс"), S("Средняя скорость расходования"),
+        S("Предположительная дата отключения"), S("предоплаты составляет "), S("рек.опл: "),
+        S("SMS составляет "), S("СМС составляет "), S("локальная связь составляет "),
+        S("разговоров типа составляет "), S("локальная связь составляет :"),
+        S("разговоров типа составляет 00:"), S("разговоров типа составляет 01:"),
+        S("истекает менее чем через "), S("вашего лицевого счета равен "),
+        S("ожидается менее, чем через "),
+    };
+    const QStringList values = {
+        S("12"), S("0"), S("-3,5"), S("7.25 у.е."), S("15:30:00"), S("<b>40</b>"),
+        S("&nbsp;9"), S("abc"), S("1e3"), S("00"), QString(),
+    };
+    const QStringList noise = {
+        S("<tr>"), S("</td>"), S("Услуга"), S("<p class=\"x\">"), S("смс"), S("ё"), S(" "),
+    };
+    const QStringList breaks = {S("\r\n"), S("\n"), S("\r"), S("\r\n\r\n")};
+    QRandomGenerator random(7122026);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int lines = int(random.bounded(12));
+        for (int i = 0; i < lines; ++i) {
+            const int parts = int(random.bounded(4));
+            for (int k = 0; k < parts; ++k) {
+                switch (random.bounded(3)) {
+                case 0:
+                    text += randomCase(phrases.at(int(random.bounded(int(phrases.size())))),
+                                       random);
+                    break;
+                case 1:
+                    text += values.at(int(random.bounded(int(values.size()))));
+                    break;
+                default:
+                    text += noise.at(int(random.bounded(int(noise.size()))));
+                    break;
+                }
+            }
+            text += breaks.at(int(random.bounded(int(breaks.size()))));
+        }
+        if (random.bounded(10) == 0)
+            text.insert(int(random.bounded(int(text.size()) + 1)), QChar(u'\0'));
+        TLumo parsed;
+        ParseBalancePage(text, parsed);
+        ASSERT_EQ(parsed, referenceScan(text)) << qPrintable(text);
+    }
 }

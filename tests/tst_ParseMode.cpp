@@ -72,15 +72,20 @@ TEST(DecodeDocument, CharsetSourcesInOrder)
                     .endsWith(text));
     // A byte order mark beats both.
     EXPECT_EQ(DecodeDocument("\xEF\xBB\xBF" + utf8, "text/html; charset=windows-1251"), text);
+    QStringEncoder toUtf16(QStringEncoder::Utf16LE);
+    const QByteArray utf16 = toUtf16.encode(text);
+    EXPECT_EQ(DecodeDocument("\xFF\xFE" + utf16, QByteArray()), text);
     // Another charset that the platform knows.
     QStringEncoder koi8("koi8-r");
     ASSERT_TRUE(koi8.isValid());
     const QString koi8Text = S("Актуальный баланс ёЁ"); // KOI8-R has no "№"
     const QByteArray koi8Bytes = koi8.encode(koi8Text);
-    EXPECT_TRUE(DecodeDocument("<meta charset=koi8-r>" + koi8Bytes, QByteArray()).endsWith(koi8Text));
+    EXPECT_TRUE(
+        DecodeDocument("<meta charset=koi8-r>" + koi8Bytes, QByteArray()).endsWith(koi8Text));
     // An unknown charset or a meta tag without one falls back to Windows-1251.
     EXPECT_TRUE(DecodeDocument("<meta charset=no-such-set>" + cp, QByteArray()).endsWith(text));
-    EXPECT_TRUE(DecodeDocument("<meta name=\"charset\" content=\"x\">" + cp, QByteArray()).endsWith(text));
+    EXPECT_TRUE(
+        DecodeDocument("<meta name=\"charset\" content=\"x\">" + cp, QByteArray()).endsWith(text));
     // A "charset" word in the text is no declaration.
     EXPECT_TRUE(DecodeDocument("<p>charset=utf-8</p>" + cp, QByteArray()).endsWith(text));
 
@@ -144,7 +149,8 @@ TEST(ParseMode, SamplePageAsTextAndJson)
                           "SMS: 45\nMin: 75\nBalExpired: 14\nUSDRate: 28.6500\n"));
     EXPECT_TRUE(text.err.isEmpty()) << qPrintable(text.err);
 
-    const ProcessResult json = runZelvant({QStringLiteral("--parse"), sample, QStringLiteral("--json")});
+    const ProcessResult json =
+        runZelvant({QStringLiteral("--parse"), sample, QStringLiteral("--json")});
     EXPECT_EQ(json.exitCode, 0);
     QJsonParseError error;
     const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
@@ -181,7 +187,8 @@ TEST(ParseMode, OnlyTheBodyIsParsedAndCharsetsAreHonoured)
                            "<BODY class=x>\n<p>Актуальный баланс</p>\n<p>5,5 у.е.</p>\n</body>\n"
                            "<p>Актуальный баланс</p>\n<p>999</p>\n</html>\n");
     dir.write(QStringLiteral("body.html"), html.toUtf8());
-    const ProcessResult body = runZelvant({QStringLiteral("--parse"), dir.file(QStringLiteral("body.html"))});
+    const ProcessResult body =
+        runZelvant({QStringLiteral("--parse"), dir.file(QStringLiteral("body.html"))});
     EXPECT_EQ(body.exitCode, 0);
     EXPECT_TRUE(body.out.contains(S("\nBalance: 5.50\n"))) << qPrintable(body.out);
 

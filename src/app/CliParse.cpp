@@ -11,6 +11,7 @@
 #include "app/LumoJson.h"
 #include "retrieval/BalanceParser2.h"
 #include "retrieval/PageDecoding.h"
+#include "retrieval/PageFetcher.h"
 
 namespace zelvant {
 
@@ -22,35 +23,12 @@ void writeTo(FILE *stream, const QByteArray &bytes)
     std::fflush(stream);
 }
 
-bool isTagNameEnd(QChar c)
+int cannotRead(const QString &fileName, const QString &reason)
 {
-    return c == u'>' || c == u'/' || c.unicode() <= 32;
-}
-
-qsizetype findTag(const QString &html, QLatin1StringView name, qsizetype from)
-{
-    for (qsizetype at = html.indexOf(name, from, Qt::CaseInsensitive); at >= 0;
-         at = html.indexOf(name, at + 1, Qt::CaseInsensitive)) {
-        const qsizetype after = at + name.size();
-        if (after >= html.size() || isTagNameEnd(html.at(after)))
-            return at;
-    }
-    return -1;
-}
-
-// What the program's browser hands to the parser: the <body> element from
-// its opening tag through its closing tag, or the whole text of a document
-// without one (a fragment saved by hand).
-QString pageBody(const QString &html)
-{
-    const qsizetype open = findTag(html, QLatin1StringView("<body"), 0);
-    if (open < 0)
-        return html;
-    const qsizetype close = findTag(html, QLatin1StringView("</body"), open);
-    if (close < 0)
-        return html.mid(open);
-    const qsizetype end = html.indexOf(QLatin1Char('>'), close);
-    return end < 0 ? html.mid(open) : html.mid(open, end + 1 - open);
+    writeTo(stderr, (QStringLiteral("Zelvant: cannot read the page \"") + fileName
+                     + QStringLiteral("\": ") + reason + QLatin1Char('\n'))
+                        .toLocal8Bit());
+    return 2;
 }
 
 } // namespace
@@ -58,27 +36,27 @@ QString pageBody(const QString &html)
 int RunParseMode(const CliRequest &request, const AppPaths &)
 {
     const QString fileName = request.positional.value(0);
+    if (fileName.isEmpty())
+        return cannotRead(fileName, QStringLiteral("no file given"));
+    const QFileInfo info(fileName);
+    if (!info.exists())
+        return cannotRead(fileName, QStringLiteral("no such file"));
+    if (info.isDir())
+        return cannotRead(fileName, QStringLiteral("it is a folder"));
     QFile file(fileName);
-    if (fileName.isEmpty() || QFileInfo(fileName).isDir() || !file.open(QIODevice::ReadOnly)) {
-        const QString reason = fileName.isEmpty()        ? QStringLiteral("no file given")
-            : !QFileInfo::exists(fileName)               ? QStringLiteral("no such file")
-            : QFileInfo(fileName).isDir()                ? QStringLiteral("it is a folder")
-                                                         : file.errorString();
-        writeTo(stderr, (QStringLiteral("Zelvant: cannot read the page \"") + fileName
-                         + QStringLiteral("\": ") + reason + QLatin1Char('\n'))
-                            .toLocal8Bit());
-        return 2;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return cannotRead(fileName, file.errorString());
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        writeTo(stderr, (QStringLiteral("Zelvant: cannot read the page \"") + fileName
-                         + QStringLiteral("\": ") + file.errorString() + QLatin1Char('\n'))
-                            .toLocal8Bit());
-        return 2;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return cannotRead(fileName, file.errorString());
 
+    // The same page the program's browser hands over: the <body> element;
+    // a fragment saved by hand without one is read whole.
+    const QString html = DecodeDocument(bytes, QByteArray());
+    bool hasBody = false;
+    const QString body = ExtractBodyElement(html, &hasBody);
     TLumo record;
-    ParseBalancePage(pageBody(DecodeDocument(bytes, QByteArray())), record);
+    ParseBalancePage(hasBody ? body : html, record);
 
     if (request.json)
         writeTo(stdout, QJsonDocument(LumoToJson(record)).toJson(QJsonDocument::Indented));

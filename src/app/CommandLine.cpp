@@ -49,18 +49,15 @@ CliRequest ParseCommandLine(const QStringList &arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     const QCommandLineOption parse(QStringLiteral("parse"),
-                                   QStringLiteral("Parse a saved balance page and print its fields."),
-                                   QStringLiteral("FILE"));
+                                   QStringLiteral("--parse FILE: parse a saved balance page and print its fields."));
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("Run one request cycle over the phone list "
                                                   "beside the executable, without a window."));
     const QCommandLineOption history(QStringLiteral("history"),
-                                     QStringLiteral("Print the stored history of one number."),
-                                     QStringLiteral("NUMBER"));
+                                     QStringLiteral("--history NUMBER: print the stored history of one number."));
     const QCommandLineOption exportHistory(
         QStringLiteral("export-history"),
-        QStringLiteral("Write the history of NUMBER (given after FILE) to a workbook."),
-        QStringLiteral("FILE"));
+        QStringLiteral("--export-history FILE NUMBER: write the history of one number to a workbook."));
     const QCommandLineOption initHistory(
         QStringLiteral("init-history"),
         QStringLiteral("Create an empty history database beside the executable if none exists."));
@@ -75,9 +72,11 @@ CliRequest ParseCommandLine(const QStringList &arguments)
                                   QStringLiteral("Print JSON instead of text."));
     parser.addOptions({help, version, parse, check, history, exportHistory, initHistory, last,
                        days, all, json});
-    parser.addPositionalArgument(QStringLiteral("NUMBER"),
-                                 QStringLiteral("With --export-history: the phone number."),
-                                 QStringLiteral("[NUMBER]"));
+    // The mode options take their FILE / NUMBER as positional arguments, so
+    // "--parse --json FILE" works as well as "--parse FILE --json".
+    parser.addPositionalArgument(QStringLiteral("FILE/NUMBER"),
+                                 QStringLiteral("What the chosen mode works on."),
+                                 QStringLiteral("[FILE|NUMBER]"));
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -119,27 +118,31 @@ CliRequest ParseCommandLine(const QStringList &arguments)
             return usageError(QStringLiteral("--last takes a whole number of requests"));
     }
 
+    const qsizetype given = request.positional.size();
+    auto expect = [&](qsizetype count, const QString &usage) {
+        return given == count ? QString() : usage;
+    };
+    QString usage;
     if (parser.isSet(parse)) {
         request.mode = CliMode::Parse;
-        request.positional.prepend(parser.value(parse));
+        usage = expect(1, QStringLiteral("usage: --parse FILE [--json]"));
     } else if (parser.isSet(check)) {
         request.mode = CliMode::Check;
+        usage = expect(0, QStringLiteral("usage: --check [--json]"));
     } else if (parser.isSet(history)) {
         request.mode = CliMode::History;
-        request.positional.prepend(parser.value(history));
+        usage = expect(1, QStringLiteral("usage: --history NUMBER [--last N | --days D | --all] [--json]"));
     } else if (parser.isSet(exportHistory)) {
         request.mode = CliMode::ExportHistory;
-        if (request.positional.size() != 1)
-            return usageError(QStringLiteral("--export-history FILE NUMBER"));
-        request.positional.prepend(parser.value(exportHistory));
+        usage = expect(2, QStringLiteral("usage: --export-history FILE NUMBER [--last N | --days D | --all]"));
     } else if (parser.isSet(initHistory)) {
         request.mode = CliMode::InitHistory;
-    } else if (request.json || rangeOptions > 0 || !request.positional.isEmpty()) {
-        return usageError(QStringLiteral("these options need a mode such as --parse or --history"));
+        usage = expect(0, QStringLiteral("usage: --init-history"));
+    } else if (request.json || rangeOptions > 0 || given > 0) {
+        usage = QStringLiteral("these options need a mode such as --parse or --history");
     }
-    if (request.mode != CliMode::ExportHistory && !request.positional.isEmpty()
-        && request.positional.size() > 1)
-        return usageError(QStringLiteral("unexpected argument: ") + request.positional.last());
+    if (!usage.isEmpty())
+        return usageError(usage);
     return request;
 }
 

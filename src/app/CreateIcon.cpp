@@ -82,8 +82,11 @@ const QImage &digitStrip()
 
 QImage StandardTrayIcon()
 {
-    return imageFromTable(QStringLiteral(":/glyphs/z_TrayIcon.txt"), IconSize, DarkBlue,
-                          qRgba(0, 0, 0, 0), QImage::Format_ARGB32);
+    // Shown after every phone of a cycle: read once, shared afterwards.
+    static const QImage icon =
+        imageFromTable(QStringLiteral(":/glyphs/z_TrayIcon.txt"), IconSize, DarkBlue,
+                       qRgba(0, 0, 0, 0), QImage::Format_ARGB32);
+    return icon;
 }
 
 QImage DigitStrip()

@@ -45,10 +45,9 @@ QJsonObject LumoToJson(const TLumo &record)
     object.insert(QStringLiteral("Min"), record.Min);
     object.insert(QStringLiteral("BalExpired"), record.BalExpired);
     object.insert(QStringLiteral("USDRate"), RoundedValue(record.USDRate, RateDecimals));
+    const QString time = record.LastQueryTime.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
     object.insert(QStringLiteral("LastQueryTime"),
-                  record.LastQueryTime.isValid()
-                      ? QJsonValue(record.LastQueryTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")))
-                      : QJsonValue(QJsonValue::Null));
+                  record.LastQueryTime.isValid() ? QJsonValue(time) : QJsonValue(QJsonValue::Null));
     object.insert(QStringLiteral("QueryOk"), record.QueryOk);
     return object;
 }

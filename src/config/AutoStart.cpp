@@ -3,13 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #ifdef Q_OS_WIN
 #include <QSettings>
 #endif
 
 #include "app/common.h"
+#include "config/AtomicWrite.h"
 
 namespace zelvant {
 
@@ -99,13 +99,10 @@ bool XdgAutoStart::SetAutoStart(bool on, QString *error)
     if (!QDir().mkpath(folder))
         return fail(error, QStringLiteral("Не удалось создать папку автозапуска \"%1\".")
                                .arg(QDir::toNativeSeparators(folder)));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    QString reason;
+    if (!WriteFileAtomically(path, entry, &reason))
         return fail(error, QStringLiteral("Не удалось записать файл автозапуска \"%1\": %2")
                                .arg(shown, reason));
-    }
     return true;
 }
 

@@ -3,10 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <limits>
 
+#include "config/AtomicWrite.h"
 #include "config/TextCodec.h"
 
 #ifdef Q_OS_UNIX
@@ -500,14 +500,10 @@ bool IniFile::apply(const QList<Change> &changes, QString *error)
     if (!changed)
         return true;
 
-    QSaveFile file(m_path);
-    const QByteArray bytes = next.serialize();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    QString reason;
+    if (!WriteFileAtomically(m_path, next.serialize(), &reason))
         return fail(error, QStringLiteral("Не удалось записать файл \"%1\": %2")
                                .arg(nativePath(m_path), reason));
-    }
     next.stamp = stampOf(m_path);
     m_cache = std::make_shared<const Content>(std::move(next));
     return true;

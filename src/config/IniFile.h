@@ -40,7 +40,12 @@ public:
     bool keyExists(const QString &section, const QString &key) const;
 
     // Each write rewrites the file atomically. On failure the old file is
-    // intact, false is returned and *error says why.
+    // intact, false is returned and *error says why (in Russian, for a
+    // message box). Refused: text with characters Windows-1251 has no byte
+    // for, line breaks, empty names, "]" in a section name, "=" in a key, and
+    // any write to a file that exists but cannot be read (it would be
+    // replaced by only the keys written). Erasing what is not there writes
+    // nothing and succeeds.
     bool writeString(const QString &section, const QString &key, const QString &value,
                      QString *error = nullptr);
     bool writeInteger(const QString &section, const QString &key, int value,

@@ -140,22 +140,19 @@ void TfrmLumoUrlChoose::showSelection()
     m_bnAdd->setEnabled(true);
 }
 
-void TfrmLumoUrlChoose::reportWriteError(const QString &error)
+void TfrmLumoUrlChoose::reportError(const QString &error)
 {
-    ShowErrorBox(this, QStringLiteral("Не удалось записать список регионов \"servers.ini\".\n%1")
-                           .arg(error));
+    ShowErrorBox(this, error.isEmpty()
+                     ? QStringLiteral("Не удалось записать список регионов \"servers.ini\".")
+                     : error);
 }
 
 void TfrmLumoUrlChoose::bnAddClick()
 {
     TfrmAddLumoUrl dialog(this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const TLumoURL region{dialog.name(), dialog.shortName(), NormalizeLoginUrl(dialog.loginUrl())};
-    QString error;
-    if (!m_regions.add(region, &error))
-        reportWriteError(error);
-    FillRegionList(region.ShortName);
+    enterRegion(dialog, [this](const TLumoURL &region, QString *error) {
+        return m_regions.add(region, error);
+    });
 }
 
 void TfrmLumoUrlChoose::bnEditClick()
@@ -164,13 +161,26 @@ void TfrmLumoUrlChoose::bnEditClick()
     const TLumoURL stored = m_regions.region(oldName);
     TfrmAddLumoUrl dialog(this);
     dialog.setValues(oldName, stored.ShortName, stored.LoginURL);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const TLumoURL region{dialog.name(), dialog.shortName(), NormalizeLoginUrl(dialog.loginUrl())};
-    QString error;
-    if (!m_regions.edit(oldName, region, &error))
-        reportWriteError(error);
-    FillRegionList(region.ShortName);
+    enterRegion(dialog, [this, oldName](const TLumoURL &region, QString *error) {
+        return m_regions.edit(oldName, region, error);
+    });
+}
+
+void TfrmLumoUrlChoose::enterRegion(
+    TfrmAddLumoUrl &dialog, const std::function<bool(const TLumoURL &, QString *)> &store)
+{
+    // When the region cannot be stored the entry dialog comes back with what
+    // the user typed, so nothing has to be entered twice.
+    while (dialog.exec() == QDialog::Accepted) {
+        const TLumoURL region{dialog.name(), dialog.shortName(),
+                              NormalizeLoginUrl(dialog.loginUrl())};
+        QString error;
+        if (store(region, &error)) {
+            FillRegionList(region.ShortName);
+            return;
+        }
+        reportError(error);
+    }
 }
 
 void TfrmLumoUrlChoose::bnRemoveClick()
@@ -180,7 +190,7 @@ void TfrmLumoUrlChoose::bnRemoveClick()
         return;
     QString error;
     if (!m_regions.remove(name, &error))
-        reportWriteError(error);
+        reportError(error);
     FillRegionList(DefaultShortName);
 }
 

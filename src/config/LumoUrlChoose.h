@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QToolButton;
@@ -11,6 +13,8 @@ class QToolButton;
 namespace zelvant {
 
 class RegionList;
+class TfrmAddLumoUrl;
+struct TLumoURL;
 
 class TfrmLumoUrlChoose : public QDialog
 {
@@ -32,7 +36,9 @@ private:
     void bnAddClick();
     void bnEditClick();
     void bnRemoveClick();
-    void reportWriteError(const QString &error);
+    void enterRegion(TfrmAddLumoUrl &dialog,
+                     const std::function<bool(const TLumoURL &, QString *)> &store);
+    void reportError(const QString &error);
 
     RegionList &m_regions;
     QComboBox *m_cbLumoLongName;

@@ -94,6 +94,12 @@ QString EncodePassword(const QString &password)
 
 QString DecodePassword(const QString &scramble)
 {
+    // Every scramble is 54 characters long. Anything shorter is not one, and
+    // is typically a password typed into the file in plain text: read by the
+    // layout alone, "9031234567" would give the password "f" and the phone
+    // would log in with it, so such text counts as malformed.
+    if (scramble.size() < ScrambleLength)
+        return QString();
     const int a = piece(scramble, 1, 2);
     const int length = piece(scramble, 4, 1);
     if (a < 0 || length < 0)

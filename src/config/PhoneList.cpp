@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 
 #include <vector>
 
+#include "config/AtomicWrite.h"
+#include "config/IniFile.h"
 #include "config/Passw.h"
 #include "config/TextCodec.h"
 
@@ -56,8 +58,13 @@ bool readFlag(const QString &text)
         return true;
     if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return false;
+    int integer = 0;
+    if (ParseIniInteger(t, &integer)) // "0x1" too, as in the settings file
+        return integer != 0;
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double number = QLocale::c().toDouble(t, &ok);
+    const double number = c.toDouble(t, &ok);
     return ok && number != 0;
 }
 
@@ -212,17 +219,6 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
-bool writeAtomically(const QString &path, const QByteArray &bytes, QString *reason)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *reason = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable)
@@ -307,7 +303,7 @@ bool SavePhones(const PhoneList &phones, const QString &path, const QString &err
             old.close();
             const QString backup = path + QStringLiteral(".bak");
             QString reason;
-            if (!writeAtomically(backup, oldBytes, &reason))
+            if (!WriteFileAtomically(backup, oldBytes, &reason))
                 return fail(error, QStringLiteral("Не удалось сохранить копию \"%1\" (%2); "
                                                   "список телефонов не сохранён.")
                                        .arg(QDir::toNativeSeparators(backup), reason));
@@ -319,7 +315,7 @@ bool SavePhones(const PhoneList &phones, const QString &path, const QString &err
     }
 
     QString reason;
-    if (!writeAtomically(path, PhonesDocument(phones), &reason))
+    if (!WriteFileAtomically(path, PhonesDocument(phones), &reason))
         return fail(error, QStringLiteral("Не удалось записать файл \"%1\": %2")
                                .arg(shownPath, reason));
     return true;

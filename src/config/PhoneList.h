@@ -53,9 +53,10 @@ private:
 // save keeps it as "phones.xml.bak").
 void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullptr);
 
-// Writes every slot with a number, atomically. A file that the last load
-// found unreadable is first kept as path + ".bak" and the error log says so.
-// On failure the old file is intact and *error says why.
+// Writes every slot with a number, atomically. A file in place that cannot
+// be read as a phone list (checked afresh at each save, so a file repaired by
+// hand meanwhile is not backed up) is first kept as path + ".bak" and the
+// error log says so. On failure the old file is intact and *error says why.
 // Refuses, with the file untouched, a password with characters outside
 // Windows-1251 (the scramble could not give it back) and control characters
 // that XML cannot carry; other characters outside the code page are written

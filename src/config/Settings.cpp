@@ -162,6 +162,48 @@ bool SaveLogFilesEnabled(const IniFile &settings)
     return settings.readBool(Debug, QStringLiteral("SaveLogFiles"), false);
 }
 
+namespace {
+
+const QString HistoryForm = QStringLiteral("History Form");
+
+QList<IniFile::Change> placementChanges(const QString &section, const WindowPlacement &p)
+{
+    QList<IniFile::Change> changes;
+    const std::pair<const char *, int> fields[] = {
+        {"Width", p.Width}, {"Height", p.Height}, {"Left", p.Left}, {"Top", p.Top}};
+    for (const auto &[key, value] : fields) {
+        if (value != NotFoundSentinel)
+            changes.append(IniFile::Change::write(section, QLatin1String(key), value));
+    }
+    return changes;
+}
+
+} // namespace
+
+HistoryFormFields ReadHistoryFormFields(const IniFile &settings)
+{
+    HistoryFormFields f;
+    const QString lastRequest =
+        settings.readString(HistoryForm, QStringLiteral("edLastRequest"), f.edLastRequest);
+    const QString lastDays =
+        settings.readString(HistoryForm, QStringLiteral("edLastDays"), f.edLastDays);
+    if (ParseDecimal(lastRequest, nullptr))
+        f.edLastRequest = lastRequest;
+    if (ParseDecimal(lastDays, nullptr))
+        f.edLastDays = lastDays;
+    return f;
+}
+
+bool WriteHistoryForm(IniFile &settings, const HistoryFormFields &fields,
+                      const WindowPlacement &placement, QString *error)
+{
+    QList<IniFile::Change> changes{
+        IniFile::Change::write(HistoryForm, QStringLiteral("edLastRequest"), fields.edLastRequest),
+        IniFile::Change::write(HistoryForm, QStringLiteral("edLastDays"), fields.edLastDays)};
+    changes += placementChanges(HistoryForm, placement);
+    return settings.apply(changes, error);
+}
+
 WindowPlacement ReadWindowPlacement(const IniFile &settings, const QString &section)
 {
     WindowPlacement p;
@@ -175,13 +217,7 @@ WindowPlacement ReadWindowPlacement(const IniFile &settings, const QString &sect
 bool WriteWindowPlacement(IniFile &settings, const QString &section, const WindowPlacement &p,
                           QString *error)
 {
-    QList<IniFile::Change> changes;
-    const std::pair<const char *, int> fields[] = {
-        {"Width", p.Width}, {"Height", p.Height}, {"Left", p.Left}, {"Top", p.Top}};
-    for (const auto &[key, value] : fields) {
-        if (value != NotFoundSentinel)
-            changes.append(IniFile::Change::write(section, QLatin1String(key), value));
-    }
+    const QList<IniFile::Change> changes = placementChanges(section, p);
     return changes.isEmpty() || settings.apply(changes, error);
 }
 

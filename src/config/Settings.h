@@ -76,6 +76,21 @@ bool SaveSettings(IniFile &settings, const Options &options, bool trayNotShown,
 // "Debug"/"SaveLogFiles", read afresh each time.
 bool SaveLogFilesEnabled(const IniFile &settings);
 
+// The two fields of the history window kept in "History Form", as typed.
+struct HistoryFormFields
+{
+    QString edLastRequest = QStringLiteral("50");
+    QString edLastDays = QStringLiteral("2");
+    bool operator==(const HistoryFormFields &) const = default;
+};
+
+// Reads the fields; a text that is not a decimal number gives its default.
+HistoryFormFields ReadHistoryFormFields(const IniFile &settings);
+// Stores the fields, then the placement's fields that are not
+// NotFoundSentinel, in one atomic write of "History Form".
+bool WriteHistoryForm(IniFile &settings, const HistoryFormFields &fields,
+                      const WindowPlacement &placement, QString *error = nullptr);
+
 WindowPlacement ReadWindowPlacement(const IniFile &settings, const QString &section);
 bool WriteWindowPlacement(IniFile &settings, const QString &section, const WindowPlacement &p,
                           QString *error = nullptr);

@@ -44,7 +44,7 @@ constexpr int AliasLeft = PasswordLeft + PasswordWidth, AliasWidth = 100;       
 constexpr int RegionLeft = AliasLeft + AliasWidth + 8, RegionWidth = 35;        // 332
 constexpr int RowsRight = RegionLeft + RegionWidth;                             // 367
 constexpr int ClientWidth = RowsRight + 35;                                     // 402
-constexpr int DesignedClientHeight = 447;
+constexpr int MinimumClientHeight = 447;
 
 int RowTopOf(int a)
 {
@@ -68,8 +68,12 @@ protected:
             return false;
         auto *key = static_cast<QKeyEvent *>(event);
         const QString text = key->text();
-        // Keys without text (arrows, Home, Delete on some platforms) only edit.
-        if (text.isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        // Keys without text (arrows, Home, Delete on some platforms) and
+        // shortcuts only edit. Ctrl together with Alt is AltGr on some
+        // keyboards and types characters, so it is filtered like any key.
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        if (text.isEmpty()
+            || ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier)))
             return false;
         auto *edit = qobject_cast<QLineEdit *>(watched);
         if (!edit)
@@ -627,8 +631,10 @@ void TfrmSetup::Private::bnOKClick()
     const QString path = context.paths.phonesFile();
     QString error;
     if (!SavePhones(edited, path, context.paths.errorLogFile(), &error)) {
-        ShowErrorBox(q, QStringLiteral("Не удалось сохранить список телефонов в файл \"%1\".\n%2")
-                            .arg(QDir::toNativeSeparators(path), error));
+        ShowErrorBox(q, error.isEmpty()
+                            ? QStringLiteral("Не удалось записать файл \"%1\".")
+                                  .arg(QDir::toNativeSeparators(path))
+                            : error);
         return;
     }
     context.phonesFileUnreadable = false;
@@ -684,8 +690,11 @@ TfrmSetup::TfrmSetup(AppContext &context, QWidget *parent)
     d->optionsToControls(context.options);
     d->phonesToControls(context.phones);
 
-    const QSize hint = sizeHint();
-    setFixedSize(qMax(ClientWidth, hint.width()), qMax(DesignedClientHeight, hint.height()));
+    // As narrow as the rows allow (the texts wrap), as tall as the tallest page.
+    const int width = qMax(ClientWidth, minimumSizeHint().width());
+    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                                   : sizeHint().height();
+    setFixedSize(width, qMax(MinimumClientHeight, height));
 }
 
 TfrmSetup::~TfrmSetup()

@@ -69,11 +69,11 @@ RefreshLabels RefreshIntervalLabels(const QString &hoursItem)
     int n = hoursItem.trimmed().toInt(&ok);
     if (!ok || n < 0)
         n = 3;
-    const int lastTwo = n % 100;
-    const int last = n % 10;
-    if (last == 1 && lastTwo != 11)
+    // The window's own wording: 1 "час", 2 to 4 "часа", any other "часов"
+    // (so the offered 24 reads "часов", as it always has).
+    if (n == 1)
         return {QStringLiteral("Каждый"), QStringLiteral("час")};
-    if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+    if (n >= 2 && n <= 4)
         return {QStringLiteral("Каждые"), QStringLiteral("часа")};
     return {QStringLiteral("Каждые"), QStringLiteral("часов")};
 }

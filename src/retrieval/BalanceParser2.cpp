@@ -3,10 +3,12 @@
 #include <QList>
 #include <QStringView>
 
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "config/TextCodec.h"
 
@@ -120,8 +122,8 @@ QString extractValueText(QStringView line, QStringView prefix, QStringView endMa
     QStringView t(stripped);
     if (!prefix.isEmpty()) {
         const qsizetype at = t.indexOf(prefix);
-        // Without the prefix the text still loses as many characters as the
-        // prefix has, as it always has done for these pages.
+        // A missing prefix still removes as many characters as it has: the
+        // values stored so far were read that way.
         t = at >= 0 ? t.mid(at + prefix.size()) : t.mid(qMin(prefix.size(), t.size()));
     }
     if (!endMark.isEmpty()) {
@@ -238,25 +240,140 @@ qint32 extractInt(QStringView line, QStringView prefix, QStringView endMark,
     return parseInt32(extractValueText(line, prefix, endMark), &result) ? result : defaultValue;
 }
 
-// Lines end at CR LF, a lone CR or a lone LF; a break at the very end adds
-// no empty line.
-QList<QStringView> splitLines(QStringView text)
+// The key phrases of the scan, in lower case.
+enum class Phrase {
+    User, Phone, Rate, Balance, Average, TurnOffDate, Prepayment, RecommendedShort, SmsLatin,
+    SmsCyrillic, LocalCalls, CallsOfType, LocalCallsColon, CallsTime00, CallsTime01, Expires,
+    AccountBalance, TurnOffSentence, Count
+};
+
+constexpr std::array<std::u16string_view, std::size_t(Phrase::Count)> PhraseTexts = {
+    u"пользователь:",
+    u"номер телефона:",
+    u"внутренний курс на сегодня",
+    u"актуальный баланс",
+    u"средняя скорость расходования",
+    u"предположительная дата отключения",
+    u"предоплаты составляет",
+    u"рек.опл:",
+    u"sms составляет ",
+    u"смс составляет ",
+    u"локальная связь составляет ",
+    u"разговоров типа составляет ",
+    u"локальная связь составляет :",
+    u"разговоров типа составляет 00:",
+    u"разговоров типа составляет 01:",
+    u"истекает менее чем через ",
+    u"вашего лицевого счета равен ",
+    u"ожидается менее, чем через ",
+};
+
+QStringView phraseText(Phrase phrase)
 {
-    QList<QStringView> lines;
-    lines.reserve(text.size() / 64 + 1);
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
+    const std::u16string_view text = PhraseTexts[std::size_t(phrase)];
+    return QStringView(text.data(), qsizetype(text.size()));
+}
+
+// A page line is searched for a phrase only when it holds every letter of
+// the phrase: almost no line of a page does. The mask has a bit per basic
+// Cyrillic letter, whatever its case, and for 's', ':' and the digits 0 and
+// 1; a line that lowers to text containing a phrase always has all of the
+// phrase's bits.
+constexpr int bitOf(char16_t c)
+{
+    if (c >= 0x0410 && c <= 0x044F)
+        return (c - 0x0410) & 31;
+    switch (c) {
+    case u's':
+    case u'S':
+        return 32;
+    case u':':
+        return 33;
+    case u'0':
+        return 34;
+    case u'1':
+        return 35;
+    default:
+        return -1;
     }
-    if (start < n)
-        lines.append(text.mid(start));
+}
+
+// The mask bit of every character below U+0460, 0 for none.
+constexpr std::array<quint64, 0x460> CharacterBits = [] {
+    std::array<quint64, 0x460> bits{};
+    for (char16_t c = 0; c < bits.size(); ++c) {
+        const int bit = bitOf(c);
+        bits[c] = bit >= 0 ? quint64(1) << bit : 0;
+    }
+    return bits;
+}();
+
+constexpr quint64 maskOf(std::u16string_view text)
+{
+    quint64 mask = 0;
+    for (const char16_t c : text) {
+        const int bit = bitOf(c);
+        if (bit >= 0)
+            mask |= quint64(1) << bit;
+    }
+    return mask;
+}
+
+constexpr std::array<quint64, std::size_t(Phrase::Count)> PhraseMasks = [] {
+    std::array<quint64, std::size_t(Phrase::Count)> masks{};
+    for (std::size_t i = 0; i < masks.size(); ++i)
+        masks[i] = maskOf(PhraseTexts[i]);
+    return masks;
+}();
+
+quint64 phraseMask(Phrase phrase)
+{
+    return PhraseMasks[std::size_t(phrase)];
+}
+
+// A line needs a closer look when it could hold at least one phrase.
+bool mayHoldAPhrase(quint64 present)
+{
+    for (const quint64 mask : PhraseMasks) {
+        if ((mask & ~present) == 0)
+            return true;
+    }
+    return false;
+}
+
+struct PageLine
+{
+    QStringView text;
+    quint64 mask; // the characterBits of the line
+};
+
+// Lines end at CR LF, a lone CR or a lone LF; a break at the very end adds
+// no empty line. The character mask of each line is gathered on the way, so
+// the page is read once.
+QList<PageLine> splitLines(QStringView text)
+{
+    QList<PageLine> lines;
+    lines.reserve(text.size() / 64 + 1);
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    const char16_t *start = begin;
+    quint64 mask = 0;
+    for (const char16_t *p = begin; p != end; ++p) {
+        const char16_t c = *p;
+        if (c < CharacterBits.size()) {
+            if (c == u'\r' || c == u'\n') {
+                lines.append({QStringView(start, p), mask});
+                mask = 0;
+                if (c == u'\r' && p + 1 != end && p[1] == u'\n')
+                    ++p;
+                start = p + 1;
+                continue;
+            }
+            mask |= CharacterBits[c];
+        }
+    }
+    if (start != end)
+        lines.append({QStringView(start, end), mask});
     return lines;
 }
 
@@ -309,65 +426,75 @@ void ParseBalancePage(const QString &page, TLumo &record)
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     if (nul >= 0)
         text = text.left(nul);
-    // Lower-casing keeps every character in place, so the lower lines line
-    // up with the page lines one to one.
-    const QString lowered = lowerWindows1251(text.toString());
-    const QList<QStringView> pageLines = splitLines(text);
-    const QList<QStringView> lowerLines = splitLines(lowered);
-    const qsizetype count = lowerLines.size();
+    const QList<PageLine> pageLines = splitLines(text);
+    const qsizetype count = pageLines.size();
     if (count < 2)
         return;
+
+    // Lower-casing keeps every character in place and never makes or
+    // removes a line break, so lowering line by line gives the same lines as
+    // lowering the page; only lines that may hold a phrase are lowered.
+    QString line;
+    QString next;
+    qsizetype nextIndex = -1;
+    auto nextLine = [&](qsizetype i) -> QStringView {
+        if (nextIndex != i + 1) {
+            next = lowerWindows1251(pageLines[i + 1].text.toString());
+            nextIndex = i + 1;
+        }
+        return next;
+    };
 
     // The phrases are matched in the lower-cased lines; the last line is
     // never a key line, even for the phrases whose value is on it.
     for (qsizetype i = 0; i + 1 < count; ++i) {
-        const QStringView line = lowerLines[i];
-        const QStringView next = lowerLines[i + 1];
-        // Most lines of a page are markup alone, and every phrase holds a
-        // Cyrillic letter: lines without one need no search.
-        bool candidate = false;
-        for (const QChar c : line) {
-            if (c.unicode() >= 0x0400 && c.unicode() <= 0x04FF) {
-                candidate = true;
-                break;
-            }
-        }
-        if (!candidate)
+        const quint64 present = pageLines[i].mask;
+        if (!mayHoldAPhrase(present))
             continue;
+        bool lowered = false;
+        auto has = [&](Phrase phrase) {
+            if ((phraseMask(phrase) & ~present) != 0)
+                return false;
+            if (!lowered) {
+                line = nextIndex == i ? next : lowerWindows1251(pageLines[i].text.toString());
+                lowered = true;
+            }
+            return QStringView(line).contains(phraseText(phrase));
+        };
 
-        if (line.contains(u"пользователь:"))
-            record.UserName = extractValueText(pageLines[i + 1], {}, {});
-        if (line.contains(u"номер телефона:"))
-            record.PhoneNum = extractValueText(next, {}, {});
-        if (line.contains(u"внутренний курс на сегодня"))
-            record.USDRate = extractFloat(next, {}, u" ");
-        if (line.contains(u"актуальный баланс"))
-            record.Balance = extractFloat(next, {}, u" ");
-        if (line.contains(u"средняя скорость расходования"))
-            record.Average = extractFloat(next, {}, u" ");
-        if (line.contains(u"предположительная дата отключения"))
-            record.TurnOff = extractInt(next, {}, u" ");
+        if (has(Phrase::User))
+            record.UserName = extractValueText(pageLines[i + 1].text, {}, {});
+        if (has(Phrase::Phone))
+            record.PhoneNum = extractValueText(nextLine(i), {}, {});
+        if (has(Phrase::Rate))
+            record.USDRate = extractFloat(nextLine(i), {}, u" ");
+        if (has(Phrase::Balance))
+            record.Balance = extractFloat(nextLine(i), {}, u" ");
+        if (has(Phrase::Average))
+            record.Average = extractFloat(nextLine(i), {}, u" ");
+        if (has(Phrase::TurnOffDate))
+            record.TurnOff = extractInt(nextLine(i), {}, u" ");
         // Fires on the phrase alone but removes it with its trailing blank:
         // an amount in its own markup after the phrase is therefore lost.
-        if (line.contains(u"предоплаты составляет"))
+        if (has(Phrase::Prepayment))
             record.Recomend = extractFloat(line, u"предоплаты составляет ", u" ");
-        if (record.Recomend == 0 && line.contains(u"рек.опл:"))
+        if (record.Recomend == 0 && has(Phrase::RecommendedShort))
             record.Recomend = extractFloat(line, u"рек.опл: ", u" ");
-        if (line.contains(u"sms составляет "))
+        if (has(Phrase::SmsLatin))
             record.SMS = extractInt(line, u"sms составляет ", u" ");
-        if (record.SMS == 0 && line.contains(u"смс составляет "))
+        if (record.SMS == 0 && has(Phrase::SmsCyrillic))
             record.SMS = extractInt(line, u"смс составляет ", u" ");
-        if (line.contains(u"локальная связь составляет "))
+        if (has(Phrase::LocalCalls))
             record.Min = extractInt(line, u"локальная связь составляет ", u" ");
-        if (record.Min == 0 && line.contains(u"разговоров типа составляет "))
+        if (record.Min == 0 && has(Phrase::CallsOfType))
             record.Min = extractInt(line, u"разговоров типа составляет ", u" ");
-        if (record.Min == 0 && line.contains(u"локальная связь составляет :"))
+        if (record.Min == 0 && has(Phrase::LocalCallsColon))
             record.Min = extractInt(line, u"локальная связь составляет :", u":");
         // A time "hh:mm:ss": the minutes behind "00:" or "01:"; one hour
         // adds 60, but only to a non-zero count.
-        if (record.Min == 0 && line.contains(u"разговоров типа составляет 00:"))
+        if (record.Min == 0 && has(Phrase::CallsTime00))
             record.Min = extractInt(line, u"разговоров типа составляет 00:", u":");
-        if (record.Min == 0 && line.contains(u"разговоров типа составляет 01:")) {
+        if (record.Min == 0 && has(Phrase::CallsTime01)) {
             const qint32 minutes = extractInt(line, u"разговоров типа составляет 01:", u":");
             // A count that the hour would push past the 32-bit range is as
             // unreadable as any other out-of-range number.
@@ -375,11 +502,11 @@ void ParseBalancePage(const QString &page, TLumo &record)
                 ? 0
                 : minutes + 60;
         }
-        if (line.contains(u"истекает менее чем через "))
+        if (has(Phrase::Expires))
             record.BalExpired = extractInt(line, u"истекает менее чем через ", u" ");
-        if (record.Balance == 0 && line.contains(u"вашего лицевого счета равен "))
+        if (record.Balance == 0 && has(Phrase::AccountBalance))
             record.Balance = extractFloat(line, u"вашего лицевого счета равен ", u" ");
-        if (record.TurnOff == 0 && line.contains(u"ожидается менее, чем через "))
+        if (record.TurnOff == 0 && has(Phrase::TurnOffSentence))
             record.TurnOff = extractInt(line, u"ожидается менее, чем через ", u" ");
     }
 }

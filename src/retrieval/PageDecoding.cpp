@@ -113,11 +113,12 @@ QByteArray CharsetFromMeta(const QByteArray &document)
 QString DecodeDocument(const QByteArray &bytes, const QByteArray &contentType)
 {
     QString text;
+    const QByteArrayView view(bytes);
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(QByteArrayView(bytes).sliced(3));
-    if (bytes.startsWith("\xFF\xFE") && decodeAs("utf-16le", QByteArrayView(bytes).sliced(2), &text))
+        return QString::fromUtf8(view.sliced(3));
+    if (bytes.startsWith("\xFF\xFE") && decodeAs("utf-16le", view.sliced(2), &text))
         return text;
-    if (bytes.startsWith("\xFE\xFF") && decodeAs("utf-16be", QByteArrayView(bytes).sliced(2), &text))
+    if (bytes.startsWith("\xFE\xFF") && decodeAs("utf-16be", view.sliced(2), &text))
         return text;
     if (decodeAs(CharsetFromContentType(contentType), bytes, &text))
         return text;

@@ -1,5 +1,6 @@
 #include "retrieval/PageFetcher.h"
 
+#include "app/common.h"
 #include "retrieval/PageDecoding.h"
 
 #include <QFile>
@@ -151,7 +152,8 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
     req.setRawHeader("Pragma", "no-cache");
     req.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
     req.setRawHeader("Accept-Language", "ru,en;q=0.5");
-    req.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla/5.0 (compatible; Zelvant 2.09)"));
+    req.setHeader(QNetworkRequest::UserAgentHeader,
+                  QStringLiteral("Mozilla/5.0 (compatible; %1/%2)").arg(ProgramName, ProgramVersion).toLatin1());
     if (url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
@@ -342,6 +344,9 @@ bool PageFetcher::isBusy() const
 void PageFetcher::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
 {
     d->extraCa = certificates;
+    // Connections to a host are pooled with the TLS settings of the request
+    // that opened them; new trust must not wait for the pool to expire.
+    d->nam->clearConnectionCache();
 }
 
 void PageFetcher::setMaxBytes(qint64 bytes)
@@ -355,7 +360,7 @@ QString ExtractBodyElement(const QString &html, bool *found)
         *found = false;
     auto tagAt = [&html](qsizetype pos, QLatin1String name) {
         // "<name" followed by a character that ends a tag name.
-        if (html.mid(pos + 1, name.size()).compare(name, Qt::CaseInsensitive) != 0)
+        if (QStringView(html).mid(pos + 1, name.size()).compare(name, Qt::CaseInsensitive) != 0)
             return false;
         const qsizetype after = pos + 1 + name.size();
         if (after >= html.size())
@@ -373,7 +378,7 @@ QString ExtractBodyElement(const QString &html, bool *found)
     qsizetype start = -1;
     for (qsizetype i = html.indexOf(QLatin1Char('<')); i >= 0 && i < html.size();
          i = html.indexOf(QLatin1Char('<'), i + 1)) {
-        if (html.mid(i, 4) == QLatin1String("<!--")) {
+        if (QStringView(html).mid(i, 4) == QLatin1String("<!--")) {
             i = skipPast(i + 4, QLatin1String("-->")) - 1;
         } else if (tagAt(i, QLatin1String("script"))) {
             i = skipPast(i + 7, QLatin1String("</script")) - 1;

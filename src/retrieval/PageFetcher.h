@@ -54,7 +54,8 @@ public:
     explicit PageFetcher(QObject *parent = nullptr);
     ~PageFetcher() override;
 
-    // Forgets all cookies: the next navigation starts a fresh session.
+    // Forgets all cookies and pooled connections: the next navigation
+    // starts a fresh session. Meant for between navigations.
     void newSession();
     // POST body exactly as given (no percent-encoding) when body is not
     // null, GET otherwise. file:// addresses are read from disk. Aborts a

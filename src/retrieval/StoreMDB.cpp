@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -9,12 +10,14 @@
 #include <QSqlQuery>
 #include <QTemporaryFile>
 #include <QTime>
+#include <QTimeZone>
 #include <QUrl>
 #include <QVariant>
 
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "app/AppContext.h"
 
@@ -31,8 +34,8 @@ const QString CreateTableSql = QStringLiteral(
 const QString CreateIndexSql =
     QStringLiteral("CREATE INDEX PhonesByNumber ON Phones (PhoneNumber, NN)");
 
-// The time is the database's own local clock, so rows written by several
-// programs on one machine sort the same way their NN do.
+// The query time is the database's local clock at the insert, as text that
+// sorts and compares in time order.
 const QString InsertSql = QStringLiteral(
     "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, "
     "SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), ?, ?, ?, ?, ?, ?, ?)");
@@ -108,10 +111,15 @@ FileState inspectFile(const QString &path, QString *error)
 }
 
 // "file:" address for SQLite: mode=rw opens an existing file for writing and
-// fails instead of creating one.
+// fails instead of creating one. The authority is always empty, so a Windows
+// drive path becomes "file:///C:/..." and a network path "file:////server/...".
 QString writeUri(const QString &path)
 {
-    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+    QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!absolute.startsWith(QLatin1Char('/')))
+        absolute.prepend(QLatin1Char('/'));
+    return QStringLiteral("file://")
+        + QString::fromLatin1(QUrl::toPercentEncoding(absolute, QByteArrayLiteral("/:")))
         + QStringLiteral("?mode=rw");
 }
 
@@ -129,15 +137,19 @@ int twoDigits(const QChar *p)
 bool allDigits(QStringView text, std::initializer_list<int> positions)
 {
     for (int i : positions) {
-        if (i >= text.size() || !text[i].isDigit())
+        if (i >= text.size() || text[i] < u'0' || text[i] > u'9')
             return false;
     }
     return true;
 }
 
 // "YYYY-MM-DD HH:MM:SS" as written by datetime(); other forms that a hand-made
-// row may hold go through the general ISO reader.
-QDateTime parseStoredTime(const QString &text)
+// row may hold go through the general ISO reader. The wall-clock time is
+// placed in the system's time zone: the same moment as Qt::LocalTime, but
+// converted with Qt's cached zone rules instead of the C library's mktime,
+// which re-reads the zone file's status on every call and would dominate the
+// reading of a long history.
+QDateTime parseStoredTime(const QString &text, const QTimeZone &zone)
 {
     const QStringView view(text);
     if (view.size() == 19 && allDigits(view, {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
@@ -146,7 +158,7 @@ QDateTime parseStoredTime(const QString &text)
         const QChar *p = view.data();
         const QDate date(twoDigits(p) * 100 + twoDigits(p + 2), twoDigits(p + 5), twoDigits(p + 8));
         const QTime time(twoDigits(p + 11), twoDigits(p + 14), twoDigits(p + 17));
-        return QDateTime(date, time, Qt::LocalTime);
+        return zone.isValid() ? QDateTime(date, time, zone) : QDateTime(date, time, Qt::LocalTime);
     }
     QDateTime parsed = QDateTime::fromString(text, Qt::ISODate);
     if (!parsed.isValid())
@@ -154,12 +166,12 @@ QDateTime parseStoredTime(const QString &text)
     return parsed;
 }
 
-HistoryRow rowFrom(const QSqlQuery &query)
+HistoryRow rowFrom(const QSqlQuery &query, const QTimeZone &zone)
 {
     HistoryRow row;
     row.NN = query.value(0).toLongLong();
     row.PhoneNumber = query.value(1).toString();
-    row.QueryDateTime = parseStoredTime(query.value(2).toString());
+    row.QueryDateTime = parseStoredTime(query.value(2).toString(), zone);
     row.Balance = query.value(3).toDouble();
     row.Average = query.value(4).toDouble();
     row.TurnOff = query.value(5).toInt();
@@ -304,6 +316,7 @@ struct HistoryReader::Statements
     enum Kind { All, Last, Days, Latest, KindCount };
 
     QSqlDatabase db;
+    QTimeZone zone = QTimeZone::systemTimeZone();
     QSqlQuery queries[KindCount];
     bool prepared[KindCount] = {false, false, false, false};
 
@@ -401,7 +414,7 @@ QList<HistoryRow> HistoryReader::rows(const QString &number, HistoryRange range,
             if (range == HistoryRange::LastRequests)
                 result.reserve(qMax(count, 0));
             while (query->next())
-                result.append(rowFrom(*query));
+                result.append(rowFrom(*query, statements->zone));
             if (query->lastError().isValid()) {
                 problem = errorText(query->lastError());
                 result.clear();
@@ -427,7 +440,7 @@ std::optional<HistoryRow> HistoryReader::latest(const QString &number, QString *
         if (!query->exec()) {
             problem = errorText(query->lastError());
         } else if (query->next()) {
-            result = rowFrom(*query);
+            result = rowFrom(*query, statements->zone);
         } else if (query->lastError().isValid()) {
             problem = errorText(query->lastError());
         }

@@ -38,6 +38,10 @@ double RoundDecimals(double value, int decimals);
 constexpr int DefaultHistoryBusyTimeoutMs = 3000;
 
 // Read access; each reader opens its own connection. Rows come newest first.
+// QueryDateTime holds the stored local wall-clock time in the system's time
+// zone (timeSpec Qt::TimeZone): the same moment and the same date() and time()
+// as Qt::LocalTime; format it with an explicit pattern rather than
+// Qt::ISODate, which would append the zone's offset.
 class HistoryReader
 {
 public:

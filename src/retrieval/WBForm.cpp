@@ -71,6 +71,18 @@ struct TfrmWB::Private
     void onNavigationFinished();
     void onTimeout();
     bool stopping() const { return StopRequested() || hooks.isClosing(); }
+    // Runs one step of the cycle; an error escaping it ends the cycle with
+    // its end steps rather than leaving it half-way.
+    template<typename Step>
+    void guarded(Step step)
+    {
+        try {
+            step();
+        } catch (...) {
+            abort();
+        }
+    }
+    void abort();
 
     TfrmWB *q;
     AppContext &context;
@@ -87,6 +99,7 @@ struct TfrmWB::Private
     std::unique_ptr<TmdbStore> store;
 
     State state = State::Idle;
+    bool startPending = false; // QueryPhones returned, the first step not yet run
     int mode = 0;
     int nextSlot = 0;
     int count = 0;
@@ -221,12 +234,30 @@ void TfrmWB::Private::finish()
     timeoutTimer.stop();
     afterTimer.stop();
     phoneActive = false;
-    store.reset();
-    if (animation)
-        animation->suspend();
-    if (!hooks.isClosing())
-        ShowTrayBalance(tray, context);
+    startPending = false;
+    try {
+        store.reset();
+        if (animation)
+            animation->suspend();
+        if (!hooks.isClosing())
+            ShowTrayBalance(tray, context);
+    } catch (...) {
+        // The cycle is over whatever the tray could show.
+    }
     Q_EMIT q->cycleFinished();
+}
+
+void TfrmWB::Private::abort()
+{
+    phoneActive = false;
+    try {
+        fetcher.stop();
+    } catch (...) {
+    }
+    if (state != State::Idle) {
+        state = State::Between;
+        finish();
+    }
 }
 
 void TfrmWB::Private::onDocument(const QUrl &url, const QString &body, bool hasBody)
@@ -282,15 +313,19 @@ TfrmWB::TfrmWB(AppContext &context, TrayService &tray, CycleHooks &hooks,
     d->pauseTimer.setSingleShot(true);
     d->timeoutTimer.setSingleShot(true);
     d->afterTimer.setSingleShot(true);
-    connect(&d->pauseTimer, &QTimer::timeout, this, [this] { d->beginRequest(); });
-    connect(&d->timeoutTimer, &QTimer::timeout, this, [this] { d->onTimeout(); });
-    connect(&d->afterTimer, &QTimer::timeout, this, [this] { d->finishPhone(); });
+    connect(&d->pauseTimer, &QTimer::timeout, this,
+            [this] { d->guarded([this] { d->beginRequest(); }); });
+    connect(&d->timeoutTimer, &QTimer::timeout, this,
+            [this] { d->guarded([this] { d->onTimeout(); }); });
+    connect(&d->afterTimer, &QTimer::timeout, this,
+            [this] { d->guarded([this] { d->finishPhone(); }); });
     connect(&d->fetcher, &PageFetcher::documentComplete, this,
             [this](const QUrl &url, const QString &body, bool hasBody) {
-                d->onDocument(url, body, hasBody);
+                d->guarded([&] { d->onDocument(url, body, hasBody); });
             });
-    connect(&d->fetcher, &PageFetcher::navigationFinished, this,
-            [this](bool, const QString &) { d->onNavigationFinished(); });
+    connect(&d->fetcher, &PageFetcher::navigationFinished, this, [this](bool, const QString &) {
+        d->guarded([this] { d->onNavigationFinished(); });
+    });
     d->animation = std::make_unique<AnimatedTray>(tray, d->timings.animationFrameMs);
 }
 
@@ -338,7 +373,13 @@ bool TfrmWB::QueryPhones(int mode, int slot)
     d->hooks.FillGrid();
     // The first phone starts from the event loop, so that the caller has
     // connected to cycleFinished() whatever happens.
-    QTimer::singleShot(0, this, [this] { d->advance(); });
+    d->startPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (!d->startPending)
+            return;
+        d->startPending = false;
+        d->guarded([this] { d->advance(); });
+    });
     return true;
 }
 
@@ -355,8 +396,13 @@ void TfrmWB::StopRequest()
         d->finishPhone();
         break;
     case Private::State::Between:
+        // A cycle that has not started its first phone yet ends now, so a
+        // new one can follow at once; otherwise the next step sees the flag.
+        if (d->startPending)
+            d->finish();
+        break;
     case Private::State::Idle:
-        break; // the next step sees the flag
+        break;
     }
 }
 

@@ -52,6 +52,9 @@ public:
     // Mode 0 every phone, 1 the failed ones, 2 the given slot. Returns at
     // once; cycleFinished() follows. Refused (false) while a cycle runs.
     bool QueryPhones(int mode, int slot = -1);
+    // Abandons the current phone's request and ends the cycle: a cycle in a
+    // pause or a wait is over (cycleFinished() emitted) when this returns.
+    // Leaving the program calls it too.
     void StopRequest();
     bool isRunning() const;
 

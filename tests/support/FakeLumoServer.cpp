@@ -137,6 +137,13 @@ FakeLumoServer::FakeLumoServer(Scheme scheme, QObject *parent)
 FakeLumoServer::~FakeLumoServer()
 {
     close();
+    // Connections still open (hanging answers) go before the members their
+    // handlers use.
+    const QList<QSslSocket *> sockets = findChildren<QSslSocket *>(Qt::FindDirectChildrenOnly);
+    for (QSslSocket *socket : sockets) {
+        socket->disconnect(this);
+        delete socket;
+    }
 }
 
 bool FakeLumoServer::start(quint16 port)

@@ -1,0 +1,144 @@
+// Request cycles over 100 phones against the local fake server, without
+// pauses: wall time per cycle and per phone, and resident memory after 100
+// and after 1,000 phones. The fake server runs in the same thread, so the
+// time per phone is an upper bound of the program's own cost.
+//
+//   CycleBench [cycles=10] [phones=100]
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QSignalSpy>
+
+#include <cstdio>
+
+#include "app/AppContext.h"
+#include "app/TrayIcon.h"
+#include "config/TextCodec.h"
+#include "retrieval/StoreMDB.h"
+#include "retrieval/WBForm.h"
+#include "support/FakeLumoServer.h"
+#include "support/TempFolder.h"
+
+using namespace zelvant;
+using zelvant::test::FakeLumoServer;
+
+namespace {
+
+class QuietTray : public TrayService
+{
+public:
+    bool TrayAdd(const QImage &, const QString &) override { return true; }
+    bool TraySetTip(const QString &) override { return true; }
+    bool TraySetIcon(const QImage &) override { return true; }
+    bool TrayRemove() override { return true; }
+};
+
+class QuietHooks : public CycleHooks
+{
+public:
+    void FillGrid() override {}
+    bool isSetupWindowVisible() const override { return false; }
+    bool isClosing() const override { return false; }
+    void saveSettings() override {}
+};
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Runs `cycles` mode-0 cycles (numbered from first + 1); prints each one's
+// time. Returns false on a failed phone or a cycle that did not end.
+bool runCycles(TfrmWB &wb, AppContext &context, int first, int cycles, int phones)
+{
+    for (int i = first; i < first + cycles; ++i) {
+        QSignalSpy finished(&wb, &TfrmWB::cycleFinished);
+        QElapsedTimer clock;
+        clock.start();
+        if (!wb.QueryPhones(0) || !finished.wait(120000))
+            return false;
+        const qint64 ms = clock.elapsed();
+        for (int slot = 1; slot <= phones; ++slot)
+            if (!context.results[slot].QueryOk)
+                return false;
+        std::printf("  cycle %2d: %5lld ms, %.2f ms per phone, RSS %ld KiB\n", i + 1,
+                        static_cast<long long>(ms), double(ms) / phones, residentKiB());
+    }
+    return true;
+}
+
+bool bench(bool history, int cycles, int phones)
+{
+    zelvant::test::TempFolder temp;
+    FakeLumoServer server;
+    if (!server.start())
+        return false;
+    temp.write(QStringLiteral("servers.ini"),
+               toWindows1251(QStringLiteral("[Bench]\r\nLoginURL=%1\r\nShortName=BEN\r\n")
+                                 .arg(server.loginUrl().toString())));
+    AppContext context(AppPaths::forFolder(temp.path()));
+    context.options.cbHistory = history;
+    if (history)
+        InitHistory(context.paths.historyFile());
+    for (int slot = 1; slot <= phones; ++slot) {
+        FakeLumoServer::Subscriber s;
+        s.number = QStringLiteral("903%1").arg(slot, 7, 10, QLatin1Char('0'));
+        s.password = QStringLiteral("пароль%1").arg(slot);
+        s.balance = slot + 0.25;
+        server.addSubscriber(s);
+        PhoneSlot &p = context.phones.slot(slot);
+        p.Number = s.number;
+        p.Password = s.password;
+        p.Alias = QStringLiteral("Телефон %1").arg(slot);
+        p.Monitor = true;
+        p.Region = QStringLiteral("BEN");
+    }
+    QuietTray tray;
+    QuietHooks hooks;
+    TfrmWB wb(context, tray, hooks, nullptr);
+    CycleTimings timings;
+    timings.pauseBeforePhoneMs = 0;
+    timings.afterPhoneMs = 0;
+    wb.setTimings(timings);
+
+    std::printf("%d phones per cycle, history %s (login: POST, 302 with cookie, GET balance)\n",
+                phones, history ? "on" : "off");
+    // The first cycle pays for first-time set-up; memory is compared from
+    // the end of it.
+    if (!runCycles(wb, context, 0, 1, phones))
+        return false;
+    const long after100 = residentKiB();
+    if (!runCycles(wb, context, 1, cycles - 1, phones))
+        return false;
+    const long after1000 = residentKiB();
+    std::printf("RSS after %d phones: %ld KiB; after %d phones: %ld KiB; growth %ld KiB\n\n",
+                phones, after100, phones * cycles, after1000, after1000 - after100);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const int cycles = argc > 1 ? QByteArray(argv[1]).toInt() : 10;
+    const int phones = argc > 2 ? QByteArray(argv[2]).toInt() : PhoneSlotCount;
+    if (cycles < 1 || phones < 1 || phones > PhoneSlotCount) {
+        std::fputs("usage: CycleBench [cycles] [phones<=100]\n", stderr);
+        return 2;
+    }
+    const bool ok = bench(true, cycles, phones) && bench(false, cycles, phones);
+    if (!ok)
+        std::fputs("a cycle failed\n", stderr);
+    return ok ? 0 : 1;
+}
