@@ -42,13 +42,23 @@ TEST(ExcelValues, RoundingGoesHalfToEvenAndDatesAreExcelSerials)
     EXPECT_DOUBLE_EQ(RoundHalfEven(-0.125, 2), -0.12);
     EXPECT_DOUBLE_EQ(RoundHalfEven(2.5, 0), 2.0);
     EXPECT_DOUBLE_EQ(RoundHalfEven(3.5, 0), 4.0);
-    EXPECT_DOUBLE_EQ(RoundHalfEven(double(12.125f), 2), 12.12);
+    EXPECT_EQ(RoundHalfEven(12.125f, 2), 12.12);
+    // Halfway in the digits the user saw, whatever the binary expansion.
+    EXPECT_EQ(RoundHalfEven(2.675f, 2), 2.68);   // 2.67499995... in binary
+    EXPECT_EQ(RoundHalfEven(1.015, 2), 1.02);    // 1.01499999... in binary
+    EXPECT_EQ(RoundHalfEven(1.025, 2), 1.02);
+    EXPECT_EQ(RoundHalfEven(9.995, 2), 10.0);    // the carry runs through
+    EXPECT_EQ(RoundHalfEven(-0.135, 2), -0.14);
+    EXPECT_EQ(RoundHalfEven(0.12501, 2), 0.13);  // beyond the half
     // Not halfway: the nearest value, the result being the closest double.
     EXPECT_EQ(RoundHalfEven(3.456, 2), 3.46);
-    EXPECT_EQ(RoundHalfEven(double(28.1234f), 4), 28.1234);
-    EXPECT_EQ(RoundHalfEven(double(12.34f), 2), 12.34);
+    EXPECT_EQ(RoundHalfEven(28.1234f, 4), 28.1234);
+    EXPECT_EQ(RoundHalfEven(12.34f, 2), 12.34);
+    EXPECT_EQ(RoundHalfEven(28.12345678, 4), 28.1235);
     EXPECT_EQ(RoundHalfEven(-12.5, 2), -12.5);
+    EXPECT_EQ(RoundHalfEven(1234567.0f, 2), 1234567.0);
     EXPECT_FALSE(std::signbit(RoundHalfEven(-0.001, 2)));
+    EXPECT_FALSE(std::signbit(RoundHalfEven(-0.001f, 2)));
 
     EXPECT_EQ(ExcelDateTime(QDateTime()), 0.0);
     EXPECT_EQ(ExcelDateTime(at(1899, 12, 30, 0, 0)), 0.0);
@@ -326,6 +336,15 @@ TEST(HistoryExport, CommandLineMode)
     request.rangeKind = 0;
     EXPECT_EQ(RunExportHistoryMode(request, paths), 0);
     EXPECT_EQ(ReadXlsx(out).lastRow, 3);
+
+    // Through the parser, the options after the file and the number.
+    const QString parsedOut = dir.file(QStringLiteral("parsed.xlsx"));
+    const CliRequest parsed = ParseCommandLine(
+        {QStringLiteral("Zelvant"), QStringLiteral("--export-history"), parsedOut,
+         QStringLiteral("903"), QStringLiteral("--last"), QStringLiteral("1")});
+    ASSERT_EQ(parsed.mode, CliMode::ExportHistory);
+    EXPECT_EQ(RunCommandLineMode(parsed, paths), 0);
+    EXPECT_EQ(ReadXlsx(parsedOut).lastRow, 2);
 
     request.positional = {dir.file(QStringLiteral("missing/cli.xlsx")), QStringLiteral("903")};
     EXPECT_EQ(RunExportHistoryMode(request, paths), 2);

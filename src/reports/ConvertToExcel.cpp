@@ -8,8 +8,11 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <string>
 
 namespace zelvant {
 
@@ -84,22 +87,80 @@ QString lxwErrorText(int result)
 
 } // namespace
 
+namespace {
+
+// Half to even on the shortest decimal text of the value, the digits the
+// user saw: 2.675f is "2.675" and rounds to 2.68, where its binary expansion
+// (2.67499995...) would give 2.67.
+template<typename Float>
+double roundDecimalHalfEven(Float value, int decimals)
+{
+    char text[512];
+    const auto printed = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    if (printed.ec != std::errc())
+        return double(value);
+    std::string digits(text, printed.ptr);
+    const bool negative = !digits.empty() && digits.front() == '-';
+    if (negative)
+        digits.erase(0, 1);
+    const size_t point = digits.find('.');
+    std::string whole = point == std::string::npos ? digits : digits.substr(0, point);
+    std::string fraction = point == std::string::npos ? std::string() : digits.substr(point + 1);
+    const size_t keep = size_t(std::max(decimals, 0));
+    if (fraction.size() > keep) {
+        const std::string rest = fraction.substr(keep);
+        fraction.resize(keep);
+        std::string all = whole + fraction;
+        bool up = rest.front() > '5';
+        if (rest.front() == '5') {
+            const bool beyondHalf = rest.find_first_not_of('0', 1) != std::string::npos;
+            up = beyondHalf || (all.back() - '0') % 2 == 1;
+        }
+        if (up) {
+            int i = int(all.size()) - 1;
+            for (; i >= 0 && all[size_t(i)] == '9'; --i)
+                all[size_t(i)] = '0';
+            if (i < 0)
+                all.insert(all.begin(), '1');
+            else
+                ++all[size_t(i)];
+        }
+        whole = all.substr(0, all.size() - keep);
+        fraction = all.substr(all.size() - keep);
+    }
+    std::string rounded = (negative ? "-" : "") + whole;
+    if (!fraction.empty())
+        rounded += "." + fraction;
+    double result = 0;
+    std::from_chars(rounded.data(), rounded.data() + rounded.size(), result);
+    return result + 0.0; // + 0.0 turns -0 into 0
+}
+
+} // namespace
+
 double RoundHalfEven(double value, int decimals)
 {
     if (!std::isfinite(value))
         return value;
-    const double scale = std::pow(10.0, decimals);
-    const double scaled = value * scale;
-    const double floor = std::floor(scaled);
-    const double rest = scaled - floor;
-    double whole = floor;
-    if (rest > 0.5)
-        whole = floor + 1;
-    else if (rest == 0.5)
-        whole = std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
-    // Dividing by the exact power of ten gives the closest double to the
-    // decimal result (multiplying by 0.01 would not).
-    return whole / scale + 0.0; // + 0.0 turns -0 into 0
+    // Most values (those read back from the history) already have at most
+    // the wanted decimals or lie clearly off a tie; binary arithmetic gives
+    // the decimal answer for them and is much cheaper than the text route.
+    static constexpr double powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    if (decimals >= 0 && decimals < int(std::size(powers)) && std::fabs(value) < 1e12) {
+        const double scale = powers[decimals];
+        const double scaled = value * scale;
+        const double offTie = std::fabs(scaled - std::floor(scaled) - 0.5);
+        if (offTie > 1e-6)
+            return std::round(scaled) / scale + 0.0;
+    }
+    return roundDecimalHalfEven(value, decimals);
+}
+
+double RoundHalfEven(float value, int decimals)
+{
+    if (!std::isfinite(value))
+        return double(value);
+    return roundDecimalHalfEven(value, decimals);
 }
 
 double ExcelDateTime(const QDateTime &dateTime)

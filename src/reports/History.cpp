@@ -65,7 +65,12 @@ TfrmHistory::TfrmHistory(AppContext &context, QWidget *parent)
     setMinimumSize(FixedWidth, 300);
     setMaximumWidth(FixedWidth);
 
-    auto *period = new QGroupBox(QStringLiteral("За какой период времени показывать историю:"));
+    // The caption is longer than the fixed width allows on one line, so it is
+    // a wrapped label inside the group rather than the group's title.
+    auto *period = new QGroupBox;
+    auto *periodCaption =
+        new QLabel(QStringLiteral("За какой период времени показывать историю:"));
+    periodCaption->setWordWrap(true);
     rbShowLastRequest = new QRadioButton(QStringLiteral("Последение"));
     rbShowLastRequest->setObjectName(QStringLiteral("rbShowLastRequest"));
     rbShowLastDays = new QRadioButton(QStringLiteral("Запросы за"));
@@ -82,13 +87,14 @@ TfrmHistory::TfrmHistory(AppContext &context, QWidget *parent)
         edit->installEventFilter(keyFilter);
     }
     auto *periodLayout = new QGridLayout(period);
-    periodLayout->addWidget(rbShowLastRequest, 0, 0);
-    periodLayout->addWidget(edLastRequest, 0, 1);
-    periodLayout->addWidget(new QLabel(QStringLiteral("запросов")), 0, 2);
-    periodLayout->addWidget(rbShowLastDays, 1, 0);
-    periodLayout->addWidget(edLastDays, 1, 1);
-    periodLayout->addWidget(new QLabel(QStringLiteral("(дней)")), 1, 2);
-    periodLayout->addWidget(rbShowAll, 2, 0, 1, 3);
+    periodLayout->addWidget(periodCaption, 0, 0, 1, 4);
+    periodLayout->addWidget(rbShowLastRequest, 1, 0);
+    periodLayout->addWidget(edLastRequest, 1, 1);
+    periodLayout->addWidget(new QLabel(QStringLiteral("запросов")), 1, 2);
+    periodLayout->addWidget(rbShowLastDays, 2, 0);
+    periodLayout->addWidget(edLastDays, 2, 1);
+    periodLayout->addWidget(new QLabel(QStringLiteral("(дней)")), 2, 2);
+    periodLayout->addWidget(rbShowAll, 3, 0, 1, 3);
     periodLayout->setColumnStretch(3, 1);
     rbShowLastRequest->setChecked(true);
 

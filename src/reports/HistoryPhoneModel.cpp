@@ -20,13 +20,14 @@ HistoryPhoneModel::HistoryPhoneModel(QObject *parent)
 {
 }
 
-QStringList HistoryPhoneModel::titles()
+const QStringList &HistoryPhoneModel::titles()
 {
-    return {QStringLiteral("      Дата      "), QStringLiteral("   Время   "),
+    static const QStringList list = {QStringLiteral("      Дата      "), QStringLiteral("   Время   "),
             QStringLiteral("   Баланс   "),     QStringLiteral("Расход в день"),
             QStringLiteral("Отключение"),       QStringLiteral("Заплатить"),
             QStringLiteral("SMS"),              QStringLiteral("Минут"),
             QStringLiteral("Курс USD")};
+    return list;
 }
 
 void HistoryPhoneModel::setRows(QList<HistoryRow> rows)
@@ -107,7 +108,7 @@ QVariant HistoryPhoneModel::headerData(int section, Qt::Orientation orientation,
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal) {
-        const QStringList t = titles();
+        const QStringList &t = titles();
         return section >= 0 && section < t.size() ? QVariant(t.at(section)) : QVariant();
     }
     return section + 1;

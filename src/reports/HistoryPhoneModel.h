@@ -24,7 +24,7 @@ public:
     explicit HistoryPhoneModel(QObject *parent = nullptr);
 
     // The column titles, spaces included (they set the column widths).
-    static QStringList titles();
+    static const QStringList &titles();
 
     void setRows(QList<HistoryRow> rows);
     const QList<HistoryRow> &rows() const { return m_rows; }
