@@ -211,7 +211,15 @@ QAction *TfrmPhonesInfo::requestOnlyOneAction()
     return m_ppmRequestOnlyOne;
 }
 
-TfrmPhonesInfo::~TfrmPhonesInfo() = default;
+TfrmPhonesInfo::~TfrmPhonesInfo()
+{
+    // The view and its model read the grid, a member that is gone before
+    // QWidget's destructor would delete the children.
+    delete m_table;
+    m_table = nullptr;
+    delete m_model;
+    m_model = nullptr;
+}
 
 void TfrmPhonesInfo::setSinglePhoneRequest(std::function<bool()> allowed,
                                            std::function<void(int)> request)
