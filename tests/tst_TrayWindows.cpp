@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -374,4 +378,64 @@ TEST_F(TrayWindows, HomePageAndAboutBox)
     QTest::keyClick(&box, Qt::Key_Return);
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.result(), QDialog::Accepted);
+}
+
+TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
+{
+    makeMain(false, 60000); // phone 2 would follow after a minute
+    context->phones.slot(2).Region = QStringLiteral("ОБР");
+    context->options.cbNN = true; // an unsaved change
+
+    // The about box opens during a cycle, which is then stopped from the menu.
+    ASSERT_TRUE(main->RunQueryCycle(0));
+    QTest::qWait(200);
+    ASSERT_TRUE(main->cycle()->isRunning());
+    bool checkedInside = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(main->logic().state(), ControllerState::CycleRunning);
+        main->action(MenuItem::StopRequest)->trigger();
+        QTest::qWait(100);
+        EXPECT_FALSE(main->cycle()->isRunning());
+        EXPECT_EQ(main->logic().state(), ControllerState::WindowOpen);
+        for (MenuItem item : {MenuItem::About, MenuItem::Setup, MenuItem::History,
+                              MenuItem::PhonesInfo, MenuItem::QueryBad, MenuItem::QueryNow})
+            EXPECT_FALSE(main->action(item)->isEnabled()) << int(item);
+        EXPECT_TRUE(main->action(MenuItem::QueryNow)->isVisible());
+        EXPECT_FALSE(main->action(MenuItem::StopRequest)->isVisible());
+        EXPECT_EQ(beeps, 0);
+        checkedInside = true;
+        static_cast<QDialog *>(box)->accept();
+    });
+    main->ShowAboutBox();
+    EXPECT_TRUE(checkedInside);
+    EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
+    EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
+    EXPECT_EQ(beeps, 1) << "phone 2 was never reached";
+
+    // The setup window stops a running cycle; cancelled, it throws away the
+    // option changes that were not saved.
+    ASSERT_TRUE(main->RunQueryCycle(0));
+    QTest::qWait(200);
+    ASSERT_TRUE(main->cycle()->isRunning());
+    checkedInside = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *setup = QApplication::activeModalWidget();
+        ASSERT_NE(setup, nullptr);
+        QTest::qWait(50);
+        EXPECT_FALSE(main->cycle()->isRunning());
+        EXPECT_FALSE(main->action(MenuItem::Setup)->isEnabled());
+        EXPECT_FALSE(main->action(MenuItem::QueryNow)->isEnabled());
+        checkedInside = true;
+        auto *cancel = setup->findChild<QAbstractButton *>(QStringLiteral("bnCancel"));
+        ASSERT_NE(cancel, nullptr);
+        cancel->click();
+    });
+    main->ShowSetupWindow();
+    EXPECT_TRUE(checkedInside);
+    EXPECT_FALSE(context->options.cbNN) << "the settings file's value again";
+    EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
+    EXPECT_FALSE(main->cycle()->isRunning());
+    EXPECT_EQ(beeps, 2);
 }
