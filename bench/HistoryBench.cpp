@@ -12,7 +12,14 @@
 // The shell prints every row as text; we convert every row into a
 // HistoryRow, so both sides do comparable per-row work.
 //
+// Last, the writer as cycles use it: --store N rows written through
+// StoreResult into a small database of their own, one TmdbStore per 100 rows
+// (one cycle), with the time per row and the growth of the heap in use and of
+// the resident memory per 1,000 rows after a first cycle of warm-up; then, for
+// comparison, up to 1,000 such rows under other journal settings.
+//
 //   HistoryBench [--dir FOLDER] [--runs N] [--rows N] [--keep] [--reuse]
+//                [--store N] [--store-only]
 //
 // Without --dir the database lies in a temporary folder that is removed at
 // the end unless --keep is given. --reuse takes the database already in
@@ -37,6 +44,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -234,6 +242,138 @@ void printRow(const char *what, const OurTiming &ours, double goal, const ShellT
     }
 }
 
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+double heapInUseKiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / 1024;
+}
+
+// Writes `rows` rows through StoreResult, 100 per writer as a cycle does.
+bool storeLoop(const QString &folder, int rows)
+{
+    const QString path = folder + QStringLiteral("/store/Zelvant.mdb");
+    QDir(folder).mkpath(QStringLiteral("store"));
+    QFile::remove(path);
+    if (!InitHistory(path))
+        return false;
+    const QString log = folder + QStringLiteral("/store/Zelvant.err");
+    TLumo result;
+    result.Balance = 12.34f;
+    result.USDRate = 28.1234f;
+    std::vector<qint64> perRow;
+    perRow.reserve(size_t(rows));
+    double heapStart = 0;
+    long rssStart = 0;
+    int written = 0;
+    QElapsedTimer total;
+    for (int cycle = 0; written < rows; ++cycle) {
+        if (cycle == 1) {
+            heapStart = heapInUseKiB();
+            rssStart = residentKiB();
+            total.start();
+        }
+        TmdbStore store(path, log, nullptr, {});
+        for (int phone = 0; phone < NumberCount && written < rows; ++phone, ++written) {
+            result.PhoneNum = numberOf(phone);
+            QElapsedTimer timer;
+            timer.start();
+            if (!store.StoreResult(result)) {
+                std::fprintf(stderr, "StoreResult failed at row %d\n", written);
+                return false;
+            }
+            if (cycle > 0)
+                perRow.push_back(timer.nsecsElapsed());
+        }
+    }
+    const double measured = double(perRow.size());
+    if (measured == 0) {
+        std::printf("--store needs more than %d rows\n", NumberCount);
+        return true;
+    }
+    const double heapGrowth = heapInUseKiB() - heapStart;
+    const long rssGrowth = residentKiB() - rssStart;
+    std::printf("StoreResult, %d rows, %d per writer: median %.3f ms, mean %.3f ms per row\n",
+                rows, NumberCount, medianMs(perRow), double(total.nsecsElapsed()) / 1e6 / measured);
+    std::printf("    after the first writer: heap in use %+.1f KiB, RSS %+ld KiB over %.0f rows "
+                "= %.2f / %.2f KiB per 1,000 rows\n",
+                heapGrowth, rssGrowth, measured, heapGrowth / measured * 1000,
+                double(rssGrowth) / measured * 1000);
+    return true;
+}
+
+// For comparison only: the same committed single-row inserts on a plain
+// connection under other journal settings than the writer's, each on a fresh
+// database, so the cost of the writer's choice can be weighed.
+void journalSettings(const QString &folder, int rows)
+{
+    struct Setting
+    {
+        const char *name;
+        QStringList pragmas;
+    };
+    const Setting settings[] = {
+        {"rollback journal, synchronous=FULL (writer)", {}},
+        {"rollback journal, synchronous=NORMAL", {QStringLiteral("PRAGMA synchronous = NORMAL")}},
+        {"WAL, synchronous=FULL",
+         {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = FULL")}},
+        {"WAL, synchronous=NORMAL",
+         {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = NORMAL")}},
+    };
+    int n = 0;
+    for (const Setting &setting : settings) {
+        const QString dir = folder + QStringLiteral("/journal%1").arg(++n);
+        QDir(folder).mkpath(dir);
+        const QString path = dir + QStringLiteral("/Zelvant.mdb");
+        QFile::remove(path);
+        if (!InitHistory(path))
+            return;
+        std::vector<qint64> perRow;
+        const QString name = QStringLiteral("journal-%1").arg(n);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            QSqlQuery query(db);
+            bool ok = db.open() && query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+            for (const QString &pragma : setting.pragmas)
+                ok = ok && query.exec(pragma);
+            ok = ok && query.prepare(QStringLiteral(
+                "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, "
+                "Recomend, SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), "
+                "12.34, 0, 0, 0, 0, 0, 28.1234)"));
+            for (int row = 0; ok && row < rows; ++row) {
+                query.bindValue(0, numberOf(row % NumberCount));
+                QElapsedTimer timer;
+                timer.start();
+                ok = query.exec();
+                perRow.push_back(timer.nsecsElapsed());
+            }
+            if (!ok)
+                std::fprintf(stderr, "%s: %s\n", setting.name, qPrintable(query.lastError().text()));
+            query.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        if (perRow.empty())
+            continue;
+        qint64 sum = 0;
+        for (qint64 ns : perRow)
+            sum += ns;
+        std::printf("    %-46s median %.3f ms, mean %.3f ms per row\n", setting.name,
+                    medianMs(perRow), double(sum) / 1e6 / double(perRow.size()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -245,6 +385,8 @@ int main(int argc, char *argv[])
     int rows = 1000000;
     bool keep = false;
     bool reuse = false;
+    int storeRows = 3000;
+    bool storeOnly = false;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--dir") && i + 1 < args.size())
             folder = args[++i];
@@ -256,11 +398,21 @@ int main(int argc, char *argv[])
             keep = true;
         else if (args[i] == QLatin1String("--reuse"))
             reuse = true;
+        else if (args[i] == QLatin1String("--store") && i + 1 < args.size())
+            storeRows = qMax(0, args[++i].toInt());
+        else if (args[i] == QLatin1String("--store-only"))
+            storeOnly = true;
     }
     QTemporaryDir temporary;
     if (folder.isEmpty()) {
         folder = temporary.path();
         temporary.setAutoRemove(!keep);
+    }
+    if (storeOnly) {
+        const bool ok = storeLoop(folder, storeRows);
+        if (ok && storeRows > 0)
+            journalSettings(folder, qMin(storeRows, 1000));
+        return ok ? 0 : 1;
     }
     const AppPaths paths = AppPaths::forFolder(folder);
     const QString path = paths.historyFile();
@@ -338,7 +490,8 @@ int main(int argc, char *argv[])
                                                   "'localtime', '-2 days') ORDER BY NN DESC"))},
                      5));
 
-    // One write, as a cycle does it (open, insert with its own commit, close).
+    // One write, as a cycle does it after its first (the writer's connection
+    // is open; the insert is its own transaction).
     TmdbStore store(path, paths.errorLogFile(), nullptr, {});
     TLumo result;
     result.PhoneNum = numberOf(99);
@@ -354,5 +507,11 @@ int main(int argc, char *argv[])
     printRow("StoreResult, one row", write, 0, compare({insert}, 5));
     if (shell.isEmpty())
         std::printf("\nsqlite3 shell not found: no comparison\n");
+    std::printf("\n");
+    if (storeRows == 0)
+        return 0;
+    if (!storeLoop(folder, storeRows))
+        return 1;
+    journalSettings(folder, qMin(storeRows, 1000));
     return 0;
 }

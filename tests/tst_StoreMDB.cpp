@@ -378,6 +378,98 @@ TEST(HistoryStore, FileRemovedDuringACycleIsNoticedAtTheNextResult)
     EXPECT_FALSE(QFile::exists(f.path));
 }
 
+TEST(HistoryStore, WriterKeepsNoLockAndCommitsEveryRowAtOnce)
+{
+    StoreFixture f;
+    ASSERT_TRUE(InitHistory(f.path));
+    ASSERT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+    {
+        // Between two phones the writer holds nothing: another program gets
+        // an exclusive lock without waiting, and sees the row already there.
+        RawDb other(f.path);
+        EXPECT_EQ(other.scalar(QStringLiteral("SELECT count(*) FROM Phones")).toInt(), 1);
+        ASSERT_TRUE(other.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        other.insert(QStringLiteral("other"), QStringLiteral("datetime('now')"), 1);
+        // A schema change by someone else between two rows.
+        other.exec(QStringLiteral("CREATE INDEX PhonesByBalance ON Phones (Balance)"));
+        ASSERT_TRUE(other.exec(QStringLiteral("COMMIT")));
+    }
+    for (int i = 2; i <= 5; ++i)
+        ASSERT_TRUE(f.store.StoreResult(sampleResult(QString::number(i)))) << i;
+    RawDb raw(f.path);
+    EXPECT_EQ(raw.columnText(QStringLiteral("SELECT PhoneNumber FROM Phones ORDER BY NN"), 0),
+              QStringLiteral("1|other|2|3|4|5"));
+    // No journal or other side file is left beside the history meanwhile.
+    EXPECT_EQ(filesIn(f.dir), QStringList{QStringLiteral("Zelvant.mdb")});
+    EXPECT_FALSE(QFile::exists(f.log));
+}
+
+TEST(HistoryStore, FileReplacedBetweenResultsIsWrittenNotTheStaleOne)
+{
+    StoreFixture f;
+    ASSERT_TRUE(InitHistory(f.path));
+    ASSERT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+
+    // Moved aside and a new database put in its place: the row goes into the
+    // new file, the old one (still reachable under its new name) gets nothing.
+    const QString aside = f.dir.file(QStringLiteral("Old.mdb"));
+    ASSERT_TRUE(QFile::rename(f.path, aside));
+    ASSERT_TRUE(InitHistory(f.path));
+    EXPECT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("2"))));
+    EXPECT_EQ(RawDb(aside).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
+              QStringLiteral("1"));
+    EXPECT_EQ(RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
+              QStringLiteral("2"));
+
+    // Deleted and made anew: the same.
+    ASSERT_TRUE(QFile::remove(f.path));
+    ASSERT_TRUE(InitHistory(f.path));
+    EXPECT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("3"))));
+    EXPECT_EQ(RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
+              QStringLiteral("3"));
+    EXPECT_EQ(f.switchedOff, 0);
+    EXPECT_FALSE(QFile::exists(f.log));
+
+    // Replaced by a file of another kind: left as it is, logged, and the
+    // next result (a database again) is stored.
+    const QByteArray foreign = QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(1024, 'x');
+    ASSERT_TRUE(QFile::remove(f.path));
+    f.dir.write(QStringLiteral("Zelvant.mdb"), foreign);
+    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("4"))));
+    EXPECT_EQ(f.dir.read(QStringLiteral("Zelvant.mdb")), foreign);
+    ASSERT_EQ(logLines(f.dir).size(), 1);
+    ASSERT_TRUE(QFile::remove(f.path));
+    ASSERT_TRUE(QFile::copy(aside, f.path));
+    EXPECT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("5"))));
+    EXPECT_EQ(RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones ORDER BY NN"),
+                                       0),
+              QStringLiteral("1|5"));
+    EXPECT_EQ(RawDb(aside).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
+              QStringLiteral("1"));
+}
+
+TEST(HistoryStore, FileOverwrittenInPlaceWithOtherContentIsNotWritten)
+{
+    StoreFixture f;
+    ASSERT_TRUE(InitHistory(f.path));
+    ASSERT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+    // Same file, new bytes: nothing tells it apart but its content.
+    const QByteArray foreign = QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(8192, 'y');
+    {
+        QFile file(f.path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Truncate));
+        ASSERT_EQ(file.write(foreign), foreign.size());
+    }
+    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("2"))));
+    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("3"))));
+    EXPECT_EQ(f.dir.read(QStringLiteral("Zelvant.mdb")), foreign);
+    const QStringList lines = logLines(f.dir);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("не является базой данных SQLite")))
+        << lines[1].toStdString();
+    EXPECT_EQ(f.switchedOff, 0);
+}
+
 TEST(HistoryStore, LockedFileWaitsABoundedTimeThenTheNextResultSucceeds)
 {
     StoreFixture f;

@@ -116,13 +116,6 @@ QString textLine(const TLumo &record, int slot, const AppContext &context)
     return fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
 }
 
-void writeTo(FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 } // namespace
 
 CycleTimings CheckTimings()
@@ -217,8 +210,8 @@ int RunCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
 int RunCheckMode(const CliRequest &request, const AppPaths &paths)
 {
     CheckOutput output;
-    output.out = [](const QString &text) { writeTo(stdout, text); };
-    output.err = [](const QString &text) { writeTo(stderr, text); };
+    output.out = [](const QString &text) { PrintTo(stdout, text); };
+    output.err = [](const QString &text) { PrintTo(stderr, text); };
     return RunCheck(paths, request.json, CheckTimings(), output);
 }
 

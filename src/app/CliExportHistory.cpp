@@ -11,21 +11,10 @@
 
 namespace zelvant {
 
-namespace {
-
-void printError(const QString &text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
-} // namespace
-
 int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths)
 {
     if (request.positional.size() != 2) {
-        printError(QStringLiteral("Zelvant: --export-history FILE NUMBER"));
+        PrintTo(stderr, QStringLiteral("Zelvant: --export-history FILE NUMBER") + QLatin1Char('\n'));
         return 2;
     }
     const QString file = request.positional.at(0);
@@ -38,18 +27,19 @@ int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths)
     switch (outcome.status) {
     case ExportOutcome::Written:
         // What the window shows in a message box goes to standard error.
-        printError(outcome.message);
+        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
         return 0;
     case ExportOutcome::HistoryFileMissing:
-        printError(QStringLiteral("Файл истории баланса %1 не найден!")
-                       .arg(QDir::toNativeSeparators(paths.historyFile())));
+        PrintTo(stderr, QStringLiteral("Файл истории баланса %1 не найден!")
+                       .arg(QDir::toNativeSeparators(paths.historyFile()))
+                              + QLatin1Char('\n'));
         return 2;
     case ExportOutcome::NoHistory:
         // Nothing was written, so a script must not take this for success.
-        printError(outcome.message);
+        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
         return 2;
     case ExportOutcome::Failed:
-        printError(outcome.message);
+        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
         return 2;
     }
     return 2;

@@ -14,12 +14,6 @@ namespace zelvant {
 
 namespace {
 
-void write(FILE *stream, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 QString fixed(double value, int decimals)
 {
     return QString::number(RoundDecimals(value, decimals), 'f', decimals);
@@ -80,7 +74,7 @@ int RunHistoryMode(const CliRequest &request, const AppPaths &paths)
     const QString number = request.positional.value(0);
     HistoryReader reader(paths.historyFile());
     if (!reader.fileExists()) {
-        write(stderr, QStringLiteral("Zelvant: Файл истории баланса Zelvant.mdb не найден: %1\n"
+        WriteTo(stderr, QStringLiteral("Zelvant: Файл истории баланса Zelvant.mdb не найден: %1\n"
                                      "(Zelvant --init-history creates an empty one.)\n")
                           .arg(paths.historyFile())
                           .toLocal8Bit());
@@ -90,14 +84,14 @@ int RunHistoryMode(const CliRequest &request, const AppPaths &paths)
     const QList<HistoryRow> rows =
         reader.rows(number, HistoryRange(request.rangeKind), request.rangeCount, &error);
     if (!error.isEmpty()) {
-        write(stderr, QStringLiteral("Zelvant: cannot read the history database %1: %2\n")
+        WriteTo(stderr, QStringLiteral("Zelvant: cannot read the history database %1: %2\n")
                           .arg(paths.historyFile(), error)
                           .toLocal8Bit());
         return 2;
     }
     if (rows.isEmpty())
-        write(stderr, QStringLiteral("История по выбранному телефону не найдена!\n").toLocal8Bit());
-    write(stdout, request.json ? HistoryRowsJson(rows) : (rows.isEmpty() ? QByteArray()
+        WriteTo(stderr, QStringLiteral("История по выбранному телефону не найдена!\n").toLocal8Bit());
+    WriteTo(stdout, request.json ? HistoryRowsJson(rows) : (rows.isEmpty() ? QByteArray()
                                                                           : HistoryRowsText(rows)));
     return 0;
 }

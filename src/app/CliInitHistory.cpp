@@ -12,13 +12,6 @@ namespace zelvant {
 
 namespace {
 
-void print(FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 } // namespace
 
 int RunInitHistoryMode(const CliRequest &, const AppPaths &paths)
@@ -27,15 +20,15 @@ int RunInitHistoryMode(const CliRequest &, const AppPaths &paths)
     const bool existed = QFileInfo(path).exists();
     QString error;
     if (!InitHistory(path, &error)) {
-        print(stderr, QStringLiteral("Zelvant: cannot set up the history database %1: %2\n")
+        PrintTo(stderr, QStringLiteral("Zelvant: cannot set up the history database %1: %2\n")
                           .arg(path, error));
         return 2;
     }
     if (existed)
-        print(stdout, QStringLiteral("%1: the history database is already there; left unchanged\n")
+        PrintTo(stdout, QStringLiteral("%1: the history database is already there; left unchanged\n")
                           .arg(path));
     else
-        print(stdout, QStringLiteral("%1: empty history database created\n").arg(path));
+        PrintTo(stdout, QStringLiteral("%1: empty history database created\n").arg(path));
     return 0;
 }
 

@@ -17,15 +17,9 @@ namespace zelvant {
 
 namespace {
 
-void writeTo(FILE *stream, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 int cannotRead(const QString &fileName, const QString &reason)
 {
-    writeTo(stderr, (QStringLiteral("Zelvant: cannot read the page \"") + fileName
+    WriteTo(stderr, (QStringLiteral("Zelvant: cannot read the page \"") + fileName
                      + QStringLiteral("\": ") + reason + QLatin1Char('\n'))
                         .toLocal8Bit());
     return 2;
@@ -59,9 +53,9 @@ int RunParseMode(const CliRequest &request, const AppPaths &)
     ParseBalancePage(hasBody ? body : html, record);
 
     if (request.json)
-        writeTo(stdout, QJsonDocument(LumoToJson(record)).toJson(QJsonDocument::Indented));
+        WriteTo(stdout, QJsonDocument(LumoToJson(record)).toJson(QJsonDocument::Indented));
     else
-        writeTo(stdout, LumoPageFieldsText(record).toLocal8Bit());
+        WriteTo(stdout, LumoPageFieldsText(record).toLocal8Bit());
     return 0;
 }
 

@@ -7,18 +7,22 @@
 
 namespace zelvant {
 
-namespace {
-
-void printTo(FILE *stream, const QString &text)
+void WriteTo(FILE *stream, const QByteArray &bytes)
 {
-    const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
 
+void PrintTo(FILE *stream, const QString &text)
+{
+    WriteTo(stream, text.toLocal8Bit());
+}
+
+namespace {
+
 CliRequest usageError(const QString &message)
 {
-    printTo(stderr, QStringLiteral("Zelvant: ") + message
+    PrintTo(stderr, QStringLiteral("Zelvant: ") + message
                         + QStringLiteral("\nTry 'Zelvant --help'.\n"));
     CliRequest request;
     request.mode = CliMode::Exit;
@@ -83,12 +87,12 @@ CliRequest ParseCommandLine(const QStringList &arguments)
 
     CliRequest request;
     if (parser.isSet(help)) {
-        printTo(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), ProgramName));
+        PrintTo(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), ProgramName));
         request.mode = CliMode::Exit;
         return request;
     }
     if (parser.isSet(version)) {
-        printTo(stdout, ProgramTitle + QLatin1Char('\n'));
+        PrintTo(stdout, ProgramTitle + QLatin1Char('\n'));
         request.mode = CliMode::Exit;
         return request;
     }

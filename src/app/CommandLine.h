@@ -4,7 +4,10 @@
 // a message box goes to standard error.
 
 #include <QByteArray>
+#include <QByteArray>
 #include <QStringList>
+
+#include <cstdio>
 
 #include "app/common.h"
 
@@ -29,6 +32,11 @@ CliRequest ParseCommandLine(const QStringList &arguments);
 // Runs a command-line mode (everything but TrayProgram) and returns the exit
 // status. The files are those beside the executable of paths.
 int RunCommandLineMode(const CliRequest &request, const AppPaths &paths);
+
+// Output of the modes: written at once (no buffering between the two
+// streams), text in the terminal's encoding.
+void WriteTo(FILE *stream, const QByteArray &bytes);
+void PrintTo(FILE *stream, const QString &text);
 
 // The single modes, one file each.
 int RunParseMode(const CliRequest &request, const AppPaths &paths);

@@ -19,6 +19,10 @@
 #include <cmath>
 #include <string>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 #include "app/AppContext.h"
 
 namespace zelvant {
@@ -454,6 +458,57 @@ std::optional<HistoryRow> HistoryReader::latest(const QString &number, QString *
 // ---------------------------------------------------------------------------
 // Writer
 
+namespace {
+
+// What tells one file from another that later takes its name: device and
+// inode where the system has them. While the writer's connection is open the
+// old inode stays allocated, so a replacement can never reuse it. Elsewhere
+// the creation time stands in; with neither, the file counts as changed at
+// every row and the connection is reopened each time, which is slower but
+// never writes into a file that is no longer the history.
+struct FileIdentity
+{
+    bool known = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 birthMs = 0;
+
+    bool sameAs(const FileIdentity &other) const
+    {
+        return known && other.known && device == other.device && inode == other.inode
+            && birthMs == other.birthMs;
+    }
+};
+
+FileIdentity identityOf(const QString &path)
+{
+    FileIdentity identity;
+#ifdef Q_OS_UNIX
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
+        identity.known = true;
+        identity.device = quint64(status.st_dev);
+        identity.inode = quint64(status.st_ino);
+    }
+#else
+    const QDateTime birth = QFileInfo(path).birthTime();
+    if (birth.isValid()) {
+        identity.known = true;
+        identity.birthMs = birth.toMSecsSinceEpoch();
+    }
+#endif
+    return identity;
+}
+
+} // namespace
+
+struct TmdbStore::Writer
+{
+    QSqlDatabase db;
+    QSqlQuery insert; // declared after db: finalized before the connection closes
+    FileIdentity identity;
+};
+
 TmdbStore::TmdbStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
                      std::function<void()> switchHistoryOff)
     : m_path(path)
@@ -466,6 +521,12 @@ TmdbStore::TmdbStore(const QString &path, const QString &errorLogFile, HistoryWa
 
 TmdbStore::~TmdbStore()
 {
+    closeWriter();
+}
+
+void TmdbStore::closeWriter()
+{
+    m_writer.reset();
     removeConnection(m_connection);
 }
 
@@ -484,6 +545,7 @@ bool TmdbStore::StoreResult(const TLumo &result)
     // the next phone.
     if (!QFileInfo::exists(m_path)) {
         m_switchedOff = true;
+        closeWriter();
         logError(HistoryFileMissingMessage);
         if (m_warnings)
             m_warnings->historyFileMissing(HistoryFileMissingMessage);
@@ -500,48 +562,93 @@ bool TmdbStore::StoreResult(const TLumo &result)
     return true;
 }
 
+TmdbStore::Writer *TmdbStore::writer(QString *error)
+{
+    const FileIdentity identity = identityOf(m_path);
+    if (m_writer && m_writer->identity.sameAs(identity))
+        return m_writer.get();
+    // First row, or another file now lies under the name: never write through
+    // a handle on a file that was deleted or replaced.
+    closeWriter();
+
+    auto writer = std::make_unique<Writer>();
+    const auto fail = [&](const QString &message) -> Writer * {
+        *error = message;
+        writer.reset();
+        closeWriter();
+        return nullptr;
+    };
+    writer->identity = identity;
+    writer->db = QSqlDatabase::addDatabase(SqliteDriver, m_connection);
+    writer->db.setDatabaseName(writeUri(m_path));
+    writer->db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+    if (!writer->db.open())
+        return fail(errorText(writer->db.lastError()));
+
+    // The commit of each row stays fully synced in the file's own journal
+    // mode (a plain rollback journal unless someone chose otherwise): the
+    // fsyncs are now most of a row's cost, and they are what keeps the file
+    // intact through a power cut. synchronous=NORMAL with a rollback journal
+    // saves one of four and leaves a small window for a corrupt file; WAL
+    // would drop them all but marks the file as WAL for good, puts -wal and
+    // -shm files beside it (a copy of the bare file misses rows, read-only
+    // readers create them, network folders cannot share it). Set here rather
+    // than left to the library's build default; it changes nothing in the file.
+    QString problem;
+    {
+        QSqlQuery pragma(writer->db);
+        if (!pragma.exec(QStringLiteral("PRAGMA synchronous = FULL")))
+            problem = errorText(pragma.lastError());
+    }
+    if (!problem.isEmpty())
+        return fail(problem);
+
+    writer->insert = QSqlQuery(writer->db);
+    if (!writer->insert.prepare(InsertSql))
+        return fail(errorText(writer->insert.lastError()));
+    // The file checked and the file opened must be the same one.
+    if (identity.known && !identity.sameAs(identityOf(m_path)))
+        return fail(QStringLiteral("файл заменён во время открытия"));
+    m_writer = std::move(writer);
+    return m_writer.get();
+}
+
 bool TmdbStore::insertRow(const TLumo &result, QString *error)
 {
+    // The header is looked at before every write, not only at opening: a
+    // file overwritten in place with something else keeps its identity.
     if (inspectFile(m_path, error) != FileState::Database) {
         if (error->isEmpty())
             *error = fileMissingText();
+        closeWriter();
         return false;
     }
 
-    // The connection is opened for this one row and closed again, so a file
-    // replaced between two results is never written through a stale handle
-    // and no lock is held between the phones of a cycle.
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::contains(m_connection)
-            ? QSqlDatabase::database(m_connection, false)
-            : QSqlDatabase::addDatabase(SqliteDriver, m_connection);
-        db.setDatabaseName(writeUri(m_path));
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
-        if (!db.open()) {
-            *error = errorText(db.lastError());
-        } else {
-            {
-                QSqlQuery query(db);
-                if (!query.prepare(InsertSql)) {
-                    *error = errorText(query.lastError());
-                } else {
-                    query.addBindValue(nonNull(result.PhoneNum));
-                    query.addBindValue(RoundDecimals(result.Balance, 2));
-                    query.addBindValue(RoundDecimals(result.Average, 2));
-                    query.addBindValue(int(result.TurnOff));
-                    query.addBindValue(RoundDecimals(result.Recomend, 2));
-                    query.addBindValue(int(result.SMS));
-                    query.addBindValue(int(result.Min));
-                    query.addBindValue(RoundDecimals(result.USDRate, 4));
-                    ok = query.exec();
-                    if (!ok)
-                        *error = errorText(query.lastError());
-                }
-            }
-            db.close();
-        }
+    Writer *writer = this->writer(error);
+    if (!writer)
+        return false;
+
+    // Each row is its own transaction, committed before the next phone is
+    // asked: a crash loses at most the row being written.
+    QSqlQuery &query = writer->insert;
+    query.bindValue(0, nonNull(result.PhoneNum));
+    query.bindValue(1, RoundDecimals(result.Balance, 2));
+    query.bindValue(2, RoundDecimals(result.Average, 2));
+    query.bindValue(3, int(result.TurnOff));
+    query.bindValue(4, RoundDecimals(result.Recomend, 2));
+    query.bindValue(5, int(result.SMS));
+    query.bindValue(6, int(result.Min));
+    query.bindValue(7, RoundDecimals(result.USDRate, 4));
+    const bool ok = query.exec();
+    if (!ok)
+        *error = errorText(query.lastError());
+    // Resets the statement: no lock is held between the phones of a cycle.
+    query.finish();
+    if (!ok) {
+        // The next row starts over with a fresh connection, as after any
+        // failure nothing of this one is worth keeping.
+        closeWriter();
     }
     return ok;
 }

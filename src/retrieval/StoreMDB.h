@@ -99,12 +99,20 @@ public:
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
 
 private:
+    struct Writer;
+
     bool insertRow(const TLumo &result, QString *error);
+    Writer *writer(QString *error);
+    void closeWriter();
     void logError(const QString &message) const;
 
     QString m_path;
     QString m_errorLogFile;
     QString m_connection;
+    // Opened at the first row and kept, with its prepared insert, for the
+    // writer's lifetime; dropped after a failed write and when the file at
+    // the path is no longer the one it was opened on.
+    std::unique_ptr<Writer> m_writer;
     HistoryWarnings *m_warnings;
     std::function<void()> m_switchHistoryOff;
     int m_busyTimeoutMs = DefaultHistoryBusyTimeoutMs;

@@ -167,6 +167,8 @@ public:
     int loginCount() const;                          // POSTs to the login address
     int countRequests(const QByteArray &path) const; // by path() (query ignored)
     void clearRequests() { m_requests.clear(); }
+    // Forgets the sessions handed out so far (their cookies stop working).
+    void clearSessions() { m_sessions.clear(); }
     // Connections accepted (TLS connections whose handshake failed included).
     int connectionCount() const { return m_connections; }
 
