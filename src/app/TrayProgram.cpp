@@ -40,7 +40,10 @@ int RunTrayProgram(int argc, char *argv[])
     QObject::connect(&tray, &SystemTray::activated, &main, &TfrmMain::TrayNotify);
     tray.TrayAdd(standardIcon, ProgramTitle);
 
-    return app.exec();
+    const int status = app.exec();
+    // The menu belongs to the controller, which goes before the icon.
+    tray.setContextMenu(nullptr);
+    return status;
 }
 
 } // namespace zelvant
