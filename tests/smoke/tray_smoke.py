@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Smoke test of the tray program on a real X server.
 
-Starts Xvfb (on a free display) with the tray host trayer, prepares a demo
-folder in a temporary directory, starts the program there, and checks that:
-the icon docks in the tray; a second start ends at once with status 0 and
+Starts Xvfb (on a free display), prepares a demo folder in a temporary
+directory, starts the program there, and checks that: it runs without a
+notification area; the icon docks once the tray host trayer starts; a second start ends at once with status 0 and
 no second icon; a left click on the icon opens the phones window; the demo
 cycle stores the three demo balances; the menu's last item ends the program,
 which saves its settings. Every process it starts is ended afterwards.
@@ -159,12 +159,17 @@ def main():
         s.run(["bash", os.path.join(args.source, "scripts", "prepare-demo.sh"), args.build, demo],
               timeout=60)
         s.start_xvfb()
+        # The program starts before any notification area exists: it must
+        # keep running, and dock once a tray host appears.
+        s.env["ZELVANT_STARTUP_MARK"] = "1"
+        program = s.start([os.path.join(demo, "Zelvant")], cwd=s.tmp)
+        time.sleep(1.5)
+        if program.poll() is not None:
+            raise Failure("the program ended without a notification area (status %d)"
+                          % program.returncode)
         s.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
                  "--height", "24", "--SetDockType", "true"])
         wait_for("the tray host", lambda: '"panel"' in s.tree(), 20)
-
-        s.env["ZELVANT_STARTUP_MARK"] = "1"
-        program = s.start([os.path.join(demo, "Zelvant")], cwd=s.tmp)
         icons = wait_for("the icon to dock", s.docked_icons, 20)
         if len(icons) != 1:
             raise Failure("expected one tray icon, found %d" % len(icons))
