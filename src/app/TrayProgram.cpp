@@ -1,14 +1,49 @@
-// Placeholder until the tray program is built; replaced by its own implementation.
+// The tray program: one instance per desktop, the long-lived windows, the
+// tray icon, the event loop.
 #include "TrayProgram.h"
 
-#include <cstdio>
+#include <QApplication>
+
+#include "app/AppContext.h"
+#include "app/CreateIcon.h"
+#include "app/NoSecondRun.h"
+#include "app/SystemTray.h"
+#include "app/Zelvant_.h"
+#include "config/PhoneList.h"
 
 namespace zelvant {
 
-int RunTrayProgram(int, char *[])
+int RunTrayProgram(int argc, char *argv[])
 {
-    std::fputs("Zelvant: the tray program is not built yet; see --help\n", stderr);
-    return 2;
+    StartStartupClock();
+    // A second start on the same desktop ends here, silently, before it
+    // even connects to the display.
+    SingleInstanceLock lock(ProgramTitle);
+    if (!lock.tryAcquire())
+        return 0;
+
+    QApplication app(argc, argv);
+    // Closing the phones window or a dialog must never end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(ProgramName);
+    QApplication::setApplicationVersion(ProgramVersion);
+
+    AppContext context(AppPaths(QCoreApplication::applicationFilePath()));
+    LoadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);
+
+    const QImage standardIcon = StandardTrayIcon();
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(standardIcon)));
+
+    SystemTray tray;
+    TfrmMain main(context, tray);
+    tray.setContextMenu(main.trayMenu());
+    QObject::connect(&tray, &SystemTray::activated, &main, &TfrmMain::TrayNotify);
+    tray.TrayAdd(standardIcon, ProgramTitle);
+
+    const int status = app.exec();
+    // The menu belongs to the controller, which goes before the icon.
+    tray.setContextMenu(nullptr);
+    return status;
 }
 
 } // namespace zelvant

@@ -1,0 +1,94 @@
+#pragma once
+// The content of the phones balance window as a plain model: which columns
+// are shown, which slot each row holds, each cell's text and colours, and the
+// tray tip made of the balance lines. The window only draws what this holds.
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace zelvant {
+
+struct Options;
+class PhoneList;
+class PhoneResultsArray;
+class TrayService;
+
+// How one data cell is drawn.
+struct TCellStyle
+{
+    QColor FontColor;
+    QColor BrushColor;
+    bool FontBold = false;
+    bool operator==(const TCellStyle &) const = default;
+};
+
+struct GridCell
+{
+    QString text;
+    TCellStyle style;
+    bool styled = false; // false until FillGrid wrote the cell
+};
+
+namespace GridColors {
+inline const QColor Background = QColor(0xFF, 0xFF, 0xE1);
+inline const QColor Highlight = QColor(0xFD, 0xFF, 0xC5);
+inline const QColor Fixed = QColor(0xD1, 0xD1, 0xD1);
+inline const QColor FreshText = QColor(0, 0, 0);
+inline const QColor FreshMark = QColor(0xFF, 0, 0);
+inline const QColor StaleText = QColor(0x80, 0x80, 0x80);
+inline const QColor StaleMark = QColor(0xFA, 0x6E, 0x6E);
+}
+
+// A threshold text that is not a number falls back to these.
+float BalanceThresholdOf(const QString &text);   // edBalanceLessThen, 2.5
+int TurnOffThresholdOf(const QString &text);     // edTurnOffLessThen, 2
+
+// Adds "alias: balance" lines while the tip stays within maxLength.
+QString ComposeTrayTip(const QStringList &lines, int maxLength);
+
+class PhonesGrid
+{
+public:
+    static constexpr int RowNumberWidth = 25;
+
+    // Columns from the options, one row per monitored slot (plus the title
+    // row 0). Cells lose their values until the next FillGrid.
+    void BuildGrid(const Options &options, const PhoneList &phones);
+    // Writes every monitored slot's values and returns the tray tip, or a
+    // null string when no slot is monitored (the tip is then left alone).
+    QString FillGrid(const PhoneResultsArray &results, const Options &options,
+                     const PhoneList &phones);
+
+    // Grid coordinates: column 0 holds the row numbers, row 0 the titles.
+    int rowCount() const { return m_rowMap.size(); }
+    int columnCount() const { return m_keys.size() + 1; }
+    QStringList columnKeys() const { return m_keys; }
+    int columnOf(const QString &key) const; // -1 when not shown
+    QString title(int column) const;        // "" for column 0 when cbNN is off
+    int columnWidth(int column) const;
+    int slotOfRow(int row) const;           // 0 for row 0 or out of range
+    int rowOfSlot(int slot) const;          // 0 when not shown
+    QString rowNumberText(int row) const;
+    const GridCell &cell(int column, int row) const;
+
+    // Client width that shows every column: the widths + 25.
+    int FitWidth() const;
+
+    int highlightedRow() const { return m_highlightedRow; }
+    void setHighlightedRow(int row) { m_highlightedRow = row; }
+
+private:
+    void SetCell(const QString &key, int row, bool bold, const QColor &font,
+                 const QColor &brush, const QString &text);
+
+    QStringList m_keys;
+    QList<int> m_widths;          // per key
+    bool m_showNN = false;
+    QList<int> m_rowMap;          // row -> slot; entry 0 unused
+    QList<QList<GridCell>> m_cells; // [row][key index]
+    int m_highlightedRow = -1;
+};
+
+} // namespace zelvant

@@ -1,0 +1,235 @@
+#!/usr/bin/env python3
+"""Smoke test of the tray program on a real X server.
+
+Starts Xvfb (on a free display), prepares a demo folder in a temporary
+directory, starts the program there, and checks that: it runs without a
+notification area; the icon docks once the tray host trayer starts; a second start ends at once with status 0 and
+no second icon; a left click on the icon opens the phones window; the demo
+cycle stores the three demo balances; the menu's last item ends the program,
+which saves its settings. Every process it starts is ended afterwards.
+
+    tray_smoke.py --build BUILD --source SOURCE [--keep] [--screenshot FILE]
+
+Exit status 77 (skipped) when Xvfb, trayer or xdotool is missing.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+PHONES_TITLE = "Информация о балансе телефонов"
+SKIP = 77
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, predicate, timeout, interval=0.1):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out after %.0f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+class Session:
+    def __init__(self, args):
+        self.args = args
+        self.procs = []
+        self.tmp = tempfile.mkdtemp(prefix="zelvant-smoke-")
+        self.env = dict(os.environ)
+        # Nothing of the user's home is touched; the single-instance lock
+        # lives in our own runtime folder.
+        for name in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                     "XDG_RUNTIME_DIR"):
+            path = os.path.join(self.tmp, name.lower())
+            os.makedirs(path, mode=0o700, exist_ok=True)
+            self.env[name] = path
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        self.env["LC_ALL"] = "C.UTF-8"
+
+    def start(self, argv, **kw):
+        log = open(os.path.join(self.tmp, os.path.basename(argv[0]) + ".log"), "ab")
+        p = subprocess.Popen(argv, env=self.env, stdout=log, stderr=subprocess.STDOUT,
+                             start_new_session=True, **kw)
+        self.procs.append(p)
+        return p
+
+    def run(self, argv, timeout=20, check=True):
+        r = subprocess.run(argv, env=self.env, capture_output=True, timeout=timeout)
+        if check and r.returncode != 0:
+            raise Failure("%s failed (%d): %s" % (argv[0], r.returncode,
+                                                 r.stderr.decode(errors="replace")))
+        return r
+
+    def start_xvfb(self):
+        # -displayfd lets the server pick a free display number itself.
+        read_fd, write_fd = os.pipe()
+        p = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+                              "-nolisten", "tcp"],
+                             env=self.env, pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL, start_new_session=True)
+        self.procs.append(p)
+        os.close(write_fd)
+        data = b""
+        deadline = time.monotonic() + 20
+        while not data.endswith(b"\n"):
+            if time.monotonic() > deadline or p.poll() is not None:
+                raise Failure("Xvfb did not start")
+            chunk = os.read(read_fd, 64)
+            if not chunk:
+                break
+            data += chunk
+        os.close(read_fd)
+        self.env["DISPLAY"] = ":" + data.decode().strip()
+
+    def tree(self):
+        return self.run(["xwininfo", "-root", "-tree"], check=False).stdout.decode(
+            errors="replace")
+
+    def docked_icons(self):
+        # A docked icon is a window of class Zelvant inside the tray host,
+        # with its absolute position: "0x.. "Zelvant": ("Zelvant" "Zelvant")
+        # 22x22+0+0  +1001+1".
+        found = []
+        for m in re.finditer(r'0x[0-9a-f]+ "[^"]*": \("Zelvant" "Zelvant"\)\s+(\d+)x(\d+)'
+                             r'\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)', self.tree()):
+            w, h, x, y = map(int, m.groups())
+            if w > 1 and h > 1 and x >= 0 and y >= 0:
+                found.append((x + w // 2, y + h // 2))
+        return found
+
+    def window_named(self, name):
+        # Only a mapped window counts: the phones window exists hidden from
+        # the start.
+        r = self.run(["xdotool", "search", "--name", name], check=False)
+        shown = []
+        for wid in r.stdout.split():
+            info = self.run(["xwininfo", "-id", wid.decode()], check=False).stdout.decode()
+            if "IsViewable" in info:
+                shown.append(wid)
+        return shown
+
+    def cleanup(self):
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                try:
+                    os.killpg(p.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+        for p in reversed(self.procs):
+            try:
+                p.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait()
+        if not self.args.keep:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--source", required=True)
+    ap.add_argument("--keep", action="store_true")
+    ap.add_argument("--screenshot")
+    args = ap.parse_args()
+
+    for tool in ("Xvfb", "trayer", "xdotool", "xwininfo"):
+        if not shutil.which(tool):
+            print("skipped: %s is not installed" % tool)
+            return SKIP
+
+    s = Session(args)
+    try:
+        demo = os.path.join(s.tmp, "demo")
+        s.run(["bash", os.path.join(args.source, "scripts", "prepare-demo.sh"), args.build, demo],
+              timeout=60)
+        s.start_xvfb()
+        # The program starts before any notification area exists: it must
+        # keep running, and dock once a tray host appears.
+        s.env["ZELVANT_STARTUP_MARK"] = "1"
+        program = s.start([os.path.join(demo, "Zelvant")], cwd=s.tmp)
+        time.sleep(1.5)
+        if program.poll() is not None:
+            raise Failure("the program ended without a notification area (status %d)"
+                          % program.returncode)
+        s.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                 "--height", "24", "--SetDockType", "true"])
+        wait_for("the tray host", lambda: '"panel"' in s.tree(), 20)
+        icons = wait_for("the icon to dock", s.docked_icons, 20)
+        if len(icons) != 1:
+            raise Failure("expected one tray icon, found %d" % len(icons))
+
+        second = s.run([os.path.join(demo, "Zelvant")], timeout=20, check=False)
+        if second.returncode != 0 or second.stdout or second.stderr.strip():
+            raise Failure("a second start must end silently with status 0, got %d: %r"
+                          % (second.returncode, second.stderr))
+        time.sleep(0.5)
+        if len(s.docked_icons()) != 1:
+            raise Failure("a second start added an icon")
+
+        x, y = icons[0]
+        s.run(["xdotool", "mousemove", str(x), str(y), "click", "1"])
+        wait_for("the phones window", lambda: s.window_named(PHONES_TITLE), 15)
+
+        # The demo requests at start-up: three phones, five seconds apart.
+        history = os.path.join(demo, "Zelvant.mdb")
+
+        def stored():
+            con = sqlite3.connect(history)
+            try:
+                return sorted(r[0] for r in con.execute("select PhoneNumber from Phones"))
+            finally:
+                con.close()
+        numbers = wait_for("the demo balances", lambda: len(stored()) >= 3 and stored(), 40,
+                           interval=0.5)
+        if numbers != ["9037654321", "9161234567", "9265550011"]:
+            raise Failure("unexpected history rows: %r" % numbers)
+        if args.screenshot and shutil.which("import"):
+            time.sleep(0.5)
+            s.run(["import", "-window", "root", args.screenshot], check=False)
+
+        # Right click opens the menu; Up selects its last item, "Выйти".
+        s.run(["xdotool", "mousemove", str(x), str(y), "click", "3"])
+        time.sleep(0.7)
+        s.run(["xdotool", "key", "Up", "Return"])
+        try:
+            program.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end from its menu")
+        if program.returncode != 0:
+            raise Failure("the program ended with status %d" % program.returncode)
+        settings = open(os.path.join(demo, "Zelvant.ini"), encoding="cp1251").read()
+        if "[PhonesInfo Form]" not in settings:
+            raise Failure("the phones window did not keep its position")
+        log = open(os.path.join(s.tmp, "Zelvant.log"), encoding="utf-8", errors="replace").read()
+        mark = re.search(r"ZELVANT_STARTUP_MARK (\d+)", log)
+        if not mark:
+            raise Failure("no start-up mark in the program's output")
+        print("ok: icon docked at %d,%d; start-up %s ms; balances stored for %s"
+              % (x, y, mark.group(1), ", ".join(numbers)))
+        return 0
+    except Failure as e:
+        print("FAILED: %s (files in %s)" % (e, s.tmp), file=sys.stderr)
+        args.keep = True
+        return 1
+    finally:
+        s.cleanup()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
