@@ -175,7 +175,6 @@ struct TfrmSetup::Private
 
     TfrmSetup *q;
     AppContext &context;
-    bool requestNow = false;
 
     QTabWidget *pages = nullptr;
     QWidget *hintSheet = nullptr;
@@ -640,7 +639,6 @@ void TfrmSetup::Private::bnOKClick()
     context.phonesFileUnreadable = false;
     context.phones = edited;
     context.options = controlsToOptions();
-    requestNow = cbRequestNow->isChecked();
     q->accept();
 }
 
@@ -706,7 +704,6 @@ int TfrmSetup::exec()
 {
     d->optionsToControls(d->context.options);
     d->cbRequestNow->setChecked(false);
-    d->requestNow = false;
     PhoneList stored;
     LoadPhones(stored, d->context.paths.phonesFile(), &d->context.phonesFileUnreadable);
     d->phonesToControls(stored);
@@ -715,7 +712,9 @@ int TfrmSetup::exec()
 
 bool TfrmSetup::requestNow() const
 {
-    return d->requestNow;
+    // Read however the window was closed: a ticked box asks for a full
+    // request even when the edits were cancelled.
+    return d->cbRequestNow->isChecked();
 }
 
 void TfrmSetup::showEvent(QShowEvent *event)

@@ -20,7 +20,7 @@ public:
     // written and context.options / context.phones now hold the edits (the
     // caller then saves the settings). Rejected: nothing was applied.
     int exec() override;
-    // cbRequestNow as the window was saved; false after a cancel.
+    // cbRequestNow as the window was closed, saved or not.
     bool requestNow() const;
 
 protected:
