@@ -37,7 +37,7 @@ namespace {
 
 struct Message
 {
-    ReportMessageKind kind;
+    MessageKind kind;
     QString text;
 };
 
@@ -47,11 +47,11 @@ class Answers
 public:
     Answers()
     {
-        SetReportMessageHandler([this](QWidget *, ReportMessageKind kind, const QString &text) {
+        m_previous = SetMessageHandler([this](QWidget *, MessageKind kind, const QString &text) {
             messages.append({kind, text});
             if (onMessage)
                 onMessage();
-            if (kind == ReportMessageKind::Question)
+            if (kind == MessageKind::Question)
                 return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
             return true;
         });
@@ -62,7 +62,7 @@ public:
     }
     ~Answers()
     {
-        SetReportMessageHandler({});
+        SetMessageHandler(m_previous);
         SetSaveFileHandler({});
     }
 
@@ -71,6 +71,9 @@ public:
     QStringList suggestions;
     QString savePath;
     std::function<void()> onMessage;
+
+private:
+    MessageHandler m_previous;
 };
 
 // Runs check on the one-phone window once it is open, then closes it.
@@ -267,7 +270,7 @@ TEST(HistoryPhoneWindow, WarningsForNoHistoryMissingFileAndBrokenDatabase)
         EXPECT_TRUE(window.LoadHistory("9030000003", "", {HistoryRange::LastRequests, 50}));
         EXPECT_EQ(window.plHeader->text(), QStringLiteral("Телефон 9030000003"));
         ASSERT_EQ(answers.messages.size(), 1);
-        EXPECT_EQ(answers.messages.at(0).kind, ReportMessageKind::Warning);
+        EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Warning);
         EXPECT_EQ(answers.messages.at(0).text,
                   QStringLiteral("История по выбранному телефону не найдена!"));
         EXPECT_EQ(window.model()->rowCount(), 0);
@@ -280,7 +283,7 @@ TEST(HistoryPhoneWindow, WarningsForNoHistoryMissingFileAndBrokenDatabase)
         TfrmHistoryPhone window(f.history());
         EXPECT_FALSE(window.LoadHistory("9030000003", "", {HistoryRange::All, 0}));
         ASSERT_EQ(answers.messages.size(), 1);
-        EXPECT_EQ(answers.messages.at(0).kind, ReportMessageKind::Error);
+        EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Error);
     }
     EXPECT_EQ(TfrmHistoryPhone::current(), nullptr);
 }
@@ -331,7 +334,7 @@ TEST(HistoryWindow, ShowOpensTheChosenRangeAndThePhonesWindowAlwaysAsksForFifty)
     ShowPhoneHistory(f.context, 1);
     EXPECT_EQ(shown, 0);
     ASSERT_EQ(answers.messages.size(), 1);
-    EXPECT_EQ(answers.messages.at(0).kind, ReportMessageKind::Warning);
+    EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Warning);
 }
 
 TEST(HistoryWindow, ExportThroughTheFileQuestion)
@@ -355,7 +358,7 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
     ASSERT_TRUE(QFileInfo::exists(written));
     EXPECT_EQ(ReadXlsx(written).lastRow, 3);
     ASSERT_EQ(answers.messages.size(), 1);
-    EXPECT_EQ(answers.messages.at(0).kind, ReportMessageKind::Information);
+    EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Information);
     EXPECT_EQ(answers.messages.at(0).text, QStringLiteral("История успешно конвертирована в Excel"));
 
     // An existing file: the question; No leaves it alone.
@@ -365,7 +368,7 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
     answers.questionAnswers = {false};
     window.bnExcel->click();
     ASSERT_EQ(answers.messages.size(), 1);
-    EXPECT_EQ(answers.messages.at(0).kind, ReportMessageKind::Question);
+    EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Question);
     EXPECT_EQ(answers.messages.at(0).text,
               QStringLiteral("Файл \"%1\" существует! Перезаписать?")
                   .arg(QDir::toNativeSeparators(answers.savePath)));
@@ -378,7 +381,7 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
     window.phoneButtons().at(1)->click();
     window.bnExcel->click();
     ASSERT_EQ(answers.messages.size(), 2);
-    EXPECT_EQ(answers.messages.at(1).kind, ReportMessageKind::Warning);
+    EXPECT_EQ(answers.messages.at(1).kind, MessageKind::Warning);
     EXPECT_EQ(answers.messages.at(1).text,
               QStringLiteral("История по выбранному телефону не найдена!"));
     EXPECT_EQ(f.dir.read(QStringLiteral("old.xlsx")), QByteArray("old"));
@@ -397,7 +400,7 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
     answers.questionAnswers = {true};
     window.bnExcel->click();
     ASSERT_EQ(answers.messages.size(), 2);
-    EXPECT_EQ(answers.messages.at(1).kind, ReportMessageKind::Error);
+    EXPECT_EQ(answers.messages.at(1).kind, MessageKind::Error);
     EXPECT_EQ(answers.messages.at(1).text,
               QStringLiteral("Файл \"%1\" не может быть перезаписан.\nВозможно он уже открыт в Excel")
                   .arg(QDir::toNativeSeparators(answers.savePath)));
@@ -419,7 +422,7 @@ TEST(AllPhonesExport, InteractiveExportReportsSuccessAndFailure)
     answers.savePath = f.dir.file(QStringLiteral("all.xlsx"));
     ExportAllPhonesInteractive(f.context);
     ASSERT_EQ(answers.messages.size(), 1);
-    EXPECT_EQ(answers.messages.at(0).kind, ReportMessageKind::Information);
+    EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Information);
     EXPECT_EQ(answers.messages.at(0).text,
               QStringLiteral("Текущие данные по всем телефонам успешно записаны в Excel"));
     const XlsxContents x = ReadXlsx(answers.savePath);
@@ -430,6 +433,6 @@ TEST(AllPhonesExport, InteractiveExportReportsSuccessAndFailure)
     answers.savePath = f.dir.file(QStringLiteral("gone/all.xlsx"));
     ExportAllPhonesInteractive(f.context);
     ASSERT_EQ(answers.messages.size(), 1);
-    EXPECT_EQ(answers.messages.at(0).kind, ReportMessageKind::Error);
+    EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Error);
     EXPECT_FALSE(QFileInfo::exists(f.dir.file(QStringLiteral("gone"))));
 }

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QStyle>
 #include <QUrl>
@@ -15,6 +14,7 @@
 #include <memory>
 
 #include "app/AppContext.h"
+#include "app/MessageBoxes.h"
 #include "app/TrayIcon.h"
 #include "config/AutoStart.h"
 #include "config/Setup.h"
@@ -390,8 +390,8 @@ bool TfrmMain::SaveSettingsNow()
                      m_hooks.autoStart.get(), &error))
         return true;
     WriteErrorLog(error, m_context.paths.errorLogFile());
-    QMessageBox::warning(nullptr, ProgramName,
-                         QStringLiteral("Не удалось сохранить настройки в файл %1:\n%2")
+    ShowMessage(nullptr, MessageKind::Warning,
+                QStringLiteral("Не удалось сохранить настройки в файл %1:\n%2")
                              .arg(m_context.settingsFile.path(), error));
     return false;
 }
@@ -418,7 +418,7 @@ void TfrmMain::saveSettings()
 
 void TfrmMain::historyFileMissing(const QString &message)
 {
-    QMessageBox::warning(nullptr, ProgramName, message);
+    ShowMessage(nullptr, MessageKind::Warning, message);
 }
 
 void TfrmMain::paintEvent(QPaintEvent *)

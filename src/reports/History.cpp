@@ -249,14 +249,14 @@ void TfrmHistory::bnExcelClick()
     QApplication::restoreOverrideCursor();
     switch (outcome.status) {
     case ExportOutcome::Written:
-        ShowReportMessage(this, ReportMessageKind::Information, outcome.message);
+        ShowMessage(this, MessageKind::Information, outcome.message);
         break;
     case ExportOutcome::NoHistory:
     case ExportOutcome::HistoryFileMissing:
-        ShowReportMessage(this, ReportMessageKind::Warning, outcome.message);
+        ShowMessage(this, MessageKind::Warning, outcome.message);
         break;
     case ExportOutcome::Failed:
-        ShowReportMessage(this, ReportMessageKind::Error, outcome.message);
+        ShowMessage(this, MessageKind::Error, outcome.message);
         break;
     }
 }

@@ -141,12 +141,12 @@ bool TfrmHistoryPhone::LoadHistory(const QString &number, const QString &alias,
     plHeader->setText(HistoryHeaderText(number, alias));
     const HistoryQueryResult result = QueryHistory(m_historyFile, number, choice);
     if (result.status == HistoryQueryResult::Failed) {
-        ShowReportMessage(this, ReportMessageKind::Error, result.error);
+        ShowMessage(this, MessageKind::Error, result.error);
         return false;
     }
     m_model->setRows(result.rows);
     if (result.rows.isEmpty())
-        ShowReportMessage(this, ReportMessageKind::Warning, HistoryNotFoundText);
+        ShowMessage(this, MessageKind::Warning, HistoryNotFoundText);
     return true;
 }
 

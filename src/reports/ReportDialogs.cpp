@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include "app/common.h"
 #include "reports/ConvertToExcel.h"
@@ -11,36 +10,10 @@ namespace zelvant {
 
 namespace {
 
-ReportMessageHandler &messageHandler()
-{
-    static ReportMessageHandler handler;
-    return handler;
-}
-
 SaveFileHandler &saveFileHandler()
 {
     static SaveFileHandler handler;
     return handler;
-}
-
-bool showBox(QWidget *parent, ReportMessageKind kind, const QString &text)
-{
-    switch (kind) {
-    case ReportMessageKind::Information:
-        QMessageBox::information(parent, ProgramName, text);
-        return true;
-    case ReportMessageKind::Warning:
-        QMessageBox::warning(parent, ProgramName, text);
-        return true;
-    case ReportMessageKind::Error:
-        QMessageBox::critical(parent, ProgramName, text);
-        return true;
-    case ReportMessageKind::Question:
-        return QMessageBox::question(parent, ProgramName, text,
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-            == QMessageBox::Yes;
-    }
-    return true;
 }
 
 QString askSaveFile(QWidget *parent, const QString &suggestedName)
@@ -61,21 +34,9 @@ QString askSaveFile(QWidget *parent, const QString &suggestedName)
 
 } // namespace
 
-void SetReportMessageHandler(ReportMessageHandler handler)
-{
-    messageHandler() = std::move(handler);
-}
-
 void SetSaveFileHandler(SaveFileHandler handler)
 {
     saveFileHandler() = std::move(handler);
-}
-
-bool ShowReportMessage(QWidget *parent, ReportMessageKind kind, const QString &text)
-{
-    if (messageHandler())
-        return messageHandler()(parent, kind, text);
-    return showBox(parent, kind, text);
 }
 
 ExcelFileAnswer AskExcelFile(QWidget *parent, const QString &suggestedName)
@@ -87,10 +48,10 @@ ExcelFileAnswer AskExcelFile(QWidget *parent, const QString &suggestedName)
     const QString path = WithXlsxSuffix(chosen);
     if (!QFileInfo::exists(path))
         return {true, path};
-    if (!ShowReportMessage(parent, ReportMessageKind::Question, OverwriteQuestionText(path)))
+    if (!ShowMessage(parent, MessageKind::Question, OverwriteQuestionText(path)))
         return {};
     if (!CanOverwrite(path)) {
-        ShowReportMessage(parent, ReportMessageKind::Error, CannotOverwriteText(path));
+        ShowMessage(parent, MessageKind::Error, CannotOverwriteText(path));
         return {};
     }
     return {true, path};

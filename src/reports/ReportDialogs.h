@@ -1,28 +1,22 @@
 #pragma once
-// The message boxes and the save-file question of the report windows, behind
-// a small indirection so that tests can answer them.
+// The save-file question of the report windows, behind a small indirection
+// so that tests can answer it.
 
 #include <QString>
 
 #include <functional>
 
+#include "app/MessageBoxes.h"
+
 class QWidget;
 
 namespace zelvant {
 
-enum class ReportMessageKind { Information, Warning, Error, Question };
-
-// Shows text; for a Question, true means Yes. Anything else returns true.
-using ReportMessageHandler =
-    std::function<bool(QWidget *parent, ReportMessageKind kind, const QString &text)>;
 // Asks for a file to save; an empty result means Cancel.
 using SaveFileHandler = std::function<QString(QWidget *parent, const QString &suggestedName)>;
 
-// Replace the real boxes and dialog (tests); an empty handler restores them.
-void SetReportMessageHandler(ReportMessageHandler handler);
+// Replaces the real save dialog (tests); an empty handler restores it.
 void SetSaveFileHandler(SaveFileHandler handler);
-
-bool ShowReportMessage(QWidget *parent, ReportMessageKind kind, const QString &text);
 
 struct ExcelFileAnswer
 {

@@ -45,9 +45,9 @@ void ExportAllPhonesInteractive(AppContext &context, QWidget *parent)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const ExportOutcome outcome = ExportAllPhones(answer.path, context.phones, context.results);
     QApplication::restoreOverrideCursor();
-    ShowReportMessage(parent,
-                      outcome.status == ExportOutcome::Written ? ReportMessageKind::Information
-                                                               : ReportMessageKind::Error,
+    ShowMessage(parent,
+                      outcome.status == ExportOutcome::Written ? MessageKind::Information
+                                                               : MessageKind::Error,
                       outcome.message);
 }
 

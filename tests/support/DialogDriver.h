@@ -18,25 +18,30 @@ namespace zelvant::test {
 
 // Records every message box instead of showing it; questions are answered
 // from `answers` in order (No when the list is exhausted).
-class RecordingMessageBoxes : public MessageBoxes
+class RecordingMessageBoxes
 {
 public:
-    RecordingMessageBoxes() { m_previous = SetMessageBoxes(this); }
-    ~RecordingMessageBoxes() override { SetMessageBoxes(m_previous); }
-
-    void error(QWidget *, const QString &text) override { errors << text; }
-    bool askYesNo(QWidget *, const QString &text) override
+    RecordingMessageBoxes()
     {
-        questions << text;
-        return answers.isEmpty() ? false : answers.takeFirst();
+        m_previous = SetMessageHandler([this](QWidget *, MessageKind kind, const QString &text) {
+            if (kind != MessageKind::Question) {
+                errors << text;
+                return true;
+            }
+            questions << text;
+            return answers.isEmpty() ? false : answers.takeFirst();
+        });
     }
+    ~RecordingMessageBoxes() { SetMessageHandler(m_previous); }
+    RecordingMessageBoxes(const RecordingMessageBoxes &) = delete;
+    RecordingMessageBoxes &operator=(const RecordingMessageBoxes &) = delete;
 
-    QStringList errors;
+    QStringList errors; // every box that is not a question
     QStringList questions;
     QList<bool> answers;
 
 private:
-    MessageBoxes *m_previous = nullptr;
+    MessageHandler m_previous;
 };
 
 // Types text key by key into a widget; unlike QTest::keyClicks it also

@@ -5,6 +5,8 @@
 
 #ifdef ZELVANT_TEST_WIDGETS
 #include <QApplication>
+
+#include "app/MessageBoxes.h"
 using TestApplication = QApplication;
 #else
 #include <QGuiApplication>
@@ -17,5 +19,13 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+#ifdef ZELVANT_TEST_WIDGETS
+    // A message box that a test did not expect fails the test instead of
+    // waiting for a click that never comes.
+    zelvant::SetMessageHandler([](QWidget *, zelvant::MessageKind, const QString &text) {
+        ADD_FAILURE() << "unexpected message box: " << text.toStdString();
+        return false;
+    });
+#endif
     return RUN_ALL_TESTS();
 }
