@@ -228,6 +228,21 @@ TEST_F(RegionDialogs, EditRenamesAndMovesTheKeys)
     EXPECT_EQ(sections, (QStringList{QStringLiteral("Юг"), QStringLiteral("УРАЛ И СИБИРЬ")}));
     EXPECT_EQ(selected(d.get()), QStringLiteral("УРАЛ И СИБИРЬ"));
     EXPECT_EQ(label(d.get(), "lblLumoUrl"), QStringLiteral("https://ural/"));
+
+    // A short name longer than three letters, from a file edited by hand,
+    // survives an edit of the address alone.
+    writeRegions(QStringLiteral("[Юг]\r\nShortName=ЮЖНЫЙ\r\nLoginURL=https://south/\r\n"));
+    d->FillRegionList(QStringLiteral("ЮЖНЫЙ"));
+    ASSERT_EQ(selected(d.get()), QStringLiteral("Юг"));
+    WhenModal([](QDialog *entry) {
+        EXPECT_EQ(field(entry, "edShortName")->text(), QStringLiteral("ЮЖНЫЙ"));
+        retype(entry, "edLoginUrl", QStringLiteral("https://south2/"));
+        pressOk(entry);
+    });
+    QTest::mouseClick(tool(d.get(), "bnEdit"), Qt::LeftButton);
+    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("ЮЖНЫЙ")),
+              QStringLiteral("https://south2/"));
+    EXPECT_EQ(label(d.get(), "lblShortName"), QStringLiteral("ЮЖНЫЙ"));
     EXPECT_TRUE(boxes.errors.isEmpty());
 }
 

@@ -15,6 +15,8 @@ namespace zelvant {
 
 namespace {
 
+constexpr int ShortNameMaxLength = 3;
+
 void SetTextColor(QWidget *w, const QColor &color)
 {
     QPalette p = w->palette();
@@ -60,7 +62,7 @@ TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
 
     m_edShortName = new QLineEdit(this);
     m_edShortName->setObjectName(QStringLiteral("edShortName"));
-    m_edShortName->setMaxLength(3);
+    m_edShortName->setMaxLength(ShortNameMaxLength);
     m_edShortName->setFixedWidth(m_edShortName->fontMetrics().horizontalAdvance(
                                      QStringLiteral("WWWW")) + 12);
 
@@ -118,6 +120,10 @@ void TfrmAddLumoUrl::setValues(const QString &name, const QString &shortName,
                                const QString &loginUrl)
 {
     m_edName->setText(name);
+    // Three letters is a limit on typing only: a longer short name from a
+    // file edited by hand must come back whole, or a mere change of the
+    // address would cut it and the phones of that region would lose it.
+    m_edShortName->setMaxLength(qMax(ShortNameMaxLength, int(shortName.size())));
     m_edShortName->setText(shortName);
     m_edLoginUrl->setText(loginUrl);
 }

@@ -45,8 +45,8 @@ QChar FilterBalanceKey(QChar c, const QString &textKept);
 bool IsTurnOffKeyAccepted(QChar c);
 
 // The words around the interval list: "Каждый" / "Каждые" before it and
-// "час" / "часа" / "часов" after it, chosen by Russian plural rules for the
-// listed number of hours (3 when the item is not a number).
+// "час" / "часа" / "часов" after it: 1 takes "час", 2 to 4 "часа", any other
+// number "часов" (3 when the item is not a number).
 struct RefreshLabels
 {
     QString before;
