@@ -342,6 +342,14 @@ TEST_F(SetupWindow, GreyedRowsKeepAndSaveTheirContents)
         EXPECT_FALSE(edit("edNumber_", 2)->isEnabled());
         EXPECT_FALSE(trayButton(2)->isEnabled());
         EXPECT_FALSE(button(QStringLiteral("bnLumo_2"))->isEnabled());
+        // The region caption is blue in a monitored row and greyed with the rest.
+        auto captionColor = [&](int row) {
+            QPushButton *b = button(QStringLiteral("bnLumo_%1").arg(row));
+            return b->palette().color(b->isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                      QPalette::ButtonText);
+        };
+        EXPECT_EQ(captionColor(1), QColor(Qt::blue));
+        EXPECT_NE(captionColor(2), QColor(Qt::blue));
         EXPECT_EQ(edit("edAlias_", 2)->text(), QStringLiteral("Дача"));
         click(box("cbMonitor_", 1));
         EXPECT_FALSE(edit("edNumber_", 1)->isEnabled());

@@ -471,8 +471,10 @@ void TfrmSetup::Private::CreatePhoneSlot(int a)
     r.region->setObjectName(QStringLiteral("bnLumo_") + n);
     r.region->setGeometry(RegionLeft, top, RegionWidth, RowHeight);
     r.region->setAutoDefault(false);
+    // Blue while the row is monitored; a greyed row greys its caption too.
     QPalette p = r.region->palette();
-    p.setColor(QPalette::ButtonText, Qt::blue);
+    p.setColor(QPalette::Active, QPalette::ButtonText, Qt::blue);
+    p.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::blue);
     r.region->setPalette(p);
     QObject::connect(r.region, &QPushButton::clicked, q, [this, a] { bnLumoClick(a); });
 
