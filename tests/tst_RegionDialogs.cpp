@@ -104,6 +104,9 @@ TEST_F(RegionDialogs, EntryDialogInsistsOnEveryField)
     EXPECT_EQ(field(&entry, "edEmail")->text(), SupportEmail);
 
     const int result = ExecWith(entry, [&] {
+        QLineEdit *sample = field(&entry, "edSample");
+        EXPECT_GE(sample->width(), sample->fontMetrics().horizontalAdvance(sample->text()))
+            << "the whole example address can be seen";
         pressOk(&entry);
         retype(&entry, "edName", QStringLiteral("Orvel - Урал"));
         pressOk(&entry);

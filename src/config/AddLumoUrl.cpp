@@ -55,6 +55,10 @@ TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
     samplePalette.setColor(QPalette::Base, samplePalette.color(QPalette::Window));
     samplePalette.setColor(QPalette::Text, Qt::blue);
     m_edSample->setPalette(samplePalette);
+    // Wide enough to show the whole example: the dialog takes its size from
+    // its contents, and the wrapped labels alone would make it narrow.
+    m_edSample->setMinimumWidth(
+        qMax(400, m_edSample->fontMetrics().horizontalAdvance(m_edSample->text()) + 12));
 
     m_edLoginUrl = new QLineEdit(this);
     m_edLoginUrl->setObjectName(QStringLiteral("edLoginUrl"));
@@ -112,7 +116,6 @@ TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
     buttons->addWidget(bnCancel);
     layout->addLayout(buttons);
 
-    setMinimumWidth(420);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
