@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins
     libxlsxwriter-dev zlib1g-dev
     libgtest-dev libbenchmark-dev
-    sqlite3 desktop-file-utils unzip openssl
+    sqlite3 desktop-file-utils unzip openssl python3
     xvfb xauth trayer xdotool x11-utils fonts-dejavu-core
 )
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -184,10 +185,17 @@ TEST(HistoryWindow, RangeFieldsFilterKeysAndAreStoredWithThePlacement)
         EXPECT_EQ(window.edLastDays->text(), QStringLiteral("1.5"));
         QTest::keyClick(window.edLastDays, Qt::Key_Backspace);
         EXPECT_EQ(window.edLastDays->text(), QStringLiteral("1.5"));
-        // Keys that type nothing still edit.
+        // Keys that type nothing still edit; Delete too, also with the
+        // text "\x7f" that X11 gives it.
         QTest::keyClick(window.edLastDays, Qt::Key_Left);
         QTest::keyClick(window.edLastDays, Qt::Key_Delete);
         EXPECT_EQ(window.edLastDays->text(), QStringLiteral("1."));
+        window.edLastDays->setText(QStringLiteral("1.55"));
+        window.edLastDays->setCursorPosition(3);
+        QKeyEvent x11Delete(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+        QApplication::sendEvent(window.edLastDays, &x11Delete);
+        EXPECT_EQ(window.edLastDays->text(), QStringLiteral("1.5"));
+        window.edLastDays->setText(QStringLiteral("1."));
         QTest::keyClicks(window.edLastDays, QStringLiteral("0"));
         EXPECT_EQ(window.edLastDays->text(), QStringLiteral("1.0"));
         // Not a whole number: the default count.
@@ -250,6 +258,12 @@ TEST(HistoryPhoneWindow, RowsHeaderColumnWidthsAndDaySeparators)
     };
     EXPECT_EQ(topPixel(2), QColor(0x00, 0x00, 0x80));
     EXPECT_NE(topPixel(1), QColor(0x00, 0x00, 0x80));
+    // The title row gets the line along its top edge as well.
+    QHeaderView *header = window.sgHistory->horizontalHeader();
+    const QImage titleImage = header->viewport()->grab().toImage();
+    const int titleX = header->sectionViewportPosition(1) + header->sectionSize(1) / 2;
+    EXPECT_EQ(QColor(titleImage.pixel(titleImage.width() * titleX / header->viewport()->width(), 0)),
+              QColor(0x00, 0x00, 0x80));
 
     // A second window while one exists is not opened.
     bool opened = false;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
+
 #include "app/Lumo.h"
 #include "config/PhoneList.h"
 #include "config/Settings.h"
@@ -151,6 +153,15 @@ TEST(PhonesGrid, TextsOfARecordWithAndWithoutValues)
     EXPECT_EQ(f.at("Min", 1).text, QStringLiteral("45"));
     EXPECT_EQ(f.at("BalExpired", 1).text, QStringLiteral("60"));
     EXPECT_TRUE(f.at("LastQueryTime", 1).text.contains(QStringLiteral("14:03:07")));
+    // Short date and long time of the user's locale, without a zone name.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    f.fill();
+    EXPECT_EQ(f.at("LastQueryTime", 1).text, QStringLiteral("07.12.2026 14:03:07"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    f.fill();
+    EXPECT_EQ(f.at("LastQueryTime", 1).text, QStringLiteral("12/7/26 2:03:07 PM"));
+    QLocale::setDefault(before);
 
     // Zero values are empty cells, a negative balance keeps its sign.
     EXPECT_EQ(f.at("Balance", 2).text, QStringLiteral("-3.20"));
@@ -221,7 +232,7 @@ TEST(PhonesGrid, ThresholdTextsThatAreNotNumbers)
     EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral("7.25")), 7.25f);
     EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral(" 7 ")), 7.0f);
     EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral("-2")), -2.0f);
-    for (const char *bad : {"", "abc", "2,5", "1.2.3"})
+    for (const char *bad : {"", "abc", "2,5", "1,000", "1.2.3"})
         EXPECT_FLOAT_EQ(BalanceThresholdOf(QString::fromLatin1(bad)), 2.5f) << bad;
     EXPECT_EQ(TurnOffThresholdOf(QStringLiteral("5")), 5);
     for (const char *bad : {"", "x", "2.5", "9999999999999"})

@@ -438,4 +438,25 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
     EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
     EXPECT_FALSE(main->cycle()->isRunning());
     EXPECT_EQ(beeps, 2);
+
+    // The request box ticked and the window cancelled: a full cycle all the same.
+    QTimer::singleShot(0, [&] {
+        QWidget *setup = QApplication::activeModalWidget();
+        ASSERT_NE(setup, nullptr);
+        auto *requestNow = setup->findChild<QAbstractButton *>(QStringLiteral("cbRequestNow"));
+        auto *cancel = setup->findChild<QAbstractButton *>(QStringLiteral("bnCancel"));
+        ASSERT_NE(requestNow, nullptr);
+        ASSERT_NE(cancel, nullptr);
+        requestNow->click();
+        cancel->click();
+    });
+    context->results[1].QueryOk = false;
+    main->ShowSetupWindow();
+    EXPECT_TRUE(main->cycle()->isRunning());
+    EXPECT_EQ(main->logic().state(), ControllerState::CycleRunning);
+    QTest::qWait(200);
+    EXPECT_TRUE(context->results[1].QueryOk) << "the first phone was requested";
+    main->action(MenuItem::StopRequest)->trigger();
+    QTest::qWait(100);
+    EXPECT_FALSE(main->cycle()->isRunning());
 }

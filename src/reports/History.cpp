@@ -36,9 +36,10 @@ bool RangeKeyFilter::eventFilter(QObject *watched, QEvent *event)
     auto *key = static_cast<QKeyEvent *>(event);
     const QString text = key->text();
     // Keys that type nothing (arrows, Delete, Home...) edit as usual; Esc
-    // closes the window and Tab moves on.
-    if (text.isEmpty() || key->key() == Qt::Key_Escape || key->key() == Qt::Key_Tab
-        || key->key() == Qt::Key_Backtab)
+    // closes the window and Tab moves on. X11 gives Delete the text "\x7f",
+    // so it is let through by its key, not by its text.
+    if (text.isEmpty() || key->key() == Qt::Key_Delete || key->key() == Qt::Key_Escape
+        || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
         return false;
     QString kept;
     for (const QChar c : text) {

@@ -40,6 +40,29 @@ public:
     }
 };
 
+// The title row opens the grid like a new day does: the same navy line runs
+// along its top edge.
+class HistoryHeaderView : public QHeaderView
+{
+public:
+    using QHeaderView::QHeaderView;
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        // The base class leaves the painter clipped to nothing; its state is
+        // kept aside so the line can still be drawn.
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        painter->save();
+        painter->setPen(QColor(0x00, 0x00, 0x80));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawLine(rect.topLeft(), rect.topRight());
+        painter->restore();
+    }
+};
+
 } // namespace
 
 TfrmHistoryPhone::TfrmHistoryPhone(const QString &historyFile, QWidget *parent)
@@ -62,6 +85,7 @@ TfrmHistoryPhone::TfrmHistoryPhone(const QString &historyFile, QWidget *parent)
 
     sgHistory = new QTableView(this);
     sgHistory->setObjectName(QStringLiteral("sgHistory"));
+    sgHistory->setHorizontalHeader(new HistoryHeaderView(Qt::Horizontal, sgHistory));
     sgHistory->setModel(m_model);
     sgHistory->setItemDelegate(new HistoryCellDelegate(sgHistory));
     sgHistory->setShowGrid(true);
@@ -76,6 +100,7 @@ TfrmHistoryPhone::TfrmHistoryPhone(const QString &historyFile, QWidget *parent)
     sgHistory->verticalHeader()->setDefaultSectionSize(
         std::max(15, sgHistory->fontMetrics().height() + 4));
     QHeaderView *header = sgHistory->horizontalHeader();
+    header->setSectionsClickable(true);
     header->setSectionsMovable(true);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setHighlightSections(false);

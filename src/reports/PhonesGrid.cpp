@@ -40,11 +40,29 @@ QString fixed2(double value)
     return QString::asprintf("%.2f", value);
 }
 
+// The locale's long time format without its time-zone part: the times are
+// this machine's local time, and a zone name would not fit the column.
+QString longTimeFormat(const QLocale &locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString result;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && c == QLatin1Char('t'))
+            continue;
+        result += c;
+    }
+    return result.trimmed();
+}
+
+// Short date and long time as the user's locale writes them.
 QString dateTimeText(const QDateTime &when)
 {
-    const QLocale locale = QLocale::system();
+    const QLocale locale;
     return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + when.time().toString(QStringLiteral("HH:mm:ss"));
+        + locale.toString(when.time(), longTimeFormat(locale));
 }
 
 const GridCell EmptyCell;
@@ -53,8 +71,11 @@ const GridCell EmptyCell;
 
 float BalanceThresholdOf(const QString &text)
 {
+    // "." is the separator; "1,000" is not a thousand but not a number.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const float value = QLocale::c().toFloat(text.trimmed(), &ok);
+    const float value = c.toFloat(text.trimmed(), &ok);
     return ok ? value : 2.5f;
 }
 
