@@ -1,6 +1,7 @@
 #include "MessageBoxes.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/common.h"
 
@@ -14,24 +15,37 @@ MessageHandler &installedHandler()
     return handler;
 }
 
+// The buttons carry Russian captions whatever translation Qt has loaded:
+// the whole interface is Russian.
 bool showRealBox(QWidget *parent, MessageKind kind, const QString &text)
 {
+    QMessageBox::Icon icon = QMessageBox::Information;
     switch (kind) {
     case MessageKind::Information:
-        QMessageBox::information(parent, ProgramName, text);
-        return true;
+        icon = QMessageBox::Information;
+        break;
     case MessageKind::Warning:
-        QMessageBox::warning(parent, ProgramName, text);
-        return true;
+        icon = QMessageBox::Warning;
+        break;
     case MessageKind::Error:
-        QMessageBox::critical(parent, ProgramName, text);
-        return true;
+        icon = QMessageBox::Critical;
+        break;
     case MessageKind::Question:
-        return QMessageBox::question(parent, ProgramName, text,
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-            == QMessageBox::Yes;
+        icon = QMessageBox::Question;
+        break;
     }
-    return true;
+    QMessageBox box(icon, ProgramName, text, QMessageBox::NoButton, parent);
+    if (kind != MessageKind::Question) {
+        box.addButton(QStringLiteral("ОК"), QMessageBox::AcceptRole);
+        box.exec();
+        return true;
+    }
+    QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 } // namespace

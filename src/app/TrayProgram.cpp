@@ -3,6 +3,9 @@
 #include "TrayProgram.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "app/AppContext.h"
 #include "app/CreateIcon.h"
@@ -27,6 +30,12 @@ int RunTrayProgram(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(ProgramName);
     QApplication::setApplicationVersion(ProgramVersion);
+    // Qt's own texts (context menus of the edit fields, the file dialog) in
+    // Russian like the rest of the interface, when the translation is there.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     AppContext context(AppPaths(QCoreApplication::applicationFilePath()));
     LoadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);
