@@ -81,8 +81,14 @@ public:
 class FakeWarnings : public HistoryWarnings
 {
 public:
-    void historyFileMissing(const QString &message) override { messages << message; }
+    void historyFileMissing(const QString &message) override
+    {
+        messages << message;
+        if (whileShown)
+            whileShown(); // the user takes a while to close the warning
+    }
     QStringList messages;
+    std::function<void()> whileShown;
 };
 
 QString progressTip(int n, int total)
@@ -501,6 +507,48 @@ TEST_F(CycleTest, HistoryFileMissingMidCycleWarnsOnceAndSwitchesOff)
     for (int slot = 1; slot <= 3; ++slot)
         EXPECT_TRUE(context->results[slot].QueryOk) << slot;
     EXPECT_FALSE(QFile::exists(context->paths.historyFile())); // never created by the cycle
+}
+
+TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
+{
+    // The warning waits for the user while the cycle goes on: the phone
+    // times out, the next one starts, maybe the cycle ends and frees its
+    // history store. Closing the warning then must neither end the phone
+    // now under way as a success nor touch the freed store.
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1);
+    subscriber(QStringLiteral("9030000002"), 2, FakeLumoServer::LoginAnswer::Hang);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    setTimings(0, 500, 0);
+
+    for (const int shownMs : {750, 1500}) { // closed while phone 2 waits; after the cycle
+        SCOPED_TRACE(shownMs);
+        context->options.cbHistory = true;
+        QFile::remove(context->paths.historyFile());
+        warnings.messages.clear();
+        warnings.whileShown = [shownMs] { QTest::qWait(shownMs); };
+        QList<QPair<int, bool>> ends;
+        const QMetaObject::Connection c = QObject::connect(
+            wb.get(), &TfrmWB::phoneFinished, wb.get(),
+            [&](int slot, bool ok) { ends.append({slot, ok}); });
+        QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
+        ASSERT_TRUE(wb->QueryPhones(0));
+        QElapsedTimer clock;
+        clock.start();
+        while (finished.isEmpty() && clock.elapsed() < 5000)
+            QTest::qWait(20);
+        QTest::qWait(shownMs); // the warning is closed by now
+        QObject::disconnect(c);
+        EXPECT_EQ(finished.size(), 1);
+        EXPECT_FALSE(wb->isRunning());
+        EXPECT_EQ(warnings.messages.size(), 1);
+        EXPECT_FALSE(context->options.cbHistory);
+        EXPECT_TRUE(context->results[1].QueryOk); // the page did arrive
+        EXPECT_FALSE(context->results[2].QueryOk);
+        const QList<QPair<int, bool>> expected{{1, false}, {2, false}};
+        EXPECT_EQ(ends, expected);
+    }
 }
 
 TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)

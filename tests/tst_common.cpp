@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include "app/Lumo.h"
@@ -54,6 +55,14 @@ TEST(ErrorLog, CreatesThenAppendsOneCrLfLinePerCallInWindows1251)
     // Date, a blank, time, then ": ".
     static const QRegularExpression shape(QStringLiteral("^\\S+ \\S.*: second\\r$"));
     EXPECT_TRUE(shape.match(QString::fromLatin1(lines[1])).hasMatch());
+
+    // The locale's short date and long time, but never a zone name after the
+    // time (Qt's long time formats end in one).
+    const QDateTime when(QDate(2006, 12, 25), QTime(14, 3, 7));
+    EXPECT_EQ(ErrorLogLine(QStringLiteral("текст"), when, QLocale(QLocale::Russian, QLocale::Russia)),
+              QStringLiteral("25.12.2006 14:03:07: текст\r\n"));
+    EXPECT_EQ(ErrorLogLine(QStringLiteral("x"), when, QLocale(QLocale::German, QLocale::Germany)),
+              QStringLiteral("25.12.06 14:03:07: x\r\n"));
 }
 
 TEST(ErrorLog, FailureIsReportedAndNothingIsCreated)

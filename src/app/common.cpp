@@ -11,8 +11,28 @@
 namespace zelvant {
 
 namespace {
+
 bool g_stopRequested = false;
+
+// The locale's long time format without its time-zone fields: a log line
+// holds the local wall-clock time as the user writes it ("25.12.2006
+// 14:03:07: message"); a zone name such as "MSK" is no part of it.
+QString longTimeFormatWithoutZone(const QLocale &locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString result;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t'))
+            continue;
+        result += c;
+    }
+    return result.trimmed();
 }
+
+} // namespace
 
 AppPaths::AppPaths(const QString &executablePath)
     : m_executablePath(QFileInfo(executablePath).absoluteFilePath())
@@ -39,6 +59,13 @@ QString AppPaths::settingsFile() const
     return base + QStringLiteral(".ini");
 }
 
+QString ErrorLogLine(const QString &message, const QDateTime &when, const QLocale &locale)
+{
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+        + locale.toString(when.time(), longTimeFormatWithoutZone(locale)) + QStringLiteral(": ")
+        + message + QStringLiteral("\r\n");
+}
+
 bool WriteErrorLog(const QString &message, const QString &fileName, QString *error)
 {
     QFile file(fileName);
@@ -47,12 +74,8 @@ bool WriteErrorLog(const QString &message, const QString &fileName, QString *err
             *error = file.errorString();
         return false;
     }
-    const QLocale locale = QLocale::system();
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString line = locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(now.time(), QLocale::LongFormat) + QStringLiteral(": ") + message
-        + QStringLiteral("\r\n");
-    const QByteArray bytes = toWindows1251(line);
+    const QByteArray bytes = toWindows1251(
+        ErrorLogLine(message, QDateTime::currentDateTime(), QLocale::system()));
     const bool ok = file.write(bytes) == bytes.size() && file.flush();
     if (!ok && error)
         *error = file.errorString();

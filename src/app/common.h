@@ -3,6 +3,9 @@
 
 #include <QString>
 
+class QDateTime;
+class QLocale;
+
 namespace zelvant {
 
 constexpr int PhoneSlotCount = 100;
@@ -43,6 +46,10 @@ private:
     QString m_executablePath;
     QString m_dir;
 };
+
+// One line of the error log: when as locale writes it (short date, long time
+// without a zone name), ": ", message, CR LF.
+QString ErrorLogLine(const QString &message, const QDateTime &when, const QLocale &locale);
 
 // Appends "<short date> <long time>: <message>\r\n" to fileName, opening and
 // closing the file for this one line. Returns false (and the reason in

@@ -96,7 +96,10 @@ struct TfrmWB::Private
     QTimer pauseTimer;
     QTimer timeoutTimer;
     QTimer afterTimer;
-    std::unique_ptr<TmdbStore> store;
+    // Shared so that a write still under way keeps its store alive: the
+    // warning of a missing history file waits for the user, and the cycle
+    // may end (and free its store) meanwhile.
+    std::shared_ptr<TmdbStore> store;
 
     State state = State::Idle;
     bool startPending = false; // QueryPhones returned, the first step not yet run
@@ -111,6 +114,9 @@ struct TfrmWB::Private
     // Documents are taken for the current phone only from its login until
     // the phone has ended; anything later belongs to no one.
     bool phoneActive = false;
+    // Counts the phones begun, so that a page handled across a wait for the
+    // user can tell whether its phone is still the one under way.
+    quint64 phoneSerial = 0;
 };
 
 bool TfrmWB::Private::passesChecks(int slot, bool checkQueryOk) const
@@ -172,6 +178,7 @@ void TfrmWB::Private::beginRequest()
     done = false;
     timedOut = false;
     phoneActive = true;
+    ++phoneSerial;
     timeoutTimer.start(timings.timeoutMs);
     // Sessions of two subscribers must never mix.
     fetcher.newSession();
@@ -275,12 +282,23 @@ void TfrmWB::Private::onDocument(const QUrl &url, const QString &body, bool hasB
         TLumo parsed;
         ParseBalancePage(body, parsed);
         const int slot = currentSlot;
+        const quint64 serial = phoneSerial;
         const TLumo record = FillFromPage(parsed, slot, context.phones.NumberOf(slot),
                                           context.phones.AliasOf(slot),
                                           QDateTime::currentDateTime());
-        if (context.options.cbHistory && store)
-            store->StoreResult(record);
+        if (context.options.cbHistory && store) {
+            const std::shared_ptr<TmdbStore> writer = store;
+            writer->StoreResult(record);
+        }
         context.results[slot] = record;
+        if (!phoneActive || serial != phoneSerial) {
+            // The phone ended (and maybe the cycle) while a warning waited
+            // for the user: the result is kept, but it must not end whatever
+            // runs now.
+            if (!hooks.isClosing())
+                hooks.FillGrid();
+            return;
+        }
         done = true;
     } catch (...) {
         // A page that cannot be handled leaves the phone as it was.
@@ -358,7 +376,7 @@ bool TfrmWB::QueryPhones(int mode, int slot)
     d->state = Private::State::Between;
     d->mode = mode;
     d->context.results.clearQueryOk(mode, slot);
-    d->store = std::make_unique<TmdbStore>(
+    d->store = std::make_shared<TmdbStore>(
         d->context.paths.historyFile(), d->context.paths.errorLogFile(), d->warnings, [this] {
             // A missing history file switches history keeping off for good.
             d->context.options.cbHistory = false;
