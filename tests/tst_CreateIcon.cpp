@@ -170,7 +170,8 @@ TEST(ValueIconText, DecimalsRoundingAndOverflow)
         {-9.0f, "-9"},     {-9.04f, "-9"},     {-9.5f, "-10"},    {9.96f, "10"},
         {10.5f, "11"},     {0.9995f, "1"},     {1.23456f, "1.2"}, {-0.04f, "0"},
         {1234.5f, "1235"}, {9999.4f, "9999"},  {9999.5f, "---"},  {-999.0f, "-999"},
-        {0.05f, "0.1"},    {-0.05f, "-0.1"},   {std::numeric_limits<float>::quiet_NaN(), "---"},
+        {0.05f, "0.1"},    {-0.05f, "-0.1"},   {0.35f, "0.4"},    {9.95f, "10"},
+        {std::numeric_limits<float>::quiet_NaN(), "---"},
         {std::numeric_limits<float>::infinity(), "---"},
     };
     for (const auto &[value, text] : cases)

@@ -1,5 +1,7 @@
 #include "CreateIcon.h"
 
+#include "app/Rounding.h"
+
 #include <QFile>
 #include <QPainter>
 #include <QPoint>
@@ -142,12 +144,9 @@ QString ValueIconText(float value)
     if (!std::isfinite(value))
         return QStringLiteral("---");
     const int decimals = (value > 10 || value < -9) ? 0 : 1;
-    const double scale = decimals == 0 ? 1.0 : 10.0;
-    // Half away from zero; a value that rounds to zero is drawn as "0",
-    // never as "-0".
-    double rounded = std::round(double(value) * scale) / scale;
-    if (rounded == 0)
-        rounded = 0;
+    // Half away from zero on the value's digits (0.35 is drawn 0.4, as the
+    // phones window's 0.35 suggests); never "-0".
+    const double rounded = RoundDecimals(value, decimals);
     QString text = QString::number(rounded, 'f', decimals);
     text.remove(QStringLiteral(".0"));
     if (text.size() > 4)

@@ -1,5 +1,7 @@
 #include "LumoJson.h"
 
+#include "app/Rounding.h"
+
 #include <QJsonValue>
 
 #include <cmath>
@@ -22,8 +24,7 @@ QString fixed(float value, int decimals)
 
 double RoundedValue(float value, int decimals)
 {
-    const double scale = std::pow(10.0, decimals);
-    const double rounded = std::round(double(value) * scale) / scale;
+    const double rounded = RoundDecimals(value, decimals);
     // A JSON number cannot be infinite or NaN, and -0 would print as "-0".
     if (!std::isfinite(rounded))
         return 0;

@@ -13,16 +13,12 @@
 #include "app/Lumo.h"
 #include "reports/HistoryRange.h"
 
+#include "app/Rounding.h"
+
 namespace zelvant {
 
 inline const QString HistoryExportDoneText =
     QStringLiteral("История успешно конвертирована в Excel");
-
-// value rounded to decimals places, on its decimal digits (the shortest
-// text that reads back as the value); a value exactly halfway between two
-// candidates goes to the even one (0.125 becomes 0.12, 2.675f becomes 2.68).
-double RoundHalfEven(double value, int decimals);
-double RoundHalfEven(float value, int decimals);
 
 // Excel's serial date-time number (days since 30.12.1899, the fraction is
 // the time of day) of a local date and time.

@@ -186,72 +186,7 @@ HistoryRow rowFrom(const QSqlQuery &query, const QTimeZone &zone)
     return row;
 }
 
-// Half away from zero on a plain decimal text "[-]digits[.digits]".
-double roundDecimalText(const char *first, const char *last, int decimals)
-{
-    std::string text(first, last);
-    bool negative = false;
-    if (!text.empty() && text.front() == '-') {
-        negative = true;
-        text.erase(0, 1);
-    }
-    const size_t point = text.find('.');
-    std::string digits = point == std::string::npos ? text : text.substr(0, point);
-    std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
-    if (fraction.size() > size_t(decimals)) {
-        const bool up = fraction[size_t(decimals)] >= '5';
-        fraction.resize(size_t(decimals));
-        if (up) {
-            std::string all = digits + fraction;
-            int i = int(all.size()) - 1;
-            for (; i >= 0; --i) {
-                if (all[size_t(i)] == '9') {
-                    all[size_t(i)] = '0';
-                } else {
-                    ++all[size_t(i)];
-                    break;
-                }
-            }
-            if (i < 0)
-                all.insert(all.begin(), '1');
-            digits = all.substr(0, all.size() - fraction.size());
-            fraction = all.substr(all.size() - fraction.size());
-        }
-    }
-    std::string rounded = (negative ? "-" : "") + digits;
-    if (!fraction.empty())
-        rounded += "." + fraction;
-    double value = 0;
-    std::from_chars(rounded.data(), rounded.data() + rounded.size(), value);
-    return value == 0 ? 0.0 : value; // no "-0" in the table
-}
-
-template<typename Float>
-double roundDecimals(Float value, int decimals)
-{
-    if (!std::isfinite(value))
-        return double(value);
-    // The shortest text that reads back as this very value: for a float that
-    // is what the operator's page said, not the float's binary expansion.
-    char buffer[512];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    if (result.ec != std::errc())
-        return double(value);
-    return roundDecimalText(buffer, result.ptr, decimals < 0 ? 0 : decimals);
-}
-
 } // namespace
-
-double RoundDecimals(float value, int decimals)
-{
-    return roundDecimals(value, decimals);
-}
-
-double RoundDecimals(double value, int decimals)
-{
-    return roundDecimals(value, decimals);
-}
 
 bool InitHistory(const QString &path, QString *error)
 {

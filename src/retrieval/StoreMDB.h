@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/Lumo.h"
+#include "app/Rounding.h"
 
 namespace zelvant {
 
@@ -26,13 +27,6 @@ bool InitHistory(const QString &path, QString *error = nullptr);
 // The warning and error-log line of a history file that is missing at a write.
 inline const QString HistoryFileMissingMessage = QStringLiteral(
     "Файл истории баланса Zelvant.mdb не найден! Функция ведения истории отключена.");
-
-// Rounds to the given number of decimals, half away from zero, on the value's
-// shortest decimal form (what it prints as), not on its binary expansion:
-// 2.675f gives 2.68, -12.5f gives -12.5, 28.1234f gives 28.1234 exactly as a
-// decimal would. Non-finite values come back unchanged.
-double RoundDecimals(float value, int decimals);
-double RoundDecimals(double value, int decimals);
 
 // How long a statement waits for another process's lock before it fails.
 constexpr int DefaultHistoryBusyTimeoutMs = 3000;
