@@ -58,6 +58,9 @@ TEST(CommandLine, UsageErrorsExitWithStatusTwo)
         {"--json"},                               // no mode
         {"stray"},                                // no mode
         {"--no-such-option"},
+        {"--parse", "a", "--all"},                // a range without a history mode
+        {"--check", "--days", "2"},
+        {"--export-history", "o.xlsx", "1", "--json"}, // nothing to print as JSON
     };
     for (const QStringList &args : bad) {
         const CliRequest r = parse(args);

@@ -145,6 +145,14 @@ CliRequest ParseCommandLine(const QStringList &arguments)
     } else if (request.json || rangeOptions > 0 || given > 0) {
         usage = QStringLiteral("these options need a mode such as --parse or --history");
     }
+    // Range options belong to the history modes, --json to the printing ones.
+    const bool historyMode = request.mode == CliMode::History || request.mode == CliMode::ExportHistory;
+    const bool printingMode = request.mode == CliMode::Parse || request.mode == CliMode::Check
+        || request.mode == CliMode::History;
+    if (usage.isEmpty() && rangeOptions > 0 && !historyMode)
+        usage = QStringLiteral("--last, --days and --all go with --history or --export-history");
+    if (usage.isEmpty() && request.json && !printingMode)
+        usage = QStringLiteral("--json goes with --parse, --check or --history");
     if (!usage.isEmpty())
         return usageError(usage);
     return request;
