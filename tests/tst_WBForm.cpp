@@ -635,6 +635,10 @@ TEST(SaveLogFile, LineEndsCodePageAndPagesOfTheSameMillisecond)
     const QString second = TfrmWB::SaveLogFile(temp.path(), QStringLiteral("x\r\n\r\ny"), now);
     EXPECT_EQ(QFileInfo(second).fileName(), QStringLiteral("07-03-15_14-05-09-124.html"));
     EXPECT_EQ(temp.read(QFileInfo(second).fileName()), QByteArray("x\r\n\r\ny\r\n"));
+    // Characters outside the code page (a UTF-8 page's rouble sign) are kept
+    // as character references, not turned into '?'.
+    const QString third = TfrmWB::SaveLogFile(temp.path(), QStringLiteral("100 ₽"), now);
+    EXPECT_EQ(temp.read(QFileInfo(third).fileName()), QByteArray("100 &#8381;\r\n"));
     EXPECT_EQ(temp.read(QFileInfo(first).fileName()).size(), 12);
     // An unwritable folder is dropped quietly.
     EXPECT_TRUE(TfrmWB::SaveLogFile(temp.file(QStringLiteral("missing/deeper")),

@@ -465,7 +465,7 @@ QString TfrmWB::SaveLogFile(const QString &folder, const QString &text, const QD
     QByteArray bytes;
     bytes.reserve(text.size() + text.size() / 16);
     for (const QString &line : splitLines(text)) {
-        bytes += toWindows1251(line);
+        bytes += toWindows1251WithCharRefs(line);
         bytes += "\r\n";
     }
     // Names are the time of arrival; a second page within the same
