@@ -26,6 +26,7 @@
 #include "reports/About.h"
 #include "reports/PhonesInfo.h"
 #include "retrieval/StoreMDB.h"
+#include "support/RecordingTray.h"
 #include "support/FakeLumoServer.h"
 #include "support/TempFolder.h"
 
@@ -33,36 +34,9 @@ using namespace zelvant;
 using zelvant::test::FakeLumoServer;
 using zelvant::test::TempFolder;
 
-namespace {
+using zelvant::test::RecordingTray;
 
-class RecordingTray : public TrayService
-{
-public:
-    bool TrayAdd(const QImage &icon, const QString &tip) override
-    {
-        icons << icon;
-        tips << tip;
-        return true;
-    }
-    bool TraySetTip(const QString &tip) override
-    {
-        tips << tip;
-        return true;
-    }
-    bool TraySetIcon(const QImage &icon) override
-    {
-        icons << icon;
-        return true;
-    }
-    bool TrayRemove() override
-    {
-        ++removed;
-        return true;
-    }
-    QStringList tips;
-    QList<QImage> icons;
-    int removed = 0;
-};
+namespace {
 
 class RecordingAutoStart : public AutoStart
 {

@@ -22,6 +22,7 @@
 #include "retrieval/PageFetcher.h"
 #include "retrieval/StoreMDB.h"
 #include "retrieval/WBForm.h"
+#include "support/RecordingTray.h"
 #include "support/FakeLumoServer.h"
 #include "support/TempFolder.h"
 
@@ -29,34 +30,11 @@ using namespace zelvant;
 using zelvant::test::FakeLumoServer;
 using zelvant::test::TempFolder;
 
+using zelvant::test::RecordingTray;
+
 namespace {
 
 const QString TestRegion = QStringLiteral("TST");
-
-class RecordingTray : public TrayService
-{
-public:
-    bool TrayAdd(const QImage &icon, const QString &tip) override
-    {
-        icons << icon;
-        tips << tip;
-        return true;
-    }
-    bool TraySetTip(const QString &tip) override
-    {
-        tips << tip;
-        return true;
-    }
-    bool TraySetIcon(const QImage &icon) override
-    {
-        icons << icon;
-        return true;
-    }
-    bool TrayRemove() override { return true; }
-
-    QStringList tips;
-    QList<QImage> icons;
-};
 
 class FakeHooks : public CycleHooks
 {

@@ -14,9 +14,9 @@ namespace {
 
 bool g_stopRequested = false;
 
-// The locale's long time format without its time-zone fields: a log line
-// holds the local wall-clock time as the user writes it ("25.12.2006
-// 14:03:07: message"); a zone name such as "MSK" is no part of it.
+// The locale's long time format without its time-zone fields: log lines and
+// the phones window show the local wall-clock time as the user writes it
+// ("25.12.2006 14:03:07"); a zone name such as "MSK" is no part of it.
 QString longTimeFormatWithoutZone(const QLocale &locale)
 {
     const QString format = locale.timeFormat(QLocale::LongFormat);
@@ -59,11 +59,15 @@ QString AppPaths::settingsFile() const
     return base + QStringLiteral(".ini");
 }
 
-QString ErrorLogLine(const QString &message, const QDateTime &when, const QLocale &locale)
+QString LocalDateTimeText(const QDateTime &when, const QLocale &locale)
 {
     return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(when.time(), longTimeFormatWithoutZone(locale)) + QStringLiteral(": ")
-        + message + QStringLiteral("\r\n");
+        + locale.toString(when.time(), longTimeFormatWithoutZone(locale));
+}
+
+QString ErrorLogLine(const QString &message, const QDateTime &when, const QLocale &locale)
+{
+    return LocalDateTimeText(when, locale) + QStringLiteral(": ") + message + QStringLiteral("\r\n");
 }
 
 bool WriteErrorLog(const QString &message, const QString &fileName, QString *error)

@@ -47,6 +47,10 @@ private:
     QString m_dir;
 };
 
+// A local date and time as locale writes it: short date, a blank, long time
+// without a zone name (the times are this machine's wall clock).
+QString LocalDateTimeText(const QDateTime &when, const QLocale &locale);
+
 // One line of the error log: when as locale writes it (short date, long time
 // without a zone name), ": ", message, CR LF.
 QString ErrorLogLine(const QString &message, const QDateTime &when, const QLocale &locale);

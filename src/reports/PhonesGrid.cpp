@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "app/Lumo.h"
+#include "app/common.h"
 #include "app/TrayIcon.h"
 #include "config/PhoneList.h"
 #include "config/Settings.h"
@@ -40,29 +41,10 @@ QString fixed2(double value)
     return QString::asprintf("%.2f", value);
 }
 
-// The locale's long time format without its time-zone part: the times are
-// this machine's local time, and a zone name would not fit the column.
-QString longTimeFormat(const QLocale &locale)
-{
-    const QString format = locale.timeFormat(QLocale::LongFormat);
-    QString result;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == QLatin1Char('\''))
-            quoted = !quoted;
-        else if (!quoted && c == QLatin1Char('t'))
-            continue;
-        result += c;
-    }
-    return result.trimmed();
-}
-
 // Short date and long time as the user's locale writes them.
 QString dateTimeText(const QDateTime &when)
 {
-    const QLocale locale;
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(when.time(), longTimeFormat(locale));
+    return LocalDateTimeText(when, QLocale());
 }
 
 const GridCell EmptyCell;

@@ -1,0 +1,42 @@
+#pragma once
+// A tray that records what the program shows in it.
+
+#include <QImage>
+#include <QList>
+#include <QStringList>
+
+#include "app/TrayIcon.h"
+
+namespace zelvant::test {
+
+class RecordingTray : public TrayService
+{
+public:
+    bool TrayAdd(const QImage &icon, const QString &tip) override
+    {
+        icons << icon;
+        tips << tip;
+        return true;
+    }
+    bool TraySetTip(const QString &tip) override
+    {
+        tips << tip;
+        return true;
+    }
+    bool TraySetIcon(const QImage &icon) override
+    {
+        icons << icon;
+        return true;
+    }
+    bool TrayRemove() override
+    {
+        ++removed;
+        return true;
+    }
+
+    QStringList tips;
+    QList<QImage> icons;
+    int removed = 0;
+};
+
+} // namespace zelvant::test
