@@ -96,7 +96,7 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("database of 2 x %ld rows built in %lld ms\n", rows, timer.elapsed());
-    SetReportMessageHandler([](QWidget *, ReportMessageKind, const QString &text) {
+    SetMessageHandler([](QWidget *, MessageKind, const QString &text) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         return true;
     });
