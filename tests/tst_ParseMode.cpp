@@ -141,7 +141,7 @@ TEST(LumoJson, FieldsRoundingAndTime)
 
 TEST(ParseMode, SamplePageAsTextAndJson)
 {
-    const QString sample = QStringLiteral(ZELVANT_SOURCE_DIR "/resources/orvel-test.html");
+    const QString sample = QStringLiteral(ZELVANT_SOURCE_DIR "/resources/demo/1/orvel-test.html");
     const ProcessResult text = runZelvant({QStringLiteral("--parse"), sample});
     EXPECT_EQ(text.exitCode, 0) << qPrintable(text.err);
     EXPECT_EQ(text.out, S("UserName: Иванов Пётр Сергеевич\nPhoneNum: +7 9161234567\n"
