@@ -19,11 +19,11 @@
 
 #include <malloc.h>
 
-#include "app/AppContext.h"
-#include "app/TrayIcon.h"
-#include "config/TextCodec.h"
-#include "retrieval/StoreMDB.h"
-#include "retrieval/WBForm.h"
+#include "core/config/AppContext.h"
+#include "core/tray/TrayService.h"
+#include "core/TextCodec.h"
+#include "core/history/HistoryStore.h"
+#include "core/retrieval/RequestCycle.h"
 #include "support/FakeLumoServer.h"
 #include "support/TempFolder.h"
 

@@ -51,8 +51,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "app/AppContext.h"
-#include "retrieval/StoreMDB.h"
+#include "core/config/AppContext.h"
+#include "core/history/HistoryStore.h"
 
 using namespace zelvant;
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "retrieval/BalanceParser2.h"
+#include "core/retrieval/BalancePageParser.h"
 
 using namespace zelvant;
 

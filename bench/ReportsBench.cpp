@@ -21,11 +21,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "reports/ConvertToExcel.h"
-#include "reports/HistoryPhone.h"
-#include "reports/HistoryPhoneModel.h"
-#include "reports/ReportDialogs.h"
-#include "retrieval/StoreMDB.h"
+#include "core/export/HistoryWorkbook.h"
+#include "gui/PhoneHistoryWindow.h"
+#include "core/history/HistoryTableModel.h"
+#include "gui/ExportDialogs.h"
+#include "core/history/HistoryStore.h"
 
 using namespace zelvant;
 

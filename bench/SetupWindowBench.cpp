@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/AppContext.h"
-#include "config/Setup.h"
+#include "core/config/AppContext.h"
+#include "gui/SetupWindow.h"
 
 using namespace zelvant;
 

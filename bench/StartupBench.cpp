@@ -28,11 +28,11 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "app/common.h"
-#include "config/IniFile.h"
-#include "config/PhoneList.h"
-#include "config/Settings.h"
-#include "retrieval/StoreMDB.h"
+#include "core/AppPaths.h"
+#include "core/config/IniFile.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Settings.h"
+#include "core/history/HistoryStore.h"
 
 using namespace zelvant;
 

@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "config/IniFile.h"
-#include "config/PhoneList.h"
-#include "config/Regions.h"
-#include "config/Settings.h"
+#include "core/config/IniFile.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Regions.h"
+#include "core/config/Settings.h"
 
 using namespace zelvant;
 

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "app/CommandLine.h"
-#include "app/TrayProgram.h"
+#include "cli/CommandLine.h"
+#include "gui/TrayProgram.h"
 
 int main(int argc, char *argv[])
 {

@@ -12,7 +12,7 @@
 
 #include <functional>
 
-#include "config/DialogSupport.h"
+#include "gui/DialogSupport.h"
 
 namespace zelvant::test {
 

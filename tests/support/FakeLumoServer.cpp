@@ -1,6 +1,6 @@
 #include "support/FakeLumoServer.h"
 
-#include "config/TextCodec.h"
+#include "core/TextCodec.h"
 
 #include <QFile>
 #include <QHostAddress>

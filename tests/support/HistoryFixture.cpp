@@ -4,7 +4,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "retrieval/StoreMDB.h"
+#include "core/history/HistoryStore.h"
 
 namespace zelvant::test {
 

@@ -6,7 +6,7 @@
 #include <QList>
 #include <QString>
 
-#include "app/Lumo.h"
+#include "core/PhoneResult.h"
 
 namespace zelvant::test {
 

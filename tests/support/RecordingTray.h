@@ -5,7 +5,7 @@
 #include <QList>
 #include <QStringList>
 
-#include "app/TrayIcon.h"
+#include "core/tray/TrayService.h"
 
 namespace zelvant::test {
 

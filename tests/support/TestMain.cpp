@@ -6,7 +6,7 @@
 #ifdef ZELVANT_TEST_WIDGETS
 #include <QApplication>
 
-#include "app/MessageBoxes.h"
+#include "gui/MessageBoxes.h"
 using TestApplication = QApplication;
 #else
 #include <QGuiApplication>

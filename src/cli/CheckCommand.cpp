@@ -1,0 +1,208 @@
+#include "cli/CheckCommand.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <cstdio>
+
+#include "core/config/AppContext.h"
+#include "cli/CommandLine.h"
+#include "cli/ResultJson.h"
+#include "core/tray/TrayService.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Settings.h"
+#include "core/history/HistoryStore.h"
+
+namespace zelvant {
+
+namespace {
+
+class CheckHooks : public CycleHooks
+{
+public:
+    CheckHooks(AppContext &context, const CheckOutput &output)
+        : m_context(context), m_output(output)
+    {
+    }
+    void FillGrid() override {}
+    bool isSetupWindowVisible() const override { return false; }
+    bool isClosing() const override { return false; }
+    void saveSettings() override
+    {
+        QString error;
+        if (!SaveSettings(m_context.settingsFile, m_context.options,
+                          m_context.phones.trayShownSlot() == 0, nullptr, &error))
+            m_output.err(QStringLiteral("Zelvant: the settings could not be saved to %1: %2\n")
+                             .arg(m_context.settingsFile.path(), error));
+    }
+
+private:
+    AppContext &m_context;
+    const CheckOutput &m_output;
+};
+
+class CheckWarnings : public HistoryWarnings
+{
+public:
+    explicit CheckWarnings(const CheckOutput &output) : m_output(output) {}
+    void historyFileMissing(const QString &message) override
+    {
+        m_output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
+    }
+
+private:
+    const CheckOutput &m_output;
+};
+
+QString describe(const AppContext &context, int slot)
+{
+    const QString alias = context.phones.AliasOf(slot);
+    const QString number = context.phones.NumberOf(slot);
+    QString text = QStringLiteral("slot %1").arg(slot);
+    if (!alias.isEmpty())
+        text += QStringLiteral(" \"%1\"").arg(alias);
+    if (!number.isEmpty())
+        text += QLatin1Char(' ') + number;
+    return text;
+}
+
+// Why a monitored slot will not be queried, empty when it will be.
+QString skipReason(const AppContext &context, int slot)
+{
+    if (context.phones.NumberOf(slot).isEmpty())
+        return QStringLiteral("no number");
+    if (context.phones.PasswordOf(slot).isEmpty())
+        return QStringLiteral("no password");
+    if (context.LoginUrlOf(slot).isEmpty())
+        return QStringLiteral("unknown region \"%1\"").arg(context.phones.slot(slot).Region);
+    return QString();
+}
+
+QString number(float value, int decimals)
+{
+    return QString::number(RoundedValue(value, decimals), 'f', decimals);
+}
+
+QString textLine(const TLumo &record, int slot, const AppContext &context)
+{
+    QStringList fields;
+    fields << QString::number(slot) << context.phones.AliasOf(slot)
+           << context.phones.NumberOf(slot);
+    if (record.hasValues()) {
+        fields << number(record.Balance, 2) << number(record.Average, 2)
+               << QString::number(record.TurnOff) << number(record.Recomend, 2)
+               << QString::number(record.SMS) << QString::number(record.Min)
+               << QString::number(record.BalExpired) << number(record.USDRate, 4)
+               << record.UserName
+               << record.LastQueryTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    } else {
+        for (int i = 0; i < 11; ++i)
+            fields << QStringLiteral("-");
+    }
+    fields << (record.QueryOk ? QStringLiteral("OK") : QStringLiteral("failed"));
+    return fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
+}
+
+} // namespace
+
+CycleTimings CheckTimings()
+{
+    CycleTimings timings;
+    bool ok = false;
+    const int pause = qEnvironmentVariableIntValue("ZELVANT_PAUSE_MS", &ok);
+    if (ok && pause >= 0)
+        timings.pauseBeforePhoneMs = pause;
+    return timings;
+}
+
+int RunCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
+             const CheckOutput &output)
+{
+    AppContext context(paths);
+    context.options = LoadSettings(context.settingsFile);
+    const QString phonesFile = paths.phonesFile();
+    if (!QFileInfo::exists(phonesFile)) {
+        output.err(QStringLiteral("Zelvant: no phone list: %1 does not exist\n").arg(phonesFile));
+        return 2;
+    }
+    LoadPhones(context.phones, phonesFile, &context.phonesFileUnreadable);
+    if (context.phonesFileUnreadable) {
+        output.err(QStringLiteral("Zelvant: the phone list %1 could not be read\n").arg(phonesFile));
+        return 2;
+    }
+    const int total = context.phones.MonitoredCount();
+    if (total == 0) {
+        output.err(QStringLiteral("Zelvant: no phone is monitored in %1; nothing to check\n")
+                       .arg(phonesFile));
+        return 2;
+    }
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
+        if (!context.phones.IsMonitored(slot))
+            continue;
+        const QString reason = skipReason(context, slot);
+        if (!reason.isEmpty())
+            output.err(QStringLiteral("%1: not queried: %2\n").arg(describe(context, slot), reason));
+    }
+
+    NullTrayService tray;
+    CheckHooks hooks(context, output);
+    CheckWarnings warnings(output);
+    TfrmWB wb(context, tray, hooks, &warnings);
+    wb.setTimings(timings);
+    QObject::connect(&wb, &TfrmWB::phoneFinished, &wb, [&](int slot, bool ok) {
+        QString line = QStringLiteral("Phone %1/%2: %3: ")
+                           .arg(wb.queriedCount())
+                           .arg(total)
+                           .arg(describe(context, slot));
+        if (ok)
+            line += QStringLiteral("OK, balance %1\n").arg(number(context.results[slot].Balance, 2));
+        else
+            line += QStringLiteral("failed\n");
+        output.err(line);
+    });
+    QEventLoop loop;
+    QObject::connect(&wb, &TfrmWB::cycleFinished, &loop, &QEventLoop::quit);
+    if (!wb.QueryPhones(0))
+        return 2;
+    loop.exec();
+
+    bool allOk = true;
+    QJsonArray array;
+    QString text;
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
+        if (!context.phones.IsMonitored(slot))
+            continue;
+        const TLumo &record = context.results[slot];
+        allOk = allOk && record.QueryOk;
+        if (json) {
+            // A phone without a result still says which slot it is.
+            QJsonObject object = LumoToJson(record);
+            if (!record.hasValues()) {
+                object.insert(QStringLiteral("NN"), slot);
+                object.insert(QStringLiteral("Alias"), context.phones.AliasOf(slot));
+                object.insert(QStringLiteral("PhoneNum"), context.phones.NumberOf(slot));
+            }
+            array.append(object);
+        } else {
+            text += textLine(record, slot, context);
+        }
+    }
+    if (json)
+        output.out(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
+    else
+        output.out(text);
+    return allOk ? 0 : 1;
+}
+
+int RunCheckMode(const CliRequest &request, const AppPaths &paths)
+{
+    CheckOutput output;
+    output.out = [](const QString &text) { PrintTo(stdout, text); };
+    output.err = [](const QString &text) { PrintTo(stderr, text); };
+    return RunCheck(paths, request.json, CheckTimings(), output);
+}
+
+} // namespace zelvant

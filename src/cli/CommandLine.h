@@ -1,0 +1,54 @@
+#pragma once
+// The command-line modes of the executable. They need no display and print
+// only their result on standard output; what the tray program would show in
+// a message box goes to standard error.
+
+#include <QByteArray>
+#include <QByteArray>
+#include <QStringList>
+
+#include <cstdio>
+
+#include "core/AppPaths.h"
+
+namespace zelvant {
+
+enum class CliMode { TrayProgram, Parse, Check, History, ExportHistory, InitHistory, Exit };
+
+struct CliRequest
+{
+    CliMode mode = CliMode::TrayProgram;
+    int exitCode = 0;      // for CliMode::Exit (help, version, usage errors)
+    QStringList positional;
+    bool json = false;
+    int rangeKind = 2;     // HistoryRange: 0 all, 1 days, 2 last N
+    int rangeCount = 50;
+};
+
+// Parses the arguments (argv[0] included). Help, version and usage errors
+// come back as CliMode::Exit with their text already printed.
+CliRequest ParseCommandLine(const QStringList &arguments);
+
+// Runs a command-line mode (everything but TrayProgram) and returns the exit
+// status. The files are those beside the executable of paths.
+int RunCommandLineMode(const CliRequest &request, const AppPaths &paths);
+
+// Output of the modes: written at once (no buffering between the two
+// streams), text in the terminal's encoding.
+void WriteTo(FILE *stream, const QByteArray &bytes);
+void PrintTo(FILE *stream, const QString &text);
+
+// The single modes, one file each.
+int RunParseMode(const CliRequest &request, const AppPaths &paths);
+int RunCheckMode(const CliRequest &request, const AppPaths &paths);
+int RunHistoryMode(const CliRequest &request, const AppPaths &paths);
+int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths);
+int RunInitHistoryMode(const CliRequest &request, const AppPaths &paths);
+
+struct HistoryRow;
+// The printed forms of --history: tab-separated lines under a title line of
+// column names, or a JSON array of objects named after the columns.
+QByteArray HistoryRowsText(const QList<HistoryRow> &rows);
+QByteArray HistoryRowsJson(const QList<HistoryRow> &rows);
+
+} // namespace zelvant

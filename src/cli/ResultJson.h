@@ -1,0 +1,23 @@
+#pragma once
+// A phone's results as the command-line modes print them: JSON objects and
+// "Field: value" lines, numbers rounded as the windows show them (two
+// decimals, four for the USD rate) and always with '.' as separator.
+
+#include <QJsonObject>
+#include <QString>
+
+#include "core/PhoneResult.h"
+
+namespace zelvant {
+
+// value rounded to the given number of decimals, half away from zero.
+double RoundedValue(float value, int decimals);
+
+// Every TLumo field under its own name; LastQueryTime as
+// "YYYY-MM-DDTHH:MM:SS" or null.
+QJsonObject LumoToJson(const TLumo &record);
+
+// The fields a page gives, one "Field: value" line each (with '\n').
+QString LumoPageFieldsText(const TLumo &record);
+
+} // namespace zelvant

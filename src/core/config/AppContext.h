@@ -1,0 +1,45 @@
+#pragma once
+// What the running program holds in memory: file locations, the two INI
+// files, the options, the phone slots, the regions and the phone results.
+// One instance lives for the whole run; tests make their own on temporary
+// folders.
+
+#include "core/PhoneResult.h"
+#include "core/AppPaths.h"
+#include "core/config/IniFile.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Regions.h"
+#include "core/config/Settings.h"
+
+namespace zelvant {
+
+class AppContext
+{
+public:
+    explicit AppContext(const AppPaths &paths)
+        : paths(paths)
+        , settingsFile(paths.settingsFile())
+        , regionFile(paths.regionFile())
+        , regions(regionFile)
+    {
+    }
+    AppContext(const AppContext &) = delete;
+    AppContext &operator=(const AppContext &) = delete;
+
+    // Login address of a slot's region, empty when the region is unknown.
+    QString LoginUrlOf(int slot) const
+    {
+        return regions.LoginUrlForShortName(phones.slot(slot).Region);
+    }
+
+    const AppPaths paths;
+    IniFile settingsFile;
+    IniFile regionFile;
+    Options options;
+    PhoneList phones;
+    RegionList regions;
+    PhoneResultsArray results;
+    bool phonesFileUnreadable = false; // set by the last LoadPhones
+};
+
+} // namespace zelvant

@@ -1,0 +1,324 @@
+#include "core/config/PhoneList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include <vector>
+
+#include "core/config/AtomicWrite.h"
+#include "core/config/IniFile.h"
+#include "core/config/PasswordScramble.h"
+#include "core/TextCodec.h"
+
+namespace zelvant {
+
+void PhoneList::ClearSlot(int i)
+{
+    slot(i) = PhoneSlot();
+}
+
+void PhoneList::setTrayShown(int i)
+{
+    for (int n = 1; n <= PhoneSlotCount; ++n)
+        slot(n).TrayShow = (n == i);
+}
+
+int PhoneList::trayShownSlot() const
+{
+    for (int n = 1; n <= PhoneSlotCount; ++n) {
+        if (slot(n).TrayShow)
+            return n;
+    }
+    return 0;
+}
+
+int PhoneList::MonitoredCount() const
+{
+    int count = 0;
+    for (const PhoneSlot &s : m_slots)
+        count += s.Monitor ? 1 : 0;
+    return count;
+}
+
+namespace {
+
+const QString PhonesTag = QStringLiteral("Phones");
+const QString PhoneTag = QStringLiteral("Phone");
+
+// "True"/"False" in any letter case, or a number (0 false, any other true).
+// Anything else, a missing value included, is false.
+bool readFlag(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    int integer = 0;
+    if (ParseIniInteger(t, &integer)) // "0x1" too, as in the settings file
+        return integer != 0;
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double number = c.toDouble(t, &ok);
+    return ok && number != 0;
+}
+
+// The encoding named in the XML declaration, lower case; empty when none.
+QByteArray declaredEncoding(const QByteArray &bytes)
+{
+    if (!bytes.startsWith("<?xml"))
+        return {};
+    const qsizetype end = bytes.indexOf("?>");
+    if (end < 0)
+        return {};
+    static const QRegularExpression pattern(
+        QStringLiteral("encoding\\s*=\\s*[\"']([A-Za-z0-9._-]+)[\"']"));
+    const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(bytes.left(end)));
+    return m.hasMatch() ? m.captured(1).toLatin1().toLower() : QByteArray();
+}
+
+bool isWindows1251Name(const QByteArray &name)
+{
+    return name == "windows-1251" || name == "cp1251" || name == "x-cp1251"
+        || name == "win-1251";
+}
+
+struct ParsedPhone
+{
+    QString Number;
+    QString Password;
+    QString Alias;
+    bool Monitor = false;
+    bool TrayShow = false;
+    QString Region;
+};
+
+// Parses the whole document; false when it is not well-formed XML or has no
+// root element, so that half a file never fills half a list. Only the first
+// `limit` child elements of the root are kept: whitespace, comments and
+// other non-element nodes are not phones and take no slot.
+bool parsePhones(const QByteArray &bytes, int limit, std::vector<ParsedPhone> *phones)
+{
+    QXmlStreamReader reader;
+    // Qt's reader may not know the code page; the file's own declaration
+    // then stays the truth and the text is decoded here.
+    if (isWindows1251Name(declaredEncoding(bytes)))
+        reader.addData(fromWindows1251(bytes));
+    else
+        reader.addData(bytes);
+
+    int depth = 0;
+    bool sawRoot = false;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (depth == 1) {
+                sawRoot = true;
+            } else if (depth == 2 && int(phones->size()) < limit) {
+                const QXmlStreamAttributes attributes = reader.attributes();
+                ParsedPhone p;
+                p.Number = attributes.value(QLatin1String("Number")).toString();
+                p.Password = DecodePassword(attributes.value(QLatin1String("Password")).toString());
+                p.Alias = attributes.value(QLatin1String("Alias")).toString();
+                p.Monitor = readFlag(attributes.value(QLatin1String("Monitor")).toString());
+                p.TrayShow = readFlag(attributes.value(QLatin1String("TrayShow")).toString());
+                p.Region = attributes.value(QLatin1String("Region")).toString();
+                phones->push_back(p);
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    return !reader.hasError() && sawRoot;
+}
+
+// Reads the file; false when it exists but cannot be read or parsed.
+// A missing or empty file is an empty list and not an error.
+bool readPhonesFile(const QString &path, std::vector<ParsedPhone> *phones, bool *exists)
+{
+    phones->clear();
+    const QFileInfo info(path);
+    *exists = info.exists();
+    if (!*exists)
+        return true;
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (bytes.trimmed().isEmpty())
+        return true;
+    if (!parsePhones(bytes, PhoneSlotCount, phones)) {
+        phones->clear();
+        return false;
+    }
+    return true;
+}
+
+bool isValidXmlChar(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
+        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// True when XML 1.0 can carry the text at all (no control characters other
+// than tab and line breaks, no unpaired surrogate halves).
+bool xmlCanHold(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size()
+            && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            c = QChar::surrogateToUcs4(text.at(i).unicode(), text.at(i + 1).unicode());
+            ++i;
+        } else if (QChar::isSurrogate(c)) {
+            return false;
+        }
+        if (!isValidXmlChar(c))
+            return false;
+    }
+    return true;
+}
+
+// An attribute value, escaped, in Windows-1251; characters the code page has
+// no byte for become character references. Tabs and line breaks are written
+// as references too, or a reader would turn them into blanks.
+QByteArray attributeValue(const QString &text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '&': escaped += QLatin1String("&amp;"); break;
+        case '<': escaped += QLatin1String("&lt;"); break;
+        case '>': escaped += QLatin1String("&gt;"); break;
+        case '"': escaped += QLatin1String("&quot;"); break;
+        case '\t': escaped += QLatin1String("&#9;"); break;
+        case '\n': escaped += QLatin1String("&#10;"); break;
+        case '\r': escaped += QLatin1String("&#13;"); break;
+        default: escaped += c;
+        }
+    }
+    return toWindows1251WithCharRefs(escaped);
+}
+
+QByteArray flag(bool on)
+{
+    return on ? QByteArrayLiteral("True") : QByteArrayLiteral("False");
+}
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+} // namespace
+
+void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable)
+{
+    std::vector<ParsedPhone> parsed;
+    bool exists = false;
+    const bool ok = readPhonesFile(path, &parsed, &exists);
+    if (unreadable)
+        *unreadable = !ok;
+    for (int i = 1; i <= PhoneSlotCount; ++i) {
+        phones.ClearSlot(i);
+        if (i > int(parsed.size()))
+            continue;
+        const ParsedPhone &p = parsed[size_t(i - 1)];
+        PhoneSlot &s = phones.slot(i);
+        s.Number = p.Number;
+        s.Password = p.Password;
+        s.Alias = p.Alias;
+        s.Monitor = p.Monitor;
+        s.Region = p.Region;
+        // The tray shows one phone: a later one in the file wins.
+        if (p.TrayShow)
+            phones.setTrayShown(i);
+    }
+}
+
+QByteArray PhonesDocument(const PhoneList &phones)
+{
+    QByteArray body;
+    for (int i = 1; i <= PhoneSlotCount; ++i) {
+        const PhoneSlot &s = phones.slot(i);
+        if (s.Number.trimmed().isEmpty())
+            continue;
+        body += "<Phone Number=\"" + attributeValue(s.Number) + "\" Password=\""
+            + attributeValue(EncodePassword(s.Password)) + "\" Alias=\"" + attributeValue(s.Alias)
+            + "\" Monitor=\"" + flag(s.Monitor) + "\" TrayShow=\"" + flag(s.TrayShow)
+            + "\" Region=\"" + attributeValue(s.Region) + "\"/>";
+    }
+    QByteArray doc = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n";
+    if (body.isEmpty())
+        doc += "<Phones/>";
+    else
+        doc += "<Phones>" + body + "</Phones>";
+    doc += "\r\n";
+    return doc;
+}
+
+bool SavePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
+                QString *error)
+{
+    // Refuse, before touching anything, what the file could not give back.
+    for (int i = 1; i <= PhoneSlotCount; ++i) {
+        const PhoneSlot &s = phones.slot(i);
+        if (s.Number.trimmed().isEmpty())
+            continue;
+        if (!PasswordFitsScramble(s.Password))
+            return fail(error, QStringLiteral("Пароль телефона %1 (%2) содержит символы, которые "
+                                              "нельзя сохранить: допустимы только символы "
+                                              "кодировки Windows-1251.")
+                                   .arg(i)
+                                   .arg(s.Number.trimmed()));
+        if (!xmlCanHold(s.Number) || !xmlCanHold(s.Alias) || !xmlCanHold(s.Region))
+            return fail(error, QStringLiteral("Телефон %1 (%2) содержит управляющие символы, "
+                                              "которые нельзя сохранить в файле.")
+                                   .arg(i)
+                                   .arg(s.Number.trimmed()));
+    }
+
+    const QString shownPath = QDir::toNativeSeparators(path);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir()) {
+        std::vector<ParsedPhone> parsed;
+        bool exists = false;
+        if (!readPhonesFile(path, &parsed, &exists)) {
+            // Keep what the user had before replacing it with the slots.
+            QFile old(path);
+            if (!old.open(QIODevice::ReadOnly))
+                return fail(error, QStringLiteral("Не удалось прочитать файл \"%1\" (%2); чтобы "
+                                                  "не потерять его, список телефонов не сохранён.")
+                                       .arg(shownPath, old.errorString()));
+            const QByteArray oldBytes = old.readAll();
+            old.close();
+            const QString backup = path + QStringLiteral(".bak");
+            QString reason;
+            if (!WriteFileAtomically(backup, oldBytes, &reason))
+                return fail(error, QStringLiteral("Не удалось сохранить копию \"%1\" (%2); "
+                                                  "список телефонов не сохранён.")
+                                       .arg(QDir::toNativeSeparators(backup), reason));
+            WriteErrorLog(QStringLiteral("Файл \"%1\" не удалось прочитать; он сохранён как "
+                                         "\"%2\" перед записью нового списка телефонов.")
+                              .arg(shownPath, QDir::toNativeSeparators(backup)),
+                          errorLogFile);
+        }
+    }
+
+    QString reason;
+    if (!WriteFileAtomically(path, PhonesDocument(phones), &reason))
+        return fail(error, QStringLiteral("Не удалось записать файл \"%1\": %2")
+                               .arg(shownPath, reason));
+    return true;
+}
+
+} // namespace zelvant

@@ -1,0 +1,71 @@
+#pragma once
+// The 100 phone slots and the phone list file "phones.xml".
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+
+#include "core/AppPaths.h"
+
+namespace zelvant {
+
+inline const QString DefaultShortName = QStringLiteral("МСК");
+
+struct PhoneSlot
+{
+    QString Number;
+    QString Password; // plain in memory, scrambled in the file
+    QString Alias;
+    bool Monitor = false;
+    bool TrayShow = false;
+    QString Region = DefaultShortName;
+    bool operator==(const PhoneSlot &) const = default;
+};
+
+class PhoneList
+{
+public:
+    PhoneSlot &slot(int i) { return m_slots.at(i - 1); }
+    const PhoneSlot &slot(int i) const { return m_slots.at(i - 1); }
+
+    void ClearSlot(int i);
+    // TrayShow is exclusive: on for slot i turns it off everywhere else;
+    // slot 0 means "no balance in the tray".
+    void setTrayShown(int i);
+    int trayShownSlot() const; // 0 when none
+
+    QString NumberOf(int i) const { return slot(i).Number; }
+    QString PasswordOf(int i) const { return slot(i).Password; }
+    QString AliasOf(int i) const { return slot(i).Alias; }
+    bool IsMonitored(int i) const { return slot(i).Monitor; }
+    bool IsTrayShown(int i) const { return slot(i).TrayShow; }
+    int MonitoredCount() const;
+
+    bool operator==(const PhoneList &) const = default;
+
+private:
+    std::array<PhoneSlot, PhoneSlotCount> m_slots;
+};
+
+// Reads the file into the slots. Any failure gives 100 empty slots, silently;
+// *unreadable is set when a file exists but could not be read (so a later
+// save keeps it as "phones.xml.bak").
+void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullptr);
+
+// Writes every slot with a number, atomically. A file in place that cannot
+// be read as a phone list (checked afresh at each save, so a file repaired by
+// hand meanwhile is not backed up) is first kept as path + ".bak" and the
+// error log says so. On failure the old file is intact and *error says why.
+// Refuses, with the file untouched, a password with characters outside
+// Windows-1251 (the scramble could not give it back) and control characters
+// that XML cannot carry; other characters outside the code page are written
+// as character references.
+bool SavePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
+                QString *error = nullptr);
+
+// The bytes SavePhones writes: Windows-1251 XML, no whitespace between
+// elements, the six attributes of each phone with a number in slot order.
+QByteArray PhonesDocument(const PhoneList &phones);
+
+} // namespace zelvant

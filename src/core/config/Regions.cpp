@@ -1,0 +1,169 @@
+#include "core/config/Regions.h"
+
+#include <algorithm>
+
+#include "core/AppPaths.h"
+#include "core/config/IniFile.h"
+#include "core/TextCodec.h"
+
+namespace zelvant {
+
+namespace {
+
+const QString LoginUrlKey = QStringLiteral("LoginURL");
+const QString ShortNameKey = QStringLiteral("ShortName");
+
+bool sameText(const QString &a, const QString &b)
+{
+    return lowerWindows1251(a) == lowerWindows1251(b);
+}
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+} // namespace
+
+const TLumoURL &DefaultRegion()
+{
+    static const TLumoURL region{QStringLiteral("Orvel - Москва"), QStringLiteral("МСК"),
+                                 DefaultLoginUrl};
+    return region;
+}
+
+QString NormalizeLoginUrl(const QString &address)
+{
+    const QString trimmed = address.trimmed();
+    const QString oldLogin = QStringLiteral("function=is_newlog");
+    const qsizetype at = trimmed.indexOf(oldLogin); // exact letter case
+    if (at < 0)
+        return trimmed;
+    return trimmed.left(at) + QStringLiteral("function=is_login");
+}
+
+RegionList::RegionList(IniFile &file)
+    : m_file(file)
+{
+}
+
+QString RegionList::LoginUrlForShortName(const QString &shortName) const
+{
+    // An empty short name (a phone whose file entry had no region) names no
+    // region, even if a hand-made section lacks its ShortName key.
+    if (shortName.isEmpty())
+        return QString();
+    if (sameText(shortName, DefaultRegion().ShortName))
+        return DefaultRegion().LoginURL;
+    const QStringList sections = m_file.sections();
+    for (const QString &section : sections) {
+        if (sameText(m_file.readString(section, ShortNameKey, QString()), shortName))
+            return m_file.readString(section, LoginUrlKey, QString());
+    }
+    return QString();
+}
+
+namespace {
+
+QStringList sortedSections(const IniFile &file)
+{
+    QStringList names = file.sections();
+    std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        return lowerWindows1251(a) < lowerWindows1251(b);
+    });
+    return names;
+}
+
+} // namespace
+
+QStringList RegionList::listedNames() const
+{
+    QStringList names{DefaultRegion().LongName};
+    names += sortedSections(m_file);
+    return names;
+}
+
+QString RegionList::preselectedName(const QString &shortName) const
+{
+    if (!shortName.isEmpty()) {
+        const QStringList names = sortedSections(m_file);
+        for (const QString &name : names) {
+            if (sameText(m_file.readString(name, ShortNameKey, QString()), shortName))
+                return name;
+        }
+    }
+    return DefaultRegion().LongName;
+}
+
+TLumoURL RegionList::region(const QString &longName) const
+{
+    if (sameText(longName, DefaultRegion().LongName))
+        return DefaultRegion();
+    TLumoURL r;
+    r.LongName = longName;
+    const QStringList sections = m_file.sections();
+    for (const QString &section : sections) {
+        if (sameText(section, longName.trimmed())) {
+            r.LongName = section;
+            break;
+        }
+    }
+    r.ShortName = m_file.readString(longName, ShortNameKey, QString());
+    r.LoginURL = m_file.readString(longName, LoginUrlKey, QString());
+    return r;
+}
+
+namespace {
+
+bool checkRegion(const TLumoURL &region, QString *error)
+{
+    if (region.LongName.trimmed().isEmpty() || region.ShortName.trimmed().isEmpty()
+        || region.LoginURL.trimmed().isEmpty())
+        return fail(error, QStringLiteral("Все поля должны быть заполнены !"));
+    // A section of the built-in region's name would be listed but could
+    // never be shown, edited or removed.
+    if (sameText(region.LongName.trimmed(), DefaultRegion().LongName))
+        return fail(error, QStringLiteral("Название \"%1\" занято встроенным регионом; выберите "
+                                          "другое название.")
+                               .arg(DefaultRegion().LongName));
+    return true;
+}
+
+QList<IniFile::Change> regionChanges(const TLumoURL &region)
+{
+    return {IniFile::Change::write(region.LongName, LoginUrlKey, NormalizeLoginUrl(region.LoginURL)),
+            IniFile::Change::write(region.LongName, ShortNameKey, region.ShortName)};
+}
+
+} // namespace
+
+bool RegionList::add(const TLumoURL &region, QString *error)
+{
+    if (!checkRegion(region, error))
+        return false;
+    return m_file.apply(regionChanges(region), error);
+}
+
+bool RegionList::edit(const QString &oldName, const TLumoURL &region, QString *error)
+{
+    if (!checkRegion(region, error))
+        return false;
+    QList<IniFile::Change> changes;
+    // Any difference, letter case included, renames: the old section goes
+    // and the keys move to the new name (overwriting a region of that name).
+    if (oldName != region.LongName)
+        changes.append(IniFile::Change::eraseSection(oldName));
+    changes += regionChanges(region);
+    return m_file.apply(changes, error);
+}
+
+bool RegionList::remove(const QString &longName, QString *error)
+{
+    if (sameText(longName, DefaultRegion().LongName))
+        return fail(error, QStringLiteral("Встроенный регион нельзя удалить."));
+    return m_file.eraseSection(longName, error);
+}
+
+} // namespace zelvant

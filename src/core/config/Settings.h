@@ -1,0 +1,98 @@
+#pragma once
+// The options of the settings file (named after the executable, ".ini").
+// The setup window edits a copy and commits it on save.
+
+#include <QString>
+
+#include "core/AppPaths.h"
+
+namespace zelvant {
+
+class IniFile;
+class AutoStart;
+
+// The refresh intervals offered, in hours; cbRefreshTime is an index.
+inline constexpr int RefreshHours[] = {3, 4, 5, 6, 7, 8, 12, 24};
+inline constexpr int RefreshHoursCount = 8;
+inline constexpr int DefaultRefreshIndex = 2;
+
+struct Options
+{
+    // "Hint Window": columns of the phones window.
+    bool cbNN = false;
+    bool cbAlias = true;
+    bool cbUserName = true;
+    bool cbPhoneNum = true;
+    bool cbAverage = false;
+    bool cbTurnOff = true;
+    bool cbRecomend = true;
+    bool cbSMS = false;
+    bool cbMin = false;
+    bool cbJeansBalExpired = false;
+    bool cbLastQueryTime = true;
+    // "Mark"
+    bool cbMarkIfBalance = true;
+    bool cbMarkIfTurnOff = true;
+    QString edBalanceLessThen = QStringLiteral("2.5");
+    QString edTurnOffLessThen = QStringLiteral("2");
+    // "Connection"
+    int cbRefreshTime = DefaultRefreshIndex;
+    bool cbAutoStart = true;
+    bool cbExecAfterRun = false;
+    bool cbHistory = true;
+    bool cbLoadHistory = true;
+
+    int refreshHours() const;          // hours of the chosen interval
+    qint64 refreshIntervalMs() const;  // hours * 3,600,000
+    double balanceThreshold() const;   // edBalanceLessThen, "." separator
+    int turnOffThreshold() const;      // edTurnOffLessThen
+    bool operator==(const Options &) const = default;
+};
+
+// Size and position of a window, NotFoundSentinel for an absent key.
+struct WindowPlacement
+{
+    int Width = NotFoundSentinel;
+    int Height = NotFoundSentinel;
+    int Left = NotFoundSentinel;
+    int Top = NotFoundSentinel;
+};
+
+// A decimal number with "." as separator whatever the locale (no group
+// separators); -230973 counts as not a number. *value may be null.
+bool ParseDecimal(const QString &text, double *value);
+// An integer, decimal or "0x" hexadecimal; -230973 counts as not a number.
+bool ParseWholeNumber(const QString &text, int *value);
+
+Options LoadSettings(const IniFile &settings);
+
+// Writes the options in the file's order, applies the autostart choice
+// (autoStart may be null in tests), writes rbTray=-1 to "Phones" when no
+// phone is shown in the tray, and rewrites "SaveLogFiles". Returns false with
+// *error when a write failed.
+bool SaveSettings(IniFile &settings, const Options &options, bool trayNotShown,
+                  AutoStart *autoStart, QString *error = nullptr);
+
+// "Debug"/"SaveLogFiles", read afresh each time.
+bool SaveLogFilesEnabled(const IniFile &settings);
+
+// The two fields of the history window kept in "History Form", as typed.
+struct HistoryFormFields
+{
+    QString edLastRequest = QStringLiteral("50");
+    QString edLastDays = QStringLiteral("2");
+    bool operator==(const HistoryFormFields &) const = default;
+};
+
+// Reads the fields; a text that is not a decimal number gives its default.
+HistoryFormFields ReadHistoryFormFields(const IniFile &settings);
+// Stores the fields, then the placement's fields that are not
+// NotFoundSentinel, in one atomic write of "History Form".
+bool WriteHistoryForm(IniFile &settings, const HistoryFormFields &fields,
+                      const WindowPlacement &placement, QString *error = nullptr);
+
+WindowPlacement ReadWindowPlacement(const IniFile &settings, const QString &section);
+bool WriteWindowPlacement(IniFile &settings, const QString &section, const WindowPlacement &p,
+                          QString *error = nullptr);
+
+} // namespace zelvant

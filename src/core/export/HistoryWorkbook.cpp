@@ -1,0 +1,367 @@
+#include "core/export/HistoryWorkbook.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <iterator>
+#include <string>
+
+namespace zelvant {
+
+namespace {
+
+constexpr double SecondsPerDay = 86400.0;
+// Bold text is wider than the plain text the widths are counted in.
+constexpr double BoldFactor = 1.15;
+constexpr double CellPadding = 1.5;
+const char DateTimeFormat[] = "dd.mm.yyyy hh:mm:ss";
+constexpr int DateTimeChars = 19;
+
+// Characters of a number as the "General" format shows it.
+int numberChars(double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return result.ec == std::errc() ? int(result.ptr - buffer) : 11;
+}
+
+// "dd.mm.yyyy" and "hh:mm:ss" without going through the locale machinery:
+// a long history has one of each per row.
+void putTwo(char *out, int value)
+{
+    out[0] = char('0' + value / 10 % 10);
+    out[1] = char('0' + value % 10);
+}
+
+QString dateText(const QDate &date)
+{
+    if (!date.isValid())
+        return {};
+    int y = 0, m = 0, dd = 0;
+    date.getDate(&y, &m, &dd);
+    if (y < 0 || y > 9999)
+        return date.toString(QStringLiteral("dd.MM.yyyy"));
+    char buffer[10];
+    putTwo(buffer, dd);
+    buffer[2] = '.';
+    putTwo(buffer + 3, m);
+    buffer[5] = '.';
+    putTwo(buffer + 6, y / 100);
+    putTwo(buffer + 8, y % 100);
+    return QString::fromLatin1(buffer, 10);
+}
+
+QString timeText(const QTime &time)
+{
+    if (!time.isValid())
+        return {};
+    char buffer[8];
+    putTwo(buffer, time.hour());
+    buffer[2] = ':';
+    putTwo(buffer + 3, time.minute());
+    buffer[5] = ':';
+    putTwo(buffer + 6, time.second());
+    return QString::fromLatin1(buffer, 8);
+}
+
+QString lxwErrorText(int result)
+{
+    switch (result) {
+    case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+        return QStringLiteral("слишком много строк для одного листа (не более %1)")
+            .arg(LXW_ROW_MAX);
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+        return QStringLiteral("текст ячейки длиннее 32767 знаков");
+    default:
+        return QString::fromUtf8(lxw_strerror(lxw_error(result)));
+    }
+}
+
+} // namespace
+
+
+double ExcelDateTime(const QDateTime &dateTime)
+{
+    if (!dateTime.isValid())
+        return 0;
+    static const QDate origin(1899, 12, 30);
+    const qint64 days = origin.daysTo(dateTime.date());
+    const QTime t = dateTime.time();
+    const double seconds = t.msecsSinceStartOfDay() / 1000.0;
+    return double(days) + seconds / SecondsPerDay;
+}
+
+QString WriteFailedText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось записать файл \"%1\": %2")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+struct WorkbookWriter::Private
+{
+    QSaveFile target;
+    QTemporaryFile scratch;
+    lxw_workbook *workbook = nullptr;
+    lxw_worksheet *sheet = nullptr;
+    lxw_format *bold = nullptr;
+    lxw_format *dateTime = nullptr;
+};
+
+WorkbookWriter::WorkbookWriter(const QString &path, int columns)
+    : d(std::make_unique<Private>())
+    , m_path(path)
+    , m_widths(columns, 0.0)
+{
+    // Opening the target first makes a missing folder, a directory in the
+    // file's place or a read-only folder fail before any work is done.
+    d->target.setFileName(path);
+    if (QFileInfo(path).isDir()) {
+        fail(QStringLiteral("на этом месте находится папка"));
+        return;
+    }
+    if (!d->target.open(QIODevice::WriteOnly)) {
+        fail(d->target.errorString());
+        return;
+    }
+    // The library writes by file name, so the workbook is built in a scratch
+    // file and copied into the target, which replaces the old file only
+    // when everything has been written.
+    d->scratch.setFileTemplate(QDir::tempPath() + QStringLiteral("/zelvant-XXXXXX.xlsx"));
+    if (!d->scratch.open()) {
+        fail(d->scratch.errorString());
+        return;
+    }
+    d->scratch.close();
+    const QByteArray scratchName = QFile::encodeName(d->scratch.fileName());
+    d->workbook = workbook_new(scratchName.constData());
+    if (!d->workbook) {
+        fail(QStringLiteral("не удалось создать книгу"));
+        return;
+    }
+    d->sheet = workbook_add_worksheet(d->workbook, "Лист1");
+    d->bold = workbook_add_format(d->workbook);
+    d->dateTime = workbook_add_format(d->workbook);
+    if (!d->sheet || !d->bold || !d->dateTime) {
+        fail(QStringLiteral("не удалось создать лист"));
+        return;
+    }
+    format_set_bold(d->bold);
+    format_set_num_format(d->dateTime, DateTimeFormat);
+}
+
+WorkbookWriter::~WorkbookWriter()
+{
+    if (d->workbook)
+        lxw_workbook_free(d->workbook);
+    d->target.cancelWriting();
+}
+
+void WorkbookWriter::fail(const QString &reason)
+{
+    if (m_error.isEmpty())
+        m_error = reason;
+}
+
+void WorkbookWriter::writeResult(int row, int column, int result)
+{
+    if (result != LXW_NO_ERROR)
+        fail(QStringLiteral("строка %1, столбец %2: %3").arg(row).arg(column).arg(lxwErrorText(result)));
+}
+
+void WorkbookWriter::widen(int column, double chars)
+{
+    if (column >= 1 && column <= m_widths.size() && chars > m_widths[column - 1])
+        m_widths[column - 1] = chars;
+}
+
+void WorkbookWriter::writeTitles(const QStringList &titles)
+{
+    if (!ok())
+        return;
+    for (int i = 0; i < titles.size() && ok(); ++i) {
+        const QByteArray utf8 = titles.at(i).toUtf8();
+        writeResult(1, i + 1, worksheet_write_string(d->sheet, 0, lxw_col_t(i), utf8.constData(),
+                                                     d->bold));
+        widen(i + 1, titles.at(i).size() * BoldFactor);
+    }
+}
+
+void WorkbookWriter::writeText(int row, int column, const QString &text)
+{
+    if (!ok())
+        return;
+    const QByteArray utf8 = text.toUtf8();
+    writeResult(row, column, worksheet_write_string(d->sheet, lxw_row_t(row - 1),
+                                                    lxw_col_t(column - 1), utf8.constData(),
+                                                    nullptr));
+    widen(column, text.size());
+}
+
+void WorkbookWriter::writeNumber(int row, int column, double value)
+{
+    if (!ok())
+        return;
+    writeResult(row, column, worksheet_write_number(d->sheet, lxw_row_t(row - 1),
+                                                    lxw_col_t(column - 1), value, nullptr));
+    widen(column, numberChars(value));
+}
+
+void WorkbookWriter::writeDateTime(int row, int column, const QDateTime &value)
+{
+    if (!ok())
+        return;
+    writeResult(row, column, worksheet_write_number(d->sheet, lxw_row_t(row - 1),
+                                                    lxw_col_t(column - 1), ExcelDateTime(value),
+                                                    d->dateTime));
+    widen(column, DateTimeChars);
+}
+
+bool WorkbookWriter::finish(QString *error)
+{
+    if (ok()) {
+        for (int i = 0; i < m_widths.size(); ++i) {
+            if (m_widths[i] > 0)
+                worksheet_set_column(d->sheet, lxw_col_t(i), lxw_col_t(i),
+                                     std::ceil(m_widths[i] + CellPadding), nullptr);
+        }
+        const lxw_error closed = workbook_close(d->workbook);
+        d->workbook = nullptr; // closed or not, the library has freed it
+        if (closed != LXW_NO_ERROR)
+            fail(lxwErrorText(closed));
+    }
+    if (ok()) {
+        QFile built(d->scratch.fileName());
+        if (!built.open(QIODevice::ReadOnly)) {
+            fail(built.errorString());
+        } else {
+            QByteArray chunk;
+            while (ok() && !(chunk = built.read(1 << 20)).isEmpty()) {
+                if (d->target.write(chunk) != chunk.size())
+                    fail(d->target.errorString());
+            }
+            if (ok() && built.error() != QFileDevice::NoError)
+                fail(built.errorString());
+        }
+    }
+    if (ok() && !d->target.commit())
+        fail(d->target.errorString());
+    if (!ok()) {
+        d->target.cancelWriting();
+        if (error)
+            *error = WriteFailedText(m_path, m_error);
+        return false;
+    }
+    return true;
+}
+
+bool WriteHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QString *error)
+{
+    enum { Date = 1, Time, Balance, Average, TurnOff, Recomend, Sms, Minutes, UsdRate };
+    WorkbookWriter writer(path, 9);
+    writer.writeTitles({QStringLiteral("Дата"), QStringLiteral("Время"), QStringLiteral("Баланс"),
+                        QStringLiteral("Расход в день"), QStringLiteral("Отключение"),
+                        QStringLiteral("Заплатить"), QStringLiteral("SMS"),
+                        QStringLiteral("Минут"), QStringLiteral("Курс USD")});
+    QString previousDate;
+    int row = 1;
+    for (const HistoryRow &r : rows) {
+        if (!writer.ok())
+            break;
+        ++row;
+        // The date goes only into the first (newest) row of each day.
+        const QString date = dateText(r.QueryDateTime.date());
+        if (date != previousDate)
+            writer.writeText(row, Date, date);
+        previousDate = date;
+        writer.writeText(row, Time, timeText(r.QueryDateTime.time()));
+        writer.writeNumber(row, Balance, RoundHalfEven(r.Balance, 2));
+        writer.writeNumber(row, Average, RoundHalfEven(r.Average, 2));
+        if (r.TurnOff != 0)
+            writer.writeNumber(row, TurnOff, r.TurnOff);
+        const double recomend = RoundHalfEven(r.Recomend, 2);
+        if (recomend != 0)
+            writer.writeNumber(row, Recomend, recomend);
+        if (r.SMS != 0)
+            writer.writeNumber(row, Sms, r.SMS);
+        if (r.Minutes != 0)
+            writer.writeNumber(row, Minutes, r.Minutes);
+        writer.writeNumber(row, UsdRate, RoundHalfEven(r.USDRate, 4));
+    }
+    return writer.finish(error);
+}
+
+ExportOutcome ExportHistory(const QString &historyFile, const QString &path,
+                            const QString &number, const HistoryRangeChoice &choice)
+{
+    const HistoryQueryResult query = QueryHistory(historyFile, number, choice);
+    switch (query.status) {
+    case HistoryQueryResult::FileMissing:
+        return {ExportOutcome::HistoryFileMissing, HistoryNotFoundText};
+    case HistoryQueryResult::Failed:
+        return {ExportOutcome::Failed, query.error};
+    case HistoryQueryResult::Ok:
+        break;
+    }
+    if (query.rows.isEmpty())
+        return {ExportOutcome::NoHistory, HistoryNotFoundText};
+    QString error;
+    if (!WriteHistoryWorkbook(path, query.rows, &error))
+        return {ExportOutcome::Failed, error};
+    return {ExportOutcome::Written, HistoryExportDoneText};
+}
+
+QString WithXlsxSuffix(const QString &path)
+{
+    if (path.isEmpty() || path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
+        return path;
+    return path + QStringLiteral(".xlsx");
+}
+
+QString OverwriteQuestionText(const QString &path)
+{
+    return QStringLiteral("Файл \"%1\" существует! Перезаписать?").arg(QDir::toNativeSeparators(path));
+}
+
+QString CannotOverwriteText(const QString &path)
+{
+    return QStringLiteral("Файл \"%1\" не может быть перезаписан.\nВозможно он уже открыт в Excel")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+bool CanOverwrite(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        return false;
+    // Opened without truncating: the old contents stay until the new
+    // workbook is complete.
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite);
+}
+
+QString HistoryExportFileName(const QString &number, const QString &alias)
+{
+    QString name = number.trimmed();
+    if (!alias.trimmed().isEmpty())
+        name += QStringLiteral(" (") + alias.trimmed() + QLatin1Char(')');
+    // An alias is free text; characters that cannot stand in a file name
+    // would turn the suggestion into a path or an invalid name.
+    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    for (QChar &c : name) {
+        if (forbidden.contains(c) || c.unicode() < 32)
+            c = QLatin1Char('_');
+    }
+    return name + QStringLiteral(".xlsx");
+}
+
+} // namespace zelvant

@@ -1,0 +1,81 @@
+#include "core/history/HistoryRange.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+#include <cmath>
+
+#include "core/AppPaths.h"
+
+namespace zelvant {
+
+QString StoredRangeText(const QString &stored, const QString &fallback)
+{
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = c.toDouble(stored, &ok);
+    if (!ok || !std::isfinite(value) || value == double(NotFoundSentinel))
+        return fallback;
+    return stored;
+}
+
+int RangeCount(const QString &text, int fallback)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < 0)
+        return fallback;
+    return value;
+}
+
+HistoryRangeChoice ChooseHistoryRange(bool lastRequestsChosen, bool lastDaysChosen,
+                                      const QString &lastRequestText,
+                                      const QString &lastDaysText)
+{
+    if (lastRequestsChosen)
+        return {HistoryRange::LastRequests, RangeCount(lastRequestText, DefaultLastRequests)};
+    if (lastDaysChosen)
+        return {HistoryRange::LastDays, RangeCount(lastDaysText, DefaultLastDays)};
+    return {HistoryRange::All, 0};
+}
+
+std::optional<QChar> FilterRangeKey(QChar typed)
+{
+    if (typed == QLatin1Char(','))
+        return QChar(QLatin1Char('.'));
+    if (typed == QLatin1Char('.') || (typed >= QLatin1Char('0') && typed <= QLatin1Char('9')))
+        return typed;
+    return std::nullopt;
+}
+
+HistoryQueryResult QueryHistory(const QString &historyFile, const QString &number,
+                                const HistoryRangeChoice &choice)
+{
+    HistoryQueryResult result;
+    // Opening a missing SQLite file would create an empty one; the program
+    // never creates the history database behind the user's back.
+    if (!QFileInfo(historyFile).isFile()) {
+        result.status = HistoryQueryResult::FileMissing;
+        return result;
+    }
+    HistoryReader reader(historyFile);
+    QString error;
+    result.rows = reader.rows(number, choice.range, choice.count, &error);
+    if (!error.isEmpty()) {
+        result.status = HistoryQueryResult::Failed;
+        result.error = error;
+        result.rows.clear();
+    }
+    return result;
+}
+
+QString HistoryHeaderText(const QString &number, const QString &alias)
+{
+    QString text = QStringLiteral("Телефон ") + number.trimmed();
+    if (!alias.trimmed().isEmpty())
+        text += QStringLiteral(" (") + alias.trimmed() + QLatin1Char(')');
+    return text;
+}
+
+} // namespace zelvant

@@ -1,0 +1,123 @@
+#pragma once
+// The history database "Zelvant.mdb" (an SQLite 3 file): the writer used
+// during a request cycle and the readers of the windows, the export and the
+// start-up preload.
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "core/PhoneResult.h"
+#include "core/Rounding.h"
+
+namespace zelvant {
+
+class AppContext;
+
+// 0 the whole history, 1 the last N days, 2 the last N requests.
+enum class HistoryRange { All = 0, LastDays = 1, LastRequests = 2 };
+
+// Creates an empty database with table Phones and its index when no file
+// exists at path. True when a database is there afterwards.
+bool InitHistory(const QString &path, QString *error = nullptr);
+
+// The warning and error-log line of a history file that is missing at a write.
+inline const QString HistoryFileMissingMessage = QStringLiteral(
+    "Файл истории баланса Zelvant.mdb не найден! Функция ведения истории отключена.");
+
+// How long a statement waits for another process's lock before it fails.
+constexpr int DefaultHistoryBusyTimeoutMs = 3000;
+
+// Read access; each reader opens its own connection. Rows come newest first.
+// QueryDateTime holds the stored local wall-clock time in the system's time
+// zone (timeSpec Qt::TimeZone): the same moment and the same date() and time()
+// as Qt::LocalTime; format it with an explicit pattern rather than
+// Qt::ISODate, which would append the zone's offset.
+class HistoryReader
+{
+public:
+    explicit HistoryReader(const QString &path);
+    ~HistoryReader();
+    HistoryReader(const HistoryReader &) = delete;
+    HistoryReader &operator=(const HistoryReader &) = delete;
+
+    bool fileExists() const;
+    // count: days for LastDays, rows for LastRequests, ignored for All.
+    // On error returns no rows and sets *error.
+    QList<HistoryRow> rows(const QString &number, HistoryRange range, int count,
+                           QString *error = nullptr) const;
+    std::optional<HistoryRow> latest(const QString &number, QString *error = nullptr) const;
+
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+
+private:
+    struct Statements;
+    Statements *statements(QString *error) const;
+
+    QString m_path;
+    QString m_connection;
+    int m_busyTimeoutMs = DefaultHistoryBusyTimeoutMs;
+    // Opened at the first query and kept, with its prepared statements, for
+    // the reader's lifetime.
+    mutable std::unique_ptr<Statements> m_statements;
+};
+
+// Shows the warning of a missing history file; the widgets layer implements
+// it with a message box, the command line with standard error.
+class HistoryWarnings
+{
+public:
+    virtual ~HistoryWarnings() = default;
+    virtual void historyFileMissing(const QString &message) = 0;
+};
+
+// The writer of one request cycle.
+class TmdbStore
+{
+public:
+    // switchHistoryOff clears cbHistory and saves the settings.
+    TmdbStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
+              std::function<void()> switchHistoryOff);
+    ~TmdbStore();
+    TmdbStore(const TmdbStore &) = delete;
+    TmdbStore &operator=(const TmdbStore &) = delete;
+
+    // Appends one row, or handles a missing file / a failing write as the
+    // history rules say. True when a row was written.
+    bool StoreResult(const TLumo &result);
+
+    // The bounded wait for a lock held by another process (tests shorten it).
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+
+private:
+    struct Writer;
+
+    bool insertRow(const TLumo &result, QString *error);
+    Writer *writer(QString *error);
+    void closeWriter();
+    void logError(const QString &message) const;
+
+    QString m_path;
+    QString m_errorLogFile;
+    QString m_connection;
+    // Opened at the first row and kept, with its prepared insert, for the
+    // writer's lifetime; dropped after a failed write and when the file at
+    // the path is no longer the one it was opened on.
+    std::unique_ptr<Writer> m_writer;
+    HistoryWarnings *m_warnings;
+    std::function<void()> m_switchHistoryOff;
+    int m_busyTimeoutMs = DefaultHistoryBusyTimeoutMs;
+    // Set once the missing file has switched history off: the rest of the
+    // cycle writes nothing and warns no more.
+    bool m_switchedOff = false;
+};
+
+// Fills the records of monitored slots from their newest rows. Nothing
+// happens when the file is missing. Returns the number of slots filled, or
+// -1 with *error when the database could not be read.
+int LoadLastResults(AppContext &context, QString *error = nullptr);
+
+} // namespace zelvant

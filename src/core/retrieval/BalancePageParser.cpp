@@ -1,0 +1,514 @@
+#include "core/retrieval/BalancePageParser.h"
+
+#include <QList>
+#include <QStringView>
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "core/TextCodec.h"
+
+namespace zelvant {
+
+namespace {
+
+constexpr bool isAsciiUpper(char16_t c)
+{
+    return c >= u'A' && c <= u'Z';
+}
+
+constexpr char16_t asciiLower(char16_t c)
+{
+    return isAsciiUpper(c) ? char16_t(c + 32) : c;
+}
+
+// The entity names are plain ASCII, so letter case is ignored for ASCII
+// only; a folding comparison of all of Unicode could let foreign letters
+// stand in for Latin ones.
+bool startsWithAsciiNoCase(QStringView text, qsizetype at, QStringView lowerPattern)
+{
+    if (text.size() - at < lowerPattern.size())
+        return false;
+    for (qsizetype i = 0; i < lowerPattern.size(); ++i) {
+        if (asciiLower(text[at + i].unicode()) != lowerPattern[i].unicode())
+            return false;
+    }
+    return true;
+}
+
+// Replaces every occurrence of pattern (lower case, starting with '&'),
+// left to right, without looking again at replaced text.
+QString replaceAllNoCase(const QString &text, QStringView lowerPattern, QStringView replacement)
+{
+    qsizetype from = 0;
+    qsizetype hit = text.indexOf(QLatin1Char('&'));
+    if (hit < 0)
+        return text;
+    QString out;
+    bool changed = false;
+    while (hit >= 0) {
+        if (startsWithAsciiNoCase(text, hit, lowerPattern)) {
+            if (!changed) {
+                out.reserve(text.size());
+                changed = true;
+            }
+            out.append(QStringView(text).mid(from, hit - from));
+            out.append(replacement);
+            from = hit + lowerPattern.size();
+            hit = text.indexOf(QLatin1Char('&'), from);
+        } else {
+            hit = text.indexOf(QLatin1Char('&'), hit + 1);
+        }
+    }
+    if (!changed)
+        return text;
+    out.append(QStringView(text).mid(from));
+    return out;
+}
+
+QStringView trimControls(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 32)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// One pass over the line that removes the same tags as deleting "<...>"
+// from the front again and again would, without the quadratic cost on long
+// lines. Text kept between tags never holds '<' or '>', so the first '>' of
+// the whole line can only lie in the unread rest.
+QString stripMarkup(QStringView line)
+{
+    const qsizetype firstOpen = line.indexOf(QLatin1Char('<'));
+    if (firstOpen < 0)
+        return line.toString();
+    QStringView rest = line.mid(firstOpen);
+    QString kept;
+    for (;;) {
+        qsizetype open = -1;
+        qsizetype i = 0;
+        for (; i < rest.size(); ++i) {
+            const char16_t c = rest[i].unicode();
+            if (c == u'>')
+                break; // a '>' before the next '<' ends the stripping
+            if (c == u'<') {
+                open = i;
+                break;
+            }
+        }
+        if (open < 0)
+            break;
+        const qsizetype close = rest.indexOf(QLatin1Char('>'), open + 1);
+        if (close < 0)
+            break;
+        kept.append(rest.left(open));
+        rest = rest.mid(close + 1);
+    }
+    kept.append(rest);
+    return kept;
+}
+
+QString extractValueText(QStringView line, QStringView prefix, QStringView endMark)
+{
+    const QString stripped = StripTags(line.toString());
+    QStringView t(stripped);
+    if (!prefix.isEmpty()) {
+        const qsizetype at = t.indexOf(prefix);
+        // A missing prefix still removes as many characters as it has: the
+        // values stored so far were read that way.
+        t = at >= 0 ? t.mid(at + prefix.size()) : t.mid(qMin(prefix.size(), t.size()));
+    }
+    if (!endMark.isEmpty()) {
+        const qsizetype end = t.indexOf(endMark);
+        if (end >= 0)
+            t = t.left(end);
+    }
+    return t.toString();
+}
+
+// Decimal text to float with '.' as the only separator, whatever the
+// user's locale: blanks, sign, digits with at most one point, exponent,
+// blanks. Anything else fails.
+bool parseDecimal(QStringView text, float *result)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text[i] == u' ')
+        ++i;
+    std::string clean; // what std::from_chars accepts: no '+', no blanks
+    clean.reserve(std::size_t(n));
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        if (text[i] == u'-')
+            clean.push_back('-');
+        ++i;
+    }
+    int digits = 0;
+    bool point = false;
+    for (; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            clean.push_back(char(c));
+            ++digits;
+        } else if (c == u'.' && !point) {
+            point = true;
+            clean.push_back('.');
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        clean.push_back('e');
+        ++i;
+        if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+            clean.push_back(char(text[i].unicode()));
+            ++i;
+        }
+        int exponentDigits = 0;
+        for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+            clean.push_back(char(text[i].unicode()));
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0)
+            return false;
+    }
+    while (i < n && text[i] == u' ')
+        ++i;
+    if (i != n)
+        return false;
+    float value = 0;
+    const char *first = clean.data();
+    const char *last = first + clean.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last)
+        return false;
+    *result = value;
+    return true;
+}
+
+bool parseInt32(QStringView text, qint32 *result)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == n)
+        return false;
+    std::int64_t value = 0;
+    constexpr std::int64_t limit = std::int64_t(std::numeric_limits<qint32>::max()) + 1;
+    for (; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        value = value * 10 + (c - u'0');
+        if (value > limit)
+            return false;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min())
+        return false;
+    *result = qint32(value);
+    return true;
+}
+
+float extractFloat(QStringView line, QStringView prefix, QStringView endMark,
+                   float defaultValue = 0)
+{
+    QString value = extractValueText(line, prefix, endMark);
+    value.replace(QLatin1Char(','), QLatin1Char('.'));
+    float result = 0;
+    return parseDecimal(value, &result) ? result : defaultValue;
+}
+
+qint32 extractInt(QStringView line, QStringView prefix, QStringView endMark,
+                  qint32 defaultValue = 0)
+{
+    qint32 result = 0;
+    return parseInt32(extractValueText(line, prefix, endMark), &result) ? result : defaultValue;
+}
+
+// The key phrases of the scan, in lower case.
+enum class Phrase {
+    User, Phone, Rate, Balance, Average, TurnOffDate, Prepayment, RecommendedShort, SmsLatin,
+    SmsCyrillic, LocalCalls, CallsOfType, LocalCallsColon, CallsTime00, CallsTime01, Expires,
+    AccountBalance, TurnOffSentence, Count
+};
+
+constexpr std::array<std::u16string_view, std::size_t(Phrase::Count)> PhraseTexts = {
+    u"пользователь:",
+    u"номер телефона:",
+    u"внутренний курс на сегодня",
+    u"актуальный баланс",
+    u"средняя скорость расходования",
+    u"предположительная дата отключения",
+    u"предоплаты составляет",
+    u"рек.опл:",
+    u"sms составляет ",
+    u"смс составляет ",
+    u"локальная связь составляет ",
+    u"разговоров типа составляет ",
+    u"локальная связь составляет :",
+    u"разговоров типа составляет 00:",
+    u"разговоров типа составляет 01:",
+    u"истекает менее чем через ",
+    u"вашего лицевого счета равен ",
+    u"ожидается менее, чем через ",
+};
+
+QStringView phraseText(Phrase phrase)
+{
+    const std::u16string_view text = PhraseTexts[std::size_t(phrase)];
+    return QStringView(text.data(), qsizetype(text.size()));
+}
+
+// A page line is searched for a phrase only when it holds every letter of
+// the phrase: almost no line of a page does. The mask has a bit per basic
+// Cyrillic letter, whatever its case, and for 's', ':' and the digits 0 and
+// 1; a line that lowers to text containing a phrase always has all of the
+// phrase's bits.
+constexpr int bitOf(char16_t c)
+{
+    if (c >= 0x0410 && c <= 0x044F)
+        return (c - 0x0410) & 31;
+    switch (c) {
+    case u's':
+    case u'S':
+        return 32;
+    case u':':
+        return 33;
+    case u'0':
+        return 34;
+    case u'1':
+        return 35;
+    default:
+        return -1;
+    }
+}
+
+// The mask bit of every character below U+0460, 0 for none.
+constexpr std::array<quint64, 0x460> CharacterBits = [] {
+    std::array<quint64, 0x460> bits{};
+    for (char16_t c = 0; c < bits.size(); ++c) {
+        const int bit = bitOf(c);
+        bits[c] = bit >= 0 ? quint64(1) << bit : 0;
+    }
+    return bits;
+}();
+
+constexpr quint64 maskOf(std::u16string_view text)
+{
+    quint64 mask = 0;
+    for (const char16_t c : text) {
+        const int bit = bitOf(c);
+        if (bit >= 0)
+            mask |= quint64(1) << bit;
+    }
+    return mask;
+}
+
+constexpr std::array<quint64, std::size_t(Phrase::Count)> PhraseMasks = [] {
+    std::array<quint64, std::size_t(Phrase::Count)> masks{};
+    for (std::size_t i = 0; i < masks.size(); ++i)
+        masks[i] = maskOf(PhraseTexts[i]);
+    return masks;
+}();
+
+quint64 phraseMask(Phrase phrase)
+{
+    return PhraseMasks[std::size_t(phrase)];
+}
+
+// A line needs a closer look when it could hold at least one phrase.
+bool mayHoldAPhrase(quint64 present)
+{
+    for (const quint64 mask : PhraseMasks) {
+        if ((mask & ~present) == 0)
+            return true;
+    }
+    return false;
+}
+
+struct PageLine
+{
+    QStringView text;
+    quint64 mask; // the characterBits of the line
+};
+
+// Lines end at CR LF, a lone CR or a lone LF; a break at the very end adds
+// no empty line. The character mask of each line is gathered on the way, so
+// the page is read once.
+QList<PageLine> splitLines(QStringView text)
+{
+    QList<PageLine> lines;
+    lines.reserve(text.size() / 64 + 1);
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    const char16_t *start = begin;
+    quint64 mask = 0;
+    for (const char16_t *p = begin; p != end; ++p) {
+        const char16_t c = *p;
+        if (c < CharacterBits.size()) {
+            if (c == u'\r' || c == u'\n') {
+                lines.append({QStringView(start, p), mask});
+                mask = 0;
+                if (c == u'\r' && p + 1 != end && p[1] == u'\n')
+                    ++p;
+                start = p + 1;
+                continue;
+            }
+            mask |= CharacterBits[c];
+        }
+    }
+    if (start != end)
+        lines.append({QStringView(start, end), mask});
+    return lines;
+}
+
+} // namespace
+
+QString ReplaceEntities(const QString &text)
+{
+    // The order matters: "&amp;" runs late, so "&amp;lt;" stays "&lt;" while
+    // "&amp;quot;" becomes a quote; "&quote;" is a semicolon.
+    QString out = replaceAllNoCase(text, u"&nbsp;", u" ");
+    out = replaceAllNoCase(out, u"&lt;", u"<");
+    out = replaceAllNoCase(out, u"&gt;", u">");
+    out = replaceAllNoCase(out, u"&quote;", u";");
+    out = replaceAllNoCase(out, u"&amp;", u"&");
+    out = replaceAllNoCase(out, u"&quot;", u"\"");
+    return out;
+}
+
+QString StripTags(const QString &line)
+{
+    // Entities are replaced after the markup is gone, so an encoded tag
+    // survives as text.
+    return trimControls(ReplaceEntities(stripMarkup(line))).toString();
+}
+
+QString ExtractValue(const QString &line, const QString &prefix, const QString &endMark,
+                     const QString &defaultText)
+{
+    const QString value = extractValueText(line, prefix, endMark);
+    return value.isEmpty() ? defaultText : value;
+}
+
+float ExtractFloat(const QString &line, const QString &prefix, const QString &endMark,
+                   float defaultValue)
+{
+    return extractFloat(line, prefix, endMark, defaultValue);
+}
+
+qint32 ExtractInt(const QString &line, const QString &prefix, const QString &endMark,
+                  qint32 defaultValue)
+{
+    return extractInt(line, prefix, endMark, defaultValue);
+}
+
+void ParseBalancePage(const QString &page, TLumo &record)
+{
+    record = TLumo();
+
+    QStringView text(page);
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        text = text.left(nul);
+    const QList<PageLine> pageLines = splitLines(text);
+    const qsizetype count = pageLines.size();
+    if (count < 2)
+        return;
+
+    // Lower-casing keeps every character in place and never makes or
+    // removes a line break, so lowering line by line gives the same lines as
+    // lowering the page; only lines that may hold a phrase are lowered.
+    QString line;
+    QString next;
+    qsizetype nextIndex = -1;
+    auto nextLine = [&](qsizetype i) -> QStringView {
+        if (nextIndex != i + 1) {
+            next = lowerWindows1251(pageLines[i + 1].text.toString());
+            nextIndex = i + 1;
+        }
+        return next;
+    };
+
+    // The phrases are matched in the lower-cased lines; the last line is
+    // never a key line, even for the phrases whose value is on it.
+    for (qsizetype i = 0; i + 1 < count; ++i) {
+        const quint64 present = pageLines[i].mask;
+        if (!mayHoldAPhrase(present))
+            continue;
+        bool lowered = false;
+        auto has = [&](Phrase phrase) {
+            if ((phraseMask(phrase) & ~present) != 0)
+                return false;
+            if (!lowered) {
+                line = nextIndex == i ? next : lowerWindows1251(pageLines[i].text.toString());
+                lowered = true;
+            }
+            return QStringView(line).contains(phraseText(phrase));
+        };
+
+        if (has(Phrase::User))
+            record.UserName = extractValueText(pageLines[i + 1].text, {}, {});
+        if (has(Phrase::Phone))
+            record.PhoneNum = extractValueText(nextLine(i), {}, {});
+        if (has(Phrase::Rate))
+            record.USDRate = extractFloat(nextLine(i), {}, u" ");
+        if (has(Phrase::Balance))
+            record.Balance = extractFloat(nextLine(i), {}, u" ");
+        if (has(Phrase::Average))
+            record.Average = extractFloat(nextLine(i), {}, u" ");
+        if (has(Phrase::TurnOffDate))
+            record.TurnOff = extractInt(nextLine(i), {}, u" ");
+        // Fires on the phrase alone but removes it with its trailing blank:
+        // an amount in its own markup after the phrase is therefore lost.
+        if (has(Phrase::Prepayment))
+            record.Recomend = extractFloat(line, u"предоплаты составляет ", u" ");
+        if (record.Recomend == 0 && has(Phrase::RecommendedShort))
+            record.Recomend = extractFloat(line, u"рек.опл: ", u" ");
+        if (has(Phrase::SmsLatin))
+            record.SMS = extractInt(line, u"sms составляет ", u" ");
+        if (record.SMS == 0 && has(Phrase::SmsCyrillic))
+            record.SMS = extractInt(line, u"смс составляет ", u" ");
+        if (has(Phrase::LocalCalls))
+            record.Min = extractInt(line, u"локальная связь составляет ", u" ");
+        if (record.Min == 0 && has(Phrase::CallsOfType))
+            record.Min = extractInt(line, u"разговоров типа составляет ", u" ");
+        if (record.Min == 0 && has(Phrase::LocalCallsColon))
+            record.Min = extractInt(line, u"локальная связь составляет :", u":");
+        // A time "hh:mm:ss": the minutes behind "00:" or "01:"; one hour
+        // adds 60, but only to a non-zero count.
+        if (record.Min == 0 && has(Phrase::CallsTime00))
+            record.Min = extractInt(line, u"разговоров типа составляет 00:", u":");
+        if (record.Min == 0 && has(Phrase::CallsTime01)) {
+            const qint32 minutes = extractInt(line, u"разговоров типа составляет 01:", u":");
+            // A count that the hour would push past the 32-bit range is as
+            // unreadable as any other out-of-range number.
+            record.Min = minutes == 0 || minutes > std::numeric_limits<qint32>::max() - 60
+                ? 0
+                : minutes + 60;
+        }
+        if (has(Phrase::Expires))
+            record.BalExpired = extractInt(line, u"истекает менее чем через ", u" ");
+        if (record.Balance == 0 && has(Phrase::AccountBalance))
+            record.Balance = extractFloat(line, u"вашего лицевого счета равен ", u" ");
+        if (record.TurnOff == 0 && has(Phrase::TurnOffSentence))
+            record.TurnOff = extractInt(line, u"ожидается менее, чем через ", u" ");
+    }
+}
+
+} // namespace zelvant

@@ -1,0 +1,25 @@
+#pragma once
+// Turns the text of one balance page of the self-service system into a
+// phone's result values. Pure text work: no files, settings or clock, never
+// fails; what it cannot find stays 0 or empty.
+
+#include <QString>
+
+#include "core/PhoneResult.h"
+
+namespace zelvant {
+
+// Resets record and fills UserName, PhoneNum, Balance, Average, TurnOff,
+// Recomend, SMS, Min, BalExpired and USDRate from the page.
+void ParseBalancePage(const QString &page, TLumo &record);
+
+QString ReplaceEntities(const QString &text);
+QString StripTags(const QString &line);
+QString ExtractValue(const QString &line, const QString &prefix, const QString &endMark,
+                     const QString &defaultText);
+float ExtractFloat(const QString &line, const QString &prefix, const QString &endMark,
+                   float defaultValue);
+qint32 ExtractInt(const QString &line, const QString &prefix, const QString &endMark,
+                  qint32 defaultValue);
+
+} // namespace zelvant

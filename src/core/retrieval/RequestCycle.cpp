@@ -1,0 +1,488 @@
+#include "core/retrieval/RequestCycle.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTimer>
+
+#include "core/tray/TrayAnimation.h"
+#include "core/config/AppContext.h"
+#include "core/tray/BalanceIcon.h"
+#include "core/tray/TrayService.h"
+#include "core/config/Settings.h"
+#include "core/TextCodec.h"
+#include "core/retrieval/BalancePageParser.h"
+#include "core/retrieval/PageFetcher.h"
+#include "core/history/HistoryStore.h"
+
+namespace zelvant {
+
+namespace {
+
+const QString BalanceMarker = QStringLiteral("туальный баланс");
+const QString LocalTestPage = QStringLiteral("orvel-test.html");
+const QString LogFileFormat = QStringLiteral("yy-MM-dd_hh-mm-ss-zzz");
+
+// Splits on CR LF, CR or LF. A line break at the very end closes the last
+// line rather than opening an empty one.
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < size)
+        lines << text.mid(start);
+    return lines;
+}
+
+} // namespace
+
+struct TfrmWB::Private
+{
+    // Between: inside a cycle, no phone under way (before the first phone and
+    // between two phones). Pausing: the pause before a phone. Waiting: the
+    // login was sent, the answer is awaited. AfterPhone: the short pause after
+    // a phone, before the standard icon returns.
+    enum class State { Idle, Between, Pausing, Waiting, AfterPhone };
+
+    Private(TfrmWB *q, AppContext &context, TrayService &tray, CycleHooks &hooks,
+            HistoryWarnings *warnings)
+        : q(q), context(context), tray(tray), hooks(hooks), warnings(warnings)
+    {
+    }
+
+    bool passesChecks(int slot, bool checkQueryOk) const;
+    void advance();
+    void beginRequest();
+    void postLogin(int slot);
+    void endPhone();
+    void finishPhone();
+    void finish();
+    void onDocument(const QUrl &url, const QString &body, bool hasBody);
+    void onNavigationFinished();
+    void onTimeout();
+    bool stopping() const { return StopRequested() || hooks.isClosing(); }
+    // Runs one step of the cycle; an error escaping it ends the cycle with
+    // its end steps rather than leaving it half-way.
+    template<typename Step>
+    void guarded(Step step)
+    {
+        try {
+            step();
+        } catch (...) {
+            abort();
+        }
+    }
+    void abort();
+
+    TfrmWB *q;
+    AppContext &context;
+    TrayService &tray;
+    CycleHooks &hooks;
+    HistoryWarnings *warnings;
+    CycleTimings timings;
+
+    PageFetcher fetcher;
+    std::unique_ptr<AnimatedTray> animation;
+    QTimer pauseTimer;
+    QTimer timeoutTimer;
+    QTimer afterTimer;
+    // Shared so that a write still under way keeps its store alive: the
+    // warning of a missing history file waits for the user, and the cycle
+    // may end (and free its store) meanwhile.
+    std::shared_ptr<TmdbStore> store;
+
+    State state = State::Idle;
+    bool startPending = false; // QueryPhones returned, the first step not yet run
+    int mode = 0;
+    int nextSlot = 0;
+    int count = 0;
+    int total = 0;
+    bool firstPhone = true;
+    int currentSlot = 0;
+    bool done = false;
+    bool timedOut = false;
+    // Documents are taken for the current phone only from its login until
+    // the phone has ended; anything later belongs to no one.
+    bool phoneActive = false;
+    // Counts the phones begun, so that a page handled across a wait for the
+    // user can tell whether its phone is still the one under way.
+    quint64 phoneSerial = 0;
+};
+
+bool TfrmWB::Private::passesChecks(int slot, bool checkQueryOk) const
+{
+    const PhoneList &phones = context.phones;
+    if (phones.NumberOf(slot).isEmpty() || phones.PasswordOf(slot).isEmpty())
+        return false;
+    if (!phones.IsMonitored(slot) || hooks.isSetupWindowVisible())
+        return false;
+    if (checkQueryOk && context.results[slot].QueryOk)
+        return false;
+    return !context.LoginUrlOf(slot).isEmpty();
+}
+
+void TfrmWB::Private::advance()
+{
+    if (state != State::Between)
+        return;
+    while (!stopping()) {
+        const int slot = nextSlot;
+        if (slot < 1 || slot > PhoneSlotCount)
+            break;
+        // A single-phone request examines its slot and nothing after it.
+        nextSlot = mode == 2 ? 0 : slot + 1;
+        if (!passesChecks(slot, true))
+            continue;
+
+        ++count;
+        tray.TraySetTip(ProgramTitle
+                        + QStringLiteral("\r\nТелефон %1/%2. Запрос...").arg(count).arg(total));
+        const int pause = firstPhone ? 0 : timings.pauseBeforePhoneMs;
+        firstPhone = false;
+        currentSlot = slot;
+        done = false;
+        state = State::Pausing;
+        if (pause <= 0)
+            beginRequest();
+        else
+            pauseTimer.start(pause);
+        return;
+    }
+    finish();
+}
+
+void TfrmWB::Private::beginRequest()
+{
+    if (state != State::Pausing)
+        return;
+    pauseTimer.stop();
+    state = State::Waiting;
+    if (animation)
+        animation->resume();
+    // The phone list may have been edited during the pause: the request uses
+    // the slot as it is now, and a slot that no longer qualifies is left out.
+    if (stopping() || !passesChecks(currentSlot, false)) {
+        endPhone();
+        return;
+    }
+    done = false;
+    timedOut = false;
+    phoneActive = true;
+    ++phoneSerial;
+    timeoutTimer.start(timings.timeoutMs);
+    // Sessions of two subscribers must never mix.
+    fetcher.newSession();
+    postLogin(currentSlot);
+}
+
+void TfrmWB::Private::postLogin(int slot)
+{
+    const QString address = context.LoginUrlOf(slot);
+    if (address.contains(LocalTestPage)) {
+        // A local test page is read as it is; nothing is sent.
+        fetcher.navigate(LoginUrl(address));
+        return;
+    }
+    fetcher.navigate(LoginUrl(address),
+                     LoginBody(context.phones.NumberOf(slot), context.phones.PasswordOf(slot)));
+}
+
+void TfrmWB::Private::endPhone()
+{
+    if (state != State::Waiting && state != State::Pausing)
+        return;
+    state = State::AfterPhone;
+    pauseTimer.stop();
+    timeoutTimer.stop();
+    if (animation)
+        animation->suspend();
+    if (stopping()) {
+        finishPhone();
+        return;
+    }
+    // A frame change the animation had scheduled is over before the standard
+    // icon returns, so no frame can replace it.
+    afterTimer.start(timings.afterPhoneMs);
+}
+
+void TfrmWB::Private::finishPhone()
+{
+    if (state != State::AfterPhone)
+        return;
+    afterTimer.stop();
+    state = State::Between;
+    phoneActive = false;
+    const int slot = currentSlot;
+    const bool ok = done;
+    // Whatever the browser still loads for this phone must not reach the next.
+    fetcher.stop();
+    tray.TraySetIcon(StandardTrayIcon());
+    hooks.FillGrid();
+    Q_EMIT q->phoneFinished(slot, ok);
+    advance();
+}
+
+void TfrmWB::Private::finish()
+{
+    if (state == State::Idle)
+        return;
+    state = State::Idle;
+    pauseTimer.stop();
+    timeoutTimer.stop();
+    afterTimer.stop();
+    phoneActive = false;
+    startPending = false;
+    try {
+        store.reset();
+        if (animation)
+            animation->suspend();
+        if (!hooks.isClosing())
+            ShowTrayBalance(tray, context);
+    } catch (...) {
+        // The cycle is over whatever the tray could show.
+    }
+    Q_EMIT q->cycleFinished();
+}
+
+void TfrmWB::Private::abort()
+{
+    phoneActive = false;
+    try {
+        fetcher.stop();
+    } catch (...) {
+    }
+    if (state != State::Idle) {
+        state = State::Between;
+        finish();
+    }
+}
+
+void TfrmWB::Private::onDocument(const QUrl &url, const QString &body, bool hasBody)
+{
+    if (!phoneActive)
+        return;
+    try {
+        const QString head = QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n");
+        if (!hasBody)
+            return;
+        if (SaveLogFilesEnabled(context.settingsFile))
+            SaveLogFile(context.paths.executableDir(), head + body, QDateTime::currentDateTime());
+        if (!HasBalanceMarker(body))
+            return;
+        TLumo parsed;
+        ParseBalancePage(body, parsed);
+        const int slot = currentSlot;
+        const quint64 serial = phoneSerial;
+        const TLumo record = FillFromPage(parsed, slot, context.phones.NumberOf(slot),
+                                          context.phones.AliasOf(slot),
+                                          QDateTime::currentDateTime());
+        if (context.options.cbHistory && store) {
+            const std::shared_ptr<TmdbStore> writer = store;
+            writer->StoreResult(record);
+        }
+        context.results[slot] = record;
+        if (!phoneActive || serial != phoneSerial) {
+            // The phone ended (and maybe the cycle) while a warning waited
+            // for the user: the result is kept, but it must not end whatever
+            // runs now.
+            if (!hooks.isClosing())
+                hooks.FillGrid();
+            return;
+        }
+        done = true;
+    } catch (...) {
+        // A page that cannot be handled leaves the phone as it was.
+        return;
+    }
+    if (done && state == State::Waiting)
+        endPhone();
+}
+
+void TfrmWB::Private::onNavigationFinished()
+{
+    // Without scripts nothing more can come: a navigation that ended without
+    // a balance page ends the phone now rather than at its time-out.
+    if (phoneActive && state == State::Waiting)
+        endPhone();
+}
+
+void TfrmWB::Private::onTimeout()
+{
+    timedOut = true;
+    if (state == State::Waiting)
+        endPhone();
+}
+
+TfrmWB::TfrmWB(AppContext &context, TrayService &tray, CycleHooks &hooks,
+               HistoryWarnings *warnings, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>(this, context, tray, hooks, warnings))
+{
+    d->pauseTimer.setSingleShot(true);
+    d->timeoutTimer.setSingleShot(true);
+    d->afterTimer.setSingleShot(true);
+    connect(&d->pauseTimer, &QTimer::timeout, this,
+            [this] { d->guarded([this] { d->beginRequest(); }); });
+    connect(&d->timeoutTimer, &QTimer::timeout, this,
+            [this] { d->guarded([this] { d->onTimeout(); }); });
+    connect(&d->afterTimer, &QTimer::timeout, this,
+            [this] { d->guarded([this] { d->finishPhone(); }); });
+    connect(&d->fetcher, &PageFetcher::documentComplete, this,
+            [this](const QUrl &url, const QString &body, bool hasBody) {
+                d->guarded([&] { d->onDocument(url, body, hasBody); });
+            });
+    connect(&d->fetcher, &PageFetcher::navigationFinished, this, [this](bool, const QString &) {
+        d->guarded([this] { d->onNavigationFinished(); });
+    });
+    d->animation = std::make_unique<AnimatedTray>(tray, d->timings.animationFrameMs);
+}
+
+TfrmWB::~TfrmWB()
+{
+    disconnect(&d->fetcher, nullptr, this, nullptr);
+    d->pauseTimer.stop();
+    d->timeoutTimer.stop();
+    d->afterTimer.stop();
+    d->phoneActive = false;
+    d->fetcher.stop();
+    if (d->animation)
+        d->animation->suspend();
+    d->store.reset();
+}
+
+void TfrmWB::setTimings(const CycleTimings &timings)
+{
+    const bool newRate = timings.animationFrameMs != d->timings.animationFrameMs;
+    d->timings = timings;
+    if (newRate && d->state == Private::State::Idle)
+        d->animation = std::make_unique<AnimatedTray>(d->tray, timings.animationFrameMs);
+}
+
+bool TfrmWB::QueryPhones(int mode, int slot)
+{
+    // One cycle at a time: it owns the history store and the stop flag.
+    if (d->state != Private::State::Idle || mode < 0 || mode > 2)
+        return false;
+    d->state = Private::State::Between;
+    d->mode = mode;
+    d->context.results.clearQueryOk(mode, slot);
+    d->store = std::make_shared<TmdbStore>(
+        d->context.paths.historyFile(), d->context.paths.errorLogFile(), d->warnings, [this] {
+            // A missing history file switches history keeping off for good.
+            d->context.options.cbHistory = false;
+            d->hooks.saveSettings();
+        });
+    d->firstPhone = true;
+    SetStopRequested(false);
+    d->count = 0;
+    d->total = d->context.phones.MonitoredCount();
+    d->nextSlot = mode == 2 ? slot : 1;
+    d->currentSlot = 0;
+    d->hooks.FillGrid();
+    // The first phone starts from the event loop, so that the caller has
+    // connected to cycleFinished() whatever happens.
+    d->startPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (!d->startPending)
+            return;
+        d->startPending = false;
+        d->guarded([this] { d->advance(); });
+    });
+    return true;
+}
+
+void TfrmWB::StopRequest()
+{
+    SetStopRequested(true);
+    d->fetcher.stop();
+    switch (d->state) {
+    case Private::State::Pausing:
+    case Private::State::Waiting:
+        d->endPhone();
+        break;
+    case Private::State::AfterPhone:
+        d->finishPhone();
+        break;
+    case Private::State::Between:
+        // A cycle that has not started its first phone yet ends now, so a
+        // new one can follow at once; otherwise the next step sees the flag.
+        if (d->startPending)
+            d->finish();
+        break;
+    case Private::State::Idle:
+        break;
+    }
+}
+
+bool TfrmWB::isRunning() const
+{
+    return d->state != Private::State::Idle;
+}
+
+PageFetcher &TfrmWB::fetcher()
+{
+    return d->fetcher;
+}
+
+int TfrmWB::queriedCount() const
+{
+    return d->count;
+}
+
+QUrl TfrmWB::LoginUrl(const QString &address)
+{
+    const QUrl url(address);
+    // "C:/..." parses with the drive letter as scheme; a plain path has none.
+    if (url.scheme().size() <= 1 && !address.isEmpty()
+        && (QDir::isAbsolutePath(address) || url.scheme().size() == 1))
+        return QUrl::fromLocalFile(address);
+    return url;
+}
+
+QByteArray TfrmWB::LoginBody(const QString &number, const QString &password)
+{
+    return toWindows1251(QStringLiteral("Lang=2&mobnum=") + number + QStringLiteral("&Password=")
+                         + password);
+}
+
+bool TfrmWB::HasBalanceMarker(const QString &page)
+{
+    return page.contains(BalanceMarker);
+}
+
+QString TfrmWB::SaveLogFile(const QString &folder, const QString &text, const QDateTime &now)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size() + text.size() / 16);
+    for (const QString &line : splitLines(text)) {
+        bytes += toWindows1251WithCharRefs(line);
+        bytes += "\r\n";
+    }
+    // Names are the time of arrival; a second page within the same
+    // millisecond takes the next free one instead of replacing the first.
+    const QDir dir(folder);
+    QDateTime stamp = now;
+    QString path = dir.filePath(stamp.toString(LogFileFormat) + QStringLiteral(".html"));
+    for (int attempt = 0; attempt < 1000 && QFileInfo::exists(path); ++attempt) {
+        stamp = stamp.addMSecs(1);
+        path = dir.filePath(stamp.toString(LogFileFormat) + QStringLiteral(".html"));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return QString();
+    return path;
+}
+
+} // namespace zelvant

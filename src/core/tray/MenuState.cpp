@@ -1,0 +1,155 @@
+#include "core/tray/MenuState.h"
+
+#include "core/config/AppContext.h"
+
+namespace zelvant {
+
+bool HasFailedPhones(const AppContext &context, const std::function<void()> &beeper)
+{
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
+        if (IsFailedSlot(context.phones.IsMonitored(slot), context.results[slot])) {
+            if (beeper)
+                beeper();
+            return true;
+        }
+    }
+    return false;
+}
+
+qint64 RequestIntervalMs(const Options &options)
+{
+    // A settings file edited by hand may hold an index outside the list; the
+    // default interval is then safer than a timer of zero or of days.
+    int index = options.cbRefreshTime;
+    if (index < 0 || index >= RefreshHoursCount)
+        index = DefaultRefreshIndex;
+    return qint64(RefreshHours[index]) * 3600 * 1000;
+}
+
+ControllerLogic::ControllerLogic(std::function<bool()> failedPhones)
+    : m_failedPhones(std::move(failedPhones))
+{
+}
+
+ControllerState ControllerLogic::state() const
+{
+    if (m_ending)
+        return ControllerState::Ending;
+    if (m_cycleRunning)
+        return ControllerState::CycleRunning;
+    if (m_openWindows > 0)
+        return ControllerState::WindowOpen;
+    if (m_starting)
+        return ControllerState::Starting;
+    return ControllerState::Idle;
+}
+
+MenuItemState ControllerLogic::item(MenuItem item) const
+{
+    if (m_ending)
+        return {false, item != MenuItem::StopRequest};
+    switch (item) {
+    case MenuItem::About:
+    case MenuItem::Setup:
+    case MenuItem::History:
+    case MenuItem::PhonesInfo:
+        return {m_menuEnabled, true};
+    case MenuItem::QueryNow:
+        return {m_menuEnabled, !m_cycleRunning};
+    case MenuItem::QueryBad:
+        return {m_menuEnabled && m_queryBadEnabled, true};
+    case MenuItem::StopRequest:
+        return {true, m_cycleRunning};
+    case MenuItem::Site:
+    case MenuItem::Exit:
+        return {true, true};
+    }
+    return {};
+}
+
+void ControllerLogic::startupFinished()
+{
+    m_starting = false;
+}
+
+CycleDecision ControllerLogic::requestCycle(CycleSource source, int mode, int slot)
+{
+    if (m_ending)
+        return CycleDecision::Skip;
+    if (!m_cycleRunning) {
+        m_cycleRunning = true;
+        update();
+        return CycleDecision::Start;
+    }
+    switch (source) {
+    case CycleSource::Timer:
+    case CycleSource::SinglePhone:
+        // The running cycle already brings fresh values; a second one on top
+        // of it would only double the load on the operator's site.
+        return CycleDecision::Skip;
+    case CycleSource::Startup:
+    case CycleSource::User:
+        // The user stopped the running cycle and asked for a new one: it
+        // starts as soon as the stopped one has wound down.
+        m_hasPending = true;
+        m_pendingMode = mode;
+        m_pendingSlot = slot;
+        return CycleDecision::Queue;
+    }
+    return CycleDecision::Skip;
+}
+
+bool ControllerLogic::cycleFinished()
+{
+    m_cycleRunning = false;
+    if (m_hasPending && !m_ending) {
+        m_hasPending = false;
+        m_cycleRunning = true;
+        return true;
+    }
+    m_hasPending = false;
+    update();
+    return false;
+}
+
+void ControllerLogic::windowOpened()
+{
+    ++m_openWindows;
+    update();
+}
+
+void ControllerLogic::windowClosed()
+{
+    if (m_openWindows > 0)
+        --m_openWindows;
+    update();
+}
+
+bool ControllerLogic::canRequestSinglePhone() const
+{
+    return !m_ending && !m_cycleRunning && m_openWindows == 0;
+}
+
+void ControllerLogic::beginEnding()
+{
+    m_ending = true;
+    m_hasPending = false;
+    update();
+}
+
+void ControllerLogic::enableMenu(bool on)
+{
+    m_menuEnabled = on;
+    // The retry command is only offered (with its beep) when the menu comes
+    // back on; switching off never asks.
+    m_queryBadEnabled = on && m_failedPhones && m_failedPhones();
+}
+
+void ControllerLogic::update()
+{
+    const bool wanted = !m_ending && !m_cycleRunning && m_openWindows == 0;
+    if (wanted != m_menuEnabled)
+        enableMenu(wanted);
+}
+
+} // namespace zelvant

@@ -1,0 +1,253 @@
+#include "core/tray/PhonesTable.h"
+
+#include <QLocale>
+
+#include "core/PhoneResult.h"
+#include "core/AppPaths.h"
+#include "core/tray/TrayService.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Settings.h"
+
+namespace zelvant {
+
+namespace {
+
+struct ColumnDef
+{
+    const char *key;
+    const char *title;
+    int width;
+    bool Options::*option; // null: always shown
+};
+
+// The order of the grid; note that "BalExpired" comes before "Min".
+const ColumnDef Columns[] = {
+    {"Alias", "Псевдоним", 120, &Options::cbAlias},
+    {"UserName", "Имя", 170, &Options::cbUserName},
+    {"PhoneNum", "Номер", 80, &Options::cbPhoneNum},
+    {"Balance", "Баланс", 70, nullptr},
+    {"Average", "Ср.расход", 60, &Options::cbAverage},
+    {"TurnOff", "Откл.", 50, &Options::cbTurnOff},
+    {"Recomend", "Рекоменд.", 60, &Options::cbRecomend},
+    {"SMS", "SMS", 50, &Options::cbSMS},
+    {"BalExpired", "Истекает", 60, &Options::cbJeansBalExpired},
+    {"Min", "Минут", 50, &Options::cbMin},
+    {"LastQueryTime", "Посл.запрос", 130, &Options::cbLastQueryTime},
+};
+
+QString fixed2(double value)
+{
+    // Always a point, whatever the user's locale.
+    return QString::asprintf("%.2f", value);
+}
+
+// Short date and long time as the user's locale writes them.
+QString dateTimeText(const QDateTime &when)
+{
+    return LocalDateTimeText(when, QLocale());
+}
+
+const GridCell EmptyCell;
+
+} // namespace
+
+float BalanceThresholdOf(const QString &text)
+{
+    // "." is the separator; "1,000" is not a thousand but not a number.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const float value = c.toFloat(text.trimmed(), &ok);
+    return ok ? value : 2.5f;
+}
+
+int TurnOffThresholdOf(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    return ok ? value : 2;
+}
+
+QString ComposeTrayTip(const QStringList &lines, int maxLength)
+{
+    QString tip;
+    for (const QString &line : lines) {
+        const QString candidate = tip.isEmpty() ? line : tip + QStringLiteral("\r\n") + line;
+        // A line that does not fit is left out whole; a shorter later line
+        // may still fit.
+        if (candidate.size() <= maxLength)
+            tip = candidate;
+    }
+    return tip;
+}
+
+void PhonesGrid::BuildGrid(const Options &options, const PhoneList &phones)
+{
+    m_keys.clear();
+    m_widths.clear();
+    m_showNN = options.cbNN;
+    for (const ColumnDef &column : Columns) {
+        if (column.option && !(options.*column.option))
+            continue;
+        m_keys << QString::fromUtf8(column.key);
+        m_widths << column.width;
+    }
+    const int shown = phones.MonitoredCount();
+    m_rowMap = QList<int>(shown + 1, 0);
+    m_cells = QList<QList<GridCell>>(shown + 1, QList<GridCell>(m_keys.size()));
+    m_highlightedRow = -1;
+}
+
+int PhonesGrid::columnOf(const QString &key) const
+{
+    const int index = m_keys.indexOf(key);
+    return index < 0 ? -1 : index + 1;
+}
+
+QString PhonesGrid::title(int column) const
+{
+    if (column == 0)
+        return m_showNN ? QStringLiteral("NN") : QString();
+    if (column < 1 || column > m_keys.size())
+        return QString();
+    const QString &key = m_keys.at(column - 1);
+    for (const ColumnDef &def : Columns) {
+        if (key == QLatin1String(def.key))
+            return QString::fromUtf8(def.title);
+    }
+    return QString();
+}
+
+int PhonesGrid::columnWidth(int column) const
+{
+    if (column == 0)
+        return m_showNN ? RowNumberWidth : 0;
+    if (column < 1 || column > m_widths.size())
+        return 0;
+    return m_widths.at(column - 1);
+}
+
+int PhonesGrid::slotOfRow(int row) const
+{
+    if (row < 1 || row >= m_rowMap.size())
+        return 0;
+    return m_rowMap.at(row);
+}
+
+int PhonesGrid::rowOfSlot(int slot) const
+{
+    const int row = m_rowMap.indexOf(slot, 1);
+    return row < 1 ? 0 : row;
+}
+
+QString PhonesGrid::rowNumberText(int row) const
+{
+    if (row < 1 || row >= m_rowMap.size())
+        return QString();
+    return QString::number(row);
+}
+
+const GridCell &PhonesGrid::cell(int column, int row) const
+{
+    if (row < 1 || row >= m_cells.size() || column < 1 || column > m_keys.size())
+        return EmptyCell;
+    return m_cells.at(row).at(column - 1);
+}
+
+int PhonesGrid::FitWidth() const
+{
+    int width = columnWidth(0);
+    for (int w : m_widths)
+        width += w;
+    return width + 25;
+}
+
+void PhonesGrid::SetCell(const QString &key, int row, bool bold, const QColor &font,
+                         const QColor &brush, const QString &text)
+{
+    const int index = m_keys.indexOf(key);
+    if (index < 0 || row < 1 || row >= m_cells.size())
+        return;
+    GridCell &target = m_cells[row][index];
+    target.text = text;
+    target.style = TCellStyle{font, brush, bold};
+    target.styled = true;
+}
+
+QString PhonesGrid::FillGrid(const PhoneResultsArray &results, const Options &options,
+                             const PhoneList &phones)
+{
+    // The phone list may have changed since the last BuildGrid (the cycle
+    // fills without rebuilding): keep the columns, fit the rows.
+    const int shown = phones.MonitoredCount();
+    if (m_rowMap.size() != shown + 1) {
+        m_rowMap = QList<int>(shown + 1, 0);
+        m_cells = QList<QList<GridCell>>(shown + 1, QList<GridCell>(m_keys.size()));
+        if (m_highlightedRow > shown)
+            m_highlightedRow = -1;
+    }
+
+    const float balanceThreshold = BalanceThresholdOf(options.edBalanceLessThen);
+    const int turnOffDays = TurnOffThresholdOf(options.edTurnOffLessThen);
+    const QColor brush = GridColors::Background;
+
+    QStringList tipLines;
+    int row = 1;
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
+        if (!phones.IsMonitored(slot))
+            continue;
+        const TLumo &record = results[slot];
+        m_rowMap[row] = slot;
+
+        const QColor normal = record.QueryOk ? GridColors::FreshText : GridColors::StaleText;
+        const QColor mark = record.QueryOk ? GridColors::FreshMark : GridColors::StaleMark;
+        const bool hasData = record.hasValues();
+        const QString dash = QStringLiteral("-");
+        auto text = [&](const QString &value) { return hasData ? value : dash; };
+
+        SetCell(QStringLiteral("Alias"), row, false, normal, brush, text(record.Alias));
+        SetCell(QStringLiteral("UserName"), row, false, normal, brush, text(record.UserName));
+        SetCell(QStringLiteral("PhoneNum"), row, false, normal, brush, text(record.PhoneNum));
+
+        // A record without values has a balance of 0, so it is marked as
+        // well when the threshold is 0 or more: "no value" deserves a look.
+        const bool markBalance =
+            options.cbMarkIfBalance && record.Balance <= balanceThreshold;
+        SetCell(QStringLiteral("Balance"), row, true, markBalance ? mark : normal, brush,
+                text(fixed2(record.Balance)));
+
+        const bool markTurnOff = options.cbMarkIfTurnOff && record.TurnOff != 0
+            && record.TurnOff <= turnOffDays;
+        SetCell(QStringLiteral("TurnOff"), row, false, markTurnOff ? mark : normal, brush,
+                record.TurnOff == 0 ? QString() : text(QString::number(record.TurnOff)));
+
+        auto decimalOrEmpty = [&](float value) {
+            return value == 0 ? QString() : text(fixed2(value));
+        };
+        auto integerOrEmpty = [&](int value) {
+            return value == 0 ? QString() : text(QString::number(value));
+        };
+        SetCell(QStringLiteral("Average"), row, false, normal, brush,
+                decimalOrEmpty(record.Average));
+        SetCell(QStringLiteral("Recomend"), row, false, normal, brush,
+                decimalOrEmpty(record.Recomend));
+        SetCell(QStringLiteral("SMS"), row, false, normal, brush, integerOrEmpty(record.SMS));
+        SetCell(QStringLiteral("Min"), row, false, normal, brush, integerOrEmpty(record.Min));
+        SetCell(QStringLiteral("BalExpired"), row, false, normal, brush,
+                integerOrEmpty(record.BalExpired));
+        SetCell(QStringLiteral("LastQueryTime"), row, false, normal, brush,
+                hasData ? dateTimeText(record.LastQueryTime) : dash);
+
+        tipLines << record.Alias + QStringLiteral(": ") + fixed2(record.Balance);
+        ++row;
+    }
+    if (tipLines.isEmpty())
+        return QString();
+    // The tray shows at most 63 characters; a tip cut there could turn
+    // "1.05" into "1.0", so a line is only added when it fits whole.
+    const QString tip = ComposeTrayTip(tipLines, TrayTipMaxLength);
+    // Even a single line too long for the tray: better its start than nothing.
+    return tip.isNull() ? tipLines.first().left(TrayTipMaxLength) : tip;
+}
+
+} // namespace zelvant

@@ -1,0 +1,60 @@
+#include "gui/ExportDialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "core/AppPaths.h"
+#include "core/export/HistoryWorkbook.h"
+
+namespace zelvant {
+
+namespace {
+
+SaveFileHandler &saveFileHandler()
+{
+    static SaveFileHandler handler;
+    return handler;
+}
+
+QString askSaveFile(QWidget *parent, const QString &suggestedName)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("*.xlsx (*.xlsx)"));
+    dialog.setDefaultSuffix(QStringLiteral("xlsx"));
+    // The overwrite question is asked afterwards, with its own text.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!suggestedName.isEmpty())
+        dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+void SetSaveFileHandler(SaveFileHandler handler)
+{
+    saveFileHandler() = std::move(handler);
+}
+
+ExcelFileAnswer AskExcelFile(QWidget *parent, const QString &suggestedName)
+{
+    const QString chosen = saveFileHandler() ? saveFileHandler()(parent, suggestedName)
+                                             : askSaveFile(parent, suggestedName);
+    if (chosen.isEmpty())
+        return {};
+    const QString path = WithXlsxSuffix(chosen);
+    if (!QFileInfo::exists(path))
+        return {true, path};
+    if (!ShowMessage(parent, MessageKind::Question, OverwriteQuestionText(path)))
+        return {};
+    if (!CanOverwrite(path)) {
+        ShowMessage(parent, MessageKind::Error, CannotOverwriteText(path));
+        return {};
+    }
+    return {true, path};
+}
+
+} // namespace zelvant

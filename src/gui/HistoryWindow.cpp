@@ -1,0 +1,265 @@
+#include "gui/HistoryWindow.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "core/config/AppContext.h"
+#include "core/export/HistoryWorkbook.h"
+#include "gui/PhoneHistoryWindow.h"
+#include "gui/ExportDialogs.h"
+
+namespace zelvant {
+
+namespace {
+
+const QString LastRequestKey = QStringLiteral("edLastRequest");
+const QString LastDaysKey = QStringLiteral("edLastDays");
+constexpr int FixedWidth = 275;
+
+} // namespace
+
+bool RangeKeyFilter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    const QString text = key->text();
+    // Keys that type nothing (arrows, Delete, Home...) edit as usual; Esc
+    // closes the window and Tab moves on. X11 gives Delete the text "\x7f",
+    // so it is let through by its key, not by its text.
+    if (text.isEmpty() || key->key() == Qt::Key_Delete || key->key() == Qt::Key_Escape
+        || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        return false;
+    QString kept;
+    for (const QChar c : text) {
+        if (const std::optional<QChar> filtered = FilterRangeKey(c))
+            kept += *filtered;
+    }
+    if (kept == text)
+        return false;
+    if (!kept.isEmpty()) {
+        if (auto *edit = qobject_cast<QLineEdit *>(watched))
+            edit->insert(kept);
+    }
+    return true;
+}
+
+TfrmHistory::TfrmHistory(AppContext &context, QWidget *parent)
+    : QDialog(parent)
+    , m_context(context)
+{
+    setObjectName(QStringLiteral("frmHistory"));
+    setWindowTitle(QStringLiteral("История баланса"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    setMinimumSize(FixedWidth, 300);
+    setMaximumWidth(FixedWidth);
+
+    // The caption is longer than the fixed width allows on one line, so it is
+    // a wrapped label inside the group rather than the group's title.
+    auto *period = new QGroupBox;
+    auto *periodCaption =
+        new QLabel(QStringLiteral("За какой период времени показывать историю:"));
+    periodCaption->setWordWrap(true);
+    rbShowLastRequest = new QRadioButton(QStringLiteral("Последение"));
+    rbShowLastRequest->setObjectName(QStringLiteral("rbShowLastRequest"));
+    rbShowLastDays = new QRadioButton(QStringLiteral("Запросы за"));
+    rbShowLastDays->setObjectName(QStringLiteral("rbShowLastDays"));
+    rbShowAll = new QRadioButton(QStringLiteral("Всю историю"));
+    rbShowAll->setObjectName(QStringLiteral("rbShowAll"));
+    edLastRequest = new QLineEdit;
+    edLastRequest->setObjectName(LastRequestKey);
+    edLastDays = new QLineEdit;
+    edLastDays->setObjectName(LastDaysKey);
+    auto *keyFilter = new RangeKeyFilter(this);
+    for (QLineEdit *edit : {edLastRequest, edLastDays}) {
+        edit->setFixedWidth(50);
+        edit->installEventFilter(keyFilter);
+    }
+    auto *periodLayout = new QGridLayout(period);
+    periodLayout->addWidget(periodCaption, 0, 0, 1, 4);
+    periodLayout->addWidget(rbShowLastRequest, 1, 0);
+    periodLayout->addWidget(edLastRequest, 1, 1);
+    periodLayout->addWidget(new QLabel(QStringLiteral("запросов")), 1, 2);
+    periodLayout->addWidget(rbShowLastDays, 2, 0);
+    periodLayout->addWidget(edLastDays, 2, 1);
+    periodLayout->addWidget(new QLabel(QStringLiteral("(дней)")), 2, 2);
+    periodLayout->addWidget(rbShowAll, 3, 0, 1, 3);
+    periodLayout->setColumnStretch(3, 1);
+    rbShowLastRequest->setChecked(true);
+
+    auto *phones = new QGroupBox(QStringLiteral("Выберите телефон"));
+    scrbxPhones = new QScrollArea;
+    scrbxPhones->setObjectName(QStringLiteral("scrbxPhones"));
+    scrbxPhones->setWidgetResizable(false);
+    auto *phonesLayout = new QVBoxLayout(phones);
+    phonesLayout->addWidget(scrbxPhones);
+
+    bnShow = new QPushButton(QStringLiteral("Показать"));
+    bnShow->setObjectName(QStringLiteral("bnShow"));
+    bnExcel = new QPushButton(QStringLiteral("Excel"));
+    bnExcel->setObjectName(QStringLiteral("bnExcel"));
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *button : {bnShow, bnExcel}) {
+        // Enter typed in a field must not start a query.
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+    connect(bnShow, &QPushButton::clicked, this, &TfrmHistory::bnShowClick);
+    connect(bnExcel, &QPushButton::clicked, this, &TfrmHistory::bnExcelClick);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(period);
+    layout->addWidget(phones, 1);
+    layout->addLayout(buttons);
+
+    const IniFile &settings = m_context.settingsFile;
+    edLastRequest->setText(StoredRangeText(
+        settings.readString(HistoryFormSection, LastRequestKey, DefaultLastRequestText),
+        DefaultLastRequestText));
+    edLastDays->setText(StoredRangeText(
+        settings.readString(HistoryFormSection, LastDaysKey, DefaultLastDaysText),
+        DefaultLastDaysText));
+
+    resize(FixedWidth, 381);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    loadPlacement();
+    buildPhoneList();
+}
+
+TfrmHistory::~TfrmHistory()
+{
+    savePlacement();
+}
+
+void TfrmHistory::loadPlacement()
+{
+    const WindowPlacement p = ReadWindowPlacement(m_context.settingsFile, HistoryFormSection);
+    // Each stored value applies on its own; the width is fixed.
+    if (p.Height != NotFoundSentinel)
+        resize(FixedWidth, p.Height);
+    if (p.Left != NotFoundSentinel || p.Top != NotFoundSentinel)
+        move(p.Left != NotFoundSentinel ? p.Left : x(), p.Top != NotFoundSentinel ? p.Top : y());
+}
+
+void TfrmHistory::savePlacement()
+{
+    QString error;
+    const bool fields = m_context.settingsFile.apply(
+        {IniFile::Change::write(HistoryFormSection, LastRequestKey, edLastRequest->text()),
+         IniFile::Change::write(HistoryFormSection, LastDaysKey, edLastDays->text())},
+        &error);
+    WindowPlacement p;
+    p.Height = height();
+    p.Left = x();
+    p.Top = y();
+    if (!fields || !WriteWindowPlacement(m_context.settingsFile, HistoryFormSection, p, &error))
+        WriteErrorLog(error, m_context.paths.errorLogFile());
+}
+
+void TfrmHistory::buildPhoneList()
+{
+    auto *box = new QWidget;
+    box->setObjectName(QStringLiteral("phonesBox"));
+    int y = 8;
+    int right = 0;
+    for (int k = 1; k <= PhoneSlotCount; ++k) {
+        if (!m_context.phones.IsMonitored(k))
+            continue;
+        auto *label = new QLabel(QString::number(k), box);
+        label->setObjectName(QStringLiteral("lblNN_%1").arg(k));
+        const QString number = m_context.phones.NumberOf(k).trimmed();
+        const QString alias = m_context.phones.AliasOf(k).trimmed();
+        QString caption = number;
+        if (!alias.isEmpty())
+            caption += QStringLiteral(" (") + alias + QLatin1Char(')');
+        auto *button = new QRadioButton(caption, box);
+        button->setObjectName(QStringLiteral("rbPhone_%1").arg(k));
+        button->setProperty("slot", k);
+        const int height = button->sizeHint().height();
+        label->setGeometry(9, y + 2, 20, height - 2);
+        button->setGeometry(25, y, 200, height);
+        connect(button, &QRadioButton::clicked, this, [this, k] { rbPhoneClick(k); });
+        button->installEventFilter(this);
+        if (m_phoneButtons.isEmpty()) {
+            button->setChecked(true);
+            rbPhoneClick(k);
+        }
+        m_phoneButtons << button;
+        y += height + 2;
+        right = 225;
+    }
+    box->resize(std::max(right, 1), y);
+    scrbxPhones->setWidget(box);
+}
+
+bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (auto *button = qobject_cast<QRadioButton *>(watched);
+            button && m_phoneButtons.contains(button)) {
+            button->setChecked(true);
+            rbPhoneClick(button->property("slot").toInt());
+            bnShow->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmHistory::rbPhoneClick(int slot)
+{
+    // The number as configured: it is what the history rows were stored under.
+    m_number = m_context.phones.NumberOf(slot);
+    m_alias = m_context.phones.AliasOf(slot);
+}
+
+HistoryRangeChoice TfrmHistory::rangeChoice() const
+{
+    return ChooseHistoryRange(rbShowLastRequest->isChecked(), rbShowLastDays->isChecked(),
+                              edLastRequest->text(), edLastDays->text());
+}
+
+void TfrmHistory::bnShowClick()
+{
+    if (TfrmHistoryPhone::current())
+        return;
+    ShowHistoryPhoneModal(m_context.paths.historyFile(), m_number, m_alias, rangeChoice(), this);
+}
+
+void TfrmHistory::bnExcelClick()
+{
+    const ExcelFileAnswer answer = AskExcelFile(this, HistoryExportFileName(m_number, m_alias));
+    if (!answer.confirmed)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ExportOutcome outcome =
+        ExportHistory(m_context.paths.historyFile(), answer.path, m_number, rangeChoice());
+    QApplication::restoreOverrideCursor();
+    switch (outcome.status) {
+    case ExportOutcome::Written:
+        ShowMessage(this, MessageKind::Information, outcome.message);
+        break;
+    case ExportOutcome::NoHistory:
+    case ExportOutcome::HistoryFileMissing:
+        ShowMessage(this, MessageKind::Warning, outcome.message);
+        break;
+    case ExportOutcome::Failed:
+        ShowMessage(this, MessageKind::Error, outcome.message);
+        break;
+    }
+}
+
+} // namespace zelvant

@@ -1,0 +1,189 @@
+#include "gui/PhoneHistoryWindow.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "core/history/HistoryTableModel.h"
+#include "gui/ExportDialogs.h"
+
+namespace zelvant {
+
+namespace {
+
+TfrmHistoryPhone *g_current = nullptr;
+
+// Draws the day separator: a navy line along the top of every cell of a row
+// that begins a new day.
+class HistoryCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (index.data(HistoryPhoneModel::SeparatorAboveRole).toBool()) {
+            painter->save();
+            painter->setPen(QColor(0x00, 0x00, 0x80));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawLine(option.rect.topLeft(), option.rect.topRight());
+            painter->restore();
+        }
+    }
+};
+
+// The title row opens the grid like a new day does: the same navy line runs
+// along its top edge.
+class HistoryHeaderView : public QHeaderView
+{
+public:
+    using QHeaderView::QHeaderView;
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        // The base class leaves the painter clipped to nothing; its state is
+        // kept aside so the line can still be drawn.
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        painter->save();
+        painter->setPen(QColor(0x00, 0x00, 0x80));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawLine(rect.topLeft(), rect.topRight());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+TfrmHistoryPhone::TfrmHistoryPhone(const QString &historyFile, QWidget *parent)
+    : QDialog(parent)
+    , m_historyFile(historyFile)
+    , m_model(new HistoryPhoneModel(this))
+{
+    setObjectName(QStringLiteral("frmHistoryPhone"));
+    setWindowTitle(QStringLiteral("История баланса по телефону"));
+    if (!g_current)
+        g_current = this;
+
+    plHeader = new QLabel(this);
+    plHeader->setObjectName(QStringLiteral("plHeader"));
+    plHeader->setFixedHeight(24);
+    plHeader->setAlignment(Qt::AlignCenter);
+    QPalette headerPalette = plHeader->palette();
+    headerPalette.setColor(QPalette::WindowText, QColor(0x00, 0x40, 0x80));
+    plHeader->setPalette(headerPalette);
+
+    sgHistory = new QTableView(this);
+    sgHistory->setObjectName(QStringLiteral("sgHistory"));
+    sgHistory->setHorizontalHeader(new HistoryHeaderView(Qt::Horizontal, sgHistory));
+    sgHistory->setModel(m_model);
+    sgHistory->setItemDelegate(new HistoryCellDelegate(sgHistory));
+    sgHistory->setShowGrid(true);
+    sgHistory->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    sgHistory->setSelectionBehavior(QAbstractItemView::SelectItems);
+    sgHistory->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sgHistory->setWordWrap(false);
+    sgHistory->verticalHeader()->hide(); // no fixed column
+    // Fixed row heights keep a long history fast: the view never measures
+    // rows one by one.
+    sgHistory->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    sgHistory->verticalHeader()->setDefaultSectionSize(
+        std::max(15, sgHistory->fontMetrics().height() + 4));
+    QHeaderView *header = sgHistory->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(true);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setHighlightSections(false);
+
+    // Each column as wide as its title (spaces included) in the grid's font.
+    const QFontMetrics metrics(sgHistory->font());
+    const QStringList titles = HistoryPhoneModel::titles();
+    int total = 0;
+    for (int c = 0; c < titles.size(); ++c) {
+        const int width = metrics.horizontalAdvance(titles.at(c)) + 10;
+        header->resizeSection(c, width);
+        total += width + 1;
+    }
+
+    bnClose = new QPushButton(QStringLiteral("Закрыть"));
+    bnClose->setObjectName(QStringLiteral("bnClose"));
+    bnClose->setAutoDefault(false);
+    connect(bnClose, &QPushButton::clicked, this, &QDialog::reject);
+    m_bottom = new QWidget(this);
+    m_bottom->setFixedHeight(bnClose->sizeHint().height() + 12);
+    bnClose->setParent(m_bottom);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(plHeader);
+    layout->addWidget(sgHistory, 1);
+    layout->addWidget(m_bottom);
+
+    resize(total + 25, 337);
+    centreCloseButton();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TfrmHistoryPhone::~TfrmHistoryPhone()
+{
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+TfrmHistoryPhone *TfrmHistoryPhone::current()
+{
+    return g_current;
+}
+
+void TfrmHistoryPhone::centreCloseButton()
+{
+    const int w = bnClose->sizeHint().width();
+    bnClose->setGeometry(m_bottom->width() / 2 - w / 2, 6, w, bnClose->sizeHint().height());
+}
+
+void TfrmHistoryPhone::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    m_bottom->resize(width(), m_bottom->height());
+    centreCloseButton();
+}
+
+bool TfrmHistoryPhone::LoadHistory(const QString &number, const QString &alias,
+                                   const HistoryRangeChoice &choice)
+{
+    plHeader->setText(HistoryHeaderText(number, alias));
+    const HistoryQueryResult result = QueryHistory(m_historyFile, number, choice);
+    if (result.status == HistoryQueryResult::Failed) {
+        ShowMessage(this, MessageKind::Error, result.error);
+        return false;
+    }
+    m_model->setRows(result.rows);
+    if (result.rows.isEmpty())
+        ShowMessage(this, MessageKind::Warning, HistoryNotFoundText);
+    return true;
+}
+
+void ShowHistoryPhoneModal(const QString &historyFile, const QString &number,
+                           const QString &alias, const HistoryRangeChoice &choice,
+                           QWidget *parent)
+{
+    if (TfrmHistoryPhone::current())
+        return;
+    TfrmHistoryPhone window(historyFile, parent);
+    if (window.LoadHistory(number, alias, choice))
+        window.exec();
+}
+
+} // namespace zelvant

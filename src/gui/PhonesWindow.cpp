@@ -1,0 +1,362 @@
+#include "gui/PhonesWindow.h"
+
+#include <QAbstractTableModel>
+#include <QAction>
+#include <QCursor>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "core/config/AppContext.h"
+#include "core/tray/TrayService.h"
+#include "gui/ReportsApi.h"
+
+namespace zelvant {
+
+// Model column 0 is the row-number column, model row r is grid row r + 1;
+// the grid's title row is the horizontal header.
+class PhonesGridModel : public QAbstractTableModel
+{
+public:
+    explicit PhonesGridModel(const PhonesGrid &grid, QObject *parent)
+        : QAbstractTableModel(parent)
+        , m_grid(grid)
+    {
+    }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : qMax(0, m_grid.rowCount() - 1);
+    }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_grid.columnCount();
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || role != Qt::DisplayRole)
+            return QVariant();
+        const int row = index.row() + 1;
+        if (index.column() == 0)
+            return m_grid.rowNumberText(row);
+        return m_grid.cell(index.column(), row).text;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return m_grid.title(section);
+        return QVariant();
+    }
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+    }
+
+    void rebuilt()
+    {
+        beginResetModel();
+        endResetModel();
+    }
+    void refreshed()
+    {
+        if (rowCount() > 0 && columnCount() > 0)
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
+
+private:
+    const PhonesGrid &m_grid;
+};
+
+namespace {
+
+// Every cell is drawn here: no selection or focus marks, the colours of the
+// cell's style, the text from two pixels in.
+class CellDelegate : public QStyledItemDelegate
+{
+public:
+    CellDelegate(const PhonesGrid &grid, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , m_grid(grid)
+    {
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const QRect r = option.rect;
+        const int row = index.row() + 1;
+        QFont font = option.font;
+        QColor brush;
+        QColor pen = Qt::black;
+        QString text;
+        if (index.column() == 0) {
+            brush = GridColors::Fixed;
+            text = m_grid.rowNumberText(row);
+            font.setBold(false);
+        } else {
+            const GridCell &cell = m_grid.cell(index.column(), row);
+            if (m_grid.highlightedRow() == row)
+                brush = GridColors::Highlight;
+            else
+                brush = cell.styled ? cell.style.BrushColor : GridColors::Background;
+            if (cell.styled) {
+                pen = cell.style.FontColor;
+                font.setBold(cell.style.FontBold);
+            }
+            text = cell.text;
+        }
+        painter->save();
+        painter->fillRect(r, brush);
+        painter->setClipRect(r);
+        painter->setFont(font);
+        painter->setPen(pen);
+        painter->drawText(r.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                          text);
+        painter->restore();
+    }
+
+private:
+    const PhonesGrid &m_grid;
+};
+
+} // namespace
+
+TfrmPhonesInfo::TfrmPhonesInfo(AppContext &context, TrayService &tray, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
+    , m_context(context)
+    , m_tray(tray)
+{
+    setWindowTitle(PhonesInfoCaption);
+    resize(333, 117);
+    // The grid's content is kept from the start (it also makes the tray
+    // tip); the widgets that draw it are made when the window first shows.
+    BuildGrid();
+}
+
+void TfrmPhonesInfo::ensureUi()
+{
+    if (m_table)
+        return;
+
+    m_model = new PhonesGridModel(m_grid, this);
+    m_table = new QTableView(this);
+    m_table->setModel(m_model);
+    m_table->setItemDelegate(new CellDelegate(m_grid, m_table));
+    m_table->setFrameShape(QFrame::NoFrame);
+    m_table->setSelectionMode(QAbstractItemView::NoSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setFocusPolicy(Qt::NoFocus);
+    m_table->setShowGrid(true);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setMinimumSectionSize(17);
+    m_table->verticalHeader()->setDefaultSectionSize(17);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_table->horizontalHeader()->setMinimumSectionSize(0);
+    m_table->horizontalHeader()->setHighlightSections(false);
+    m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_table->horizontalHeader()->setStyleSheet(QStringLiteral(
+        "QHeaderView::section { background-color: #D1D1D1; color: black; font-weight: normal;"
+        " border: none; border-top: 1px solid black; border-right: 1px solid #A0A0A0;"
+        " border-bottom: 1px solid #A0A0A0; padding-left: 2px; }"));
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_table, &QWidget::customContextMenuRequested, this,
+            &TfrmPhonesInfo::strgrPhonesInfoContextPopup);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_table);
+
+    m_menu = new QMenu(this);
+    m_ppmRequestOnlyOne = m_menu->addAction(QStringLiteral("Запрос по этому телефону"));
+    m_ppmHistory = m_menu->addAction(QStringLiteral("История баланса по телефону"));
+    m_menu->addSeparator();
+    m_ppmExcel = m_menu->addAction(QStringLiteral("Информацию по всем в Excel"));
+    connect(m_ppmRequestOnlyOne, &QAction::triggered, this,
+            &TfrmPhonesInfo::ppmRequestOnlyOneClick);
+    connect(m_ppmHistory, &QAction::triggered, this, &TfrmPhonesInfo::ppmHistoryClick);
+    connect(m_ppmExcel, &QAction::triggered, this, &TfrmPhonesInfo::ppmExcelClick);
+
+    applyColumnWidths();
+}
+
+void TfrmPhonesInfo::setVisible(bool visible)
+{
+    if (visible)
+        ensureUi();
+    QWidget::setVisible(visible);
+}
+
+QTableView *TfrmPhonesInfo::table()
+{
+    ensureUi();
+    return m_table;
+}
+
+QMenu *TfrmPhonesInfo::contextMenu()
+{
+    ensureUi();
+    return m_menu;
+}
+
+QAction *TfrmPhonesInfo::requestOnlyOneAction()
+{
+    ensureUi();
+    return m_ppmRequestOnlyOne;
+}
+
+TfrmPhonesInfo::~TfrmPhonesInfo()
+{
+    // The view and its model read the grid, a member that is gone before
+    // QWidget's destructor would delete the children.
+    delete m_table;
+    m_table = nullptr;
+    delete m_model;
+    m_model = nullptr;
+}
+
+void TfrmPhonesInfo::setSinglePhoneRequest(std::function<bool()> allowed,
+                                           std::function<void(int)> request)
+{
+    m_singleAllowed = std::move(allowed);
+    m_singleRequest = std::move(request);
+}
+
+void TfrmPhonesInfo::BuildGrid()
+{
+    m_grid.BuildGrid(m_context.options, m_context.phones);
+    if (!m_table)
+        return;
+    m_model->rebuilt();
+    applyColumnWidths();
+}
+
+void TfrmPhonesInfo::applyColumnWidths()
+{
+    for (int column = 0; column < m_grid.columnCount(); ++column)
+        m_table->setColumnWidth(column, m_grid.columnWidth(column));
+    m_table->setColumnHidden(0, m_grid.columnWidth(0) == 0);
+}
+
+void TfrmPhonesInfo::FillGrid()
+{
+    const int rowsBefore = m_grid.rowCount();
+    const QString tip = m_grid.FillGrid(m_context.results, m_context.options, m_context.phones);
+    if (!m_table) {
+        // Nothing drawn yet.
+    } else if (m_grid.rowCount() != rowsBefore) {
+        m_model->rebuilt();
+        applyColumnWidths();
+    } else {
+        m_model->refreshed();
+    }
+    if (!tip.isNull())
+        m_tray.TraySetTip(tip);
+}
+
+bool TfrmPhonesInfo::prepareContextMenu(const QPoint &viewportPos)
+{
+    ensureUi();
+    const QModelIndex index = m_table->indexAt(viewportPos);
+    const int row = index.isValid() ? index.row() + 1 : -1;
+    m_grid.setHighlightedRow(row);
+    if (row > 0)
+        m_menuPhone = m_grid.slotOfRow(row);
+    m_table->viewport()->update();
+    m_ppmRequestOnlyOne->setEnabled(!m_singleAllowed || m_singleAllowed());
+    return row > 0;
+}
+
+void TfrmPhonesInfo::clearHighlight()
+{
+    m_grid.setHighlightedRow(-1);
+    if (m_table)
+        m_table->viewport()->update();
+}
+
+void TfrmPhonesInfo::strgrPhonesInfoContextPopup(const QPoint &pos)
+{
+    if (prepareContextMenu(pos))
+        m_menu->exec(QCursor::pos());
+    // The highlight shows which phone the menu acts on; it goes with the menu.
+    clearHighlight();
+}
+
+void TfrmPhonesInfo::ppmRequestOnlyOneClick()
+{
+    // Checked again: a cycle may have started while the menu was open.
+    if (m_menuPhone < 1 || (m_singleAllowed && !m_singleAllowed()))
+        return;
+    if (m_singleRequest)
+        m_singleRequest(m_menuPhone);
+}
+
+void TfrmPhonesInfo::ppmHistoryClick()
+{
+    if (m_menuPhone >= 1)
+        ShowPhoneHistory(m_context, m_menuPhone, this);
+}
+
+void TfrmPhonesInfo::ppmExcelClick()
+{
+    ExportAllPhonesInteractive(m_context, this);
+}
+
+void TfrmPhonesInfo::LoadPosition()
+{
+    const WindowPlacement p = ReadWindowPlacement(m_context.settingsFile, PhonesInfoSection);
+    if (p.Width == NotFoundSentinel)
+        resize(m_grid.FitWidth(), height());
+    else
+        resize(p.Width, height());
+    if (p.Height != NotFoundSentinel)
+        resize(width(), p.Height);
+    if (p.Left != NotFoundSentinel || p.Top != NotFoundSentinel)
+        move(p.Left != NotFoundSentinel ? p.Left : x(), p.Top != NotFoundSentinel ? p.Top : y());
+}
+
+void TfrmPhonesInfo::SavePosition()
+{
+    WindowPlacement p;
+    p.Width = width();
+    p.Height = height();
+    p.Left = x();
+    p.Top = y();
+    QString error;
+    if (!WriteWindowPlacement(m_context.settingsFile, PhonesInfoSection, p, &error))
+        WriteErrorLog(error, m_context.paths.errorLogFile());
+}
+
+void TfrmPhonesInfo::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous()) {
+        BuildGrid();
+        LoadPosition();
+        FillGrid();
+    }
+    QWidget::showEvent(event);
+}
+
+void TfrmPhonesInfo::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous())
+        SavePosition();
+    QWidget::hideEvent(event);
+}
+
+void TfrmPhonesInfo::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close(); // only hides: the window lives as long as the program
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace zelvant

@@ -1,0 +1,81 @@
+#pragma once
+// The phones balance window: one row per monitored phone with the columns the
+// user chose, warning colours, and a context menu per row. The content lives
+// in PhonesGrid; this window draws it.
+
+#include <QWidget>
+
+#include <functional>
+
+#include "core/tray/PhonesTable.h"
+
+class QAction;
+class QMenu;
+class QTableView;
+
+namespace zelvant {
+
+class AppContext;
+class TrayService;
+class PhonesGridModel;
+
+inline const QString PhonesInfoCaption = QStringLiteral("Информация о балансе телефонов");
+inline const QString PhonesInfoSection = QStringLiteral("PhonesInfo Form");
+
+class TfrmPhonesInfo : public QWidget
+{
+    Q_OBJECT
+public:
+    TfrmPhonesInfo(AppContext &context, TrayService &tray, QWidget *parent = nullptr);
+    ~TfrmPhonesInfo() override;
+
+    void BuildGrid();
+    void FillGrid();
+
+    // The single-phone command: whether it may run now, and how it runs.
+    void setSinglePhoneRequest(std::function<bool()> allowed, std::function<void(int)> request);
+
+    // The context-menu rule for a right click at a point of the grid's
+    // viewport: highlights the row and returns true when the menu is to open
+    // (a data row), with its commands' states set.
+    bool prepareContextMenu(const QPoint &viewportPos);
+    void clearHighlight();
+
+    const PhonesGrid &grid() const { return m_grid; }
+    // The widgets are made on first use.
+    QTableView *table();
+    QMenu *contextMenu();
+    QAction *requestOnlyOneAction();
+    void setVisible(bool visible) override;
+    int menuPhone() const { return m_menuPhone; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void ensureUi();
+    void LoadPosition();
+    void SavePosition();
+    void applyColumnWidths();
+    void strgrPhonesInfoContextPopup(const QPoint &pos);
+    void ppmRequestOnlyOneClick();
+    void ppmHistoryClick();
+    void ppmExcelClick();
+
+    AppContext &m_context;
+    TrayService &m_tray;
+    PhonesGrid m_grid;
+    PhonesGridModel *m_model = nullptr;
+    QTableView *m_table = nullptr;
+    QMenu *m_menu = nullptr;
+    QAction *m_ppmRequestOnlyOne = nullptr;
+    QAction *m_ppmHistory = nullptr;
+    QAction *m_ppmExcel = nullptr;
+    int m_menuPhone = 0;
+    std::function<bool()> m_singleAllowed;
+    std::function<void(int)> m_singleRequest;
+};
+
+} // namespace zelvant

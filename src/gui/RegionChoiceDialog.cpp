@@ -1,0 +1,197 @@
+#include "gui/RegionChoiceDialog.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "gui/RegionEntryDialog.h"
+#include "gui/DialogSupport.h"
+#include "core/config/IniFile.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Regions.h"
+
+namespace zelvant {
+
+namespace {
+
+QToolButton *NewToolButton(const QString &name, const QString &text, const QString &hint,
+                           QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(text);
+    button->setToolTip(hint);
+    button->setAutoRaise(false);
+    return button;
+}
+
+QLabel *NewBlueLabel(const QString &name, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::blue);
+    label->setPalette(p);
+    return label;
+}
+
+} // namespace
+
+TfrmLumoUrlChoose::TfrmLumoUrlChoose(RegionList &regions, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+    , m_regions(regions)
+{
+    setObjectName(QStringLiteral("frmLumoUrlChoose"));
+    setWindowTitle(QStringLiteral("Выбор региона для телефона"));
+
+    m_cbLumoLongName = new QComboBox(this);
+    m_cbLumoLongName->setObjectName(QStringLiteral("cbLumoLongName"));
+    m_cbLumoLongName->setMinimumWidth(260);
+    m_bnEdit = NewToolButton(QStringLiteral("bnEdit"), QStringLiteral("..."),
+                             QStringLiteral("Редактировать"), this);
+    m_bnAdd = NewToolButton(QStringLiteral("bnAdd"), QStringLiteral("+"),
+                            QStringLiteral("Добавить"), this);
+    m_bnRemove = NewToolButton(QStringLiteral("bnRemove"), QStringLiteral("-"),
+                               QStringLiteral("Удалить"), this);
+    m_lblShortName = NewBlueLabel(QStringLiteral("lblShortName"), this);
+    m_lblLumoUrl = NewBlueLabel(QStringLiteral("lblLumoUrl"), this);
+
+    auto *bnOK = new QPushButton(QStringLiteral("Выбрать"), this);
+    bnOK->setObjectName(QStringLiteral("bnOK"));
+    bnOK->setDefault(true);
+    auto *bnCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    bnCancel->setObjectName(QStringLiteral("bnCancel"));
+    bnCancel->setAutoDefault(false);
+
+    connect(m_cbLumoLongName, &QComboBox::currentIndexChanged, this,
+            &TfrmLumoUrlChoose::showSelection);
+    connect(m_bnAdd, &QToolButton::clicked, this, &TfrmLumoUrlChoose::bnAddClick);
+    connect(m_bnEdit, &QToolButton::clicked, this, &TfrmLumoUrlChoose::bnEditClick);
+    connect(m_bnRemove, &QToolButton::clicked, this, &TfrmLumoUrlChoose::bnRemoveClick);
+    connect(bnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(bnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *listRow = new QHBoxLayout;
+    listRow->addWidget(m_cbLumoLongName, 1);
+    listRow->addWidget(m_bnEdit);
+    listRow->addWidget(m_bnAdd);
+    listRow->addWidget(m_bnRemove);
+
+    auto *details = new QFormLayout;
+    details->addRow(QStringLiteral("Коротко:"), m_lblShortName);
+    details->addRow(QStringLiteral("Web адрес:"), m_lblLumoUrl);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(bnOK);
+    buttons->addWidget(bnCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(listRow);
+    layout->addLayout(details);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    FillRegionList(DefaultShortName);
+}
+
+void TfrmLumoUrlChoose::FillRegionList(const QString &shortName)
+{
+    {
+        const QSignalBlocker blocker(m_cbLumoLongName);
+        m_cbLumoLongName->clear();
+        m_cbLumoLongName->addItems(m_regions.listedNames());
+        const int index = m_cbLumoLongName->findText(m_regions.preselectedName(shortName),
+                                                     Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        m_cbLumoLongName->setCurrentIndex(index < 0 ? 0 : index);
+    }
+    showSelection();
+}
+
+QString TfrmLumoUrlChoose::chosenShortName() const
+{
+    return m_lblShortName->text();
+}
+
+void TfrmLumoUrlChoose::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    CenterOnScreen(this);
+}
+
+void TfrmLumoUrlChoose::showSelection()
+{
+    const QString name = m_cbLumoLongName->currentText();
+    const TLumoURL region = m_regions.region(name);
+    m_lblShortName->setText(region.ShortName);
+    m_lblLumoUrl->setText(region.LoginURL);
+    // The built-in region is part of the program, not of the region list.
+    const bool builtIn = name.compare(DefaultRegion().LongName, Qt::CaseInsensitive) == 0;
+    m_bnEdit->setEnabled(!builtIn);
+    m_bnRemove->setEnabled(!builtIn);
+    m_bnAdd->setEnabled(true);
+}
+
+void TfrmLumoUrlChoose::reportError(const QString &error)
+{
+    ShowErrorBox(this, error.isEmpty()
+                     ? QStringLiteral("Не удалось записать список регионов \"servers.ini\".")
+                     : error);
+}
+
+void TfrmLumoUrlChoose::bnAddClick()
+{
+    TfrmAddLumoUrl dialog(this);
+    enterRegion(dialog, [this](const TLumoURL &region, QString *error) {
+        return m_regions.add(region, error);
+    });
+}
+
+void TfrmLumoUrlChoose::bnEditClick()
+{
+    const QString oldName = m_cbLumoLongName->currentText();
+    const TLumoURL stored = m_regions.region(oldName);
+    TfrmAddLumoUrl dialog(this);
+    dialog.setValues(oldName, stored.ShortName, stored.LoginURL);
+    enterRegion(dialog, [this, oldName](const TLumoURL &region, QString *error) {
+        return m_regions.edit(oldName, region, error);
+    });
+}
+
+void TfrmLumoUrlChoose::enterRegion(
+    TfrmAddLumoUrl &dialog, const std::function<bool(const TLumoURL &, QString *)> &store)
+{
+    // When the region cannot be stored the entry dialog comes back with what
+    // the user typed, so nothing has to be entered twice.
+    while (dialog.exec() == QDialog::Accepted) {
+        const TLumoURL region{dialog.name(), dialog.shortName(),
+                              NormalizeLoginUrl(dialog.loginUrl())};
+        QString error;
+        if (store(region, &error)) {
+            FillRegionList(region.ShortName);
+            return;
+        }
+        reportError(error);
+    }
+}
+
+void TfrmLumoUrlChoose::bnRemoveClick()
+{
+    const QString name = m_cbLumoLongName->currentText();
+    if (!AskYesNo(this, QStringLiteral("Удалить региональную ЛУМО \"%1\" из списка?").arg(name)))
+        return;
+    QString error;
+    if (!m_regions.remove(name, &error))
+        reportError(error);
+    FillRegionList(DefaultShortName);
+}
+
+} // namespace zelvant

@@ -1,0 +1,728 @@
+#include "gui/SetupWindow.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <array>
+
+#include "core/config/AppContext.h"
+#include "gui/DialogSupport.h"
+#include "gui/RegionChoiceDialog.h"
+#include "core/config/SetupRules.h"
+
+namespace zelvant {
+
+namespace {
+
+// Geometry of one phone row inside the scrolling area.
+constexpr int RowHeight = 21;
+constexpr int RowTop = 5;
+constexpr int PanelLeft = 0, PanelWidth = 25;
+constexpr int MonitorLeft = PanelLeft + PanelWidth + 3, MonitorWidth = 17;      // 28
+constexpr int TrayLeft = MonitorLeft + MonitorWidth + 5, TrayWidth = 17;        // 50
+constexpr int NumberLeft = TrayLeft + TrayWidth + 7, NumberWidth = 90;          // 74
+constexpr int PasswordLeft = NumberLeft + NumberWidth, PasswordWidth = 60;      // 164
+constexpr int AliasLeft = PasswordLeft + PasswordWidth, AliasWidth = 100;       // 224
+constexpr int RegionLeft = AliasLeft + AliasWidth + 8, RegionWidth = 35;        // 332
+constexpr int RowsRight = RegionLeft + RegionWidth;                             // 367
+constexpr int ClientWidth = RowsRight + 35;                                     // 402
+constexpr int MinimumClientHeight = 447;
+
+int RowTopOf(int a)
+{
+    return RowHeight * (a - 1) + RowTop;
+}
+
+const QColor WarningCaptionColor(128, 64, 64);
+const QColor WarningTextColor(128, 128, 128);
+
+// Filters typed characters of an edit field; pasted text is not touched.
+class KeyFilter : public QObject
+{
+public:
+    enum Mode { Phone, Balance, TurnOff };
+    KeyFilter(Mode mode, QObject *parent) : QObject(parent), m_mode(mode) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        // Keys without text (arrows, Home, Delete on some platforms) and
+        // shortcuts only edit. Ctrl together with Alt is AltGr on some
+        // keyboards and types characters, so it is filtered like any key.
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        if (text.isEmpty()
+            || ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier)))
+            return false;
+        auto *edit = qobject_cast<QLineEdit *>(watched);
+        if (!edit)
+            return false;
+        if (m_mode == Balance) {
+            QString kept = edit->text();
+            if (edit->hasSelectedText())
+                kept.remove(edit->selectionStart(), edit->selectedText().size());
+            QString mapped;
+            for (QChar c : text) {
+                const QChar m = FilterBalanceKey(c, kept + mapped);
+                if (m.isNull())
+                    return true;
+                mapped += m;
+            }
+            if (mapped == text)
+                return false;
+            edit->insert(mapped);
+            return true;
+        }
+        for (QChar c : text) {
+            const bool ok = m_mode == Phone ? IsPhoneKeyAccepted(c) : IsTurnOffKeyAccepted(c);
+            if (!ok)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    Mode m_mode;
+};
+
+// Colours the warning and its group while the mouse is over the text.
+class WarningHover : public QObject
+{
+public:
+    WarningHover(QGroupBox *group, QLabel *label) : QObject(label), m_group(group), m_label(label)
+    {
+        setColors(false);
+        label->setAttribute(Qt::WA_Hover);
+        label->installEventFilter(this);
+    }
+    void setColors(bool hovered)
+    {
+        QPalette gp = m_group->palette();
+        gp.setColor(QPalette::WindowText, hovered ? QColor(Qt::red) : WarningCaptionColor);
+        m_group->setPalette(gp);
+        QPalette lp = m_label->palette();
+        lp.setColor(QPalette::WindowText, hovered ? QColor(Qt::black) : WarningTextColor);
+        m_label->setPalette(lp);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Enter || event->type() == QEvent::HoverEnter
+            || event->type() == QEvent::HoverMove)
+            setColors(true);
+        else if (event->type() == QEvent::Leave || event->type() == QEvent::HoverLeave)
+            setColors(false);
+        return false;
+    }
+
+private:
+    QGroupBox *m_group;
+    QLabel *m_label;
+};
+
+QPixmap TrayColumnPicture()
+{
+    // A small screen corner with a tray icon: the column of the tray choice.
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QColor(64, 64, 64));
+    p.setBrush(QColor(212, 208, 200));
+    p.drawRect(0, 9, 15, 6);
+    p.setBrush(QColor(0, 128, 0));
+    p.drawRect(9, 10, 4, 4);
+    return pixmap;
+}
+
+} // namespace
+
+struct TfrmSetup::Private
+{
+    struct Row
+    {
+        QLabel *panel = nullptr;
+        QCheckBox *monitor = nullptr;
+        QRadioButton *tray = nullptr;
+        QLineEdit *number = nullptr;
+        QLineEdit *password = nullptr;
+        QLineEdit *alias = nullptr;
+        QPushButton *region = nullptr;
+    };
+
+    Private(TfrmSetup *q, AppContext &context) : q(q), context(context) {}
+
+    TfrmSetup *q;
+    AppContext &context;
+
+    QTabWidget *pages = nullptr;
+    QWidget *hintSheet = nullptr;
+    QWidget *connectionSheet = nullptr;
+    QWidget *phonesSheet = nullptr;
+
+    QCheckBox *cbNN = nullptr, *cbAlias = nullptr, *cbUserName = nullptr, *cbPhoneNum = nullptr,
+              *cbBalans = nullptr, *cbAverage = nullptr, *cbTurnOff = nullptr,
+              *cbRecomend = nullptr, *cbSMS = nullptr, *cbMin = nullptr,
+              *cbJeansBalExpired = nullptr, *cbLastQueryTime = nullptr;
+    QCheckBox *cbMarkIfBalance = nullptr, *cbMarkIfTurnOff = nullptr;
+    QLineEdit *edBalanceLessThen = nullptr, *edTurnOffLessThen = nullptr;
+
+    QLabel *lblRefresh_a = nullptr, *lblRefresh_b = nullptr;
+    QComboBox *cbRefreshTime = nullptr;
+    QCheckBox *cbAutoStart = nullptr, *cbExecAfterRun = nullptr, *cbHistory = nullptr,
+              *cbLoadHistory = nullptr;
+
+    QScrollArea *scrlbxPhones = nullptr;
+    QWidget *rowsArea = nullptr;
+    std::array<Row, PhoneSlotCount> rows;
+    QRadioButton *rbTrayNotShow = nullptr;
+    QButtonGroup *trayGroup = nullptr;
+    KeyFilter *phoneKeys = nullptr;
+
+    QCheckBox *cbRequestNow = nullptr;
+    QPushButton *bnOK = nullptr;
+    QPushButton *bnCancel = nullptr;
+
+    Row &row(int a) { return rows.at(a - 1); }
+
+    QCheckBox *newCheckBox(const QString &name, const QString &caption, QWidget *parent)
+    {
+        auto *box = new QCheckBox(caption, parent);
+        box->setObjectName(name);
+        return box;
+    }
+
+    void createHintSheet();
+    void createConnectionSheet();
+    void createPhonesSheet();
+    void CreatePhoneSlots();
+    void CreatePhoneSlot(int a);
+    void MonitorClick(int a);
+    void ApplyMonitorStates();
+    void markClick(int tag);
+    void updateIntervalLabels();
+
+    void optionsToControls(const Options &o);
+    Options controlsToOptions() const;
+    void phonesToControls(const PhoneList &phones);
+    PhoneList controlsToPhones() const;
+
+    void bnLumoClick(int a);
+    void bnOKClick();
+};
+
+void TfrmSetup::Private::createHintSheet()
+{
+    hintSheet = new QWidget;
+    hintSheet->setObjectName(QStringLiteral("HintSheet"));
+
+    auto *show = new QGroupBox(QStringLiteral("Показывать в информационном окне"), hintSheet);
+    auto *showLayout = new QVBoxLayout(show);
+    showLayout->setSpacing(2);
+    auto add = [&](QCheckBox *&box, const char *name, const QString &caption) {
+        box = newCheckBox(QString::fromLatin1(name), caption, show);
+        showLayout->addWidget(box);
+    };
+    add(cbNN, "cbNN", QStringLiteral("Порядковый номер телефона"));
+    add(cbAlias, "cbAlias", QStringLiteral("Псевдоним"));
+    add(cbUserName, "cbUserName", QStringLiteral("Имя пользователя"));
+    add(cbPhoneNum, "cbPhoneNum", QStringLiteral("Номер телефона"));
+    add(cbBalans, "cbBalans", QStringLiteral("Актуальный баланс"));
+    add(cbAverage, "cbAverage", QStringLiteral("Средний расход средств в день"));
+    add(cbTurnOff, "cbTurnOff", QStringLiteral("Предположительная дата отключения"));
+    add(cbRecomend, "cbRecomend", QStringLiteral("Рекомендовано заплатить"));
+    add(cbSMS, "cbSMS", QStringLiteral("Количество оставшихся SMS"));
+    add(cbMin, "cbMin", QStringLiteral("Количество предоплаченных минут"));
+    add(cbJeansBalExpired, "cbJeansBalExpired",
+        QStringLiteral("Срок действия вашего баланса истекает..."));
+    add(cbLastQueryTime, "cbLastQueryTime",
+        QStringLiteral("Дата/время последнего запроса информации"));
+    // The balance column is always shown.
+    cbBalans->setChecked(true);
+    cbBalans->setEnabled(false);
+
+    auto *mark = new QGroupBox(QStringLiteral("Выделять информацию если:"), hintSheet);
+    auto *markLayout = new QGridLayout(mark);
+    markLayout->setVerticalSpacing(2);
+    cbMarkIfBalance = newCheckBox(QStringLiteral("cbMarkIfBalance"),
+                                  QStringLiteral("Баланс меньше ($)"), mark);
+    cbMarkIfBalance->setProperty("tag", 1);
+    cbMarkIfTurnOff = newCheckBox(QStringLiteral("cbMarkIfTurnOff"),
+                                  QStringLiteral("Отключение менее чем через (дней)"), mark);
+    cbMarkIfTurnOff->setProperty("tag", 2);
+    edBalanceLessThen = new QLineEdit(mark);
+    edBalanceLessThen->setObjectName(QStringLiteral("edBalanceLessThen"));
+    edBalanceLessThen->setFixedWidth(50);
+    edBalanceLessThen->installEventFilter(new KeyFilter(KeyFilter::Balance, edBalanceLessThen));
+    edTurnOffLessThen = new QLineEdit(mark);
+    edTurnOffLessThen->setObjectName(QStringLiteral("edTurnOffLessThen"));
+    edTurnOffLessThen->setFixedWidth(50);
+    edTurnOffLessThen->installEventFilter(new KeyFilter(KeyFilter::TurnOff, edTurnOffLessThen));
+    markLayout->addWidget(cbMarkIfBalance, 0, 0);
+    markLayout->addWidget(edBalanceLessThen, 0, 1);
+    markLayout->addWidget(cbMarkIfTurnOff, 1, 0);
+    markLayout->addWidget(edTurnOffLessThen, 1, 1);
+    markLayout->setColumnStretch(2, 1);
+    for (QCheckBox *box : {cbMarkIfBalance, cbMarkIfTurnOff}) {
+        QObject::connect(box, &QCheckBox::toggled, q,
+                         [this, box] { markClick(box->property("tag").toInt()); });
+    }
+
+    auto *layout = new QVBoxLayout(hintSheet);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(show);
+    layout->addWidget(mark);
+    layout->addStretch(1);
+}
+
+void TfrmSetup::Private::createConnectionSheet()
+{
+    connectionSheet = new QWidget;
+    connectionSheet->setObjectName(QStringLiteral("ConnectionSheet"));
+
+    auto *warning = new QGroupBox(QStringLiteral("Внимание!"), connectionSheet);
+    warning->setObjectName(QStringLiteral("grbWarning"));
+    auto *lblWarning = new QLabel(
+        QStringLiteral("Программа использует в своей работе сетевые настройки Вашего компьютера "
+                       "и все заданные в системе параметры соединения (Proxy Server и проч.). "
+                       "За один запрос информации по каждому телефону из интернета скачивается "
+                       "около 30 кб."),
+        warning);
+    lblWarning->setObjectName(QStringLiteral("lblWarning"));
+    lblWarning->setWordWrap(true);
+    new WarningHover(warning, lblWarning);
+    auto *warningLayout = new QVBoxLayout(warning);
+    warningLayout->addWidget(lblWarning);
+
+    auto *refresh = new QGroupBox(QStringLiteral("Обновление информации"), connectionSheet);
+    lblRefresh_a = new QLabel(refresh);
+    lblRefresh_a->setObjectName(QStringLiteral("lblRefresh_a"));
+    cbRefreshTime = new QComboBox(refresh);
+    cbRefreshTime->setObjectName(QStringLiteral("cbRefreshTime"));
+    for (int hours : RefreshHours)
+        cbRefreshTime->addItem(QString::number(hours));
+    lblRefresh_b = new QLabel(refresh);
+    lblRefresh_b->setObjectName(QStringLiteral("lblRefresh_b"));
+    QObject::connect(cbRefreshTime, &QComboBox::currentIndexChanged, q,
+                     [this] { updateIntervalLabels(); });
+    auto *refreshLayout = new QHBoxLayout(refresh);
+    refreshLayout->addWidget(lblRefresh_a);
+    refreshLayout->addWidget(cbRefreshTime);
+    refreshLayout->addWidget(lblRefresh_b);
+    refreshLayout->addStretch(1);
+
+    auto *start = new QGroupBox(QStringLiteral("Запуск программы и история баланса"),
+                                connectionSheet);
+    auto *startLayout = new QVBoxLayout(start);
+    startLayout->setSpacing(2);
+    cbAutoStart = newCheckBox(QStringLiteral("cbAutoStart"),
+                              QStringLiteral("Запускать программу при запуске Windows"), start);
+    cbExecAfterRun = newCheckBox(QStringLiteral("cbExecAfterRun"),
+                                 QStringLiteral("Запрашивать баланс сразу после запуска"), start);
+    cbHistory = newCheckBox(QStringLiteral("cbHistory"),
+                            QStringLiteral("Вести историю баланса в базе данных"), start);
+    cbLoadHistory = newCheckBox(
+        QStringLiteral("cbLoadHistory"),
+        QStringLiteral("Загружать при запуске информацию из истории баланса"), start);
+    for (QCheckBox *box : {cbAutoStart, cbExecAfterRun, cbHistory, cbLoadHistory})
+        startLayout->addWidget(box);
+
+    auto *layout = new QVBoxLayout(connectionSheet);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(warning);
+    layout->addWidget(refresh);
+    layout->addWidget(start);
+    layout->addStretch(1);
+}
+
+void TfrmSetup::Private::createPhonesSheet()
+{
+    phonesSheet = new QWidget;
+    phonesSheet->setObjectName(QStringLiteral("PhonesSheet"));
+
+    auto *grbPhones = new QGroupBox(QStringLiteral("Телефоны для мониторинга"), phonesSheet);
+    grbPhones->setObjectName(QStringLiteral("grbPhones"));
+
+    scrlbxPhones = new QScrollArea(grbPhones);
+    scrlbxPhones->setObjectName(QStringLiteral("scrlbxPhones"));
+    scrlbxPhones->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrlbxPhones->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scrlbxPhones->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    rowsArea = new QWidget;
+    rowsArea->setObjectName(QStringLiteral("plPhoneRows"));
+
+    // Column titles, each over the left edge of its column in the rows.
+    auto *header = new QWidget(grbPhones);
+    header->setFixedHeight(18);
+    const int shift = scrlbxPhones->frameWidth();
+    auto title = [&](const char *name, const QString &text, int left) {
+        auto *label = new QLabel(text, header);
+        label->setObjectName(QString::fromLatin1(name));
+        label->move(left + shift, 0);
+        return label;
+    };
+    title("lblTurnOnOff", QStringLiteral("вкл"), MonitorLeft);
+    title("imgTrayShow", QString(), TrayLeft)->setPixmap(TrayColumnPicture());
+    title("lblNumber", QStringLiteral("Телефон"), NumberLeft);
+    title("lblPassword", QStringLiteral("Пароль"), PasswordLeft);
+    title("lblAlias", QStringLiteral("Псевдоним"), AliasLeft);
+    title("lblLumo", QStringLiteral("Регион"), RegionLeft);
+
+    CreatePhoneSlots();
+    scrlbxPhones->setWidget(rowsArea);
+    scrlbxPhones->setFixedWidth(rowsArea->width() + 2 * shift
+                                + scrlbxPhones->verticalScrollBar()->sizeHint().width());
+
+    auto *groupLayout = new QVBoxLayout(grbPhones);
+    groupLayout->setContentsMargins(4, 4, 4, 4);
+    groupLayout->setSpacing(0);
+    groupLayout->addWidget(header);
+    groupLayout->addWidget(scrlbxPhones, 1);
+
+    auto *layout = new QVBoxLayout(phonesSheet);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(grbPhones);
+}
+
+void TfrmSetup::Private::CreatePhoneSlots()
+{
+    // Built while the area is hidden so no row is laid out or painted before
+    // all of them exist. Creation order gives the keyboard order: row by
+    // row, and Monitor, tray, number, password, alias, region within a row.
+    rowsArea->hide();
+    trayGroup = new QButtonGroup(q);
+    trayGroup->setExclusive(true);
+    phoneKeys = new KeyFilter(KeyFilter::Phone, q);
+    for (int a = 1; a <= PhoneSlotCount; ++a)
+        CreatePhoneSlot(a);
+
+    rbTrayNotShow = new QRadioButton(QStringLiteral("  Не показывать значение баланса в трее"),
+                                     rowsArea);
+    rbTrayNotShow->setObjectName(QStringLiteral("rbTrayNotShow"));
+    const int lastBottom = RowTopOf(PhoneSlotCount) + RowHeight;
+    rbTrayNotShow->move(MonitorLeft, lastBottom + 3);
+    rbTrayNotShow->resize(rbTrayNotShow->sizeHint().width(), RowHeight);
+    rbTrayNotShow->setChecked(true);
+    trayGroup->addButton(rbTrayNotShow, 0);
+
+    rowsArea->resize(ClientWidth - 35, rbTrayNotShow->geometry().bottom() + 6);
+    rowsArea->show();
+}
+
+void TfrmSetup::Private::CreatePhoneSlot(int a)
+{
+    Row &r = row(a);
+    const QString n = QString::number(a);
+    const int top = RowTopOf(a);
+
+    r.panel = new QLabel(n, rowsArea);
+    r.panel->setObjectName(QStringLiteral("plNN__") + n);
+    r.panel->setAlignment(Qt::AlignCenter);
+    r.panel->setGeometry(PanelLeft, top, PanelWidth, RowHeight);
+
+    r.monitor = new QCheckBox(rowsArea);
+    r.monitor->setObjectName(QStringLiteral("cbMonitor_") + n);
+    r.monitor->setProperty("tag", a);
+    r.monitor->setGeometry(MonitorLeft, top, MonitorWidth, RowHeight);
+    QObject::connect(r.monitor, &QCheckBox::toggled, q, [this, a] { MonitorClick(a); });
+
+    r.tray = new QRadioButton(rowsArea);
+    r.tray->setObjectName(QStringLiteral("rbTrayShow_") + n);
+    r.tray->setGeometry(TrayLeft, top, TrayWidth, RowHeight);
+    trayGroup->addButton(r.tray, a);
+
+    r.number = new QLineEdit(rowsArea);
+    r.number->setObjectName(QStringLiteral("edNumber_") + n);
+    r.number->setGeometry(NumberLeft, top, NumberWidth, RowHeight);
+    r.number->installEventFilter(phoneKeys);
+
+    r.password = new QLineEdit(rowsArea);
+    r.password->setObjectName(QStringLiteral("edPassword_") + n);
+    r.password->setGeometry(PasswordLeft, top, PasswordWidth, RowHeight);
+    r.password->setEchoMode(QLineEdit::Password);
+    r.password->installEventFilter(phoneKeys);
+
+    r.alias = new QLineEdit(rowsArea);
+    r.alias->setObjectName(QStringLiteral("edAlias_") + n);
+    r.alias->setGeometry(AliasLeft, top, AliasWidth, RowHeight);
+
+    r.region = new QPushButton(DefaultShortName, rowsArea);
+    r.region->setObjectName(QStringLiteral("bnLumo_") + n);
+    r.region->setGeometry(RegionLeft, top, RegionWidth, RowHeight);
+    r.region->setAutoDefault(false);
+    // Blue while the row is monitored; a greyed row greys its caption too.
+    QPalette p = r.region->palette();
+    p.setColor(QPalette::Active, QPalette::ButtonText, Qt::blue);
+    p.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::blue);
+    r.region->setPalette(p);
+    QObject::connect(r.region, &QPushButton::clicked, q, [this, a] { bnLumoClick(a); });
+
+    MonitorClick(a);
+}
+
+void TfrmSetup::Private::MonitorClick(int a)
+{
+    // A row that is not monitored keeps its contents (they are still saved);
+    // it only looks and behaves greyed.
+    Row &r = row(a);
+    const bool on = r.monitor->isChecked();
+    for (QWidget *w : std::initializer_list<QWidget *>{r.tray, r.number, r.password, r.alias,
+                                                       r.region})
+        w->setEnabled(on);
+}
+
+void TfrmSetup::Private::ApplyMonitorStates()
+{
+    for (int a = 1; a <= PhoneSlotCount; ++a)
+        MonitorClick(a);
+}
+
+void TfrmSetup::Private::markClick(int tag)
+{
+    if (tag == 1)
+        edBalanceLessThen->setEnabled(cbMarkIfBalance->isChecked());
+    else if (tag == 2)
+        edTurnOffLessThen->setEnabled(cbMarkIfTurnOff->isChecked());
+}
+
+void TfrmSetup::Private::updateIntervalLabels()
+{
+    const RefreshLabels labels = RefreshIntervalLabels(cbRefreshTime->currentText());
+    lblRefresh_a->setText(labels.before);
+    lblRefresh_b->setText(labels.after);
+}
+
+void TfrmSetup::Private::optionsToControls(const Options &o)
+{
+    cbNN->setChecked(o.cbNN);
+    cbAlias->setChecked(o.cbAlias);
+    cbUserName->setChecked(o.cbUserName);
+    cbPhoneNum->setChecked(o.cbPhoneNum);
+    cbAverage->setChecked(o.cbAverage);
+    cbTurnOff->setChecked(o.cbTurnOff);
+    cbRecomend->setChecked(o.cbRecomend);
+    cbSMS->setChecked(o.cbSMS);
+    cbMin->setChecked(o.cbMin);
+    cbJeansBalExpired->setChecked(o.cbJeansBalExpired);
+    cbLastQueryTime->setChecked(o.cbLastQueryTime);
+    cbMarkIfBalance->setChecked(o.cbMarkIfBalance);
+    cbMarkIfTurnOff->setChecked(o.cbMarkIfTurnOff);
+    markClick(1);
+    markClick(2);
+    edBalanceLessThen->setText(o.edBalanceLessThen);
+    edTurnOffLessThen->setText(o.edTurnOffLessThen);
+    const int index = o.cbRefreshTime >= 0 && o.cbRefreshTime < cbRefreshTime->count()
+        ? o.cbRefreshTime
+        : DefaultRefreshIndex;
+    cbRefreshTime->setCurrentIndex(index);
+    updateIntervalLabels();
+    cbAutoStart->setChecked(o.cbAutoStart);
+    cbExecAfterRun->setChecked(o.cbExecAfterRun);
+    cbHistory->setChecked(o.cbHistory);
+    cbLoadHistory->setChecked(o.cbLoadHistory);
+}
+
+Options TfrmSetup::Private::controlsToOptions() const
+{
+    Options o;
+    o.cbNN = cbNN->isChecked();
+    o.cbAlias = cbAlias->isChecked();
+    o.cbUserName = cbUserName->isChecked();
+    o.cbPhoneNum = cbPhoneNum->isChecked();
+    o.cbAverage = cbAverage->isChecked();
+    o.cbTurnOff = cbTurnOff->isChecked();
+    o.cbRecomend = cbRecomend->isChecked();
+    o.cbSMS = cbSMS->isChecked();
+    o.cbMin = cbMin->isChecked();
+    o.cbJeansBalExpired = cbJeansBalExpired->isChecked();
+    o.cbLastQueryTime = cbLastQueryTime->isChecked();
+    o.cbMarkIfBalance = cbMarkIfBalance->isChecked();
+    o.cbMarkIfTurnOff = cbMarkIfTurnOff->isChecked();
+    o.edBalanceLessThen = edBalanceLessThen->text();
+    o.edTurnOffLessThen = edTurnOffLessThen->text();
+    o.cbRefreshTime = cbRefreshTime->currentIndex();
+    o.cbAutoStart = cbAutoStart->isChecked();
+    o.cbExecAfterRun = cbExecAfterRun->isChecked();
+    o.cbHistory = cbHistory->isChecked();
+    o.cbLoadHistory = cbLoadHistory->isChecked();
+    return o;
+}
+
+void TfrmSetup::Private::phonesToControls(const PhoneList &phones)
+{
+    QAbstractButton *trayChoice = rbTrayNotShow;
+    for (int a = 1; a <= PhoneSlotCount; ++a) {
+        const PhoneSlot &s = phones.slot(a);
+        Row &r = row(a);
+        r.number->setText(s.Number);
+        r.password->setText(s.Password);
+        r.alias->setText(s.Alias);
+        r.region->setText(s.Region);
+        {
+            // MonitorClick runs once for every row below, changed or not.
+            const QSignalBlocker blocker(r.monitor);
+            r.monitor->setChecked(s.Monitor);
+        }
+        if (s.TrayShow && trayChoice == rbTrayNotShow)
+            trayChoice = r.tray;
+    }
+    trayChoice->setChecked(true);
+    ApplyMonitorStates();
+}
+
+PhoneList TfrmSetup::Private::controlsToPhones() const
+{
+    PhoneList phones;
+    for (int a = 1; a <= PhoneSlotCount; ++a) {
+        const Row &r = rows.at(a - 1);
+        PhoneSlot &s = phones.slot(a);
+        s.Number = r.number->text();
+        s.Password = r.password->text();
+        s.Alias = r.alias->text();
+        s.Monitor = r.monitor->isChecked();
+        s.TrayShow = r.tray->isChecked();
+        s.Region = r.region->text();
+    }
+    return phones;
+}
+
+void TfrmSetup::Private::bnLumoClick(int a)
+{
+    QPushButton *button = row(a).region;
+    TfrmLumoUrlChoose dialog(context.regions, q);
+    dialog.FillRegionList(button->text());
+    if (dialog.exec() == QDialog::Accepted)
+        button->setText(dialog.chosenShortName());
+}
+
+void TfrmSetup::Private::bnOKClick()
+{
+    const PhoneList edited = controlsToPhones();
+    if (const PhoneProblem problem = CheckPhones(edited)) {
+        Row &r = row(problem.slot);
+        QLineEdit *field = problem.field == PhoneProblem::Number ? r.number : r.password;
+        pages->setCurrentWidget(phonesSheet);
+        scrlbxPhones->ensureWidgetVisible(field);
+        field->setFocus(Qt::OtherFocusReason);
+        ShowErrorBox(q, problem.message);
+        return;
+    }
+
+    const QString path = context.paths.phonesFile();
+    QString error;
+    if (!SavePhones(edited, path, context.paths.errorLogFile(), &error)) {
+        ShowErrorBox(q, error.isEmpty()
+                            ? QStringLiteral("Не удалось записать файл \"%1\".")
+                                  .arg(QDir::toNativeSeparators(path))
+                            : error);
+        return;
+    }
+    context.phonesFileUnreadable = false;
+    context.phones = edited;
+    context.options = controlsToOptions();
+    q->accept();
+}
+
+TfrmSetup::TfrmSetup(AppContext &context, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+    , d(new Private(this, context))
+{
+    setObjectName(QStringLiteral("frmSetup"));
+    setWindowTitle(QStringLiteral("Настройка программы Zelvant"));
+
+    d->createHintSheet();
+    d->createConnectionSheet();
+    d->createPhonesSheet();
+
+    d->pages = new QTabWidget(this);
+    d->pages->setObjectName(QStringLiteral("SetupPages"));
+    d->pages->addTab(d->hintSheet, QStringLiteral("Информационное окно"));
+    d->pages->addTab(d->connectionSheet, QStringLiteral("Соединение"));
+    d->pages->addTab(d->phonesSheet, QStringLiteral("Телефоны"));
+    // The first time the window opens on the connection page; later on the
+    // page the user left it on.
+    d->pages->setCurrentWidget(d->connectionSheet);
+
+    d->bnOK = new QPushButton(QStringLiteral("Сохранить"), this);
+    d->bnOK->setObjectName(QStringLiteral("bnOK"));
+    d->bnOK->setAutoDefault(false);
+    d->bnCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    d->bnCancel->setObjectName(QStringLiteral("bnCancel"));
+    d->bnCancel->setAutoDefault(false);
+    d->cbRequestNow = new QCheckBox(QStringLiteral("Сохранить и запросить баланс"), this);
+    d->cbRequestNow->setObjectName(QStringLiteral("cbRequestNow"));
+    connect(d->bnOK, &QPushButton::clicked, this, [this] { d->bnOKClick(); });
+    connect(d->bnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(d->cbRequestNow);
+    bottom->addStretch(1);
+    bottom->addWidget(d->bnOK);
+    bottom->addWidget(d->bnCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 6);
+    layout->addWidget(d->pages, 1);
+    layout->addLayout(bottom);
+
+    d->optionsToControls(context.options);
+    d->phonesToControls(context.phones);
+
+    // As narrow as the rows allow (the texts wrap), as tall as the tallest page.
+    const int width = qMax(ClientWidth, minimumSizeHint().width());
+    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                                   : sizeHint().height();
+    setFixedSize(width, qMax(MinimumClientHeight, height));
+}
+
+TfrmSetup::~TfrmSetup()
+{
+    delete d;
+}
+
+int TfrmSetup::exec()
+{
+    d->optionsToControls(d->context.options);
+    d->cbRequestNow->setChecked(false);
+    PhoneList stored;
+    LoadPhones(stored, d->context.paths.phonesFile(), &d->context.phonesFileUnreadable);
+    d->phonesToControls(stored);
+    return QDialog::exec();
+}
+
+bool TfrmSetup::requestNow() const
+{
+    // Read however the window was closed: a ticked box asks for a full
+    // request even when the edits were cancelled.
+    return d->cbRequestNow->isChecked();
+}
+
+void TfrmSetup::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    CenterOnScreen(this);
+}
+
+} // namespace zelvant

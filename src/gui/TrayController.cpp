@@ -1,0 +1,434 @@
+#include "gui/TrayController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QPainter>
+#include <QStyle>
+#include <QUrl>
+
+#include <cstdio>
+#include <memory>
+
+#include "core/config/AppContext.h"
+#include "gui/MessageBoxes.h"
+#include "core/tray/TrayService.h"
+#include "core/config/AutoStart.h"
+#include "gui/SetupWindow.h"
+#include "gui/AboutBox.h"
+#include "gui/PhonesWindow.h"
+#include "gui/ReportsApi.h"
+
+namespace zelvant {
+
+namespace {
+
+QElapsedTimer &startupClock()
+{
+    static QElapsedTimer clock;
+    return clock;
+}
+
+// Runs the closing half of a modal command even when the window throws.
+class ScopeExit
+{
+public:
+    explicit ScopeExit(std::function<void()> f)
+        : m_f(std::move(f))
+    {
+    }
+    ~ScopeExit() { m_f(); }
+    ScopeExit(const ScopeExit &) = delete;
+    ScopeExit &operator=(const ScopeExit &) = delete;
+
+private:
+    std::function<void()> m_f;
+};
+
+} // namespace
+
+void StartStartupClock()
+{
+    startupClock().start();
+}
+
+TfrmMain::TfrmMain(AppContext &context, TrayService &tray, Hooks hooks, QWidget *parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_tray(tray)
+    , m_hooks(std::move(hooks))
+    , m_logic([this] { return HasFailedPhones(m_context, m_hooks.beep); })
+{
+    if (!m_hooks.beep)
+        m_hooks.beep = [] { QApplication::beep(); };
+    if (!m_hooks.quit)
+        m_hooks.quit = [] { QCoreApplication::quit(); };
+    if (!m_hooks.openUrl)
+        m_hooks.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    if (!m_hooks.autoStart)
+        m_hooks.autoStart = CreatePlatformAutoStart(context.paths.executablePath());
+
+    // The window only owns the menu and the timers; it is never shown, and
+    // its caption is the title line.
+    setWindowTitle(ProgramTitle);
+    move(-10000, -10000);
+
+    buildMenu();
+
+    m_phonesInfo = new TfrmPhonesInfo(m_context, m_tray);
+    m_phonesInfo->setSinglePhoneRequest(
+        [this] { return m_logic.canRequestSinglePhone(); },
+        [this](int slot) { RunQueryCycle(2, slot, CycleSource::SinglePhone); });
+
+    CycleHooks &cycleHooks = *this;
+    HistoryWarnings *warnings = this;
+    m_wb = std::make_unique<TfrmWB>(m_context, m_tray, cycleHooks, warnings, this);
+    connect(m_wb.get(), &TfrmWB::cycleFinished, this, &TfrmMain::onCycleFinished);
+
+    m_requestTimer.setTimerType(Qt::VeryCoarseTimer);
+    connect(&m_requestTimer, &QTimer::timeout, this,
+            [this] { RunQueryCycle(0, -1, CycleSource::Timer); });
+
+    m_startWorkTimer.setSingleShot(true);
+    m_startWorkTimer.setInterval(10);
+    connect(&m_startWorkTimer, &QTimer::timeout, this, &TfrmMain::StartWork);
+    if (m_hooks.startTimer)
+        m_startWorkTimer.start();
+    applyMenuState();
+}
+
+TfrmMain::~TfrmMain()
+{
+    // The cycle calls back into this window; it goes first.
+    m_wb.reset();
+    delete m_setup;
+    delete m_phonesInfo;
+}
+
+void TfrmMain::setCycleTimings(const CycleTimings &timings)
+{
+    m_wb->setTimings(timings);
+}
+
+void TfrmMain::buildMenu()
+{
+    m_menu = new QMenu(this);
+    // The pictures are looked up when the menu first opens: the icon theme
+    // search would otherwise cost every start-up several milliseconds.
+    auto pictures = std::make_shared<QList<std::pair<QAction *, QStyle::StandardPixmap>>>();
+    auto add = [&](MenuItem item, const QString &caption, QStyle::StandardPixmap pixmap,
+                   void (TfrmMain::*slot)()) {
+        QAction *a = m_menu->addAction(caption);
+        if (pixmap != QStyle::SP_CustomBase)
+            pictures->append({a, pixmap});
+        connect(a, &QAction::triggered, this, slot);
+        m_actions[int(item)] = a;
+        return a;
+    };
+    add(MenuItem::About, QStringLiteral("О программе"), QStyle::SP_MessageBoxInformation,
+        &TfrmMain::ShowAboutBox);
+    m_menu->addSeparator();
+    add(MenuItem::Site, QStringLiteral("Помощь и обновления"), QStyle::SP_DialogHelpButton,
+        &TfrmMain::OpenHomePage);
+    add(MenuItem::Setup, QStringLiteral("Настроить программу"),
+        QStyle::SP_FileDialogDetailedView, &TfrmMain::ShowSetupWindow);
+    m_menu->addSeparator();
+    add(MenuItem::History, QStringLiteral("История баланса"), QStyle::SP_FileDialogContentsView,
+        &TfrmMain::ShowHistoryWindow);
+    QAction *phones = add(MenuItem::PhonesInfo, QStringLiteral("Баланс телефонов"),
+                          QStyle::SP_FileDialogListView, &TfrmMain::ShowPhonesWindow);
+    m_menu->addSeparator();
+    QAction *queryBad = m_menu->addAction(QStringLiteral("Повторить \"неудачные\" попытки"));
+    pictures->append({queryBad, QStyle::SP_BrowserReload});
+    connect(queryBad, &QAction::triggered, this, [this] {
+        if (m_wb->isRunning())
+            m_wb->StopRequest();
+        RunQueryCycle(1, -1, CycleSource::User);
+    });
+    m_actions[int(MenuItem::QueryBad)] = queryBad;
+    QAction *stop = m_menu->addAction(QStringLiteral("Остановить запрос"));
+    pictures->append({stop, QStyle::SP_BrowserStop});
+    connect(stop, &QAction::triggered, this, [this] { m_wb->StopRequest(); });
+    m_actions[int(MenuItem::StopRequest)] = stop;
+    QAction *now = m_menu->addAction(QStringLiteral("Запросить информацию сейчас"));
+    pictures->append({now, QStyle::SP_MediaPlay});
+    connect(now, &QAction::triggered, this, [this] {
+        if (m_wb->isRunning())
+            m_wb->StopRequest();
+        RunQueryCycle(0, -1, CycleSource::User);
+    });
+    m_actions[int(MenuItem::QueryNow)] = now;
+    m_menu->addSeparator();
+    add(MenuItem::Exit, QStringLiteral("Выйти"), QStyle::SP_CustomBase, &TfrmMain::ExitProgram);
+
+    connect(m_menu, &QMenu::aboutToShow, this, [this, pictures] {
+        for (const auto &[action, pixmap] : *pictures)
+            action->setIcon(style()->standardIcon(pixmap));
+        pictures->clear();
+    });
+
+    // The default item: what a left click on the icon does, drawn bold.
+    m_menu->setDefaultAction(phones);
+    QFont bold = phones->font();
+    bold.setBold(true);
+    phones->setFont(bold);
+}
+
+QAction *TfrmMain::action(MenuItem item) const
+{
+    return m_actions[int(item)];
+}
+
+void TfrmMain::applyMenuState()
+{
+    for (int i = 0; i < 9; ++i) {
+        const MenuItemState state = m_logic.item(MenuItem(i));
+        m_actions[i]->setEnabled(state.enabled);
+        m_actions[i]->setVisible(state.visible);
+    }
+    Q_EMIT menuUpdated();
+}
+
+void TfrmMain::markStartup()
+{
+    static bool marked = false;
+    if (marked || !startupClock().isValid() || qEnvironmentVariableIsEmpty("ZELVANT_STARTUP_MARK"))
+        return;
+    marked = true;
+    std::fprintf(stderr, "ZELVANT_STARTUP_MARK %lld\n",
+                 static_cast<long long>(startupClock().elapsed()));
+    std::fflush(stderr);
+}
+
+void TfrmMain::StartWork()
+{
+    m_startWorkTimer.stop();
+    m_context.options = LoadSettings(m_context.settingsFile);
+    m_phonesInfo->BuildGrid();
+
+    if (m_context.options.cbLoadHistory && QFile::exists(m_context.paths.historyFile())) {
+        QString error;
+        if (LoadLastResults(m_context, &error) < 0) {
+            // An unreadable history must not keep the balances from being
+            // requested: note it and go on with the start-up.
+            WriteErrorLog(error, m_context.paths.errorLogFile());
+        } else {
+            FillGrid();
+            ShowTrayBalance(m_tray, m_context);
+        }
+    }
+    markStartup();
+
+    if (m_context.options.cbExecAfterRun) {
+        m_startupCycle = true;
+        if (RunQueryCycle(0, -1, CycleSource::Startup))
+            return; // the schedule starts when this cycle has ended
+        m_startupCycle = false;
+    }
+    RestartRequestTimer();
+    m_logic.startupFinished();
+    Q_EMIT startWorkDone();
+}
+
+bool TfrmMain::RunQueryCycle(int mode, int slot, CycleSource source)
+{
+    switch (m_logic.requestCycle(source, mode, slot)) {
+    case CycleDecision::Start:
+        applyMenuState();
+        startCycleNow(mode, slot);
+        return true;
+    case CycleDecision::Queue:
+        applyMenuState();
+        return true;
+    case CycleDecision::Skip:
+        break;
+    }
+    return false;
+}
+
+void TfrmMain::startCycleNow(int mode, int slot)
+{
+    // A refused start (nothing the cycle can do) ends at once, so that the
+    // menu does not stay switched off.
+    if (!m_wb->QueryPhones(mode, slot) && !m_wb->isRunning())
+        onCycleFinished();
+}
+
+void TfrmMain::onCycleFinished()
+{
+    if (!m_logic.cycleRunning())
+        return;
+    if (m_logic.isEnding()) {
+        m_logic.cycleFinished();
+        return;
+    }
+    if (m_phonesInfo->isVisible()) {
+        m_phonesInfo->raise();
+        m_phonesInfo->activateWindow();
+    }
+    const bool startNext = m_logic.cycleFinished();
+    applyMenuState();
+    if (m_startupCycle) {
+        m_startupCycle = false;
+        RestartRequestTimer();
+        m_logic.startupFinished();
+        Q_EMIT startWorkDone();
+    }
+    if (startNext)
+        startCycleNow(m_logic.pendingMode(), m_logic.pendingSlot());
+}
+
+void TfrmMain::RestartRequestTimer()
+{
+    m_requestTimer.stop();
+    m_requestTimer.setInterval(int(RequestIntervalMs(m_context.options)));
+    m_requestTimer.start();
+}
+
+void TfrmMain::runModal(const std::function<void()> &show)
+{
+    m_logic.windowOpened();
+    applyMenuState();
+    ScopeExit closed([this] {
+        m_logic.windowClosed();
+        applyMenuState();
+    });
+    show();
+}
+
+void TfrmMain::ShowSetupWindow()
+{
+    bool requestNow = false;
+    runModal([&] {
+        if (m_wb->isRunning())
+            m_wb->StopRequest();
+        m_context.options = LoadSettings(m_context.settingsFile);
+        if (!m_setup)
+            m_setup = new TfrmSetup(m_context);
+        const int result = m_setup->exec();
+        requestNow = m_setup->requestNow();
+        if (result == QDialog::Accepted) {
+            SaveSettingsNow();
+            RestartRequestTimer();
+            ShowTrayBalance(m_tray, m_context);
+            m_phonesInfo->BuildGrid();
+            FillGrid();
+        } else {
+            m_context.options = LoadSettings(m_context.settingsFile);
+        }
+    });
+    // "Save and request" runs whichever way the window was closed.
+    if (requestNow)
+        RunQueryCycle(0, -1, CycleSource::User);
+}
+
+void TfrmMain::ShowPhonesWindow()
+{
+    m_phonesInfo->show();
+    m_phonesInfo->raise();
+    m_phonesInfo->activateWindow();
+}
+
+void TfrmMain::ShowHistoryWindow()
+{
+    if (m_historyWindowOpen)
+        return;
+    runModal([this] {
+        m_historyWindowOpen = true;
+        ScopeExit closed([this] { m_historyWindowOpen = false; });
+        if (m_wb->isRunning())
+            m_wb->StopRequest();
+        ShowHistoryWindowModal(m_context, nullptr);
+    });
+}
+
+void TfrmMain::ShowAboutBox()
+{
+    runModal([this] {
+        TAboutBox box([this] { OpenHomePage(); });
+        box.exec();
+    });
+}
+
+void TfrmMain::OpenHomePage()
+{
+    m_hooks.openUrl(QUrl(HomePageUrl + QLatin1Char('?') + ProgramName + QStringLiteral("_v_")
+                         + ProgramVersion));
+}
+
+void TfrmMain::ExitProgram()
+{
+    if (m_logic.isEnding())
+        return;
+    m_logic.beginEnding();
+    applyMenuState();
+    m_requestTimer.stop();
+    // Leaving stops a running cycle at once rather than letting it walk
+    // through its remaining phones.
+    if (m_wb->isRunning())
+        m_wb->StopRequest();
+    SaveSettingsNow();
+    m_tray.TrayRemove();
+    m_hooks.quit();
+}
+
+void TfrmMain::TrayNotify(QSystemTrayIcon::ActivationReason reason)
+{
+    // The right button's menu is popped up by the tray icon itself.
+    if (reason == QSystemTrayIcon::Trigger)
+        ShowPhonesWindow();
+}
+
+bool TfrmMain::SaveSettingsNow()
+{
+    QString error;
+    const bool trayNotShown = m_context.phones.trayShownSlot() == 0;
+    if (SaveSettings(m_context.settingsFile, m_context.options, trayNotShown,
+                     m_hooks.autoStart.get(), &error))
+        return true;
+    WriteErrorLog(error, m_context.paths.errorLogFile());
+    ShowMessage(nullptr, MessageKind::Warning,
+                QStringLiteral("Не удалось сохранить настройки в файл %1:\n%2")
+                             .arg(m_context.settingsFile.path(), error));
+    return false;
+}
+
+void TfrmMain::FillGrid()
+{
+    m_phonesInfo->FillGrid();
+}
+
+bool TfrmMain::isSetupWindowVisible() const
+{
+    return m_setup && m_setup->isVisible();
+}
+
+bool TfrmMain::isClosing() const
+{
+    return m_logic.isEnding();
+}
+
+void TfrmMain::saveSettings()
+{
+    SaveSettingsNow();
+}
+
+void TfrmMain::historyFileMissing(const QString &message)
+{
+    ShowMessage(nullptr, MessageKind::Warning, message);
+}
+
+void TfrmMain::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::red);
+    painter.drawText(10, 20, QStringLiteral("Это окно не должно быть видимым!"));
+    painter.setPen(Qt::black);
+    painter.drawText(10, 40, QStringLiteral("Если Вы, все же, видите эту надпись, то свяжитесь,"));
+    painter.drawText(10, 56, QStringLiteral("пожалуйста, с автором!"));
+}
+
+} // namespace zelvant

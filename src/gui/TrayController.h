@@ -1,0 +1,115 @@
+#pragma once
+// The hidden controller window: the tray menu, the start-up sequence, the
+// refresh schedule, the request cycles and the windows opened from the tray.
+// Its decisions live in ControllerLogic; this class wires them to Qt.
+
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+#include "core/tray/MenuState.h"
+#include "core/config/AutoStart.h"
+#include "core/history/HistoryStore.h"
+#include "core/retrieval/RequestCycle.h"
+
+class QAction;
+class QMenu;
+
+namespace zelvant {
+
+class AppContext;
+class TfrmPhonesInfo;
+class TfrmSetup;
+class TrayService;
+
+// Call once, as early as the process starts: ZELVANT_STARTUP_MARK then prints
+// the milliseconds to the tray icon with the preloaded balances.
+void StartStartupClock();
+
+// What the controller asks of the desktop; tests replace them.
+struct TfrmMainHooks
+{
+    std::function<void()> beep;   // default QApplication::beep
+    std::function<void()> quit;   // default QCoreApplication::quit
+    std::function<void(const QUrl &)> openUrl; // default QDesktopServices
+    std::unique_ptr<AutoStart> autoStart;      // default: this platform's
+    bool startTimer = true;       // StartWork 10 ms after the loop starts
+};
+
+class TfrmMain : public QWidget, private CycleHooks, private HistoryWarnings
+{
+    Q_OBJECT
+public:
+    using Hooks = TfrmMainHooks;
+
+    TfrmMain(AppContext &context, TrayService &tray, Hooks hooks = {},
+             QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    void setCycleTimings(const CycleTimings &timings);
+
+    void StartWork();
+    // Starts (or queues, or drops) a cycle: mode 0 all, 1 failed, 2 one slot.
+    // True when the cycle started or will start after the running one.
+    bool RunQueryCycle(int mode, int slot = -1, CycleSource source = CycleSource::User);
+    void RestartRequestTimer();
+    void ShowSetupWindow();
+    void ShowPhonesWindow();
+    void ShowHistoryWindow();
+    void ShowAboutBox();
+    void OpenHomePage();
+    void ExitProgram();
+    void TrayNotify(QSystemTrayIcon::ActivationReason reason);
+
+    // Saves the options (and the autostart entry); a failure is shown.
+    bool SaveSettingsNow();
+
+    QMenu *trayMenu() const { return m_menu; }
+    QAction *action(MenuItem item) const;
+    const ControllerLogic &logic() const { return m_logic; }
+    const QTimer &requestTimer() const { return m_requestTimer; }
+    TfrmPhonesInfo *phonesWindow() const { return m_phonesInfo; }
+    TfrmWB *cycle() const { return m_wb.get(); }
+
+Q_SIGNALS:
+    void startWorkDone();
+    void menuUpdated();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    // CycleHooks
+    void FillGrid() override;
+    bool isSetupWindowVisible() const override;
+    bool isClosing() const override;
+    void saveSettings() override;
+    // HistoryWarnings
+    void historyFileMissing(const QString &message) override;
+
+    void buildMenu();
+    void applyMenuState();
+    void onCycleFinished();
+    void startCycleNow(int mode, int slot);
+    void runModal(const std::function<void()> &show);
+    void markStartup();
+
+    AppContext &m_context;
+    TrayService &m_tray;
+    Hooks m_hooks;
+    ControllerLogic m_logic;
+    QTimer m_startWorkTimer;
+    QTimer m_requestTimer;
+    QMenu *m_menu = nullptr;
+    QAction *m_actions[9] = {};
+    TfrmPhonesInfo *m_phonesInfo = nullptr;
+    TfrmSetup *m_setup = nullptr;
+    std::unique_ptr<TfrmWB> m_wb;
+    bool m_startupCycle = false;
+    bool m_historyWindowOpen = false;
+};
+
+} // namespace zelvant

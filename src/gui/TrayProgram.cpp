@@ -1,0 +1,58 @@
+// The tray program: one instance per desktop, the long-lived windows, the
+// tray icon, the event loop.
+#include "gui/TrayProgram.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "core/config/AppContext.h"
+#include "core/tray/BalanceIcon.h"
+#include "core/SingleInstance.h"
+#include "gui/SystemTray.h"
+#include "gui/TrayController.h"
+#include "core/config/PhoneList.h"
+
+namespace zelvant {
+
+int RunTrayProgram(int argc, char *argv[])
+{
+    StartStartupClock();
+    // A second start on the same desktop ends here, silently, before it
+    // even connects to the display.
+    SingleInstanceLock lock(ProgramTitle);
+    if (!lock.tryAcquire())
+        return 0;
+
+    QApplication app(argc, argv);
+    // Closing the phones window or a dialog must never end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(ProgramName);
+    QApplication::setApplicationVersion(ProgramVersion);
+    // Qt's own texts (context menus of the edit fields, the file dialog) in
+    // Russian like the rest of the interface, when the translation is there.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+
+    AppContext context(AppPaths(QCoreApplication::applicationFilePath()));
+    LoadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);
+
+    const QImage standardIcon = StandardTrayIcon();
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(standardIcon)));
+
+    SystemTray tray;
+    TfrmMain main(context, tray);
+    tray.setContextMenu(main.trayMenu());
+    QObject::connect(&tray, &SystemTray::activated, &main, &TfrmMain::TrayNotify);
+    tray.TrayAdd(standardIcon, ProgramTitle);
+
+    const int status = app.exec();
+    // The menu belongs to the controller, which goes before the icon.
+    tray.setContextMenu(nullptr);
+    return status;
+}
+
+} // namespace zelvant

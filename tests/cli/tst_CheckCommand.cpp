@@ -1,0 +1,205 @@
+// "Zelvant --check": in-process for the details, and once as the real
+// executable without any display.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+
+#include "cli/CheckCommand.h"
+#include "core/config/IniFile.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Settings.h"
+#include "core/TextCodec.h"
+#include "core/history/HistoryStore.h"
+#include "support/FakeLumoServer.h"
+#include "support/TempFolder.h"
+
+using namespace zelvant;
+using zelvant::test::FakeLumoServer;
+using zelvant::test::TempFolder;
+
+namespace {
+
+class CheckTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.start());
+        temp.write(QStringLiteral("servers.ini"),
+                   toWindows1251(QStringLiteral("[Тест]\r\nLoginURL=%1\r\nShortName=TST\r\n")
+                                     .arg(server.loginUrl().toString())));
+        paths = AppPaths::forFolder(temp.path());
+    }
+
+    void addPhone(int slot, const QString &number, const QString &password, bool monitor = true,
+                  bool serve = true)
+    {
+        PhoneSlot &p = phones.slot(slot);
+        p.Number = number;
+        p.Password = password;
+        p.Alias = QStringLiteral("Алиас %1").arg(slot);
+        p.Monitor = monitor;
+        p.Region = QStringLiteral("TST");
+        if (serve) {
+            FakeLumoServer::Subscriber s;
+            s.number = number;
+            s.password = password;
+            s.balance = 10 * slot + 0.5;
+            s.usdRate = 30.5678;
+            server.addSubscriber(s);
+        }
+    }
+
+    void savePhones()
+    {
+        QString error;
+        ASSERT_TRUE(SavePhones(phones, paths.phonesFile(), paths.errorLogFile(), &error))
+            << error.toStdString();
+    }
+
+    int check(bool json)
+    {
+        out.clear();
+        err.clear();
+        CheckOutput output;
+        output.out = [this](const QString &text) { out += text; };
+        output.err = [this](const QString &text) { err += text; };
+        CycleTimings timings;
+        timings.pauseBeforePhoneMs = 0;
+        timings.timeoutMs = 10000;
+        timings.afterPhoneMs = 0;
+        return RunCheck(paths, json, timings, output);
+    }
+
+    TempFolder temp;
+    FakeLumoServer server;
+    AppPaths paths;
+    PhoneList phones;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+TEST_F(CheckTest, UnusableConfigurationIsExitTwoWithAReason)
+{
+    EXPECT_EQ(check(false), 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("phones.xml"))) << err.toStdString();
+    EXPECT_TRUE(out.isEmpty());
+
+    addPhone(1, QStringLiteral("9030000001"), QStringLiteral("p"), false);
+    savePhones();
+    EXPECT_EQ(check(true), 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("no phone is monitored"))) << err.toStdString();
+    EXPECT_TRUE(out.isEmpty());
+
+    temp.write(QStringLiteral("phones.xml"), "<phones><phone");
+    EXPECT_EQ(check(false), 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("could not be read"))) << err.toStdString();
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST_F(CheckTest, AllPhonesSucceedJsonAndHistory)
+{
+    ASSERT_TRUE(InitHistory(paths.historyFile()));
+    addPhone(1, QStringLiteral("9030000001"), QStringLiteral("x"), false);
+    addPhone(2, QStringLiteral("9030000002"), QStringLiteral("секрет"));
+    addPhone(3, QStringLiteral("9030000003"), QStringLiteral("тайна"));
+    savePhones();
+
+    EXPECT_EQ(check(true), 0) << err.toStdString();
+    const QJsonDocument doc = QJsonDocument::fromJson(out.toUtf8());
+    ASSERT_TRUE(doc.isArray()) << out.toStdString();
+    const QJsonArray array = doc.array();
+    ASSERT_EQ(array.size(), 2);
+    const QJsonObject first = array.at(0).toObject();
+    EXPECT_EQ(first.value(QStringLiteral("NN")).toInt(), 2);
+    EXPECT_EQ(first.value(QStringLiteral("Alias")).toString(), QStringLiteral("Алиас 2"));
+    EXPECT_EQ(first.value(QStringLiteral("PhoneNum")).toString(), QStringLiteral("9030000002"));
+    EXPECT_DOUBLE_EQ(first.value(QStringLiteral("Balance")).toDouble(), 20.5);
+    EXPECT_DOUBLE_EQ(first.value(QStringLiteral("USDRate")).toDouble(), 30.5678);
+    EXPECT_TRUE(first.value(QStringLiteral("QueryOk")).toBool());
+    EXPECT_TRUE(first.value(QStringLiteral("LastQueryTime")).isString());
+    EXPECT_EQ(array.at(1).toObject().value(QStringLiteral("NN")).toInt(), 3);
+    // One progress line per phone on standard error.
+    EXPECT_TRUE(err.contains(QStringLiteral("Phone 1/2: slot 2")));
+    EXPECT_TRUE(err.contains(QStringLiteral("Phone 2/2: slot 3")));
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 2) << err.toStdString();
+    EXPECT_EQ(server.loginCount(), 2);
+
+    HistoryReader reader(paths.historyFile());
+    EXPECT_EQ(reader.rows(QStringLiteral("9030000002"), HistoryRange::All, 0).size(), 1);
+    EXPECT_EQ(reader.rows(QStringLiteral("9030000003"), HistoryRange::All, 0).size(), 1);
+}
+
+TEST_F(CheckTest, SomeFailedIsExitOneAndMissingHistorySwitchesOff)
+{
+    addPhone(1, QStringLiteral("9030000001"), QStringLiteral("верный"));
+    addPhone(2, QStringLiteral("9030000002"), QStringLiteral("неверный"), true, false);
+    FakeLumoServer::Subscriber s;
+    s.number = QStringLiteral("9030000002");
+    s.password = QStringLiteral("другой");
+    server.addSubscriber(s);
+    addPhone(3, QStringLiteral("9030000003"), QString(), true, false);
+    savePhones();
+    IniFile settings(paths.settingsFile());
+    ASSERT_TRUE(LoadSettings(settings).cbHistory);
+
+    EXPECT_EQ(check(false), 1);
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << out.toStdString();
+    const QStringList okFields = lines.at(0).split(QLatin1Char('\t'));
+    EXPECT_EQ(okFields.first(), QStringLiteral("1"));
+    EXPECT_EQ(okFields.at(1), QStringLiteral("Алиас 1"));
+    EXPECT_EQ(okFields.at(2), QStringLiteral("9030000001"));
+    EXPECT_EQ(okFields.at(3), QStringLiteral("10.50"));
+    EXPECT_EQ(okFields.last(), QStringLiteral("OK"));
+    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("2\t")));
+    EXPECT_TRUE(lines.at(1).endsWith(QStringLiteral("\tfailed")));
+    EXPECT_TRUE(lines.at(2).endsWith(QStringLiteral("\tfailed")));
+    EXPECT_TRUE(err.contains(QStringLiteral("not queried: no password"))) << err.toStdString();
+    // No history file beside the executable: warned once, switched off in
+    // the settings file, not created.
+    EXPECT_EQ(err.count(QStringLiteral("Zelvant: ")), 1) << err.toStdString();
+    EXPECT_FALSE(LoadSettings(settings).cbHistory);
+    EXPECT_FALSE(QFile::exists(paths.historyFile()));
+}
+
+TEST_F(CheckTest, RealExecutableRunsWithoutDisplay)
+{
+    const QString exe = temp.file(QStringLiteral("Zelvant"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZELVANT_EXECUTABLE), exe));
+    ASSERT_TRUE(QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner));
+    addPhone(1, QStringLiteral("9030000001"), QStringLiteral("пароль"));
+    addPhone(2, QStringLiteral("9030000002"), QStringLiteral("пароль"));
+    savePhones();
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("ZELVANT_PAUSE_MS"), QStringLiteral("10"));
+    env.insert(QStringLiteral("HOME"), temp.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), temp.file(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), temp.path());
+    process.setProcessEnvironment(env);
+    // The server answers from this event loop while the program runs.
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(exe, {QStringLiteral("--check"), QStringLiteral("--json")});
+    ASSERT_TRUE(finished.wait(60000));
+    const QByteArray stdoutBytes = process.readAllStandardOutput();
+    const QByteArray stderrBytes = process.readAllStandardError();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << stderrBytes.toStdString();
+    const QJsonArray array = QJsonDocument::fromJson(stdoutBytes).array();
+    ASSERT_EQ(array.size(), 2) << stdoutBytes.toStdString();
+    EXPECT_DOUBLE_EQ(array.at(1).toObject().value(QStringLiteral("Balance")).toDouble(), 20.5);
+    EXPECT_EQ(server.loginCount(), 2);
+}

@@ -1,0 +1,73 @@
+// Option parsing of the command-line modes: what each mode receives, and
+// usage errors that must come back as exit status 2.
+
+#include <gtest/gtest.h>
+
+#include "cli/CommandLine.h"
+
+using namespace zelvant;
+
+namespace {
+CliRequest parse(QStringList args)
+{
+    args.prepend(QStringLiteral("Zelvant"));
+    return ParseCommandLine(args);
+}
+} // namespace
+
+TEST(CommandLine, ModesGetTheirArgumentsWhateverTheOrderOfTheFlags)
+{
+    EXPECT_EQ(parse({}).mode, CliMode::TrayProgram);
+
+    for (const QStringList &args : {QStringList{"--parse", "page.html", "--json"},
+                                    QStringList{"--parse", "--json", "page.html"},
+                                    QStringList{"--json", "--parse", "page.html"}}) {
+        const CliRequest r = parse(args);
+        EXPECT_EQ(r.mode, CliMode::Parse) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.json);
+        EXPECT_EQ(r.positional, QStringList{"page.html"});
+    }
+
+    const CliRequest exported = parse({"--export-history", "out.xlsx", "+7(916)'x", "--days", "3"});
+    EXPECT_EQ(exported.mode, CliMode::ExportHistory);
+    EXPECT_EQ(exported.positional, (QStringList{"out.xlsx", "+7(916)'x"}));
+    EXPECT_EQ(exported.rangeKind, 1);
+    EXPECT_EQ(exported.rangeCount, 3);
+
+    const CliRequest history = parse({"--history", "9161234567"});
+    EXPECT_EQ(history.mode, CliMode::History);
+    EXPECT_EQ(history.rangeKind, 2); // the last 50 by default
+    EXPECT_EQ(history.rangeCount, 50);
+    EXPECT_EQ(parse({"--history", "1", "--all"}).rangeKind, 0);
+    EXPECT_EQ(parse({"--history", "1", "--last", "7"}).rangeCount, 7);
+
+    EXPECT_EQ(parse({"--check"}).mode, CliMode::Check);
+    EXPECT_EQ(parse({"--init-history"}).mode, CliMode::InitHistory);
+}
+
+TEST(CommandLine, UsageErrorsExitWithStatusTwo)
+{
+    const QList<QStringList> bad = {
+        {"--parse"},                              // no file
+        {"--parse", "a", "b"},                    // two files
+        {"--history", "1", "--last", "x"},        // not a count
+        {"--history", "1", "--last", "-3"},       // negative count
+        {"--history", "1", "--all", "--days", "2"}, // two ranges
+        {"--export-history", "out.xlsx"},         // no number
+        {"--check", "--parse", "a"},              // two modes
+        {"--json"},                               // no mode
+        {"stray"},                                // no mode
+        {"--no-such-option"},
+        {"--parse", "a", "--all"},                // a range without a history mode
+        {"--check", "--days", "2"},
+        {"--export-history", "o.xlsx", "1", "--json"}, // nothing to print as JSON
+    };
+    for (const QStringList &args : bad) {
+        const CliRequest r = parse(args);
+        EXPECT_EQ(r.mode, CliMode::Exit) << args.join(' ').toStdString();
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+    }
+    const CliRequest help = parse({"--help"});
+    EXPECT_EQ(help.mode, CliMode::Exit);
+    EXPECT_EQ(help.exitCode, 0);
+}

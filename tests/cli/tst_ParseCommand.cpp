@@ -1,0 +1,217 @@
+// Reading a saved page: charset detection, the JSON and text forms of a
+// result, and "Zelvant --parse" run as its own process.
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringEncoder>
+
+#include "cli/ResultJson.h"
+#include "core/TextCodec.h"
+#include "core/retrieval/PageDecoding.h"
+#include "support/TempFolder.h"
+
+using namespace zelvant;
+using zelvant::test::TempFolder;
+
+namespace {
+
+QString S(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+struct ProcessResult
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The modes need no display: the child gets neither DISPLAY nor a platform.
+ProcessResult runZelvant(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ZELVANT_EXECUTABLE), arguments);
+    ProcessResult run;
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+TEST(DecodeDocument, CharsetSourcesInOrder)
+{
+    const QString text = S("<p>Актуальный баланс ёЁ №</p>");
+    const QByteArray cp = toWindows1251(text);
+    const QByteArray utf8 = text.toUtf8();
+
+    // No declaration at all: Windows-1251.
+    EXPECT_EQ(DecodeDocument(cp, QByteArray()), text);
+    // <meta http-equiv> and <meta charset>, any letter case and quoting.
+    EXPECT_EQ(DecodeDocument("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                             "Charset=UTF-8\">" + utf8, QByteArray()),
+              S("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; Charset=UTF-8\">") + text);
+    EXPECT_TRUE(DecodeDocument("<meta charset='utf-8'>" + utf8, QByteArray()).endsWith(text));
+    EXPECT_TRUE(DecodeDocument("<meta charset = windows-1251 >" + cp, QByteArray()).endsWith(text));
+    // The transfer's Content-Type beats the document's own declaration.
+    EXPECT_TRUE(DecodeDocument("<meta charset=\"utf-8\">" + cp, "text/html; charset=windows-1251")
+                    .endsWith(text));
+    // A byte order mark beats both.
+    EXPECT_EQ(DecodeDocument("\xEF\xBB\xBF" + utf8, "text/html; charset=windows-1251"), text);
+    QStringEncoder toUtf16(QStringEncoder::Utf16LE);
+    const QByteArray utf16 = toUtf16.encode(text);
+    EXPECT_EQ(DecodeDocument("\xFF\xFE" + utf16, QByteArray()), text);
+    // Another charset that the platform knows.
+    QStringEncoder koi8("koi8-r");
+    ASSERT_TRUE(koi8.isValid());
+    const QString koi8Text = S("Актуальный баланс ёЁ"); // KOI8-R has no "№"
+    const QByteArray koi8Bytes = koi8.encode(koi8Text);
+    EXPECT_TRUE(
+        DecodeDocument("<meta charset=koi8-r>" + koi8Bytes, QByteArray()).endsWith(koi8Text));
+    // An unknown charset or a meta tag without one falls back to Windows-1251.
+    EXPECT_TRUE(DecodeDocument("<meta charset=no-such-set>" + cp, QByteArray()).endsWith(text));
+    EXPECT_TRUE(
+        DecodeDocument("<meta name=\"charset\" content=\"x\">" + cp, QByteArray()).endsWith(text));
+    // A "charset" word in the text is no declaration.
+    EXPECT_TRUE(DecodeDocument("<p>charset=utf-8</p>" + cp, QByteArray()).endsWith(text));
+
+    EXPECT_EQ(CharsetFromContentType("text/html;charset=\"KOI8-R\""), QByteArray("koi8-r"));
+    EXPECT_EQ(CharsetFromContentType("text/html"), QByteArray());
+    EXPECT_EQ(CharsetFromMeta("<meta name=a><meta http-equiv=content-type content='text/html; "
+                              "charset=cp1251'>"),
+              QByteArray("cp1251"));
+}
+
+TEST(LumoJson, FieldsRoundingAndTime)
+{
+    TLumo record;
+    record.NN = 3;
+    record.Alias = S("Мама");
+    record.UserName = S("Иванова \"А\"");
+    record.PhoneNum = S("9161234567");
+    record.Balance = 123.456f;
+    record.Average = -0.004f; // rounds to zero, printed without a sign
+    record.TurnOff = 52;
+    record.Recomend = 0.125f;
+    record.SMS = -1;
+    record.Min = 75;
+    record.BalExpired = 14;
+    record.USDRate = 28.65432f;
+
+    QJsonObject json = LumoToJson(record);
+    EXPECT_EQ(json.size(), 14);
+    EXPECT_EQ(json.value(QStringLiteral("NN")).toInt(), 3);
+    EXPECT_EQ(json.value(QStringLiteral("Alias")).toString(), S("Мама"));
+    EXPECT_EQ(json.value(QStringLiteral("UserName")).toString(), S("Иванова \"А\""));
+    EXPECT_EQ(json.value(QStringLiteral("Balance")).toDouble(), 123.46);
+    EXPECT_EQ(json.value(QStringLiteral("Recomend")).toDouble(), 0.13);
+    EXPECT_EQ(json.value(QStringLiteral("USDRate")).toDouble(), 28.6543);
+    EXPECT_EQ(json.value(QStringLiteral("SMS")).toInt(), -1);
+    EXPECT_TRUE(json.value(QStringLiteral("LastQueryTime")).isNull());
+    EXPECT_EQ(json.value(QStringLiteral("QueryOk")).toBool(true), false);
+    const QByteArray compact = QJsonDocument(json).toJson(QJsonDocument::Compact);
+    EXPECT_TRUE(compact.contains("\"Average\":0,")) << compact.constData();
+    EXPECT_TRUE(compact.contains("\"Balance\":123.46,")) << compact.constData();
+
+    record.LastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3));
+    record.QueryOk = true;
+    json = LumoToJson(record);
+    EXPECT_EQ(json.value(QStringLiteral("LastQueryTime")).toString(), S("2026-12-07T09:05:03"));
+    EXPECT_TRUE(json.value(QStringLiteral("QueryOk")).toBool());
+
+    EXPECT_EQ(LumoPageFieldsText(record),
+              S("UserName: Иванова \"А\"\nPhoneNum: 9161234567\nBalance: 123.46\n"
+                "Average: 0.00\nTurnOff: 52\nRecomend: 0.13\nSMS: -1\nMin: 75\n"
+                "BalExpired: 14\nUSDRate: 28.6543\n"));
+}
+
+TEST(ParseMode, SamplePageAsTextAndJson)
+{
+    const QString sample = QStringLiteral(ZELVANT_SOURCE_DIR "/resources/demo/1/orvel-test.html");
+    const ProcessResult text = runZelvant({QStringLiteral("--parse"), sample});
+    EXPECT_EQ(text.exitCode, 0) << qPrintable(text.err);
+    EXPECT_EQ(text.out, S("UserName: Иванов Пётр Сергеевич\nPhoneNum: +7 9161234567\n"
+                          "Balance: 123.45\nAverage: 2.35\nTurnOff: 52\nRecomend: 300.00\n"
+                          "SMS: 45\nMin: 75\nBalExpired: 14\nUSDRate: 28.6500\n"));
+    EXPECT_TRUE(text.err.isEmpty()) << qPrintable(text.err);
+
+    const ProcessResult json =
+        runZelvant({QStringLiteral("--parse"), sample, QStringLiteral("--json")});
+    EXPECT_EQ(json.exitCode, 0);
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << qPrintable(json.out);
+    EXPECT_EQ(object.value(QStringLiteral("Balance")).toDouble(), 123.45);
+    EXPECT_EQ(object.value(QStringLiteral("USDRate")).toDouble(), 28.65);
+    EXPECT_EQ(object.value(QStringLiteral("Min")).toInt(), 75);
+    EXPECT_EQ(object.value(QStringLiteral("UserName")).toString(), S("Иванов Пётр Сергеевич"));
+    EXPECT_TRUE(object.value(QStringLiteral("LastQueryTime")).isNull());
+    EXPECT_FALSE(object.value(QStringLiteral("QueryOk")).toBool(true));
+    EXPECT_EQ(object.value(QStringLiteral("NN")).toInt(-1), 0);
+
+    // The three demo pages read as three different phones, one of them low.
+    QList<double> balances;
+    for (int i = 1; i <= 3; ++i) {
+        const ProcessResult demo = runZelvant(
+            {QStringLiteral("--parse"),
+             QStringLiteral(ZELVANT_SOURCE_DIR "/resources/demo/%1/orvel-test.html").arg(i),
+             QStringLiteral("--json")});
+        EXPECT_EQ(demo.exitCode, 0);
+        balances << QJsonDocument::fromJson(demo.out.toUtf8())
+                        .object()
+                        .value(QStringLiteral("Balance"))
+                        .toDouble();
+    }
+    EXPECT_EQ(balances, (QList<double>{123.45, 1.8, 1520}));
+}
+
+TEST(ParseMode, OnlyTheBodyIsParsedAndCharsetsAreHonoured)
+{
+    TempFolder dir;
+    // Outside the body a later balance would win; it must not be seen.
+    const QString html = S("<html><head><meta charset=\"utf-8\"></head>\n"
+                           "<BODY class=x>\n<p>Актуальный баланс</p>\n<p>5,5 у.е.</p>\n</body>\n"
+                           "<p>Актуальный баланс</p>\n<p>999</p>\n</html>\n");
+    dir.write(QStringLiteral("body.html"), html.toUtf8());
+    const ProcessResult body =
+        runZelvant({QStringLiteral("--parse"), dir.file(QStringLiteral("body.html"))});
+    EXPECT_EQ(body.exitCode, 0);
+    EXPECT_TRUE(body.out.contains(S("\nBalance: 5.50\n"))) << qPrintable(body.out);
+
+    // A fragment without a body element is parsed whole; no charset means Windows-1251.
+    dir.write(QStringLiteral("fragment.html"),
+              toWindows1251(S("<td>Пользователь:</td>\r\n<td>Ёлкин Ю.</td>\r\n</tr>")));
+    const ProcessResult fragment =
+        runZelvant({QStringLiteral("--parse"), dir.file(QStringLiteral("fragment.html"))});
+    EXPECT_EQ(fragment.exitCode, 0);
+    EXPECT_TRUE(fragment.out.startsWith(S("UserName: Ёлкин Ю.\nPhoneNum: \nBalance: 0.00\n")))
+        << qPrintable(fragment.out);
+}
+
+TEST(ParseMode, UnreadableFilesExitWithStatus2)
+{
+    TempFolder dir;
+    for (const QString &path : {dir.file(QStringLiteral("missing.html")), dir.path()}) {
+        const ProcessResult run = runZelvant({QStringLiteral("--parse"), path});
+        EXPECT_EQ(run.exitCode, 2) << qPrintable(path);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.contains(path)) << qPrintable(run.err);
+    }
+    const ProcessResult noArgument = runZelvant({QStringLiteral("--parse")});
+    EXPECT_EQ(noArgument.exitCode, 2);
+    EXPECT_FALSE(noArgument.err.isEmpty());
+}

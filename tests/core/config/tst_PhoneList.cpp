@@ -1,0 +1,357 @@
+// The phone slots, "phones.xml" and the password scramble.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include "core/config/PasswordScramble.h"
+#include "core/config/PhoneList.h"
+#include "core/TextCodec.h"
+#include "support/TempFolder.h"
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+using namespace zelvant;
+using zelvant::test::TempFolder;
+
+namespace {
+
+const QByteArray Declaration = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>";
+
+PhoneSlot makeSlot(const QString &number, const QString &password, const QString &alias,
+                   bool monitor, bool tray, const QString &region)
+{
+    PhoneSlot s;
+    s.Number = number;
+    s.Password = password;
+    s.Alias = alias;
+    s.Monitor = monitor;
+    s.TrayShow = tray;
+    s.Region = region;
+    return s;
+}
+
+bool allEmpty(const PhoneList &phones)
+{
+    for (int i = 1; i <= PhoneSlotCount; ++i) {
+        if (!(phones.slot(i) == PhoneSlot()))
+            return false;
+    }
+    return true;
+}
+
+PhoneList loaded(const QString &path, bool *unreadable = nullptr)
+{
+    PhoneList phones;
+    phones.slot(7).Number = QStringLiteral("stale"); // must not survive a load
+    LoadPhones(phones, path, unreadable);
+    return phones;
+}
+
+// Replaces every Password attribute by a fixed text, for byte comparisons.
+QByteArray withoutScrambles(QByteArray bytes)
+{
+    static const QRegularExpression scramble(QStringLiteral("Password=\"[0-9A-F]{54}\""));
+    return QString::fromLatin1(bytes).replace(scramble, QStringLiteral("Password=\"*\"")).toLatin1();
+}
+
+} // namespace
+
+TEST(Scramble, EncodesToFiftyFourUpperHexDigitsAndDecodesBack)
+{
+    const QStringList passwords = {QString(), QStringLiteral("1"), QStringLiteral("12345"),
+                                   QStringLiteral("+7-903"), QStringLiteral("123456789012345"),
+                                   QStringLiteral("Пароль€ё"), QString(QChar(0xFFFD))};
+    static const QRegularExpression form(QStringLiteral("^[0-9A-F]{54}$"));
+    for (const QString &p : passwords) {
+        for (int round = 0; round < 50; ++round) {
+            const QString s = EncodePassword(p);
+            ASSERT_TRUE(form.match(s).hasMatch()) << s.toStdString();
+            EXPECT_EQ(s.mid(3, 1).toInt(nullptr, 16), p.size());
+            EXPECT_EQ(DecodePassword(s), p) << s.toStdString();
+            EXPECT_EQ(DecodePassword(s.toLower()), p);
+            // A and B are never 255.
+            EXPECT_NE(s.left(2), QStringLiteral("FF"));
+            EXPECT_NE(s.mid(4 + 2 * p.size(), 2), QStringLiteral("FF"));
+        }
+    }
+    // Longer passwords keep their first 15 characters.
+    const QString s = EncodePassword(QStringLiteral("12345678901234567890"));
+    EXPECT_EQ(s.size(), 54);
+    EXPECT_EQ(DecodePassword(s), QStringLiteral("123456789012345"));
+    // Two encodings of the same password differ (random keys and filler).
+    EXPECT_NE(EncodePassword(QStringLiteral("12345")), EncodePassword(QStringLiteral("12345")));
+}
+
+TEST(Scramble, DecodesTheLayoutByHandAndRejectsMalformedText)
+{
+    // A=0x10, ignored digit, L=2, '1'^B, '2'^A, B=0x20, then anything.
+    const QString handMade = QStringLiteral("10") + QStringLiteral("7") + QStringLiteral("2")
+        + QStringLiteral("%1").arg('1' ^ 0x20, 2, 16, QLatin1Char('0'))
+        + QStringLiteral("%1").arg('2' ^ 0x10, 2, 16, QLatin1Char('0')) + QStringLiteral("20")
+        + QStringLiteral("zz not even hex, ignored after the key byte ");
+    ASSERT_EQ(handMade.size(), 54);
+    EXPECT_EQ(DecodePassword(handMade), QStringLiteral("12"));
+
+    // Shorter than a scramble: malformed, even where the layout would fit.
+    EXPECT_EQ(DecodePassword(handMade.left(53)), QString());
+
+    EXPECT_EQ(DecodePassword(QString()), QString());
+    // Passwords typed into the file in plain text.
+    EXPECT_EQ(DecodePassword(QStringLiteral("12345")), QString());
+    EXPECT_EQ(DecodePassword(QStringLiteral("9031234567")), QString());
+    EXPECT_EQ(DecodePassword(QStringLiteral("qwerty")), QString());
+    // A character that is not a hexadecimal digit inside the pieces read.
+    QString bad = handMade;
+    bad[6] = QLatin1Char('x');
+    EXPECT_EQ(DecodePassword(bad), QString());
+    bad = handMade;
+    bad[3] = QLatin1Char('-');
+    EXPECT_EQ(DecodePassword(bad), QString());
+    EXPECT_EQ(DecodePassword(QStringLiteral("100312")), QString());
+}
+
+TEST(PhoneSlots, TrayShowIsExclusiveAndCountsFollowTheSlots)
+{
+    PhoneList phones;
+    EXPECT_EQ(phones.slot(1).Region, QStringLiteral("МСК"));
+    phones.slot(3).Monitor = true;
+    phones.slot(100).Monitor = true;
+    EXPECT_EQ(phones.MonitoredCount(), 2);
+    phones.setTrayShown(3);
+    phones.setTrayShown(100);
+    EXPECT_EQ(phones.trayShownSlot(), 100);
+    EXPECT_FALSE(phones.IsTrayShown(3));
+    phones.setTrayShown(0);
+    EXPECT_EQ(phones.trayShownSlot(), 0);
+    phones.slot(3) = makeSlot(QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), true,
+                              true, QStringLiteral("СПб"));
+    phones.ClearSlot(3);
+    EXPECT_EQ(phones.slot(3), PhoneSlot());
+    EXPECT_EQ(phones.MonitoredCount(), 1);
+}
+
+TEST(PhonesFileLoad, ReadsHandWrittenFilesWithAnyLayoutCaseAndNumbers)
+{
+    TempFolder dir;
+    const QString enc = EncodePassword(QStringLiteral("555"));
+    const QByteArray file = Declaration + "\n<Phones>\n  <!-- my phones -->\n"
+        + "  <Phone Number=\" 8 903 \" Password=\"" + enc.toLatin1()
+        + "\" Alias=\"" + toWindows1251(QStringLiteral("Мама &amp; папа")) + "\" Monitor=\"TRUE\""
+        + " TrayShow=\"1\" Region=\"" + toWindows1251(QStringLiteral("СПб")) + "\"/>\n"
+        + "\t<Phone Number=\"2\" Password=\"12345\" Alias=\"&#24335;&#x4E00;\" Monitor=\"true\""
+          " TrayShow=\"-1\"></Phone>\r\n"
+        + "<Item Region=\"x\" Number=\"3\" Monitor=\"0\" TrayShow=\"False\"><Phone Number=\"nested\"/></Item>"
+        + "<Phone number=\"lower-case name\" Monitor=\"maybe\" TrayShow=\" 2.5 \"/>"
+        + "<Phone Number=\"5\" Monitor=\"0x1\" TrayShow=\"0\"/>"
+        + "<Phone Number=\"6\" Monitor=\"0.0\" TrayShow=\"FaLsE\"/>"
+        + "</Phones>\n";
+    dir.write(QStringLiteral("phones.xml"), file);
+    bool unreadable = true;
+    const PhoneList phones = loaded(dir.file(QStringLiteral("phones.xml")), &unreadable);
+    EXPECT_FALSE(unreadable);
+
+    EXPECT_EQ(phones.slot(1), makeSlot(QStringLiteral(" 8 903 "), QStringLiteral("555"),
+                                       QStringLiteral("Мама & папа"), true, false,
+                                       QStringLiteral("СПб")));
+    // A plain-text password reads as empty; a missing Region as empty.
+    EXPECT_EQ(phones.slot(2), makeSlot(QStringLiteral("2"), QString(), QStringLiteral("式一"), true,
+                                       false, QString()));
+    // The element's name is not looked at; nested elements are not phones.
+    EXPECT_EQ(phones.slot(3), makeSlot(QStringLiteral("3"), QString(), QString(), false, false,
+                                       QStringLiteral("x")));
+    // Attribute names are matched exactly; odd flags read as false, numbers as numbers.
+    EXPECT_EQ(phones.slot(4).Number, QString());
+    EXPECT_FALSE(phones.slot(4).Monitor);
+    // Several TrayShow: the last one keeps it.
+    EXPECT_EQ(phones.trayShownSlot(), 4);
+    EXPECT_TRUE(phones.slot(5).Monitor);
+    EXPECT_FALSE(phones.slot(6).Monitor);
+    for (int i = 7; i <= PhoneSlotCount; ++i)
+        EXPECT_EQ(phones.slot(i), PhoneSlot()) << i;
+}
+
+TEST(PhonesFileLoad, BrokenMissingOrEmptyFilesGiveAnEmptyListSilently)
+{
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("phones.xml"));
+    bool unreadable = true;
+    EXPECT_TRUE(allEmpty(loaded(path, &unreadable)));
+    EXPECT_FALSE(unreadable);
+    EXPECT_FALSE(QFile::exists(path));
+
+    dir.write(QStringLiteral("phones.xml"), Declaration + "<Phones/>");
+    EXPECT_TRUE(allEmpty(loaded(path, &unreadable)));
+    EXPECT_FALSE(unreadable);
+
+    dir.write(QStringLiteral("phones.xml"), "");
+    EXPECT_TRUE(allEmpty(loaded(path, &unreadable)));
+    EXPECT_FALSE(unreadable);
+
+    const QByteArray broken[] = {
+        "this is not XML",
+        Declaration + "<Phones><Phone Number=\"1\" Monitor=\"True\"/><Phone Num",
+        Declaration + "<Phones><Phone Number=\"1\"/>",            // root never closed
+        Declaration + "<Phones><Phone Number=\"1\"/></Phones><x/>", // two roots
+        "\xEF\xBB\xBF<?xml version=\"1.0\"?><Phones><Phone Number=\"\xFF\"/></Phones>", // bad UTF-8
+    };
+    for (const QByteArray &bytes : broken) {
+        dir.write(QStringLiteral("phones.xml"), bytes);
+        EXPECT_TRUE(allEmpty(loaded(path, &unreadable))) << bytes.constData();
+        EXPECT_TRUE(unreadable) << bytes.constData();
+    }
+
+    QFile::remove(path);
+    QDir(dir.path()).mkdir(QStringLiteral("phones.xml"));
+    EXPECT_TRUE(allEmpty(loaded(path, &unreadable)));
+    EXPECT_TRUE(unreadable);
+}
+
+TEST(PhonesFileLoad, OnlyTheFirstHundredPhonesAreReadAndOtherEncodingsWork)
+{
+    TempFolder dir;
+    QByteArray file = "<?xml version='1.0' encoding='UTF-8'?><Phones>";
+    for (int i = 1; i <= 101; ++i)
+        file += "<Phone Number=\"" + QByteArray::number(i) + "\" Alias=\"Ёж\"/>\n";
+    file += "</Phones>";
+    dir.write(QStringLiteral("phones.xml"), file);
+    const PhoneList phones = loaded(dir.file(QStringLiteral("phones.xml")));
+    EXPECT_EQ(phones.slot(1).Number, QStringLiteral("1"));
+    EXPECT_EQ(phones.slot(100).Number, QStringLiteral("100"));
+    EXPECT_EQ(phones.slot(100).Alias, QStringLiteral("Ёж"));
+
+    // The 101st is dropped by the next save.
+    ASSERT_TRUE(SavePhones(phones, dir.file(QStringLiteral("phones.xml")),
+                           dir.file(QStringLiteral("Zelvant.err"))));
+    EXPECT_FALSE(dir.read(QStringLiteral("phones.xml")).contains("Number=\"101\""));
+    EXPECT_EQ(dir.read(QStringLiteral("phones.xml")).count("<Phone "), 100);
+}
+
+TEST(PhonesFileSave, WritesTheExactDocumentAndRoundTripsEveryValue)
+{
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("phones.xml"));
+    const QString log = dir.file(QStringLiteral("Zelvant.err"));
+    PhoneList phones;
+    ASSERT_TRUE(SavePhones(phones, path, log));
+    EXPECT_EQ(dir.read(QStringLiteral("phones.xml")), Declaration + "\r\n<Phones/>\r\n");
+
+    phones.slot(1) = makeSlot(QStringLiteral(" +7 903 "), QStringLiteral("12345"),
+                              QStringLiteral("<Дом> & \"дача\" 'x'"), true, false,
+                              QStringLiteral("МСК"));
+    phones.slot(3) = makeSlot(QStringLiteral("8-800"), QString(), QStringLiteral("Ёлка\tи\nвсё 漢 😀"),
+                              false, true, QStringLiteral("СПб"));
+    phones.slot(5) = makeSlot(QStringLiteral("  "), QStringLiteral("1"), QStringLiteral("no number"),
+                              true, false, QStringLiteral("МСК"));
+    ASSERT_TRUE(SavePhones(phones, path, log));
+    const QByteArray bytes = dir.read(QStringLiteral("phones.xml"));
+    const QByteArray expected = Declaration + "\r\n<Phones>"
+        + "<Phone Number=\" +7 903 \" Password=\"*\" Alias=\""
+        + toWindows1251(QStringLiteral("&lt;Дом&gt; &amp; &quot;дача&quot; 'x'"))
+        + "\" Monitor=\"True\" TrayShow=\"False\" Region=\"" + toWindows1251(QStringLiteral("МСК"))
+        + "\"/>" + "<Phone Number=\"8-800\" Password=\"*\" Alias=\""
+        + toWindows1251(QStringLiteral("Ёлка&#9;и&#10;всё &#28450; &#128512;"))
+        + "\" Monitor=\"False\" TrayShow=\"True\" Region=\"" + toWindows1251(QStringLiteral("СПб"))
+        + "\"/></Phones>\r\n";
+    EXPECT_EQ(withoutScrambles(bytes), expected);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bak")));
+
+    // Load -> save -> load keeps every value; the empty slot closes up.
+    const PhoneList back = loaded(path);
+    EXPECT_EQ(back.slot(1), phones.slot(1));
+    EXPECT_EQ(back.slot(2), phones.slot(3));
+    EXPECT_EQ(back.slot(3), PhoneSlot());
+    ASSERT_TRUE(SavePhones(back, path, log));
+    EXPECT_EQ(loaded(path), back);
+    // Passwords are scrambled afresh each time.
+    EXPECT_NE(dir.read(QStringLiteral("phones.xml")), bytes);
+    EXPECT_EQ(withoutScrambles(dir.read(QStringLiteral("phones.xml"))), expected);
+}
+
+TEST(PhonesFileSave, AnUnreadableFileIsKeptAsBakAndFailuresLeaveTheOldFile)
+{
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("phones.xml"));
+    const QString log = dir.file(QStringLiteral("Zelvant.err"));
+    const QByteArray cut = Declaration + "<Phones><Phone Number=\"1\" Pass";
+    dir.write(QStringLiteral("phones.xml"), cut);
+    PhoneList phones;
+    bool unreadable = false;
+    LoadPhones(phones, path, &unreadable);
+    ASSERT_TRUE(unreadable);
+    phones.slot(1).Number = QStringLiteral("42");
+    ASSERT_TRUE(SavePhones(phones, path, log));
+    EXPECT_EQ(dir.read(QStringLiteral("phones.xml.bak")), cut);
+    EXPECT_TRUE(fromWindows1251(dir.read(QStringLiteral("Zelvant.err")))
+                    .contains(QStringLiteral("phones.xml.bak")));
+    EXPECT_EQ(loaded(path).NumberOf(1), QStringLiteral("42"));
+    // A readable file is not backed up again.
+    ASSERT_TRUE(QFile::remove(path + QStringLiteral(".bak")));
+    ASSERT_TRUE(SavePhones(phones, path, log));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bak")));
+
+    // A password the scramble cannot carry is refused; the file stays.
+    const QByteArray before = dir.read(QStringLiteral("phones.xml"));
+    phones.slot(2) = makeSlot(QStringLiteral("7"), QStringLiteral("pass✓"), QString(), true, false,
+                              QStringLiteral("МСК"));
+    QString error;
+    EXPECT_FALSE(SavePhones(phones, path, log, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("2")));
+    // Control characters XML cannot carry are refused as well.
+    phones.slot(2).Password = QStringLiteral("1");
+    phones.slot(2).Alias = QString(QChar(0x01));
+    error.clear();
+    EXPECT_FALSE(SavePhones(phones, path, log, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(dir.read(QStringLiteral("phones.xml")), before);
+    phones.slot(2).Alias.clear();
+
+    // The folder does not exist: the error names the file, nothing is written.
+    error.clear();
+    EXPECT_FALSE(SavePhones(phones, dir.file(QStringLiteral("no/phones.xml")), log, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("phones.xml")));
+    // A folder in place of the file.
+    const QString folder = dir.file(QStringLiteral("sub"));
+    QDir(dir.path()).mkpath(QStringLiteral("sub/phones.xml"));
+    error.clear();
+    EXPECT_FALSE(SavePhones(phones, folder + QStringLiteral("/phones.xml"), log, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/phones.xml")).isDir());
+}
+
+#ifdef Q_OS_UNIX
+// The disk fills up during the save (simulated with a file size limit that
+// holds even for root): the old list stays whole and the caller is told.
+TEST(PhonesFileSave, ASaveCutShortLeavesTheOldListWhole)
+{
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("phones.xml"));
+    PhoneList phones;
+    phones.slot(1).Number = QStringLiteral("1");
+    ASSERT_TRUE(SavePhones(phones, path, dir.file(QStringLiteral("Zelvant.err"))));
+    const QByteArray before = dir.read(QStringLiteral("phones.xml"));
+    for (int i = 1; i <= PhoneSlotCount; ++i)
+        phones.slot(i).Number = QStringLiteral("+7 903 000 00 %1").arg(i);
+
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit low = saved;
+    low.rlim_cur = qMax<rlim_t>(before.size() + 16, 512);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    QString error;
+    const bool ok = SavePhones(phones, path, dir.file(QStringLiteral("Zelvant.err")), &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(error.contains(QStringLiteral("phones.xml")));
+    EXPECT_EQ(dir.read(QStringLiteral("phones.xml")), before);
+    EXPECT_EQ(loaded(path).NumberOf(1), QStringLiteral("1"));
+}
+#endif

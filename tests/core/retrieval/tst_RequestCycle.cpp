@@ -1,0 +1,811 @@
+// The request cycle against the fake self-service server on 127.0.0.1.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+#include <QRegularExpression>
+
+#include <functional>
+
+#include "core/config/AppContext.h"
+#include "core/tray/BalanceIcon.h"
+#include "core/tray/TrayService.h"
+#include "core/config/Settings.h"
+#include "core/TextCodec.h"
+#include "core/retrieval/PageFetcher.h"
+#include "core/history/HistoryStore.h"
+#include "core/retrieval/RequestCycle.h"
+#include "support/RecordingTray.h"
+#include "support/FakeLumoServer.h"
+#include "support/TempFolder.h"
+
+using namespace zelvant;
+using zelvant::test::FakeLumoServer;
+using zelvant::test::TempFolder;
+
+using zelvant::test::RecordingTray;
+
+namespace {
+
+const QString TestRegion = QStringLiteral("TST");
+
+class FakeHooks : public CycleHooks
+{
+public:
+    void FillGrid() override
+    {
+        ++fillGridCount;
+        if (onFillGrid)
+            onFillGrid();
+    }
+    bool isSetupWindowVisible() const override { return setupVisible; }
+    bool isClosing() const override { return closing; }
+    void saveSettings() override { ++saveCount; }
+
+    int fillGridCount = 0;
+    int saveCount = 0;
+    bool setupVisible = false;
+    bool closing = false;
+    std::function<void()> onFillGrid;
+};
+
+class FakeWarnings : public HistoryWarnings
+{
+public:
+    void historyFileMissing(const QString &message) override
+    {
+        messages << message;
+        if (whileShown)
+            whileShown(); // the user takes a while to close the warning
+    }
+    QStringList messages;
+    std::function<void()> whileShown;
+};
+
+QString progressTip(int n, int total)
+{
+    return ProgramTitle + QStringLiteral("\r\nТелефон %1/%2. Запрос...").arg(n).arg(total);
+}
+
+class CycleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(server.start()); }
+
+    // Builds the program's context beside a fake executable in the temporary
+    // folder, with region "TST" pointing at the fake server.
+    void makeContext(const QString &loginUrl = QString())
+    {
+        const QString url = loginUrl.isEmpty() ? server.loginUrl().toString() : loginUrl;
+        temp.write(QStringLiteral("servers.ini"),
+                   toWindows1251(QStringLiteral("[Тестовый]\r\nLoginURL=%1\r\nShortName=%2\r\n")
+                                     .arg(url, TestRegion)));
+        context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
+        ASSERT_TRUE(InitHistory(context->paths.historyFile()));
+        wb = std::make_unique<TfrmWB>(*context, tray, hooks, &warnings);
+        CycleTimings timings;
+        timings.pauseBeforePhoneMs = 0;
+        timings.timeoutMs = 10000;
+        timings.afterPhoneMs = 0;
+        timings.animationFrameMs = 10;
+        wb->setTimings(timings);
+        wb->fetcher().setExtraCaCertificates(FakeLumoServer::caCertificates());
+    }
+
+    void setTimings(int pause, int timeout, int after)
+    {
+        CycleTimings timings;
+        timings.pauseBeforePhoneMs = pause;
+        timings.timeoutMs = timeout;
+        timings.afterPhoneMs = after;
+        timings.animationFrameMs = 10;
+        wb->setTimings(timings);
+    }
+
+    FakeLumoServer::Subscriber subscriber(const QString &number, double balance,
+                                          FakeLumoServer::LoginAnswer answer =
+                                              FakeLumoServer::LoginAnswer::Redirect)
+    {
+        FakeLumoServer::Subscriber s;
+        s.number = number;
+        s.password = QStringLiteral("пароль-") + number;
+        s.balance = balance;
+        s.average = 1.25;
+        s.turnOff = 7;
+        s.answer = answer;
+        server.addSubscriber(s);
+        return s;
+    }
+
+    void setPhone(int slot, const QString &number, bool monitor = true,
+                  const QString &region = TestRegion)
+    {
+        PhoneSlot &p = context->phones.slot(slot);
+        p.Number = number;
+        p.Password = number.isEmpty() ? QString() : QStringLiteral("пароль-") + number;
+        p.Alias = QStringLiteral("Телефон %1").arg(slot);
+        p.Monitor = monitor;
+        p.Region = region;
+    }
+
+    bool runCycle(int mode, int slot = -1, int waitMs = 15000)
+    {
+        QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
+        if (!wb->QueryPhones(mode, slot))
+            return false;
+        return finished.wait(waitMs) && !wb->isRunning();
+    }
+
+    int historyRows(const QString &number)
+    {
+        HistoryReader reader(context->paths.historyFile());
+        return int(reader.rows(number, HistoryRange::All, 0).size());
+    }
+
+    QStringList progressTips() const
+    {
+        QStringList out;
+        for (const QString &tip : tray.tips)
+            if (tip.contains(QStringLiteral("Запрос...")))
+                out << tip;
+        return out;
+    }
+
+    TempFolder temp;
+    FakeLumoServer server;
+    RecordingTray tray;
+    FakeHooks hooks;
+    FakeWarnings warnings;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<TfrmWB> wb;
+};
+
+} // namespace
+
+TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
+{
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 12.5);
+    subscriber(QStringLiteral("9030000005"), 3.75);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    context->phones.slot(2).Password.clear();                       // no password
+    setPhone(3, QStringLiteral("9030000003"), false);               // not monitored
+    setPhone(4, QStringLiteral("9030000004"), true, QStringLiteral("НЕТ")); // unknown region
+    setPhone(5, QStringLiteral("9030000005"));
+    setPhone(6, QString());                                         // empty slot, monitored
+    context->phones.slot(6).Monitor = true;
+
+    ASSERT_TRUE(runCycle(0));
+    // Total counts every monitored slot, the count only the queried ones.
+    EXPECT_EQ(progressTips(), QStringList({progressTip(1, 5), progressTip(2, 5)}));
+    EXPECT_EQ(server.loginCount(), 2);
+    // Every login starts a session of its own: no cookie of the phone before.
+    for (const FakeLumoServer::Request &r : server.requests()) {
+        if (r.method == "POST") {
+            EXPECT_TRUE(r.cookies.isEmpty());
+        }
+    }
+    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_FLOAT_EQ(context->results[1].Balance, 12.5f);
+    EXPECT_EQ(context->results[1].NN, 1);
+    EXPECT_EQ(context->results[1].Alias, QStringLiteral("Телефон 1"));
+    EXPECT_TRUE(context->results[5].QueryOk);
+    EXPECT_FLOAT_EQ(context->results[5].Balance, 3.75f);
+    for (int slot : {2, 3, 4, 6})
+        EXPECT_EQ(context->results[slot], TLumo()) << slot;
+    // FillGrid once at the start and once after every queried phone.
+    EXPECT_EQ(hooks.fillGridCount, 3);
+
+    // While the setup window is open nothing is queried, but the cycle still
+    // clears the flags and ends with the tray balance.
+    hooks.setupVisible = true;
+    tray.icons.clear();
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_EQ(server.loginCount(), 2);
+    EXPECT_FALSE(context->results[1].QueryOk);
+    EXPECT_FALSE(tray.icons.isEmpty());
+}
+
+TEST_F(CycleTest, RetryAndSinglePhoneModes)
+{
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1);
+    FakeLumoServer::Subscriber second = subscriber(QStringLiteral("9030000002"), 2);
+    second.password = QStringLiteral("другой");                    // wrong at first
+    server.addSubscriber(second);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    setPhone(3, QStringLiteral("9030000003"), false);
+
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_FALSE(context->results[2].QueryOk);
+    const TLumo first = context->results[1];
+
+    // Mode 1 repeats only the failed phone and keeps the fresh flag of the other.
+    second.password = QStringLiteral("пароль-9030000002");
+    server.addSubscriber(second);
+    server.clearRequests();
+    tray.tips.clear();
+    ASSERT_TRUE(runCycle(1));
+    EXPECT_EQ(server.loginCount(), 1);
+    EXPECT_EQ(server.requests().first().body,
+              FakeLumoServer::loginBody(QStringLiteral("9030000002"), second.password));
+    EXPECT_EQ(progressTips(), QStringList({progressTip(1, 2)}));
+    EXPECT_EQ(context->results[1], first);
+    EXPECT_TRUE(context->results[2].QueryOk);
+
+    // Mode 2 clears and queries exactly its slot.
+    server.clearRequests();
+    ASSERT_TRUE(runCycle(2, 1));
+    EXPECT_EQ(server.loginCount(), 1);
+    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_GE(context->results[1].LastQueryTime, first.LastQueryTime);
+    EXPECT_TRUE(context->results[2].QueryOk);
+
+    // Mode 2 on a slot that is not monitored queries nothing, yet ends normally.
+    server.clearRequests();
+    tray.icons.clear();
+    ASSERT_TRUE(runCycle(2, 3));
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_FALSE(tray.icons.isEmpty());
+
+    // A second cycle is refused while one runs.
+    setTimings(0, 10000, 300);
+    QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
+    ASSERT_TRUE(wb->QueryPhones(0));
+    EXPECT_FALSE(wb->QueryPhones(0));
+    EXPECT_FALSE(wb->QueryPhones(2, 1));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(wb->QueryPhones(7));
+}
+
+TEST_F(CycleTest, LoginBodyIsSentExactlyAsConfigured)
+{
+    EXPECT_EQ(TfrmWB::LoginBody(QStringLiteral(" 903 12&3"), QStringLiteral("пар оль%20+")),
+              toWindows1251(QStringLiteral("Lang=2&mobnum= 903 12&3&Password=пар оль%20+")));
+    EXPECT_TRUE(TfrmWB::HasBalanceMarker(QStringLiteral("<td>Актуальный баланс</td>")));
+    EXPECT_FALSE(TfrmWB::HasBalanceMarker(QStringLiteral("<td>Актуальный Баланс</td>")));
+
+    makeContext();
+    FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9031234567"), 5);
+    s.password = QStringLiteral(" Пароль с пробелами ");
+    server.addSubscriber(s);
+    setPhone(1, s.number);
+    context->phones.slot(1).Password = s.password;
+    ASSERT_TRUE(runCycle(0));
+    ASSERT_GE(server.requestCount(), 1);
+    const FakeLumoServer::Request &login = server.requests().first();
+    EXPECT_EQ(login.method, QByteArray("POST"));
+    EXPECT_EQ(login.body, toWindows1251(QStringLiteral("Lang=2&mobnum=9031234567&Password= Пароль с пробелами ")));
+    EXPECT_TRUE(context->results[1].QueryOk);
+}
+
+TEST_F(CycleTest, FirstPhoneStartsAtOnceLaterOnesAfterThePause)
+{
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1);
+    subscriber(QStringLiteral("9030000002"), 2);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    setTimings(1500, 10000, 0);
+
+    QElapsedTimer clock;
+    QList<qint64> loginTimes;
+    QObject::connect(&server, &FakeLumoServer::requestReceived, &server, [&] {
+        if (server.requests().last().method == "POST")
+            loginTimes << clock.elapsed();
+    });
+    QList<qint64> phoneEnds;
+    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(),
+                     [&](int, bool) { phoneEnds << clock.elapsed(); });
+    clock.start();
+    ASSERT_TRUE(runCycle(0));
+    ASSERT_EQ(loginTimes.size(), 2);
+    ASSERT_EQ(phoneEnds.size(), 2);
+    EXPECT_LT(loginTimes[0], 1000);
+    EXPECT_GE(loginTimes[1] - phoneEnds[0], 1350); // coarse timers may fire 5% early
+}
+
+TEST_F(CycleTest, StopEndsThePauseAndTheWaitAtOnce)
+{
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1);
+    subscriber(QStringLiteral("9030000002"), 2, FakeLumoServer::LoginAnswer::Hang);
+    subscriber(QStringLiteral("9030000003"), 3);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    setPhone(3, QStringLiteral("9030000003"));
+
+    // Stop during the pause before the second phone.
+    setTimings(60000, 60000, 0);
+    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+        if (slot == 1)
+            QTimer::singleShot(50, wb.get(), [&] { wb->StopRequest(); });
+    });
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(runCycle(0, -1, 5000));
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(server.loginCount(), 1);
+    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_FALSE(context->results[2].QueryOk);
+    EXPECT_TRUE(StopRequested());
+    QObject::disconnect(wb.get(), &TfrmWB::phoneFinished, nullptr, nullptr);
+
+    // Stop while the hanging second phone waits: its record stays, the third
+    // is never asked.
+    context->results[2].Balance = 42;
+    const TLumo before = context->results[2];
+    context->phones.slot(1).Monitor = false;
+    server.clearRequests();
+    setTimings(0, 60000, 0);
+    QObject::connect(&server, &FakeLumoServer::requestReceived, &server, [&] {
+        if (server.requestCount() == 1)
+            QTimer::singleShot(50, wb.get(), [&] { wb->StopRequest(); });
+    });
+    clock.restart();
+    ASSERT_TRUE(runCycle(0, -1, 5000));
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(server.loginCount(), 1);
+    EXPECT_EQ(context->results[2], before);
+    EXPECT_FALSE(context->results[3].QueryOk);
+    // The next cycle clears the flag again and runs normally.
+    QObject::disconnect(&server, &FakeLumoServer::requestReceived, nullptr, nullptr);
+    server.subscriber(QStringLiteral("9030000002"))->answer = FakeLumoServer::LoginAnswer::Direct;
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_FALSE(StopRequested());
+    EXPECT_TRUE(context->results[2].QueryOk);
+    EXPECT_TRUE(context->results[3].QueryOk);
+}
+
+TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
+{
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1, FakeLumoServer::LoginAnswer::Hang);
+    FakeLumoServer::Subscriber wrong = subscriber(QStringLiteral("9030000002"), 2);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    context->phones.slot(2).Password = QStringLiteral("неверный");
+    subscriber(QStringLiteral("9030000003"), 3);
+    setPhone(3, QStringLiteral("9030000003"));
+
+    setTimings(0, 1500, 0);
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> ends;
+    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(),
+                     [&](int, bool) { ends << clock.elapsed(); });
+    ASSERT_TRUE(runCycle(0));
+    ASSERT_EQ(ends.size(), 3);
+    EXPECT_GE(ends[0], 1350); // waited for its time-out (coarse timers may fire 5% early)
+    EXPECT_LT(ends[1] - ends[0], 1000);     // the wrong password did not
+    EXPECT_FALSE(context->results[1].QueryOk);
+    EXPECT_FALSE(context->results[2].QueryOk);
+    EXPECT_TRUE(context->results[3].QueryOk);
+    EXPECT_EQ(server.loginCount(), 3);
+}
+
+TEST_F(CycleTest, AnswersOfTheServerDecideSuccessPerPhone)
+{
+    using A = FakeLumoServer::LoginAnswer;
+    struct Case
+    {
+        const char *name;
+        A answer;
+        int delayMs;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"redirect with session cookie", A::Redirect, 0, true},
+        {"direct page", A::Direct, 0, true},
+        {"meta refresh", A::MetaRefresh, 0, true},
+        {"slow answer", A::Direct, 400, true},
+        {"frameset", A::Frameset, 0, false},
+        {"reset", A::Reset, 0, false},
+        {"server error", A::ServerError, 0, false},
+        {"page over the size cap", A::Huge, 0, false},
+    };
+    makeContext();
+    setTimings(0, 20000, 0);
+    int slot = 0;
+    for (const Case &c : cases) {
+        ++slot;
+        const QString number = QStringLiteral("90300000%1").arg(slot, 2, 10, QLatin1Char('0'));
+        FakeLumoServer::Subscriber s = subscriber(number, 10 + slot, c.answer);
+        s.delayMs = c.delayMs;
+        server.addSubscriber(s);
+        setPhone(slot, number);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(runCycle(0, -1, 200000));
+    // No phone waited for the 20 s time-out.
+    EXPECT_LT(clock.elapsed(), 15000);
+    slot = 0;
+    for (const Case &c : cases) {
+        ++slot;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(context->results[slot].QueryOk, c.ok);
+        EXPECT_EQ(historyRows(context->phones.NumberOf(slot)), c.ok ? 1 : 0);
+        if (c.ok) {
+            EXPECT_FLOAT_EQ(context->results[slot].Balance, float(10 + slot));
+        }
+    }
+}
+
+TEST_F(CycleTest, CertificatesAreVerified)
+{
+    FakeLumoServer https(FakeLumoServer::Https);
+    ASSERT_TRUE(https.start());
+    FakeLumoServer::Subscriber s;
+    s.number = QStringLiteral("9030000001");
+    s.password = QStringLiteral("пароль-9030000001");
+    s.balance = 77;
+    https.addSubscriber(s);
+    makeContext(https.loginUrl().toString());
+    setPhone(1, s.number);
+
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_FLOAT_EQ(context->results[1].Balance, 77);
+
+    https.setUseUntrustedCertificate(true);
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_FALSE(context->results[1].QueryOk);
+    EXPECT_EQ(https.loginCount(), 1); // nothing was sent over the unverified link
+    EXPECT_EQ(historyRows(s.number), 1);
+}
+
+TEST_F(CycleTest, HistoryFileMissingMidCycleWarnsOnceAndSwitchesOff)
+{
+    makeContext();
+    for (int slot = 1; slot <= 3; ++slot) {
+        subscriber(QStringLiteral("903000000%1").arg(slot), slot);
+        setPhone(slot, QStringLiteral("903000000%1").arg(slot));
+    }
+    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+        if (slot == 1)
+            QFile::remove(context->paths.historyFile());
+    });
+    ASSERT_TRUE(context->options.cbHistory);
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_EQ(warnings.messages.size(), 1);
+    EXPECT_FALSE(context->options.cbHistory);
+    EXPECT_EQ(hooks.saveCount, 1);
+    for (int slot = 1; slot <= 3; ++slot)
+        EXPECT_TRUE(context->results[slot].QueryOk) << slot;
+    EXPECT_FALSE(QFile::exists(context->paths.historyFile())); // never created by the cycle
+}
+
+TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
+{
+    // The warning waits for the user while the cycle goes on: the phone
+    // times out, the next one starts, maybe the cycle ends and frees its
+    // history store. Closing the warning then must neither end the phone
+    // now under way as a success nor touch the freed store.
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1);
+    subscriber(QStringLiteral("9030000002"), 2, FakeLumoServer::LoginAnswer::Hang);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    setTimings(0, 500, 0);
+
+    for (const int shownMs : {750, 1500}) { // closed while phone 2 waits; after the cycle
+        SCOPED_TRACE(shownMs);
+        context->options.cbHistory = true;
+        QFile::remove(context->paths.historyFile());
+        warnings.messages.clear();
+        warnings.whileShown = [shownMs] { QTest::qWait(shownMs); };
+        QList<QPair<int, bool>> ends;
+        const QMetaObject::Connection c = QObject::connect(
+            wb.get(), &TfrmWB::phoneFinished, wb.get(),
+            [&](int slot, bool ok) { ends.append({slot, ok}); });
+        QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
+        ASSERT_TRUE(wb->QueryPhones(0));
+        QElapsedTimer clock;
+        clock.start();
+        while (finished.isEmpty() && clock.elapsed() < 5000)
+            QTest::qWait(20);
+        QTest::qWait(shownMs); // the warning is closed by now
+        QObject::disconnect(c);
+        EXPECT_EQ(finished.size(), 1);
+        EXPECT_FALSE(wb->isRunning());
+        EXPECT_EQ(warnings.messages.size(), 1);
+        EXPECT_FALSE(context->options.cbHistory);
+        EXPECT_TRUE(context->results[1].QueryOk); // the page did arrive
+        EXPECT_FALSE(context->results[2].QueryOk);
+        const QList<QPair<int, bool>> expected{{1, false}, {2, false}};
+        EXPECT_EQ(ends, expected);
+    }
+}
+
+TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)
+{
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1);
+    subscriber(QStringLiteral("9030000002"), 2);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                    QStringLiteral("locker"));
+        db.setDatabaseName(context->paths.historyFile());
+        ASSERT_TRUE(db.open());
+        QSqlQuery lock(db);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        ASSERT_TRUE(runCycle(0, -1, 60000));
+        EXPECT_TRUE(context->results[1].QueryOk);
+        EXPECT_TRUE(context->results[2].QueryOk);
+        EXPECT_TRUE(context->options.cbHistory); // a busy file is no missing file
+        EXPECT_TRUE(warnings.messages.isEmpty());
+        lock.exec(QStringLiteral("ROLLBACK"));
+        lock.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_EQ(historyRows(QStringLiteral("9030000001")), 1);
+}
+
+TEST_F(CycleTest, SavedPagesFollowTheSettingReadForEveryDocument)
+{
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1, FakeLumoServer::LoginAnswer::MetaRefresh);
+    subscriber(QStringLiteral("9030000002"), 2, FakeLumoServer::LoginAnswer::MetaRefresh);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    const QStringList filter{QStringLiteral("*.html")};
+
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_TRUE(QDir(temp.path()).entryList(filter, QDir::Files).isEmpty());
+
+    // On for the first phone, switched off in the file before the second.
+    ASSERT_TRUE(context->settingsFile.writeBool(QStringLiteral("Debug"),
+                                                QStringLiteral("SaveLogFiles"), true));
+    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+        if (slot == 1)
+            context->settingsFile.writeBool(QStringLiteral("Debug"),
+                                            QStringLiteral("SaveLogFiles"), false);
+    });
+    ASSERT_TRUE(runCycle(0));
+    const QStringList files = QDir(temp.path()).entryList(filter, QDir::Files, QDir::Name);
+    // The refresh page and the balance page of the first phone, nothing else.
+    ASSERT_EQ(files.size(), 2);
+    const QRegularExpression name(QStringLiteral("^\\d\\d-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d-\\d\\d\\d\\.html$"));
+    bool sawBalance = false;
+    for (const QString &file : files) {
+        EXPECT_TRUE(name.match(file).hasMatch()) << file.toStdString();
+        const QByteArray bytes = temp.read(file);
+        EXPECT_TRUE(bytes.startsWith("<!-- http://127.0.0.1:")) << bytes.left(60).toStdString();
+        const qsizetype headEnd = bytes.indexOf(" -->\r\n\r\n");
+        EXPECT_GT(headEnd, 0);
+        // Every line ends in CR LF, none in a bare LF or CR.
+        EXPECT_EQ(bytes.count("\n"), bytes.count("\r\n"));
+        EXPECT_EQ(bytes.count("\r"), bytes.count("\r\n"));
+        EXPECT_TRUE(bytes.endsWith("\r\n"));
+        if (fromWindows1251(bytes).contains(QStringLiteral("Актуальный баланс"))) {
+            sawBalance = true;
+            EXPECT_TRUE(bytes.left(headEnd).contains("function=balance"));
+        }
+    }
+    EXPECT_TRUE(sawBalance);
+}
+
+TEST(SaveLogFile, LineEndsCodePageAndPagesOfTheSameMillisecond)
+{
+    TempFolder temp;
+    const QDateTime now(QDate(2007, 3, 15), QTime(14, 5, 9, 123));
+    const QString first = TfrmWB::SaveLogFile(temp.path(), QStringLiteral("a\nб\rc\r\nd\n"), now);
+    EXPECT_EQ(QFileInfo(first).fileName(), QStringLiteral("07-03-15_14-05-09-123.html"));
+    EXPECT_EQ(temp.read(QFileInfo(first).fileName()),
+              toWindows1251(QStringLiteral("a\r\nб\r\nc\r\nd\r\n")));
+    // A second page in the same millisecond does not replace the first.
+    const QString second = TfrmWB::SaveLogFile(temp.path(), QStringLiteral("x\r\n\r\ny"), now);
+    EXPECT_EQ(QFileInfo(second).fileName(), QStringLiteral("07-03-15_14-05-09-124.html"));
+    EXPECT_EQ(temp.read(QFileInfo(second).fileName()), QByteArray("x\r\n\r\ny\r\n"));
+    // Characters outside the code page (a UTF-8 page's rouble sign) are kept
+    // as character references, not turned into '?'.
+    const QString third = TfrmWB::SaveLogFile(temp.path(), QStringLiteral("100 ₽"), now);
+    EXPECT_EQ(temp.read(QFileInfo(third).fileName()), QByteArray("100 &#8381;\r\n"));
+    EXPECT_EQ(temp.read(QFileInfo(first).fileName()).size(), 12);
+    // An unwritable folder is dropped quietly.
+    EXPECT_TRUE(TfrmWB::SaveLogFile(temp.file(QStringLiteral("missing/deeper")),
+                                    QStringLiteral("x"), now).isEmpty());
+}
+
+TEST_F(CycleTest, LocalTestPageIsReadWithoutSendingAnything)
+{
+    FakeLumoServer::Subscriber s;
+    s.number = QStringLiteral("9039999999");
+    s.balance = 321.5;
+    s.usdRate = 28.1234;
+    temp.write(QStringLiteral("orvel-test.html"), FakeLumoServer::balancePageFor(s));
+    for (const QString &address : {QUrl::fromLocalFile(temp.file(QStringLiteral("orvel-test.html"))).toString(),
+                                   temp.file(QStringLiteral("orvel-test.html"))}) {
+        SCOPED_TRACE(address.toStdString());
+        makeContext(address);
+        setPhone(1, QStringLiteral("9030000001"));
+        ASSERT_TRUE(runCycle(0));
+        EXPECT_EQ(server.requestCount(), 0);
+        EXPECT_TRUE(context->results[1].QueryOk);
+        EXPECT_FLOAT_EQ(context->results[1].Balance, 321.5f);
+        // The configured number, not the one the page shows.
+        EXPECT_EQ(context->results[1].PhoneNum, QStringLiteral("9030000001"));
+    }
+}
+
+TEST_F(CycleTest, PhoneEditedDuringThePauseIsQueriedAsItIsNow)
+{
+    makeContext();
+    subscriber(QStringLiteral("9030000001"), 1);
+    subscriber(QStringLiteral("9030000002"), 2);
+    subscriber(QStringLiteral("9030000022"), 22);
+    setPhone(1, QStringLiteral("9030000001"));
+    setPhone(2, QStringLiteral("9030000002"));
+    setPhone(3, QStringLiteral("9030000003"));
+    setTimings(300, 10000, 0);
+    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+        if (slot != 1)
+            return;
+        // Both edits happen after slot 2 was chosen and before it is asked.
+        QTimer::singleShot(100, wb.get(), [&] {
+            setPhone(2, QStringLiteral("9030000022"));
+            context->phones.slot(2).Alias = QStringLiteral("Новое имя");
+        });
+    });
+    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+        if (slot == 2)
+            QTimer::singleShot(100, wb.get(), [&] { context->phones.slot(3).Password.clear(); });
+    });
+    ASSERT_TRUE(runCycle(0));
+    ASSERT_EQ(server.loginCount(), 2);
+    QByteArray lastLogin;
+    for (const FakeLumoServer::Request &r : server.requests())
+        if (r.method == "POST")
+            lastLogin = r.body;
+    EXPECT_EQ(lastLogin, FakeLumoServer::loginBody(QStringLiteral("9030000022"),
+                                                   QStringLiteral("пароль-9030000022")));
+    EXPECT_TRUE(context->results[2].QueryOk);
+    EXPECT_EQ(context->results[2].PhoneNum, QStringLiteral("9030000022"));
+    EXPECT_EQ(context->results[2].Alias, QStringLiteral("Новое имя"));
+    EXPECT_FLOAT_EQ(context->results[2].Balance, 22);
+    EXPECT_FALSE(context->results[3].QueryOk); // lost its password in the pause: not sent
+}
+
+TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
+{
+    using A = FakeLumoServer::LoginAnswer;
+    makeContext();
+    setTimings(0, 600, 0);
+    const A answers[] = {A::Redirect, A::MetaRefresh, A::Hang, A::Direct, A::Reset, A::Frameset};
+    TLumo old;
+    old.Balance = -1;
+    old.UserName = QStringLiteral("Прежний");
+    old.BalExpired = 9;
+    old.LastQueryTime = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5));
+    old.QueryOk = true;
+    for (int slot = 1; slot <= 6; ++slot) {
+        const QString number = QStringLiteral("903000000%1").arg(slot);
+        subscriber(number, 100 + slot, answers[slot - 1]);
+        setPhone(slot, number);
+        old.NN = slot;
+        old.PhoneNum = number;
+        context->results[slot] = old;
+    }
+    setPhone(4, QStringLiteral("9030000004"));
+    context->phones.slot(4).Password = QStringLiteral("неверный");
+    const QDateTime started = QDateTime::currentDateTime();
+    ASSERT_TRUE(runCycle(0));
+    for (int slot = 1; slot <= 6; ++slot) {
+        SCOPED_TRACE(slot);
+        const TLumo &record = context->results[slot];
+        const bool ok = slot == 1 || slot == 2;
+        if (ok) {
+            EXPECT_TRUE(record.QueryOk);
+            EXPECT_EQ(record.NN, slot);
+            EXPECT_FLOAT_EQ(record.Balance, float(100 + slot));
+            EXPECT_EQ(record.UserName, QStringLiteral("Иванов Иван Иванович"));
+            EXPECT_EQ(record.BalExpired, 0); // the whole record was replaced
+            EXPECT_GE(record.LastQueryTime.toMSecsSinceEpoch() / 1000,
+                      started.toMSecsSinceEpoch() / 1000);
+        } else {
+            TLumo expected = old;
+            expected.NN = slot;
+            expected.PhoneNum = context->phones.NumberOf(slot);
+            expected.QueryOk = false;
+            EXPECT_EQ(record, expected);
+        }
+        EXPECT_EQ(historyRows(context->phones.NumberOf(slot)), ok ? 1 : 0);
+    }
+}
+
+TEST_F(CycleTest, TrayShowsAnimationThenStandardIconThenTheBalance)
+{
+    makeContext();
+    FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9030000001"), 7);
+    s.delayMs = 150;
+    server.addSubscriber(s);
+    setPhone(1, s.number);
+    context->phones.slot(1).TrayShow = true;
+    setTimings(0, 5000, 50);
+    ASSERT_TRUE(runCycle(0));
+    const QList<QImage> frames = AnimationFrames();
+    int animated = 0;
+    for (const QImage &icon : tray.icons)
+        animated += frames.contains(icon) ? 1 : 0;
+    EXPECT_GE(animated, 2);
+    ASSERT_GE(tray.icons.size(), 2);
+    EXPECT_EQ(tray.icons.at(tray.icons.size() - 2), StandardTrayIcon());
+    EXPECT_EQ(tray.icons.last(), CreateValueIcon(7));
+    // Nothing changes the icon once the cycle is over.
+    const qsizetype count = tray.icons.size();
+    QTest::qWait(100);
+    EXPECT_EQ(tray.icons.size(), count);
+
+    // A program that is closing queries nothing more and leaves the icon alone.
+    hooks.closing = true;
+    tray.icons.clear();
+    server.clearRequests();
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_TRUE(tray.icons.isEmpty());
+
+    // Stop right before a new cycle (the menu's "query now") ends a running
+    // cycle at once, so the new one is accepted.
+    hooks.closing = false;
+    s.delayMs = 2000;
+    server.addSubscriber(s);
+    QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
+    QSignalSpy asked(&server, &FakeLumoServer::requestReceived);
+    ASSERT_TRUE(wb->QueryPhones(0));
+    wb->StopRequest();
+    EXPECT_EQ(finished.count(), 1);
+    ASSERT_TRUE(wb->QueryPhones(0));
+    ASSERT_TRUE(asked.wait(2000)); // the new cycle did ask
+    // A stop during the wait is over when StopRequest returns.
+    wb->StopRequest();
+    EXPECT_EQ(finished.count(), 2);
+    EXPECT_FALSE(wb->isRunning());
+}
+
+TEST_F(CycleTest, SecondBalanceDocumentCountsOnlyWhileThePhoneLasts)
+{
+    makeContext();
+    FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9030000001"), 5);
+    // The balance page refreshes itself into a second balance page.
+    s.rawPage = toWindows1251(QStringLiteral(
+        "<html><head><meta http-equiv=\"refresh\" content=\"0; url=/again\"></head>\r\n"
+        "<body>\r\n<td>Актуальный баланс</td>\r\n<td>5 руб.</td>\r\n</body></html>\r\n"));
+    server.addSubscriber(s);
+    FakeLumoServer::Reply again = FakeLumoServer::Reply::html(toWindows1251(QStringLiteral(
+        "<html><body>\r\n<td>Актуальный баланс</td>\r\n<td>6 руб.</td>\r\n</body></html>\r\n")));
+    server.setRoute("/again", again);
+    setPhone(1, s.number);
+
+    // Arriving while the phone is still in its after-pause: handled again.
+    setTimings(0, 5000, 1500);
+    ASSERT_TRUE(runCycle(0));
+    EXPECT_EQ(server.countRequests("/again"), 1);
+    EXPECT_EQ(historyRows(s.number), 2);
+
+    // Arriving after the phone ended: dropped.
+    again.delayMs = 800;
+    server.setRoute("/again", again);
+    setTimings(0, 5000, 0);
+    const TLumo before = context->results[1];
+    ASSERT_TRUE(runCycle(0));
+    QTest::qWait(1200);
+    EXPECT_EQ(historyRows(s.number), 3);
+    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_NE(context->results[1], before);
+}

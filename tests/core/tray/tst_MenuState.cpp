@@ -1,0 +1,232 @@
+// The controller's decisions: menu states, the retry command and its beep,
+// the refresh interval, what happens to cycles asked for at a bad moment.
+
+#include <gtest/gtest.h>
+
+#include "core/config/AppContext.h"
+#include "core/tray/MenuState.h"
+#include "support/TempFolder.h"
+
+using namespace zelvant;
+using zelvant::test::TempFolder;
+
+namespace {
+
+struct Expect
+{
+    MenuItem item;
+    bool enabled;
+    bool visible;
+};
+
+void expectMenu(const ControllerLogic &logic, std::initializer_list<Expect> expected)
+{
+    for (const Expect &e : expected) {
+        SCOPED_TRACE(int(e.item));
+        EXPECT_EQ(logic.item(e.item).enabled, e.enabled);
+        EXPECT_EQ(logic.item(e.item).visible, e.visible);
+    }
+}
+
+// Flags a failed phone on demand and counts how often it was asked.
+struct FailedPhones
+{
+    bool failed = true;
+    int asked = 0;
+    std::function<bool()> fn()
+    {
+        return [this] {
+            ++asked;
+            return failed;
+        };
+    }
+};
+
+} // namespace
+
+TEST(ControllerLogic, MenuInEveryState)
+{
+    FailedPhones failed;
+    ControllerLogic logic(failed.fn());
+
+    // Starting: as created, the retry command is off without asking.
+    EXPECT_EQ(logic.state(), ControllerState::Starting);
+    expectMenu(logic, {{MenuItem::About, true, true},     {MenuItem::Site, true, true},
+                       {MenuItem::Setup, true, true},     {MenuItem::History, true, true},
+                       {MenuItem::PhonesInfo, true, true}, {MenuItem::QueryBad, false, true},
+                       {MenuItem::StopRequest, true, false}, {MenuItem::QueryNow, true, true},
+                       {MenuItem::Exit, true, true}});
+    EXPECT_EQ(failed.asked, 0);
+
+    // Cycle running: only home page, stop and exit are usable.
+    ASSERT_EQ(logic.requestCycle(CycleSource::User, 0, -1), CycleDecision::Start);
+    EXPECT_EQ(logic.state(), ControllerState::CycleRunning);
+    expectMenu(logic, {{MenuItem::About, false, true},     {MenuItem::Site, true, true},
+                       {MenuItem::Setup, false, true},     {MenuItem::History, false, true},
+                       {MenuItem::PhonesInfo, false, true}, {MenuItem::QueryBad, false, true},
+                       {MenuItem::StopRequest, true, true}, {MenuItem::QueryNow, false, false},
+                       {MenuItem::Exit, true, true}});
+
+    // Idle after the cycle: the retry command is offered while a phone failed.
+    EXPECT_FALSE(logic.cycleFinished());
+    logic.startupFinished();
+    EXPECT_EQ(logic.state(), ControllerState::Idle);
+    EXPECT_EQ(failed.asked, 1);
+    expectMenu(logic, {{MenuItem::QueryBad, true, true}, {MenuItem::QueryNow, true, true},
+                       {MenuItem::StopRequest, true, false}, {MenuItem::Setup, true, true}});
+
+    // Window open: the same commands off, the query command stays visible.
+    logic.windowOpened();
+    EXPECT_EQ(logic.state(), ControllerState::WindowOpen);
+    expectMenu(logic, {{MenuItem::About, false, true},     {MenuItem::Site, true, true},
+                       {MenuItem::Setup, false, true},     {MenuItem::History, false, true},
+                       {MenuItem::PhonesInfo, false, true}, {MenuItem::QueryBad, false, true},
+                       {MenuItem::StopRequest, true, false}, {MenuItem::QueryNow, false, true},
+                       {MenuItem::Exit, true, true}});
+    logic.windowClosed();
+    EXPECT_EQ(logic.state(), ControllerState::Idle);
+
+    // Ending: nothing can be started any more.
+    logic.beginEnding();
+    EXPECT_EQ(logic.state(), ControllerState::Ending);
+    for (int i = 0; i <= int(MenuItem::Exit); ++i)
+        EXPECT_FALSE(logic.item(MenuItem(i)).enabled) << i;
+    EXPECT_EQ(logic.requestCycle(CycleSource::User, 0, -1), CycleDecision::Skip);
+    EXPECT_FALSE(logic.canRequestSinglePhone());
+}
+
+TEST(ControllerLogic, RetryCommandAsksOncePerReEnableAndNeverWhenSwitchingOff)
+{
+    FailedPhones failed;
+    ControllerLogic logic(failed.fn());
+
+    failed.failed = false;
+    logic.requestCycle(CycleSource::User, 0, -1);
+    EXPECT_EQ(failed.asked, 0) << "switching off never asks";
+    logic.cycleFinished();
+    EXPECT_EQ(failed.asked, 1);
+    EXPECT_FALSE(logic.item(MenuItem::QueryBad).enabled);
+
+    // A window opened and closed with a failed phone: asked (and beeped) again.
+    failed.failed = true;
+    logic.windowOpened();
+    EXPECT_EQ(failed.asked, 1);
+    logic.windowClosed();
+    EXPECT_EQ(failed.asked, 2);
+    EXPECT_TRUE(logic.item(MenuItem::QueryBad).enabled);
+}
+
+TEST(ControllerLogic, CycleEndingWhileAWindowIsOpenKeepsTheMenuOff)
+{
+    FailedPhones failed;
+    ControllerLogic logic(failed.fn());
+    logic.requestCycle(CycleSource::Timer, 0, -1);
+    logic.windowOpened(); // e.g. the setup window, which stops the cycle
+    EXPECT_FALSE(logic.cycleFinished());
+    EXPECT_EQ(logic.state(), ControllerState::WindowOpen);
+    EXPECT_FALSE(logic.menuEnabled());
+    EXPECT_FALSE(logic.item(MenuItem::Setup).enabled);
+    EXPECT_FALSE(logic.item(MenuItem::QueryNow).enabled);
+    EXPECT_TRUE(logic.item(MenuItem::QueryNow).visible);
+    EXPECT_FALSE(logic.item(MenuItem::StopRequest).visible);
+    EXPECT_EQ(failed.asked, 0) << "no beep while the window is still open";
+
+    // Two windows (about on top of nothing else can't happen from the menu,
+    // but the history window's own dialogs can): the menu waits for both.
+    logic.windowOpened();
+    logic.windowClosed();
+    EXPECT_FALSE(logic.menuEnabled());
+    logic.windowClosed();
+    EXPECT_TRUE(logic.menuEnabled());
+    EXPECT_EQ(failed.asked, 1);
+    logic.windowClosed(); // an unbalanced close does no harm
+    EXPECT_EQ(logic.openWindows(), 0);
+}
+
+TEST(ControllerLogic, RequestsDuringACycle)
+{
+    FailedPhones failed;
+    ControllerLogic logic(failed.fn());
+    EXPECT_TRUE(logic.canRequestSinglePhone());
+    ASSERT_EQ(logic.requestCycle(CycleSource::Startup, 0, -1), CycleDecision::Start);
+
+    // The refresh tick and the single-phone command are dropped.
+    EXPECT_FALSE(logic.canRequestSinglePhone());
+    EXPECT_EQ(logic.requestCycle(CycleSource::Timer, 0, -1), CycleDecision::Skip);
+    EXPECT_EQ(logic.requestCycle(CycleSource::SinglePhone, 2, 7), CycleDecision::Skip);
+
+    // A user's request waits for the stopped cycle; the latest one wins.
+    EXPECT_EQ(logic.requestCycle(CycleSource::User, 0, -1), CycleDecision::Queue);
+    EXPECT_EQ(logic.requestCycle(CycleSource::User, 1, -1), CycleDecision::Queue);
+    ASSERT_TRUE(logic.cycleFinished());
+    EXPECT_EQ(logic.pendingMode(), 1);
+    EXPECT_EQ(logic.pendingSlot(), -1);
+    EXPECT_TRUE(logic.cycleRunning());
+    EXPECT_FALSE(logic.menuEnabled()) << "no flicker between the two cycles";
+    EXPECT_EQ(failed.asked, 0);
+    EXPECT_FALSE(logic.cycleFinished()) << "the queue is used once";
+    EXPECT_TRUE(logic.menuEnabled());
+
+    // Nothing queued survives leaving the program.
+    logic.requestCycle(CycleSource::User, 0, -1);
+    logic.requestCycle(CycleSource::User, 0, -1);
+    logic.beginEnding();
+    EXPECT_FALSE(logic.cycleFinished());
+
+    // While a modal window is open the single-phone command is off too.
+    ControllerLogic other(failed.fn());
+    other.windowOpened();
+    EXPECT_FALSE(other.canRequestSinglePhone());
+    other.windowClosed();
+    EXPECT_TRUE(other.canRequestSinglePhone());
+}
+
+TEST(HasFailedPhones, MonitoredPhonesWithoutFreshResultBeepOnce)
+{
+    TempFolder temp;
+    AppContext context(AppPaths::forFolder(temp.path()));
+    int beeps = 0;
+    const auto beep = [&beeps] { ++beeps; };
+
+    // No monitored slot: silent, whatever the records say.
+    context.results[5].QueryOk = false;
+    EXPECT_FALSE(HasFailedPhones(context, beep));
+    EXPECT_EQ(beeps, 0);
+
+    context.phones.slot(5).Monitor = true;
+    context.phones.slot(9).Monitor = true;
+    EXPECT_TRUE(HasFailedPhones(context, beep));
+    EXPECT_EQ(beeps, 1) << "one beep for any number of failed phones";
+
+    context.results[5].QueryOk = true;
+    EXPECT_TRUE(HasFailedPhones(context, beep));
+    EXPECT_EQ(beeps, 2);
+
+    context.results[9].QueryOk = true;
+    context.results[50].QueryOk = false; // not monitored
+    EXPECT_FALSE(HasFailedPhones(context, beep));
+    EXPECT_EQ(beeps, 2);
+    EXPECT_FALSE(HasFailedPhones(context, nullptr));
+}
+
+TEST(RequestInterval, EveryOfferedIntervalInHours)
+{
+    Options options;
+    const qint64 hour = 3600LL * 1000;
+    const qint64 expected[] = {3 * hour, 4 * hour, 5 * hour, 6 * hour,
+                               7 * hour, 8 * hour, 12 * hour, 24 * hour};
+    for (int i = 0; i < 8; ++i) {
+        options.cbRefreshTime = i;
+        EXPECT_EQ(RequestIntervalMs(options), expected[i]) << i;
+    }
+    EXPECT_EQ(RequestIntervalMs(Options{}), 5 * hour) << "default";
+    EXPECT_EQ(RequestIntervalMs(Options{}), 18000000);
+    EXPECT_EQ(expected[0], 10800000);
+    EXPECT_EQ(expected[7], 86400000);
+    // A hand-edited index outside the list falls back to the default
+    // rather than to a timer firing constantly or never.
+    for (int bad : {-1, 8, 1000}) {
+        options.cbRefreshTime = bad;
+        EXPECT_EQ(RequestIntervalMs(options), 5 * hour) << bad;
+    }
+}

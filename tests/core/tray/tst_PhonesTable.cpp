@@ -1,0 +1,278 @@
+// The phones window's content: columns, rows, texts, colours, marking and
+// the tray tip made of the balance lines.
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include "core/PhoneResult.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Settings.h"
+#include "core/tray/PhonesTable.h"
+
+using namespace zelvant;
+
+namespace {
+
+TLumo record(const QString &alias, float balance, bool ok)
+{
+    TLumo r;
+    r.Alias = alias;
+    r.UserName = QStringLiteral("Иванов И.И.");
+    r.PhoneNum = QStringLiteral("9031234567");
+    r.Balance = balance;
+    r.LastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(14, 3, 7));
+    r.QueryOk = ok;
+    return r;
+}
+
+Options allColumns()
+{
+    Options o;
+    o.cbNN = o.cbAlias = o.cbUserName = o.cbPhoneNum = o.cbAverage = o.cbTurnOff = true;
+    o.cbRecomend = o.cbSMS = o.cbMin = o.cbJeansBalExpired = o.cbLastQueryTime = true;
+    return o;
+}
+
+struct Fixture
+{
+    PhoneList phones;
+    PhoneResultsArray results;
+    Options options;
+    PhonesGrid grid;
+
+    void monitor(int slot, const TLumo &r)
+    {
+        phones.slot(slot).Monitor = true;
+        results[slot] = r;
+        results[slot].NN = slot;
+    }
+    QString fill()
+    {
+        grid.BuildGrid(options, phones);
+        return grid.FillGrid(results, options, phones);
+    }
+    const GridCell &at(const char *key, int row) const
+    {
+        return grid.cell(grid.columnOf(QString::fromLatin1(key)), row);
+    }
+};
+
+} // namespace
+
+TEST(PhonesGrid, ColumnsFollowTheOptions)
+{
+    PhoneList phones;
+    PhonesGrid grid;
+
+    grid.BuildGrid(allColumns(), phones);
+    EXPECT_EQ(grid.columnKeys(),
+              QStringList({"Alias", "UserName", "PhoneNum", "Balance", "Average", "TurnOff",
+                           "Recomend", "SMS", "BalExpired", "Min", "LastQueryTime"}))
+        << "BalExpired comes before Min";
+    EXPECT_EQ(grid.columnCount(), 12);
+    EXPECT_EQ(grid.title(0), QStringLiteral("NN"));
+    EXPECT_EQ(grid.columnWidth(0), 25);
+    EXPECT_EQ(grid.title(grid.columnOf("Balance")), QStringLiteral("Баланс"));
+    EXPECT_EQ(grid.title(grid.columnOf("BalExpired")), QStringLiteral("Истекает"));
+    EXPECT_EQ(grid.columnWidth(grid.columnOf("UserName")), 170);
+    EXPECT_EQ(grid.columnWidth(grid.columnOf("LastQueryTime")), 130);
+    EXPECT_EQ(grid.FitWidth(), 25 + 120 + 170 + 80 + 70 + 60 + 50 + 60 + 50 + 60 + 50 + 130 + 25);
+
+    // Everything off: the balance stays, column 0 keeps width 0 and no title.
+    Options none;
+    none.cbNN = none.cbAlias = none.cbUserName = none.cbPhoneNum = none.cbTurnOff = false;
+    none.cbRecomend = none.cbLastQueryTime = false;
+    grid.BuildGrid(none, phones);
+    EXPECT_EQ(grid.columnKeys(), QStringList({"Balance"}));
+    EXPECT_EQ(grid.title(0), QString());
+    EXPECT_EQ(grid.columnWidth(0), 0);
+    EXPECT_EQ(grid.columnOf("Alias"), -1);
+    EXPECT_EQ(grid.FitWidth(), 0 + 70 + 25);
+
+    // The defaults.
+    grid.BuildGrid(Options{}, phones);
+    EXPECT_EQ(grid.columnKeys(), QStringList({"Alias", "UserName", "PhoneNum", "Balance",
+                                              "TurnOff", "Recomend", "LastQueryTime"}));
+}
+
+TEST(PhonesGrid, RowsHoldTheMonitoredSlotsInOrder)
+{
+    Fixture f;
+    // Nothing monitored: the title row alone, and the tip is left alone.
+    EXPECT_TRUE(f.fill().isNull());
+    EXPECT_EQ(f.grid.rowCount(), 1);
+
+    f.monitor(7, record(QStringLiteral("семь"), 7, true));
+    f.monitor(3, record(QStringLiteral("три"), 3, true));
+    f.phones.slot(5).Number = QStringLiteral("9030000005"); // not monitored
+    f.fill();
+    EXPECT_EQ(f.grid.rowCount(), 3);
+    EXPECT_EQ(f.grid.slotOfRow(1), 3);
+    EXPECT_EQ(f.grid.slotOfRow(2), 7);
+    EXPECT_EQ(f.grid.slotOfRow(0), 0);
+    EXPECT_EQ(f.grid.slotOfRow(3), 0);
+    EXPECT_EQ(f.grid.rowOfSlot(7), 2);
+    EXPECT_EQ(f.grid.rowOfSlot(5), 0);
+    EXPECT_EQ(f.grid.rowNumberText(2), QStringLiteral("2")) << "position, not slot";
+    EXPECT_EQ(f.at("Alias", 1).text, QStringLiteral("три"));
+
+    // The cycle fills without rebuilding after the phone list changed: the
+    // rows follow, the columns stay.
+    f.monitor(50, record(QStringLiteral("пятьдесят"), 50, true));
+    f.grid.FillGrid(f.results, f.options, f.phones);
+    EXPECT_EQ(f.grid.rowCount(), 4);
+    EXPECT_EQ(f.grid.slotOfRow(3), 50);
+    EXPECT_EQ(f.at("Alias", 3).text, QStringLiteral("пятьдесят"));
+}
+
+TEST(PhonesGrid, TextsOfARecordWithAndWithoutValues)
+{
+    Fixture f;
+    f.options = allColumns();
+    TLumo full = record(QStringLiteral("A"), 123.456f, true);
+    full.Average = 4.5f;
+    full.TurnOff = 12;
+    full.Recomend = 100;
+    full.SMS = 30;
+    full.Min = 45;
+    full.BalExpired = 60;
+    f.monitor(1, full);
+    TLumo zeros = record(QStringLiteral("B"), -3.2f, true);
+    f.monitor(2, zeros);
+    f.phones.slot(3).Monitor = true; // never queried
+    f.fill();
+
+    EXPECT_EQ(f.at("Balance", 1).text, QStringLiteral("123.46"));
+    EXPECT_TRUE(f.at("Balance", 1).style.FontBold);
+    EXPECT_FALSE(f.at("Alias", 1).style.FontBold);
+    EXPECT_EQ(f.at("Average", 1).text, QStringLiteral("4.50"));
+    EXPECT_EQ(f.at("TurnOff", 1).text, QStringLiteral("12"));
+    EXPECT_EQ(f.at("Recomend", 1).text, QStringLiteral("100.00"));
+    EXPECT_EQ(f.at("SMS", 1).text, QStringLiteral("30"));
+    EXPECT_EQ(f.at("Min", 1).text, QStringLiteral("45"));
+    EXPECT_EQ(f.at("BalExpired", 1).text, QStringLiteral("60"));
+    EXPECT_TRUE(f.at("LastQueryTime", 1).text.contains(QStringLiteral("14:03:07")));
+    // Short date and long time of the user's locale, without a zone name.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    f.fill();
+    EXPECT_EQ(f.at("LastQueryTime", 1).text, QStringLiteral("07.12.2026 14:03:07"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    f.fill();
+    EXPECT_EQ(f.at("LastQueryTime", 1).text, QStringLiteral("12/7/26 2:03:07 PM"));
+    QLocale::setDefault(before);
+
+    // Zero values are empty cells, a negative balance keeps its sign.
+    EXPECT_EQ(f.at("Balance", 2).text, QStringLiteral("-3.20"));
+    for (const char *key : {"Average", "TurnOff", "Recomend", "SMS", "Min", "BalExpired"})
+        EXPECT_EQ(f.at(key, 2).text, QString()) << key;
+
+    // Never queried: "-" in texts and numbers, empty where zero empties.
+    for (const char *key : {"Alias", "UserName", "PhoneNum", "Balance", "LastQueryTime"})
+        EXPECT_EQ(f.at(key, 3).text, QStringLiteral("-")) << key;
+    for (const char *key : {"Average", "TurnOff", "Recomend", "SMS", "Min", "BalExpired"})
+        EXPECT_EQ(f.at(key, 3).text, QString()) << key;
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_TRUE(f.at("Balance", row).styled);
+}
+
+TEST(PhonesGrid, ColoursAndMarking)
+{
+    Fixture f;
+    f.options.edBalanceLessThen = QStringLiteral("10.5");
+    f.options.edTurnOffLessThen = QStringLiteral("3");
+    f.monitor(1, record(QStringLiteral("ровно"), 10.5f, true));       // equal: marked
+    f.monitor(2, record(QStringLiteral("выше"), 10.51f, true));       // above: not
+    f.monitor(3, record(QStringLiteral("старый"), 1, false));         // stale, marked
+    f.results[1].TurnOff = 3;  // equal: marked
+    f.results[2].TurnOff = 4;  // above: not
+    f.results[3].TurnOff = 0;  // none: never marked, empty
+    f.phones.slot(4).Monitor = true;                                   // no values
+    f.fill();
+
+    const TCellStyle freshMark{GridColors::FreshMark, GridColors::Background, true};
+    const TCellStyle freshNormal{GridColors::FreshText, GridColors::Background, true};
+    const TCellStyle staleMark{GridColors::StaleMark, GridColors::Background, true};
+    EXPECT_EQ(f.at("Balance", 1).style, freshMark);
+    EXPECT_EQ(f.at("Balance", 2).style, freshNormal);
+    EXPECT_EQ(f.at("Balance", 3).style, staleMark);
+    EXPECT_EQ(f.at("Balance", 4).style, staleMark) << "no values: balance 0 is under 10.5";
+    EXPECT_EQ(f.at("Alias", 3).style.FontColor, GridColors::StaleText);
+    EXPECT_EQ(f.at("Alias", 1).style.FontColor, GridColors::FreshText);
+    EXPECT_EQ(f.at("TurnOff", 1).style.FontColor, GridColors::FreshMark);
+    EXPECT_EQ(f.at("TurnOff", 2).style.FontColor, GridColors::FreshText);
+    EXPECT_EQ(f.at("TurnOff", 3).style.FontColor, GridColors::StaleText);
+    EXPECT_EQ(f.at("TurnOff", 3).text, QString());
+    EXPECT_EQ(GridColors::Background, QColor(0xFF, 0xFF, 0xE1));
+    EXPECT_EQ(GridColors::StaleMark, QColor(0xFA, 0x6E, 0x6E));
+
+    // Marking switched off.
+    f.options.cbMarkIfBalance = false;
+    f.options.cbMarkIfTurnOff = false;
+    f.fill();
+    EXPECT_EQ(f.at("Balance", 1).style.FontColor, GridColors::FreshText);
+    EXPECT_EQ(f.at("TurnOff", 1).style.FontColor, GridColors::FreshText);
+
+    // A negative threshold: a phone without values is not marked.
+    f.options.cbMarkIfBalance = true;
+    f.options.edBalanceLessThen = QStringLiteral("-1");
+    f.fill();
+    EXPECT_EQ(f.at("Balance", 4).style.FontColor, GridColors::StaleText);
+
+    // Single precision on both sides: 0.1 equals 0.1 although 0.1f != 0.1.
+    f.options.edBalanceLessThen = QStringLiteral("0.1");
+    f.results[2].Balance = 0.1f;
+    f.fill();
+    EXPECT_EQ(f.at("Balance", 2).style.FontColor, GridColors::FreshMark);
+}
+
+TEST(PhonesGrid, ThresholdTextsThatAreNotNumbers)
+{
+    EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral("7.25")), 7.25f);
+    EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral(" 7 ")), 7.0f);
+    EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral("-2")), -2.0f);
+    for (const char *bad : {"", "abc", "2,5", "1,000", "1.2.3"})
+        EXPECT_FLOAT_EQ(BalanceThresholdOf(QString::fromLatin1(bad)), 2.5f) << bad;
+    EXPECT_EQ(TurnOffThresholdOf(QStringLiteral("5")), 5);
+    for (const char *bad : {"", "x", "2.5", "9999999999999"})
+        EXPECT_EQ(TurnOffThresholdOf(QString::fromLatin1(bad)), 2) << bad;
+}
+
+TEST(PhonesGrid, TrayTipLinesFitTheTray)
+{
+    Fixture f;
+    f.monitor(1, record(QStringLiteral("A"), 1, true));
+    f.monitor(2, record(QStringLiteral("B"), 2, false));
+    EXPECT_EQ(f.fill(), QStringLiteral("A: 1.00\r\nB: 2.00"));
+
+    // Lines are never cut: one that does not fit whole is left out, and a
+    // shorter one after it may still be added.
+    const QString first = QString(40, QLatin1Char('x'));           // "x…: 1.00" = 46
+    const QStringList lines = {first + QStringLiteral(": 1.00"),
+                               QStringLiteral("long alias: 123.45"),  // 46+2+18 = 66
+                               QStringLiteral("abcdefgh: 1.05"),      // 46+2+14 = 62
+                               QStringLiteral("z")};                  // 62+2+1 = 65
+    const QString tip = ComposeTrayTip(lines, 63);
+    EXPECT_EQ(tip, lines[0] + QStringLiteral("\r\n") + lines[2]);
+    EXPECT_EQ(tip.size(), 62);
+
+    // The limit is what the tray shows: 63 fits, 64 does not (the tray
+    // would cut it, turning "1.05" into "1.0").
+    const QString base = QString(50, QLatin1Char('y'));            // 50
+    EXPECT_EQ(ComposeTrayTip({base, QStringLiteral("ab: 1.05")}, 63).size(), 50 + 2 + 8 + 0);
+    EXPECT_EQ(ComposeTrayTip({base, QStringLiteral("abcd: 1.05")}, 63).size(), 62);
+    EXPECT_EQ(ComposeTrayTip({base, QStringLiteral("abcde: 1.05")}, 63).size(), 63);
+    EXPECT_EQ(ComposeTrayTip({base, QStringLiteral("abcdef: 1.05")}, 63), base);
+
+    // Through the grid, with real phones.
+    Fixture g;
+    g.monitor(1, record(QString(55, QLatin1Char('a')), 5, true)); // 61 chars
+    g.monitor(2, record(QStringLiteral("B"), 2, true));           // +9 = 72: left out
+    g.monitor(3, record(QString(70, QLatin1Char('c')), 1, true)); // never fits
+    EXPECT_EQ(g.fill().size(), 61);
+    // A single line longer than the tray: its start rather than nothing.
+    Fixture h;
+    h.monitor(1, record(QString(70, QLatin1Char('c')), 1, true));
+    EXPECT_EQ(h.fill(), QString(63, QLatin1Char('c')));
+}

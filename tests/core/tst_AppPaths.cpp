@@ -1,0 +1,153 @@
+// File locations, error log, phone records, codec, single-instance lock.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include "core/PhoneResult.h"
+#include "core/SingleInstance.h"
+#include "core/AppPaths.h"
+#include "core/TextCodec.h"
+#include "support/TempFolder.h"
+
+using namespace zelvant;
+using zelvant::test::TempFolder;
+
+TEST(AppPaths, FilesLieBesideTheExecutableAndSettingsFollowItsName)
+{
+    const AppPaths paths(QStringLiteral("/opt/z/bin/Zelvant"));
+    EXPECT_EQ(paths.executableDir(), QStringLiteral("/opt/z/bin/"));
+    EXPECT_EQ(paths.settingsFile(), QStringLiteral("/opt/z/bin/Zelvant.ini"));
+    EXPECT_EQ(paths.errorLogFile(), QStringLiteral("/opt/z/bin/Zelvant.err"));
+    EXPECT_EQ(paths.phonesFile(), QStringLiteral("/opt/z/bin/phones.xml"));
+    EXPECT_EQ(paths.regionFile(), QStringLiteral("/opt/z/bin/servers.ini"));
+    EXPECT_EQ(paths.historyFile(), QStringLiteral("/opt/z/bin/Zelvant.mdb"));
+
+    // A renamed executable takes its settings file name with it; the others keep theirs.
+    const AppPaths renamed(QStringLiteral("/tools/Balance.exe"));
+    EXPECT_EQ(renamed.settingsFile(), QStringLiteral("/tools/Balance.ini"));
+    EXPECT_EQ(renamed.phonesFile(), QStringLiteral("/tools/phones.xml"));
+    EXPECT_EQ(renamed.errorLogFile(), QStringLiteral("/tools/Zelvant.err"));
+}
+
+TEST(Constants, TitleAndDefaults)
+{
+    EXPECT_EQ(ProgramTitle, QStringLiteral("Zelvant v 2.09"));
+    EXPECT_EQ(NotFoundSentinel, -230973);
+    EXPECT_TRUE(DefaultLoginUrl.startsWith(QStringLiteral("https://")));
+    EXPECT_TRUE(DefaultLoginUrl.endsWith(QStringLiteral("/cgi-bin/cgi.exe?function=is_login")));
+}
+
+TEST(ErrorLog, CreatesThenAppendsOneCrLfLinePerCallInWindows1251)
+{
+    TempFolder dir;
+    const QString log = dir.file(QStringLiteral("Zelvant.err"));
+    ASSERT_TRUE(WriteErrorLog(QStringLiteral("первая"), log));
+    ASSERT_TRUE(WriteErrorLog(QStringLiteral("second"), log));
+    const QByteArray bytes = dir.read(QStringLiteral("Zelvant.err"));
+    const QList<QByteArray> lines = bytes.split('\n');
+    ASSERT_EQ(lines.size(), 3); // two lines and the empty rest after the last LF
+    EXPECT_TRUE(lines[0].endsWith(QByteArray(": ") + toWindows1251(QStringLiteral("первая")) + '\r'));
+    EXPECT_TRUE(lines[1].endsWith(": second\r"));
+    EXPECT_TRUE(lines[2].isEmpty());
+    // Date, a blank, time, then ": ".
+    static const QRegularExpression shape(QStringLiteral("^\\S+ \\S.*: second\\r$"));
+    EXPECT_TRUE(shape.match(QString::fromLatin1(lines[1])).hasMatch());
+
+    // The locale's short date and long time, but never a zone name after the
+    // time (Qt's long time formats end in one).
+    const QDateTime when(QDate(2006, 12, 25), QTime(14, 3, 7));
+    EXPECT_EQ(ErrorLogLine(QStringLiteral("текст"), when, QLocale(QLocale::Russian, QLocale::Russia)),
+              QStringLiteral("25.12.2006 14:03:07: текст\r\n"));
+    EXPECT_EQ(ErrorLogLine(QStringLiteral("x"), when, QLocale(QLocale::German, QLocale::Germany)),
+              QStringLiteral("25.12.06 14:03:07: x\r\n"));
+}
+
+TEST(ErrorLog, FailureIsReportedAndNothingIsCreated)
+{
+    TempFolder dir;
+    QString error;
+    const QString log = dir.file(QStringLiteral("missing-folder/Zelvant.err"));
+    EXPECT_FALSE(WriteErrorLog(QStringLiteral("x"), log, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(log));
+}
+
+TEST(PhoneRecords, FillersAndFailedSlots)
+{
+    PhoneResultsArray results;
+    EXPECT_FALSE(results[1].hasValues());
+    EXPECT_TRUE(IsFailedSlot(true, results[1]));   // never queried, monitored
+    EXPECT_FALSE(IsFailedSlot(false, results[1])); // not monitored never fails
+
+    TLumo parsed;
+    parsed.UserName = QStringLiteral("Иванов");
+    parsed.PhoneNum = QStringLiteral("9990000000"); // what the page showed
+    parsed.Balance = 12.5f;
+    parsed.BalExpired = 7;
+    const QDateTime now(QDate(2026, 12, 7), QTime(10, 0));
+    results[5] = FillFromPage(parsed, 5, QStringLiteral("9161234567"), QStringLiteral("Мама"), now);
+    EXPECT_EQ(results[5].PhoneNum, QStringLiteral("9161234567"));
+    EXPECT_EQ(results[5].NN, 5);
+    EXPECT_EQ(results[5].Alias, QStringLiteral("Мама"));
+    EXPECT_TRUE(results[5].QueryOk);
+    EXPECT_EQ(results[5].LastQueryTime, now);
+    EXPECT_FALSE(IsFailedSlot(true, results[5]));
+
+    HistoryRow row;
+    row.Balance = 3.25;
+    row.Minutes = 40;
+    row.QueryDateTime = now.addDays(-1);
+    const TLumo fromHistory = FillFromHistory(results[5], 5, QStringLiteral("9161234567"),
+                                              QStringLiteral("Мама"), row);
+    EXPECT_FALSE(fromHistory.QueryOk);
+    EXPECT_EQ(fromHistory.UserName, QStringLiteral("Иванов")); // not stored: kept
+    EXPECT_EQ(fromHistory.BalExpired, 7);
+    EXPECT_EQ(fromHistory.Min, 40);
+    EXPECT_FLOAT_EQ(fromHistory.Balance, 3.25f);
+    EXPECT_EQ(fromHistory.LastQueryTime, row.QueryDateTime);
+}
+
+TEST(PhoneRecords, ClearingQueryOkPerMode)
+{
+    PhoneResultsArray results;
+    for (int i = 1; i <= PhoneSlotCount; ++i)
+        results[i].QueryOk = true;
+    results.clearQueryOk(1, -1);
+    EXPECT_TRUE(results[1].QueryOk);
+    results.clearQueryOk(2, 7);
+    EXPECT_FALSE(results[7].QueryOk);
+    EXPECT_TRUE(results[8].QueryOk);
+    results.clearQueryOk(0, -1);
+    for (int i = 1; i <= PhoneSlotCount; ++i)
+        EXPECT_FALSE(results[i].QueryOk) << i;
+    results[3].Balance = 9; // nothing else changes
+    results.clearQueryOk(0, -1);
+    EXPECT_FLOAT_EQ(results[3].Balance, 9);
+}
+
+TEST(Codec, Windows1251RoundTripAndLowerCase)
+{
+    QString all;
+    for (int b = 0x20; b < 0x100; ++b)
+        if (b != 0x98)
+            all += fromWindows1251(QByteArray(1, char(b)));
+    EXPECT_EQ(fromWindows1251(toWindows1251(all)), all);
+    EXPECT_EQ(toWindows1251(QStringLiteral("Ёж")), QByteArray("\xA8\xE6"));
+    EXPECT_FALSE(fitsWindows1251(QStringLiteral("日本")));
+    EXPECT_EQ(toWindows1251WithCharRefs(QStringLiteral("a日")), QByteArray("a&#26085;"));
+    EXPECT_EQ(toWindows1251WithCharRefs(QStringLiteral("😀")), QByteArray("&#128512;"));
+    EXPECT_EQ(lowerWindows1251(QStringLiteral("АКТУАЛЬНЫЙ Баланс ЁЖ ABC")),
+              QStringLiteral("актуальный баланс ёж abc"));
+}
+
+TEST(SingleInstance, SecondLockOnTheSameDesktopIsRefused)
+{
+    TempFolder dir;
+    SingleInstanceLock first(ProgramTitle, dir.path());
+    SingleInstanceLock second(ProgramTitle, dir.path());
+    EXPECT_TRUE(first.tryAcquire());
+    EXPECT_FALSE(second.tryAcquire());
+}

@@ -1,0 +1,436 @@
+// The tray program's windows on the offscreen platform: the controller's
+// start-up, menu states around a real request cycle (against sample pages on
+// disk), leaving the program, the phones window and the about box.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QUrl>
+
+#include "core/config/AppContext.h"
+#include "core/tray/TrayService.h"
+#include "gui/TrayController.h"
+#include "core/config/IniFile.h"
+#include "core/config/Settings.h"
+#include "core/TextCodec.h"
+#include "gui/AboutBox.h"
+#include "gui/PhonesWindow.h"
+#include "core/history/HistoryStore.h"
+#include "support/RecordingTray.h"
+#include "support/FakeLumoServer.h"
+#include "support/TempFolder.h"
+
+using namespace zelvant;
+using zelvant::test::FakeLumoServer;
+using zelvant::test::TempFolder;
+
+using zelvant::test::RecordingTray;
+
+namespace {
+
+class RecordingAutoStart : public AutoStart
+{
+public:
+    explicit RecordingAutoStart(QList<bool> &calls)
+        : m_calls(calls)
+    {
+    }
+    bool SetAutoStart(bool on, QString *) override
+    {
+        m_calls << on;
+        return true;
+    }
+    bool isRegistered() const override { return !m_calls.isEmpty() && m_calls.last(); }
+
+private:
+    QList<bool> &m_calls;
+};
+
+class TrayWindows : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // Slot 1 reads a sample page from disk; slot 2's region is unknown,
+        // so the cycle always skips it and it stays failed.
+        FakeLumoServer::Subscriber s;
+        s.number = QStringLiteral("9031112233");
+        s.balance = 42.5;
+        temp.write(QStringLiteral("orvel-test.html"), FakeLumoServer::balancePageFor(s));
+        const QString url = QUrl::fromLocalFile(temp.file(QStringLiteral("orvel-test.html")))
+                                .toString();
+        temp.write(QStringLiteral("servers.ini"),
+                   toWindows1251(QStringLiteral("[Образец]\r\nLoginURL=%1\r\nShortName=ОБР\r\n")
+                                     .arg(url)));
+        context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
+        setPhone(1, QStringLiteral("9031112233"), QStringLiteral("ОБР"));
+        setPhone(2, QStringLiteral("9034445566"), QStringLiteral("НЕТ"));
+        context->phones.setTrayShown(1);
+        ASSERT_TRUE(InitHistory(context->paths.historyFile()));
+    }
+
+    void setPhone(int slot, const QString &number, const QString &region)
+    {
+        PhoneSlot &p = context->phones.slot(slot);
+        p.Number = number;
+        p.Password = QStringLiteral("пароль");
+        p.Alias = QStringLiteral("Тел%1").arg(slot);
+        p.Monitor = true;
+        p.Region = region;
+    }
+
+    void writeOptions(const Options &options)
+    {
+        IniFile settings(context->paths.settingsFile());
+        ASSERT_TRUE(SaveSettings(settings, options, false, nullptr));
+    }
+
+    void makeMain(bool startTimer = true, int pauseMs = 0)
+    {
+        TfrmMainHooks hooks;
+        hooks.beep = [this] { ++beeps; };
+        hooks.quit = [this] { ++quits; };
+        hooks.openUrl = [this](const QUrl &url) { urls << url; };
+        hooks.autoStart = std::make_unique<RecordingAutoStart>(autoStartCalls);
+        hooks.startTimer = startTimer;
+        main = std::make_unique<TfrmMain>(*context, tray, std::move(hooks));
+        CycleTimings timings;
+        timings.pauseBeforePhoneMs = pauseMs;
+        timings.timeoutMs = 5000;
+        timings.afterPhoneMs = 0;
+        timings.animationFrameMs = 10;
+        main->setCycleTimings(timings);
+    }
+
+    bool waitForCycleEnd()
+    {
+        QSignalSpy finished(main->cycle(), &TfrmWB::cycleFinished);
+        return finished.wait(10000);
+    }
+
+    QPoint cellPoint(int gridRow, int column = 1) const
+    {
+        QTableView *table = main->phonesWindow()->table();
+        return table->visualRect(table->model()->index(gridRow - 1, column)).center();
+    }
+
+    TempFolder temp;
+    RecordingTray tray;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<TfrmMain> main;
+    int beeps = 0;
+    int quits = 0;
+    QList<QUrl> urls;
+    QList<bool> autoStartCalls;
+};
+
+} // namespace
+
+TEST_F(TrayWindows, StartWorkPreloadsTheHistoryAndStartsTheSchedule)
+{
+    Options options;
+    options.cbRefreshTime = 0; // 3 hours
+    writeOptions(options);
+    {
+        TmdbStore store(context->paths.historyFile(), context->paths.errorLogFile(), nullptr, {});
+        TLumo stored;
+        stored.PhoneNum = QStringLiteral("9031112233");
+        stored.Balance = 12.3f;
+        ASSERT_TRUE(store.StoreResult(stored));
+    }
+
+    makeMain();
+    EXPECT_EQ(main->logic().state(), ControllerState::Starting);
+    EXPECT_FALSE(main->requestTimer().isActive());
+    QSignalSpy done(main.get(), &TfrmMain::startWorkDone);
+    ASSERT_TRUE(done.wait(5000));
+
+    EXPECT_FLOAT_EQ(context->results[1].Balance, 12.3f);
+    EXPECT_FALSE(context->results[1].QueryOk) << "stored values are not fresh";
+    ASSERT_FALSE(tray.tips.isEmpty());
+    // Slot 2 has nothing stored: its record is still empty, alias included.
+    EXPECT_EQ(tray.tips.last(), QStringLiteral("Тел1: 12.30\r\n: 0.00"));
+    EXPECT_FALSE(tray.icons.isEmpty()) << "the tray phone's balance is drawn";
+    EXPECT_TRUE(main->requestTimer().isActive());
+    EXPECT_EQ(main->requestTimer().interval(), 10800000);
+    EXPECT_FALSE(main->cycle()->isRunning()) << "no request at start-up by default";
+    // The retry command waits for the menu to be switched on again.
+    EXPECT_EQ(main->logic().state(), ControllerState::Idle);
+    EXPECT_FALSE(main->action(MenuItem::QueryBad)->isEnabled());
+    EXPECT_EQ(beeps, 0);
+}
+
+TEST_F(TrayWindows, CycleAtStartUpThenTheSchedule)
+{
+    Options options;
+    options.cbExecAfterRun = true;
+    options.cbLoadHistory = false;
+    options.cbRefreshTime = 7; // 24 hours
+    writeOptions(options);
+    makeMain(true, 30);
+    QSignalSpy done(main.get(), &TfrmMain::startWorkDone);
+    QSignalSpy finished(main->cycle(), &TfrmWB::cycleFinished);
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_TRUE(main->requestTimer().isActive()) << "counted from the end of the first cycle";
+    EXPECT_EQ(main->requestTimer().interval(), 86400000);
+    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_FLOAT_EQ(context->results[1].Balance, 42.5f);
+    EXPECT_EQ(beeps, 1) << "slot 2 can never be requested";
+    EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
+}
+
+TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
+{
+    makeMain(false, 50);
+    TfrmPhonesInfo *phones = main->phonesWindow();
+    phones->BuildGrid();
+    phones->FillGrid();
+    phones->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(phones));
+
+    // Idle: the single-phone command is there for a data row only.
+    EXPECT_TRUE(phones->prepareContextMenu(cellPoint(1)));
+    EXPECT_EQ(phones->menuPhone(), 1);
+    EXPECT_EQ(phones->grid().highlightedRow(), 1);
+    EXPECT_TRUE(phones->requestOnlyOneAction()->isEnabled());
+    const QPoint below = cellPoint(2) + QPoint(0, 40);
+    EXPECT_FALSE(phones->prepareContextMenu(below));
+    EXPECT_EQ(phones->grid().highlightedRow(), -1);
+
+    ASSERT_TRUE(main->RunQueryCycle(0));
+    EXPECT_TRUE(main->cycle()->isRunning());
+    for (MenuItem item : {MenuItem::About, MenuItem::Setup, MenuItem::History,
+                          MenuItem::PhonesInfo, MenuItem::QueryBad, MenuItem::QueryNow})
+        EXPECT_FALSE(main->action(item)->isEnabled()) << int(item);
+    EXPECT_FALSE(main->action(MenuItem::QueryNow)->isVisible());
+    EXPECT_TRUE(main->action(MenuItem::StopRequest)->isVisible());
+    EXPECT_TRUE(main->action(MenuItem::StopRequest)->isEnabled());
+    EXPECT_TRUE(main->action(MenuItem::Site)->isEnabled());
+    EXPECT_TRUE(main->action(MenuItem::Exit)->isEnabled());
+    // Dropped while the cycle runs: the refresh tick and the phone command.
+    EXPECT_FALSE(main->RunQueryCycle(0, -1, CycleSource::Timer));
+    EXPECT_TRUE(phones->prepareContextMenu(cellPoint(1)));
+    EXPECT_FALSE(phones->requestOnlyOneAction()->isEnabled());
+    phones->requestOnlyOneAction()->trigger(); // even if triggered anyway
+    phones->clearHighlight();
+
+    ASSERT_TRUE(waitForCycleEnd());
+    EXPECT_FALSE(main->cycle()->isRunning()) << "no second cycle was started";
+    EXPECT_TRUE(main->action(MenuItem::QueryNow)->isVisible());
+    EXPECT_FALSE(main->action(MenuItem::StopRequest)->isVisible());
+    EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
+    EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
+    EXPECT_EQ(beeps, 1);
+    // The grid shows the fresh balance in black, the skipped phone in grey.
+    const PhonesGrid &grid = phones->grid();
+    const int balance = grid.columnOf(QStringLiteral("Balance"));
+    EXPECT_EQ(grid.cell(balance, 1).text, QStringLiteral("42.50"));
+    EXPECT_EQ(grid.cell(balance, 1).style.FontColor, GridColors::FreshText);
+    EXPECT_EQ(grid.cell(balance, 2).style.FontColor, GridColors::StaleMark);
+
+    // Now the command runs one phone alone.
+    context->results[1].QueryOk = false;
+    EXPECT_TRUE(phones->prepareContextMenu(cellPoint(1)));
+    EXPECT_TRUE(phones->requestOnlyOneAction()->isEnabled());
+    phones->requestOnlyOneAction()->trigger();
+    EXPECT_TRUE(main->cycle()->isRunning());
+    ASSERT_TRUE(waitForCycleEnd());
+    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_EQ(beeps, 2) << "slot 2 is still failed";
+}
+
+TEST_F(TrayWindows, LeavingStopsTheCycleSavesAndRemovesTheIcon)
+{
+    makeMain(false, 60000); // the second phone would wait a minute
+    context->phones.slot(2).Region = QStringLiteral("ОБР");
+    ASSERT_TRUE(main->RunQueryCycle(0));
+    QTest::qWait(200); // the first phone is done, the long pause runs
+    ASSERT_TRUE(main->cycle()->isRunning());
+
+    main->ExitProgram();
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(tray.removed, 1);
+    EXPECT_EQ(main->logic().state(), ControllerState::Ending);
+    EXPECT_FALSE(main->action(MenuItem::QueryNow)->isEnabled());
+    EXPECT_FALSE(main->requestTimer().isActive());
+    QTest::qWait(100);
+    EXPECT_FALSE(main->cycle()->isRunning()) << "stopped at once, not after a minute";
+    EXPECT_FALSE(context->results[2].QueryOk);
+    // The settings were written and the autostart choice (on by default)
+    // applied; leaving twice does it once.
+    IniFile settings(context->paths.settingsFile());
+    EXPECT_TRUE(settings.sectionExists(QStringLiteral("Connection")));
+    EXPECT_EQ(autoStartCalls, QList<bool>({true}));
+    main->ExitProgram();
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(main->RunQueryCycle(0));
+}
+
+TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
+{
+    makeMain(false);
+    main->StartWork();
+    TfrmPhonesInfo *phones = main->phonesWindow();
+    EXPECT_FALSE(phones->isVisible());
+    EXPECT_EQ(phones->windowTitle(), QStringLiteral("Информация о балансе телефонов"));
+
+    main->TrayNotify(QSystemTrayIcon::Context);
+    EXPECT_FALSE(phones->isVisible()) << "the right button only opens the menu";
+    main->TrayNotify(QSystemTrayIcon::Trigger);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(phones));
+    // No stored width: the window fits its columns.
+    EXPECT_EQ(phones->width(), phones->grid().FitWidth());
+    QTableView *table = phones->table();
+    EXPECT_EQ(table->model()->rowCount(), 2);
+    EXPECT_TRUE(table->isColumnHidden(0)) << "no NN column by default";
+    EXPECT_EQ(table->horizontalHeader()->sectionSize(
+                  phones->grid().columnOf(QStringLiteral("Alias"))),
+              120);
+
+    phones->resize(400, 150);
+    QTest::keyClick(phones, Qt::Key_Escape);
+    EXPECT_FALSE(phones->isVisible());
+    const WindowPlacement saved =
+        ReadWindowPlacement(context->settingsFile, QStringLiteral("PhonesInfo Form"));
+    EXPECT_EQ(saved.Width, 400);
+    EXPECT_EQ(saved.Height, 150);
+
+    // Shown again: the stored size, the columns' widths of the table again.
+    table->setColumnWidth(1, 10);
+    main->ShowPhonesWindow();
+    EXPECT_TRUE(phones->isVisible());
+    EXPECT_EQ(phones->width(), 400);
+    EXPECT_EQ(phones->height(), 150);
+    EXPECT_EQ(table->columnWidth(1), 120);
+
+    // The tray tip is the balance lines; the title row opens no menu.
+    EXPECT_EQ(tray.tips.last(), QStringLiteral(": 0.00\r\n: 0.00"));
+    const QPoint header = table->viewport()->mapFromGlobal(
+        table->horizontalHeader()->mapToGlobal(QPoint(5, 5)));
+    EXPECT_FALSE(phones->prepareContextMenu(header));
+    phones->hide();
+}
+
+TEST_F(TrayWindows, HomePageAndAboutBox)
+{
+    makeMain(false);
+    main->OpenHomePage();
+    ASSERT_EQ(urls.size(), 1);
+    EXPECT_EQ(urls.first().toString(), HomePageUrl + QStringLiteral("?Zelvant_v_2.09"));
+
+    int opened = 0;
+    TAboutBox box([&opened] { ++opened; });
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
+    EXPECT_EQ(box.versionLabel()->text(), QStringLiteral("2.09"));
+    QLabel *link = box.homePageLabel();
+    const QColor blue(0, 0, 0xFF);
+    const QColor red(0xFF, 0, 0);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), blue);
+    QTest::mouseMove(link, link->rect().center());
+    QEnterEvent enter(link->rect().center(), link->rect().center(),
+                      link->mapToGlobal(link->rect().center()));
+    QCoreApplication::sendEvent(link, &enter);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), red);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(link, &leave);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), blue);
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    EXPECT_EQ(opened, 1);
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_FALSE(box.isVisible());
+    EXPECT_EQ(box.result(), QDialog::Accepted);
+}
+
+TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
+{
+    makeMain(false, 60000); // phone 2 would follow after a minute
+    context->phones.slot(2).Region = QStringLiteral("ОБР");
+    context->options.cbNN = true; // an unsaved change
+
+    // The about box opens during a cycle, which is then stopped from the menu.
+    ASSERT_TRUE(main->RunQueryCycle(0));
+    QTest::qWait(200);
+    ASSERT_TRUE(main->cycle()->isRunning());
+    bool checkedInside = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(main->logic().state(), ControllerState::CycleRunning);
+        main->action(MenuItem::StopRequest)->trigger();
+        QTest::qWait(100);
+        EXPECT_FALSE(main->cycle()->isRunning());
+        EXPECT_EQ(main->logic().state(), ControllerState::WindowOpen);
+        for (MenuItem item : {MenuItem::About, MenuItem::Setup, MenuItem::History,
+                              MenuItem::PhonesInfo, MenuItem::QueryBad, MenuItem::QueryNow})
+            EXPECT_FALSE(main->action(item)->isEnabled()) << int(item);
+        EXPECT_TRUE(main->action(MenuItem::QueryNow)->isVisible());
+        EXPECT_FALSE(main->action(MenuItem::StopRequest)->isVisible());
+        EXPECT_EQ(beeps, 0);
+        checkedInside = true;
+        static_cast<QDialog *>(box)->accept();
+    });
+    main->ShowAboutBox();
+    EXPECT_TRUE(checkedInside);
+    EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
+    EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
+    EXPECT_EQ(beeps, 1) << "phone 2 was never reached";
+
+    // The setup window stops a running cycle; cancelled, it throws away the
+    // option changes that were not saved.
+    ASSERT_TRUE(main->RunQueryCycle(0));
+    QTest::qWait(200);
+    ASSERT_TRUE(main->cycle()->isRunning());
+    checkedInside = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *setup = QApplication::activeModalWidget();
+        ASSERT_NE(setup, nullptr);
+        QTest::qWait(50);
+        EXPECT_FALSE(main->cycle()->isRunning());
+        EXPECT_FALSE(main->action(MenuItem::Setup)->isEnabled());
+        EXPECT_FALSE(main->action(MenuItem::QueryNow)->isEnabled());
+        checkedInside = true;
+        auto *cancel = setup->findChild<QAbstractButton *>(QStringLiteral("bnCancel"));
+        ASSERT_NE(cancel, nullptr);
+        cancel->click();
+    });
+    main->ShowSetupWindow();
+    EXPECT_TRUE(checkedInside);
+    EXPECT_FALSE(context->options.cbNN) << "the settings file's value again";
+    EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
+    EXPECT_FALSE(main->cycle()->isRunning());
+    EXPECT_EQ(beeps, 2);
+
+    // The request box ticked and the window cancelled: a full cycle all the same.
+    QTimer::singleShot(0, [&] {
+        QWidget *setup = QApplication::activeModalWidget();
+        ASSERT_NE(setup, nullptr);
+        auto *requestNow = setup->findChild<QAbstractButton *>(QStringLiteral("cbRequestNow"));
+        auto *cancel = setup->findChild<QAbstractButton *>(QStringLiteral("bnCancel"));
+        ASSERT_NE(requestNow, nullptr);
+        ASSERT_NE(cancel, nullptr);
+        requestNow->click();
+        cancel->click();
+    });
+    context->results[1].QueryOk = false;
+    main->ShowSetupWindow();
+    EXPECT_TRUE(main->cycle()->isRunning());
+    EXPECT_EQ(main->logic().state(), ControllerState::CycleRunning);
+    QTest::qWait(200);
+    EXPECT_TRUE(context->results[1].QueryOk) << "the first phone was requested";
+    main->action(MenuItem::StopRequest)->trigger();
+    QTest::qWait(100);
+    EXPECT_FALSE(main->cycle()->isRunning());
+}
