@@ -35,7 +35,7 @@ namespace {
 class QuietHooks : public CycleHooks
 {
 public:
-    void FillGrid() override {}
+    void fillGrid() override {}
     bool isSetupWindowVisible() const override { return false; }
     bool isClosing() const override { return false; }
     void saveSettings() override {}
@@ -62,7 +62,7 @@ long heapInUseKiB()
 
 // Runs `cycles` mode-0 cycles (numbered from first + 1); prints each one's
 // time. Returns false on a failed phone or a cycle that did not end.
-bool runCycles(TfrmWB &wb, AppContext &context, FakeLumoServer &server, int first, int cycles,
+bool runCycles(RequestCycle &wb, AppContext &context, FakeLumoServer &server, int first, int cycles,
                int phones, std::vector<qint64> &times)
 {
     for (int i = first; i < first + cycles; ++i) {
@@ -72,15 +72,15 @@ bool runCycles(TfrmWB &wb, AppContext &context, FakeLumoServer &server, int firs
         // needed from one cycle to the next.
         server.clearRequests();
         server.clearSessions();
-        QSignalSpy finished(&wb, &TfrmWB::cycleFinished);
+        QSignalSpy finished(&wb, &RequestCycle::cycleFinished);
         QElapsedTimer clock;
         clock.start();
-        if (!wb.QueryPhones(0) || !finished.wait(120000))
+        if (!wb.queryPhones(0) || !finished.wait(120000))
             return false;
         const qint64 ms = clock.elapsed();
         times.push_back(ms);
         for (int slot = 1; slot <= phones; ++slot)
-            if (!context.results[slot].QueryOk)
+            if (!context.results[slot].queryOk)
                 return false;
         std::printf("  cycle %2d: %5lld ms, %.2f ms per phone, RSS %ld KiB, heap in use %ld KiB\n",
                     i + 1, static_cast<long long>(ms), double(ms) / phones, residentKiB(),
@@ -101,7 +101,7 @@ bool bench(bool history, int cycles, int phones)
     AppContext context(AppPaths::forFolder(temp.path()));
     context.options.cbHistory = history;
     if (history)
-        InitHistory(context.paths.historyFile());
+        initHistory(context.paths.historyFile());
     for (int slot = 1; slot <= phones; ++slot) {
         FakeLumoServer::Subscriber s;
         s.number = QStringLiteral("903%1").arg(slot, 7, 10, QLatin1Char('0'));
@@ -109,15 +109,15 @@ bool bench(bool history, int cycles, int phones)
         s.balance = slot + 0.25;
         server.addSubscriber(s);
         PhoneSlot &p = context.phones.slot(slot);
-        p.Number = s.number;
-        p.Password = s.password;
-        p.Alias = QStringLiteral("Телефон %1").arg(slot);
-        p.Monitor = true;
-        p.Region = QStringLiteral("BEN");
+        p.number = s.number;
+        p.password = s.password;
+        p.alias = QStringLiteral("Телефон %1").arg(slot);
+        p.monitored = true;
+        p.region = QStringLiteral("BEN");
     }
     NullTrayService tray;
     QuietHooks hooks;
-    TfrmWB wb(context, tray, hooks, nullptr);
+    RequestCycle wb(context, tray, hooks, nullptr);
     CycleTimings timings;
     timings.pauseBeforePhoneMs = 0;
     timings.afterPhoneMs = 0;

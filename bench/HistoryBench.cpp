@@ -13,7 +13,7 @@
 // HistoryRow, so both sides do comparable per-row work.
 //
 // Last, the writer as cycles use it: --store N rows written through
-// StoreResult into a small database of their own, one TmdbStore per 100 rows
+// StoreResult into a small database of their own, one HistoryStore per 100 rows
 // (one cycle), with the time per row and the growth of the heap in use and of
 // the resident memory per 1,000 rows after a first cycle of warm-up; then, for
 // comparison, up to 1,000 such rows under other journal settings.
@@ -78,7 +78,7 @@ bool buildDatabase(const QString &path, int rows)
 {
     QFile::remove(path);
     QString error;
-    if (!InitHistory(path, &error)) {
+    if (!initHistory(path, &error)) {
         std::fprintf(stderr, "InitHistory: %s\n", qPrintable(error));
         return false;
     }
@@ -106,7 +106,7 @@ bool buildDatabase(const QString &path, int rows)
             const QDateTime time = start.addSecs(qint64(cycle) * 5 * 3600 + phone * 5);
             query.bindValue(0, numbers[phone]);
             query.bindValue(1, time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-            query.bindValue(2, RoundDecimals(float(100 - (row % 20000) * 0.01), 2));
+            query.bindValue(2, roundDecimals(float(100 - (row % 20000) * 0.01), 2));
             query.bindValue(3, 3.25);
             query.bindValue(4, row % 30);
             query.bindValue(5, 150.0);
@@ -265,12 +265,12 @@ bool storeLoop(const QString &folder, int rows)
     const QString path = folder + QStringLiteral("/store/Zelvant.mdb");
     QDir(folder).mkpath(QStringLiteral("store"));
     QFile::remove(path);
-    if (!InitHistory(path))
+    if (!initHistory(path))
         return false;
     const QString log = folder + QStringLiteral("/store/Zelvant.err");
-    TLumo result;
-    result.Balance = 12.34f;
-    result.USDRate = 28.1234f;
+    PhoneResult result;
+    result.balance = 12.34f;
+    result.usdRate = 28.1234f;
     std::vector<qint64> perRow;
     perRow.reserve(size_t(rows));
     double heapStart = 0;
@@ -283,12 +283,12 @@ bool storeLoop(const QString &folder, int rows)
             rssStart = residentKiB();
             total.start();
         }
-        TmdbStore store(path, log, nullptr, {});
+        HistoryStore store(path, log, nullptr, {});
         for (int phone = 0; phone < NumberCount && written < rows; ++phone, ++written) {
-            result.PhoneNum = numberOf(phone);
+            result.phoneNumber = numberOf(phone);
             QElapsedTimer timer;
             timer.start();
-            if (!store.StoreResult(result)) {
+            if (!store.storeResult(result)) {
                 std::fprintf(stderr, "StoreResult failed at row %d\n", written);
                 return false;
             }
@@ -336,7 +336,7 @@ void journalSettings(const QString &folder, int rows)
         QDir(folder).mkpath(dir);
         const QString path = dir + QStringLiteral("/Zelvant.mdb");
         QFile::remove(path);
-        if (!InitHistory(path))
+        if (!initHistory(path))
             return;
         std::vector<qint64> perRow;
         const QString name = QStringLiteral("journal-%1").arg(n);
@@ -440,11 +440,11 @@ int main(int argc, char *argv[])
     // Start-up preload of 100 monitored phones (opens its own reader).
     AppContext context(paths);
     for (int i = 1; i <= PhoneSlotCount; ++i) {
-        context.phones.slot(i).Number = numberOf(i - 1);
-        context.phones.slot(i).Monitor = true;
+        context.phones.slot(i).number = numberOf(i - 1);
+        context.phones.slot(i).monitored = true;
     }
     int filled = 0;
-    const OurTiming preload = timeOurs(runs, [&] { filled = LoadLastResults(context); });
+    const OurTiming preload = timeOurs(runs, [&] { filled = loadLatestResults(context); });
     if (filled != PhoneSlotCount)
         std::fprintf(stderr, "preload filled %d slots\n", filled);
     QStringList latestStatements;
@@ -492,12 +492,12 @@ int main(int argc, char *argv[])
 
     // One write, as a cycle does it after its first (the writer's connection
     // is open; the insert is its own transaction).
-    TmdbStore store(path, paths.errorLogFile(), nullptr, {});
-    TLumo result;
-    result.PhoneNum = numberOf(99);
-    result.Balance = 12.34f;
+    HistoryStore store(path, paths.errorLogFile(), nullptr, {});
+    PhoneResult result;
+    result.phoneNumber = numberOf(99);
+    result.balance = 12.34f;
     bool stored = true;
-    const OurTiming write = timeOurs(runs, [&] { stored = store.StoreResult(result) && stored; });
+    const OurTiming write = timeOurs(runs, [&] { stored = store.storeResult(result) && stored; });
     if (!stored)
         std::fprintf(stderr, "a write failed\n");
     const QString insert = QStringLiteral(

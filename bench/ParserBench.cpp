@@ -72,9 +72,9 @@ int main(int argc, char **argv)
     const QString page = makePage();
     const qsizetype lines = page.count(QLatin1Char('\n')) + 1;
 
-    TLumo record;
-    ParseBalancePage(page, record);
-    if (record.Balance != 123.45f || record.Min != 75 || record.SMS != 45) {
+    PhoneResult record;
+    parseBalancePage(page, record);
+    if (record.balance != 123.45f || record.minutesLeft != 75 || record.smsLeft != 45) {
         std::fprintf(stderr, "ParserBench: the page did not parse as expected\n");
         return 1;
     }
@@ -87,7 +87,7 @@ int main(int argc, char **argv)
     qint64 pages = 0;
     while (timer.nsecsElapsed() < qint64(seconds * 1e9)) {
         for (int i = 0; i < 100; ++i) {
-            ParseBalancePage(page, record);
+            parseBalancePage(page, record);
             ++pages;
         }
     }

@@ -35,7 +35,7 @@ const QString Number = QStringLiteral("9031234567");
 
 bool fillDatabase(const QString &path, long rows)
 {
-    if (!InitHistory(path))
+    if (!initHistory(path))
         return false;
     bool ok = true;
     {
@@ -96,7 +96,7 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("database of 2 x %ld rows built in %lld ms\n", rows, timer.elapsed());
-    SetMessageHandler([](QWidget *, MessageKind, const QString &text) {
+    setMessageHandler([](QWidget *, MessageKind, const QString &text) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         return true;
     });
@@ -105,8 +105,8 @@ int main(int argc, char **argv)
     for (int repeat = 0; repeat < repeats; ++repeat) {
         timer.start();
         {
-            TfrmHistoryPhone window(history);
-            window.LoadHistory(Number, QStringLiteral("Bench"), {HistoryRange::All, 0});
+            PhoneHistoryWindow window(history);
+            window.loadHistory(Number, QStringLiteral("Bench"), {HistoryRange::All, 0});
             window.show();
             if (!QTest::qWaitForWindowExposed(&window))
                 std::fprintf(stderr, "window not exposed\n");
@@ -119,17 +119,17 @@ int main(int argc, char **argv)
 
         const QString out = dir.filePath(QStringLiteral("export.xlsx"));
         timer.start();
-        const ExportOutcome outcome = ExportHistory(history, out, Number, {HistoryRange::All, 0});
+        const ExportOutcome outcome = exportHistory(history, out, Number, {HistoryRange::All, 0});
         exportAll << timer.nsecsElapsed() / 1e6;
         if (outcome.status != ExportOutcome::Written)
             std::fprintf(stderr, "export: %s\n", qPrintable(outcome.message));
 
         timer.start();
-        const HistoryQueryResult read = QueryHistory(history, Number, {HistoryRange::All, 0});
+        const HistoryQueryResult read = queryHistory(history, Number, {HistoryRange::All, 0});
         query << timer.nsecsElapsed() / 1e6;
         timer.start();
         QString error;
-        if (!WriteHistoryWorkbook(out, read.rows, &error))
+        if (!writeHistoryWorkbook(out, read.rows, &error))
             std::fprintf(stderr, "write: %s\n", qPrintable(error));
         writeOnly << timer.nsecsElapsed() / 1e6;
         std::printf("run %d: open %.0f ms, export %.0f ms, query only %.0f ms, workbook only "

@@ -51,13 +51,13 @@ int main(int argc, char **argv)
     AppContext context(AppPaths::forFolder(folder.path()));
     for (int a = 1; a <= PhoneSlotCount; ++a) {
         PhoneSlot &s = context.phones.slot(a);
-        s.Number = QStringLiteral("9%1").arg(1000000000 + a);
-        s.Password = QString::number(1000 + a);
-        s.Alias = QStringLiteral("Телефон %1").arg(a);
-        s.Monitor = a % 3 != 0;
+        s.number = QStringLiteral("9%1").arg(1000000000 + a);
+        s.password = QString::number(1000 + a);
+        s.alias = QStringLiteral("Телефон %1").arg(a);
+        s.monitored = a % 3 != 0;
     }
     context.phones.setTrayShown(7);
-    if (!SavePhones(context.phones, context.paths.phonesFile(), context.paths.errorLogFile())) {
+    if (!savePhones(context.phones, context.paths.phonesFile(), context.paths.errorLogFile())) {
         std::fprintf(stderr, "cannot write the phone list\n");
         return 2;
     }
@@ -66,7 +66,7 @@ int main(int argc, char **argv)
     for (int r = 0; r < rounds; ++r) {
         QElapsedTimer timer;
         timer.start();
-        TfrmSetup window(context);
+        SetupWindow window(context);
         create.push_back(timer.nsecsElapsed() / 1e6);
 
         // Showing: from exec() until the window has been painted once and the

@@ -57,24 +57,24 @@ bool prepareFolder(const QString &folder, const QString &zelvant, int rows)
     PhoneList phones;
     for (int i = 1; i <= PhoneSlotCount; ++i) {
         PhoneSlot &slot = phones.slot(i);
-        slot.Number = QStringLiteral("90300%1").arg(i, 5, 10, QLatin1Char('0'));
-        slot.Password = QStringLiteral("secret");
-        slot.Alias = QStringLiteral("Phone %1").arg(i);
-        slot.Monitor = true;
+        slot.number = QStringLiteral("90300%1").arg(i, 5, 10, QLatin1Char('0'));
+        slot.password = QStringLiteral("secret");
+        slot.alias = QStringLiteral("Phone %1").arg(i);
+        slot.monitored = true;
     }
     phones.setTrayShown(1);
-    if (!SavePhones(phones, paths.phonesFile(), paths.errorLogFile()))
+    if (!savePhones(phones, paths.phonesFile(), paths.errorLogFile()))
         return false;
     Options options;
     options.cbLoadHistory = true;
     options.cbExecAfterRun = false;
     options.cbAutoStart = false;
     IniFile settings(paths.settingsFile());
-    if (!SaveSettings(settings, options, false, nullptr))
+    if (!saveSettings(settings, options, false, nullptr))
         return false;
 
     QString error;
-    if (!InitHistory(paths.historyFile(), &error)) {
+    if (!initHistory(paths.historyFile(), &error)) {
         std::fprintf(stderr, "history: %s\n", qPrintable(error));
         return false;
     }
@@ -91,7 +91,7 @@ bool prepareFolder(const QString &folder, const QString &zelvant, int rows)
             " SMS, Minutes, USDRate) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         const QDateTime start(QDate(2020, 1, 1), QTime(0, 0));
         for (int r = 0; r < rows; ++r) {
-            q.bindValue(0, phones.slot(r % PhoneSlotCount + 1).Number);
+            q.bindValue(0, phones.slot(r % PhoneSlotCount + 1).number);
             q.bindValue(1, start.addSecs(qint64(r) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
             q.bindValue(2, 100.0 + r % 1000 / 10.0);
             q.bindValue(3, 2.5);

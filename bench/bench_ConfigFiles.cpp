@@ -35,17 +35,17 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     IniFile settings(dir.filePath(QStringLiteral("Zelvant.ini")));
-    SaveSettings(settings, Options(), true, nullptr);
-    WriteWindowPlacement(settings, QStringLiteral("PhonesInfo Form"), {800, 600, 10, 10});
+    saveSettings(settings, Options(), true, nullptr);
+    writeWindowPlacement(settings, QStringLiteral("PhonesInfo Form"), {800, 600, 10, 10});
 
     volatile bool sink = false;
     report("SaveLogFiles, cached (same IniFile)", 20000,
-           [&] { sink = SaveLogFilesEnabled(settings); });
+           [&] { sink = saveLogFilesEnabled(settings); });
     report("SaveLogFiles, uncached (fresh IniFile each time)", 20000, [&] {
         const IniFile fresh(settings.path());
-        sink = SaveLogFilesEnabled(fresh);
+        sink = saveLogFilesEnabled(fresh);
     });
-    report("LoadSettings, cached", 5000, [&] { sink = LoadSettings(settings).cbHistory; });
+    report("LoadSettings, cached", 5000, [&] { sink = loadSettings(settings).cbHistory; });
 
     IniFile servers(dir.filePath(QStringLiteral("servers.ini")));
     QList<IniFile::Change> changes;
@@ -61,7 +61,7 @@ int main(int argc, char **argv)
     RegionList regions(servers);
     volatile qsizetype length = 0;
     report("LoginUrlForShortName, last of 200 regions", 2000,
-           [&] { length = regions.LoginUrlForShortName(QStringLiteral("р199")).size(); });
+           [&] { length = regions.loginUrlForShortName(QStringLiteral("р199")).size(); });
     report("Two one-key writes into 200 regions", 200, [&] {
         servers.writeString(QStringLiteral("Регион 100"), QStringLiteral("ShortName"),
                             QStringLiteral("Р100"));
@@ -71,15 +71,15 @@ int main(int argc, char **argv)
 
     PhoneList phones;
     for (int i = 1; i <= PhoneSlotCount; ++i) {
-        phones.slot(i).Number = QStringLiteral("+7903%1").arg(i, 7, 10, QLatin1Char('0'));
-        phones.slot(i).Password = QStringLiteral("123456");
-        phones.slot(i).Alias = QStringLiteral("Телефон %1").arg(i);
-        phones.slot(i).Monitor = true;
+        phones.slot(i).number = QStringLiteral("+7903%1").arg(i, 7, 10, QLatin1Char('0'));
+        phones.slot(i).password = QStringLiteral("123456");
+        phones.slot(i).alias = QStringLiteral("Телефон %1").arg(i);
+        phones.slot(i).monitored = true;
     }
     const QString phonesPath = dir.filePath(QStringLiteral("phones.xml"));
     const QString log = dir.filePath(QStringLiteral("Zelvant.err"));
-    report("SavePhones, 100 phones", 200, [&] { SavePhones(phones, phonesPath, log); });
+    report("SavePhones, 100 phones", 200, [&] { savePhones(phones, phonesPath, log); });
     PhoneList loaded;
-    report("LoadPhones, 100 phones", 200, [&] { LoadPhones(loaded, phonesPath); });
-    return loaded.MonitoredCount() == PhoneSlotCount && !sink && length > 0 ? 0 : 1;
+    report("LoadPhones, 100 phones", 200, [&] { loadPhones(loaded, phonesPath); });
+    return loaded.monitoredCount() == PhoneSlotCount && !sink && length > 0 ? 0 : 1;
 }

@@ -12,14 +12,14 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
-    const zelvant::CliRequest request = zelvant::ParseCommandLine(arguments);
+    const zelvant::CliRequest request = zelvant::parseCommandLine(arguments);
     if (request.mode == zelvant::CliMode::Exit)
         return request.exitCode;
     if (request.mode == zelvant::CliMode::TrayProgram)
-        return zelvant::RunTrayProgram(argc, argv);
+        return zelvant::runTrayProgram(argc, argv);
 
     // The command-line modes need no display.
     QCoreApplication app(argc, argv);
     const zelvant::AppPaths paths(QCoreApplication::applicationFilePath());
-    return zelvant::RunCommandLineMode(request, paths);
+    return zelvant::runCommandLineMode(request, paths);
 }

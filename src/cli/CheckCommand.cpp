@@ -27,13 +27,13 @@ public:
         : m_context(context), m_output(output)
     {
     }
-    void FillGrid() override {}
+    void fillGrid() override {}
     bool isSetupWindowVisible() const override { return false; }
     bool isClosing() const override { return false; }
     void saveSettings() override
     {
         QString error;
-        if (!SaveSettings(m_context.settingsFile, m_context.options,
+        if (!zelvant::saveSettings(m_context.settingsFile, m_context.options,
                           m_context.phones.trayShownSlot() == 0, nullptr, &error))
             m_output.err(QStringLiteral("Zelvant: the settings could not be saved to %1: %2\n")
                              .arg(m_context.settingsFile.path(), error));
@@ -59,8 +59,8 @@ private:
 
 QString describe(const AppContext &context, int slot)
 {
-    const QString alias = context.phones.AliasOf(slot);
-    const QString number = context.phones.NumberOf(slot);
+    const QString alias = context.phones.aliasOf(slot);
+    const QString number = context.phones.numberOf(slot);
     QString text = QStringLiteral("slot %1").arg(slot);
     if (!alias.isEmpty())
         text += QStringLiteral(" \"%1\"").arg(alias);
@@ -72,43 +72,43 @@ QString describe(const AppContext &context, int slot)
 // Why a monitored slot will not be queried, empty when it will be.
 QString skipReason(const AppContext &context, int slot)
 {
-    if (context.phones.NumberOf(slot).isEmpty())
+    if (context.phones.numberOf(slot).isEmpty())
         return QStringLiteral("no number");
-    if (context.phones.PasswordOf(slot).isEmpty())
+    if (context.phones.passwordOf(slot).isEmpty())
         return QStringLiteral("no password");
-    if (context.LoginUrlOf(slot).isEmpty())
-        return QStringLiteral("unknown region \"%1\"").arg(context.phones.slot(slot).Region);
+    if (context.loginUrlOf(slot).isEmpty())
+        return QStringLiteral("unknown region \"%1\"").arg(context.phones.slot(slot).region);
     return QString();
 }
 
 QString number(float value, int decimals)
 {
-    return QString::number(RoundedValue(value, decimals), 'f', decimals);
+    return QString::number(roundedValue(value, decimals), 'f', decimals);
 }
 
-QString textLine(const TLumo &record, int slot, const AppContext &context)
+QString textLine(const PhoneResult &record, int slot, const AppContext &context)
 {
     QStringList fields;
-    fields << QString::number(slot) << context.phones.AliasOf(slot)
-           << context.phones.NumberOf(slot);
+    fields << QString::number(slot) << context.phones.aliasOf(slot)
+           << context.phones.numberOf(slot);
     if (record.hasValues()) {
-        fields << number(record.Balance, 2) << number(record.Average, 2)
-               << QString::number(record.TurnOff) << number(record.Recomend, 2)
-               << QString::number(record.SMS) << QString::number(record.Min)
-               << QString::number(record.BalExpired) << number(record.USDRate, 4)
-               << record.UserName
-               << record.LastQueryTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        fields << number(record.balance, 2) << number(record.averagePerDay, 2)
+               << QString::number(record.turnOffDays) << number(record.recommendedPayment, 2)
+               << QString::number(record.smsLeft) << QString::number(record.minutesLeft)
+               << QString::number(record.balanceExpiresDays) << number(record.usdRate, 4)
+               << record.userName
+               << record.lastQueryTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
     } else {
         for (int i = 0; i < 11; ++i)
             fields << QStringLiteral("-");
     }
-    fields << (record.QueryOk ? QStringLiteral("OK") : QStringLiteral("failed"));
+    fields << (record.queryOk ? QStringLiteral("OK") : QStringLiteral("failed"));
     return fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
 }
 
 } // namespace
 
-CycleTimings CheckTimings()
+CycleTimings checkTimings()
 {
     CycleTimings timings;
     bool ok = false;
@@ -118,29 +118,29 @@ CycleTimings CheckTimings()
     return timings;
 }
 
-int RunCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
+int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
              const CheckOutput &output)
 {
     AppContext context(paths);
-    context.options = LoadSettings(context.settingsFile);
+    context.options = loadSettings(context.settingsFile);
     const QString phonesFile = paths.phonesFile();
     if (!QFileInfo::exists(phonesFile)) {
         output.err(QStringLiteral("Zelvant: no phone list: %1 does not exist\n").arg(phonesFile));
         return 2;
     }
-    LoadPhones(context.phones, phonesFile, &context.phonesFileUnreadable);
+    loadPhones(context.phones, phonesFile, &context.phonesFileUnreadable);
     if (context.phonesFileUnreadable) {
         output.err(QStringLiteral("Zelvant: the phone list %1 could not be read\n").arg(phonesFile));
         return 2;
     }
-    const int total = context.phones.MonitoredCount();
+    const int total = context.phones.monitoredCount();
     if (total == 0) {
         output.err(QStringLiteral("Zelvant: no phone is monitored in %1; nothing to check\n")
                        .arg(phonesFile));
         return 2;
     }
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (!context.phones.IsMonitored(slot))
+        if (!context.phones.isMonitored(slot))
             continue;
         const QString reason = skipReason(context, slot);
         if (!reason.isEmpty())
@@ -150,22 +150,22 @@ int RunCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
     NullTrayService tray;
     CheckHooks hooks(context, output);
     CheckWarnings warnings(output);
-    TfrmWB wb(context, tray, hooks, &warnings);
+    RequestCycle wb(context, tray, hooks, &warnings);
     wb.setTimings(timings);
-    QObject::connect(&wb, &TfrmWB::phoneFinished, &wb, [&](int slot, bool ok) {
+    QObject::connect(&wb, &RequestCycle::phoneFinished, &wb, [&](int slot, bool ok) {
         QString line = QStringLiteral("Phone %1/%2: %3: ")
                            .arg(wb.queriedCount())
                            .arg(total)
                            .arg(describe(context, slot));
         if (ok)
-            line += QStringLiteral("OK, balance %1\n").arg(number(context.results[slot].Balance, 2));
+            line += QStringLiteral("OK, balance %1\n").arg(number(context.results[slot].balance, 2));
         else
             line += QStringLiteral("failed\n");
         output.err(line);
     });
     QEventLoop loop;
-    QObject::connect(&wb, &TfrmWB::cycleFinished, &loop, &QEventLoop::quit);
-    if (!wb.QueryPhones(0))
+    QObject::connect(&wb, &RequestCycle::cycleFinished, &loop, &QEventLoop::quit);
+    if (!wb.queryPhones(0))
         return 2;
     loop.exec();
 
@@ -173,17 +173,17 @@ int RunCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
     QJsonArray array;
     QString text;
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (!context.phones.IsMonitored(slot))
+        if (!context.phones.isMonitored(slot))
             continue;
-        const TLumo &record = context.results[slot];
-        allOk = allOk && record.QueryOk;
+        const PhoneResult &record = context.results[slot];
+        allOk = allOk && record.queryOk;
         if (json) {
             // A phone without a result still says which slot it is.
-            QJsonObject object = LumoToJson(record);
+            QJsonObject object = phoneResultToJson(record);
             if (!record.hasValues()) {
                 object.insert(QStringLiteral("NN"), slot);
-                object.insert(QStringLiteral("Alias"), context.phones.AliasOf(slot));
-                object.insert(QStringLiteral("PhoneNum"), context.phones.NumberOf(slot));
+                object.insert(QStringLiteral("Alias"), context.phones.aliasOf(slot));
+                object.insert(QStringLiteral("PhoneNum"), context.phones.numberOf(slot));
             }
             array.append(object);
         } else {
@@ -197,12 +197,12 @@ int RunCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
     return allOk ? 0 : 1;
 }
 
-int RunCheckMode(const CliRequest &request, const AppPaths &paths)
+int runCheckMode(const CliRequest &request, const AppPaths &paths)
 {
     CheckOutput output;
-    output.out = [](const QString &text) { PrintTo(stdout, text); };
-    output.err = [](const QString &text) { PrintTo(stderr, text); };
-    return RunCheck(paths, request.json, CheckTimings(), output);
+    output.out = [](const QString &text) { printTo(stdout, text); };
+    output.err = [](const QString &text) { printTo(stderr, text); };
+    return runCheck(paths, request.json, checkTimings(), output);
 }
 
 } // namespace zelvant

@@ -21,12 +21,12 @@ struct CheckOutput
 
 // Runs the check and returns the exit status: 0 every monitored phone got a
 // fresh balance, 1 some did not, 2 the configuration is unusable.
-int RunCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
+int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
              const CheckOutput &output);
 
 // The cycle's durations of a check: the program's own, except that the
 // environment variable ZELVANT_PAUSE_MS (milliseconds, for tests only)
 // replaces the pause between two phones.
-CycleTimings CheckTimings();
+CycleTimings checkTimings();
 
 } // namespace zelvant

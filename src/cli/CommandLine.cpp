@@ -7,22 +7,22 @@
 
 namespace zelvant {
 
-void WriteTo(FILE *stream, const QByteArray &bytes)
+void writeTo(FILE *stream, const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
 
-void PrintTo(FILE *stream, const QString &text)
+void printTo(FILE *stream, const QString &text)
 {
-    WriteTo(stream, text.toLocal8Bit());
+    writeTo(stream, text.toLocal8Bit());
 }
 
 namespace {
 
 CliRequest usageError(const QString &message)
 {
-    PrintTo(stderr, QStringLiteral("Zelvant: ") + message
+    printTo(stderr, QStringLiteral("Zelvant: ") + message
                         + QStringLiteral("\nTry 'Zelvant --help'.\n"));
     CliRequest request;
     request.mode = CliMode::Exit;
@@ -42,7 +42,7 @@ bool readCount(const QCommandLineParser &parser, const QCommandLineOption &optio
 
 } // namespace
 
-CliRequest ParseCommandLine(const QStringList &arguments)
+CliRequest parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -87,12 +87,12 @@ CliRequest ParseCommandLine(const QStringList &arguments)
 
     CliRequest request;
     if (parser.isSet(help)) {
-        PrintTo(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), ProgramName));
+        printTo(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), ProgramName));
         request.mode = CliMode::Exit;
         return request;
     }
     if (parser.isSet(version)) {
-        PrintTo(stdout, ProgramTitle + QLatin1Char('\n'));
+        printTo(stdout, ProgramTitle + QLatin1Char('\n'));
         request.mode = CliMode::Exit;
         return request;
     }
@@ -158,19 +158,19 @@ CliRequest ParseCommandLine(const QStringList &arguments)
     return request;
 }
 
-int RunCommandLineMode(const CliRequest &request, const AppPaths &paths)
+int runCommandLineMode(const CliRequest &request, const AppPaths &paths)
 {
     switch (request.mode) {
     case CliMode::Parse:
-        return RunParseMode(request, paths);
+        return runParseMode(request, paths);
     case CliMode::Check:
-        return RunCheckMode(request, paths);
+        return runCheckMode(request, paths);
     case CliMode::History:
-        return RunHistoryMode(request, paths);
+        return runHistoryMode(request, paths);
     case CliMode::ExportHistory:
-        return RunExportHistoryMode(request, paths);
+        return runExportHistoryMode(request, paths);
     case CliMode::InitHistory:
-        return RunInitHistoryMode(request, paths);
+        return runInitHistoryMode(request, paths);
     case CliMode::Exit:
         return request.exitCode;
     case CliMode::TrayProgram:

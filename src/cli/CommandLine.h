@@ -27,28 +27,28 @@ struct CliRequest
 
 // Parses the arguments (argv[0] included). Help, version and usage errors
 // come back as CliMode::Exit with their text already printed.
-CliRequest ParseCommandLine(const QStringList &arguments);
+CliRequest parseCommandLine(const QStringList &arguments);
 
 // Runs a command-line mode (everything but TrayProgram) and returns the exit
 // status. The files are those beside the executable of paths.
-int RunCommandLineMode(const CliRequest &request, const AppPaths &paths);
+int runCommandLineMode(const CliRequest &request, const AppPaths &paths);
 
 // Output of the modes: written at once (no buffering between the two
 // streams), text in the terminal's encoding.
-void WriteTo(FILE *stream, const QByteArray &bytes);
-void PrintTo(FILE *stream, const QString &text);
+void writeTo(FILE *stream, const QByteArray &bytes);
+void printTo(FILE *stream, const QString &text);
 
 // The single modes, one file each.
-int RunParseMode(const CliRequest &request, const AppPaths &paths);
-int RunCheckMode(const CliRequest &request, const AppPaths &paths);
-int RunHistoryMode(const CliRequest &request, const AppPaths &paths);
-int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths);
-int RunInitHistoryMode(const CliRequest &request, const AppPaths &paths);
+int runParseMode(const CliRequest &request, const AppPaths &paths);
+int runCheckMode(const CliRequest &request, const AppPaths &paths);
+int runHistoryMode(const CliRequest &request, const AppPaths &paths);
+int runExportHistoryMode(const CliRequest &request, const AppPaths &paths);
+int runInitHistoryMode(const CliRequest &request, const AppPaths &paths);
 
 struct HistoryRow;
 // The printed forms of --history: tab-separated lines under a title line of
 // column names, or a JSON array of objects named after the columns.
-QByteArray HistoryRowsText(const QList<HistoryRow> &rows);
-QByteArray HistoryRowsJson(const QList<HistoryRow> &rows);
+QByteArray historyRowsText(const QList<HistoryRow> &rows);
+QByteArray historyRowsJson(const QList<HistoryRow> &rows);
 
 } // namespace zelvant

@@ -11,10 +11,10 @@
 
 namespace zelvant {
 
-int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths)
+int runExportHistoryMode(const CliRequest &request, const AppPaths &paths)
 {
     if (request.positional.size() != 2) {
-        PrintTo(stderr, QStringLiteral("Zelvant: --export-history FILE NUMBER") + QLatin1Char('\n'));
+        printTo(stderr, QStringLiteral("Zelvant: --export-history FILE NUMBER") + QLatin1Char('\n'));
         return 2;
     }
     const QString file = request.positional.at(0);
@@ -23,23 +23,23 @@ int RunExportHistoryMode(const CliRequest &request, const AppPaths &paths)
     choice.range = HistoryRange(request.rangeKind);
     choice.count = choice.range == HistoryRange::All ? 0 : request.rangeCount;
 
-    const ExportOutcome outcome = ExportHistory(paths.historyFile(), file, number, choice);
+    const ExportOutcome outcome = exportHistory(paths.historyFile(), file, number, choice);
     switch (outcome.status) {
     case ExportOutcome::Written:
         // What the window shows in a message box goes to standard error.
-        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
+        printTo(stderr, outcome.message + QLatin1Char('\n'));
         return 0;
     case ExportOutcome::HistoryFileMissing:
-        PrintTo(stderr, QStringLiteral("Файл истории баланса %1 не найден!")
+        printTo(stderr, QStringLiteral("Файл истории баланса %1 не найден!")
                        .arg(QDir::toNativeSeparators(paths.historyFile()))
                               + QLatin1Char('\n'));
         return 2;
     case ExportOutcome::NoHistory:
         // Nothing was written, so a script must not take this for success.
-        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
+        printTo(stderr, outcome.message + QLatin1Char('\n'));
         return 2;
     case ExportOutcome::Failed:
-        PrintTo(stderr, outcome.message + QLatin1Char('\n'));
+        printTo(stderr, outcome.message + QLatin1Char('\n'));
         return 2;
     }
     return 2;

@@ -14,21 +14,21 @@ namespace {
 
 } // namespace
 
-int RunInitHistoryMode(const CliRequest &, const AppPaths &paths)
+int runInitHistoryMode(const CliRequest &, const AppPaths &paths)
 {
     const QString path = paths.historyFile();
     const bool existed = QFileInfo(path).exists();
     QString error;
-    if (!InitHistory(path, &error)) {
-        PrintTo(stderr, QStringLiteral("Zelvant: cannot set up the history database %1: %2\n")
+    if (!initHistory(path, &error)) {
+        printTo(stderr, QStringLiteral("Zelvant: cannot set up the history database %1: %2\n")
                           .arg(path, error));
         return 2;
     }
     if (existed)
-        PrintTo(stdout, QStringLiteral("%1: the history database is already there; left unchanged\n")
+        printTo(stdout, QStringLiteral("%1: the history database is already there; left unchanged\n")
                           .arg(path));
     else
-        PrintTo(stdout, QStringLiteral("%1: empty history database created\n").arg(path));
+        printTo(stdout, QStringLiteral("%1: empty history database created\n").arg(path));
     return 0;
 }
 

@@ -62,19 +62,19 @@ int main(int argc, char *argv[])
         const QString page = QDir(pages).filePath(QStringLiteral("%1/orvel-test.html").arg(i + 1));
         if (!QFileInfo::exists(page))
             return fail(QStringLiteral("missing sample page %1").arg(page));
-        const TLumoURL region{QString::fromUtf8(demo[i].region), QString::fromUtf8(demo[i].shortName),
+        const Region region{QString::fromUtf8(demo[i].region), QString::fromUtf8(demo[i].shortName),
                               QUrl::fromLocalFile(page).toString()};
         if (!regions.add(region, &error))
             return fail(error);
         PhoneSlot &slot = phones.slot(i + 1);
-        slot.Number = QString::fromUtf8(demo[i].number);
-        slot.Password = QStringLiteral("demo");
-        slot.Alias = QString::fromUtf8(demo[i].alias);
-        slot.Monitor = true;
-        slot.Region = region.ShortName;
+        slot.number = QString::fromUtf8(demo[i].number);
+        slot.password = QStringLiteral("demo");
+        slot.alias = QString::fromUtf8(demo[i].alias);
+        slot.monitored = true;
+        slot.region = region.shortName;
     }
     phones.setTrayShown(1);
-    if (!SavePhones(phones, paths.phonesFile(), paths.errorLogFile(), &error))
+    if (!savePhones(phones, paths.phonesFile(), paths.errorLogFile(), &error))
         return fail(error);
 
     // Balances at once; no autostart entry for a demo.
@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
     options.cbAverage = true;
     options.cbSMS = true;
     IniFile settings(paths.settingsFile());
-    if (!SaveSettings(settings, options, false, nullptr, &error))
+    if (!saveSettings(settings, options, false, nullptr, &error))
         return fail(error);
     return 0;
 }

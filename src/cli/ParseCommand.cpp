@@ -19,7 +19,7 @@ namespace {
 
 int cannotRead(const QString &fileName, const QString &reason)
 {
-    WriteTo(stderr, (QStringLiteral("Zelvant: cannot read the page \"") + fileName
+    writeTo(stderr, (QStringLiteral("Zelvant: cannot read the page \"") + fileName
                      + QStringLiteral("\": ") + reason + QLatin1Char('\n'))
                         .toLocal8Bit());
     return 2;
@@ -27,7 +27,7 @@ int cannotRead(const QString &fileName, const QString &reason)
 
 } // namespace
 
-int RunParseMode(const CliRequest &request, const AppPaths &)
+int runParseMode(const CliRequest &request, const AppPaths &)
 {
     const QString fileName = request.positional.value(0);
     if (fileName.isEmpty())
@@ -46,16 +46,16 @@ int RunParseMode(const CliRequest &request, const AppPaths &)
 
     // The same page the program's browser hands over: the <body> element;
     // a fragment saved by hand without one is read whole.
-    const QString html = DecodeDocument(bytes, QByteArray());
+    const QString html = decodeDocument(bytes, QByteArray());
     bool hasBody = false;
-    const QString body = ExtractBodyElement(html, &hasBody);
-    TLumo record;
-    ParseBalancePage(hasBody ? body : html, record);
+    const QString body = extractBodyElement(html, &hasBody);
+    PhoneResult record;
+    parseBalancePage(hasBody ? body : html, record);
 
     if (request.json)
-        WriteTo(stdout, QJsonDocument(LumoToJson(record)).toJson(QJsonDocument::Indented));
+        writeTo(stdout, QJsonDocument(phoneResultToJson(record)).toJson(QJsonDocument::Indented));
     else
-        WriteTo(stdout, LumoPageFieldsText(record).toLocal8Bit());
+        writeTo(stdout, phoneResultFieldsText(record).toLocal8Bit());
     return 0;
 }
 

@@ -11,13 +11,13 @@
 namespace zelvant {
 
 // value rounded to the given number of decimals, half away from zero.
-double RoundedValue(float value, int decimals);
+double roundedValue(float value, int decimals);
 
-// Every TLumo field under its own name; LastQueryTime as
+// Every PhoneResult field under its own name; LastQueryTime as
 // "YYYY-MM-DDTHH:MM:SS" or null.
-QJsonObject LumoToJson(const TLumo &record);
+QJsonObject phoneResultToJson(const PhoneResult &record);
 
 // The fields a page gives, one "Field: value" line each (with '\n').
-QString LumoPageFieldsText(const TLumo &record);
+QString phoneResultFieldsText(const PhoneResult &record);
 
 } // namespace zelvant

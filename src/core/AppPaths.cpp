@@ -59,18 +59,18 @@ QString AppPaths::settingsFile() const
     return base + QStringLiteral(".ini");
 }
 
-QString LocalDateTimeText(const QDateTime &when, const QLocale &locale)
+QString localDateTimeText(const QDateTime &when, const QLocale &locale)
 {
     return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
         + locale.toString(when.time(), longTimeFormatWithoutZone(locale));
 }
 
-QString ErrorLogLine(const QString &message, const QDateTime &when, const QLocale &locale)
+QString errorLogLine(const QString &message, const QDateTime &when, const QLocale &locale)
 {
-    return LocalDateTimeText(when, locale) + QStringLiteral(": ") + message + QStringLiteral("\r\n");
+    return localDateTimeText(when, locale) + QStringLiteral(": ") + message + QStringLiteral("\r\n");
 }
 
-bool WriteErrorLog(const QString &message, const QString &fileName, QString *error)
+bool writeErrorLog(const QString &message, const QString &fileName, QString *error)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -79,7 +79,7 @@ bool WriteErrorLog(const QString &message, const QString &fileName, QString *err
         return false;
     }
     const QByteArray bytes = toWindows1251(
-        ErrorLogLine(message, QDateTime::currentDateTime(), QLocale::system()));
+        errorLogLine(message, QDateTime::currentDateTime(), QLocale::system()));
     const bool ok = file.write(bytes) == bytes.size() && file.flush();
     if (!ok && error)
         *error = file.errorString();
@@ -87,12 +87,12 @@ bool WriteErrorLog(const QString &message, const QString &fileName, QString *err
     return ok;
 }
 
-bool StopRequested()
+bool stopRequested()
 {
     return g_stopRequested;
 }
 
-void SetStopRequested(bool on)
+void setStopRequested(bool on)
 {
     g_stopRequested = on;
 }

@@ -49,21 +49,21 @@ private:
 
 // A local date and time as locale writes it: short date, a blank, long time
 // without a zone name (the times are this machine's wall clock).
-QString LocalDateTimeText(const QDateTime &when, const QLocale &locale);
+QString localDateTimeText(const QDateTime &when, const QLocale &locale);
 
 // One line of the error log: when as locale writes it (short date, long time
 // without a zone name), ": ", message, CR LF.
-QString ErrorLogLine(const QString &message, const QDateTime &when, const QLocale &locale);
+QString errorLogLine(const QString &message, const QDateTime &when, const QLocale &locale);
 
 // Appends "<short date> <long time>: <message>\r\n" to fileName, opening and
 // closing the file for this one line. Returns false (and the reason in
 // *error) when the file cannot be created, opened or written; the line is
 // then lost and nothing else is touched.
-bool WriteErrorLog(const QString &message, const QString &fileName, QString *error = nullptr);
+bool writeErrorLog(const QString &message, const QString &fileName, QString *error = nullptr);
 
 // Program-wide stop flag of the request cycle: set by StopRequest, cleared at
 // the start of every cycle; ends the current pause, wait and the cycle.
-bool StopRequested();
-void SetStopRequested(bool on);
+bool stopRequested();
+void setStopRequested(bool on);
 
 } // namespace zelvant

@@ -2,46 +2,46 @@
 
 namespace zelvant {
 
-void PhoneResultsArray::clearQueryOk(int mode, int slot)
+void PhoneResults::clearQueryOk(int mode, int slot)
 {
     if (mode == 0) {
-        for (TLumo &record : m_records)
-            record.QueryOk = false;
+        for (PhoneResult &record : m_records)
+            record.queryOk = false;
     } else if (mode == 2 && slot >= 1 && slot <= PhoneSlotCount) {
-        (*this)[slot].QueryOk = false;
+        (*this)[slot].queryOk = false;
     }
 }
 
-TLumo FillFromPage(const TLumo &parsed, int slot, const QString &number, const QString &alias,
+PhoneResult fillFromPage(const PhoneResult &parsed, int slot, const QString &number, const QString &alias,
                    const QDateTime &now)
 {
-    TLumo record = parsed;
-    record.PhoneNum = number;
-    record.NN = slot;
-    record.Alias = alias;
-    record.LastQueryTime = now;
-    record.QueryOk = true;
+    PhoneResult record = parsed;
+    record.phoneNumber = number;
+    record.slot = slot;
+    record.alias = alias;
+    record.lastQueryTime = now;
+    record.queryOk = true;
     return record;
 }
 
-TLumo FillFromHistory(const TLumo &previous, int slot, const QString &number,
+PhoneResult fillFromHistory(const PhoneResult &previous, int slot, const QString &number,
                       const QString &alias, const HistoryRow &row)
 {
-    TLumo record;
-    record.NN = slot;
-    record.Alias = alias;
-    record.PhoneNum = number;
-    record.UserName = previous.UserName;
-    record.BalExpired = previous.BalExpired;
-    record.Balance = float(row.Balance);
-    record.Average = float(row.Average);
-    record.TurnOff = row.TurnOff;
-    record.Recomend = float(row.Recomend);
-    record.SMS = row.SMS;
-    record.Min = row.Minutes;
-    record.USDRate = float(row.USDRate);
-    record.LastQueryTime = row.QueryDateTime;
-    record.QueryOk = false;
+    PhoneResult record;
+    record.slot = slot;
+    record.alias = alias;
+    record.phoneNumber = number;
+    record.userName = previous.userName;
+    record.balanceExpiresDays = previous.balanceExpiresDays;
+    record.balance = float(row.balance);
+    record.averagePerDay = float(row.averagePerDay);
+    record.turnOffDays = row.turnOffDays;
+    record.recommendedPayment = float(row.recommendedPayment);
+    record.smsLeft = row.smsLeft;
+    record.minutesLeft = row.minutes;
+    record.usdRate = float(row.usdRate);
+    record.lastQueryTime = row.queryDateTime;
+    record.queryOk = false;
     return record;
 }
 

@@ -61,22 +61,22 @@ double roundOnDigits(Float value, int decimals, Tie tie)
 
 } // namespace
 
-double RoundDecimals(float value, int decimals)
+double roundDecimals(float value, int decimals)
 {
     return roundOnDigits(value, decimals, Tie::AwayFromZero);
 }
 
-double RoundDecimals(double value, int decimals)
+double roundDecimals(double value, int decimals)
 {
     return roundOnDigits(value, decimals, Tie::AwayFromZero);
 }
 
-double RoundHalfEven(float value, int decimals)
+double roundHalfEven(float value, int decimals)
 {
     return roundOnDigits(value, decimals, Tie::ToEven);
 }
 
-double RoundHalfEven(double value, int decimals)
+double roundHalfEven(double value, int decimals)
 {
     if (!std::isfinite(value))
         return value;

@@ -8,11 +8,11 @@ namespace zelvant {
 
 // Half away from zero: -12.5f -> -12.5, 3.456 -> 3.46 (two decimals),
 // 0.35f -> 0.4 (one). Non-finite values come back unchanged; no "-0".
-double RoundDecimals(float value, int decimals);
-double RoundDecimals(double value, int decimals);
+double roundDecimals(float value, int decimals);
+double roundDecimals(double value, int decimals);
 
 // Half to even, as the spreadsheet exports round: 0.125 -> 0.12.
-double RoundHalfEven(float value, int decimals);
-double RoundHalfEven(double value, int decimals);
+double roundHalfEven(float value, int decimals);
+double roundHalfEven(double value, int decimals);
 
 } // namespace zelvant

@@ -26,7 +26,7 @@ QLabel *maroonLabel(const QString &text, QWidget *parent)
 }
 } // namespace
 
-TAboutBox::TAboutBox(std::function<void()> openHomePage, QWidget *parent)
+AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint)
     , m_openHomePage(std::move(openHomePage))
@@ -88,14 +88,14 @@ TAboutBox::TAboutBox(std::function<void()> openHomePage, QWidget *parent)
     setFixedSize(264, 200);
 }
 
-void TAboutBox::setLinkColor(const QColor &color)
+void AboutBox::setLinkColor(const QColor &color)
 {
     QPalette palette = m_lblHomePage->palette();
     palette.setColor(QPalette::WindowText, color);
     m_lblHomePage->setPalette(palette);
 }
 
-bool TAboutBox::eventFilter(QObject *watched, QEvent *event)
+bool AboutBox::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_lblHomePage) {
         switch (event->type()) {

@@ -9,12 +9,12 @@ class QLabel;
 
 namespace zelvant {
 
-class TAboutBox : public QDialog
+class AboutBox : public QDialog
 {
     Q_OBJECT
 public:
     // openHomePage runs when the link is clicked.
-    explicit TAboutBox(std::function<void()> openHomePage, QWidget *parent = nullptr);
+    explicit AboutBox(std::function<void()> openHomePage, QWidget *parent = nullptr);
 
     QLabel *homePageLabel() const { return m_lblHomePage; }
     QLabel *versionLabel() const { return m_lblVersion; }

@@ -6,7 +6,7 @@
 
 namespace zelvant {
 
-void CenterOnScreen(QWidget *window)
+void centerOnScreen(QWidget *window)
 {
     QScreen *screen = window->screen();
     if (!screen)

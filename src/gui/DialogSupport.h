@@ -9,6 +9,6 @@ class QWidget;
 namespace zelvant {
 
 // Moves a top-level window to the middle of the screen it is on.
-void CenterOnScreen(QWidget *window);
+void centerOnScreen(QWidget *window);
 
 } // namespace zelvant

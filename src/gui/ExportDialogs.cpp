@@ -34,24 +34,24 @@ QString askSaveFile(QWidget *parent, const QString &suggestedName)
 
 } // namespace
 
-void SetSaveFileHandler(SaveFileHandler handler)
+void setSaveFileHandler(SaveFileHandler handler)
 {
     saveFileHandler() = std::move(handler);
 }
 
-ExcelFileAnswer AskExcelFile(QWidget *parent, const QString &suggestedName)
+ExcelFileAnswer askExcelFile(QWidget *parent, const QString &suggestedName)
 {
     const QString chosen = saveFileHandler() ? saveFileHandler()(parent, suggestedName)
                                              : askSaveFile(parent, suggestedName);
     if (chosen.isEmpty())
         return {};
-    const QString path = WithXlsxSuffix(chosen);
+    const QString path = withXlsxSuffix(chosen);
     if (!QFileInfo::exists(path))
         return {true, path};
-    if (!ShowMessage(parent, MessageKind::Question, OverwriteQuestionText(path)))
+    if (!showMessage(parent, MessageKind::Question, overwriteQuestionText(path)))
         return {};
-    if (!CanOverwrite(path)) {
-        ShowMessage(parent, MessageKind::Error, CannotOverwriteText(path));
+    if (!canOverwrite(path)) {
+        showMessage(parent, MessageKind::Error, cannotOverwriteText(path));
         return {};
     }
     return {true, path};

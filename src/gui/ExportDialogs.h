@@ -16,7 +16,7 @@ namespace zelvant {
 using SaveFileHandler = std::function<QString(QWidget *parent, const QString &suggestedName)>;
 
 // Replaces the real save dialog (tests); an empty handler restores it.
-void SetSaveFileHandler(SaveFileHandler handler);
+void setSaveFileHandler(SaveFileHandler handler);
 
 struct ExcelFileAnswer
 {
@@ -28,6 +28,6 @@ struct ExcelFileAnswer
 // missing), then, for an existing file, the overwrite question and the
 // check that it can be replaced. The old file is not removed here: a
 // finished export replaces it, a failed one leaves it as it was.
-ExcelFileAnswer AskExcelFile(QWidget *parent, const QString &suggestedName);
+ExcelFileAnswer askExcelFile(QWidget *parent, const QString &suggestedName);
 
 } // namespace zelvant

@@ -43,7 +43,7 @@ bool RangeKeyFilter::eventFilter(QObject *watched, QEvent *event)
         return false;
     QString kept;
     for (const QChar c : text) {
-        if (const std::optional<QChar> filtered = FilterRangeKey(c))
+        if (const std::optional<QChar> filtered = filterRangeKey(c))
             kept += *filtered;
     }
     if (kept == text)
@@ -55,7 +55,7 @@ bool RangeKeyFilter::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-TfrmHistory::TfrmHistory(AppContext &context, QWidget *parent)
+HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     : QDialog(parent)
     , m_context(context)
 {
@@ -116,8 +116,8 @@ TfrmHistory::TfrmHistory(AppContext &context, QWidget *parent)
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
-    connect(bnShow, &QPushButton::clicked, this, &TfrmHistory::bnShowClick);
-    connect(bnExcel, &QPushButton::clicked, this, &TfrmHistory::bnExcelClick);
+    connect(bnShow, &QPushButton::clicked, this, &HistoryWindow::bnShowClick);
+    connect(bnExcel, &QPushButton::clicked, this, &HistoryWindow::bnExcelClick);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(period);
@@ -125,10 +125,10 @@ TfrmHistory::TfrmHistory(AppContext &context, QWidget *parent)
     layout->addLayout(buttons);
 
     const IniFile &settings = m_context.settingsFile;
-    edLastRequest->setText(StoredRangeText(
+    edLastRequest->setText(storedRangeText(
         settings.readString(HistoryFormSection, LastRequestKey, DefaultLastRequestText),
         DefaultLastRequestText));
-    edLastDays->setText(StoredRangeText(
+    edLastDays->setText(storedRangeText(
         settings.readString(HistoryFormSection, LastDaysKey, DefaultLastDaysText),
         DefaultLastDaysText));
 
@@ -139,22 +139,22 @@ TfrmHistory::TfrmHistory(AppContext &context, QWidget *parent)
     buildPhoneList();
 }
 
-TfrmHistory::~TfrmHistory()
+HistoryWindow::~HistoryWindow()
 {
     savePlacement();
 }
 
-void TfrmHistory::loadPlacement()
+void HistoryWindow::loadPlacement()
 {
-    const WindowPlacement p = ReadWindowPlacement(m_context.settingsFile, HistoryFormSection);
+    const WindowPlacement p = readWindowPlacement(m_context.settingsFile, HistoryFormSection);
     // Each stored value applies on its own; the width is fixed.
-    if (p.Height != NotFoundSentinel)
-        resize(FixedWidth, p.Height);
-    if (p.Left != NotFoundSentinel || p.Top != NotFoundSentinel)
-        move(p.Left != NotFoundSentinel ? p.Left : x(), p.Top != NotFoundSentinel ? p.Top : y());
+    if (p.height != NotFoundSentinel)
+        resize(FixedWidth, p.height);
+    if (p.left != NotFoundSentinel || p.top != NotFoundSentinel)
+        move(p.left != NotFoundSentinel ? p.left : x(), p.top != NotFoundSentinel ? p.top : y());
 }
 
-void TfrmHistory::savePlacement()
+void HistoryWindow::savePlacement()
 {
     QString error;
     const bool fields = m_context.settingsFile.apply(
@@ -162,26 +162,26 @@ void TfrmHistory::savePlacement()
          IniFile::Change::write(HistoryFormSection, LastDaysKey, edLastDays->text())},
         &error);
     WindowPlacement p;
-    p.Height = height();
-    p.Left = x();
-    p.Top = y();
-    if (!fields || !WriteWindowPlacement(m_context.settingsFile, HistoryFormSection, p, &error))
-        WriteErrorLog(error, m_context.paths.errorLogFile());
+    p.height = height();
+    p.left = x();
+    p.top = y();
+    if (!fields || !writeWindowPlacement(m_context.settingsFile, HistoryFormSection, p, &error))
+        writeErrorLog(error, m_context.paths.errorLogFile());
 }
 
-void TfrmHistory::buildPhoneList()
+void HistoryWindow::buildPhoneList()
 {
     auto *box = new QWidget;
     box->setObjectName(QStringLiteral("phonesBox"));
     int y = 8;
     int right = 0;
     for (int k = 1; k <= PhoneSlotCount; ++k) {
-        if (!m_context.phones.IsMonitored(k))
+        if (!m_context.phones.isMonitored(k))
             continue;
         auto *label = new QLabel(QString::number(k), box);
         label->setObjectName(QStringLiteral("lblNN_%1").arg(k));
-        const QString number = m_context.phones.NumberOf(k).trimmed();
-        const QString alias = m_context.phones.AliasOf(k).trimmed();
+        const QString number = m_context.phones.numberOf(k).trimmed();
+        const QString alias = m_context.phones.aliasOf(k).trimmed();
         QString caption = number;
         if (!alias.isEmpty())
             caption += QStringLiteral(" (") + alias + QLatin1Char(')');
@@ -205,7 +205,7 @@ void TfrmHistory::buildPhoneList()
     scrbxPhones->setWidget(box);
 }
 
-bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
+bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (auto *button = qobject_cast<QRadioButton *>(watched);
@@ -219,45 +219,45 @@ bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmHistory::rbPhoneClick(int slot)
+void HistoryWindow::rbPhoneClick(int slot)
 {
     // The number as configured: it is what the history rows were stored under.
-    m_number = m_context.phones.NumberOf(slot);
-    m_alias = m_context.phones.AliasOf(slot);
+    m_number = m_context.phones.numberOf(slot);
+    m_alias = m_context.phones.aliasOf(slot);
 }
 
-HistoryRangeChoice TfrmHistory::rangeChoice() const
+HistoryRangeChoice HistoryWindow::rangeChoice() const
 {
-    return ChooseHistoryRange(rbShowLastRequest->isChecked(), rbShowLastDays->isChecked(),
+    return chooseHistoryRange(rbShowLastRequest->isChecked(), rbShowLastDays->isChecked(),
                               edLastRequest->text(), edLastDays->text());
 }
 
-void TfrmHistory::bnShowClick()
+void HistoryWindow::bnShowClick()
 {
-    if (TfrmHistoryPhone::current())
+    if (PhoneHistoryWindow::current())
         return;
-    ShowHistoryPhoneModal(m_context.paths.historyFile(), m_number, m_alias, rangeChoice(), this);
+    showHistoryPhoneModal(m_context.paths.historyFile(), m_number, m_alias, rangeChoice(), this);
 }
 
-void TfrmHistory::bnExcelClick()
+void HistoryWindow::bnExcelClick()
 {
-    const ExcelFileAnswer answer = AskExcelFile(this, HistoryExportFileName(m_number, m_alias));
+    const ExcelFileAnswer answer = askExcelFile(this, historyExportFileName(m_number, m_alias));
     if (!answer.confirmed)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const ExportOutcome outcome =
-        ExportHistory(m_context.paths.historyFile(), answer.path, m_number, rangeChoice());
+        exportHistory(m_context.paths.historyFile(), answer.path, m_number, rangeChoice());
     QApplication::restoreOverrideCursor();
     switch (outcome.status) {
     case ExportOutcome::Written:
-        ShowMessage(this, MessageKind::Information, outcome.message);
+        showMessage(this, MessageKind::Information, outcome.message);
         break;
     case ExportOutcome::NoHistory:
     case ExportOutcome::HistoryFileMissing:
-        ShowMessage(this, MessageKind::Warning, outcome.message);
+        showMessage(this, MessageKind::Warning, outcome.message);
         break;
     case ExportOutcome::Failed:
-        ShowMessage(this, MessageKind::Error, outcome.message);
+        showMessage(this, MessageKind::Error, outcome.message);
         break;
     }
 }

@@ -28,14 +28,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 };
 
-class TfrmHistory : public QDialog
+class HistoryWindow : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TfrmHistory(AppContext &context, QWidget *parent = nullptr);
+    explicit HistoryWindow(AppContext &context, QWidget *parent = nullptr);
     // Stores the range fields and the window's height and position.
-    ~TfrmHistory() override;
+    ~HistoryWindow() override;
 
     QString selectedNumber() const { return m_number; }
     QString selectedAlias() const { return m_alias; }

@@ -50,14 +50,14 @@ bool showRealBox(QWidget *parent, MessageKind kind, const QString &text)
 
 } // namespace
 
-MessageHandler SetMessageHandler(MessageHandler handler)
+MessageHandler setMessageHandler(MessageHandler handler)
 {
     MessageHandler previous = std::move(installedHandler());
     installedHandler() = std::move(handler);
     return previous;
 }
 
-bool ShowMessage(QWidget *parent, MessageKind kind, const QString &text)
+bool showMessage(QWidget *parent, MessageKind kind, const QString &text)
 {
     const MessageHandler &handler = installedHandler();
     return handler ? handler(parent, kind, text) : showRealBox(parent, kind, text);

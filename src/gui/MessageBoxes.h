@@ -18,18 +18,18 @@ using MessageHandler = std::function<bool(QWidget *parent, MessageKind kind, con
 
 // Replaces the real boxes (tests); an empty handler restores them. Returns
 // the handler that was installed before.
-MessageHandler SetMessageHandler(MessageHandler handler);
+MessageHandler setMessageHandler(MessageHandler handler);
 
-bool ShowMessage(QWidget *parent, MessageKind kind, const QString &text);
+bool showMessage(QWidget *parent, MessageKind kind, const QString &text);
 
-inline void ShowErrorBox(QWidget *parent, const QString &text)
+inline void showErrorBox(QWidget *parent, const QString &text)
 {
-    ShowMessage(parent, MessageKind::Error, text);
+    showMessage(parent, MessageKind::Error, text);
 }
 
-inline bool AskYesNo(QWidget *parent, const QString &text)
+inline bool askYesNo(QWidget *parent, const QString &text)
 {
-    return ShowMessage(parent, MessageKind::Question, text);
+    return showMessage(parent, MessageKind::Question, text);
 }
 
 } // namespace zelvant

@@ -17,7 +17,7 @@ namespace zelvant {
 
 namespace {
 
-TfrmHistoryPhone *g_current = nullptr;
+PhoneHistoryWindow *g_current = nullptr;
 
 // Draws the day separator: a navy line along the top of every cell of a row
 // that begins a new day.
@@ -30,7 +30,7 @@ public:
                const QModelIndex &index) const override
     {
         QStyledItemDelegate::paint(painter, option, index);
-        if (index.data(HistoryPhoneModel::SeparatorAboveRole).toBool()) {
+        if (index.data(HistoryTableModel::SeparatorAboveRole).toBool()) {
             painter->save();
             painter->setPen(QColor(0x00, 0x00, 0x80));
             painter->setBrush(Qt::NoBrush);
@@ -65,10 +65,10 @@ protected:
 
 } // namespace
 
-TfrmHistoryPhone::TfrmHistoryPhone(const QString &historyFile, QWidget *parent)
+PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *parent)
     : QDialog(parent)
     , m_historyFile(historyFile)
-    , m_model(new HistoryPhoneModel(this))
+    , m_model(new HistoryTableModel(this))
 {
     setObjectName(QStringLiteral("frmHistoryPhone"));
     setWindowTitle(QStringLiteral("История баланса по телефону"));
@@ -107,7 +107,7 @@ TfrmHistoryPhone::TfrmHistoryPhone(const QString &historyFile, QWidget *parent)
 
     // Each column as wide as its title (spaces included) in the grid's font.
     const QFontMetrics metrics(sgHistory->font());
-    const QStringList titles = HistoryPhoneModel::titles();
+    const QStringList titles = HistoryTableModel::titles();
     int total = 0;
     for (int c = 0; c < titles.size(); ++c) {
         const int width = metrics.horizontalAdvance(titles.at(c)) + 10;
@@ -136,53 +136,53 @@ TfrmHistoryPhone::TfrmHistoryPhone(const QString &historyFile, QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TfrmHistoryPhone::~TfrmHistoryPhone()
+PhoneHistoryWindow::~PhoneHistoryWindow()
 {
     if (g_current == this)
         g_current = nullptr;
 }
 
-TfrmHistoryPhone *TfrmHistoryPhone::current()
+PhoneHistoryWindow *PhoneHistoryWindow::current()
 {
     return g_current;
 }
 
-void TfrmHistoryPhone::centreCloseButton()
+void PhoneHistoryWindow::centreCloseButton()
 {
     const int w = bnClose->sizeHint().width();
     bnClose->setGeometry(m_bottom->width() / 2 - w / 2, 6, w, bnClose->sizeHint().height());
 }
 
-void TfrmHistoryPhone::resizeEvent(QResizeEvent *event)
+void PhoneHistoryWindow::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
     m_bottom->resize(width(), m_bottom->height());
     centreCloseButton();
 }
 
-bool TfrmHistoryPhone::LoadHistory(const QString &number, const QString &alias,
+bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias,
                                    const HistoryRangeChoice &choice)
 {
-    plHeader->setText(HistoryHeaderText(number, alias));
-    const HistoryQueryResult result = QueryHistory(m_historyFile, number, choice);
+    plHeader->setText(historyHeaderText(number, alias));
+    const HistoryQueryResult result = queryHistory(m_historyFile, number, choice);
     if (result.status == HistoryQueryResult::Failed) {
-        ShowMessage(this, MessageKind::Error, result.error);
+        showMessage(this, MessageKind::Error, result.error);
         return false;
     }
     m_model->setRows(result.rows);
     if (result.rows.isEmpty())
-        ShowMessage(this, MessageKind::Warning, HistoryNotFoundText);
+        showMessage(this, MessageKind::Warning, HistoryNotFoundText);
     return true;
 }
 
-void ShowHistoryPhoneModal(const QString &historyFile, const QString &number,
+void showHistoryPhoneModal(const QString &historyFile, const QString &number,
                            const QString &alias, const HistoryRangeChoice &choice,
                            QWidget *parent)
 {
-    if (TfrmHistoryPhone::current())
+    if (PhoneHistoryWindow::current())
         return;
-    TfrmHistoryPhone window(historyFile, parent);
-    if (window.LoadHistory(number, alias, choice))
+    PhoneHistoryWindow window(historyFile, parent);
+    if (window.loadHistory(number, alias, choice))
         window.exec();
 }
 

@@ -11,29 +11,29 @@ class QTableView;
 
 namespace zelvant {
 
-class HistoryPhoneModel;
+class HistoryTableModel;
 
-class TfrmHistoryPhone : public QDialog
+class PhoneHistoryWindow : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TfrmHistoryPhone(const QString &historyFile, QWidget *parent = nullptr);
-    ~TfrmHistoryPhone() override;
+    explicit PhoneHistoryWindow(const QString &historyFile, QWidget *parent = nullptr);
+    ~PhoneHistoryWindow() override;
 
     // Sets the header and reads the rows. A missing file or an empty result
     // shows the not-found warning and leaves the grid empty (true: the window
     // still opens); a database error is shown and false returned.
-    bool LoadHistory(const QString &number, const QString &alias,
+    bool loadHistory(const QString &number, const QString &alias,
                      const HistoryRangeChoice &choice);
 
     // Only one exists at a time; the owner of the current one, or null.
-    static TfrmHistoryPhone *current();
+    static PhoneHistoryWindow *current();
 
     QLabel *plHeader = nullptr;
     QTableView *sgHistory = nullptr;
     QPushButton *bnClose = nullptr;
-    HistoryPhoneModel *model() const { return m_model; }
+    HistoryTableModel *model() const { return m_model; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -42,13 +42,13 @@ private:
     void centreCloseButton();
 
     QString m_historyFile;
-    HistoryPhoneModel *m_model = nullptr;
+    HistoryTableModel *m_model = nullptr;
     QWidget *m_bottom = nullptr;
 };
 
 // Creates, loads and shows one phone's history modally, unless such a
 // window is open already.
-void ShowHistoryPhoneModal(const QString &historyFile, const QString &number,
+void showHistoryPhoneModal(const QString &historyFile, const QString &number,
                            const QString &alias, const HistoryRangeChoice &choice,
                            QWidget *parent);
 

@@ -19,10 +19,10 @@ namespace zelvant {
 
 // Model column 0 is the row-number column, model row r is grid row r + 1;
 // the grid's title row is the horizontal header.
-class PhonesGridModel : public QAbstractTableModel
+class PhonesTableModel : public QAbstractTableModel
 {
 public:
-    explicit PhonesGridModel(const PhonesGrid &grid, QObject *parent)
+    explicit PhonesTableModel(const PhonesTable &grid, QObject *parent)
         : QAbstractTableModel(parent)
         , m_grid(grid)
     {
@@ -68,7 +68,7 @@ public:
     }
 
 private:
-    const PhonesGrid &m_grid;
+    const PhonesTable &m_grid;
 };
 
 namespace {
@@ -78,7 +78,7 @@ namespace {
 class CellDelegate : public QStyledItemDelegate
 {
 public:
-    CellDelegate(const PhonesGrid &grid, QObject *parent)
+    CellDelegate(const PhonesTable &grid, QObject *parent)
         : QStyledItemDelegate(parent)
         , m_grid(grid)
     {
@@ -102,10 +102,10 @@ public:
             if (m_grid.highlightedRow() == row)
                 brush = GridColors::Highlight;
             else
-                brush = cell.styled ? cell.style.BrushColor : GridColors::Background;
+                brush = cell.styled ? cell.style.brushColor : GridColors::Background;
             if (cell.styled) {
-                pen = cell.style.FontColor;
-                font.setBold(cell.style.FontBold);
+                pen = cell.style.fontColor;
+                font.setBold(cell.style.fontBold);
             }
             text = cell.text;
         }
@@ -120,12 +120,12 @@ public:
     }
 
 private:
-    const PhonesGrid &m_grid;
+    const PhonesTable &m_grid;
 };
 
 } // namespace
 
-TfrmPhonesInfo::TfrmPhonesInfo(AppContext &context, TrayService &tray, QWidget *parent)
+PhonesWindow::PhonesWindow(AppContext &context, TrayService &tray, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
     , m_context(context)
@@ -135,15 +135,15 @@ TfrmPhonesInfo::TfrmPhonesInfo(AppContext &context, TrayService &tray, QWidget *
     resize(333, 117);
     // The grid's content is kept from the start (it also makes the tray
     // tip); the widgets that draw it are made when the window first shows.
-    BuildGrid();
+    buildGrid();
 }
 
-void TfrmPhonesInfo::ensureUi()
+void PhonesWindow::ensureUi()
 {
     if (m_table)
         return;
 
-    m_model = new PhonesGridModel(m_grid, this);
+    m_model = new PhonesTableModel(m_grid, this);
     m_table = new QTableView(this);
     m_table->setModel(m_model);
     m_table->setItemDelegate(new CellDelegate(m_grid, m_table));
@@ -167,7 +167,7 @@ void TfrmPhonesInfo::ensureUi()
         " border-bottom: 1px solid #A0A0A0; padding-left: 2px; }"));
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_table, &QWidget::customContextMenuRequested, this,
-            &TfrmPhonesInfo::strgrPhonesInfoContextPopup);
+            &PhonesWindow::strgrPhonesInfoContextPopup);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -179,39 +179,39 @@ void TfrmPhonesInfo::ensureUi()
     m_menu->addSeparator();
     m_ppmExcel = m_menu->addAction(QStringLiteral("Информацию по всем в Excel"));
     connect(m_ppmRequestOnlyOne, &QAction::triggered, this,
-            &TfrmPhonesInfo::ppmRequestOnlyOneClick);
-    connect(m_ppmHistory, &QAction::triggered, this, &TfrmPhonesInfo::ppmHistoryClick);
-    connect(m_ppmExcel, &QAction::triggered, this, &TfrmPhonesInfo::ppmExcelClick);
+            &PhonesWindow::ppmRequestOnlyOneClick);
+    connect(m_ppmHistory, &QAction::triggered, this, &PhonesWindow::ppmHistoryClick);
+    connect(m_ppmExcel, &QAction::triggered, this, &PhonesWindow::ppmExcelClick);
 
     applyColumnWidths();
 }
 
-void TfrmPhonesInfo::setVisible(bool visible)
+void PhonesWindow::setVisible(bool visible)
 {
     if (visible)
         ensureUi();
     QWidget::setVisible(visible);
 }
 
-QTableView *TfrmPhonesInfo::table()
+QTableView *PhonesWindow::table()
 {
     ensureUi();
     return m_table;
 }
 
-QMenu *TfrmPhonesInfo::contextMenu()
+QMenu *PhonesWindow::contextMenu()
 {
     ensureUi();
     return m_menu;
 }
 
-QAction *TfrmPhonesInfo::requestOnlyOneAction()
+QAction *PhonesWindow::requestOnlyOneAction()
 {
     ensureUi();
     return m_ppmRequestOnlyOne;
 }
 
-TfrmPhonesInfo::~TfrmPhonesInfo()
+PhonesWindow::~PhonesWindow()
 {
     // The view and its model read the grid, a member that is gone before
     // QWidget's destructor would delete the children.
@@ -221,33 +221,33 @@ TfrmPhonesInfo::~TfrmPhonesInfo()
     m_model = nullptr;
 }
 
-void TfrmPhonesInfo::setSinglePhoneRequest(std::function<bool()> allowed,
+void PhonesWindow::setSinglePhoneRequest(std::function<bool()> allowed,
                                            std::function<void(int)> request)
 {
     m_singleAllowed = std::move(allowed);
     m_singleRequest = std::move(request);
 }
 
-void TfrmPhonesInfo::BuildGrid()
+void PhonesWindow::buildGrid()
 {
-    m_grid.BuildGrid(m_context.options, m_context.phones);
+    m_grid.buildGrid(m_context.options, m_context.phones);
     if (!m_table)
         return;
     m_model->rebuilt();
     applyColumnWidths();
 }
 
-void TfrmPhonesInfo::applyColumnWidths()
+void PhonesWindow::applyColumnWidths()
 {
     for (int column = 0; column < m_grid.columnCount(); ++column)
         m_table->setColumnWidth(column, m_grid.columnWidth(column));
     m_table->setColumnHidden(0, m_grid.columnWidth(0) == 0);
 }
 
-void TfrmPhonesInfo::FillGrid()
+void PhonesWindow::fillGrid()
 {
     const int rowsBefore = m_grid.rowCount();
-    const QString tip = m_grid.FillGrid(m_context.results, m_context.options, m_context.phones);
+    const QString tip = m_grid.fillGrid(m_context.results, m_context.options, m_context.phones);
     if (!m_table) {
         // Nothing drawn yet.
     } else if (m_grid.rowCount() != rowsBefore) {
@@ -257,10 +257,10 @@ void TfrmPhonesInfo::FillGrid()
         m_model->refreshed();
     }
     if (!tip.isNull())
-        m_tray.TraySetTip(tip);
+        m_tray.traySetTip(tip);
 }
 
-bool TfrmPhonesInfo::prepareContextMenu(const QPoint &viewportPos)
+bool PhonesWindow::prepareContextMenu(const QPoint &viewportPos)
 {
     ensureUi();
     const QModelIndex index = m_table->indexAt(viewportPos);
@@ -273,14 +273,14 @@ bool TfrmPhonesInfo::prepareContextMenu(const QPoint &viewportPos)
     return row > 0;
 }
 
-void TfrmPhonesInfo::clearHighlight()
+void PhonesWindow::clearHighlight()
 {
     m_grid.setHighlightedRow(-1);
     if (m_table)
         m_table->viewport()->update();
 }
 
-void TfrmPhonesInfo::strgrPhonesInfoContextPopup(const QPoint &pos)
+void PhonesWindow::strgrPhonesInfoContextPopup(const QPoint &pos)
 {
     if (prepareContextMenu(pos))
         m_menu->exec(QCursor::pos());
@@ -288,7 +288,7 @@ void TfrmPhonesInfo::strgrPhonesInfoContextPopup(const QPoint &pos)
     clearHighlight();
 }
 
-void TfrmPhonesInfo::ppmRequestOnlyOneClick()
+void PhonesWindow::ppmRequestOnlyOneClick()
 {
     // Checked again: a cycle may have started while the menu was open.
     if (m_menuPhone < 1 || (m_singleAllowed && !m_singleAllowed()))
@@ -297,60 +297,60 @@ void TfrmPhonesInfo::ppmRequestOnlyOneClick()
         m_singleRequest(m_menuPhone);
 }
 
-void TfrmPhonesInfo::ppmHistoryClick()
+void PhonesWindow::ppmHistoryClick()
 {
     if (m_menuPhone >= 1)
-        ShowPhoneHistory(m_context, m_menuPhone, this);
+        showPhoneHistory(m_context, m_menuPhone, this);
 }
 
-void TfrmPhonesInfo::ppmExcelClick()
+void PhonesWindow::ppmExcelClick()
 {
-    ExportAllPhonesInteractive(m_context, this);
+    exportAllPhonesInteractive(m_context, this);
 }
 
-void TfrmPhonesInfo::LoadPosition()
+void PhonesWindow::loadPosition()
 {
-    const WindowPlacement p = ReadWindowPlacement(m_context.settingsFile, PhonesInfoSection);
-    if (p.Width == NotFoundSentinel)
-        resize(m_grid.FitWidth(), height());
+    const WindowPlacement p = readWindowPlacement(m_context.settingsFile, PhonesInfoSection);
+    if (p.width == NotFoundSentinel)
+        resize(m_grid.fitWidth(), height());
     else
-        resize(p.Width, height());
-    if (p.Height != NotFoundSentinel)
-        resize(width(), p.Height);
-    if (p.Left != NotFoundSentinel || p.Top != NotFoundSentinel)
-        move(p.Left != NotFoundSentinel ? p.Left : x(), p.Top != NotFoundSentinel ? p.Top : y());
+        resize(p.width, height());
+    if (p.height != NotFoundSentinel)
+        resize(width(), p.height);
+    if (p.left != NotFoundSentinel || p.top != NotFoundSentinel)
+        move(p.left != NotFoundSentinel ? p.left : x(), p.top != NotFoundSentinel ? p.top : y());
 }
 
-void TfrmPhonesInfo::SavePosition()
+void PhonesWindow::savePosition()
 {
     WindowPlacement p;
-    p.Width = width();
-    p.Height = height();
-    p.Left = x();
-    p.Top = y();
+    p.width = width();
+    p.height = height();
+    p.left = x();
+    p.top = y();
     QString error;
-    if (!WriteWindowPlacement(m_context.settingsFile, PhonesInfoSection, p, &error))
-        WriteErrorLog(error, m_context.paths.errorLogFile());
+    if (!writeWindowPlacement(m_context.settingsFile, PhonesInfoSection, p, &error))
+        writeErrorLog(error, m_context.paths.errorLogFile());
 }
 
-void TfrmPhonesInfo::showEvent(QShowEvent *event)
+void PhonesWindow::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
-        BuildGrid();
-        LoadPosition();
-        FillGrid();
+        buildGrid();
+        loadPosition();
+        fillGrid();
     }
     QWidget::showEvent(event);
 }
 
-void TfrmPhonesInfo::hideEvent(QHideEvent *event)
+void PhonesWindow::hideEvent(QHideEvent *event)
 {
     if (!event->spontaneous())
-        SavePosition();
+        savePosition();
     QWidget::hideEvent(event);
 }
 
-void TfrmPhonesInfo::keyPressEvent(QKeyEvent *event)
+void PhonesWindow::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {
         close(); // only hides: the window lives as long as the program

@@ -1,7 +1,7 @@
 #pragma once
 // The phones balance window: one row per monitored phone with the columns the
 // user chose, warning colours, and a context menu per row. The content lives
-// in PhonesGrid; this window draws it.
+// in PhonesTable; this window draws it.
 
 #include <QWidget>
 
@@ -17,20 +17,20 @@ namespace zelvant {
 
 class AppContext;
 class TrayService;
-class PhonesGridModel;
+class PhonesTableModel;
 
 inline const QString PhonesInfoCaption = QStringLiteral("Информация о балансе телефонов");
 inline const QString PhonesInfoSection = QStringLiteral("PhonesInfo Form");
 
-class TfrmPhonesInfo : public QWidget
+class PhonesWindow : public QWidget
 {
     Q_OBJECT
 public:
-    TfrmPhonesInfo(AppContext &context, TrayService &tray, QWidget *parent = nullptr);
-    ~TfrmPhonesInfo() override;
+    PhonesWindow(AppContext &context, TrayService &tray, QWidget *parent = nullptr);
+    ~PhonesWindow() override;
 
-    void BuildGrid();
-    void FillGrid();
+    void buildGrid();
+    void fillGrid();
 
     // The single-phone command: whether it may run now, and how it runs.
     void setSinglePhoneRequest(std::function<bool()> allowed, std::function<void(int)> request);
@@ -41,7 +41,7 @@ public:
     bool prepareContextMenu(const QPoint &viewportPos);
     void clearHighlight();
 
-    const PhonesGrid &grid() const { return m_grid; }
+    const PhonesTable &grid() const { return m_grid; }
     // The widgets are made on first use.
     QTableView *table();
     QMenu *contextMenu();
@@ -56,8 +56,8 @@ protected:
 
 private:
     void ensureUi();
-    void LoadPosition();
-    void SavePosition();
+    void loadPosition();
+    void savePosition();
     void applyColumnWidths();
     void strgrPhonesInfoContextPopup(const QPoint &pos);
     void ppmRequestOnlyOneClick();
@@ -66,8 +66,8 @@ private:
 
     AppContext &m_context;
     TrayService &m_tray;
-    PhonesGrid m_grid;
-    PhonesGridModel *m_model = nullptr;
+    PhonesTable m_grid;
+    PhonesTableModel *m_model = nullptr;
     QTableView *m_table = nullptr;
     QMenu *m_menu = nullptr;
     QAction *m_ppmRequestOnlyOne = nullptr;

@@ -19,7 +19,7 @@ namespace zelvant {
 
 namespace {
 
-QToolButton *NewToolButton(const QString &name, const QString &text, const QString &hint,
+QToolButton *newToolButton(const QString &name, const QString &text, const QString &hint,
                            QWidget *parent)
 {
     auto *button = new QToolButton(parent);
@@ -30,7 +30,7 @@ QToolButton *NewToolButton(const QString &name, const QString &text, const QStri
     return button;
 }
 
-QLabel *NewBlueLabel(const QString &name, QWidget *parent)
+QLabel *newBlueLabel(const QString &name, QWidget *parent)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(name);
@@ -43,7 +43,7 @@ QLabel *NewBlueLabel(const QString &name, QWidget *parent)
 
 } // namespace
 
-TfrmLumoUrlChoose::TfrmLumoUrlChoose(RegionList &regions, QWidget *parent)
+RegionChoiceDialog::RegionChoiceDialog(RegionList &regions, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
     , m_regions(regions)
@@ -54,14 +54,14 @@ TfrmLumoUrlChoose::TfrmLumoUrlChoose(RegionList &regions, QWidget *parent)
     m_cbLumoLongName = new QComboBox(this);
     m_cbLumoLongName->setObjectName(QStringLiteral("cbLumoLongName"));
     m_cbLumoLongName->setMinimumWidth(260);
-    m_bnEdit = NewToolButton(QStringLiteral("bnEdit"), QStringLiteral("..."),
+    m_bnEdit = newToolButton(QStringLiteral("bnEdit"), QStringLiteral("..."),
                              QStringLiteral("Редактировать"), this);
-    m_bnAdd = NewToolButton(QStringLiteral("bnAdd"), QStringLiteral("+"),
+    m_bnAdd = newToolButton(QStringLiteral("bnAdd"), QStringLiteral("+"),
                             QStringLiteral("Добавить"), this);
-    m_bnRemove = NewToolButton(QStringLiteral("bnRemove"), QStringLiteral("-"),
+    m_bnRemove = newToolButton(QStringLiteral("bnRemove"), QStringLiteral("-"),
                                QStringLiteral("Удалить"), this);
-    m_lblShortName = NewBlueLabel(QStringLiteral("lblShortName"), this);
-    m_lblLumoUrl = NewBlueLabel(QStringLiteral("lblLumoUrl"), this);
+    m_lblShortName = newBlueLabel(QStringLiteral("lblShortName"), this);
+    m_lblLumoUrl = newBlueLabel(QStringLiteral("lblLumoUrl"), this);
 
     auto *bnOK = new QPushButton(QStringLiteral("Выбрать"), this);
     bnOK->setObjectName(QStringLiteral("bnOK"));
@@ -71,10 +71,10 @@ TfrmLumoUrlChoose::TfrmLumoUrlChoose(RegionList &regions, QWidget *parent)
     bnCancel->setAutoDefault(false);
 
     connect(m_cbLumoLongName, &QComboBox::currentIndexChanged, this,
-            &TfrmLumoUrlChoose::showSelection);
-    connect(m_bnAdd, &QToolButton::clicked, this, &TfrmLumoUrlChoose::bnAddClick);
-    connect(m_bnEdit, &QToolButton::clicked, this, &TfrmLumoUrlChoose::bnEditClick);
-    connect(m_bnRemove, &QToolButton::clicked, this, &TfrmLumoUrlChoose::bnRemoveClick);
+            &RegionChoiceDialog::showSelection);
+    connect(m_bnAdd, &QToolButton::clicked, this, &RegionChoiceDialog::bnAddClick);
+    connect(m_bnEdit, &QToolButton::clicked, this, &RegionChoiceDialog::bnEditClick);
+    connect(m_bnRemove, &QToolButton::clicked, this, &RegionChoiceDialog::bnRemoveClick);
     connect(bnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(bnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -100,10 +100,10 @@ TfrmLumoUrlChoose::TfrmLumoUrlChoose(RegionList &regions, QWidget *parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    FillRegionList(DefaultShortName);
+    fillRegionList(DefaultShortName);
 }
 
-void TfrmLumoUrlChoose::FillRegionList(const QString &shortName)
+void RegionChoiceDialog::fillRegionList(const QString &shortName)
 {
     {
         const QSignalBlocker blocker(m_cbLumoLongName);
@@ -116,82 +116,82 @@ void TfrmLumoUrlChoose::FillRegionList(const QString &shortName)
     showSelection();
 }
 
-QString TfrmLumoUrlChoose::chosenShortName() const
+QString RegionChoiceDialog::chosenShortName() const
 {
     return m_lblShortName->text();
 }
 
-void TfrmLumoUrlChoose::showEvent(QShowEvent *event)
+void RegionChoiceDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    CenterOnScreen(this);
+    centerOnScreen(this);
 }
 
-void TfrmLumoUrlChoose::showSelection()
+void RegionChoiceDialog::showSelection()
 {
     const QString name = m_cbLumoLongName->currentText();
-    const TLumoURL region = m_regions.region(name);
-    m_lblShortName->setText(region.ShortName);
-    m_lblLumoUrl->setText(region.LoginURL);
+    const Region region = m_regions.region(name);
+    m_lblShortName->setText(region.shortName);
+    m_lblLumoUrl->setText(region.loginUrl);
     // The built-in region is part of the program, not of the region list.
-    const bool builtIn = name.compare(DefaultRegion().LongName, Qt::CaseInsensitive) == 0;
+    const bool builtIn = name.compare(defaultRegion().longName, Qt::CaseInsensitive) == 0;
     m_bnEdit->setEnabled(!builtIn);
     m_bnRemove->setEnabled(!builtIn);
     m_bnAdd->setEnabled(true);
 }
 
-void TfrmLumoUrlChoose::reportError(const QString &error)
+void RegionChoiceDialog::reportError(const QString &error)
 {
-    ShowErrorBox(this, error.isEmpty()
+    showErrorBox(this, error.isEmpty()
                      ? QStringLiteral("Не удалось записать список регионов \"servers.ini\".")
                      : error);
 }
 
-void TfrmLumoUrlChoose::bnAddClick()
+void RegionChoiceDialog::bnAddClick()
 {
-    TfrmAddLumoUrl dialog(this);
-    enterRegion(dialog, [this](const TLumoURL &region, QString *error) {
+    RegionEntryDialog dialog(this);
+    enterRegion(dialog, [this](const Region &region, QString *error) {
         return m_regions.add(region, error);
     });
 }
 
-void TfrmLumoUrlChoose::bnEditClick()
+void RegionChoiceDialog::bnEditClick()
 {
     const QString oldName = m_cbLumoLongName->currentText();
-    const TLumoURL stored = m_regions.region(oldName);
-    TfrmAddLumoUrl dialog(this);
-    dialog.setValues(oldName, stored.ShortName, stored.LoginURL);
-    enterRegion(dialog, [this, oldName](const TLumoURL &region, QString *error) {
+    const Region stored = m_regions.region(oldName);
+    RegionEntryDialog dialog(this);
+    dialog.setValues(oldName, stored.shortName, stored.loginUrl);
+    enterRegion(dialog, [this, oldName](const Region &region, QString *error) {
         return m_regions.edit(oldName, region, error);
     });
 }
 
-void TfrmLumoUrlChoose::enterRegion(
-    TfrmAddLumoUrl &dialog, const std::function<bool(const TLumoURL &, QString *)> &store)
+void RegionChoiceDialog::enterRegion(
+    RegionEntryDialog &dialog, const std::function<bool(const Region &, QString *)> &store)
 {
     // When the region cannot be stored the entry dialog comes back with what
     // the user typed, so nothing has to be entered twice.
     while (dialog.exec() == QDialog::Accepted) {
-        const TLumoURL region{dialog.name(), dialog.shortName(),
-                              NormalizeLoginUrl(dialog.loginUrl())};
+        const Region region{dialog.name(), dialog.shortName(),
+                              normalizeLoginUrl(dialog.loginUrl())};
         QString error;
         if (store(region, &error)) {
-            FillRegionList(region.ShortName);
+            fillRegionList(region.shortName);
             return;
         }
         reportError(error);
     }
 }
 
-void TfrmLumoUrlChoose::bnRemoveClick()
+void RegionChoiceDialog::bnRemoveClick()
 {
     const QString name = m_cbLumoLongName->currentText();
-    if (!AskYesNo(this, QStringLiteral("Удалить региональную ЛУМО \"%1\" из списка?").arg(name)))
+    if (!askYesNo(this, QStringLiteral("Удалить региональную ЛУМО \"%1\" из списка?").arg(name)))
         return;
     QString error;
     if (!m_regions.remove(name, &error))
         reportError(error);
-    FillRegionList(DefaultShortName);
+    fillRegionList(DefaultShortName);
 }
 
 } // namespace zelvant

@@ -13,18 +13,18 @@ class QToolButton;
 namespace zelvant {
 
 class RegionList;
-class TfrmAddLumoUrl;
-struct TLumoURL;
+class RegionEntryDialog;
+struct Region;
 
-class TfrmLumoUrlChoose : public QDialog
+class RegionChoiceDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmLumoUrlChoose(RegionList &regions, QWidget *parent = nullptr);
+    explicit RegionChoiceDialog(RegionList &regions, QWidget *parent = nullptr);
 
     // Lists the regions and selects the one a phone with this short name
     // would be offered.
-    void FillRegionList(const QString &shortName);
+    void fillRegionList(const QString &shortName);
     // The short name shown for the selected region ("Выбрать" hands it on).
     QString chosenShortName() const;
 
@@ -36,8 +36,8 @@ private:
     void bnAddClick();
     void bnEditClick();
     void bnRemoveClick();
-    void enterRegion(TfrmAddLumoUrl &dialog,
-                     const std::function<bool(const TLumoURL &, QString *)> &store);
+    void enterRegion(RegionEntryDialog &dialog,
+                     const std::function<bool(const Region &, QString *)> &store);
     void reportError(const QString &error);
 
     RegionList &m_regions;

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int ShortNameMaxLength = 3;
 
-void SetTextColor(QWidget *w, const QColor &color)
+void setTextColor(QWidget *w, const QColor &color)
 {
     QPalette p = w->palette();
     p.setColor(QPalette::Text, color);
@@ -25,7 +25,7 @@ void SetTextColor(QWidget *w, const QColor &color)
     w->setPalette(p);
 }
 
-QLabel *NewLabel(const QString &text, QWidget *parent)
+QLabel *newLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setWordWrap(true);
@@ -34,7 +34,7 @@ QLabel *NewLabel(const QString &text, QWidget *parent)
 
 } // namespace
 
-TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
+RegionEntryDialog::RegionEntryDialog(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
 {
@@ -45,7 +45,7 @@ TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
     m_edName->setObjectName(QStringLiteral("edName"));
 
     // The built-in address as a pattern the user can copy from.
-    m_edSample = new QLineEdit(DefaultRegion().LoginURL, this);
+    m_edSample = new QLineEdit(defaultRegion().loginUrl, this);
     m_edSample->setObjectName(QStringLiteral("edSample"));
     m_edSample->setReadOnly(true);
     m_edSample->setFrame(false);
@@ -62,7 +62,7 @@ TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
 
     m_edLoginUrl = new QLineEdit(this);
     m_edLoginUrl->setObjectName(QStringLiteral("edLoginUrl"));
-    SetTextColor(m_edLoginUrl, Qt::blue);
+    setTextColor(m_edLoginUrl, Qt::blue);
 
     m_edShortName = new QLineEdit(this);
     m_edShortName->setObjectName(QStringLiteral("edShortName"));
@@ -76,18 +76,18 @@ TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
     auto *bnCancel = new QPushButton(QStringLiteral("Отмена"), this);
     bnCancel->setObjectName(QStringLiteral("bnCancel"));
     bnCancel->setAutoDefault(false);
-    connect(bnOk, &QPushButton::clicked, this, &TfrmAddLumoUrl::bnOkClick);
+    connect(bnOk, &QPushButton::clicked, this, &RegionEntryDialog::bnOkClick);
     connect(bnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *note = new QFrame(this);
     note->setObjectName(QStringLiteral("plNote"));
     note->setFrameShape(QFrame::StyledPanel);
-    auto *noteTitle = NewLabel(QStringLiteral("Уважаемые пользователи!"), note);
-    SetTextColor(noteTitle, QColor(128, 0, 128));
+    auto *noteTitle = newLabel(QStringLiteral("Уважаемые пользователи!"), note);
+    setTextColor(noteTitle, QColor(128, 0, 128));
     QFont titleFont = noteTitle->font();
     titleFont.setBold(true);
     noteTitle->setFont(titleFont);
-    auto *noteText = NewLabel(QStringLiteral(
+    auto *noteText = newLabel(QStringLiteral(
         "Убедительная просьба: присылайте успешные настройки Вашего региона на E-Mail, "
         "что бы их можно было включить в дистрибутив."), note);
     auto *edEmail = new QLineEdit(SupportEmail, note);
@@ -99,14 +99,14 @@ TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
     noteLayout->addWidget(edEmail);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(NewLabel(QStringLiteral("Название региона:"), this));
+    layout->addWidget(newLabel(QStringLiteral("Название региона:"), this));
     layout->addWidget(m_edName);
-    layout->addWidget(NewLabel(
+    layout->addWidget(newLabel(
         QStringLiteral("URL адрес для входа в ЛУМО. К примеру, для Москвы такой:"), this));
     layout->addWidget(m_edSample);
     layout->addWidget(m_edLoginUrl);
     auto *shortRow = new QHBoxLayout;
-    shortRow->addWidget(NewLabel(QStringLiteral("Краткое название (до 3-х букв)"), this), 1);
+    shortRow->addWidget(newLabel(QStringLiteral("Краткое название (до 3-х букв)"), this), 1);
     shortRow->addWidget(m_edShortName);
     layout->addLayout(shortRow);
     layout->addWidget(note);
@@ -119,7 +119,7 @@ TfrmAddLumoUrl::TfrmAddLumoUrl(QWidget *parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void TfrmAddLumoUrl::setValues(const QString &name, const QString &shortName,
+void RegionEntryDialog::setValues(const QString &name, const QString &shortName,
                                const QString &loginUrl)
 {
     m_edName->setText(name);
@@ -131,32 +131,32 @@ void TfrmAddLumoUrl::setValues(const QString &name, const QString &shortName,
     m_edLoginUrl->setText(loginUrl);
 }
 
-QString TfrmAddLumoUrl::name() const
+QString RegionEntryDialog::name() const
 {
     return m_edName->text();
 }
 
-QString TfrmAddLumoUrl::shortName() const
+QString RegionEntryDialog::shortName() const
 {
     return m_edShortName->text();
 }
 
-QString TfrmAddLumoUrl::loginUrl() const
+QString RegionEntryDialog::loginUrl() const
 {
     return m_edLoginUrl->text();
 }
 
-void TfrmAddLumoUrl::showEvent(QShowEvent *event)
+void RegionEntryDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    CenterOnScreen(this);
+    centerOnScreen(this);
 }
 
-void TfrmAddLumoUrl::bnOkClick()
+void RegionEntryDialog::bnOkClick()
 {
     if (m_edName->text().trimmed().isEmpty() || m_edLoginUrl->text().trimmed().isEmpty()
         || m_edShortName->text().trimmed().isEmpty()) {
-        ShowErrorBox(this, QStringLiteral("Все поля должны быть заполнены !"));
+        showErrorBox(this, QStringLiteral("Все поля должны быть заполнены !"));
         return;
     }
     accept();

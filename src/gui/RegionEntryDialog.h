@@ -8,11 +8,11 @@ class QLineEdit;
 
 namespace zelvant {
 
-class TfrmAddLumoUrl : public QDialog
+class RegionEntryDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmAddLumoUrl(QWidget *parent = nullptr);
+    explicit RegionEntryDialog(QWidget *parent = nullptr);
 
     void setValues(const QString &name, const QString &shortName, const QString &loginUrl);
     // As entered, untrimmed; the caller normalizes the address.

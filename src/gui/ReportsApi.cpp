@@ -12,10 +12,10 @@
 namespace zelvant {
 
 namespace {
-QPointer<TfrmHistory> g_historyWindow;
+QPointer<HistoryWindow> g_historyWindow;
 }
 
-void ShowHistoryWindowModal(AppContext &context, QWidget *parent)
+void showHistoryWindowModal(AppContext &context, QWidget *parent)
 {
     // Asked again while it is open: bring the open one to the front.
     if (g_historyWindow) {
@@ -23,29 +23,29 @@ void ShowHistoryWindowModal(AppContext &context, QWidget *parent)
         g_historyWindow->activateWindow();
         return;
     }
-    TfrmHistory window(context, parent);
+    HistoryWindow window(context, parent);
     g_historyWindow = &window;
     window.exec();
 }
 
-void ShowPhoneHistory(AppContext &context, int slot, QWidget *parent)
+void showPhoneHistory(AppContext &context, int slot, QWidget *parent)
 {
     if (slot < 1 || slot > PhoneSlotCount)
         return;
-    ShowHistoryPhoneModal(context.paths.historyFile(), context.phones.NumberOf(slot),
-                          context.phones.AliasOf(slot),
+    showHistoryPhoneModal(context.paths.historyFile(), context.phones.numberOf(slot),
+                          context.phones.aliasOf(slot),
                           {HistoryRange::LastRequests, PhoneWindowHistoryRows}, parent);
 }
 
-void ExportAllPhonesInteractive(AppContext &context, QWidget *parent)
+void exportAllPhonesInteractive(AppContext &context, QWidget *parent)
 {
-    const ExcelFileAnswer answer = AskExcelFile(parent, QString());
+    const ExcelFileAnswer answer = askExcelFile(parent, QString());
     if (!answer.confirmed)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ExportOutcome outcome = ExportAllPhones(answer.path, context.phones, context.results);
+    const ExportOutcome outcome = exportAllPhones(answer.path, context.phones, context.results);
     QApplication::restoreOverrideCursor();
-    ShowMessage(parent,
+    showMessage(parent,
                       outcome.status == ExportOutcome::Written ? MessageKind::Information
                                                                : MessageKind::Error,
                       outcome.message);

@@ -8,10 +8,10 @@ namespace zelvant {
 class AppContext;
 
 // The history window (modal; the caller enables/disables its menu around it).
-void ShowHistoryWindowModal(AppContext &context, QWidget *parent = nullptr);
+void showHistoryWindowModal(AppContext &context, QWidget *parent = nullptr);
 // One phone's history grid with its last 50 rows (from the phones window).
-void ShowPhoneHistory(AppContext &context, int slot, QWidget *parent = nullptr);
+void showPhoneHistory(AppContext &context, int slot, QWidget *parent = nullptr);
 // The all-phones export with its file question and messages.
-void ExportAllPhonesInteractive(AppContext &context, QWidget *parent = nullptr);
+void exportAllPhonesInteractive(AppContext &context, QWidget *parent = nullptr);
 
 } // namespace zelvant

@@ -46,13 +46,13 @@ constexpr int RowsRight = RegionLeft + RegionWidth;                             
 constexpr int ClientWidth = RowsRight + 35;                                     // 402
 constexpr int MinimumClientHeight = 447;
 
-int RowTopOf(int a)
+int rowTopOf(int a)
 {
     return RowHeight * (a - 1) + RowTop;
 }
 
-const QColor WarningCaptionColor(128, 64, 64);
-const QColor WarningTextColor(128, 128, 128);
+const QColor warningCaptionColor(128, 64, 64);
+const QColor warningTextColor(128, 128, 128);
 
 // Filters typed characters of an edit field; pasted text is not touched.
 class KeyFilter : public QObject
@@ -84,7 +84,7 @@ protected:
                 kept.remove(edit->selectionStart(), edit->selectedText().size());
             QString mapped;
             for (QChar c : text) {
-                const QChar m = FilterBalanceKey(c, kept + mapped);
+                const QChar m = filterBalanceKey(c, kept + mapped);
                 if (m.isNull())
                     return true;
                 mapped += m;
@@ -95,7 +95,7 @@ protected:
             return true;
         }
         for (QChar c : text) {
-            const bool ok = m_mode == Phone ? IsPhoneKeyAccepted(c) : IsTurnOffKeyAccepted(c);
+            const bool ok = m_mode == Phone ? isPhoneKeyAccepted(c) : isTurnOffKeyAccepted(c);
             if (!ok)
                 return true;
         }
@@ -119,10 +119,10 @@ public:
     void setColors(bool hovered)
     {
         QPalette gp = m_group->palette();
-        gp.setColor(QPalette::WindowText, hovered ? QColor(Qt::red) : WarningCaptionColor);
+        gp.setColor(QPalette::WindowText, hovered ? QColor(Qt::red) : warningCaptionColor);
         m_group->setPalette(gp);
         QPalette lp = m_label->palette();
-        lp.setColor(QPalette::WindowText, hovered ? QColor(Qt::black) : WarningTextColor);
+        lp.setColor(QPalette::WindowText, hovered ? QColor(Qt::black) : warningTextColor);
         m_label->setPalette(lp);
     }
 
@@ -142,7 +142,7 @@ private:
     QLabel *m_label;
 };
 
-QPixmap TrayColumnPicture()
+QPixmap trayColumnPicture()
 {
     // A small screen corner with a tray icon: the column of the tray choice.
     QPixmap pixmap(16, 16);
@@ -158,7 +158,7 @@ QPixmap TrayColumnPicture()
 
 } // namespace
 
-struct TfrmSetup::Private
+struct SetupWindow::Private
 {
     struct Row
     {
@@ -171,9 +171,9 @@ struct TfrmSetup::Private
         QPushButton *region = nullptr;
     };
 
-    Private(TfrmSetup *q, AppContext &context) : q(q), context(context) {}
+    Private(SetupWindow *q, AppContext &context) : q(q), context(context) {}
 
-    TfrmSetup *q;
+    SetupWindow *q;
     AppContext &context;
 
     QTabWidget *pages = nullptr;
@@ -216,10 +216,10 @@ struct TfrmSetup::Private
     void createHintSheet();
     void createConnectionSheet();
     void createPhonesSheet();
-    void CreatePhoneSlots();
-    void CreatePhoneSlot(int a);
-    void MonitorClick(int a);
-    void ApplyMonitorStates();
+    void createPhoneSlots();
+    void createPhoneSlot(int a);
+    void monitorClick(int a);
+    void applyMonitorStates();
     void markClick(int tag);
     void updateIntervalLabels();
 
@@ -232,7 +232,7 @@ struct TfrmSetup::Private
     void bnOKClick();
 };
 
-void TfrmSetup::Private::createHintSheet()
+void SetupWindow::Private::createHintSheet()
 {
     hintSheet = new QWidget;
     hintSheet->setObjectName(QStringLiteral("HintSheet"));
@@ -296,7 +296,7 @@ void TfrmSetup::Private::createHintSheet()
     layout->addStretch(1);
 }
 
-void TfrmSetup::Private::createConnectionSheet()
+void SetupWindow::Private::createConnectionSheet()
 {
     connectionSheet = new QWidget;
     connectionSheet->setObjectName(QStringLiteral("ConnectionSheet"));
@@ -356,7 +356,7 @@ void TfrmSetup::Private::createConnectionSheet()
     layout->addStretch(1);
 }
 
-void TfrmSetup::Private::createPhonesSheet()
+void SetupWindow::Private::createPhonesSheet()
 {
     phonesSheet = new QWidget;
     phonesSheet->setObjectName(QStringLiteral("PhonesSheet"));
@@ -383,13 +383,13 @@ void TfrmSetup::Private::createPhonesSheet()
         return label;
     };
     title("lblTurnOnOff", QStringLiteral("вкл"), MonitorLeft);
-    title("imgTrayShow", QString(), TrayLeft)->setPixmap(TrayColumnPicture());
+    title("imgTrayShow", QString(), TrayLeft)->setPixmap(trayColumnPicture());
     title("lblNumber", QStringLiteral("Телефон"), NumberLeft);
     title("lblPassword", QStringLiteral("Пароль"), PasswordLeft);
     title("lblAlias", QStringLiteral("Псевдоним"), AliasLeft);
     title("lblLumo", QStringLiteral("Регион"), RegionLeft);
 
-    CreatePhoneSlots();
+    createPhoneSlots();
     scrlbxPhones->setWidget(rowsArea);
     scrlbxPhones->setFixedWidth(rowsArea->width() + 2 * shift
                                 + scrlbxPhones->verticalScrollBar()->sizeHint().width());
@@ -405,7 +405,7 @@ void TfrmSetup::Private::createPhonesSheet()
     layout->addWidget(grbPhones);
 }
 
-void TfrmSetup::Private::CreatePhoneSlots()
+void SetupWindow::Private::createPhoneSlots()
 {
     // Built while the area is hidden so no row is laid out or painted before
     // all of them exist. Creation order gives the keyboard order: row by
@@ -415,12 +415,12 @@ void TfrmSetup::Private::CreatePhoneSlots()
     trayGroup->setExclusive(true);
     phoneKeys = new KeyFilter(KeyFilter::Phone, q);
     for (int a = 1; a <= PhoneSlotCount; ++a)
-        CreatePhoneSlot(a);
+        createPhoneSlot(a);
 
     rbTrayNotShow = new QRadioButton(QStringLiteral("  Не показывать значение баланса в трее"),
                                      rowsArea);
     rbTrayNotShow->setObjectName(QStringLiteral("rbTrayNotShow"));
-    const int lastBottom = RowTopOf(PhoneSlotCount) + RowHeight;
+    const int lastBottom = rowTopOf(PhoneSlotCount) + RowHeight;
     rbTrayNotShow->move(MonitorLeft, lastBottom + 3);
     rbTrayNotShow->resize(rbTrayNotShow->sizeHint().width(), RowHeight);
     rbTrayNotShow->setChecked(true);
@@ -430,11 +430,11 @@ void TfrmSetup::Private::CreatePhoneSlots()
     rowsArea->show();
 }
 
-void TfrmSetup::Private::CreatePhoneSlot(int a)
+void SetupWindow::Private::createPhoneSlot(int a)
 {
     Row &r = row(a);
     const QString n = QString::number(a);
-    const int top = RowTopOf(a);
+    const int top = rowTopOf(a);
 
     r.panel = new QLabel(n, rowsArea);
     r.panel->setObjectName(QStringLiteral("plNN__") + n);
@@ -445,7 +445,7 @@ void TfrmSetup::Private::CreatePhoneSlot(int a)
     r.monitor->setObjectName(QStringLiteral("cbMonitor_") + n);
     r.monitor->setProperty("tag", a);
     r.monitor->setGeometry(MonitorLeft, top, MonitorWidth, RowHeight);
-    QObject::connect(r.monitor, &QCheckBox::toggled, q, [this, a] { MonitorClick(a); });
+    QObject::connect(r.monitor, &QCheckBox::toggled, q, [this, a] { monitorClick(a); });
 
     r.tray = new QRadioButton(rowsArea);
     r.tray->setObjectName(QStringLiteral("rbTrayShow_") + n);
@@ -478,10 +478,10 @@ void TfrmSetup::Private::CreatePhoneSlot(int a)
     r.region->setPalette(p);
     QObject::connect(r.region, &QPushButton::clicked, q, [this, a] { bnLumoClick(a); });
 
-    MonitorClick(a);
+    monitorClick(a);
 }
 
-void TfrmSetup::Private::MonitorClick(int a)
+void SetupWindow::Private::monitorClick(int a)
 {
     // A row that is not monitored keeps its contents (they are still saved);
     // it only looks and behaves greyed.
@@ -492,13 +492,13 @@ void TfrmSetup::Private::MonitorClick(int a)
         w->setEnabled(on);
 }
 
-void TfrmSetup::Private::ApplyMonitorStates()
+void SetupWindow::Private::applyMonitorStates()
 {
     for (int a = 1; a <= PhoneSlotCount; ++a)
-        MonitorClick(a);
+        monitorClick(a);
 }
 
-void TfrmSetup::Private::markClick(int tag)
+void SetupWindow::Private::markClick(int tag)
 {
     if (tag == 1)
         edBalanceLessThen->setEnabled(cbMarkIfBalance->isChecked());
@@ -506,14 +506,14 @@ void TfrmSetup::Private::markClick(int tag)
         edTurnOffLessThen->setEnabled(cbMarkIfTurnOff->isChecked());
 }
 
-void TfrmSetup::Private::updateIntervalLabels()
+void SetupWindow::Private::updateIntervalLabels()
 {
-    const RefreshLabels labels = RefreshIntervalLabels(cbRefreshTime->currentText());
+    const RefreshLabels labels = refreshIntervalLabels(cbRefreshTime->currentText());
     lblRefresh_a->setText(labels.before);
     lblRefresh_b->setText(labels.after);
 }
 
-void TfrmSetup::Private::optionsToControls(const Options &o)
+void SetupWindow::Private::optionsToControls(const Options &o)
 {
     cbNN->setChecked(o.cbNN);
     cbAlias->setChecked(o.cbAlias);
@@ -543,7 +543,7 @@ void TfrmSetup::Private::optionsToControls(const Options &o)
     cbLoadHistory->setChecked(o.cbLoadHistory);
 }
 
-Options TfrmSetup::Private::controlsToOptions() const
+Options SetupWindow::Private::controlsToOptions() const
 {
     Options o;
     o.cbNN = cbNN->isChecked();
@@ -569,70 +569,70 @@ Options TfrmSetup::Private::controlsToOptions() const
     return o;
 }
 
-void TfrmSetup::Private::phonesToControls(const PhoneList &phones)
+void SetupWindow::Private::phonesToControls(const PhoneList &phones)
 {
     QAbstractButton *trayChoice = rbTrayNotShow;
     for (int a = 1; a <= PhoneSlotCount; ++a) {
         const PhoneSlot &s = phones.slot(a);
         Row &r = row(a);
-        r.number->setText(s.Number);
-        r.password->setText(s.Password);
-        r.alias->setText(s.Alias);
-        r.region->setText(s.Region);
+        r.number->setText(s.number);
+        r.password->setText(s.password);
+        r.alias->setText(s.alias);
+        r.region->setText(s.region);
         {
             // MonitorClick runs once for every row below, changed or not.
             const QSignalBlocker blocker(r.monitor);
-            r.monitor->setChecked(s.Monitor);
+            r.monitor->setChecked(s.monitored);
         }
-        if (s.TrayShow && trayChoice == rbTrayNotShow)
+        if (s.trayShown && trayChoice == rbTrayNotShow)
             trayChoice = r.tray;
     }
     trayChoice->setChecked(true);
-    ApplyMonitorStates();
+    applyMonitorStates();
 }
 
-PhoneList TfrmSetup::Private::controlsToPhones() const
+PhoneList SetupWindow::Private::controlsToPhones() const
 {
     PhoneList phones;
     for (int a = 1; a <= PhoneSlotCount; ++a) {
         const Row &r = rows.at(a - 1);
         PhoneSlot &s = phones.slot(a);
-        s.Number = r.number->text();
-        s.Password = r.password->text();
-        s.Alias = r.alias->text();
-        s.Monitor = r.monitor->isChecked();
-        s.TrayShow = r.tray->isChecked();
-        s.Region = r.region->text();
+        s.number = r.number->text();
+        s.password = r.password->text();
+        s.alias = r.alias->text();
+        s.monitored = r.monitor->isChecked();
+        s.trayShown = r.tray->isChecked();
+        s.region = r.region->text();
     }
     return phones;
 }
 
-void TfrmSetup::Private::bnLumoClick(int a)
+void SetupWindow::Private::bnLumoClick(int a)
 {
     QPushButton *button = row(a).region;
-    TfrmLumoUrlChoose dialog(context.regions, q);
-    dialog.FillRegionList(button->text());
+    RegionChoiceDialog dialog(context.regions, q);
+    dialog.fillRegionList(button->text());
     if (dialog.exec() == QDialog::Accepted)
         button->setText(dialog.chosenShortName());
 }
 
-void TfrmSetup::Private::bnOKClick()
+void SetupWindow::Private::bnOKClick()
 {
     const PhoneList edited = controlsToPhones();
-    if (const PhoneProblem problem = CheckPhones(edited)) {
+    if (const PhoneProblem problem = checkPhones(edited)) {
         Row &r = row(problem.slot);
         QLineEdit *field = problem.field == PhoneProblem::Number ? r.number : r.password;
         pages->setCurrentWidget(phonesSheet);
         scrlbxPhones->ensureWidgetVisible(field);
         field->setFocus(Qt::OtherFocusReason);
-        ShowErrorBox(q, problem.message);
+        showErrorBox(q, problem.message);
         return;
     }
 
     const QString path = context.paths.phonesFile();
     QString error;
-    if (!SavePhones(edited, path, context.paths.errorLogFile(), &error)) {
-        ShowErrorBox(q, error.isEmpty()
+    if (!savePhones(edited, path, context.paths.errorLogFile(), &error)) {
+        showErrorBox(q, error.isEmpty()
                             ? QStringLiteral("Не удалось записать файл \"%1\".")
                                   .arg(QDir::toNativeSeparators(path))
                             : error);
@@ -644,7 +644,7 @@ void TfrmSetup::Private::bnOKClick()
     q->accept();
 }
 
-TfrmSetup::TfrmSetup(AppContext &context, QWidget *parent)
+SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
     , d(new Private(this, context))
@@ -697,32 +697,32 @@ TfrmSetup::TfrmSetup(AppContext &context, QWidget *parent)
     setFixedSize(width, qMax(MinimumClientHeight, height));
 }
 
-TfrmSetup::~TfrmSetup()
+SetupWindow::~SetupWindow()
 {
     delete d;
 }
 
-int TfrmSetup::exec()
+int SetupWindow::exec()
 {
     d->optionsToControls(d->context.options);
     d->cbRequestNow->setChecked(false);
     PhoneList stored;
-    LoadPhones(stored, d->context.paths.phonesFile(), &d->context.phonesFileUnreadable);
+    loadPhones(stored, d->context.paths.phonesFile(), &d->context.phonesFileUnreadable);
     d->phonesToControls(stored);
     return QDialog::exec();
 }
 
-bool TfrmSetup::requestNow() const
+bool SetupWindow::requestNow() const
 {
     // Read however the window was closed: a ticked box asks for a full
     // request even when the edits were cancelled.
     return d->cbRequestNow->isChecked();
 }
 
-void TfrmSetup::showEvent(QShowEvent *event)
+void SetupWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    CenterOnScreen(this);
+    centerOnScreen(this);
 }
 
 } // namespace zelvant

@@ -8,12 +8,12 @@ namespace zelvant {
 
 class AppContext;
 
-class TfrmSetup : public QDialog
+class SetupWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmSetup(AppContext &context, QWidget *parent = nullptr);
-    ~TfrmSetup() override;
+    explicit SetupWindow(AppContext &context, QWidget *parent = nullptr);
+    ~SetupWindow() override;
 
     // Loads context.options and the phone file into the controls, clears
     // cbRequestNow, shows the window modally. Accepted: the phone list was

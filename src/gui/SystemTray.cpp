@@ -23,7 +23,7 @@ SystemTray::~SystemTray()
     delete m_icon;
 }
 
-bool SystemTray::TrayAdd(const QImage &icon, const QString &tip)
+bool SystemTray::trayAdd(const QImage &icon, const QString &tip)
 {
     if (!m_icon) {
         m_icon = new QSystemTrayIcon(this);
@@ -37,7 +37,7 @@ bool SystemTray::TrayAdd(const QImage &icon, const QString &tip)
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-bool SystemTray::TraySetTip(const QString &tip)
+bool SystemTray::traySetTip(const QString &tip)
 {
     if (!m_icon)
         return false;
@@ -45,7 +45,7 @@ bool SystemTray::TraySetTip(const QString &tip)
     return true;
 }
 
-bool SystemTray::TraySetIcon(const QImage &icon)
+bool SystemTray::traySetIcon(const QImage &icon)
 {
     if (!m_icon)
         return false;
@@ -53,7 +53,7 @@ bool SystemTray::TraySetIcon(const QImage &icon)
     return true;
 }
 
-bool SystemTray::TrayRemove()
+bool SystemTray::trayRemove()
 {
     if (!m_icon)
         return false;

@@ -18,10 +18,10 @@ public:
     explicit SystemTray(QObject *parent = nullptr);
     ~SystemTray() override;
 
-    bool TrayAdd(const QImage &icon, const QString &tip) override;
-    bool TraySetTip(const QString &tip) override;
-    bool TraySetIcon(const QImage &icon) override;
-    bool TrayRemove() override;
+    bool trayAdd(const QImage &icon, const QString &tip) override;
+    bool traySetTip(const QString &tip) override;
+    bool traySetIcon(const QImage &icon) override;
+    bool trayRemove() override;
 
     // Shown by the tray itself on a right click.
     void setContextMenu(QMenu *menu);

@@ -50,17 +50,17 @@ private:
 
 } // namespace
 
-void StartStartupClock()
+void startStartupClock()
 {
     startupClock().start();
 }
 
-TfrmMain::TfrmMain(AppContext &context, TrayService &tray, Hooks hooks, QWidget *parent)
+TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hooks, QWidget *parent)
     : QWidget(parent)
     , m_context(context)
     , m_tray(tray)
     , m_hooks(std::move(hooks))
-    , m_logic([this] { return HasFailedPhones(m_context, m_hooks.beep); })
+    , m_logic([this] { return hasFailedPhones(m_context, m_hooks.beep); })
 {
     if (!m_hooks.beep)
         m_hooks.beep = [] { QApplication::beep(); };
@@ -69,7 +69,7 @@ TfrmMain::TfrmMain(AppContext &context, TrayService &tray, Hooks hooks, QWidget 
     if (!m_hooks.openUrl)
         m_hooks.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     if (!m_hooks.autoStart)
-        m_hooks.autoStart = CreatePlatformAutoStart(context.paths.executablePath());
+        m_hooks.autoStart = createPlatformAutoStart(context.paths.executablePath());
 
     // The window only owns the menu and the timers; it is never shown, and
     // its caption is the title line.
@@ -78,29 +78,29 @@ TfrmMain::TfrmMain(AppContext &context, TrayService &tray, Hooks hooks, QWidget 
 
     buildMenu();
 
-    m_phonesInfo = new TfrmPhonesInfo(m_context, m_tray);
+    m_phonesInfo = new PhonesWindow(m_context, m_tray);
     m_phonesInfo->setSinglePhoneRequest(
         [this] { return m_logic.canRequestSinglePhone(); },
-        [this](int slot) { RunQueryCycle(2, slot, CycleSource::SinglePhone); });
+        [this](int slot) { runQueryCycle(2, slot, CycleSource::SinglePhone); });
 
     CycleHooks &cycleHooks = *this;
     HistoryWarnings *warnings = this;
-    m_wb = std::make_unique<TfrmWB>(m_context, m_tray, cycleHooks, warnings, this);
-    connect(m_wb.get(), &TfrmWB::cycleFinished, this, &TfrmMain::onCycleFinished);
+    m_wb = std::make_unique<RequestCycle>(m_context, m_tray, cycleHooks, warnings, this);
+    connect(m_wb.get(), &RequestCycle::cycleFinished, this, &TrayController::onCycleFinished);
 
     m_requestTimer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_requestTimer, &QTimer::timeout, this,
-            [this] { RunQueryCycle(0, -1, CycleSource::Timer); });
+            [this] { runQueryCycle(0, -1, CycleSource::Timer); });
 
     m_startWorkTimer.setSingleShot(true);
     m_startWorkTimer.setInterval(10);
-    connect(&m_startWorkTimer, &QTimer::timeout, this, &TfrmMain::StartWork);
+    connect(&m_startWorkTimer, &QTimer::timeout, this, &TrayController::startWork);
     if (m_hooks.startTimer)
         m_startWorkTimer.start();
     applyMenuState();
 }
 
-TfrmMain::~TfrmMain()
+TrayController::~TrayController()
 {
     // The cycle calls back into this window; it goes first.
     m_wb.reset();
@@ -108,19 +108,19 @@ TfrmMain::~TfrmMain()
     delete m_phonesInfo;
 }
 
-void TfrmMain::setCycleTimings(const CycleTimings &timings)
+void TrayController::setCycleTimings(const CycleTimings &timings)
 {
     m_wb->setTimings(timings);
 }
 
-void TfrmMain::buildMenu()
+void TrayController::buildMenu()
 {
     m_menu = new QMenu(this);
     // The pictures are looked up when the menu first opens: the icon theme
     // search would otherwise cost every start-up several milliseconds.
     auto pictures = std::make_shared<QList<std::pair<QAction *, QStyle::StandardPixmap>>>();
     auto add = [&](MenuItem item, const QString &caption, QStyle::StandardPixmap pixmap,
-                   void (TfrmMain::*slot)()) {
+                   void (TrayController::*slot)()) {
         QAction *a = m_menu->addAction(caption);
         if (pixmap != QStyle::SP_CustomBase)
             pictures->append({a, pixmap});
@@ -129,40 +129,40 @@ void TfrmMain::buildMenu()
         return a;
     };
     add(MenuItem::About, QStringLiteral("О программе"), QStyle::SP_MessageBoxInformation,
-        &TfrmMain::ShowAboutBox);
+        &TrayController::showAboutBox);
     m_menu->addSeparator();
     add(MenuItem::Site, QStringLiteral("Помощь и обновления"), QStyle::SP_DialogHelpButton,
-        &TfrmMain::OpenHomePage);
+        &TrayController::openHomePage);
     add(MenuItem::Setup, QStringLiteral("Настроить программу"),
-        QStyle::SP_FileDialogDetailedView, &TfrmMain::ShowSetupWindow);
+        QStyle::SP_FileDialogDetailedView, &TrayController::showSetupWindow);
     m_menu->addSeparator();
     add(MenuItem::History, QStringLiteral("История баланса"), QStyle::SP_FileDialogContentsView,
-        &TfrmMain::ShowHistoryWindow);
+        &TrayController::showHistoryWindow);
     QAction *phones = add(MenuItem::PhonesInfo, QStringLiteral("Баланс телефонов"),
-                          QStyle::SP_FileDialogListView, &TfrmMain::ShowPhonesWindow);
+                          QStyle::SP_FileDialogListView, &TrayController::showPhonesWindow);
     m_menu->addSeparator();
     QAction *queryBad = m_menu->addAction(QStringLiteral("Повторить \"неудачные\" попытки"));
     pictures->append({queryBad, QStyle::SP_BrowserReload});
     connect(queryBad, &QAction::triggered, this, [this] {
         if (m_wb->isRunning())
-            m_wb->StopRequest();
-        RunQueryCycle(1, -1, CycleSource::User);
+            m_wb->stop();
+        runQueryCycle(1, -1, CycleSource::User);
     });
     m_actions[int(MenuItem::QueryBad)] = queryBad;
     QAction *stop = m_menu->addAction(QStringLiteral("Остановить запрос"));
     pictures->append({stop, QStyle::SP_BrowserStop});
-    connect(stop, &QAction::triggered, this, [this] { m_wb->StopRequest(); });
+    connect(stop, &QAction::triggered, this, [this] { m_wb->stop(); });
     m_actions[int(MenuItem::StopRequest)] = stop;
     QAction *now = m_menu->addAction(QStringLiteral("Запросить информацию сейчас"));
     pictures->append({now, QStyle::SP_MediaPlay});
     connect(now, &QAction::triggered, this, [this] {
         if (m_wb->isRunning())
-            m_wb->StopRequest();
-        RunQueryCycle(0, -1, CycleSource::User);
+            m_wb->stop();
+        runQueryCycle(0, -1, CycleSource::User);
     });
     m_actions[int(MenuItem::QueryNow)] = now;
     m_menu->addSeparator();
-    add(MenuItem::Exit, QStringLiteral("Выйти"), QStyle::SP_CustomBase, &TfrmMain::ExitProgram);
+    add(MenuItem::Exit, QStringLiteral("Выйти"), QStyle::SP_CustomBase, &TrayController::exitProgram);
 
     connect(m_menu, &QMenu::aboutToShow, this, [this, pictures] {
         for (const auto &[action, pixmap] : *pictures)
@@ -177,12 +177,12 @@ void TfrmMain::buildMenu()
     phones->setFont(bold);
 }
 
-QAction *TfrmMain::action(MenuItem item) const
+QAction *TrayController::action(MenuItem item) const
 {
     return m_actions[int(item)];
 }
 
-void TfrmMain::applyMenuState()
+void TrayController::applyMenuState()
 {
     for (int i = 0; i < 9; ++i) {
         const MenuItemState state = m_logic.item(MenuItem(i));
@@ -192,7 +192,7 @@ void TfrmMain::applyMenuState()
     Q_EMIT menuUpdated();
 }
 
-void TfrmMain::markStartup()
+void TrayController::markStartup()
 {
     static bool marked = false;
     if (marked || !startupClock().isValid() || qEnvironmentVariableIsEmpty("ZELVANT_STARTUP_MARK"))
@@ -203,37 +203,37 @@ void TfrmMain::markStartup()
     std::fflush(stderr);
 }
 
-void TfrmMain::StartWork()
+void TrayController::startWork()
 {
     m_startWorkTimer.stop();
-    m_context.options = LoadSettings(m_context.settingsFile);
-    m_phonesInfo->BuildGrid();
+    m_context.options = loadSettings(m_context.settingsFile);
+    m_phonesInfo->buildGrid();
 
     if (m_context.options.cbLoadHistory && QFile::exists(m_context.paths.historyFile())) {
         QString error;
-        if (LoadLastResults(m_context, &error) < 0) {
+        if (loadLatestResults(m_context, &error) < 0) {
             // An unreadable history must not keep the balances from being
             // requested: note it and go on with the start-up.
-            WriteErrorLog(error, m_context.paths.errorLogFile());
+            writeErrorLog(error, m_context.paths.errorLogFile());
         } else {
-            FillGrid();
-            ShowTrayBalance(m_tray, m_context);
+            fillGrid();
+            showTrayBalance(m_tray, m_context);
         }
     }
     markStartup();
 
     if (m_context.options.cbExecAfterRun) {
         m_startupCycle = true;
-        if (RunQueryCycle(0, -1, CycleSource::Startup))
+        if (runQueryCycle(0, -1, CycleSource::Startup))
             return; // the schedule starts when this cycle has ended
         m_startupCycle = false;
     }
-    RestartRequestTimer();
+    restartRequestTimer();
     m_logic.startupFinished();
     Q_EMIT startWorkDone();
 }
 
-bool TfrmMain::RunQueryCycle(int mode, int slot, CycleSource source)
+bool TrayController::runQueryCycle(int mode, int slot, CycleSource source)
 {
     switch (m_logic.requestCycle(source, mode, slot)) {
     case CycleDecision::Start:
@@ -249,15 +249,15 @@ bool TfrmMain::RunQueryCycle(int mode, int slot, CycleSource source)
     return false;
 }
 
-void TfrmMain::startCycleNow(int mode, int slot)
+void TrayController::startCycleNow(int mode, int slot)
 {
     // A refused start (nothing the cycle can do) ends at once, so that the
     // menu does not stay switched off.
-    if (!m_wb->QueryPhones(mode, slot) && !m_wb->isRunning())
+    if (!m_wb->queryPhones(mode, slot) && !m_wb->isRunning())
         onCycleFinished();
 }
 
-void TfrmMain::onCycleFinished()
+void TrayController::onCycleFinished()
 {
     if (!m_logic.cycleRunning())
         return;
@@ -273,7 +273,7 @@ void TfrmMain::onCycleFinished()
     applyMenuState();
     if (m_startupCycle) {
         m_startupCycle = false;
-        RestartRequestTimer();
+        restartRequestTimer();
         m_logic.startupFinished();
         Q_EMIT startWorkDone();
     }
@@ -281,14 +281,14 @@ void TfrmMain::onCycleFinished()
         startCycleNow(m_logic.pendingMode(), m_logic.pendingSlot());
 }
 
-void TfrmMain::RestartRequestTimer()
+void TrayController::restartRequestTimer()
 {
     m_requestTimer.stop();
-    m_requestTimer.setInterval(int(RequestIntervalMs(m_context.options)));
+    m_requestTimer.setInterval(int(requestIntervalMs(m_context.options)));
     m_requestTimer.start();
 }
 
-void TfrmMain::runModal(const std::function<void()> &show)
+void TrayController::runModal(const std::function<void()> &show)
 {
     m_logic.windowOpened();
     applyMenuState();
@@ -299,40 +299,40 @@ void TfrmMain::runModal(const std::function<void()> &show)
     show();
 }
 
-void TfrmMain::ShowSetupWindow()
+void TrayController::showSetupWindow()
 {
     bool requestNow = false;
     runModal([&] {
         if (m_wb->isRunning())
-            m_wb->StopRequest();
-        m_context.options = LoadSettings(m_context.settingsFile);
+            m_wb->stop();
+        m_context.options = loadSettings(m_context.settingsFile);
         if (!m_setup)
-            m_setup = new TfrmSetup(m_context);
+            m_setup = new SetupWindow(m_context);
         const int result = m_setup->exec();
         requestNow = m_setup->requestNow();
         if (result == QDialog::Accepted) {
-            SaveSettingsNow();
-            RestartRequestTimer();
-            ShowTrayBalance(m_tray, m_context);
-            m_phonesInfo->BuildGrid();
-            FillGrid();
+            saveSettingsNow();
+            restartRequestTimer();
+            showTrayBalance(m_tray, m_context);
+            m_phonesInfo->buildGrid();
+            fillGrid();
         } else {
-            m_context.options = LoadSettings(m_context.settingsFile);
+            m_context.options = loadSettings(m_context.settingsFile);
         }
     });
     // "Save and request" runs whichever way the window was closed.
     if (requestNow)
-        RunQueryCycle(0, -1, CycleSource::User);
+        runQueryCycle(0, -1, CycleSource::User);
 }
 
-void TfrmMain::ShowPhonesWindow()
+void TrayController::showPhonesWindow()
 {
     m_phonesInfo->show();
     m_phonesInfo->raise();
     m_phonesInfo->activateWindow();
 }
 
-void TfrmMain::ShowHistoryWindow()
+void TrayController::showHistoryWindow()
 {
     if (m_historyWindowOpen)
         return;
@@ -340,26 +340,26 @@ void TfrmMain::ShowHistoryWindow()
         m_historyWindowOpen = true;
         ScopeExit closed([this] { m_historyWindowOpen = false; });
         if (m_wb->isRunning())
-            m_wb->StopRequest();
-        ShowHistoryWindowModal(m_context, nullptr);
+            m_wb->stop();
+        showHistoryWindowModal(m_context, nullptr);
     });
 }
 
-void TfrmMain::ShowAboutBox()
+void TrayController::showAboutBox()
 {
     runModal([this] {
-        TAboutBox box([this] { OpenHomePage(); });
+        AboutBox box([this] { openHomePage(); });
         box.exec();
     });
 }
 
-void TfrmMain::OpenHomePage()
+void TrayController::openHomePage()
 {
     m_hooks.openUrl(QUrl(HomePageUrl + QLatin1Char('?') + ProgramName + QStringLiteral("_v_")
                          + ProgramVersion));
 }
 
-void TfrmMain::ExitProgram()
+void TrayController::exitProgram()
 {
     if (m_logic.isEnding())
         return;
@@ -369,59 +369,59 @@ void TfrmMain::ExitProgram()
     // Leaving stops a running cycle at once rather than letting it walk
     // through its remaining phones.
     if (m_wb->isRunning())
-        m_wb->StopRequest();
-    SaveSettingsNow();
-    m_tray.TrayRemove();
+        m_wb->stop();
+    saveSettingsNow();
+    m_tray.trayRemove();
     m_hooks.quit();
 }
 
-void TfrmMain::TrayNotify(QSystemTrayIcon::ActivationReason reason)
+void TrayController::trayNotify(QSystemTrayIcon::ActivationReason reason)
 {
     // The right button's menu is popped up by the tray icon itself.
     if (reason == QSystemTrayIcon::Trigger)
-        ShowPhonesWindow();
+        showPhonesWindow();
 }
 
-bool TfrmMain::SaveSettingsNow()
+bool TrayController::saveSettingsNow()
 {
     QString error;
     const bool trayNotShown = m_context.phones.trayShownSlot() == 0;
-    if (SaveSettings(m_context.settingsFile, m_context.options, trayNotShown,
+    if (zelvant::saveSettings(m_context.settingsFile, m_context.options, trayNotShown,
                      m_hooks.autoStart.get(), &error))
         return true;
-    WriteErrorLog(error, m_context.paths.errorLogFile());
-    ShowMessage(nullptr, MessageKind::Warning,
+    writeErrorLog(error, m_context.paths.errorLogFile());
+    showMessage(nullptr, MessageKind::Warning,
                 QStringLiteral("Не удалось сохранить настройки в файл %1:\n%2")
                              .arg(m_context.settingsFile.path(), error));
     return false;
 }
 
-void TfrmMain::FillGrid()
+void TrayController::fillGrid()
 {
-    m_phonesInfo->FillGrid();
+    m_phonesInfo->fillGrid();
 }
 
-bool TfrmMain::isSetupWindowVisible() const
+bool TrayController::isSetupWindowVisible() const
 {
     return m_setup && m_setup->isVisible();
 }
 
-bool TfrmMain::isClosing() const
+bool TrayController::isClosing() const
 {
     return m_logic.isEnding();
 }
 
-void TfrmMain::saveSettings()
+void TrayController::saveSettings()
 {
-    SaveSettingsNow();
+    saveSettingsNow();
 }
 
-void TfrmMain::historyFileMissing(const QString &message)
+void TrayController::historyFileMissing(const QString &message)
 {
-    ShowMessage(nullptr, MessageKind::Warning, message);
+    showMessage(nullptr, MessageKind::Warning, message);
 }
 
-void TfrmMain::paintEvent(QPaintEvent *)
+void TrayController::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setPen(Qt::red);

@@ -1,7 +1,7 @@
 #pragma once
 // The hidden controller window: the tray menu, the start-up sequence, the
 // refresh schedule, the request cycles and the windows opened from the tray.
-// Its decisions live in ControllerLogic; this class wires them to Qt.
+// Its decisions live in MenuState; this class wires them to Qt.
 
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -21,16 +21,16 @@ class QMenu;
 namespace zelvant {
 
 class AppContext;
-class TfrmPhonesInfo;
-class TfrmSetup;
+class PhonesWindow;
+class SetupWindow;
 class TrayService;
 
 // Call once, as early as the process starts: ZELVANT_STARTUP_MARK then prints
 // the milliseconds to the tray icon with the preloaded balances.
-void StartStartupClock();
+void startStartupClock();
 
 // What the controller asks of the desktop; tests replace them.
-struct TfrmMainHooks
+struct TrayControllerHooks
 {
     std::function<void()> beep;   // default QApplication::beep
     std::function<void()> quit;   // default QCoreApplication::quit
@@ -39,40 +39,40 @@ struct TfrmMainHooks
     bool startTimer = true;       // StartWork 10 ms after the loop starts
 };
 
-class TfrmMain : public QWidget, private CycleHooks, private HistoryWarnings
+class TrayController : public QWidget, private CycleHooks, private HistoryWarnings
 {
     Q_OBJECT
 public:
-    using Hooks = TfrmMainHooks;
+    using Hooks = TrayControllerHooks;
 
-    TfrmMain(AppContext &context, TrayService &tray, Hooks hooks = {},
+    TrayController(AppContext &context, TrayService &tray, Hooks hooks = {},
              QWidget *parent = nullptr);
-    ~TfrmMain() override;
+    ~TrayController() override;
 
     void setCycleTimings(const CycleTimings &timings);
 
-    void StartWork();
+    void startWork();
     // Starts (or queues, or drops) a cycle: mode 0 all, 1 failed, 2 one slot.
     // True when the cycle started or will start after the running one.
-    bool RunQueryCycle(int mode, int slot = -1, CycleSource source = CycleSource::User);
-    void RestartRequestTimer();
-    void ShowSetupWindow();
-    void ShowPhonesWindow();
-    void ShowHistoryWindow();
-    void ShowAboutBox();
-    void OpenHomePage();
-    void ExitProgram();
-    void TrayNotify(QSystemTrayIcon::ActivationReason reason);
+    bool runQueryCycle(int mode, int slot = -1, CycleSource source = CycleSource::User);
+    void restartRequestTimer();
+    void showSetupWindow();
+    void showPhonesWindow();
+    void showHistoryWindow();
+    void showAboutBox();
+    void openHomePage();
+    void exitProgram();
+    void trayNotify(QSystemTrayIcon::ActivationReason reason);
 
     // Saves the options (and the autostart entry); a failure is shown.
-    bool SaveSettingsNow();
+    bool saveSettingsNow();
 
     QMenu *trayMenu() const { return m_menu; }
     QAction *action(MenuItem item) const;
-    const ControllerLogic &logic() const { return m_logic; }
+    const MenuState &logic() const { return m_logic; }
     const QTimer &requestTimer() const { return m_requestTimer; }
-    TfrmPhonesInfo *phonesWindow() const { return m_phonesInfo; }
-    TfrmWB *cycle() const { return m_wb.get(); }
+    PhonesWindow *phonesWindow() const { return m_phonesInfo; }
+    RequestCycle *cycle() const { return m_wb.get(); }
 
 Q_SIGNALS:
     void startWorkDone();
@@ -83,7 +83,7 @@ protected:
 
 private:
     // CycleHooks
-    void FillGrid() override;
+    void fillGrid() override;
     bool isSetupWindowVisible() const override;
     bool isClosing() const override;
     void saveSettings() override;
@@ -100,14 +100,14 @@ private:
     AppContext &m_context;
     TrayService &m_tray;
     Hooks m_hooks;
-    ControllerLogic m_logic;
+    MenuState m_logic;
     QTimer m_startWorkTimer;
     QTimer m_requestTimer;
     QMenu *m_menu = nullptr;
     QAction *m_actions[9] = {};
-    TfrmPhonesInfo *m_phonesInfo = nullptr;
-    TfrmSetup *m_setup = nullptr;
-    std::unique_ptr<TfrmWB> m_wb;
+    PhonesWindow *m_phonesInfo = nullptr;
+    SetupWindow *m_setup = nullptr;
+    std::unique_ptr<RequestCycle> m_wb;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
 };

@@ -16,9 +16,9 @@
 
 namespace zelvant {
 
-int RunTrayProgram(int argc, char *argv[])
+int runTrayProgram(int argc, char *argv[])
 {
-    StartStartupClock();
+    startStartupClock();
     // A second start on the same desktop ends here, silently, before it
     // even connects to the display.
     SingleInstanceLock lock(ProgramTitle);
@@ -38,16 +38,16 @@ int RunTrayProgram(int argc, char *argv[])
         QApplication::installTranslator(&qtTexts);
 
     AppContext context(AppPaths(QCoreApplication::applicationFilePath()));
-    LoadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);
+    loadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);
 
-    const QImage standardIcon = StandardTrayIcon();
+    const QImage standardIcon = standardTrayIcon();
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(standardIcon)));
 
     SystemTray tray;
-    TfrmMain main(context, tray);
+    TrayController main(context, tray);
     tray.setContextMenu(main.trayMenu());
-    QObject::connect(&tray, &SystemTray::activated, &main, &TfrmMain::TrayNotify);
-    tray.TrayAdd(standardIcon, ProgramTitle);
+    QObject::connect(&tray, &SystemTray::activated, &main, &TrayController::trayNotify);
+    tray.trayAdd(standardIcon, ProgramTitle);
 
     const int status = app.exec();
     // The menu belongs to the controller, which goes before the icon.

@@ -4,6 +4,6 @@ namespace zelvant {
 
 // Runs the tray program: single-instance check, windows, tray icon, event
 // loop. Returns the process exit status.
-int RunTrayProgram(int argc, char *argv[]);
+int runTrayProgram(int argc, char *argv[]);
 
 } // namespace zelvant

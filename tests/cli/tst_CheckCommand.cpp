@@ -41,11 +41,11 @@ protected:
                   bool serve = true)
     {
         PhoneSlot &p = phones.slot(slot);
-        p.Number = number;
-        p.Password = password;
-        p.Alias = QStringLiteral("Алиас %1").arg(slot);
-        p.Monitor = monitor;
-        p.Region = QStringLiteral("TST");
+        p.number = number;
+        p.password = password;
+        p.alias = QStringLiteral("Алиас %1").arg(slot);
+        p.monitored = monitor;
+        p.region = QStringLiteral("TST");
         if (serve) {
             FakeLumoServer::Subscriber s;
             s.number = number;
@@ -59,7 +59,7 @@ protected:
     void savePhones()
     {
         QString error;
-        ASSERT_TRUE(SavePhones(phones, paths.phonesFile(), paths.errorLogFile(), &error))
+        ASSERT_TRUE(zelvant::savePhones(phones, paths.phonesFile(), paths.errorLogFile(), &error))
             << error.toStdString();
     }
 
@@ -74,7 +74,7 @@ protected:
         timings.pauseBeforePhoneMs = 0;
         timings.timeoutMs = 10000;
         timings.afterPhoneMs = 0;
-        return RunCheck(paths, json, timings, output);
+        return runCheck(paths, json, timings, output);
     }
 
     TempFolder temp;
@@ -107,7 +107,7 @@ TEST_F(CheckTest, UnusableConfigurationIsExitTwoWithAReason)
 
 TEST_F(CheckTest, AllPhonesSucceedJsonAndHistory)
 {
-    ASSERT_TRUE(InitHistory(paths.historyFile()));
+    ASSERT_TRUE(initHistory(paths.historyFile()));
     addPhone(1, QStringLiteral("9030000001"), QStringLiteral("x"), false);
     addPhone(2, QStringLiteral("9030000002"), QStringLiteral("секрет"));
     addPhone(3, QStringLiteral("9030000003"), QStringLiteral("тайна"));
@@ -149,7 +149,7 @@ TEST_F(CheckTest, SomeFailedIsExitOneAndMissingHistorySwitchesOff)
     addPhone(3, QStringLiteral("9030000003"), QString(), true, false);
     savePhones();
     IniFile settings(paths.settingsFile());
-    ASSERT_TRUE(LoadSettings(settings).cbHistory);
+    ASSERT_TRUE(loadSettings(settings).cbHistory);
 
     EXPECT_EQ(check(false), 1);
     const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -167,7 +167,7 @@ TEST_F(CheckTest, SomeFailedIsExitOneAndMissingHistorySwitchesOff)
     // No history file beside the executable: warned once, switched off in
     // the settings file, not created.
     EXPECT_EQ(err.count(QStringLiteral("Zelvant: ")), 1) << err.toStdString();
-    EXPECT_FALSE(LoadSettings(settings).cbHistory);
+    EXPECT_FALSE(loadSettings(settings).cbHistory);
     EXPECT_FALSE(QFile::exists(paths.historyFile()));
 }
 

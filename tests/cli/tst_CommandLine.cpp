@@ -11,7 +11,7 @@ namespace {
 CliRequest parse(QStringList args)
 {
     args.prepend(QStringLiteral("Zelvant"));
-    return ParseCommandLine(args);
+    return parseCommandLine(args);
 }
 } // namespace
 

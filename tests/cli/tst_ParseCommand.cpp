@@ -60,59 +60,59 @@ TEST(DecodeDocument, CharsetSourcesInOrder)
     const QByteArray utf8 = text.toUtf8();
 
     // No declaration at all: Windows-1251.
-    EXPECT_EQ(DecodeDocument(cp, QByteArray()), text);
+    EXPECT_EQ(decodeDocument(cp, QByteArray()), text);
     // <meta http-equiv> and <meta charset>, any letter case and quoting.
-    EXPECT_EQ(DecodeDocument("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+    EXPECT_EQ(decodeDocument("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
                              "Charset=UTF-8\">" + utf8, QByteArray()),
               S("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; Charset=UTF-8\">") + text);
-    EXPECT_TRUE(DecodeDocument("<meta charset='utf-8'>" + utf8, QByteArray()).endsWith(text));
-    EXPECT_TRUE(DecodeDocument("<meta charset = windows-1251 >" + cp, QByteArray()).endsWith(text));
+    EXPECT_TRUE(decodeDocument("<meta charset='utf-8'>" + utf8, QByteArray()).endsWith(text));
+    EXPECT_TRUE(decodeDocument("<meta charset = windows-1251 >" + cp, QByteArray()).endsWith(text));
     // The transfer's Content-Type beats the document's own declaration.
-    EXPECT_TRUE(DecodeDocument("<meta charset=\"utf-8\">" + cp, "text/html; charset=windows-1251")
+    EXPECT_TRUE(decodeDocument("<meta charset=\"utf-8\">" + cp, "text/html; charset=windows-1251")
                     .endsWith(text));
     // A byte order mark beats both.
-    EXPECT_EQ(DecodeDocument("\xEF\xBB\xBF" + utf8, "text/html; charset=windows-1251"), text);
+    EXPECT_EQ(decodeDocument("\xEF\xBB\xBF" + utf8, "text/html; charset=windows-1251"), text);
     QStringEncoder toUtf16(QStringEncoder::Utf16LE);
     const QByteArray utf16 = toUtf16.encode(text);
-    EXPECT_EQ(DecodeDocument("\xFF\xFE" + utf16, QByteArray()), text);
+    EXPECT_EQ(decodeDocument("\xFF\xFE" + utf16, QByteArray()), text);
     // Another charset that the platform knows.
     QStringEncoder koi8("koi8-r");
     ASSERT_TRUE(koi8.isValid());
     const QString koi8Text = S("Актуальный баланс ёЁ"); // KOI8-R has no "№"
     const QByteArray koi8Bytes = koi8.encode(koi8Text);
     EXPECT_TRUE(
-        DecodeDocument("<meta charset=koi8-r>" + koi8Bytes, QByteArray()).endsWith(koi8Text));
+        decodeDocument("<meta charset=koi8-r>" + koi8Bytes, QByteArray()).endsWith(koi8Text));
     // An unknown charset or a meta tag without one falls back to Windows-1251.
-    EXPECT_TRUE(DecodeDocument("<meta charset=no-such-set>" + cp, QByteArray()).endsWith(text));
+    EXPECT_TRUE(decodeDocument("<meta charset=no-such-set>" + cp, QByteArray()).endsWith(text));
     EXPECT_TRUE(
-        DecodeDocument("<meta name=\"charset\" content=\"x\">" + cp, QByteArray()).endsWith(text));
+        decodeDocument("<meta name=\"charset\" content=\"x\">" + cp, QByteArray()).endsWith(text));
     // A "charset" word in the text is no declaration.
-    EXPECT_TRUE(DecodeDocument("<p>charset=utf-8</p>" + cp, QByteArray()).endsWith(text));
+    EXPECT_TRUE(decodeDocument("<p>charset=utf-8</p>" + cp, QByteArray()).endsWith(text));
 
-    EXPECT_EQ(CharsetFromContentType("text/html;charset=\"KOI8-R\""), QByteArray("koi8-r"));
-    EXPECT_EQ(CharsetFromContentType("text/html"), QByteArray());
-    EXPECT_EQ(CharsetFromMeta("<meta name=a><meta http-equiv=content-type content='text/html; "
+    EXPECT_EQ(charsetFromContentType("text/html;charset=\"KOI8-R\""), QByteArray("koi8-r"));
+    EXPECT_EQ(charsetFromContentType("text/html"), QByteArray());
+    EXPECT_EQ(charsetFromMeta("<meta name=a><meta http-equiv=content-type content='text/html; "
                               "charset=cp1251'>"),
               QByteArray("cp1251"));
 }
 
 TEST(LumoJson, FieldsRoundingAndTime)
 {
-    TLumo record;
-    record.NN = 3;
-    record.Alias = S("Мама");
-    record.UserName = S("Иванова \"А\"");
-    record.PhoneNum = S("9161234567");
-    record.Balance = 123.456f;
-    record.Average = -0.004f; // rounds to zero, printed without a sign
-    record.TurnOff = 52;
-    record.Recomend = 0.125f;
-    record.SMS = -1;
-    record.Min = 75;
-    record.BalExpired = 14;
-    record.USDRate = 28.65432f;
+    PhoneResult record;
+    record.slot = 3;
+    record.alias = S("Мама");
+    record.userName = S("Иванова \"А\"");
+    record.phoneNumber = S("9161234567");
+    record.balance = 123.456f;
+    record.averagePerDay = -0.004f; // rounds to zero, printed without a sign
+    record.turnOffDays = 52;
+    record.recommendedPayment = 0.125f;
+    record.smsLeft = -1;
+    record.minutesLeft = 75;
+    record.balanceExpiresDays = 14;
+    record.usdRate = 28.65432f;
 
-    QJsonObject json = LumoToJson(record);
+    QJsonObject json = phoneResultToJson(record);
     EXPECT_EQ(json.size(), 14);
     EXPECT_EQ(json.value(QStringLiteral("NN")).toInt(), 3);
     EXPECT_EQ(json.value(QStringLiteral("Alias")).toString(), S("Мама"));
@@ -127,13 +127,13 @@ TEST(LumoJson, FieldsRoundingAndTime)
     EXPECT_TRUE(compact.contains("\"Average\":0,")) << compact.constData();
     EXPECT_TRUE(compact.contains("\"Balance\":123.46,")) << compact.constData();
 
-    record.LastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3));
-    record.QueryOk = true;
-    json = LumoToJson(record);
+    record.lastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3));
+    record.queryOk = true;
+    json = phoneResultToJson(record);
     EXPECT_EQ(json.value(QStringLiteral("LastQueryTime")).toString(), S("2026-12-07T09:05:03"));
     EXPECT_TRUE(json.value(QStringLiteral("QueryOk")).toBool());
 
-    EXPECT_EQ(LumoPageFieldsText(record),
+    EXPECT_EQ(phoneResultFieldsText(record),
               S("UserName: Иванова \"А\"\nPhoneNum: 9161234567\nBalance: 123.46\n"
                 "Average: 0.00\nTurnOff: 52\nRecomend: 0.13\nSMS: -1\nMin: 75\n"
                 "BalExpired: 14\nUSDRate: 28.6543\n"));

@@ -44,8 +44,8 @@ TEST(ErrorLog, CreatesThenAppendsOneCrLfLinePerCallInWindows1251)
 {
     TempFolder dir;
     const QString log = dir.file(QStringLiteral("Zelvant.err"));
-    ASSERT_TRUE(WriteErrorLog(QStringLiteral("первая"), log));
-    ASSERT_TRUE(WriteErrorLog(QStringLiteral("second"), log));
+    ASSERT_TRUE(writeErrorLog(QStringLiteral("первая"), log));
+    ASSERT_TRUE(writeErrorLog(QStringLiteral("second"), log));
     const QByteArray bytes = dir.read(QStringLiteral("Zelvant.err"));
     const QList<QByteArray> lines = bytes.split('\n');
     ASSERT_EQ(lines.size(), 3); // two lines and the empty rest after the last LF
@@ -59,9 +59,9 @@ TEST(ErrorLog, CreatesThenAppendsOneCrLfLinePerCallInWindows1251)
     // The locale's short date and long time, but never a zone name after the
     // time (Qt's long time formats end in one).
     const QDateTime when(QDate(2006, 12, 25), QTime(14, 3, 7));
-    EXPECT_EQ(ErrorLogLine(QStringLiteral("текст"), when, QLocale(QLocale::Russian, QLocale::Russia)),
+    EXPECT_EQ(errorLogLine(QStringLiteral("текст"), when, QLocale(QLocale::Russian, QLocale::Russia)),
               QStringLiteral("25.12.2006 14:03:07: текст\r\n"));
-    EXPECT_EQ(ErrorLogLine(QStringLiteral("x"), when, QLocale(QLocale::German, QLocale::Germany)),
+    EXPECT_EQ(errorLogLine(QStringLiteral("x"), when, QLocale(QLocale::German, QLocale::Germany)),
               QStringLiteral("25.12.06 14:03:07: x\r\n"));
 }
 
@@ -70,62 +70,62 @@ TEST(ErrorLog, FailureIsReportedAndNothingIsCreated)
     TempFolder dir;
     QString error;
     const QString log = dir.file(QStringLiteral("missing-folder/Zelvant.err"));
-    EXPECT_FALSE(WriteErrorLog(QStringLiteral("x"), log, &error));
+    EXPECT_FALSE(writeErrorLog(QStringLiteral("x"), log, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(log));
 }
 
 TEST(PhoneRecords, FillersAndFailedSlots)
 {
-    PhoneResultsArray results;
+    PhoneResults results;
     EXPECT_FALSE(results[1].hasValues());
-    EXPECT_TRUE(IsFailedSlot(true, results[1]));   // never queried, monitored
-    EXPECT_FALSE(IsFailedSlot(false, results[1])); // not monitored never fails
+    EXPECT_TRUE(isFailedSlot(true, results[1]));   // never queried, monitored
+    EXPECT_FALSE(isFailedSlot(false, results[1])); // not monitored never fails
 
-    TLumo parsed;
-    parsed.UserName = QStringLiteral("Иванов");
-    parsed.PhoneNum = QStringLiteral("9990000000"); // what the page showed
-    parsed.Balance = 12.5f;
-    parsed.BalExpired = 7;
+    PhoneResult parsed;
+    parsed.userName = QStringLiteral("Иванов");
+    parsed.phoneNumber = QStringLiteral("9990000000"); // what the page showed
+    parsed.balance = 12.5f;
+    parsed.balanceExpiresDays = 7;
     const QDateTime now(QDate(2026, 12, 7), QTime(10, 0));
-    results[5] = FillFromPage(parsed, 5, QStringLiteral("9161234567"), QStringLiteral("Мама"), now);
-    EXPECT_EQ(results[5].PhoneNum, QStringLiteral("9161234567"));
-    EXPECT_EQ(results[5].NN, 5);
-    EXPECT_EQ(results[5].Alias, QStringLiteral("Мама"));
-    EXPECT_TRUE(results[5].QueryOk);
-    EXPECT_EQ(results[5].LastQueryTime, now);
-    EXPECT_FALSE(IsFailedSlot(true, results[5]));
+    results[5] = fillFromPage(parsed, 5, QStringLiteral("9161234567"), QStringLiteral("Мама"), now);
+    EXPECT_EQ(results[5].phoneNumber, QStringLiteral("9161234567"));
+    EXPECT_EQ(results[5].slot, 5);
+    EXPECT_EQ(results[5].alias, QStringLiteral("Мама"));
+    EXPECT_TRUE(results[5].queryOk);
+    EXPECT_EQ(results[5].lastQueryTime, now);
+    EXPECT_FALSE(isFailedSlot(true, results[5]));
 
     HistoryRow row;
-    row.Balance = 3.25;
-    row.Minutes = 40;
-    row.QueryDateTime = now.addDays(-1);
-    const TLumo fromHistory = FillFromHistory(results[5], 5, QStringLiteral("9161234567"),
+    row.balance = 3.25;
+    row.minutes = 40;
+    row.queryDateTime = now.addDays(-1);
+    const PhoneResult fromHistory = fillFromHistory(results[5], 5, QStringLiteral("9161234567"),
                                               QStringLiteral("Мама"), row);
-    EXPECT_FALSE(fromHistory.QueryOk);
-    EXPECT_EQ(fromHistory.UserName, QStringLiteral("Иванов")); // not stored: kept
-    EXPECT_EQ(fromHistory.BalExpired, 7);
-    EXPECT_EQ(fromHistory.Min, 40);
-    EXPECT_FLOAT_EQ(fromHistory.Balance, 3.25f);
-    EXPECT_EQ(fromHistory.LastQueryTime, row.QueryDateTime);
+    EXPECT_FALSE(fromHistory.queryOk);
+    EXPECT_EQ(fromHistory.userName, QStringLiteral("Иванов")); // not stored: kept
+    EXPECT_EQ(fromHistory.balanceExpiresDays, 7);
+    EXPECT_EQ(fromHistory.minutesLeft, 40);
+    EXPECT_FLOAT_EQ(fromHistory.balance, 3.25f);
+    EXPECT_EQ(fromHistory.lastQueryTime, row.queryDateTime);
 }
 
 TEST(PhoneRecords, ClearingQueryOkPerMode)
 {
-    PhoneResultsArray results;
+    PhoneResults results;
     for (int i = 1; i <= PhoneSlotCount; ++i)
-        results[i].QueryOk = true;
+        results[i].queryOk = true;
     results.clearQueryOk(1, -1);
-    EXPECT_TRUE(results[1].QueryOk);
+    EXPECT_TRUE(results[1].queryOk);
     results.clearQueryOk(2, 7);
-    EXPECT_FALSE(results[7].QueryOk);
-    EXPECT_TRUE(results[8].QueryOk);
+    EXPECT_FALSE(results[7].queryOk);
+    EXPECT_TRUE(results[8].queryOk);
     results.clearQueryOk(0, -1);
     for (int i = 1; i <= PhoneSlotCount; ++i)
-        EXPECT_FALSE(results[i].QueryOk) << i;
-    results[3].Balance = 9; // nothing else changes
+        EXPECT_FALSE(results[i].queryOk) << i;
+    results[3].balance = 9; // nothing else changes
     results.clearQueryOk(0, -1);
-    EXPECT_FLOAT_EQ(results[3].Balance, 9);
+    EXPECT_FLOAT_EQ(results[3].balance, 9);
 }
 
 TEST(Codec, Windows1251RoundTripAndLowerCase)

@@ -48,7 +48,7 @@ class Answers
 public:
     Answers()
     {
-        m_previous = SetMessageHandler([this](QWidget *, MessageKind kind, const QString &text) {
+        m_previous = setMessageHandler([this](QWidget *, MessageKind kind, const QString &text) {
             messages.append({kind, text});
             if (onMessage)
                 onMessage();
@@ -56,15 +56,15 @@ public:
                 return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
             return true;
         });
-        SetSaveFileHandler([this](QWidget *, const QString &suggested) {
+        setSaveFileHandler([this](QWidget *, const QString &suggested) {
             suggestions << suggested;
             return savePath;
         });
     }
     ~Answers()
     {
-        SetMessageHandler(m_previous);
-        SetSaveFileHandler({});
+        setMessageHandler(m_previous);
+        setSaveFileHandler({});
     }
 
     QList<Message> messages;
@@ -78,10 +78,10 @@ private:
 };
 
 // Runs check on the one-phone window once it is open, then closes it.
-void whenHistoryPhoneOpens(std::function<void(TfrmHistoryPhone *)> check)
+void whenHistoryPhoneOpens(std::function<void(PhoneHistoryWindow *)> check)
 {
     QTimer::singleShot(0, [check] {
-        TfrmHistoryPhone *window = TfrmHistoryPhone::current();
+        PhoneHistoryWindow *window = PhoneHistoryWindow::current();
         check(window);
         if (window)
             window->reject();
@@ -102,9 +102,9 @@ struct Fixture
     {
         auto set = [this](int slot, const char *number, const char *alias, bool monitored) {
             PhoneSlot &s = context.phones.slot(slot);
-            s.Number = QString::fromUtf8(number);
-            s.Alias = QString::fromUtf8(alias);
-            s.Monitor = monitored;
+            s.number = QString::fromUtf8(number);
+            s.alias = QString::fromUtf8(alias);
+            s.monitored = monitored;
         };
         set(1, "9030000001", "Мама", true);
         set(2, "9030000002", "Off", false);
@@ -119,7 +119,7 @@ struct Fixture
 TEST(HistoryWindow, PhoneListNamesSelectionAndRangeChoice)
 {
     Fixture f;
-    TfrmHistory window(f.context);
+    HistoryWindow window(f.context);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("История баланса"));
     EXPECT_EQ(window.minimumWidth(), 275);
     EXPECT_EQ(window.maximumWidth(), 275);
@@ -158,8 +158,8 @@ TEST(HistoryWindow, PhoneListNamesSelectionAndRangeChoice)
     // No monitored phone: an empty list and nothing selected.
     Fixture empty;
     for (int slot = 1; slot <= 4; ++slot)
-        empty.context.phones.slot(slot).Monitor = false;
-    TfrmHistory none(empty.context);
+        empty.context.phones.slot(slot).monitored = false;
+    HistoryWindow none(empty.context);
     EXPECT_TRUE(none.phoneButtons().isEmpty());
     EXPECT_TRUE(none.selectedNumber().isEmpty());
 }
@@ -172,7 +172,7 @@ TEST(HistoryWindow, RangeFieldsFilterKeysAndAreStoredWithThePlacement)
     ASSERT_TRUE(ini.writeString(HistoryFormSection, "edLastDays", "7"));
     ASSERT_TRUE(ini.writeInteger(HistoryFormSection, "Height", 420));
     {
-        TfrmHistory window(f.context);
+        HistoryWindow window(f.context);
         EXPECT_EQ(window.edLastRequest->text(), QStringLiteral("50")); // not a number
         EXPECT_EQ(window.edLastDays->text(), QStringLiteral("7"));
         EXPECT_EQ(window.height(), 420); // only the stored height applies
@@ -212,7 +212,7 @@ TEST(HistoryWindow, RangeFieldsFilterKeysAndAreStoredWithThePlacement)
     EXPECT_FALSE(ini.keys(HistoryFormSection).contains(QStringLiteral("Width"), Qt::CaseInsensitive));
 
     // Esc closes the window, also from a range field.
-    TfrmHistory again(f.context);
+    HistoryWindow again(f.context);
     EXPECT_EQ(again.edLastDays->text(), QStringLiteral("1.0"));
     EXPECT_EQ(again.pos(), QPoint(33, 44));
     again.show();
@@ -230,10 +230,10 @@ TEST(HistoryPhoneWindow, RowsHeaderColumnWidthsAndDaySeparators)
                                   MakeHistoryRow("9030000001", at(2024, 5, 5, 8, 0), 2),
                                   MakeHistoryRow("9030000001", at(2024, 5, 5, 9, 0), 3)}));
     Answers answers;
-    TfrmHistoryPhone window(f.history());
+    PhoneHistoryWindow window(f.history());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("История баланса по телефону"));
-    EXPECT_EQ(TfrmHistoryPhone::current(), &window);
-    ASSERT_TRUE(window.LoadHistory("9030000001", "Мама", {HistoryRange::All, 0}));
+    EXPECT_EQ(PhoneHistoryWindow::current(), &window);
+    ASSERT_TRUE(window.loadHistory("9030000001", "Мама", {HistoryRange::All, 0}));
     EXPECT_TRUE(answers.messages.isEmpty());
     EXPECT_EQ(window.plHeader->text(), QStringLiteral("Телефон 9030000001 (Мама)"));
     ASSERT_EQ(window.model()->rowCount(), 3);
@@ -241,7 +241,7 @@ TEST(HistoryPhoneWindow, RowsHeaderColumnWidthsAndDaySeparators)
     EXPECT_EQ(window.model()->cellText(1, 0), QStringLiteral(" "));
 
     const QFontMetrics metrics(window.sgHistory->font());
-    const QStringList titles = HistoryPhoneModel::titles();
+    const QStringList titles = HistoryTableModel::titles();
     for (int c = 0; c < titles.size(); ++c)
         EXPECT_EQ(window.sgHistory->horizontalHeader()->sectionSize(c),
                   metrics.horizontalAdvance(titles.at(c)) + 10);
@@ -268,7 +268,7 @@ TEST(HistoryPhoneWindow, RowsHeaderColumnWidthsAndDaySeparators)
     // A second window while one exists is not opened.
     bool opened = false;
     QTimer::singleShot(0, [&] { opened = QApplication::activeModalWidget() != nullptr; });
-    ShowHistoryPhoneModal(f.history(), "9030000001", "", {HistoryRange::All, 0}, nullptr);
+    showHistoryPhoneModal(f.history(), "9030000001", "", {HistoryRange::All, 0}, nullptr);
     QApplication::processEvents();
     EXPECT_FALSE(opened);
 }
@@ -280,8 +280,8 @@ TEST(HistoryPhoneWindow, WarningsForNoHistoryMissingFileAndBrokenDatabase)
     {
         // No history file: the not-found warning, the window still opens
         // empty, and no database appears.
-        TfrmHistoryPhone window(f.history());
-        EXPECT_TRUE(window.LoadHistory("9030000003", "", {HistoryRange::LastRequests, 50}));
+        PhoneHistoryWindow window(f.history());
+        EXPECT_TRUE(window.loadHistory("9030000003", "", {HistoryRange::LastRequests, 50}));
         EXPECT_EQ(window.plHeader->text(), QStringLiteral("Телефон 9030000003"));
         ASSERT_EQ(answers.messages.size(), 1);
         EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Warning);
@@ -294,12 +294,12 @@ TEST(HistoryPhoneWindow, WarningsForNoHistoryMissingFileAndBrokenDatabase)
         // A file that is no database: its error, and the window stays shut.
         f.dir.write(QStringLiteral("Zelvant.mdb"), QByteArray(2048, 'z'));
         answers.messages.clear();
-        TfrmHistoryPhone window(f.history());
-        EXPECT_FALSE(window.LoadHistory("9030000003", "", {HistoryRange::All, 0}));
+        PhoneHistoryWindow window(f.history());
+        EXPECT_FALSE(window.loadHistory("9030000003", "", {HistoryRange::All, 0}));
         ASSERT_EQ(answers.messages.size(), 1);
         EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Error);
     }
-    EXPECT_EQ(TfrmHistoryPhone::current(), nullptr);
+    EXPECT_EQ(PhoneHistoryWindow::current(), nullptr);
 }
 
 TEST(HistoryWindow, ShowOpensTheChosenRangeAndThePhonesWindowAlwaysAsksForFifty)
@@ -312,12 +312,12 @@ TEST(HistoryWindow, ShowOpensTheChosenRangeAndThePhonesWindowAlwaysAsksForFifty)
     ASSERT_TRUE(WriteHistoryRows(f.history(), rows));
     Answers answers;
 
-    TfrmHistory window(f.context);
+    HistoryWindow window(f.context);
     window.phoneButtons().at(2)->click();
     window.edLastRequest->setText(QStringLiteral("5"));
     int shown = -1;
     QString header;
-    whenHistoryPhoneOpens([&](TfrmHistoryPhone *w) {
+    whenHistoryPhoneOpens([&](PhoneHistoryWindow *w) {
         shown = w ? w->model()->rowCount() : -2;
         header = w ? w->plHeader->text() : QString();
     });
@@ -327,25 +327,25 @@ TEST(HistoryWindow, ShowOpensTheChosenRangeAndThePhonesWindowAlwaysAsksForFifty)
 
     window.edLastDays->setText(QStringLiteral("1"));
     window.rbShowLastDays->click();
-    whenHistoryPhoneOpens([&](TfrmHistoryPhone *w) { shown = w ? w->model()->rowCount() : -2; });
+    whenHistoryPhoneOpens([&](PhoneHistoryWindow *w) { shown = w ? w->model()->rowCount() : -2; });
     window.bnShow->click();
     EXPECT_TRUE(shown == 23 || shown == 24) << shown; // rows of the last 24 hours
 
     // A double click on a phone shows its history at once.
     window.rbShowAll->click();
-    whenHistoryPhoneOpens([&](TfrmHistoryPhone *w) { shown = w ? w->model()->rowCount() : -2; });
+    whenHistoryPhoneOpens([&](PhoneHistoryWindow *w) { shown = w ? w->model()->rowCount() : -2; });
     QTest::mouseDClick(window.phoneButtons().at(2), Qt::LeftButton);
     EXPECT_EQ(shown, 60);
 
     // From the phones window: the last 50, whatever the fields hold.
-    whenHistoryPhoneOpens([&](TfrmHistoryPhone *w) { shown = w ? w->model()->rowCount() : -2; });
-    ShowPhoneHistory(f.context, 4);
+    whenHistoryPhoneOpens([&](PhoneHistoryWindow *w) { shown = w ? w->model()->rowCount() : -2; });
+    showPhoneHistory(f.context, 4);
     EXPECT_EQ(shown, 50);
     EXPECT_TRUE(answers.messages.isEmpty());
 
     // A phone without history: the warning, and the (empty) window opens.
-    whenHistoryPhoneOpens([&](TfrmHistoryPhone *w) { shown = w ? w->model()->rowCount() : -2; });
-    ShowPhoneHistory(f.context, 1);
+    whenHistoryPhoneOpens([&](PhoneHistoryWindow *w) { shown = w ? w->model()->rowCount() : -2; });
+    showPhoneHistory(f.context, 1);
     EXPECT_EQ(shown, 0);
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Warning);
@@ -358,7 +358,7 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
     ASSERT_TRUE(WriteHistoryRows(f.history(), {MakeHistoryRow("9030000001", now.addSecs(-60), 7),
                                                MakeHistoryRow("9030000001", now, 8)}));
     Answers answers;
-    TfrmHistory window(f.context);
+    HistoryWindow window(f.context);
 
     // Cancel: nothing happens.
     window.bnExcel->click();
@@ -424,17 +424,17 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
 TEST(AllPhonesExport, InteractiveExportReportsSuccessAndFailure)
 {
     Fixture f;
-    f.context.results[1].PhoneNum = QStringLiteral("9030000001");
-    f.context.results[1].Balance = 5.5f;
-    f.context.results[1].LastQueryTime = QDateTime::currentDateTime();
+    f.context.results[1].phoneNumber = QStringLiteral("9030000001");
+    f.context.results[1].balance = 5.5f;
+    f.context.results[1].lastQueryTime = QDateTime::currentDateTime();
     Answers answers;
 
-    ExportAllPhonesInteractive(f.context); // cancelled
+    exportAllPhonesInteractive(f.context); // cancelled
     EXPECT_EQ(answers.suggestions, QStringList{QString()});
     EXPECT_TRUE(answers.messages.isEmpty());
 
     answers.savePath = f.dir.file(QStringLiteral("all.xlsx"));
-    ExportAllPhonesInteractive(f.context);
+    exportAllPhonesInteractive(f.context);
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Information);
     EXPECT_EQ(answers.messages.at(0).text,
@@ -445,7 +445,7 @@ TEST(AllPhonesExport, InteractiveExportReportsSuccessAndFailure)
 
     answers.messages.clear();
     answers.savePath = f.dir.file(QStringLiteral("gone/all.xlsx"));
-    ExportAllPhonesInteractive(f.context);
+    exportAllPhonesInteractive(f.context);
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Error);
     EXPECT_FALSE(QFileInfo::exists(f.dir.file(QStringLiteral("gone"))));

@@ -43,10 +43,10 @@ protected:
     }
 
     // A shown choice dialog, filled for a phone with this short name.
-    std::unique_ptr<TfrmLumoUrlChoose> open(const QString &shortName)
+    std::unique_ptr<RegionChoiceDialog> open(const QString &shortName)
     {
-        auto dialog = std::make_unique<TfrmLumoUrlChoose>(regions);
-        dialog->FillRegionList(shortName);
+        auto dialog = std::make_unique<RegionChoiceDialog>(regions);
+        dialog->fillRegionList(shortName);
         dialog->show();
         return dialog;
     }
@@ -97,7 +97,7 @@ protected:
 
 TEST_F(RegionDialogs, EntryDialogInsistsOnEveryField)
 {
-    TfrmAddLumoUrl entry;
+    RegionEntryDialog entry;
     EXPECT_EQ(entry.windowTitle(), QStringLiteral("Добавить региональную ЛУМО"));
     EXPECT_EQ(field(&entry, "edSample")->text(), DefaultLoginUrl);
     EXPECT_TRUE(field(&entry, "edSample")->isReadOnly());
@@ -144,14 +144,14 @@ TEST_F(RegionDialogs, PreselectionByShortName)
     EXPECT_TRUE(tool(d.get(), "bnAdd")->isEnabled());
 
     // Two regions share a short name: the one whose name sorts first.
-    d->FillRegionList(QStringLiteral("Урл"));
+    d->fillRegionList(QStringLiteral("Урл"));
     EXPECT_EQ(selected(d.get()), QStringLiteral("урал А"));
     EXPECT_EQ(label(d.get(), "lblLumoUrl"), QStringLiteral("https://ural-a/"));
     EXPECT_TRUE(tool(d.get(), "bnEdit")->isEnabled());
     EXPECT_TRUE(tool(d.get(), "bnRemove")->isEnabled());
 
     // An unknown short name (a removed region) falls back to the built-in one.
-    d->FillRegionList(QStringLiteral("XYZ"));
+    d->fillRegionList(QStringLiteral("XYZ"));
     EXPECT_EQ(selected(d.get()), Moscow);
 
     // Choosing another entry shows its values; one without keys shows blanks.
@@ -165,7 +165,7 @@ TEST_F(RegionDialogs, PreselectionByShortName)
 
     // A stored region that also calls itself "МСК" wins in this dialog.
     writeRegions(QStringLiteral("[Подмосковье]\r\nShortName=МСК\r\nLoginURL=https://mo/\r\n"));
-    d->FillRegionList(QStringLiteral("МСК"));
+    d->fillRegionList(QStringLiteral("МСК"));
     EXPECT_EQ(selected(d.get()), QStringLiteral("Подмосковье"));
 }
 
@@ -173,7 +173,7 @@ TEST_F(RegionDialogs, AddStoresANormalizedRegionAndSelectsIt)
 {
     auto d = open(DefaultShortName);
     WhenModal([](QDialog *entry) {
-        ASSERT_NE(qobject_cast<TfrmAddLumoUrl *>(entry), nullptr);
+        ASSERT_NE(qobject_cast<RegionEntryDialog *>(entry), nullptr);
         EXPECT_TRUE(field(entry, "edName")->text().isEmpty());
         retype(entry, "edName", QStringLiteral("Orvel - Урал"));
         retype(entry, "edLoginUrl",
@@ -192,7 +192,7 @@ TEST_F(RegionDialogs, AddStoresANormalizedRegionAndSelectsIt)
     EXPECT_EQ(IniFile(file.path()).readString(QStringLiteral("Orvel - Урал"),
                                               QStringLiteral("LoginURL"), QString()),
               stored);
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("урл")), stored);
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("урл")), stored);
 
     // Cancelling the entry dialog adds nothing.
     WhenModal([](QDialog *entry) {
@@ -235,7 +235,7 @@ TEST_F(RegionDialogs, EditRenamesAndMovesTheKeys)
     // A short name longer than three letters, from a file edited by hand,
     // survives an edit of the address alone.
     writeRegions(QStringLiteral("[Юг]\r\nShortName=ЮЖНЫЙ\r\nLoginURL=https://south/\r\n"));
-    d->FillRegionList(QStringLiteral("ЮЖНЫЙ"));
+    d->fillRegionList(QStringLiteral("ЮЖНЫЙ"));
     ASSERT_EQ(selected(d.get()), QStringLiteral("Юг"));
     WhenModal([](QDialog *entry) {
         EXPECT_EQ(field(entry, "edShortName")->text(), QStringLiteral("ЮЖНЫЙ"));
@@ -243,7 +243,7 @@ TEST_F(RegionDialogs, EditRenamesAndMovesTheKeys)
         pressOk(entry);
     });
     QTest::mouseClick(tool(d.get(), "bnEdit"), Qt::LeftButton);
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("ЮЖНЫЙ")),
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("ЮЖНЫЙ")),
               QStringLiteral("https://south2/"));
     EXPECT_EQ(label(d.get(), "lblShortName"), QStringLiteral("ЮЖНЫЙ"));
     EXPECT_TRUE(boxes.errors.isEmpty());
@@ -268,7 +268,7 @@ TEST_F(RegionDialogs, RemoveAsksFirst)
     EXPECT_EQ(listed(d.get()), QStringList{Moscow});
     EXPECT_EQ(selected(d.get()), Moscow);
     EXPECT_FALSE(tool(d.get(), "bnRemove")->isEnabled());
-    EXPECT_TRUE(regions.LoginUrlForShortName(QStringLiteral("КРД")).isEmpty());
+    EXPECT_TRUE(regions.loginUrlForShortName(QStringLiteral("КРД")).isEmpty());
 }
 
 TEST_F(RegionDialogs, AFailedWriteIsReportedAndTheEntryComesBack)

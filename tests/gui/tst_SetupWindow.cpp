@@ -26,21 +26,21 @@ using namespace zelvant::test;
 
 namespace {
 
-class SetupWindow : public ::testing::Test
+class SetupWindowTest : public ::testing::Test
 {
 protected:
-    SetupWindow() : context(AppPaths::forFolder(folder.path())) {}
+    SetupWindowTest() : context(AppPaths::forFolder(folder.path())) {}
 
     // Stores a phone list as the program would and makes it current.
     void storePhones(const PhoneList &phones)
     {
-        ASSERT_TRUE(SavePhones(phones, context.paths.phonesFile(), context.paths.errorLogFile()));
+        ASSERT_TRUE(savePhones(phones, context.paths.phonesFile(), context.paths.errorLogFile()));
         context.phones = phones;
     }
     PhoneList storedPhones() const
     {
         PhoneList phones;
-        LoadPhones(phones, context.paths.phonesFile());
+        loadPhones(phones, context.paths.phonesFile());
         return phones;
     }
 
@@ -92,26 +92,26 @@ protected:
     TempFolder folder;
     AppContext context;
     RecordingMessageBoxes boxes;
-    std::unique_ptr<TfrmSetup> window;
+    std::unique_ptr<SetupWindow> window;
 
-    void create() { window = std::make_unique<TfrmSetup>(context); }
+    void create() { window = std::make_unique<SetupWindow>(context); }
 };
 
 PhoneSlot Phone(const char *number, const char *password, bool monitor,
                 const char *alias = "", const QString &region = DefaultShortName)
 {
     PhoneSlot s;
-    s.Number = QString::fromLatin1(number);
-    s.Password = QString::fromLatin1(password);
-    s.Alias = QString::fromUtf8(alias);
-    s.Monitor = monitor;
-    s.Region = region;
+    s.number = QString::fromLatin1(number);
+    s.password = QString::fromLatin1(password);
+    s.alias = QString::fromUtf8(alias);
+    s.monitored = monitor;
+    s.region = region;
     return s;
 }
 
 } // namespace
 
-TEST_F(SetupWindow, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPage)
+TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPage)
 {
     create();
     const int result = show([&] {
@@ -165,7 +165,7 @@ TEST_F(SetupWindow, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPage)
     EXPECT_FALSE(QFile::exists(context.paths.phonesFile())) << "nothing written without a save";
 }
 
-TEST_F(SetupWindow, RowsFollowTheirGeometryAndKeyboardOrder)
+TEST_F(SetupWindowTest, RowsFollowTheirGeometryAndKeyboardOrder)
 {
     create();
     // Row a sits at 21*(a-1)+5; the columns start at 0, 28, 50, 74, 164, 224, 332.
@@ -202,7 +202,7 @@ TEST_F(SetupWindow, RowsFollowTheirGeometryAndKeyboardOrder)
     }
 }
 
-TEST_F(SetupWindow, KeyFiltersOfNumberPasswordAndThresholds)
+TEST_F(SetupWindowTest, KeyFiltersOfNumberPasswordAndThresholds)
 {
     create();
     show([&] {
@@ -245,10 +245,10 @@ TEST_F(SetupWindow, KeyFiltersOfNumberPasswordAndThresholds)
     EXPECT_EQ(context.options.edTurnOffLessThen, QStringLiteral("142"));
     EXPECT_TRUE(context.options.cbMarkIfBalance);
     EXPECT_FALSE(context.options.cbMarkIfTurnOff);
-    EXPECT_EQ(context.phones.slot(1).Number, QStringLiteral("+7916-12"));
+    EXPECT_EQ(context.phones.slot(1).number, QStringLiteral("+7916-12"));
 }
 
-TEST_F(SetupWindow, IntervalLabelsFollowTheChosenHours)
+TEST_F(SetupWindowTest, IntervalLabelsFollowTheChosenHours)
 {
     context.options.cbRefreshTime = 7;
     create();
@@ -272,7 +272,7 @@ TEST_F(SetupWindow, IntervalLabelsFollowTheChosenHours)
     EXPECT_EQ(context.options.cbRefreshTime, 2);
 }
 
-TEST_F(SetupWindow, TrayChoiceIsOneGroupOverAllRows)
+TEST_F(SetupWindowTest, TrayChoiceIsOneGroupOverAllRows)
 {
     PhoneList phones;
     for (int a = 1; a <= 60; ++a)
@@ -299,7 +299,7 @@ TEST_F(SetupWindow, TrayChoiceIsOneGroupOverAllRows)
     EXPECT_EQ(storedPhones().trayShownSlot(), 60);
 }
 
-TEST_F(SetupWindow, MissingNumbersAreReportedBeforeMissingPasswords)
+TEST_F(SetupWindowTest, MissingNumbersAreReportedBeforeMissingPasswords)
 {
     PhoneList phones;
     phones.slot(1) = Phone("111", "", false); // not monitored: not checked
@@ -331,7 +331,7 @@ TEST_F(SetupWindow, MissingNumbersAreReportedBeforeMissingPasswords)
     EXPECT_EQ(context.phones, phones) << "a cancel applies nothing";
 }
 
-TEST_F(SetupWindow, GreyedRowsKeepAndSaveTheirContents)
+TEST_F(SetupWindowTest, GreyedRowsKeepAndSaveTheirContents)
 {
     PhoneList phones;
     phones.slot(1) = Phone("9161112233", "12", true, "Мама");
@@ -359,11 +359,11 @@ TEST_F(SetupWindow, GreyedRowsKeepAndSaveTheirContents)
         save();
     });
     ASSERT_EQ(result, QDialog::Accepted);
-    EXPECT_FALSE(context.phones.slot(1).Monitor);
-    EXPECT_EQ(context.phones.slot(1).Alias, QStringLiteral("Мама"));
+    EXPECT_FALSE(context.phones.slot(1).monitored);
+    EXPECT_EQ(context.phones.slot(1).alias, QStringLiteral("Мама"));
     const PhoneList stored = storedPhones();
-    EXPECT_EQ(stored.slot(1).Password, QStringLiteral("12"));
-    EXPECT_EQ(stored.slot(2).Number, QStringLiteral("9035556677"));
+    EXPECT_EQ(stored.slot(1).password, QStringLiteral("12"));
+    EXPECT_EQ(stored.slot(2).number, QStringLiteral("9035556677"));
 
     result = show([&] {
         EXPECT_FALSE(edit("edNumber_", 1)->isEnabled());
@@ -376,7 +376,7 @@ TEST_F(SetupWindow, GreyedRowsKeepAndSaveTheirContents)
     EXPECT_EQ(result, QDialog::Rejected);
 }
 
-TEST_F(SetupWindow, CancelEscAndCloseBoxApplyNothing)
+TEST_F(SetupWindowTest, CancelEscAndCloseBoxApplyNothing)
 {
     PhoneList phones;
     phones.slot(1) = Phone("9161112233", "12", true);
@@ -420,7 +420,7 @@ TEST_F(SetupWindow, CancelEscAndCloseBoxApplyNothing)
     EXPECT_TRUE(boxes.errors.isEmpty());
 }
 
-TEST_F(SetupWindow, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
+TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
 {
     create();
     int result = show([&] {
@@ -442,8 +442,8 @@ TEST_F(SetupWindow, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
     EXPECT_TRUE(window->requestNow());
     EXPECT_TRUE(context.options.cbSMS);
     EXPECT_TRUE(context.options.cbExecAfterRun);
-    EXPECT_EQ(context.phones.NumberOf(1), QStringLiteral("9161234567"));
-    EXPECT_TRUE(context.phones.IsTrayShown(1));
+    EXPECT_EQ(context.phones.numberOf(1), QStringLiteral("9161234567"));
+    EXPECT_TRUE(context.phones.isTrayShown(1));
     EXPECT_EQ(storedPhones(), context.phones);
     EXPECT_TRUE(boxes.errors.isEmpty());
 
@@ -457,7 +457,7 @@ TEST_F(SetupWindow, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
     EXPECT_FALSE(window->requestNow());
 }
 
-TEST_F(SetupWindow, FailedWriteKeepsTheWindowOpenAndAppliesNothing)
+TEST_F(SetupWindowTest, FailedWriteKeepsTheWindowOpenAndAppliesNothing)
 {
     ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("phones.xml")));
     create();
@@ -481,7 +481,7 @@ TEST_F(SetupWindow, FailedWriteKeepsTheWindowOpenAndAppliesNothing)
     EXPECT_TRUE(window->requestNow()) << "the ticked box still asks for a request";
 }
 
-TEST_F(SetupWindow, RegionButtonTakesTheRegionChosenInTheDialog)
+TEST_F(SetupWindowTest, RegionButtonTakesTheRegionChosenInTheDialog)
 {
     ASSERT_TRUE(context.regions.add({QStringLiteral("Orvel - Урал"), QStringLiteral("УРЛ"),
                                      QStringLiteral("https://ural.example/cgi-bin/cgi.exe")}));
@@ -492,7 +492,7 @@ TEST_F(SetupWindow, RegionButtonTakesTheRegionChosenInTheDialog)
     show([&] {
         QPushButton *region = button(QStringLiteral("bnLumo_1"));
         WhenModal([](QDialog *choice) {
-            ASSERT_NE(qobject_cast<TfrmLumoUrlChoose *>(choice), nullptr);
+            ASSERT_NE(qobject_cast<RegionChoiceDialog *>(choice), nullptr);
             auto *list = choice->findChild<QComboBox *>(QStringLiteral("cbLumoLongName"));
             EXPECT_EQ(list->currentText(), QStringLiteral("Orvel - Москва"));
             list->setCurrentIndex(list->findText(QStringLiteral("Orvel - Урал")));
@@ -515,6 +515,6 @@ TEST_F(SetupWindow, RegionButtonTakesTheRegionChosenInTheDialog)
         EXPECT_EQ(region->text(), QStringLiteral("УРЛ"));
         save();
     });
-    EXPECT_EQ(context.phones.slot(1).Region, QStringLiteral("УРЛ"));
-    EXPECT_EQ(context.LoginUrlOf(1), QStringLiteral("https://ural.example/cgi-bin/cgi.exe"));
+    EXPECT_EQ(context.phones.slot(1).region, QStringLiteral("УРЛ"));
+    EXPECT_EQ(context.loginUrlOf(1), QStringLiteral("https://ural.example/cgi-bin/cgi.exe"));
 }

@@ -45,7 +45,7 @@ public:
         : m_calls(calls)
     {
     }
-    bool SetAutoStart(bool on, QString *) override
+    bool setAutoStart(bool on, QString *) override
     {
         m_calls << on;
         return true;
@@ -76,34 +76,34 @@ protected:
         setPhone(1, QStringLiteral("9031112233"), QStringLiteral("ОБР"));
         setPhone(2, QStringLiteral("9034445566"), QStringLiteral("НЕТ"));
         context->phones.setTrayShown(1);
-        ASSERT_TRUE(InitHistory(context->paths.historyFile()));
+        ASSERT_TRUE(initHistory(context->paths.historyFile()));
     }
 
     void setPhone(int slot, const QString &number, const QString &region)
     {
         PhoneSlot &p = context->phones.slot(slot);
-        p.Number = number;
-        p.Password = QStringLiteral("пароль");
-        p.Alias = QStringLiteral("Тел%1").arg(slot);
-        p.Monitor = true;
-        p.Region = region;
+        p.number = number;
+        p.password = QStringLiteral("пароль");
+        p.alias = QStringLiteral("Тел%1").arg(slot);
+        p.monitored = true;
+        p.region = region;
     }
 
     void writeOptions(const Options &options)
     {
         IniFile settings(context->paths.settingsFile());
-        ASSERT_TRUE(SaveSettings(settings, options, false, nullptr));
+        ASSERT_TRUE(saveSettings(settings, options, false, nullptr));
     }
 
     void makeMain(bool startTimer = true, int pauseMs = 0)
     {
-        TfrmMainHooks hooks;
+        TrayControllerHooks hooks;
         hooks.beep = [this] { ++beeps; };
         hooks.quit = [this] { ++quits; };
         hooks.openUrl = [this](const QUrl &url) { urls << url; };
         hooks.autoStart = std::make_unique<RecordingAutoStart>(autoStartCalls);
         hooks.startTimer = startTimer;
-        main = std::make_unique<TfrmMain>(*context, tray, std::move(hooks));
+        main = std::make_unique<TrayController>(*context, tray, std::move(hooks));
         CycleTimings timings;
         timings.pauseBeforePhoneMs = pauseMs;
         timings.timeoutMs = 5000;
@@ -114,7 +114,7 @@ protected:
 
     bool waitForCycleEnd()
     {
-        QSignalSpy finished(main->cycle(), &TfrmWB::cycleFinished);
+        QSignalSpy finished(main->cycle(), &RequestCycle::cycleFinished);
         return finished.wait(10000);
     }
 
@@ -127,7 +127,7 @@ protected:
     TempFolder temp;
     RecordingTray tray;
     std::unique_ptr<AppContext> context;
-    std::unique_ptr<TfrmMain> main;
+    std::unique_ptr<TrayController> main;
     int beeps = 0;
     int quits = 0;
     QList<QUrl> urls;
@@ -142,21 +142,21 @@ TEST_F(TrayWindows, StartWorkPreloadsTheHistoryAndStartsTheSchedule)
     options.cbRefreshTime = 0; // 3 hours
     writeOptions(options);
     {
-        TmdbStore store(context->paths.historyFile(), context->paths.errorLogFile(), nullptr, {});
-        TLumo stored;
-        stored.PhoneNum = QStringLiteral("9031112233");
-        stored.Balance = 12.3f;
-        ASSERT_TRUE(store.StoreResult(stored));
+        HistoryStore store(context->paths.historyFile(), context->paths.errorLogFile(), nullptr, {});
+        PhoneResult stored;
+        stored.phoneNumber = QStringLiteral("9031112233");
+        stored.balance = 12.3f;
+        ASSERT_TRUE(store.storeResult(stored));
     }
 
     makeMain();
     EXPECT_EQ(main->logic().state(), ControllerState::Starting);
     EXPECT_FALSE(main->requestTimer().isActive());
-    QSignalSpy done(main.get(), &TfrmMain::startWorkDone);
+    QSignalSpy done(main.get(), &TrayController::startWorkDone);
     ASSERT_TRUE(done.wait(5000));
 
-    EXPECT_FLOAT_EQ(context->results[1].Balance, 12.3f);
-    EXPECT_FALSE(context->results[1].QueryOk) << "stored values are not fresh";
+    EXPECT_FLOAT_EQ(context->results[1].balance, 12.3f);
+    EXPECT_FALSE(context->results[1].queryOk) << "stored values are not fresh";
     ASSERT_FALSE(tray.tips.isEmpty());
     // Slot 2 has nothing stored: its record is still empty, alias included.
     EXPECT_EQ(tray.tips.last(), QStringLiteral("Тел1: 12.30\r\n: 0.00"));
@@ -178,14 +178,14 @@ TEST_F(TrayWindows, CycleAtStartUpThenTheSchedule)
     options.cbRefreshTime = 7; // 24 hours
     writeOptions(options);
     makeMain(true, 30);
-    QSignalSpy done(main.get(), &TfrmMain::startWorkDone);
-    QSignalSpy finished(main->cycle(), &TfrmWB::cycleFinished);
+    QSignalSpy done(main.get(), &TrayController::startWorkDone);
+    QSignalSpy finished(main->cycle(), &RequestCycle::cycleFinished);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(done.count(), 1);
     EXPECT_TRUE(main->requestTimer().isActive()) << "counted from the end of the first cycle";
     EXPECT_EQ(main->requestTimer().interval(), 86400000);
-    EXPECT_TRUE(context->results[1].QueryOk);
-    EXPECT_FLOAT_EQ(context->results[1].Balance, 42.5f);
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_FLOAT_EQ(context->results[1].balance, 42.5f);
     EXPECT_EQ(beeps, 1) << "slot 2 can never be requested";
     EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
 }
@@ -193,9 +193,9 @@ TEST_F(TrayWindows, CycleAtStartUpThenTheSchedule)
 TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
 {
     makeMain(false, 50);
-    TfrmPhonesInfo *phones = main->phonesWindow();
-    phones->BuildGrid();
-    phones->FillGrid();
+    PhonesWindow *phones = main->phonesWindow();
+    phones->buildGrid();
+    phones->fillGrid();
     phones->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(phones));
 
@@ -208,7 +208,7 @@ TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
     EXPECT_FALSE(phones->prepareContextMenu(below));
     EXPECT_EQ(phones->grid().highlightedRow(), -1);
 
-    ASSERT_TRUE(main->RunQueryCycle(0));
+    ASSERT_TRUE(main->runQueryCycle(0));
     EXPECT_TRUE(main->cycle()->isRunning());
     for (MenuItem item : {MenuItem::About, MenuItem::Setup, MenuItem::History,
                           MenuItem::PhonesInfo, MenuItem::QueryBad, MenuItem::QueryNow})
@@ -219,7 +219,7 @@ TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
     EXPECT_TRUE(main->action(MenuItem::Site)->isEnabled());
     EXPECT_TRUE(main->action(MenuItem::Exit)->isEnabled());
     // Dropped while the cycle runs: the refresh tick and the phone command.
-    EXPECT_FALSE(main->RunQueryCycle(0, -1, CycleSource::Timer));
+    EXPECT_FALSE(main->runQueryCycle(0, -1, CycleSource::Timer));
     EXPECT_TRUE(phones->prepareContextMenu(cellPoint(1)));
     EXPECT_FALSE(phones->requestOnlyOneAction()->isEnabled());
     phones->requestOnlyOneAction()->trigger(); // even if triggered anyway
@@ -233,32 +233,32 @@ TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
     EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
     EXPECT_EQ(beeps, 1);
     // The grid shows the fresh balance in black, the skipped phone in grey.
-    const PhonesGrid &grid = phones->grid();
+    const PhonesTable &grid = phones->grid();
     const int balance = grid.columnOf(QStringLiteral("Balance"));
     EXPECT_EQ(grid.cell(balance, 1).text, QStringLiteral("42.50"));
-    EXPECT_EQ(grid.cell(balance, 1).style.FontColor, GridColors::FreshText);
-    EXPECT_EQ(grid.cell(balance, 2).style.FontColor, GridColors::StaleMark);
+    EXPECT_EQ(grid.cell(balance, 1).style.fontColor, GridColors::FreshText);
+    EXPECT_EQ(grid.cell(balance, 2).style.fontColor, GridColors::StaleMark);
 
     // Now the command runs one phone alone.
-    context->results[1].QueryOk = false;
+    context->results[1].queryOk = false;
     EXPECT_TRUE(phones->prepareContextMenu(cellPoint(1)));
     EXPECT_TRUE(phones->requestOnlyOneAction()->isEnabled());
     phones->requestOnlyOneAction()->trigger();
     EXPECT_TRUE(main->cycle()->isRunning());
     ASSERT_TRUE(waitForCycleEnd());
-    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_TRUE(context->results[1].queryOk);
     EXPECT_EQ(beeps, 2) << "slot 2 is still failed";
 }
 
 TEST_F(TrayWindows, LeavingStopsTheCycleSavesAndRemovesTheIcon)
 {
     makeMain(false, 60000); // the second phone would wait a minute
-    context->phones.slot(2).Region = QStringLiteral("ОБР");
-    ASSERT_TRUE(main->RunQueryCycle(0));
+    context->phones.slot(2).region = QStringLiteral("ОБР");
+    ASSERT_TRUE(main->runQueryCycle(0));
     QTest::qWait(200); // the first phone is done, the long pause runs
     ASSERT_TRUE(main->cycle()->isRunning());
 
-    main->ExitProgram();
+    main->exitProgram();
     EXPECT_EQ(quits, 1);
     EXPECT_EQ(tray.removed, 1);
     EXPECT_EQ(main->logic().state(), ControllerState::Ending);
@@ -266,31 +266,31 @@ TEST_F(TrayWindows, LeavingStopsTheCycleSavesAndRemovesTheIcon)
     EXPECT_FALSE(main->requestTimer().isActive());
     QTest::qWait(100);
     EXPECT_FALSE(main->cycle()->isRunning()) << "stopped at once, not after a minute";
-    EXPECT_FALSE(context->results[2].QueryOk);
+    EXPECT_FALSE(context->results[2].queryOk);
     // The settings were written and the autostart choice (on by default)
     // applied; leaving twice does it once.
     IniFile settings(context->paths.settingsFile());
     EXPECT_TRUE(settings.sectionExists(QStringLiteral("Connection")));
     EXPECT_EQ(autoStartCalls, QList<bool>({true}));
-    main->ExitProgram();
+    main->exitProgram();
     EXPECT_EQ(quits, 1);
-    EXPECT_FALSE(main->RunQueryCycle(0));
+    EXPECT_FALSE(main->runQueryCycle(0));
 }
 
 TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
 {
     makeMain(false);
-    main->StartWork();
-    TfrmPhonesInfo *phones = main->phonesWindow();
+    main->startWork();
+    PhonesWindow *phones = main->phonesWindow();
     EXPECT_FALSE(phones->isVisible());
     EXPECT_EQ(phones->windowTitle(), QStringLiteral("Информация о балансе телефонов"));
 
-    main->TrayNotify(QSystemTrayIcon::Context);
+    main->trayNotify(QSystemTrayIcon::Context);
     EXPECT_FALSE(phones->isVisible()) << "the right button only opens the menu";
-    main->TrayNotify(QSystemTrayIcon::Trigger);
+    main->trayNotify(QSystemTrayIcon::Trigger);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(phones));
     // No stored width: the window fits its columns.
-    EXPECT_EQ(phones->width(), phones->grid().FitWidth());
+    EXPECT_EQ(phones->width(), phones->grid().fitWidth());
     QTableView *table = phones->table();
     EXPECT_EQ(table->model()->rowCount(), 2);
     EXPECT_TRUE(table->isColumnHidden(0)) << "no NN column by default";
@@ -302,13 +302,13 @@ TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
     QTest::keyClick(phones, Qt::Key_Escape);
     EXPECT_FALSE(phones->isVisible());
     const WindowPlacement saved =
-        ReadWindowPlacement(context->settingsFile, QStringLiteral("PhonesInfo Form"));
-    EXPECT_EQ(saved.Width, 400);
-    EXPECT_EQ(saved.Height, 150);
+        readWindowPlacement(context->settingsFile, QStringLiteral("PhonesInfo Form"));
+    EXPECT_EQ(saved.width, 400);
+    EXPECT_EQ(saved.height, 150);
 
     // Shown again: the stored size, the columns' widths of the table again.
     table->setColumnWidth(1, 10);
-    main->ShowPhonesWindow();
+    main->showPhonesWindow();
     EXPECT_TRUE(phones->isVisible());
     EXPECT_EQ(phones->width(), 400);
     EXPECT_EQ(phones->height(), 150);
@@ -325,12 +325,12 @@ TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
 TEST_F(TrayWindows, HomePageAndAboutBox)
 {
     makeMain(false);
-    main->OpenHomePage();
+    main->openHomePage();
     ASSERT_EQ(urls.size(), 1);
     EXPECT_EQ(urls.first().toString(), HomePageUrl + QStringLiteral("?Zelvant_v_2.09"));
 
     int opened = 0;
-    TAboutBox box([&opened] { ++opened; });
+    AboutBox box([&opened] { ++opened; });
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
     EXPECT_EQ(box.versionLabel()->text(), QStringLiteral("2.09"));
     QLabel *link = box.homePageLabel();
@@ -357,11 +357,11 @@ TEST_F(TrayWindows, HomePageAndAboutBox)
 TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
 {
     makeMain(false, 60000); // phone 2 would follow after a minute
-    context->phones.slot(2).Region = QStringLiteral("ОБР");
+    context->phones.slot(2).region = QStringLiteral("ОБР");
     context->options.cbNN = true; // an unsaved change
 
     // The about box opens during a cycle, which is then stopped from the menu.
-    ASSERT_TRUE(main->RunQueryCycle(0));
+    ASSERT_TRUE(main->runQueryCycle(0));
     QTest::qWait(200);
     ASSERT_TRUE(main->cycle()->isRunning());
     bool checkedInside = false;
@@ -382,7 +382,7 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
         checkedInside = true;
         static_cast<QDialog *>(box)->accept();
     });
-    main->ShowAboutBox();
+    main->showAboutBox();
     EXPECT_TRUE(checkedInside);
     EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
     EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
@@ -390,7 +390,7 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
 
     // The setup window stops a running cycle; cancelled, it throws away the
     // option changes that were not saved.
-    ASSERT_TRUE(main->RunQueryCycle(0));
+    ASSERT_TRUE(main->runQueryCycle(0));
     QTest::qWait(200);
     ASSERT_TRUE(main->cycle()->isRunning());
     checkedInside = false;
@@ -406,7 +406,7 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
         ASSERT_NE(cancel, nullptr);
         cancel->click();
     });
-    main->ShowSetupWindow();
+    main->showSetupWindow();
     EXPECT_TRUE(checkedInside);
     EXPECT_FALSE(context->options.cbNN) << "the settings file's value again";
     EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
@@ -424,12 +424,12 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
         requestNow->click();
         cancel->click();
     });
-    context->results[1].QueryOk = false;
-    main->ShowSetupWindow();
+    context->results[1].queryOk = false;
+    main->showSetupWindow();
     EXPECT_TRUE(main->cycle()->isRunning());
     EXPECT_EQ(main->logic().state(), ControllerState::CycleRunning);
     QTest::qWait(200);
-    EXPECT_TRUE(context->results[1].QueryOk) << "the first phone was requested";
+    EXPECT_TRUE(context->results[1].queryOk) << "the first phone was requested";
     main->action(MenuItem::StopRequest)->trigger();
     QTest::qWait(100);
     EXPECT_FALSE(main->cycle()->isRunning());

@@ -23,7 +23,7 @@ class RecordingMessageBoxes
 public:
     RecordingMessageBoxes()
     {
-        m_previous = SetMessageHandler([this](QWidget *, MessageKind kind, const QString &text) {
+        m_previous = setMessageHandler([this](QWidget *, MessageKind kind, const QString &text) {
             if (kind != MessageKind::Question) {
                 errors << text;
                 return true;
@@ -32,7 +32,7 @@ public:
             return answers.isEmpty() ? false : answers.takeFirst();
         });
     }
-    ~RecordingMessageBoxes() { SetMessageHandler(m_previous); }
+    ~RecordingMessageBoxes() { setMessageHandler(m_previous); }
     RecordingMessageBoxes(const RecordingMessageBoxes &) = delete;
     RecordingMessageBoxes &operator=(const RecordingMessageBoxes &) = delete;
 

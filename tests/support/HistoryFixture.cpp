@@ -10,7 +10,7 @@ namespace zelvant::test {
 
 bool WriteHistoryRows(const QString &path, const QList<HistoryRow> &rows)
 {
-    if (!InitHistory(path))
+    if (!initHistory(path))
         return false;
     const QString connection = QStringLiteral("history-fixture");
     bool ok = true;
@@ -27,15 +27,15 @@ bool WriteHistoryRows(const QString &path, const QList<HistoryRow> &rows)
             for (const HistoryRow &r : rows) {
                 if (!ok)
                     break;
-                q.addBindValue(r.PhoneNumber);
-                q.addBindValue(r.QueryDateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-                q.addBindValue(r.Balance);
-                q.addBindValue(r.Average);
-                q.addBindValue(r.TurnOff);
-                q.addBindValue(r.Recomend);
-                q.addBindValue(r.SMS);
-                q.addBindValue(r.Minutes);
-                q.addBindValue(r.USDRate);
+                q.addBindValue(r.phoneNumber);
+                q.addBindValue(r.queryDateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+                q.addBindValue(r.balance);
+                q.addBindValue(r.averagePerDay);
+                q.addBindValue(r.turnOffDays);
+                q.addBindValue(r.recommendedPayment);
+                q.addBindValue(r.smsLeft);
+                q.addBindValue(r.minutes);
+                q.addBindValue(r.usdRate);
                 ok = q.exec();
             }
             ok = db.commit() && ok;
@@ -51,15 +51,15 @@ HistoryRow MakeHistoryRow(const QString &number, const QDateTime &time, double b
                           double usdRate)
 {
     HistoryRow r;
-    r.PhoneNumber = number;
-    r.QueryDateTime = time;
-    r.Balance = balance;
-    r.Average = average;
-    r.TurnOff = turnOff;
-    r.Recomend = recomend;
-    r.SMS = sms;
-    r.Minutes = minutes;
-    r.USDRate = usdRate;
+    r.phoneNumber = number;
+    r.queryDateTime = time;
+    r.balance = balance;
+    r.averagePerDay = average;
+    r.turnOffDays = turnOff;
+    r.recommendedPayment = recomend;
+    r.smsLeft = sms;
+    r.minutes = minutes;
+    r.usdRate = usdRate;
     return r;
 }
 

@@ -5,7 +5,7 @@
 
 #include <ostream>
 
-inline void PrintTo(const QString &text, std::ostream *out)
+inline void printTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
 }

@@ -12,23 +12,23 @@ namespace zelvant::test {
 class RecordingTray : public TrayService
 {
 public:
-    bool TrayAdd(const QImage &icon, const QString &tip) override
+    bool trayAdd(const QImage &icon, const QString &tip) override
     {
         icons << icon;
         tips << tip;
         return true;
     }
-    bool TraySetTip(const QString &tip) override
+    bool traySetTip(const QString &tip) override
     {
         tips << tip;
         return true;
     }
-    bool TraySetIcon(const QImage &icon) override
+    bool traySetIcon(const QImage &icon) override
     {
         icons << icon;
         return true;
     }
-    bool TrayRemove() override
+    bool trayRemove() override
     {
         ++removed;
         return true;

@@ -22,7 +22,7 @@ int main(int argc, char **argv)
 #ifdef ZELVANT_TEST_WIDGETS
     // A message box that a test did not expect fails the test instead of
     // waiting for a click that never comes.
-    zelvant::SetMessageHandler([](QWidget *, zelvant::MessageKind, const QString &text) {
+    zelvant::setMessageHandler([](QWidget *, zelvant::MessageKind, const QString &text) {
         ADD_FAILURE() << "unexpected message box: " << text.toStdString();
         return false;
     });

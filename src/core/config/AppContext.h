@@ -27,9 +27,9 @@ public:
     AppContext &operator=(const AppContext &) = delete;
 
     // Login address of a slot's region, empty when the region is unknown.
-    QString LoginUrlOf(int slot) const
+    QString loginUrlOf(int slot) const
     {
-        return regions.LoginUrlForShortName(phones.slot(slot).Region);
+        return regions.loginUrlForShortName(phones.slot(slot).region);
     }
 
     const AppPaths paths;
@@ -38,7 +38,7 @@ public:
     Options options;
     PhoneList phones;
     RegionList regions;
-    PhoneResultsArray results;
+    PhoneResults results;
     bool phonesFileUnreadable = false; // set by the last LoadPhones
 };
 

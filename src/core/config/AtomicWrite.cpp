@@ -4,7 +4,7 @@
 
 namespace zelvant {
 
-bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *reason)
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *reason)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()

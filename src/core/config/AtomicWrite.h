@@ -15,6 +15,6 @@ namespace zelvant {
 // when the final flush of its write buffer failed (a full disk, a file size
 // limit), which replaces a good file by a truncated one and reports
 // success; the buffer is therefore flushed and checked before committing.
-bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
 
 } // namespace zelvant

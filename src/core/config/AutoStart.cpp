@@ -77,7 +77,7 @@ bool XdgAutoStart::desktopEntry(const QString &executablePath, QByteArray *entry
     return true;
 }
 
-bool XdgAutoStart::SetAutoStart(bool on, QString *error)
+bool XdgAutoStart::setAutoStart(bool on, QString *error)
 {
     const QString path = desktopFilePath();
     const QString shown = QDir::toNativeSeparators(path);
@@ -100,7 +100,7 @@ bool XdgAutoStart::SetAutoStart(bool on, QString *error)
         return fail(error, QStringLiteral("Не удалось создать папку автозапуска \"%1\".")
                                .arg(QDir::toNativeSeparators(folder)));
     QString reason;
-    if (!WriteFileAtomically(path, entry, &reason))
+    if (!writeFileAtomically(path, entry, &reason))
         return fail(error, QStringLiteral("Не удалось записать файл автозапуска \"%1\": %2")
                                .arg(shown, reason));
     return true;
@@ -128,7 +128,7 @@ public:
     {
     }
 
-    bool SetAutoStart(bool on, QString *error) override
+    bool setAutoStart(bool on, QString *error) override
     {
         QSettings run(RunKey, QSettings::NativeFormat);
         if (on) {
@@ -155,14 +155,14 @@ private:
 
 } // namespace
 
-std::unique_ptr<AutoStart> CreatePlatformAutoStart(const QString &executablePath)
+std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath)
 {
     return std::make_unique<RegistryAutoStart>(executablePath);
 }
 
 #else
 
-std::unique_ptr<AutoStart> CreatePlatformAutoStart(const QString &executablePath)
+std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath)
 {
     return std::make_unique<XdgAutoStart>(executablePath);
 }

@@ -13,7 +13,7 @@ class AutoStart
 {
 public:
     virtual ~AutoStart() = default;
-    virtual bool SetAutoStart(bool on, QString *error = nullptr) = 0;
+    virtual bool setAutoStart(bool on, QString *error = nullptr) = 0;
     virtual bool isRegistered() const = 0;
 };
 
@@ -24,7 +24,7 @@ class XdgAutoStart : public AutoStart
 {
 public:
     explicit XdgAutoStart(const QString &executablePath);
-    bool SetAutoStart(bool on, QString *error = nullptr) override;
+    bool setAutoStart(bool on, QString *error = nullptr) override;
     bool isRegistered() const override;
 
     // Where the entry lies, following $XDG_CONFIG_HOME as it is now.
@@ -38,6 +38,6 @@ private:
 };
 
 // The implementation for this platform, for the given executable.
-std::unique_ptr<AutoStart> CreatePlatformAutoStart(const QString &executablePath);
+std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath);
 
 } // namespace zelvant

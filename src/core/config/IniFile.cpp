@@ -263,7 +263,7 @@ struct IniFile::Content
     }
 };
 
-bool ParseIniInteger(const QString &text, int *value)
+bool parseIniInteger(const QString &text, int *value)
 {
     const QString t = text.trimmed();
     qsizetype i = 0;
@@ -341,7 +341,7 @@ int IniFile::readInteger(const QString &section, const QString &key, int default
     const auto content = load();
     const Content::Line *line = content->entry(section, key);
     int value = defaultValue;
-    if (line && ParseIniInteger(line->value, &value))
+    if (line && parseIniInteger(line->value, &value))
         return value;
     return defaultValue;
 }
@@ -351,7 +351,7 @@ bool IniFile::readBool(const QString &section, const QString &key, bool defaultV
     const auto content = load();
     const Content::Line *line = content->entry(section, key);
     int value = 0;
-    if (line && ParseIniInteger(line->value, &value))
+    if (line && parseIniInteger(line->value, &value))
         return value != 0;
     return defaultValue;
 }
@@ -501,7 +501,7 @@ bool IniFile::apply(const QList<Change> &changes, QString *error)
         return true;
 
     QString reason;
-    if (!WriteFileAtomically(m_path, next.serialize(), &reason))
+    if (!writeFileAtomically(m_path, next.serialize(), &reason))
         return fail(error, QStringLiteral("Не удалось записать файл \"%1\": %2")
                                .arg(nativePath(m_path), reason));
     next.stamp = stampOf(m_path);

@@ -18,7 +18,7 @@ namespace zelvant {
 // Parses a whole text as an integer the way the INI readers do: optional
 // sign, then decimal digits or "0x" and hexadecimal digits, nothing else.
 // Blanks around the text are allowed. False when out of the int range.
-bool ParseIniInteger(const QString &text, int *value);
+bool parseIniInteger(const QString &text, int *value);
 
 class IniFile
 {

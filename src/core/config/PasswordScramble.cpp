@@ -63,7 +63,7 @@ int piece(const QString &s, int from, int count)
 
 } // namespace
 
-QString EncodePassword(const QString &password)
+QString encodePassword(const QString &password)
 {
     // Passwords are single-byte Windows-1251 text: each character is
     // scrambled as its code page byte. A character the code page cannot hold
@@ -92,7 +92,7 @@ QString EncodePassword(const QString &password)
     return out;
 }
 
-QString DecodePassword(const QString &scramble)
+QString decodePassword(const QString &scramble)
 {
     // Every scramble is 54 characters long. Anything shorter is not one, and
     // is typically a password typed into the file in plain text: read by the
@@ -117,7 +117,7 @@ QString DecodePassword(const QString &scramble)
     return fromWindows1251(bytes);
 }
 
-bool PasswordFitsScramble(const QString &password)
+bool passwordFitsScramble(const QString &password)
 {
     QByteArray bytes;
     return toWindows1251Exact(password.left(15), &bytes);

@@ -16,7 +16,7 @@
 
 namespace zelvant {
 
-void PhoneList::ClearSlot(int i)
+void PhoneList::clearSlot(int i)
 {
     slot(i) = PhoneSlot();
 }
@@ -24,23 +24,23 @@ void PhoneList::ClearSlot(int i)
 void PhoneList::setTrayShown(int i)
 {
     for (int n = 1; n <= PhoneSlotCount; ++n)
-        slot(n).TrayShow = (n == i);
+        slot(n).trayShown = (n == i);
 }
 
 int PhoneList::trayShownSlot() const
 {
     for (int n = 1; n <= PhoneSlotCount; ++n) {
-        if (slot(n).TrayShow)
+        if (slot(n).trayShown)
             return n;
     }
     return 0;
 }
 
-int PhoneList::MonitoredCount() const
+int PhoneList::monitoredCount() const
 {
     int count = 0;
     for (const PhoneSlot &s : m_slots)
-        count += s.Monitor ? 1 : 0;
+        count += s.monitored ? 1 : 0;
     return count;
 }
 
@@ -59,7 +59,7 @@ bool readFlag(const QString &text)
     if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return false;
     int integer = 0;
-    if (ParseIniInteger(t, &integer)) // "0x1" too, as in the settings file
+    if (parseIniInteger(t, &integer)) // "0x1" too, as in the settings file
         return integer != 0;
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::RejectGroupSeparator);
@@ -90,12 +90,12 @@ bool isWindows1251Name(const QByteArray &name)
 
 struct ParsedPhone
 {
-    QString Number;
-    QString Password;
-    QString Alias;
-    bool Monitor = false;
-    bool TrayShow = false;
-    QString Region;
+    QString number;
+    QString password;
+    QString alias;
+    bool monitored = false;
+    bool trayShown = false;
+    QString region;
 };
 
 // Parses the whole document; false when it is not well-formed XML or has no
@@ -123,12 +123,12 @@ bool parsePhones(const QByteArray &bytes, int limit, std::vector<ParsedPhone> *p
             } else if (depth == 2 && int(phones->size()) < limit) {
                 const QXmlStreamAttributes attributes = reader.attributes();
                 ParsedPhone p;
-                p.Number = attributes.value(QLatin1String("Number")).toString();
-                p.Password = DecodePassword(attributes.value(QLatin1String("Password")).toString());
-                p.Alias = attributes.value(QLatin1String("Alias")).toString();
-                p.Monitor = readFlag(attributes.value(QLatin1String("Monitor")).toString());
-                p.TrayShow = readFlag(attributes.value(QLatin1String("TrayShow")).toString());
-                p.Region = attributes.value(QLatin1String("Region")).toString();
+                p.number = attributes.value(QLatin1String("Number")).toString();
+                p.password = decodePassword(attributes.value(QLatin1String("Password")).toString());
+                p.alias = attributes.value(QLatin1String("Alias")).toString();
+                p.monitored = readFlag(attributes.value(QLatin1String("Monitor")).toString());
+                p.trayShown = readFlag(attributes.value(QLatin1String("TrayShow")).toString());
+                p.region = attributes.value(QLatin1String("Region")).toString();
                 phones->push_back(p);
             }
         } else if (token == QXmlStreamReader::EndElement) {
@@ -221,7 +221,7 @@ bool fail(QString *error, const QString &message)
 
 } // namespace
 
-void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable)
+void loadPhones(PhoneList &phones, const QString &path, bool *unreadable)
 {
     std::vector<ParsedPhone> parsed;
     bool exists = false;
@@ -229,33 +229,33 @@ void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable)
     if (unreadable)
         *unreadable = !ok;
     for (int i = 1; i <= PhoneSlotCount; ++i) {
-        phones.ClearSlot(i);
+        phones.clearSlot(i);
         if (i > int(parsed.size()))
             continue;
         const ParsedPhone &p = parsed[size_t(i - 1)];
         PhoneSlot &s = phones.slot(i);
-        s.Number = p.Number;
-        s.Password = p.Password;
-        s.Alias = p.Alias;
-        s.Monitor = p.Monitor;
-        s.Region = p.Region;
+        s.number = p.number;
+        s.password = p.password;
+        s.alias = p.alias;
+        s.monitored = p.monitored;
+        s.region = p.region;
         // The tray shows one phone: a later one in the file wins.
-        if (p.TrayShow)
+        if (p.trayShown)
             phones.setTrayShown(i);
     }
 }
 
-QByteArray PhonesDocument(const PhoneList &phones)
+QByteArray phonesDocument(const PhoneList &phones)
 {
     QByteArray body;
     for (int i = 1; i <= PhoneSlotCount; ++i) {
         const PhoneSlot &s = phones.slot(i);
-        if (s.Number.trimmed().isEmpty())
+        if (s.number.trimmed().isEmpty())
             continue;
-        body += "<Phone Number=\"" + attributeValue(s.Number) + "\" Password=\""
-            + attributeValue(EncodePassword(s.Password)) + "\" Alias=\"" + attributeValue(s.Alias)
-            + "\" Monitor=\"" + flag(s.Monitor) + "\" TrayShow=\"" + flag(s.TrayShow)
-            + "\" Region=\"" + attributeValue(s.Region) + "\"/>";
+        body += "<Phone Number=\"" + attributeValue(s.number) + "\" Password=\""
+            + attributeValue(encodePassword(s.password)) + "\" Alias=\"" + attributeValue(s.alias)
+            + "\" Monitor=\"" + flag(s.monitored) + "\" TrayShow=\"" + flag(s.trayShown)
+            + "\" Region=\"" + attributeValue(s.region) + "\"/>";
     }
     QByteArray doc = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n";
     if (body.isEmpty())
@@ -266,25 +266,25 @@ QByteArray PhonesDocument(const PhoneList &phones)
     return doc;
 }
 
-bool SavePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
+bool savePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
                 QString *error)
 {
     // Refuse, before touching anything, what the file could not give back.
     for (int i = 1; i <= PhoneSlotCount; ++i) {
         const PhoneSlot &s = phones.slot(i);
-        if (s.Number.trimmed().isEmpty())
+        if (s.number.trimmed().isEmpty())
             continue;
-        if (!PasswordFitsScramble(s.Password))
+        if (!passwordFitsScramble(s.password))
             return fail(error, QStringLiteral("Пароль телефона %1 (%2) содержит символы, которые "
                                               "нельзя сохранить: допустимы только символы "
                                               "кодировки Windows-1251.")
                                    .arg(i)
-                                   .arg(s.Number.trimmed()));
-        if (!xmlCanHold(s.Number) || !xmlCanHold(s.Alias) || !xmlCanHold(s.Region))
+                                   .arg(s.number.trimmed()));
+        if (!xmlCanHold(s.number) || !xmlCanHold(s.alias) || !xmlCanHold(s.region))
             return fail(error, QStringLiteral("Телефон %1 (%2) содержит управляющие символы, "
                                               "которые нельзя сохранить в файле.")
                                    .arg(i)
-                                   .arg(s.Number.trimmed()));
+                                   .arg(s.number.trimmed()));
     }
 
     const QString shownPath = QDir::toNativeSeparators(path);
@@ -303,11 +303,11 @@ bool SavePhones(const PhoneList &phones, const QString &path, const QString &err
             old.close();
             const QString backup = path + QStringLiteral(".bak");
             QString reason;
-            if (!WriteFileAtomically(backup, oldBytes, &reason))
+            if (!writeFileAtomically(backup, oldBytes, &reason))
                 return fail(error, QStringLiteral("Не удалось сохранить копию \"%1\" (%2); "
                                                   "список телефонов не сохранён.")
                                        .arg(QDir::toNativeSeparators(backup), reason));
-            WriteErrorLog(QStringLiteral("Файл \"%1\" не удалось прочитать; он сохранён как "
+            writeErrorLog(QStringLiteral("Файл \"%1\" не удалось прочитать; он сохранён как "
                                          "\"%2\" перед записью нового списка телефонов.")
                               .arg(shownPath, QDir::toNativeSeparators(backup)),
                           errorLogFile);
@@ -315,7 +315,7 @@ bool SavePhones(const PhoneList &phones, const QString &path, const QString &err
     }
 
     QString reason;
-    if (!WriteFileAtomically(path, PhonesDocument(phones), &reason))
+    if (!writeFileAtomically(path, phonesDocument(phones), &reason))
         return fail(error, QStringLiteral("Не удалось записать файл \"%1\": %2")
                                .arg(shownPath, reason));
     return true;

@@ -14,12 +14,12 @@ inline const QString DefaultShortName = QStringLiteral("МСК");
 
 struct PhoneSlot
 {
-    QString Number;
-    QString Password; // plain in memory, scrambled in the file
-    QString Alias;
-    bool Monitor = false;
-    bool TrayShow = false;
-    QString Region = DefaultShortName;
+    QString number;
+    QString password; // plain in memory, scrambled in the file
+    QString alias;
+    bool monitored = false;
+    bool trayShown = false;
+    QString region = DefaultShortName;
     bool operator==(const PhoneSlot &) const = default;
 };
 
@@ -29,18 +29,18 @@ public:
     PhoneSlot &slot(int i) { return m_slots.at(i - 1); }
     const PhoneSlot &slot(int i) const { return m_slots.at(i - 1); }
 
-    void ClearSlot(int i);
+    void clearSlot(int i);
     // TrayShow is exclusive: on for slot i turns it off everywhere else;
     // slot 0 means "no balance in the tray".
     void setTrayShown(int i);
     int trayShownSlot() const; // 0 when none
 
-    QString NumberOf(int i) const { return slot(i).Number; }
-    QString PasswordOf(int i) const { return slot(i).Password; }
-    QString AliasOf(int i) const { return slot(i).Alias; }
-    bool IsMonitored(int i) const { return slot(i).Monitor; }
-    bool IsTrayShown(int i) const { return slot(i).TrayShow; }
-    int MonitoredCount() const;
+    QString numberOf(int i) const { return slot(i).number; }
+    QString passwordOf(int i) const { return slot(i).password; }
+    QString aliasOf(int i) const { return slot(i).alias; }
+    bool isMonitored(int i) const { return slot(i).monitored; }
+    bool isTrayShown(int i) const { return slot(i).trayShown; }
+    int monitoredCount() const;
 
     bool operator==(const PhoneList &) const = default;
 
@@ -51,7 +51,7 @@ private:
 // Reads the file into the slots. Any failure gives 100 empty slots, silently;
 // *unreadable is set when a file exists but could not be read (so a later
 // save keeps it as "phones.xml.bak").
-void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullptr);
+void loadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullptr);
 
 // Writes every slot with a number, atomically. A file in place that cannot
 // be read as a phone list (checked afresh at each save, so a file repaired by
@@ -61,11 +61,11 @@ void LoadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullp
 // Windows-1251 (the scramble could not give it back) and control characters
 // that XML cannot carry; other characters outside the code page are written
 // as character references.
-bool SavePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
+bool savePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
                 QString *error = nullptr);
 
 // The bytes SavePhones writes: Windows-1251 XML, no whitespace between
 // elements, the six attributes of each phone with a number in slot order.
-QByteArray PhonesDocument(const PhoneList &phones);
+QByteArray phonesDocument(const PhoneList &phones);
 
 } // namespace zelvant

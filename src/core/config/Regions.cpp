@@ -27,14 +27,14 @@ bool fail(QString *error, const QString &message)
 
 } // namespace
 
-const TLumoURL &DefaultRegion()
+const Region &defaultRegion()
 {
-    static const TLumoURL region{QStringLiteral("Orvel - Москва"), QStringLiteral("МСК"),
+    static const Region region{QStringLiteral("Orvel - Москва"), QStringLiteral("МСК"),
                                  DefaultLoginUrl};
     return region;
 }
 
-QString NormalizeLoginUrl(const QString &address)
+QString normalizeLoginUrl(const QString &address)
 {
     const QString trimmed = address.trimmed();
     const QString oldLogin = QStringLiteral("function=is_newlog");
@@ -49,14 +49,14 @@ RegionList::RegionList(IniFile &file)
 {
 }
 
-QString RegionList::LoginUrlForShortName(const QString &shortName) const
+QString RegionList::loginUrlForShortName(const QString &shortName) const
 {
     // An empty short name (a phone whose file entry had no region) names no
     // region, even if a hand-made section lacks its ShortName key.
     if (shortName.isEmpty())
         return QString();
-    if (sameText(shortName, DefaultRegion().ShortName))
-        return DefaultRegion().LoginURL;
+    if (sameText(shortName, defaultRegion().shortName))
+        return defaultRegion().loginUrl;
     const QStringList sections = m_file.sections();
     for (const QString &section : sections) {
         if (sameText(m_file.readString(section, ShortNameKey, QString()), shortName))
@@ -80,7 +80,7 @@ QStringList sortedSections(const IniFile &file)
 
 QStringList RegionList::listedNames() const
 {
-    QStringList names{DefaultRegion().LongName};
+    QStringList names{defaultRegion().longName};
     names += sortedSections(m_file);
     return names;
 }
@@ -94,66 +94,66 @@ QString RegionList::preselectedName(const QString &shortName) const
                 return name;
         }
     }
-    return DefaultRegion().LongName;
+    return defaultRegion().longName;
 }
 
-TLumoURL RegionList::region(const QString &longName) const
+Region RegionList::region(const QString &longName) const
 {
-    if (sameText(longName, DefaultRegion().LongName))
-        return DefaultRegion();
-    TLumoURL r;
-    r.LongName = longName;
+    if (sameText(longName, defaultRegion().longName))
+        return defaultRegion();
+    Region r;
+    r.longName = longName;
     const QStringList sections = m_file.sections();
     for (const QString &section : sections) {
         if (sameText(section, longName.trimmed())) {
-            r.LongName = section;
+            r.longName = section;
             break;
         }
     }
-    r.ShortName = m_file.readString(longName, ShortNameKey, QString());
-    r.LoginURL = m_file.readString(longName, LoginUrlKey, QString());
+    r.shortName = m_file.readString(longName, ShortNameKey, QString());
+    r.loginUrl = m_file.readString(longName, LoginUrlKey, QString());
     return r;
 }
 
 namespace {
 
-bool checkRegion(const TLumoURL &region, QString *error)
+bool checkRegion(const Region &region, QString *error)
 {
-    if (region.LongName.trimmed().isEmpty() || region.ShortName.trimmed().isEmpty()
-        || region.LoginURL.trimmed().isEmpty())
+    if (region.longName.trimmed().isEmpty() || region.shortName.trimmed().isEmpty()
+        || region.loginUrl.trimmed().isEmpty())
         return fail(error, QStringLiteral("Все поля должны быть заполнены !"));
     // A section of the built-in region's name would be listed but could
     // never be shown, edited or removed.
-    if (sameText(region.LongName.trimmed(), DefaultRegion().LongName))
+    if (sameText(region.longName.trimmed(), defaultRegion().longName))
         return fail(error, QStringLiteral("Название \"%1\" занято встроенным регионом; выберите "
                                           "другое название.")
-                               .arg(DefaultRegion().LongName));
+                               .arg(defaultRegion().longName));
     return true;
 }
 
-QList<IniFile::Change> regionChanges(const TLumoURL &region)
+QList<IniFile::Change> regionChanges(const Region &region)
 {
-    return {IniFile::Change::write(region.LongName, LoginUrlKey, NormalizeLoginUrl(region.LoginURL)),
-            IniFile::Change::write(region.LongName, ShortNameKey, region.ShortName)};
+    return {IniFile::Change::write(region.longName, LoginUrlKey, normalizeLoginUrl(region.loginUrl)),
+            IniFile::Change::write(region.longName, ShortNameKey, region.shortName)};
 }
 
 } // namespace
 
-bool RegionList::add(const TLumoURL &region, QString *error)
+bool RegionList::add(const Region &region, QString *error)
 {
     if (!checkRegion(region, error))
         return false;
     return m_file.apply(regionChanges(region), error);
 }
 
-bool RegionList::edit(const QString &oldName, const TLumoURL &region, QString *error)
+bool RegionList::edit(const QString &oldName, const Region &region, QString *error)
 {
     if (!checkRegion(region, error))
         return false;
     QList<IniFile::Change> changes;
     // Any difference, letter case included, renames: the old section goes
     // and the keys move to the new name (overwriting a region of that name).
-    if (oldName != region.LongName)
+    if (oldName != region.longName)
         changes.append(IniFile::Change::eraseSection(oldName));
     changes += regionChanges(region);
     return m_file.apply(changes, error);
@@ -161,7 +161,7 @@ bool RegionList::edit(const QString &oldName, const TLumoURL &region, QString *e
 
 bool RegionList::remove(const QString &longName, QString *error)
 {
-    if (sameText(longName, DefaultRegion().LongName))
+    if (sameText(longName, defaultRegion().longName))
         return fail(error, QStringLiteral("Встроенный регион нельзя удалить."));
     return m_file.eraseSection(longName, error);
 }

@@ -9,18 +9,18 @@ namespace zelvant {
 
 class IniFile;
 
-struct TLumoURL
+struct Region
 {
-    QString LongName;
-    QString ShortName;
-    QString LoginURL;
-    bool operator==(const TLumoURL &) const = default;
+    QString longName;
+    QString shortName;
+    QString loginUrl;
+    bool operator==(const Region &) const = default;
 };
 
-const TLumoURL &DefaultRegion();
+const Region &defaultRegion();
 
 // Trims; replaces "function=is_newlog" and all after it by "function=is_login".
-QString NormalizeLoginUrl(const QString &address);
+QString normalizeLoginUrl(const QString &address);
 
 class RegionList
 {
@@ -28,7 +28,7 @@ public:
     explicit RegionList(IniFile &file);
 
     // Built-in region first, then sections in file order; case ignored.
-    QString LoginUrlForShortName(const QString &shortName) const;
+    QString loginUrlForShortName(const QString &shortName) const;
 
     // Default long name first, then the section names sorted without regard
     // to letter case (what the choice dialog lists).
@@ -36,13 +36,13 @@ public:
     // The name the choice dialog pre-selects for a phone's short name.
     QString preselectedName(const QString &shortName) const;
     // The region shown for a listed name (the default region for its name).
-    TLumoURL region(const QString &longName) const;
+    Region region(const QString &longName) const;
 
     // Add (or overwrite) a section; Edit renames (erasing the old section when
     // the name differs in any way) and writes; Remove erases. False with
     // *error when the file could not be written.
-    bool add(const TLumoURL &region, QString *error = nullptr);
-    bool edit(const QString &oldName, const TLumoURL &region, QString *error = nullptr);
+    bool add(const Region &region, QString *error = nullptr);
+    bool edit(const QString &oldName, const Region &region, QString *error = nullptr);
     bool remove(const QString &longName, QString *error = nullptr);
 
 private:

@@ -42,7 +42,7 @@ constexpr HintKey HintKeys[] = {
 
 } // namespace
 
-bool ParseDecimal(const QString &text, double *value)
+bool parseDecimal(const QString &text, double *value)
 {
     // "." is the separator whatever the desktop's locale says; group
     // separators are not accepted ("3,75" is not 375).
@@ -58,10 +58,10 @@ bool ParseDecimal(const QString &text, double *value)
     return true;
 }
 
-bool ParseWholeNumber(const QString &text, int *value)
+bool parseWholeNumber(const QString &text, int *value)
 {
     int v = 0;
-    if (!ParseIniInteger(text, &v) || v == NotFoundSentinel)
+    if (!parseIniInteger(text, &v) || v == NotFoundSentinel)
         return false;
     if (value)
         *value = v;
@@ -84,18 +84,18 @@ qint64 Options::refreshIntervalMs() const
 double Options::balanceThreshold() const
 {
     double v = 2.5;
-    ParseDecimal(edBalanceLessThen, &v);
+    parseDecimal(edBalanceLessThen, &v);
     return v;
 }
 
 int Options::turnOffThreshold() const
 {
     int v = 2;
-    ParseWholeNumber(edTurnOffLessThen, &v);
+    parseWholeNumber(edTurnOffLessThen, &v);
     return v;
 }
 
-Options LoadSettings(const IniFile &settings)
+Options loadSettings(const IniFile &settings)
 {
     Options o;
     for (const HintKey &h : HintKeys)
@@ -107,9 +107,9 @@ Options LoadSettings(const IniFile &settings)
         settings.readString(Mark, QStringLiteral("edBalanceLessThen"), DefaultBalanceThreshold);
     o.edTurnOffLessThen =
         settings.readString(Mark, QStringLiteral("edTurnOffLessThen"), DefaultTurnOffThreshold);
-    if (!ParseDecimal(o.edBalanceLessThen, nullptr))
+    if (!parseDecimal(o.edBalanceLessThen, nullptr))
         o.edBalanceLessThen = DefaultBalanceThreshold;
-    if (!ParseWholeNumber(o.edTurnOffLessThen, nullptr))
+    if (!parseWholeNumber(o.edTurnOffLessThen, nullptr))
         o.edTurnOffLessThen = DefaultTurnOffThreshold;
 
     o.cbRefreshTime =
@@ -123,7 +123,7 @@ Options LoadSettings(const IniFile &settings)
     return o;
 }
 
-bool SaveSettings(IniFile &settings, const Options &options, bool trayNotShown,
+bool saveSettings(IniFile &settings, const Options &options, bool trayNotShown,
                   AutoStart *autoStart, QString *error)
 {
     using Change = IniFile::Change;
@@ -146,18 +146,18 @@ bool SaveSettings(IniFile &settings, const Options &options, bool trayNotShown,
         changes.append(Change::write(Phones, QStringLiteral("rbTray"), -1));
     // Written back so that the hidden switch is visible in the file.
     changes.append(Change::writeBool(Debug, QStringLiteral("SaveLogFiles"),
-                                     SaveLogFilesEnabled(settings)));
+                                     saveLogFilesEnabled(settings)));
 
     // All keys in one atomic rewrite: a failure stores none of them.
     if (!settings.apply(changes, error))
         return false;
 
-    if (autoStart && !autoStart->SetAutoStart(options.cbAutoStart, error))
+    if (autoStart && !autoStart->setAutoStart(options.cbAutoStart, error))
         return false;
     return true;
 }
 
-bool SaveLogFilesEnabled(const IniFile &settings)
+bool saveLogFilesEnabled(const IniFile &settings)
 {
     return settings.readBool(Debug, QStringLiteral("SaveLogFiles"), false);
 }
@@ -170,7 +170,7 @@ QList<IniFile::Change> placementChanges(const QString &section, const WindowPlac
 {
     QList<IniFile::Change> changes;
     const std::pair<const char *, int> fields[] = {
-        {"Width", p.Width}, {"Height", p.Height}, {"Left", p.Left}, {"Top", p.Top}};
+        {"Width", p.width}, {"Height", p.height}, {"Left", p.left}, {"Top", p.top}};
     for (const auto &[key, value] : fields) {
         if (value != NotFoundSentinel)
             changes.append(IniFile::Change::write(section, QLatin1String(key), value));
@@ -180,21 +180,21 @@ QList<IniFile::Change> placementChanges(const QString &section, const WindowPlac
 
 } // namespace
 
-HistoryFormFields ReadHistoryFormFields(const IniFile &settings)
+HistoryFormFields readHistoryFormFields(const IniFile &settings)
 {
     HistoryFormFields f;
     const QString lastRequest =
         settings.readString(HistoryForm, QStringLiteral("edLastRequest"), f.edLastRequest);
     const QString lastDays =
         settings.readString(HistoryForm, QStringLiteral("edLastDays"), f.edLastDays);
-    if (ParseDecimal(lastRequest, nullptr))
+    if (parseDecimal(lastRequest, nullptr))
         f.edLastRequest = lastRequest;
-    if (ParseDecimal(lastDays, nullptr))
+    if (parseDecimal(lastDays, nullptr))
         f.edLastDays = lastDays;
     return f;
 }
 
-bool WriteHistoryForm(IniFile &settings, const HistoryFormFields &fields,
+bool writeHistoryForm(IniFile &settings, const HistoryFormFields &fields,
                       const WindowPlacement &placement, QString *error)
 {
     QList<IniFile::Change> changes{
@@ -204,17 +204,17 @@ bool WriteHistoryForm(IniFile &settings, const HistoryFormFields &fields,
     return settings.apply(changes, error);
 }
 
-WindowPlacement ReadWindowPlacement(const IniFile &settings, const QString &section)
+WindowPlacement readWindowPlacement(const IniFile &settings, const QString &section)
 {
     WindowPlacement p;
-    p.Width = settings.readInteger(section, QStringLiteral("Width"), NotFoundSentinel);
-    p.Height = settings.readInteger(section, QStringLiteral("Height"), NotFoundSentinel);
-    p.Left = settings.readInteger(section, QStringLiteral("Left"), NotFoundSentinel);
-    p.Top = settings.readInteger(section, QStringLiteral("Top"), NotFoundSentinel);
+    p.width = settings.readInteger(section, QStringLiteral("Width"), NotFoundSentinel);
+    p.height = settings.readInteger(section, QStringLiteral("Height"), NotFoundSentinel);
+    p.left = settings.readInteger(section, QStringLiteral("Left"), NotFoundSentinel);
+    p.top = settings.readInteger(section, QStringLiteral("Top"), NotFoundSentinel);
     return p;
 }
 
-bool WriteWindowPlacement(IniFile &settings, const QString &section, const WindowPlacement &p,
+bool writeWindowPlacement(IniFile &settings, const QString &section, const WindowPlacement &p,
                           QString *error)
 {
     const QList<IniFile::Change> changes = placementChanges(section, p);

@@ -52,29 +52,29 @@ struct Options
 // Size and position of a window, NotFoundSentinel for an absent key.
 struct WindowPlacement
 {
-    int Width = NotFoundSentinel;
-    int Height = NotFoundSentinel;
-    int Left = NotFoundSentinel;
-    int Top = NotFoundSentinel;
+    int width = NotFoundSentinel;
+    int height = NotFoundSentinel;
+    int left = NotFoundSentinel;
+    int top = NotFoundSentinel;
 };
 
 // A decimal number with "." as separator whatever the locale (no group
 // separators); -230973 counts as not a number. *value may be null.
-bool ParseDecimal(const QString &text, double *value);
+bool parseDecimal(const QString &text, double *value);
 // An integer, decimal or "0x" hexadecimal; -230973 counts as not a number.
-bool ParseWholeNumber(const QString &text, int *value);
+bool parseWholeNumber(const QString &text, int *value);
 
-Options LoadSettings(const IniFile &settings);
+Options loadSettings(const IniFile &settings);
 
 // Writes the options in the file's order, applies the autostart choice
 // (autoStart may be null in tests), writes rbTray=-1 to "Phones" when no
 // phone is shown in the tray, and rewrites "SaveLogFiles". Returns false with
 // *error when a write failed.
-bool SaveSettings(IniFile &settings, const Options &options, bool trayNotShown,
+bool saveSettings(IniFile &settings, const Options &options, bool trayNotShown,
                   AutoStart *autoStart, QString *error = nullptr);
 
 // "Debug"/"SaveLogFiles", read afresh each time.
-bool SaveLogFilesEnabled(const IniFile &settings);
+bool saveLogFilesEnabled(const IniFile &settings);
 
 // The two fields of the history window kept in "History Form", as typed.
 struct HistoryFormFields
@@ -85,14 +85,14 @@ struct HistoryFormFields
 };
 
 // Reads the fields; a text that is not a decimal number gives its default.
-HistoryFormFields ReadHistoryFormFields(const IniFile &settings);
+HistoryFormFields readHistoryFormFields(const IniFile &settings);
 // Stores the fields, then the placement's fields that are not
 // NotFoundSentinel, in one atomic write of "History Form".
-bool WriteHistoryForm(IniFile &settings, const HistoryFormFields &fields,
+bool writeHistoryForm(IniFile &settings, const HistoryFormFields &fields,
                       const WindowPlacement &placement, QString *error = nullptr);
 
-WindowPlacement ReadWindowPlacement(const IniFile &settings, const QString &section);
-bool WriteWindowPlacement(IniFile &settings, const QString &section, const WindowPlacement &p,
+WindowPlacement readWindowPlacement(const IniFile &settings, const QString &section);
+bool writeWindowPlacement(IniFile &settings, const QString &section, const WindowPlacement &p,
                           QString *error = nullptr);
 
 } // namespace zelvant

@@ -6,14 +6,14 @@ namespace zelvant {
 
 namespace {
 
-PhoneProblem FirstBlank(const PhoneList &phones, PhoneProblem::Field field,
+PhoneProblem firstBlank(const PhoneList &phones, PhoneProblem::Field field,
                         const QString &message)
 {
     for (int i = 1; i <= PhoneSlotCount; ++i) {
         const PhoneSlot &s = phones.slot(i);
-        if (!s.Monitor)
+        if (!s.monitored)
             continue;
-        const QString &text = field == PhoneProblem::Number ? s.Number : s.Password;
+        const QString &text = field == PhoneProblem::Number ? s.number : s.password;
         if (text.trimmed().isEmpty())
             return {i, field, message};
     }
@@ -22,48 +22,48 @@ PhoneProblem FirstBlank(const PhoneList &phones, PhoneProblem::Field field,
 
 } // namespace
 
-PhoneProblem CheckNumbers(const PhoneList &phones)
+PhoneProblem checkNumbers(const PhoneList &phones)
 {
-    return FirstBlank(phones, PhoneProblem::Number, MissingNumberMessage);
+    return firstBlank(phones, PhoneProblem::Number, MissingNumberMessage);
 }
 
-PhoneProblem CheckPasswords(const PhoneList &phones)
+PhoneProblem checkPasswords(const PhoneList &phones)
 {
-    return FirstBlank(phones, PhoneProblem::Password, MissingPasswordMessage);
+    return firstBlank(phones, PhoneProblem::Password, MissingPasswordMessage);
 }
 
-PhoneProblem CheckPhones(const PhoneList &phones)
+PhoneProblem checkPhones(const PhoneList &phones)
 {
-    if (PhoneProblem p = CheckNumbers(phones))
+    if (PhoneProblem p = checkNumbers(phones))
         return p;
-    return CheckPasswords(phones);
+    return checkPasswords(phones);
 }
 
-bool IsEditingKey(QChar c)
+bool isEditingKey(QChar c)
 {
     return c.unicode() < 32 || c.unicode() == 127;
 }
 
-bool IsPhoneKeyAccepted(QChar c)
+bool isPhoneKeyAccepted(QChar c)
 {
-    return IsEditingKey(c) || c == u'+' || c == u'-' || (c >= u'0' && c <= u'9');
+    return isEditingKey(c) || c == u'+' || c == u'-' || (c >= u'0' && c <= u'9');
 }
 
-QChar FilterBalanceKey(QChar c, const QString &textKept)
+QChar filterBalanceKey(QChar c, const QString &textKept)
 {
-    if (IsEditingKey(c) || (c >= u'0' && c <= u'9'))
+    if (isEditingKey(c) || (c >= u'0' && c <= u'9'))
         return c;
     if (c == u',' || c == u'.')
         return textKept.contains(u'.') ? QChar() : QChar(u'.');
     return QChar();
 }
 
-bool IsTurnOffKeyAccepted(QChar c)
+bool isTurnOffKeyAccepted(QChar c)
 {
-    return IsEditingKey(c) || (c >= u'0' && c <= u'9');
+    return isEditingKey(c) || (c >= u'0' && c <= u'9');
 }
 
-RefreshLabels RefreshIntervalLabels(const QString &hoursItem)
+RefreshLabels refreshIntervalLabels(const QString &hoursItem)
 {
     bool ok = false;
     int n = hoursItem.trimmed().toInt(&ok);

@@ -24,25 +24,25 @@ inline const QString MissingNumberMessage = QStringLiteral("Не заполне�
 inline const QString MissingPasswordMessage = QStringLiteral("Не заполнен пароль");
 
 // First monitored slot whose number is blank after trimming.
-PhoneProblem CheckNumbers(const PhoneList &phones);
+PhoneProblem checkNumbers(const PhoneList &phones);
 // First monitored slot whose password is blank after trimming.
-PhoneProblem CheckPasswords(const PhoneList &phones);
+PhoneProblem checkPasswords(const PhoneList &phones);
 // Every number is checked before any password, so the user fixes the rows
 // in the order they are reported.
-PhoneProblem CheckPhones(const PhoneList &phones);
+PhoneProblem checkPhones(const PhoneList &phones);
 
 // Characters below a blank (Backspace, the clipboard shortcuts) and DEL are
 // editing keys and always pass.
-bool IsEditingKey(QChar c);
+bool isEditingKey(QChar c);
 // Number and password fields: digits, "+" and "-".
-bool IsPhoneKeyAccepted(QChar c);
+bool isPhoneKeyAccepted(QChar c);
 // Balance threshold: what a typed character becomes, or a null QChar when it
 // is dropped. "," becomes "." so the value stays readable whatever the
 // desktop's locale; a second decimal point is dropped. textKept is the field's
 // text without the part the key press will replace.
-QChar FilterBalanceKey(QChar c, const QString &textKept);
+QChar filterBalanceKey(QChar c, const QString &textKept);
 // Turn-off threshold: whole days, digits only.
-bool IsTurnOffKeyAccepted(QChar c);
+bool isTurnOffKeyAccepted(QChar c);
 
 // The words around the interval list: "Каждый" / "Каждые" before it and
 // "час" / "часа" / "часов" after it: 1 takes "час", 2 to 4 "часа", any other
@@ -52,6 +52,6 @@ struct RefreshLabels
     QString before;
     QString after;
 };
-RefreshLabels RefreshIntervalLabels(const QString &hoursItem);
+RefreshLabels refreshIntervalLabels(const QString &hoursItem);
 
 } // namespace zelvant

@@ -88,7 +88,7 @@ QString lxwErrorText(int result)
 } // namespace
 
 
-double ExcelDateTime(const QDateTime &dateTime)
+double excelDateTime(const QDateTime &dateTime)
 {
     if (!dateTime.isValid())
         return 0;
@@ -99,7 +99,7 @@ double ExcelDateTime(const QDateTime &dateTime)
     return double(days) + seconds / SecondsPerDay;
 }
 
-QString WriteFailedText(const QString &path, const QString &reason)
+QString writeFailedText(const QString &path, const QString &reason)
 {
     return QStringLiteral("Не удалось записать файл \"%1\": %2")
         .arg(QDir::toNativeSeparators(path), reason);
@@ -219,7 +219,7 @@ void WorkbookWriter::writeDateTime(int row, int column, const QDateTime &value)
     if (!ok())
         return;
     writeResult(row, column, worksheet_write_number(d->sheet, lxw_row_t(row - 1),
-                                                    lxw_col_t(column - 1), ExcelDateTime(value),
+                                                    lxw_col_t(column - 1), excelDateTime(value),
                                                     d->dateTime));
     widen(column, DateTimeChars);
 }
@@ -256,13 +256,13 @@ bool WorkbookWriter::finish(QString *error)
     if (!ok()) {
         d->target.cancelWriting();
         if (error)
-            *error = WriteFailedText(m_path, m_error);
+            *error = writeFailedText(m_path, m_error);
         return false;
     }
     return true;
 }
 
-bool WriteHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QString *error)
+bool writeHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QString *error)
 {
     enum { Date = 1, Time, Balance, Average, TurnOff, Recomend, Sms, Minutes, UsdRate };
     WorkbookWriter writer(path, 9);
@@ -277,31 +277,31 @@ bool WriteHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QS
             break;
         ++row;
         // The date goes only into the first (newest) row of each day.
-        const QString date = dateText(r.QueryDateTime.date());
+        const QString date = dateText(r.queryDateTime.date());
         if (date != previousDate)
             writer.writeText(row, Date, date);
         previousDate = date;
-        writer.writeText(row, Time, timeText(r.QueryDateTime.time()));
-        writer.writeNumber(row, Balance, RoundHalfEven(r.Balance, 2));
-        writer.writeNumber(row, Average, RoundHalfEven(r.Average, 2));
-        if (r.TurnOff != 0)
-            writer.writeNumber(row, TurnOff, r.TurnOff);
-        const double recomend = RoundHalfEven(r.Recomend, 2);
+        writer.writeText(row, Time, timeText(r.queryDateTime.time()));
+        writer.writeNumber(row, Balance, roundHalfEven(r.balance, 2));
+        writer.writeNumber(row, Average, roundHalfEven(r.averagePerDay, 2));
+        if (r.turnOffDays != 0)
+            writer.writeNumber(row, TurnOff, r.turnOffDays);
+        const double recomend = roundHalfEven(r.recommendedPayment, 2);
         if (recomend != 0)
             writer.writeNumber(row, Recomend, recomend);
-        if (r.SMS != 0)
-            writer.writeNumber(row, Sms, r.SMS);
-        if (r.Minutes != 0)
-            writer.writeNumber(row, Minutes, r.Minutes);
-        writer.writeNumber(row, UsdRate, RoundHalfEven(r.USDRate, 4));
+        if (r.smsLeft != 0)
+            writer.writeNumber(row, Sms, r.smsLeft);
+        if (r.minutes != 0)
+            writer.writeNumber(row, Minutes, r.minutes);
+        writer.writeNumber(row, UsdRate, roundHalfEven(r.usdRate, 4));
     }
     return writer.finish(error);
 }
 
-ExportOutcome ExportHistory(const QString &historyFile, const QString &path,
+ExportOutcome exportHistory(const QString &historyFile, const QString &path,
                             const QString &number, const HistoryRangeChoice &choice)
 {
-    const HistoryQueryResult query = QueryHistory(historyFile, number, choice);
+    const HistoryQueryResult query = queryHistory(historyFile, number, choice);
     switch (query.status) {
     case HistoryQueryResult::FileMissing:
         return {ExportOutcome::HistoryFileMissing, HistoryNotFoundText};
@@ -313,30 +313,30 @@ ExportOutcome ExportHistory(const QString &historyFile, const QString &path,
     if (query.rows.isEmpty())
         return {ExportOutcome::NoHistory, HistoryNotFoundText};
     QString error;
-    if (!WriteHistoryWorkbook(path, query.rows, &error))
+    if (!writeHistoryWorkbook(path, query.rows, &error))
         return {ExportOutcome::Failed, error};
     return {ExportOutcome::Written, HistoryExportDoneText};
 }
 
-QString WithXlsxSuffix(const QString &path)
+QString withXlsxSuffix(const QString &path)
 {
     if (path.isEmpty() || path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
         return path;
     return path + QStringLiteral(".xlsx");
 }
 
-QString OverwriteQuestionText(const QString &path)
+QString overwriteQuestionText(const QString &path)
 {
     return QStringLiteral("Файл \"%1\" существует! Перезаписать?").arg(QDir::toNativeSeparators(path));
 }
 
-QString CannotOverwriteText(const QString &path)
+QString cannotOverwriteText(const QString &path)
 {
     return QStringLiteral("Файл \"%1\" не может быть перезаписан.\nВозможно он уже открыт в Excel")
         .arg(QDir::toNativeSeparators(path));
 }
 
-bool CanOverwrite(const QString &path)
+bool canOverwrite(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.isFile())
@@ -349,7 +349,7 @@ bool CanOverwrite(const QString &path)
     return file.open(QIODevice::ReadWrite);
 }
 
-QString HistoryExportFileName(const QString &number, const QString &alias)
+QString historyExportFileName(const QString &number, const QString &alias)
 {
     QString name = number.trimmed();
     if (!alias.trimmed().isEmpty())

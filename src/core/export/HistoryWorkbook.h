@@ -22,7 +22,7 @@ inline const QString HistoryExportDoneText =
 
 // Excel's serial date-time number (days since 30.12.1899, the fraction is
 // the time of day) of a local date and time.
-double ExcelDateTime(const QDateTime &dateTime);
+double excelDateTime(const QDateTime &dateTime);
 
 // One worksheet written into path. Cells that are never written stay empty.
 // The first failure is remembered; later writes are ignored, and finish()
@@ -63,7 +63,7 @@ private:
 };
 
 // The message of a failed write of path.
-QString WriteFailedText(const QString &path, const QString &reason);
+QString writeFailedText(const QString &path, const QString &reason);
 
 // The result of an export: Written, or why not, with the text to show.
 struct ExportOutcome
@@ -74,24 +74,24 @@ struct ExportOutcome
 };
 
 // Writes the history workbook of rows (newest first) into path.
-bool WriteHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QString *error);
+bool writeHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QString *error);
 
 // Reads number's history in the chosen range from historyFile and writes it
 // into path. Nothing is written when there is no history or no history file.
-ExportOutcome ExportHistory(const QString &historyFile, const QString &path,
+ExportOutcome exportHistory(const QString &historyFile, const QString &path,
                             const QString &number, const HistoryRangeChoice &choice);
 
 // The file question's texts and checks. A chosen name without the ".xlsx"
 // extension gets it, so the workbook always opens as one.
-QString WithXlsxSuffix(const QString &path);
-QString OverwriteQuestionText(const QString &path);
-QString CannotOverwriteText(const QString &path);
+QString withXlsxSuffix(const QString &path);
+QString overwriteQuestionText(const QString &path);
+QString cannotOverwriteText(const QString &path);
 // Whether an existing file at path may be replaced: a plain file that can be
 // opened for writing (not locked by another program, not read-only) in a
 // folder that takes new files.
-bool CanOverwrite(const QString &path);
+bool canOverwrite(const QString &path);
 
 // The suggested file name of a phone's history workbook.
-QString HistoryExportFileName(const QString &number, const QString &alias);
+QString historyExportFileName(const QString &number, const QString &alias);
 
 } // namespace zelvant

@@ -2,8 +2,8 @@
 
 namespace zelvant {
 
-bool WriteAllPhonesWorkbook(const QString &path, const PhoneList &phones,
-                            const PhoneResultsArray &results, QString *error)
+bool writeAllPhonesWorkbook(const QString &path, const PhoneList &phones,
+                            const PhoneResults &results, QString *error)
 {
     enum { Alias = 1, UserName, PhoneNum, Balance, Average, TurnOff, Recomend, Sms, Min,
            BalExpired, UsdRate, LastQueryTime };
@@ -16,35 +16,35 @@ bool WriteAllPhonesWorkbook(const QString &path, const PhoneList &phones,
                         QStringLiteral("Курс USD"), QStringLiteral("Время запроса")});
     int row = 1;
     for (int slot = 1; slot <= PhoneSlotCount && writer.ok(); ++slot) {
-        if (!phones.IsMonitored(slot))
+        if (!phones.isMonitored(slot))
             continue;
         ++row;
-        const TLumo &r = results[slot];
+        const PhoneResult &r = results[slot];
         // A phone that has not been queried yet has an empty record; its row
         // still names the phone, or it could not be told from the others.
-        const QString alias = r.hasValues() ? r.Alias : phones.AliasOf(slot);
-        const QString number = r.hasValues() ? r.PhoneNum : phones.NumberOf(slot);
+        const QString alias = r.hasValues() ? r.alias : phones.aliasOf(slot);
+        const QString number = r.hasValues() ? r.phoneNumber : phones.numberOf(slot);
         writer.writeText(row, Alias, alias);
-        writer.writeText(row, UserName, r.UserName);
+        writer.writeText(row, UserName, r.userName);
         writer.writeText(row, PhoneNum, number);
-        writer.writeNumber(row, Balance, RoundHalfEven(r.Balance, 2));
-        writer.writeNumber(row, Average, RoundHalfEven(r.Average, 2));
-        writer.writeNumber(row, TurnOff, r.TurnOff);
-        writer.writeNumber(row, Recomend, RoundHalfEven(r.Recomend, 2));
-        writer.writeNumber(row, Sms, r.SMS);
-        writer.writeNumber(row, Min, r.Min);
-        writer.writeNumber(row, BalExpired, r.BalExpired);
-        writer.writeNumber(row, UsdRate, RoundHalfEven(r.USDRate, 4));
-        writer.writeDateTime(row, LastQueryTime, r.LastQueryTime);
+        writer.writeNumber(row, Balance, roundHalfEven(r.balance, 2));
+        writer.writeNumber(row, Average, roundHalfEven(r.averagePerDay, 2));
+        writer.writeNumber(row, TurnOff, r.turnOffDays);
+        writer.writeNumber(row, Recomend, roundHalfEven(r.recommendedPayment, 2));
+        writer.writeNumber(row, Sms, r.smsLeft);
+        writer.writeNumber(row, Min, r.minutesLeft);
+        writer.writeNumber(row, BalExpired, r.balanceExpiresDays);
+        writer.writeNumber(row, UsdRate, roundHalfEven(r.usdRate, 4));
+        writer.writeDateTime(row, LastQueryTime, r.lastQueryTime);
     }
     return writer.finish(error);
 }
 
-ExportOutcome ExportAllPhones(const QString &path, const PhoneList &phones,
-                              const PhoneResultsArray &results)
+ExportOutcome exportAllPhones(const QString &path, const PhoneList &phones,
+                              const PhoneResults &results)
 {
     QString error;
-    if (!WriteAllPhonesWorkbook(path, phones, results, &error))
+    if (!writeAllPhonesWorkbook(path, phones, results, &error))
         return {ExportOutcome::Failed, error};
     return {ExportOutcome::Written, AllPhonesExportDoneText};
 }

@@ -14,11 +14,11 @@ inline const QString AllPhonesExportDoneText =
     QStringLiteral("Текущие данные по всем телефонам успешно записаны в Excel");
 
 // Writes the monitored slots' records in slot order into path.
-bool WriteAllPhonesWorkbook(const QString &path, const PhoneList &phones,
-                            const PhoneResultsArray &results, QString *error);
+bool writeAllPhonesWorkbook(const QString &path, const PhoneList &phones,
+                            const PhoneResults &results, QString *error);
 
 // The export with its outcome text (Written or Failed).
-ExportOutcome ExportAllPhones(const QString &path, const PhoneList &phones,
-                              const PhoneResultsArray &results);
+ExportOutcome exportAllPhones(const QString &path, const PhoneList &phones,
+                              const PhoneResults &results);
 
 } // namespace zelvant

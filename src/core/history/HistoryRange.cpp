@@ -9,7 +9,7 @@
 
 namespace zelvant {
 
-QString StoredRangeText(const QString &stored, const QString &fallback)
+QString storedRangeText(const QString &stored, const QString &fallback)
 {
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::RejectGroupSeparator);
@@ -20,7 +20,7 @@ QString StoredRangeText(const QString &stored, const QString &fallback)
     return stored;
 }
 
-int RangeCount(const QString &text, int fallback)
+int rangeCount(const QString &text, int fallback)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
@@ -29,18 +29,18 @@ int RangeCount(const QString &text, int fallback)
     return value;
 }
 
-HistoryRangeChoice ChooseHistoryRange(bool lastRequestsChosen, bool lastDaysChosen,
+HistoryRangeChoice chooseHistoryRange(bool lastRequestsChosen, bool lastDaysChosen,
                                       const QString &lastRequestText,
                                       const QString &lastDaysText)
 {
     if (lastRequestsChosen)
-        return {HistoryRange::LastRequests, RangeCount(lastRequestText, DefaultLastRequests)};
+        return {HistoryRange::LastRequests, rangeCount(lastRequestText, DefaultLastRequests)};
     if (lastDaysChosen)
-        return {HistoryRange::LastDays, RangeCount(lastDaysText, DefaultLastDays)};
+        return {HistoryRange::LastDays, rangeCount(lastDaysText, DefaultLastDays)};
     return {HistoryRange::All, 0};
 }
 
-std::optional<QChar> FilterRangeKey(QChar typed)
+std::optional<QChar> filterRangeKey(QChar typed)
 {
     if (typed == QLatin1Char(','))
         return QChar(QLatin1Char('.'));
@@ -49,7 +49,7 @@ std::optional<QChar> FilterRangeKey(QChar typed)
     return std::nullopt;
 }
 
-HistoryQueryResult QueryHistory(const QString &historyFile, const QString &number,
+HistoryQueryResult queryHistory(const QString &historyFile, const QString &number,
                                 const HistoryRangeChoice &choice)
 {
     HistoryQueryResult result;
@@ -70,7 +70,7 @@ HistoryQueryResult QueryHistory(const QString &historyFile, const QString &numbe
     return result;
 }
 
-QString HistoryHeaderText(const QString &number, const QString &alias)
+QString historyHeaderText(const QString &number, const QString &alias)
 {
     QString text = QStringLiteral("Телефон ") + number.trimmed();
     if (!alias.trimmed().isEmpty())

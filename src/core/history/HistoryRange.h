@@ -35,21 +35,21 @@ struct HistoryRangeChoice
 // A stored field text that does not read as a decimal number (with "." as
 // the separator, whatever the locale) is replaced by fallback. The sentinel
 // value -230973 counts as "not a number", like everywhere in the settings.
-QString StoredRangeText(const QString &stored, const QString &fallback);
+QString storedRangeText(const QString &stored, const QString &fallback);
 
 // The count a range field stands for: a whole number of at least 0, else
 // fallback. A negative count would mean "no limit" to the database, so it
 // is not accepted either.
-int RangeCount(const QString &text, int fallback);
+int rangeCount(const QString &text, int fallback);
 
 // The range of the window's choice: last requests, else last days, else all.
-HistoryRangeChoice ChooseHistoryRange(bool lastRequestsChosen, bool lastDaysChosen,
+HistoryRangeChoice chooseHistoryRange(bool lastRequestsChosen, bool lastDaysChosen,
                                       const QString &lastRequestText,
                                       const QString &lastDaysText);
 
 // Typed characters in the range fields: a comma becomes a point, a point and
 // the digits pass, anything else (Backspace included) is discarded.
-std::optional<QChar> FilterRangeKey(QChar typed);
+std::optional<QChar> filterRangeKey(QChar typed);
 
 // The result of reading one phone's history.
 struct HistoryQueryResult
@@ -62,10 +62,10 @@ struct HistoryQueryResult
 
 // Reads the rows of number in the chosen range from the history database at
 // historyFile. A missing file is reported as such and is never created.
-HistoryQueryResult QueryHistory(const QString &historyFile, const QString &number,
+HistoryQueryResult queryHistory(const QString &historyFile, const QString &number,
                                 const HistoryRangeChoice &choice);
 
 // "Телефон " + number, with " (" + alias + ")" when there is an alias.
-QString HistoryHeaderText(const QString &number, const QString &alias);
+QString historyHeaderText(const QString &number, const QString &alias);
 
 } // namespace zelvant

@@ -173,22 +173,22 @@ QDateTime parseStoredTime(const QString &text, const QTimeZone &zone)
 HistoryRow rowFrom(const QSqlQuery &query, const QTimeZone &zone)
 {
     HistoryRow row;
-    row.NN = query.value(0).toLongLong();
-    row.PhoneNumber = query.value(1).toString();
-    row.QueryDateTime = parseStoredTime(query.value(2).toString(), zone);
-    row.Balance = query.value(3).toDouble();
-    row.Average = query.value(4).toDouble();
-    row.TurnOff = query.value(5).toInt();
-    row.Recomend = query.value(6).toDouble();
-    row.SMS = query.value(7).toInt();
-    row.Minutes = query.value(8).toInt();
-    row.USDRate = query.value(9).toDouble();
+    row.rowId = query.value(0).toLongLong();
+    row.phoneNumber = query.value(1).toString();
+    row.queryDateTime = parseStoredTime(query.value(2).toString(), zone);
+    row.balance = query.value(3).toDouble();
+    row.averagePerDay = query.value(4).toDouble();
+    row.turnOffDays = query.value(5).toInt();
+    row.recommendedPayment = query.value(6).toDouble();
+    row.smsLeft = query.value(7).toInt();
+    row.minutes = query.value(8).toInt();
+    row.usdRate = query.value(9).toDouble();
     return row;
 }
 
 } // namespace
 
-bool InitHistory(const QString &path, QString *error)
+bool initHistory(const QString &path, QString *error)
 {
     QString problem;
     const auto fail = [&](const QString &message) {
@@ -437,14 +437,14 @@ FileIdentity identityOf(const QString &path)
 
 } // namespace
 
-struct TmdbStore::Writer
+struct HistoryStore::Writer
 {
     QSqlDatabase db;
     QSqlQuery insert; // declared after db: finalized before the connection closes
     FileIdentity identity;
 };
 
-TmdbStore::TmdbStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
+HistoryStore::HistoryStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
                      std::function<void()> switchHistoryOff)
     : m_path(path)
     , m_errorLogFile(errorLogFile)
@@ -454,24 +454,24 @@ TmdbStore::TmdbStore(const QString &path, const QString &errorLogFile, HistoryWa
 {
 }
 
-TmdbStore::~TmdbStore()
+HistoryStore::~HistoryStore()
 {
     closeWriter();
 }
 
-void TmdbStore::closeWriter()
+void HistoryStore::closeWriter()
 {
     m_writer.reset();
     removeConnection(m_connection);
 }
 
-void TmdbStore::logError(const QString &message) const
+void HistoryStore::logError(const QString &message) const
 {
     // A log that cannot be written loses only this line; storing goes on.
-    WriteErrorLog(message, m_errorLogFile);
+    writeErrorLog(message, m_errorLogFile);
 }
 
-bool TmdbStore::StoreResult(const TLumo &result)
+bool HistoryStore::storeResult(const PhoneResult &result)
 {
     if (m_switchedOff)
         return false;
@@ -497,7 +497,7 @@ bool TmdbStore::StoreResult(const TLumo &result)
     return true;
 }
 
-TmdbStore::Writer *TmdbStore::writer(QString *error)
+HistoryStore::Writer *HistoryStore::writer(QString *error)
 {
     const FileIdentity identity = identityOf(m_path);
     if (m_writer && m_writer->identity.sameAs(identity))
@@ -549,7 +549,7 @@ TmdbStore::Writer *TmdbStore::writer(QString *error)
     return m_writer.get();
 }
 
-bool TmdbStore::insertRow(const TLumo &result, QString *error)
+bool HistoryStore::insertRow(const PhoneResult &result, QString *error)
 {
     // The header is looked at before every write, not only at opening: a
     // file overwritten in place with something else keeps its identity.
@@ -567,14 +567,14 @@ bool TmdbStore::insertRow(const TLumo &result, QString *error)
     // Each row is its own transaction, committed before the next phone is
     // asked: a crash loses at most the row being written.
     QSqlQuery &query = writer->insert;
-    query.bindValue(0, nonNull(result.PhoneNum));
-    query.bindValue(1, RoundDecimals(result.Balance, 2));
-    query.bindValue(2, RoundDecimals(result.Average, 2));
-    query.bindValue(3, int(result.TurnOff));
-    query.bindValue(4, RoundDecimals(result.Recomend, 2));
-    query.bindValue(5, int(result.SMS));
-    query.bindValue(6, int(result.Min));
-    query.bindValue(7, RoundDecimals(result.USDRate, 4));
+    query.bindValue(0, nonNull(result.phoneNumber));
+    query.bindValue(1, roundDecimals(result.balance, 2));
+    query.bindValue(2, roundDecimals(result.averagePerDay, 2));
+    query.bindValue(3, int(result.turnOffDays));
+    query.bindValue(4, roundDecimals(result.recommendedPayment, 2));
+    query.bindValue(5, int(result.smsLeft));
+    query.bindValue(6, int(result.minutesLeft));
+    query.bindValue(7, roundDecimals(result.usdRate, 4));
     const bool ok = query.exec();
     if (!ok)
         *error = errorText(query.lastError());
@@ -590,7 +590,7 @@ bool TmdbStore::insertRow(const TLumo &result, QString *error)
 
 // ---------------------------------------------------------------------------
 
-int LoadLastResults(AppContext &context, QString *error)
+int loadLatestResults(AppContext &context, QString *error)
 {
     const QString path = context.paths.historyFile();
     if (!QFileInfo::exists(path))
@@ -599,9 +599,9 @@ int LoadLastResults(AppContext &context, QString *error)
     HistoryReader reader(path);
     int filled = 0;
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (!context.phones.IsMonitored(slot))
+        if (!context.phones.isMonitored(slot))
             continue;
-        const QString number = context.phones.NumberOf(slot);
+        const QString number = context.phones.numberOf(slot);
         if (number.isEmpty())
             continue; // a cycle never stores a phone without a number
         QString problem;
@@ -613,8 +613,8 @@ int LoadLastResults(AppContext &context, QString *error)
         }
         if (!row)
             continue;
-        context.results[slot] = FillFromHistory(context.results[slot], slot, number,
-                                                context.phones.AliasOf(slot), *row);
+        context.results[slot] = fillFromHistory(context.results[slot], slot, number,
+                                                context.phones.aliasOf(slot), *row);
         ++filled;
     }
     return filled;

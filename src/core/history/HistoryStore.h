@@ -22,7 +22,7 @@ enum class HistoryRange { All = 0, LastDays = 1, LastRequests = 2 };
 
 // Creates an empty database with table Phones and its index when no file
 // exists at path. True when a database is there afterwards.
-bool InitHistory(const QString &path, QString *error = nullptr);
+bool initHistory(const QString &path, QString *error = nullptr);
 
 // The warning and error-log line of a history file that is missing at a write.
 inline const QString HistoryFileMissingMessage = QStringLiteral(
@@ -75,19 +75,19 @@ public:
 };
 
 // The writer of one request cycle.
-class TmdbStore
+class HistoryStore
 {
 public:
     // switchHistoryOff clears cbHistory and saves the settings.
-    TmdbStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
+    HistoryStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
               std::function<void()> switchHistoryOff);
-    ~TmdbStore();
-    TmdbStore(const TmdbStore &) = delete;
-    TmdbStore &operator=(const TmdbStore &) = delete;
+    ~HistoryStore();
+    HistoryStore(const HistoryStore &) = delete;
+    HistoryStore &operator=(const HistoryStore &) = delete;
 
     // Appends one row, or handles a missing file / a failing write as the
     // history rules say. True when a row was written.
-    bool StoreResult(const TLumo &result);
+    bool storeResult(const PhoneResult &result);
 
     // The bounded wait for a lock held by another process (tests shorten it).
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
@@ -95,7 +95,7 @@ public:
 private:
     struct Writer;
 
-    bool insertRow(const TLumo &result, QString *error);
+    bool insertRow(const PhoneResult &result, QString *error);
     Writer *writer(QString *error);
     void closeWriter();
     void logError(const QString &message) const;
@@ -118,6 +118,6 @@ private:
 // Fills the records of monitored slots from their newest rows. Nothing
 // happens when the file is missing. Returns the number of slots filled, or
 // -1 with *error when the database could not be read.
-int LoadLastResults(AppContext &context, QString *error = nullptr);
+int loadLatestResults(AppContext &context, QString *error = nullptr);
 
 } // namespace zelvant

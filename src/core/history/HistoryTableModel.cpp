@@ -15,12 +15,12 @@ QString countText(int value)
 
 } // namespace
 
-HistoryPhoneModel::HistoryPhoneModel(QObject *parent)
+HistoryTableModel::HistoryTableModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
 }
 
-const QStringList &HistoryPhoneModel::titles()
+const QStringList &HistoryTableModel::titles()
 {
     static const QStringList list = {QStringLiteral("      Дата      "), QStringLiteral("   Время   "),
             QStringLiteral("   Баланс   "),     QStringLiteral("Расход в день"),
@@ -30,19 +30,19 @@ const QStringList &HistoryPhoneModel::titles()
     return list;
 }
 
-void HistoryPhoneModel::setRows(QList<HistoryRow> rows)
+void HistoryTableModel::setRows(QList<HistoryRow> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
 }
 
-QString HistoryPhoneModel::dateText(int row) const
+QString HistoryTableModel::dateText(int row) const
 {
-    return m_rows.at(row).QueryDateTime.date().toString(QStringLiteral("dd.MM.yyyy"));
+    return m_rows.at(row).queryDateTime.date().toString(QStringLiteral("dd.MM.yyyy"));
 }
 
-QString HistoryPhoneModel::cellText(int row, int column) const
+QString HistoryTableModel::cellText(int row, int column) const
 {
     if (row < 0 || row >= m_rows.size())
         return {};
@@ -55,44 +55,44 @@ QString HistoryPhoneModel::cellText(int row, int column) const
         return row > 0 && dateText(row - 1) == date ? Blank : date;
     }
     case TimeColumn:
-        return r.QueryDateTime.time().toString(QStringLiteral("hh:mm:ss"));
+        return r.queryDateTime.time().toString(QStringLiteral("hh:mm:ss"));
     case BalanceColumn:
-        return QString::number(r.Balance, 'f', 2);
+        return QString::number(r.balance, 'f', 2);
     case AverageColumn:
-        return QString::number(r.Average, 'f', 2);
+        return QString::number(r.averagePerDay, 'f', 2);
     case TurnOffColumn:
-        return QString::number(r.TurnOff);
+        return QString::number(r.turnOffDays);
     case RecomendColumn:
-        return QString::number(r.Recomend, 'f', 2);
+        return QString::number(r.recommendedPayment, 'f', 2);
     case SmsColumn:
-        return countText(r.SMS);
+        return countText(r.smsLeft);
     case MinutesColumn:
-        return countText(r.Minutes);
+        return countText(r.minutes);
     case UsdRateColumn:
-        return QString::number(r.USDRate, 'f', 4);
+        return QString::number(r.usdRate, 'f', 4);
     default:
         return {};
     }
 }
 
-bool HistoryPhoneModel::separatorAbove(int row) const
+bool HistoryTableModel::separatorAbove(int row) const
 {
     // The newest row never gets the line; every later row whose date cell is
     // not blank begins a new day.
     return row > 0 && row < m_rows.size() && !cellText(row, DateColumn).trimmed().isEmpty();
 }
 
-int HistoryPhoneModel::rowCount(const QModelIndex &parent) const
+int HistoryTableModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());
 }
 
-int HistoryPhoneModel::columnCount(const QModelIndex &parent) const
+int HistoryTableModel::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant HistoryPhoneModel::data(const QModelIndex &index, int role) const
+QVariant HistoryTableModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
         return {};
@@ -103,7 +103,7 @@ QVariant HistoryPhoneModel::data(const QModelIndex &index, int role) const
     return {};
 }
 
-QVariant HistoryPhoneModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (role != Qt::DisplayRole)
         return {};

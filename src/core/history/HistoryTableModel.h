@@ -10,7 +10,7 @@
 
 namespace zelvant {
 
-class HistoryPhoneModel : public QAbstractTableModel
+class HistoryTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
@@ -21,7 +21,7 @@ public:
     // draws a separator line along its top edge.
     static constexpr int SeparatorAboveRole = Qt::UserRole + 1;
 
-    explicit HistoryPhoneModel(QObject *parent = nullptr);
+    explicit HistoryTableModel(QObject *parent = nullptr);
 
     // The column titles, spaces included (they set the column widths).
     static const QStringList &titles();

@@ -118,7 +118,7 @@ QString stripMarkup(QStringView line)
 
 QString extractValueText(QStringView line, QStringView prefix, QStringView endMark)
 {
-    const QString stripped = StripTags(line.toString());
+    const QString stripped = stripTags(line.toString());
     QStringView t(stripped);
     if (!prefix.isEmpty()) {
         const qsizetype at = t.indexOf(prefix);
@@ -137,7 +137,7 @@ QString extractValueText(QStringView line, QStringView prefix, QStringView endMa
 // Decimal text to float with '.' as the only separator, whatever the
 // user's locale: blanks, sign, digits with at most one point, exponent,
 // blanks. Anything else fails.
-bool parseDecimal(QStringView text, float *result)
+bool parseFloatText(QStringView text, float *result)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -224,16 +224,16 @@ bool parseInt32(QStringView text, qint32 *result)
     return true;
 }
 
-float extractFloat(QStringView line, QStringView prefix, QStringView endMark,
+float floatValue(QStringView line, QStringView prefix, QStringView endMark,
                    float defaultValue = 0)
 {
     QString value = extractValueText(line, prefix, endMark);
     value.replace(QLatin1Char(','), QLatin1Char('.'));
     float result = 0;
-    return parseDecimal(value, &result) ? result : defaultValue;
+    return parseFloatText(value, &result) ? result : defaultValue;
 }
 
-qint32 extractInt(QStringView line, QStringView prefix, QStringView endMark,
+qint32 intValue(QStringView line, QStringView prefix, QStringView endMark,
                   qint32 defaultValue = 0)
 {
     qint32 result = 0;
@@ -379,7 +379,7 @@ QList<PageLine> splitLines(QStringView text)
 
 } // namespace
 
-QString ReplaceEntities(const QString &text)
+QString replaceEntities(const QString &text)
 {
     // The order matters: "&amp;" runs late, so "&amp;lt;" stays "&lt;" while
     // "&amp;quot;" becomes a quote; "&quote;" is a semicolon.
@@ -392,35 +392,35 @@ QString ReplaceEntities(const QString &text)
     return out;
 }
 
-QString StripTags(const QString &line)
+QString stripTags(const QString &line)
 {
     // Entities are replaced after the markup is gone, so an encoded tag
     // survives as text.
-    return trimControls(ReplaceEntities(stripMarkup(line))).toString();
+    return trimControls(replaceEntities(stripMarkup(line))).toString();
 }
 
-QString ExtractValue(const QString &line, const QString &prefix, const QString &endMark,
+QString extractValue(const QString &line, const QString &prefix, const QString &endMark,
                      const QString &defaultText)
 {
     const QString value = extractValueText(line, prefix, endMark);
     return value.isEmpty() ? defaultText : value;
 }
 
-float ExtractFloat(const QString &line, const QString &prefix, const QString &endMark,
+float extractFloat(const QString &line, const QString &prefix, const QString &endMark,
                    float defaultValue)
 {
-    return extractFloat(line, prefix, endMark, defaultValue);
+    return floatValue(line, prefix, endMark, defaultValue);
 }
 
-qint32 ExtractInt(const QString &line, const QString &prefix, const QString &endMark,
+qint32 extractInt(const QString &line, const QString &prefix, const QString &endMark,
                   qint32 defaultValue)
 {
-    return extractInt(line, prefix, endMark, defaultValue);
+    return intValue(line, prefix, endMark, defaultValue);
 }
 
-void ParseBalancePage(const QString &page, TLumo &record)
+void parseBalancePage(const QString &page, PhoneResult &record)
 {
-    record = TLumo();
+    record = PhoneResult();
 
     QStringView text(page);
     const qsizetype nul = text.indexOf(QChar(u'\0'));
@@ -463,51 +463,51 @@ void ParseBalancePage(const QString &page, TLumo &record)
         };
 
         if (has(Phrase::User))
-            record.UserName = extractValueText(pageLines[i + 1].text, {}, {});
+            record.userName = extractValueText(pageLines[i + 1].text, {}, {});
         if (has(Phrase::Phone))
-            record.PhoneNum = extractValueText(nextLine(i), {}, {});
+            record.phoneNumber = extractValueText(nextLine(i), {}, {});
         if (has(Phrase::Rate))
-            record.USDRate = extractFloat(nextLine(i), {}, u" ");
+            record.usdRate = floatValue(nextLine(i), {}, u" ");
         if (has(Phrase::Balance))
-            record.Balance = extractFloat(nextLine(i), {}, u" ");
+            record.balance = floatValue(nextLine(i), {}, u" ");
         if (has(Phrase::Average))
-            record.Average = extractFloat(nextLine(i), {}, u" ");
+            record.averagePerDay = floatValue(nextLine(i), {}, u" ");
         if (has(Phrase::TurnOffDate))
-            record.TurnOff = extractInt(nextLine(i), {}, u" ");
+            record.turnOffDays = intValue(nextLine(i), {}, u" ");
         // Fires on the phrase alone but removes it with its trailing blank:
         // an amount in its own markup after the phrase is therefore lost.
         if (has(Phrase::Prepayment))
-            record.Recomend = extractFloat(line, u"предоплаты составляет ", u" ");
-        if (record.Recomend == 0 && has(Phrase::RecommendedShort))
-            record.Recomend = extractFloat(line, u"рек.опл: ", u" ");
+            record.recommendedPayment = floatValue(line, u"предоплаты составляет ", u" ");
+        if (record.recommendedPayment == 0 && has(Phrase::RecommendedShort))
+            record.recommendedPayment = floatValue(line, u"рек.опл: ", u" ");
         if (has(Phrase::SmsLatin))
-            record.SMS = extractInt(line, u"sms составляет ", u" ");
-        if (record.SMS == 0 && has(Phrase::SmsCyrillic))
-            record.SMS = extractInt(line, u"смс составляет ", u" ");
+            record.smsLeft = intValue(line, u"sms составляет ", u" ");
+        if (record.smsLeft == 0 && has(Phrase::SmsCyrillic))
+            record.smsLeft = intValue(line, u"смс составляет ", u" ");
         if (has(Phrase::LocalCalls))
-            record.Min = extractInt(line, u"локальная связь составляет ", u" ");
-        if (record.Min == 0 && has(Phrase::CallsOfType))
-            record.Min = extractInt(line, u"разговоров типа составляет ", u" ");
-        if (record.Min == 0 && has(Phrase::LocalCallsColon))
-            record.Min = extractInt(line, u"локальная связь составляет :", u":");
+            record.minutesLeft = intValue(line, u"локальная связь составляет ", u" ");
+        if (record.minutesLeft == 0 && has(Phrase::CallsOfType))
+            record.minutesLeft = intValue(line, u"разговоров типа составляет ", u" ");
+        if (record.minutesLeft == 0 && has(Phrase::LocalCallsColon))
+            record.minutesLeft = intValue(line, u"локальная связь составляет :", u":");
         // A time "hh:mm:ss": the minutes behind "00:" or "01:"; one hour
         // adds 60, but only to a non-zero count.
-        if (record.Min == 0 && has(Phrase::CallsTime00))
-            record.Min = extractInt(line, u"разговоров типа составляет 00:", u":");
-        if (record.Min == 0 && has(Phrase::CallsTime01)) {
-            const qint32 minutes = extractInt(line, u"разговоров типа составляет 01:", u":");
+        if (record.minutesLeft == 0 && has(Phrase::CallsTime00))
+            record.minutesLeft = intValue(line, u"разговоров типа составляет 00:", u":");
+        if (record.minutesLeft == 0 && has(Phrase::CallsTime01)) {
+            const qint32 minutes = intValue(line, u"разговоров типа составляет 01:", u":");
             // A count that the hour would push past the 32-bit range is as
             // unreadable as any other out-of-range number.
-            record.Min = minutes == 0 || minutes > std::numeric_limits<qint32>::max() - 60
+            record.minutesLeft = minutes == 0 || minutes > std::numeric_limits<qint32>::max() - 60
                 ? 0
                 : minutes + 60;
         }
         if (has(Phrase::Expires))
-            record.BalExpired = extractInt(line, u"истекает менее чем через ", u" ");
-        if (record.Balance == 0 && has(Phrase::AccountBalance))
-            record.Balance = extractFloat(line, u"вашего лицевого счета равен ", u" ");
-        if (record.TurnOff == 0 && has(Phrase::TurnOffSentence))
-            record.TurnOff = extractInt(line, u"ожидается менее, чем через ", u" ");
+            record.balanceExpiresDays = intValue(line, u"истекает менее чем через ", u" ");
+        if (record.balance == 0 && has(Phrase::AccountBalance))
+            record.balance = floatValue(line, u"вашего лицевого счета равен ", u" ");
+        if (record.turnOffDays == 0 && has(Phrase::TurnOffSentence))
+            record.turnOffDays = intValue(line, u"ожидается менее, чем через ", u" ");
     }
 }
 

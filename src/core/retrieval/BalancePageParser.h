@@ -11,15 +11,15 @@ namespace zelvant {
 
 // Resets record and fills UserName, PhoneNum, Balance, Average, TurnOff,
 // Recomend, SMS, Min, BalExpired and USDRate from the page.
-void ParseBalancePage(const QString &page, TLumo &record);
+void parseBalancePage(const QString &page, PhoneResult &record);
 
-QString ReplaceEntities(const QString &text);
-QString StripTags(const QString &line);
-QString ExtractValue(const QString &line, const QString &prefix, const QString &endMark,
+QString replaceEntities(const QString &text);
+QString stripTags(const QString &line);
+QString extractValue(const QString &line, const QString &prefix, const QString &endMark,
                      const QString &defaultText);
-float ExtractFloat(const QString &line, const QString &prefix, const QString &endMark,
+float extractFloat(const QString &line, const QString &prefix, const QString &endMark,
                    float defaultValue);
-qint32 ExtractInt(const QString &line, const QString &prefix, const QString &endMark,
+qint32 extractInt(const QString &line, const QString &prefix, const QString &endMark,
                   qint32 defaultValue);
 
 } // namespace zelvant

@@ -87,12 +87,12 @@ bool decodeAs(const QByteArray &charset, QByteArrayView bytes, QString *text)
 
 } // namespace
 
-QByteArray CharsetFromContentType(const QByteArray &contentType)
+QByteArray charsetFromContentType(const QByteArray &contentType)
 {
     return charsetAssignment(contentType);
 }
 
-QByteArray CharsetFromMeta(const QByteArray &document)
+QByteArray charsetFromMeta(const QByteArray &document)
 {
     qsizetype from = 0;
     for (;;) {
@@ -110,7 +110,7 @@ QByteArray CharsetFromMeta(const QByteArray &document)
     }
 }
 
-QString DecodeDocument(const QByteArray &bytes, const QByteArray &contentType)
+QString decodeDocument(const QByteArray &bytes, const QByteArray &contentType)
 {
     QString text;
     const QByteArrayView view(bytes);
@@ -120,9 +120,9 @@ QString DecodeDocument(const QByteArray &bytes, const QByteArray &contentType)
         return text;
     if (bytes.startsWith("\xFE\xFF") && decodeAs("utf-16be", view.sliced(2), &text))
         return text;
-    if (decodeAs(CharsetFromContentType(contentType), bytes, &text))
+    if (decodeAs(charsetFromContentType(contentType), bytes, &text))
         return text;
-    QByteArray declared = CharsetFromMeta(bytes);
+    QByteArray declared = charsetFromMeta(bytes);
     // A document that could be read far enough to find its own <meta> tag
     // is not UTF-16, whatever the tag says.
     if (declared.startsWith("utf-16"))

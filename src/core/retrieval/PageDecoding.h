@@ -10,16 +10,16 @@ namespace zelvant {
 
 // The charset named in a Content-Type value ("text/html; charset=utf-8"),
 // lower case, or empty when it names none.
-QByteArray CharsetFromContentType(const QByteArray &contentType);
+QByteArray charsetFromContentType(const QByteArray &contentType);
 
 // The charset a document declares in a <meta charset=...> or
 // <meta http-equiv="Content-Type" content="...; charset=..."> tag, lower
 // case, or empty.
-QByteArray CharsetFromMeta(const QByteArray &document);
+QByteArray charsetFromMeta(const QByteArray &document);
 
 // Decodes a document: a byte order mark wins, then the Content-Type
 // charset, then a <meta> charset, else Windows-1251. A charset this program
 // cannot decode counts as none given.
-QString DecodeDocument(const QByteArray &bytes, const QByteArray &contentType);
+QString decodeDocument(const QByteArray &bytes, const QByteArray &contentType);
 
 } // namespace zelvant

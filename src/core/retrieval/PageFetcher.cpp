@@ -269,9 +269,9 @@ void PageFetcher::Private::onFinished()
 
 void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes, const QByteArray &contentType)
 {
-    const QString html = DecodeDocument(bytes, contentType);
+    const QString html = decodeDocument(bytes, contentType);
     bool found = false;
-    const QString body = ExtractBodyElement(html, &found);
+    const QString body = extractBodyElement(html, &found);
 
     const quint64 gen = generation;
     QPointer<PageFetcher> self(q);
@@ -279,7 +279,7 @@ void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes, con
     if (!self || gen != generation || !busy)
         return; // the receiver stopped us or started another navigation
 
-    const QUrl next = MetaRefreshTarget(html, url);
+    const QUrl next = metaRefreshTarget(html, url);
     const bool allowed = next.isValid()
         && (isWebScheme(next) || (next.isLocalFile() && url.isLocalFile()));
     if (!allowed || refreshes >= MaxMetaRefreshes) {
@@ -354,7 +354,7 @@ void PageFetcher::setMaxBytes(qint64 bytes)
     d->maxBytes = bytes;
 }
 
-QString ExtractBodyElement(const QString &html, bool *found)
+QString extractBodyElement(const QString &html, bool *found)
 {
     if (found)
         *found = false;
@@ -416,7 +416,7 @@ QString ExtractBodyElement(const QString &html, bool *found)
     }
 }
 
-QUrl MetaRefreshTarget(const QString &html, const QUrl &base)
+QUrl metaRefreshTarget(const QString &html, const QUrl &base)
 {
     static const QRegularExpression metaTag(QStringLiteral("<meta\\b[^>]*>"),
                                             QRegularExpression::CaseInsensitiveOption);

@@ -88,11 +88,11 @@ private:
 // names match in any letter case; "<body" inside comments, scripts, styles
 // and a frameset's noframes part does not count. Without a closing tag the
 // element runs to the end of the document.
-QString ExtractBodyElement(const QString &html, bool *found = nullptr);
+QString extractBodyElement(const QString &html, bool *found = nullptr);
 
 // The address a <meta http-equiv="refresh"> of the document sends to,
 // resolved against base; invalid when there is none, it names no address
 // (a reload) or its delay is longer than MaxMetaRefreshDelaySeconds.
-QUrl MetaRefreshTarget(const QString &html, const QUrl &base);
+QUrl metaRefreshTarget(const QString &html, const QUrl &base);
 
 } // namespace zelvant

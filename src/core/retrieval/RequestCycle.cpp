@@ -46,7 +46,7 @@ QStringList splitLines(const QString &text)
 
 } // namespace
 
-struct TfrmWB::Private
+struct RequestCycle::Private
 {
     // Between: inside a cycle, no phone under way (before the first phone and
     // between two phones). Pausing: the pause before a phone. Waiting: the
@@ -54,7 +54,7 @@ struct TfrmWB::Private
     // a phone, before the standard icon returns.
     enum class State { Idle, Between, Pausing, Waiting, AfterPhone };
 
-    Private(TfrmWB *q, AppContext &context, TrayService &tray, CycleHooks &hooks,
+    Private(RequestCycle *q, AppContext &context, TrayService &tray, CycleHooks &hooks,
             HistoryWarnings *warnings)
         : q(q), context(context), tray(tray), hooks(hooks), warnings(warnings)
     {
@@ -70,7 +70,7 @@ struct TfrmWB::Private
     void onDocument(const QUrl &url, const QString &body, bool hasBody);
     void onNavigationFinished();
     void onTimeout();
-    bool stopping() const { return StopRequested() || hooks.isClosing(); }
+    bool stopping() const { return stopRequested() || hooks.isClosing(); }
     // Runs one step of the cycle; an error escaping it ends the cycle with
     // its end steps rather than leaving it half-way.
     template<typename Step>
@@ -84,7 +84,7 @@ struct TfrmWB::Private
     }
     void abort();
 
-    TfrmWB *q;
+    RequestCycle *q;
     AppContext &context;
     TrayService &tray;
     CycleHooks &hooks;
@@ -92,14 +92,14 @@ struct TfrmWB::Private
     CycleTimings timings;
 
     PageFetcher fetcher;
-    std::unique_ptr<AnimatedTray> animation;
+    std::unique_ptr<TrayAnimation> animation;
     QTimer pauseTimer;
     QTimer timeoutTimer;
     QTimer afterTimer;
     // Shared so that a write still under way keeps its store alive: the
     // warning of a missing history file waits for the user, and the cycle
     // may end (and free its store) meanwhile.
-    std::shared_ptr<TmdbStore> store;
+    std::shared_ptr<HistoryStore> store;
 
     State state = State::Idle;
     bool startPending = false; // QueryPhones returned, the first step not yet run
@@ -119,19 +119,19 @@ struct TfrmWB::Private
     quint64 phoneSerial = 0;
 };
 
-bool TfrmWB::Private::passesChecks(int slot, bool checkQueryOk) const
+bool RequestCycle::Private::passesChecks(int slot, bool checkQueryOk) const
 {
     const PhoneList &phones = context.phones;
-    if (phones.NumberOf(slot).isEmpty() || phones.PasswordOf(slot).isEmpty())
+    if (phones.numberOf(slot).isEmpty() || phones.passwordOf(slot).isEmpty())
         return false;
-    if (!phones.IsMonitored(slot) || hooks.isSetupWindowVisible())
+    if (!phones.isMonitored(slot) || hooks.isSetupWindowVisible())
         return false;
-    if (checkQueryOk && context.results[slot].QueryOk)
+    if (checkQueryOk && context.results[slot].queryOk)
         return false;
-    return !context.LoginUrlOf(slot).isEmpty();
+    return !context.loginUrlOf(slot).isEmpty();
 }
 
-void TfrmWB::Private::advance()
+void RequestCycle::Private::advance()
 {
     if (state != State::Between)
         return;
@@ -145,7 +145,7 @@ void TfrmWB::Private::advance()
             continue;
 
         ++count;
-        tray.TraySetTip(ProgramTitle
+        tray.traySetTip(ProgramTitle
                         + QStringLiteral("\r\nТелефон %1/%2. Запрос...").arg(count).arg(total));
         const int pause = firstPhone ? 0 : timings.pauseBeforePhoneMs;
         firstPhone = false;
@@ -161,7 +161,7 @@ void TfrmWB::Private::advance()
     finish();
 }
 
-void TfrmWB::Private::beginRequest()
+void RequestCycle::Private::beginRequest()
 {
     if (state != State::Pausing)
         return;
@@ -185,19 +185,19 @@ void TfrmWB::Private::beginRequest()
     postLogin(currentSlot);
 }
 
-void TfrmWB::Private::postLogin(int slot)
+void RequestCycle::Private::postLogin(int slot)
 {
-    const QString address = context.LoginUrlOf(slot);
+    const QString address = context.loginUrlOf(slot);
     if (address.contains(LocalTestPage)) {
         // A local test page is read as it is; nothing is sent.
-        fetcher.navigate(LoginUrl(address));
+        fetcher.navigate(loginUrl(address));
         return;
     }
-    fetcher.navigate(LoginUrl(address),
-                     LoginBody(context.phones.NumberOf(slot), context.phones.PasswordOf(slot)));
+    fetcher.navigate(loginUrl(address),
+                     loginBody(context.phones.numberOf(slot), context.phones.passwordOf(slot)));
 }
 
-void TfrmWB::Private::endPhone()
+void RequestCycle::Private::endPhone()
 {
     if (state != State::Waiting && state != State::Pausing)
         return;
@@ -215,7 +215,7 @@ void TfrmWB::Private::endPhone()
     afterTimer.start(timings.afterPhoneMs);
 }
 
-void TfrmWB::Private::finishPhone()
+void RequestCycle::Private::finishPhone()
 {
     if (state != State::AfterPhone)
         return;
@@ -226,13 +226,13 @@ void TfrmWB::Private::finishPhone()
     const bool ok = done;
     // Whatever the browser still loads for this phone must not reach the next.
     fetcher.stop();
-    tray.TraySetIcon(StandardTrayIcon());
-    hooks.FillGrid();
+    tray.traySetIcon(standardTrayIcon());
+    hooks.fillGrid();
     Q_EMIT q->phoneFinished(slot, ok);
     advance();
 }
 
-void TfrmWB::Private::finish()
+void RequestCycle::Private::finish()
 {
     if (state == State::Idle)
         return;
@@ -247,14 +247,14 @@ void TfrmWB::Private::finish()
         if (animation)
             animation->suspend();
         if (!hooks.isClosing())
-            ShowTrayBalance(tray, context);
+            showTrayBalance(tray, context);
     } catch (...) {
         // The cycle is over whatever the tray could show.
     }
     Q_EMIT q->cycleFinished();
 }
 
-void TfrmWB::Private::abort()
+void RequestCycle::Private::abort()
 {
     phoneActive = false;
     try {
@@ -267,7 +267,7 @@ void TfrmWB::Private::abort()
     }
 }
 
-void TfrmWB::Private::onDocument(const QUrl &url, const QString &body, bool hasBody)
+void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, bool hasBody)
 {
     if (!phoneActive)
         return;
@@ -275,20 +275,20 @@ void TfrmWB::Private::onDocument(const QUrl &url, const QString &body, bool hasB
         const QString head = QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n");
         if (!hasBody)
             return;
-        if (SaveLogFilesEnabled(context.settingsFile))
-            SaveLogFile(context.paths.executableDir(), head + body, QDateTime::currentDateTime());
-        if (!HasBalanceMarker(body))
+        if (saveLogFilesEnabled(context.settingsFile))
+            saveLogFile(context.paths.executableDir(), head + body, QDateTime::currentDateTime());
+        if (!hasBalanceMarker(body))
             return;
-        TLumo parsed;
-        ParseBalancePage(body, parsed);
+        PhoneResult parsed;
+        parseBalancePage(body, parsed);
         const int slot = currentSlot;
         const quint64 serial = phoneSerial;
-        const TLumo record = FillFromPage(parsed, slot, context.phones.NumberOf(slot),
-                                          context.phones.AliasOf(slot),
+        const PhoneResult record = fillFromPage(parsed, slot, context.phones.numberOf(slot),
+                                          context.phones.aliasOf(slot),
                                           QDateTime::currentDateTime());
         if (context.options.cbHistory && store) {
-            const std::shared_ptr<TmdbStore> writer = store;
-            writer->StoreResult(record);
+            const std::shared_ptr<HistoryStore> writer = store;
+            writer->storeResult(record);
         }
         context.results[slot] = record;
         if (!phoneActive || serial != phoneSerial) {
@@ -296,7 +296,7 @@ void TfrmWB::Private::onDocument(const QUrl &url, const QString &body, bool hasB
             // for the user: the result is kept, but it must not end whatever
             // runs now.
             if (!hooks.isClosing())
-                hooks.FillGrid();
+                hooks.fillGrid();
             return;
         }
         done = true;
@@ -308,7 +308,7 @@ void TfrmWB::Private::onDocument(const QUrl &url, const QString &body, bool hasB
         endPhone();
 }
 
-void TfrmWB::Private::onNavigationFinished()
+void RequestCycle::Private::onNavigationFinished()
 {
     // Without scripts nothing more can come: a navigation that ended without
     // a balance page ends the phone now rather than at its time-out.
@@ -316,14 +316,14 @@ void TfrmWB::Private::onNavigationFinished()
         endPhone();
 }
 
-void TfrmWB::Private::onTimeout()
+void RequestCycle::Private::onTimeout()
 {
     timedOut = true;
     if (state == State::Waiting)
         endPhone();
 }
 
-TfrmWB::TfrmWB(AppContext &context, TrayService &tray, CycleHooks &hooks,
+RequestCycle::RequestCycle(AppContext &context, TrayService &tray, CycleHooks &hooks,
                HistoryWarnings *warnings, QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Private>(this, context, tray, hooks, warnings))
@@ -344,10 +344,10 @@ TfrmWB::TfrmWB(AppContext &context, TrayService &tray, CycleHooks &hooks,
     connect(&d->fetcher, &PageFetcher::navigationFinished, this, [this](bool, const QString &) {
         d->guarded([this] { d->onNavigationFinished(); });
     });
-    d->animation = std::make_unique<AnimatedTray>(tray, d->timings.animationFrameMs);
+    d->animation = std::make_unique<TrayAnimation>(tray, d->timings.animationFrameMs);
 }
 
-TfrmWB::~TfrmWB()
+RequestCycle::~RequestCycle()
 {
     disconnect(&d->fetcher, nullptr, this, nullptr);
     d->pauseTimer.stop();
@@ -360,15 +360,15 @@ TfrmWB::~TfrmWB()
     d->store.reset();
 }
 
-void TfrmWB::setTimings(const CycleTimings &timings)
+void RequestCycle::setTimings(const CycleTimings &timings)
 {
     const bool newRate = timings.animationFrameMs != d->timings.animationFrameMs;
     d->timings = timings;
     if (newRate && d->state == Private::State::Idle)
-        d->animation = std::make_unique<AnimatedTray>(d->tray, timings.animationFrameMs);
+        d->animation = std::make_unique<TrayAnimation>(d->tray, timings.animationFrameMs);
 }
 
-bool TfrmWB::QueryPhones(int mode, int slot)
+bool RequestCycle::queryPhones(int mode, int slot)
 {
     // One cycle at a time: it owns the history store and the stop flag.
     if (d->state != Private::State::Idle || mode < 0 || mode > 2)
@@ -376,19 +376,19 @@ bool TfrmWB::QueryPhones(int mode, int slot)
     d->state = Private::State::Between;
     d->mode = mode;
     d->context.results.clearQueryOk(mode, slot);
-    d->store = std::make_shared<TmdbStore>(
+    d->store = std::make_shared<HistoryStore>(
         d->context.paths.historyFile(), d->context.paths.errorLogFile(), d->warnings, [this] {
             // A missing history file switches history keeping off for good.
             d->context.options.cbHistory = false;
             d->hooks.saveSettings();
         });
     d->firstPhone = true;
-    SetStopRequested(false);
+    setStopRequested(false);
     d->count = 0;
-    d->total = d->context.phones.MonitoredCount();
+    d->total = d->context.phones.monitoredCount();
     d->nextSlot = mode == 2 ? slot : 1;
     d->currentSlot = 0;
-    d->hooks.FillGrid();
+    d->hooks.fillGrid();
     // The first phone starts from the event loop, so that the caller has
     // connected to cycleFinished() whatever happens.
     d->startPending = true;
@@ -401,9 +401,9 @@ bool TfrmWB::QueryPhones(int mode, int slot)
     return true;
 }
 
-void TfrmWB::StopRequest()
+void RequestCycle::stop()
 {
-    SetStopRequested(true);
+    setStopRequested(true);
     d->fetcher.stop();
     switch (d->state) {
     case Private::State::Pausing:
@@ -424,22 +424,22 @@ void TfrmWB::StopRequest()
     }
 }
 
-bool TfrmWB::isRunning() const
+bool RequestCycle::isRunning() const
 {
     return d->state != Private::State::Idle;
 }
 
-PageFetcher &TfrmWB::fetcher()
+PageFetcher &RequestCycle::fetcher()
 {
     return d->fetcher;
 }
 
-int TfrmWB::queriedCount() const
+int RequestCycle::queriedCount() const
 {
     return d->count;
 }
 
-QUrl TfrmWB::LoginUrl(const QString &address)
+QUrl RequestCycle::loginUrl(const QString &address)
 {
     const QUrl url(address);
     // "C:/..." parses with the drive letter as scheme; a plain path has none.
@@ -449,18 +449,18 @@ QUrl TfrmWB::LoginUrl(const QString &address)
     return url;
 }
 
-QByteArray TfrmWB::LoginBody(const QString &number, const QString &password)
+QByteArray RequestCycle::loginBody(const QString &number, const QString &password)
 {
     return toWindows1251(QStringLiteral("Lang=2&mobnum=") + number + QStringLiteral("&Password=")
                          + password);
 }
 
-bool TfrmWB::HasBalanceMarker(const QString &page)
+bool RequestCycle::hasBalanceMarker(const QString &page)
 {
     return page.contains(BalanceMarker);
 }
 
-QString TfrmWB::SaveLogFile(const QString &folder, const QString &text, const QDateTime &now)
+QString RequestCycle::saveLogFile(const QString &folder, const QString &text, const QDateTime &now)
 {
     QByteArray bytes;
     bytes.reserve(text.size() + text.size() / 16);

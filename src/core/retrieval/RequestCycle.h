@@ -33,29 +33,29 @@ class CycleHooks
 {
 public:
     virtual ~CycleHooks() = default;
-    virtual void FillGrid() = 0;                    // phones window + tray tip lines
+    virtual void fillGrid() = 0;                    // phones window + tray tip lines
     virtual bool isSetupWindowVisible() const = 0;  // every phone is skipped then
     virtual bool isClosing() const = 0;             // the program is ending
     virtual void saveSettings() = 0;                // after history switched itself off
 };
 
-class TfrmWB : public QObject
+class RequestCycle : public QObject
 {
     Q_OBJECT
 public:
-    TfrmWB(AppContext &context, TrayService &tray, CycleHooks &hooks,
+    RequestCycle(AppContext &context, TrayService &tray, CycleHooks &hooks,
            HistoryWarnings *warnings, QObject *parent = nullptr);
-    ~TfrmWB() override;
+    ~RequestCycle() override;
 
     void setTimings(const CycleTimings &timings);
 
     // Mode 0 every phone, 1 the failed ones, 2 the given slot. Returns at
     // once; cycleFinished() follows. Refused (false) while a cycle runs.
-    bool QueryPhones(int mode, int slot = -1);
+    bool queryPhones(int mode, int slot = -1);
     // Abandons the current phone's request and ends the cycle: a cycle in a
     // pause or a wait is over (cycleFinished() emitted) when this returns.
     // Leaving the program calls it too.
-    void StopRequest();
+    void stop();
     bool isRunning() const;
 
     // The browser of the cycle (tests trust their own certificate authority
@@ -67,17 +67,17 @@ public:
 
     // The login address as the browser is given it: a local path becomes a
     // file:// address.
-    static QUrl LoginUrl(const QString &address);
+    static QUrl loginUrl(const QString &address);
     // "Lang=2&mobnum=%s&Password=%s" as Windows-1251 bytes, number and
     // password exactly as configured (no encoding, no trimming).
-    static QByteArray LoginBody(const QString &number, const QString &password);
-    static bool HasBalanceMarker(const QString &page);
+    static QByteArray loginBody(const QString &number, const QString &password);
+    static bool hasBalanceMarker(const QString &page);
 
     // Saves a received page into folder, named after the local time
     // ("yy-MM-dd_hh-mm-ss-zzz.html"), lines ended by CR LF, Windows-1251.
     // Two pages of the same millisecond both survive: the second one takes
     // the next free millisecond. Returns the file written, empty on error.
-    static QString SaveLogFile(const QString &folder, const QString &text,
+    static QString saveLogFile(const QString &folder, const QString &text,
                                const QDateTime &now);
 
 Q_SIGNALS:

@@ -74,15 +74,15 @@ Glyph glyphOf(QChar c)
     return {};
 }
 
-const QImage &digitStrip()
+const QImage &cachedDigitStrip()
 {
-    static const QImage strip = DigitStrip();
+    static const QImage strip = digitStrip();
     return strip;
 }
 
 } // namespace
 
-QImage StandardTrayIcon()
+QImage standardTrayIcon()
 {
     // Shown after every phone of a cycle: read once, shared afterwards.
     static const QImage icon =
@@ -91,18 +91,18 @@ QImage StandardTrayIcon()
     return icon;
 }
 
-QImage DigitStrip()
+QImage digitStrip()
 {
     return imageFromTable(QStringLiteral(":/glyphs/Digits.txt"), StripWidth, DarkBlue, White,
                           QImage::Format_RGB32);
 }
 
-QList<QImage> AnimationFrames()
+QList<QImage> animationFrames()
 {
     // The letter's ink pixels in the order of their angle around the
     // letter's centre: a window of consecutive pixels in that order is one
     // piece of the letter, and moving the window moves the piece around it.
-    const QImage letter = StandardTrayIcon();
+    const QImage letter = standardTrayIcon();
     QList<QPoint> ink;
     double cx = 0;
     double cy = 0;
@@ -134,19 +134,19 @@ QList<QImage> AnimationFrames()
         const qsizetype start = frame * count / FrameCount;
         for (int k = 0; k < redCount; ++k)
             bitmap.setPixel(ink.at((start + k) % count), Red);
-        frames.append(BitmapToIcon(bitmap));
+        frames.append(bitmapToIcon(bitmap));
     }
     return frames;
 }
 
-QString ValueIconText(float value)
+QString valueIconText(float value)
 {
     if (!std::isfinite(value))
         return QStringLiteral("---");
     const int decimals = (value > 10 || value < -9) ? 0 : 1;
     // Half away from zero on the value's digits (0.35 is drawn 0.4, as the
     // phones window's 0.35 suggests); never "-0".
-    const double rounded = RoundDecimals(value, decimals);
+    const double rounded = roundDecimals(value, decimals);
     QString text = QString::number(rounded, 'f', decimals);
     text.remove(QStringLiteral(".0"));
     if (text.size() > 4)
@@ -154,10 +154,10 @@ QString ValueIconText(float value)
     return text;
 }
 
-QImage CreateValueIcon(float value)
+QImage createValueIcon(float value)
 {
-    const QString text = ValueIconText(value);
-    const QImage &digits = digitStrip();
+    const QString text = valueIconText(value);
+    const QImage &digits = cachedDigitStrip();
 
     // The text at its natural width from the left; what lies beyond the
     // sixteenth column is lost.
@@ -185,10 +185,10 @@ QImage CreateValueIcon(float value)
         painter.drawImage(QPoint(IconSize / 2 - width / 2, 0), strip,
                           QRect(0, 0, qMin(width, IconSize), IconSize));
     }
-    return BitmapToIcon(bitmap);
+    return bitmapToIcon(bitmap);
 }
 
-QImage BitmapToIcon(const QImage &bitmap)
+QImage bitmapToIcon(const QImage &bitmap)
 {
     if (bitmap.isNull())
         return QImage();

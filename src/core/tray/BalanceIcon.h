@@ -8,13 +8,13 @@
 
 namespace zelvant {
 
-QImage StandardTrayIcon();        // "z_TrayIcon", 16x16, transparent ground
-QImage DigitStrip();              // "Digits", 58x16, dark blue on white
-QList<QImage> AnimationFrames();  // ten 16x16 icons from "AniIcons"
+QImage standardTrayIcon();        // "z_TrayIcon", 16x16, transparent ground
+QImage digitStrip();              // "Digits", 58x16, dark blue on white
+QList<QImage> animationFrames();  // ten 16x16 icons from "AniIcons"
 
-QString ValueIconText(float value); // "2.5", "123", "---", ...
-QImage CreateValueIcon(float value);
+QString valueIconText(float value); // "2.5", "123", "---", ...
+QImage createValueIcon(float value);
 // White (the bottom-left pixel's colour) becomes transparent.
-QImage BitmapToIcon(const QImage &bitmap);
+QImage bitmapToIcon(const QImage &bitmap);
 
 } // namespace zelvant

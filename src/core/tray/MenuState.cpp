@@ -4,10 +4,10 @@
 
 namespace zelvant {
 
-bool HasFailedPhones(const AppContext &context, const std::function<void()> &beeper)
+bool hasFailedPhones(const AppContext &context, const std::function<void()> &beeper)
 {
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (IsFailedSlot(context.phones.IsMonitored(slot), context.results[slot])) {
+        if (isFailedSlot(context.phones.isMonitored(slot), context.results[slot])) {
             if (beeper)
                 beeper();
             return true;
@@ -16,7 +16,7 @@ bool HasFailedPhones(const AppContext &context, const std::function<void()> &bee
     return false;
 }
 
-qint64 RequestIntervalMs(const Options &options)
+qint64 requestIntervalMs(const Options &options)
 {
     // A settings file edited by hand may hold an index outside the list; the
     // default interval is then safer than a timer of zero or of days.
@@ -26,12 +26,12 @@ qint64 RequestIntervalMs(const Options &options)
     return qint64(RefreshHours[index]) * 3600 * 1000;
 }
 
-ControllerLogic::ControllerLogic(std::function<bool()> failedPhones)
+MenuState::MenuState(std::function<bool()> failedPhones)
     : m_failedPhones(std::move(failedPhones))
 {
 }
 
-ControllerState ControllerLogic::state() const
+ControllerState MenuState::state() const
 {
     if (m_ending)
         return ControllerState::Ending;
@@ -44,7 +44,7 @@ ControllerState ControllerLogic::state() const
     return ControllerState::Idle;
 }
 
-MenuItemState ControllerLogic::item(MenuItem item) const
+MenuItemState MenuState::item(MenuItem item) const
 {
     if (m_ending)
         return {false, item != MenuItem::StopRequest};
@@ -67,12 +67,12 @@ MenuItemState ControllerLogic::item(MenuItem item) const
     return {};
 }
 
-void ControllerLogic::startupFinished()
+void MenuState::startupFinished()
 {
     m_starting = false;
 }
 
-CycleDecision ControllerLogic::requestCycle(CycleSource source, int mode, int slot)
+CycleDecision MenuState::requestCycle(CycleSource source, int mode, int slot)
 {
     if (m_ending)
         return CycleDecision::Skip;
@@ -99,7 +99,7 @@ CycleDecision ControllerLogic::requestCycle(CycleSource source, int mode, int sl
     return CycleDecision::Skip;
 }
 
-bool ControllerLogic::cycleFinished()
+bool MenuState::cycleFinished()
 {
     m_cycleRunning = false;
     if (m_hasPending && !m_ending) {
@@ -112,32 +112,32 @@ bool ControllerLogic::cycleFinished()
     return false;
 }
 
-void ControllerLogic::windowOpened()
+void MenuState::windowOpened()
 {
     ++m_openWindows;
     update();
 }
 
-void ControllerLogic::windowClosed()
+void MenuState::windowClosed()
 {
     if (m_openWindows > 0)
         --m_openWindows;
     update();
 }
 
-bool ControllerLogic::canRequestSinglePhone() const
+bool MenuState::canRequestSinglePhone() const
 {
     return !m_ending && !m_cycleRunning && m_openWindows == 0;
 }
 
-void ControllerLogic::beginEnding()
+void MenuState::beginEnding()
 {
     m_ending = true;
     m_hasPending = false;
     update();
 }
 
-void ControllerLogic::enableMenu(bool on)
+void MenuState::enableMenu(bool on)
 {
     m_menuEnabled = on;
     // The retry command is only offered (with its beep) when the menu comes
@@ -145,7 +145,7 @@ void ControllerLogic::enableMenu(bool on)
     m_queryBadEnabled = on && m_failedPhones && m_failedPhones();
 }
 
-void ControllerLogic::update()
+void MenuState::update()
 {
     const bool wanted = !m_ending && !m_cycleRunning && m_openWindows == 0;
     if (wanted != m_menuEnabled)

@@ -50,16 +50,16 @@ enum class CycleDecision {
 
 // A slot is failed when it is monitored and has no fresh result. At the first
 // one the beeper sounds once and true is returned; none: false, silently.
-bool HasFailedPhones(const AppContext &context, const std::function<void()> &beeper);
+bool hasFailedPhones(const AppContext &context, const std::function<void()> &beeper);
 
 // Refresh interval of the chosen "cbRefreshTime" entry, in milliseconds.
-qint64 RequestIntervalMs(const Options &options);
+qint64 requestIntervalMs(const Options &options);
 
-class ControllerLogic
+class MenuState
 {
 public:
     // failedPhones is asked (and may beep) each time the menu comes back on.
-    explicit ControllerLogic(std::function<bool()> failedPhones);
+    explicit MenuState(std::function<bool()> failedPhones);
 
     ControllerState state() const;
     MenuItemState item(MenuItem item) const;

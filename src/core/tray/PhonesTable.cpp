@@ -44,14 +44,14 @@ QString fixed2(double value)
 // Short date and long time as the user's locale writes them.
 QString dateTimeText(const QDateTime &when)
 {
-    return LocalDateTimeText(when, QLocale());
+    return localDateTimeText(when, QLocale());
 }
 
 const GridCell EmptyCell;
 
 } // namespace
 
-float BalanceThresholdOf(const QString &text)
+float balanceThresholdOf(const QString &text)
 {
     // "." is the separator; "1,000" is not a thousand but not a number.
     QLocale c = QLocale::c();
@@ -61,14 +61,14 @@ float BalanceThresholdOf(const QString &text)
     return ok ? value : 2.5f;
 }
 
-int TurnOffThresholdOf(const QString &text)
+int turnOffThresholdOf(const QString &text)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
     return ok ? value : 2;
 }
 
-QString ComposeTrayTip(const QStringList &lines, int maxLength)
+QString composeTrayTip(const QStringList &lines, int maxLength)
 {
     QString tip;
     for (const QString &line : lines) {
@@ -81,7 +81,7 @@ QString ComposeTrayTip(const QStringList &lines, int maxLength)
     return tip;
 }
 
-void PhonesGrid::BuildGrid(const Options &options, const PhoneList &phones)
+void PhonesTable::buildGrid(const Options &options, const PhoneList &phones)
 {
     m_keys.clear();
     m_widths.clear();
@@ -92,19 +92,19 @@ void PhonesGrid::BuildGrid(const Options &options, const PhoneList &phones)
         m_keys << QString::fromUtf8(column.key);
         m_widths << column.width;
     }
-    const int shown = phones.MonitoredCount();
+    const int shown = phones.monitoredCount();
     m_rowMap = QList<int>(shown + 1, 0);
     m_cells = QList<QList<GridCell>>(shown + 1, QList<GridCell>(m_keys.size()));
     m_highlightedRow = -1;
 }
 
-int PhonesGrid::columnOf(const QString &key) const
+int PhonesTable::columnOf(const QString &key) const
 {
     const int index = m_keys.indexOf(key);
     return index < 0 ? -1 : index + 1;
 }
 
-QString PhonesGrid::title(int column) const
+QString PhonesTable::title(int column) const
 {
     if (column == 0)
         return m_showNN ? QStringLiteral("NN") : QString();
@@ -118,7 +118,7 @@ QString PhonesGrid::title(int column) const
     return QString();
 }
 
-int PhonesGrid::columnWidth(int column) const
+int PhonesTable::columnWidth(int column) const
 {
     if (column == 0)
         return m_showNN ? RowNumberWidth : 0;
@@ -127,34 +127,34 @@ int PhonesGrid::columnWidth(int column) const
     return m_widths.at(column - 1);
 }
 
-int PhonesGrid::slotOfRow(int row) const
+int PhonesTable::slotOfRow(int row) const
 {
     if (row < 1 || row >= m_rowMap.size())
         return 0;
     return m_rowMap.at(row);
 }
 
-int PhonesGrid::rowOfSlot(int slot) const
+int PhonesTable::rowOfSlot(int slot) const
 {
     const int row = m_rowMap.indexOf(slot, 1);
     return row < 1 ? 0 : row;
 }
 
-QString PhonesGrid::rowNumberText(int row) const
+QString PhonesTable::rowNumberText(int row) const
 {
     if (row < 1 || row >= m_rowMap.size())
         return QString();
     return QString::number(row);
 }
 
-const GridCell &PhonesGrid::cell(int column, int row) const
+const GridCell &PhonesTable::cell(int column, int row) const
 {
     if (row < 1 || row >= m_cells.size() || column < 1 || column > m_keys.size())
         return EmptyCell;
     return m_cells.at(row).at(column - 1);
 }
 
-int PhonesGrid::FitWidth() const
+int PhonesTable::fitWidth() const
 {
     int width = columnWidth(0);
     for (int w : m_widths)
@@ -162,7 +162,7 @@ int PhonesGrid::FitWidth() const
     return width + 25;
 }
 
-void PhonesGrid::SetCell(const QString &key, int row, bool bold, const QColor &font,
+void PhonesTable::setCell(const QString &key, int row, bool bold, const QColor &font,
                          const QColor &brush, const QString &text)
 {
     const int index = m_keys.indexOf(key);
@@ -170,16 +170,16 @@ void PhonesGrid::SetCell(const QString &key, int row, bool bold, const QColor &f
         return;
     GridCell &target = m_cells[row][index];
     target.text = text;
-    target.style = TCellStyle{font, brush, bold};
+    target.style = CellStyle{font, brush, bold};
     target.styled = true;
 }
 
-QString PhonesGrid::FillGrid(const PhoneResultsArray &results, const Options &options,
+QString PhonesTable::fillGrid(const PhoneResults &results, const Options &options,
                              const PhoneList &phones)
 {
-    // The phone list may have changed since the last BuildGrid (the cycle
+    // The phone list may have changed since the last buildGrid (the cycle
     // fills without rebuilding): keep the columns, fit the rows.
-    const int shown = phones.MonitoredCount();
+    const int shown = phones.monitoredCount();
     if (m_rowMap.size() != shown + 1) {
         m_rowMap = QList<int>(shown + 1, 0);
         m_cells = QList<QList<GridCell>>(shown + 1, QList<GridCell>(m_keys.size()));
@@ -187,39 +187,39 @@ QString PhonesGrid::FillGrid(const PhoneResultsArray &results, const Options &op
             m_highlightedRow = -1;
     }
 
-    const float balanceThreshold = BalanceThresholdOf(options.edBalanceLessThen);
-    const int turnOffDays = TurnOffThresholdOf(options.edTurnOffLessThen);
+    const float balanceThreshold = balanceThresholdOf(options.edBalanceLessThen);
+    const int turnOffDays = turnOffThresholdOf(options.edTurnOffLessThen);
     const QColor brush = GridColors::Background;
 
     QStringList tipLines;
     int row = 1;
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (!phones.IsMonitored(slot))
+        if (!phones.isMonitored(slot))
             continue;
-        const TLumo &record = results[slot];
+        const PhoneResult &record = results[slot];
         m_rowMap[row] = slot;
 
-        const QColor normal = record.QueryOk ? GridColors::FreshText : GridColors::StaleText;
-        const QColor mark = record.QueryOk ? GridColors::FreshMark : GridColors::StaleMark;
+        const QColor normal = record.queryOk ? GridColors::FreshText : GridColors::StaleText;
+        const QColor mark = record.queryOk ? GridColors::FreshMark : GridColors::StaleMark;
         const bool hasData = record.hasValues();
         const QString dash = QStringLiteral("-");
         auto text = [&](const QString &value) { return hasData ? value : dash; };
 
-        SetCell(QStringLiteral("Alias"), row, false, normal, brush, text(record.Alias));
-        SetCell(QStringLiteral("UserName"), row, false, normal, brush, text(record.UserName));
-        SetCell(QStringLiteral("PhoneNum"), row, false, normal, brush, text(record.PhoneNum));
+        setCell(QStringLiteral("Alias"), row, false, normal, brush, text(record.alias));
+        setCell(QStringLiteral("UserName"), row, false, normal, brush, text(record.userName));
+        setCell(QStringLiteral("PhoneNum"), row, false, normal, brush, text(record.phoneNumber));
 
         // A record without values has a balance of 0, so it is marked as
         // well when the threshold is 0 or more: "no value" deserves a look.
         const bool markBalance =
-            options.cbMarkIfBalance && record.Balance <= balanceThreshold;
-        SetCell(QStringLiteral("Balance"), row, true, markBalance ? mark : normal, brush,
-                text(fixed2(record.Balance)));
+            options.cbMarkIfBalance && record.balance <= balanceThreshold;
+        setCell(QStringLiteral("Balance"), row, true, markBalance ? mark : normal, brush,
+                text(fixed2(record.balance)));
 
-        const bool markTurnOff = options.cbMarkIfTurnOff && record.TurnOff != 0
-            && record.TurnOff <= turnOffDays;
-        SetCell(QStringLiteral("TurnOff"), row, false, markTurnOff ? mark : normal, brush,
-                record.TurnOff == 0 ? QString() : text(QString::number(record.TurnOff)));
+        const bool markTurnOff = options.cbMarkIfTurnOff && record.turnOffDays != 0
+            && record.turnOffDays <= turnOffDays;
+        setCell(QStringLiteral("TurnOff"), row, false, markTurnOff ? mark : normal, brush,
+                record.turnOffDays == 0 ? QString() : text(QString::number(record.turnOffDays)));
 
         auto decimalOrEmpty = [&](float value) {
             return value == 0 ? QString() : text(fixed2(value));
@@ -227,25 +227,25 @@ QString PhonesGrid::FillGrid(const PhoneResultsArray &results, const Options &op
         auto integerOrEmpty = [&](int value) {
             return value == 0 ? QString() : text(QString::number(value));
         };
-        SetCell(QStringLiteral("Average"), row, false, normal, brush,
-                decimalOrEmpty(record.Average));
-        SetCell(QStringLiteral("Recomend"), row, false, normal, brush,
-                decimalOrEmpty(record.Recomend));
-        SetCell(QStringLiteral("SMS"), row, false, normal, brush, integerOrEmpty(record.SMS));
-        SetCell(QStringLiteral("Min"), row, false, normal, brush, integerOrEmpty(record.Min));
-        SetCell(QStringLiteral("BalExpired"), row, false, normal, brush,
-                integerOrEmpty(record.BalExpired));
-        SetCell(QStringLiteral("LastQueryTime"), row, false, normal, brush,
-                hasData ? dateTimeText(record.LastQueryTime) : dash);
+        setCell(QStringLiteral("Average"), row, false, normal, brush,
+                decimalOrEmpty(record.averagePerDay));
+        setCell(QStringLiteral("Recomend"), row, false, normal, brush,
+                decimalOrEmpty(record.recommendedPayment));
+        setCell(QStringLiteral("SMS"), row, false, normal, brush, integerOrEmpty(record.smsLeft));
+        setCell(QStringLiteral("Min"), row, false, normal, brush, integerOrEmpty(record.minutesLeft));
+        setCell(QStringLiteral("BalExpired"), row, false, normal, brush,
+                integerOrEmpty(record.balanceExpiresDays));
+        setCell(QStringLiteral("LastQueryTime"), row, false, normal, brush,
+                hasData ? dateTimeText(record.lastQueryTime) : dash);
 
-        tipLines << record.Alias + QStringLiteral(": ") + fixed2(record.Balance);
+        tipLines << record.alias + QStringLiteral(": ") + fixed2(record.balance);
         ++row;
     }
     if (tipLines.isEmpty())
         return QString();
     // The tray shows at most 63 characters; a tip cut there could turn
     // "1.05" into "1.0", so a line is only added when it fits whole.
-    const QString tip = ComposeTrayTip(tipLines, TrayTipMaxLength);
+    const QString tip = composeTrayTip(tipLines, TrayTipMaxLength);
     // Even a single line too long for the tray: better its start than nothing.
     return tip.isNull() ? tipLines.first().left(TrayTipMaxLength) : tip;
 }

@@ -12,22 +12,22 @@ namespace zelvant {
 
 struct Options;
 class PhoneList;
-class PhoneResultsArray;
+class PhoneResults;
 class TrayService;
 
 // How one data cell is drawn.
-struct TCellStyle
+struct CellStyle
 {
-    QColor FontColor;
-    QColor BrushColor;
-    bool FontBold = false;
-    bool operator==(const TCellStyle &) const = default;
+    QColor fontColor;
+    QColor brushColor;
+    bool fontBold = false;
+    bool operator==(const CellStyle &) const = default;
 };
 
 struct GridCell
 {
     QString text;
-    TCellStyle style;
+    CellStyle style;
     bool styled = false; // false until FillGrid wrote the cell
 };
 
@@ -42,23 +42,23 @@ inline const QColor StaleMark = QColor(0xFA, 0x6E, 0x6E);
 }
 
 // A threshold text that is not a number falls back to these.
-float BalanceThresholdOf(const QString &text);   // edBalanceLessThen, 2.5
-int TurnOffThresholdOf(const QString &text);     // edTurnOffLessThen, 2
+float balanceThresholdOf(const QString &text);   // edBalanceLessThen, 2.5
+int turnOffThresholdOf(const QString &text);     // edTurnOffLessThen, 2
 
 // Adds "alias: balance" lines while the tip stays within maxLength.
-QString ComposeTrayTip(const QStringList &lines, int maxLength);
+QString composeTrayTip(const QStringList &lines, int maxLength);
 
-class PhonesGrid
+class PhonesTable
 {
 public:
     static constexpr int RowNumberWidth = 25;
 
     // Columns from the options, one row per monitored slot (plus the title
     // row 0). Cells lose their values until the next FillGrid.
-    void BuildGrid(const Options &options, const PhoneList &phones);
+    void buildGrid(const Options &options, const PhoneList &phones);
     // Writes every monitored slot's values and returns the tray tip, or a
     // null string when no slot is monitored (the tip is then left alone).
-    QString FillGrid(const PhoneResultsArray &results, const Options &options,
+    QString fillGrid(const PhoneResults &results, const Options &options,
                      const PhoneList &phones);
 
     // Grid coordinates: column 0 holds the row numbers, row 0 the titles.
@@ -74,13 +74,13 @@ public:
     const GridCell &cell(int column, int row) const;
 
     // Client width that shows every column: the widths + 25.
-    int FitWidth() const;
+    int fitWidth() const;
 
     int highlightedRow() const { return m_highlightedRow; }
     void setHighlightedRow(int row) { m_highlightedRow = row; }
 
 private:
-    void SetCell(const QString &key, int row, bool bold, const QColor &font,
+    void setCell(const QString &key, int row, bool bold, const QColor &font,
                  const QColor &brush, const QString &text);
 
     QStringList m_keys;

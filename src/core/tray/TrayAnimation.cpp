@@ -5,17 +5,17 @@
 
 namespace zelvant {
 
-AnimatedTray::AnimatedTray(TrayService &tray, int frameMs, QObject *parent)
+TrayAnimation::TrayAnimation(TrayService &tray, int frameMs, QObject *parent)
     : QObject(parent)
     , m_tray(tray)
-    , m_frames(AnimationFrames())
+    , m_frames(animationFrames())
 {
     m_timer.setInterval(frameMs);
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &AnimatedTray::showNextFrame);
+    connect(&m_timer, &QTimer::timeout, this, &TrayAnimation::showNextFrame);
 }
 
-void AnimatedTray::resume()
+void TrayAnimation::resume()
 {
     if (m_timer.isActive())
         return;
@@ -23,24 +23,24 @@ void AnimatedTray::resume()
     m_timer.start();
 }
 
-void AnimatedTray::suspend()
+void TrayAnimation::suspend()
 {
     // The timer lives on this thread, so once it is stopped no queued tick
     // can bring a frame back over the icon that the caller sets next.
     m_timer.stop();
 }
 
-bool AnimatedTray::isRunning() const
+bool TrayAnimation::isRunning() const
 {
     return m_timer.isActive();
 }
 
-void AnimatedTray::showNextFrame()
+void TrayAnimation::showNextFrame()
 {
     if (m_index < 1 || m_index > m_frames.size())
         m_index = 1;
     if (!m_frames.isEmpty())
-        m_tray.TraySetIcon(m_frames.at(m_index - 1));
+        m_tray.traySetIcon(m_frames.at(m_index - 1));
     m_index = m_index % int(qMax<qsizetype>(m_frames.size(), 1)) + 1;
 }
 

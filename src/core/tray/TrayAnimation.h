@@ -12,11 +12,11 @@ namespace zelvant {
 
 class TrayService;
 
-class AnimatedTray : public QObject
+class TrayAnimation : public QObject
 {
     Q_OBJECT
 public:
-    explicit AnimatedTray(TrayService &tray, int frameMs = 100, QObject *parent = nullptr);
+    explicit TrayAnimation(TrayService &tray, int frameMs = 100, QObject *parent = nullptr);
 
     void resume();   // shows the next frame at once, then one per frameMs
     void suspend();  // no frame is shown after this returns

@@ -5,27 +5,27 @@
 
 namespace zelvant {
 
-void ShowTrayBalance(TrayService &tray, const PhoneList &phones,
-                     const PhoneResultsArray &results)
+void showTrayBalance(TrayService &tray, const PhoneList &phones,
+                     const PhoneResults &results)
 {
-    tray.TraySetIcon(StandardTrayIcon());
+    tray.traySetIcon(standardTrayIcon());
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (!phones.IsTrayShown(slot) || !phones.IsMonitored(slot))
+        if (!phones.isTrayShown(slot) || !phones.isMonitored(slot))
             continue;
-        float balance = results[slot].Balance;
+        float balance = results[slot].balance;
         if (balance == float(NotFoundSentinel))
             return;
         // Thousands are shown as a short number; large debts are not.
         if (balance > 999)
             balance /= 1000;
-        tray.TraySetIcon(CreateValueIcon(balance));
+        tray.traySetIcon(createValueIcon(balance));
         return;
     }
 }
 
-void ShowTrayBalance(TrayService &tray, const AppContext &context)
+void showTrayBalance(TrayService &tray, const AppContext &context)
 {
-    ShowTrayBalance(tray, context.phones, context.results);
+    showTrayBalance(tray, context.phones, context.results);
 }
 
 } // namespace zelvant

@@ -10,7 +10,7 @@ namespace zelvant {
 
 class AppContext;
 class PhoneList;
-class PhoneResultsArray;
+class PhoneResults;
 
 constexpr int TrayTipMaxLength = 63;
 
@@ -18,10 +18,10 @@ class TrayService
 {
 public:
     virtual ~TrayService() = default;
-    virtual bool TrayAdd(const QImage &icon, const QString &tip) = 0;
-    virtual bool TraySetTip(const QString &tip) = 0; // cut to 63 characters
-    virtual bool TraySetIcon(const QImage &icon) = 0;
-    virtual bool TrayRemove() = 0;
+    virtual bool trayAdd(const QImage &icon, const QString &tip) = 0;
+    virtual bool traySetTip(const QString &tip) = 0; // cut to 63 characters
+    virtual bool traySetIcon(const QImage &icon) = 0;
+    virtual bool trayRemove() = 0;
 };
 
 // A tray that shows nothing: for runs without a desktop (the headless check,
@@ -29,16 +29,16 @@ public:
 class NullTrayService : public TrayService
 {
 public:
-    bool TrayAdd(const QImage &, const QString &) override { return true; }
-    bool TraySetTip(const QString &) override { return true; }
-    bool TraySetIcon(const QImage &) override { return true; }
-    bool TrayRemove() override { return true; }
+    bool trayAdd(const QImage &, const QString &) override { return true; }
+    bool traySetTip(const QString &) override { return true; }
+    bool traySetIcon(const QImage &) override { return true; }
+    bool trayRemove() override { return true; }
 };
 
 // First TrayShow-and-Monitor slot's balance, or the standard icon.
-void ShowTrayBalance(TrayService &tray, const AppContext &context);
+void showTrayBalance(TrayService &tray, const AppContext &context);
 // The same from the slots and results alone.
-void ShowTrayBalance(TrayService &tray, const PhoneList &phones,
-                     const PhoneResultsArray &results);
+void showTrayBalance(TrayService &tray, const PhoneList &phones,
+                     const PhoneResults &results);
 
 } // namespace zelvant

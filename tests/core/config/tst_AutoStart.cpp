@@ -66,7 +66,7 @@ TEST(XdgAutoStart, OnWritesAValidEntryAndOffRemovesIt)
 #ifdef Q_OS_WIN
     auto autoStart = std::make_unique<XdgAutoStart>(exe);
 #else
-    auto autoStart = CreatePlatformAutoStart(exe);
+    auto autoStart = createPlatformAutoStart(exe);
 #endif
     const QString entry = dir.file(QStringLiteral("config/autostart/Zelvant.desktop"));
     EXPECT_EQ(XdgAutoStart::desktopFilePath(), entry);
@@ -74,7 +74,7 @@ TEST(XdgAutoStart, OnWritesAValidEntryAndOffRemovesIt)
 
     // The autostart folder does not exist yet: it is created.
     QString error;
-    ASSERT_TRUE(autoStart->SetAutoStart(true, &error)) << error.toStdString();
+    ASSERT_TRUE(autoStart->setAutoStart(true, &error)) << error.toStdString();
     EXPECT_TRUE(autoStart->isRegistered());
     const QByteArray text = dir.read(QStringLiteral("config/autostart/Zelvant.desktop"));
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
@@ -83,14 +83,14 @@ TEST(XdgAutoStart, OnWritesAValidEntryAndOffRemovesIt)
     EXPECT_TRUE(text.contains("\nExec=\"" + QFile::encodeName(exe) + "\"\n"));
     EXPECT_EQ(validate(entry), QString());
     // Rewritten on every save without complaint.
-    ASSERT_TRUE(autoStart->SetAutoStart(true));
+    ASSERT_TRUE(autoStart->setAutoStart(true));
     EXPECT_EQ(dir.read(QStringLiteral("config/autostart/Zelvant.desktop")), text);
 
-    ASSERT_TRUE(autoStart->SetAutoStart(false, &error));
+    ASSERT_TRUE(autoStart->setAutoStart(false, &error));
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_FALSE(autoStart->isRegistered());
     // Switching off what is not there is no error.
-    EXPECT_TRUE(autoStart->SetAutoStart(false, &error));
+    EXPECT_TRUE(autoStart->setAutoStart(false, &error));
 }
 
 TEST(XdgAutoStart, PathsWithSpecialCharactersAreQuotedForExec)
@@ -104,14 +104,14 @@ TEST(XdgAutoStart, PathsWithSpecialCharactersAreQuotedForExec)
         QStringLiteral("\nExec=\"/opt/Зел 100%%/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e/Zelvant\"\n").toUtf8()))
         << entry.constData();
     XdgAutoStart autoStart(exe);
-    ASSERT_TRUE(autoStart.SetAutoStart(true));
+    ASSERT_TRUE(autoStart.setAutoStart(true));
     EXPECT_EQ(validate(XdgAutoStart::desktopFilePath()), QString());
 
     // A line break in the path cannot go into an entry: refused, nothing written.
     QFile::remove(XdgAutoStart::desktopFilePath());
     XdgAutoStart broken(QStringLiteral("/opt/a\nb/Zelvant"));
     QString error;
-    EXPECT_FALSE(broken.SetAutoStart(true, &error));
+    EXPECT_FALSE(broken.setAutoStart(true, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(XdgAutoStart::desktopFilePath()));
 }
@@ -130,7 +130,7 @@ TEST(XdgAutoStart, FoldersFollowTheEnvironmentAndFailuresAreReported)
     const ConfigHome home(QFile::encodeName(dir.file(QStringLiteral("file"))));
     XdgAutoStart autoStart(QStringLiteral("/opt/Zelvant"));
     QString error;
-    EXPECT_FALSE(autoStart.SetAutoStart(true, &error));
+    EXPECT_FALSE(autoStart.setAutoStart(true, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(autoStart.isRegistered());
 
@@ -138,8 +138,8 @@ TEST(XdgAutoStart, FoldersFollowTheEnvironmentAndFailuresAreReported)
     const ConfigHome home2(QFile::encodeName(dir.file(QStringLiteral("c2"))));
     QDir(dir.path()).mkpath(QStringLiteral("c2/autostart/Zelvant.desktop"));
     error.clear();
-    EXPECT_FALSE(autoStart.SetAutoStart(false, &error));
+    EXPECT_FALSE(autoStart.setAutoStart(false, &error));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(autoStart.SetAutoStart(true, &error));
+    EXPECT_FALSE(autoStart.setAutoStart(true, &error));
     EXPECT_TRUE(QFileInfo(dir.file(QStringLiteral("c2/autostart/Zelvant.desktop"))).isDir());
 }

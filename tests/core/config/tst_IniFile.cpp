@@ -103,12 +103,12 @@ TEST(IniFileRead, IntegersAreDecimalOrHexAndAnythingElseGivesTheDefault)
     EXPECT_TRUE(ini.readBool(n, QStringLiteral("missing"), true));
 
     int v = 0;
-    EXPECT_TRUE(ParseIniInteger(QStringLiteral(" -2147483648 "), &v));
+    EXPECT_TRUE(parseIniInteger(QStringLiteral(" -2147483648 "), &v));
     EXPECT_EQ(v, std::numeric_limits<int>::min());
-    EXPECT_FALSE(ParseIniInteger(QStringLiteral("2147483648"), &v));
-    EXPECT_FALSE(ParseIniInteger(QStringLiteral("0x"), &v));
-    EXPECT_FALSE(ParseIniInteger(QStringLiteral("-"), &v));
-    EXPECT_FALSE(ParseIniInteger(QStringLiteral("١٢"), &v)); // digits of another script
+    EXPECT_FALSE(parseIniInteger(QStringLiteral("2147483648"), &v));
+    EXPECT_FALSE(parseIniInteger(QStringLiteral("0x"), &v));
+    EXPECT_FALSE(parseIniInteger(QStringLiteral("-"), &v));
+    EXPECT_FALSE(parseIniInteger(QStringLiteral("١٢"), &v)); // digits of another script
 }
 
 TEST(IniFileRead, MissingOrUnreadableFileReadsAsEmptyAndDuplicatesUseTheFirst)

@@ -27,12 +27,12 @@ PhoneSlot makeSlot(const QString &number, const QString &password, const QString
                    bool monitor, bool tray, const QString &region)
 {
     PhoneSlot s;
-    s.Number = number;
-    s.Password = password;
-    s.Alias = alias;
-    s.Monitor = monitor;
-    s.TrayShow = tray;
-    s.Region = region;
+    s.number = number;
+    s.password = password;
+    s.alias = alias;
+    s.monitored = monitor;
+    s.trayShown = tray;
+    s.region = region;
     return s;
 }
 
@@ -48,8 +48,8 @@ bool allEmpty(const PhoneList &phones)
 PhoneList loaded(const QString &path, bool *unreadable = nullptr)
 {
     PhoneList phones;
-    phones.slot(7).Number = QStringLiteral("stale"); // must not survive a load
-    LoadPhones(phones, path, unreadable);
+    phones.slot(7).number = QStringLiteral("stale"); // must not survive a load
+    loadPhones(phones, path, unreadable);
     return phones;
 }
 
@@ -70,22 +70,22 @@ TEST(Scramble, EncodesToFiftyFourUpperHexDigitsAndDecodesBack)
     static const QRegularExpression form(QStringLiteral("^[0-9A-F]{54}$"));
     for (const QString &p : passwords) {
         for (int round = 0; round < 50; ++round) {
-            const QString s = EncodePassword(p);
+            const QString s = encodePassword(p);
             ASSERT_TRUE(form.match(s).hasMatch()) << s.toStdString();
             EXPECT_EQ(s.mid(3, 1).toInt(nullptr, 16), p.size());
-            EXPECT_EQ(DecodePassword(s), p) << s.toStdString();
-            EXPECT_EQ(DecodePassword(s.toLower()), p);
+            EXPECT_EQ(decodePassword(s), p) << s.toStdString();
+            EXPECT_EQ(decodePassword(s.toLower()), p);
             // A and B are never 255.
             EXPECT_NE(s.left(2), QStringLiteral("FF"));
             EXPECT_NE(s.mid(4 + 2 * p.size(), 2), QStringLiteral("FF"));
         }
     }
     // Longer passwords keep their first 15 characters.
-    const QString s = EncodePassword(QStringLiteral("12345678901234567890"));
+    const QString s = encodePassword(QStringLiteral("12345678901234567890"));
     EXPECT_EQ(s.size(), 54);
-    EXPECT_EQ(DecodePassword(s), QStringLiteral("123456789012345"));
+    EXPECT_EQ(decodePassword(s), QStringLiteral("123456789012345"));
     // Two encodings of the same password differ (random keys and filler).
-    EXPECT_NE(EncodePassword(QStringLiteral("12345")), EncodePassword(QStringLiteral("12345")));
+    EXPECT_NE(encodePassword(QStringLiteral("12345")), encodePassword(QStringLiteral("12345")));
 }
 
 TEST(Scramble, DecodesTheLayoutByHandAndRejectsMalformedText)
@@ -96,50 +96,50 @@ TEST(Scramble, DecodesTheLayoutByHandAndRejectsMalformedText)
         + QStringLiteral("%1").arg('2' ^ 0x10, 2, 16, QLatin1Char('0')) + QStringLiteral("20")
         + QStringLiteral("zz not even hex, ignored after the key byte ");
     ASSERT_EQ(handMade.size(), 54);
-    EXPECT_EQ(DecodePassword(handMade), QStringLiteral("12"));
+    EXPECT_EQ(decodePassword(handMade), QStringLiteral("12"));
 
     // Shorter than a scramble: malformed, even where the layout would fit.
-    EXPECT_EQ(DecodePassword(handMade.left(53)), QString());
+    EXPECT_EQ(decodePassword(handMade.left(53)), QString());
 
-    EXPECT_EQ(DecodePassword(QString()), QString());
+    EXPECT_EQ(decodePassword(QString()), QString());
     // Passwords typed into the file in plain text.
-    EXPECT_EQ(DecodePassword(QStringLiteral("12345")), QString());
-    EXPECT_EQ(DecodePassword(QStringLiteral("9031234567")), QString());
-    EXPECT_EQ(DecodePassword(QStringLiteral("qwerty")), QString());
+    EXPECT_EQ(decodePassword(QStringLiteral("12345")), QString());
+    EXPECT_EQ(decodePassword(QStringLiteral("9031234567")), QString());
+    EXPECT_EQ(decodePassword(QStringLiteral("qwerty")), QString());
     // A character that is not a hexadecimal digit inside the pieces read.
     QString bad = handMade;
     bad[6] = QLatin1Char('x');
-    EXPECT_EQ(DecodePassword(bad), QString());
+    EXPECT_EQ(decodePassword(bad), QString());
     bad = handMade;
     bad[3] = QLatin1Char('-');
-    EXPECT_EQ(DecodePassword(bad), QString());
-    EXPECT_EQ(DecodePassword(QStringLiteral("100312")), QString());
+    EXPECT_EQ(decodePassword(bad), QString());
+    EXPECT_EQ(decodePassword(QStringLiteral("100312")), QString());
 }
 
 TEST(PhoneSlots, TrayShowIsExclusiveAndCountsFollowTheSlots)
 {
     PhoneList phones;
-    EXPECT_EQ(phones.slot(1).Region, QStringLiteral("МСК"));
-    phones.slot(3).Monitor = true;
-    phones.slot(100).Monitor = true;
-    EXPECT_EQ(phones.MonitoredCount(), 2);
+    EXPECT_EQ(phones.slot(1).region, QStringLiteral("МСК"));
+    phones.slot(3).monitored = true;
+    phones.slot(100).monitored = true;
+    EXPECT_EQ(phones.monitoredCount(), 2);
     phones.setTrayShown(3);
     phones.setTrayShown(100);
     EXPECT_EQ(phones.trayShownSlot(), 100);
-    EXPECT_FALSE(phones.IsTrayShown(3));
+    EXPECT_FALSE(phones.isTrayShown(3));
     phones.setTrayShown(0);
     EXPECT_EQ(phones.trayShownSlot(), 0);
     phones.slot(3) = makeSlot(QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), true,
                               true, QStringLiteral("СПб"));
-    phones.ClearSlot(3);
+    phones.clearSlot(3);
     EXPECT_EQ(phones.slot(3), PhoneSlot());
-    EXPECT_EQ(phones.MonitoredCount(), 1);
+    EXPECT_EQ(phones.monitoredCount(), 1);
 }
 
 TEST(PhonesFileLoad, ReadsHandWrittenFilesWithAnyLayoutCaseAndNumbers)
 {
     TempFolder dir;
-    const QString enc = EncodePassword(QStringLiteral("555"));
+    const QString enc = encodePassword(QStringLiteral("555"));
     const QByteArray file = Declaration + "\n<Phones>\n  <!-- my phones -->\n"
         + "  <Phone Number=\" 8 903 \" Password=\"" + enc.toLatin1()
         + "\" Alias=\"" + toWindows1251(QStringLiteral("Мама &amp; папа")) + "\" Monitor=\"TRUE\""
@@ -166,12 +166,12 @@ TEST(PhonesFileLoad, ReadsHandWrittenFilesWithAnyLayoutCaseAndNumbers)
     EXPECT_EQ(phones.slot(3), makeSlot(QStringLiteral("3"), QString(), QString(), false, false,
                                        QStringLiteral("x")));
     // Attribute names are matched exactly; odd flags read as false, numbers as numbers.
-    EXPECT_EQ(phones.slot(4).Number, QString());
-    EXPECT_FALSE(phones.slot(4).Monitor);
+    EXPECT_EQ(phones.slot(4).number, QString());
+    EXPECT_FALSE(phones.slot(4).monitored);
     // Several TrayShow: the last one keeps it.
     EXPECT_EQ(phones.trayShownSlot(), 4);
-    EXPECT_TRUE(phones.slot(5).Monitor);
-    EXPECT_FALSE(phones.slot(6).Monitor);
+    EXPECT_TRUE(phones.slot(5).monitored);
+    EXPECT_FALSE(phones.slot(6).monitored);
     for (int i = 7; i <= PhoneSlotCount; ++i)
         EXPECT_EQ(phones.slot(i), PhoneSlot()) << i;
 }
@@ -221,12 +221,12 @@ TEST(PhonesFileLoad, OnlyTheFirstHundredPhonesAreReadAndOtherEncodingsWork)
     file += "</Phones>";
     dir.write(QStringLiteral("phones.xml"), file);
     const PhoneList phones = loaded(dir.file(QStringLiteral("phones.xml")));
-    EXPECT_EQ(phones.slot(1).Number, QStringLiteral("1"));
-    EXPECT_EQ(phones.slot(100).Number, QStringLiteral("100"));
-    EXPECT_EQ(phones.slot(100).Alias, QStringLiteral("Ёж"));
+    EXPECT_EQ(phones.slot(1).number, QStringLiteral("1"));
+    EXPECT_EQ(phones.slot(100).number, QStringLiteral("100"));
+    EXPECT_EQ(phones.slot(100).alias, QStringLiteral("Ёж"));
 
     // The 101st is dropped by the next save.
-    ASSERT_TRUE(SavePhones(phones, dir.file(QStringLiteral("phones.xml")),
+    ASSERT_TRUE(savePhones(phones, dir.file(QStringLiteral("phones.xml")),
                            dir.file(QStringLiteral("Zelvant.err"))));
     EXPECT_FALSE(dir.read(QStringLiteral("phones.xml")).contains("Number=\"101\""));
     EXPECT_EQ(dir.read(QStringLiteral("phones.xml")).count("<Phone "), 100);
@@ -238,7 +238,7 @@ TEST(PhonesFileSave, WritesTheExactDocumentAndRoundTripsEveryValue)
     const QString path = dir.file(QStringLiteral("phones.xml"));
     const QString log = dir.file(QStringLiteral("Zelvant.err"));
     PhoneList phones;
-    ASSERT_TRUE(SavePhones(phones, path, log));
+    ASSERT_TRUE(savePhones(phones, path, log));
     EXPECT_EQ(dir.read(QStringLiteral("phones.xml")), Declaration + "\r\n<Phones/>\r\n");
 
     phones.slot(1) = makeSlot(QStringLiteral(" +7 903 "), QStringLiteral("12345"),
@@ -248,7 +248,7 @@ TEST(PhonesFileSave, WritesTheExactDocumentAndRoundTripsEveryValue)
                               false, true, QStringLiteral("СПб"));
     phones.slot(5) = makeSlot(QStringLiteral("  "), QStringLiteral("1"), QStringLiteral("no number"),
                               true, false, QStringLiteral("МСК"));
-    ASSERT_TRUE(SavePhones(phones, path, log));
+    ASSERT_TRUE(savePhones(phones, path, log));
     const QByteArray bytes = dir.read(QStringLiteral("phones.xml"));
     const QByteArray expected = Declaration + "\r\n<Phones>"
         + "<Phone Number=\" +7 903 \" Password=\"*\" Alias=\""
@@ -266,7 +266,7 @@ TEST(PhonesFileSave, WritesTheExactDocumentAndRoundTripsEveryValue)
     EXPECT_EQ(back.slot(1), phones.slot(1));
     EXPECT_EQ(back.slot(2), phones.slot(3));
     EXPECT_EQ(back.slot(3), PhoneSlot());
-    ASSERT_TRUE(SavePhones(back, path, log));
+    ASSERT_TRUE(savePhones(back, path, log));
     EXPECT_EQ(loaded(path), back);
     // Passwords are scrambled afresh each time.
     EXPECT_NE(dir.read(QStringLiteral("phones.xml")), bytes);
@@ -282,17 +282,17 @@ TEST(PhonesFileSave, AnUnreadableFileIsKeptAsBakAndFailuresLeaveTheOldFile)
     dir.write(QStringLiteral("phones.xml"), cut);
     PhoneList phones;
     bool unreadable = false;
-    LoadPhones(phones, path, &unreadable);
+    loadPhones(phones, path, &unreadable);
     ASSERT_TRUE(unreadable);
-    phones.slot(1).Number = QStringLiteral("42");
-    ASSERT_TRUE(SavePhones(phones, path, log));
+    phones.slot(1).number = QStringLiteral("42");
+    ASSERT_TRUE(savePhones(phones, path, log));
     EXPECT_EQ(dir.read(QStringLiteral("phones.xml.bak")), cut);
     EXPECT_TRUE(fromWindows1251(dir.read(QStringLiteral("Zelvant.err")))
                     .contains(QStringLiteral("phones.xml.bak")));
-    EXPECT_EQ(loaded(path).NumberOf(1), QStringLiteral("42"));
+    EXPECT_EQ(loaded(path).numberOf(1), QStringLiteral("42"));
     // A readable file is not backed up again.
     ASSERT_TRUE(QFile::remove(path + QStringLiteral(".bak")));
-    ASSERT_TRUE(SavePhones(phones, path, log));
+    ASSERT_TRUE(savePhones(phones, path, log));
     EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bak")));
 
     // A password the scramble cannot carry is refused; the file stays.
@@ -300,26 +300,26 @@ TEST(PhonesFileSave, AnUnreadableFileIsKeptAsBakAndFailuresLeaveTheOldFile)
     phones.slot(2) = makeSlot(QStringLiteral("7"), QStringLiteral("pass✓"), QString(), true, false,
                               QStringLiteral("МСК"));
     QString error;
-    EXPECT_FALSE(SavePhones(phones, path, log, &error));
+    EXPECT_FALSE(savePhones(phones, path, log, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("2")));
     // Control characters XML cannot carry are refused as well.
-    phones.slot(2).Password = QStringLiteral("1");
-    phones.slot(2).Alias = QString(QChar(0x01));
+    phones.slot(2).password = QStringLiteral("1");
+    phones.slot(2).alias = QString(QChar(0x01));
     error.clear();
-    EXPECT_FALSE(SavePhones(phones, path, log, &error));
+    EXPECT_FALSE(savePhones(phones, path, log, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(dir.read(QStringLiteral("phones.xml")), before);
-    phones.slot(2).Alias.clear();
+    phones.slot(2).alias.clear();
 
     // The folder does not exist: the error names the file, nothing is written.
     error.clear();
-    EXPECT_FALSE(SavePhones(phones, dir.file(QStringLiteral("no/phones.xml")), log, &error));
+    EXPECT_FALSE(savePhones(phones, dir.file(QStringLiteral("no/phones.xml")), log, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("phones.xml")));
     // A folder in place of the file.
     const QString folder = dir.file(QStringLiteral("sub"));
     QDir(dir.path()).mkpath(QStringLiteral("sub/phones.xml"));
     error.clear();
-    EXPECT_FALSE(SavePhones(phones, folder + QStringLiteral("/phones.xml"), log, &error));
+    EXPECT_FALSE(savePhones(phones, folder + QStringLiteral("/phones.xml"), log, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/phones.xml")).isDir());
 }
@@ -332,11 +332,11 @@ TEST(PhonesFileSave, ASaveCutShortLeavesTheOldListWhole)
     TempFolder dir;
     const QString path = dir.file(QStringLiteral("phones.xml"));
     PhoneList phones;
-    phones.slot(1).Number = QStringLiteral("1");
-    ASSERT_TRUE(SavePhones(phones, path, dir.file(QStringLiteral("Zelvant.err"))));
+    phones.slot(1).number = QStringLiteral("1");
+    ASSERT_TRUE(savePhones(phones, path, dir.file(QStringLiteral("Zelvant.err"))));
     const QByteArray before = dir.read(QStringLiteral("phones.xml"));
     for (int i = 1; i <= PhoneSlotCount; ++i)
-        phones.slot(i).Number = QStringLiteral("+7 903 000 00 %1").arg(i);
+        phones.slot(i).number = QStringLiteral("+7 903 000 00 %1").arg(i);
 
     struct rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -345,13 +345,13 @@ TEST(PhonesFileSave, ASaveCutShortLeavesTheOldListWhole)
     low.rlim_cur = qMax<rlim_t>(before.size() + 16, 512);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
     QString error;
-    const bool ok = SavePhones(phones, path, dir.file(QStringLiteral("Zelvant.err")), &error);
+    const bool ok = savePhones(phones, path, dir.file(QStringLiteral("Zelvant.err")), &error);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(ok);
     EXPECT_TRUE(error.contains(QStringLiteral("phones.xml")));
     EXPECT_EQ(dir.read(QStringLiteral("phones.xml")), before);
-    EXPECT_EQ(loaded(path).NumberOf(1), QStringLiteral("1"));
+    EXPECT_EQ(loaded(path).numberOf(1), QStringLiteral("1"));
 }
 #endif

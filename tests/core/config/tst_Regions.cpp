@@ -41,19 +41,19 @@ void writeServers(const TempFolder &dir)
 
 TEST(Regions, DefaultRegionAndAddressNormalization)
 {
-    EXPECT_EQ(DefaultRegion().LongName, Moscow);
-    EXPECT_EQ(DefaultRegion().ShortName, QStringLiteral("МСК"));
-    EXPECT_EQ(DefaultRegion().LoginURL, DefaultLoginUrl);
+    EXPECT_EQ(defaultRegion().longName, Moscow);
+    EXPECT_EQ(defaultRegion().shortName, QStringLiteral("МСК"));
+    EXPECT_EQ(defaultRegion().loginUrl, DefaultLoginUrl);
 
-    EXPECT_EQ(NormalizeLoginUrl(QStringLiteral("  https://x.example/cgi.exe?function=is_login \t")),
+    EXPECT_EQ(normalizeLoginUrl(QStringLiteral("  https://x.example/cgi.exe?function=is_login \t")),
               QStringLiteral("https://x.example/cgi.exe?function=is_login"));
-    EXPECT_EQ(NormalizeLoginUrl(
+    EXPECT_EQ(normalizeLoginUrl(
                   QStringLiteral("https://x.example/cgi.exe?a=1&function=is_newlog&lang=2&b=3 ")),
               QStringLiteral("https://x.example/cgi.exe?a=1&function=is_login"));
     // Only the first occurrence counts, and the letter case must match.
-    EXPECT_EQ(NormalizeLoginUrl(QStringLiteral("h?function=is_newlogfunction=is_newlog")),
+    EXPECT_EQ(normalizeLoginUrl(QStringLiteral("h?function=is_newlogfunction=is_newlog")),
               QStringLiteral("h?function=is_login"));
-    EXPECT_EQ(NormalizeLoginUrl(QStringLiteral("h?FUNCTION=IS_NEWLOG")),
+    EXPECT_EQ(normalizeLoginUrl(QStringLiteral("h?FUNCTION=IS_NEWLOG")),
               QStringLiteral("h?FUNCTION=IS_NEWLOG"));
 }
 
@@ -64,22 +64,22 @@ TEST(Regions, QueriesFindTheBuiltInFirstThenSectionsInFileOrder)
     IniFile file(dir.file(QStringLiteral("servers.ini")));
     const RegionList regions(file);
     // The built-in region wins even over a stored region with the same short name.
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("мск")), DefaultLoginUrl);
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("МСК")), DefaultLoginUrl);
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("мск")), DefaultLoginUrl);
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("МСК")), DefaultLoginUrl);
     // Two stored regions with one short name: the first in the file.
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("Сиб")),
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("Сиб")),
               QStringLiteral("https://sib.example/cgi?function=is_login"));
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("юг")),
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("юг")),
               QStringLiteral("https://south.example/"));
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("НЕТ")), QString());
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("НЕТ")), QString());
     // A phone without region never takes the address of a section without short name.
-    EXPECT_EQ(regions.LoginUrlForShortName(QString()), QString());
+    EXPECT_EQ(regions.loginUrlForShortName(QString()), QString());
 
     // No file: only the built-in region.
     IniFile none(dir.file(QStringLiteral("none.ini")));
     const RegionList builtIn(none);
-    EXPECT_EQ(builtIn.LoginUrlForShortName(QStringLiteral("мСк")), DefaultLoginUrl);
-    EXPECT_EQ(builtIn.LoginUrlForShortName(QStringLiteral("ЮГ")), QString());
+    EXPECT_EQ(builtIn.loginUrlForShortName(QStringLiteral("мСк")), DefaultLoginUrl);
+    EXPECT_EQ(builtIn.loginUrlForShortName(QStringLiteral("ЮГ")), QString());
     EXPECT_EQ(builtIn.listedNames(), QStringList{Moscow});
     EXPECT_EQ(builtIn.preselectedName(QStringLiteral("ЮГ")), Moscow);
 }
@@ -101,13 +101,13 @@ TEST(Regions, ChoiceListSortsWithoutCaseAndPreselectsStoredRegionsFirst)
     EXPECT_EQ(regions.preselectedName(QStringLiteral("???")), Moscow);
     EXPECT_EQ(regions.preselectedName(QString()), Moscow);
 
-    EXPECT_EQ(regions.region(QStringLiteral("orvel - МОСКВА")), DefaultRegion());
+    EXPECT_EQ(regions.region(QStringLiteral("orvel - МОСКВА")), defaultRegion());
     EXPECT_EQ(regions.region(QStringLiteral("юг")),
-              (TLumoURL{QStringLiteral("Юг"), QStringLiteral("ЮГ"),
+              (Region{QStringLiteral("Юг"), QStringLiteral("ЮГ"),
                         QStringLiteral("https://south.example/")}));
     // A section without keys shows empty values.
     EXPECT_EQ(regions.region(QStringLiteral("Пусто")),
-              (TLumoURL{QStringLiteral("Пусто"), QString(), QString()}));
+              (Region{QStringLiteral("Пусто"), QString(), QString()}));
 }
 
 TEST(Regions, AddEditAndRemoveWriteTheFileAtOnce)
@@ -126,7 +126,7 @@ TEST(Regions, AddEditAndRemoveWriteTheFileAtOnce)
     ASSERT_TRUE(regions.add({QStringLiteral("УРАЛ"), QStringLiteral("У2"),
                              QStringLiteral("https://u2.example/")}));
     EXPECT_EQ(file.sections(), QStringList{QStringLiteral("Урал")});
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("у2")),
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("у2")),
               QStringLiteral("https://u2.example/"));
 
     ASSERT_TRUE(regions.add({QStringLiteral("Юг"), QStringLiteral("ЮГ"),
@@ -143,8 +143,8 @@ TEST(Regions, AddEditAndRemoveWriteTheFileAtOnce)
     ASSERT_TRUE(regions.edit(QStringLiteral("УРАЛ-2"), {QStringLiteral("юг"), QStringLiteral("У3"),
                                                        QStringLiteral("https://u3.example/")}));
     EXPECT_EQ(file.sections(), QStringList{QStringLiteral("Юг")});
-    EXPECT_EQ(regions.region(QStringLiteral("Юг")).ShortName, QStringLiteral("У3"));
-    EXPECT_EQ(regions.LoginUrlForShortName(QStringLiteral("ЮГ")), QString());
+    EXPECT_EQ(regions.region(QStringLiteral("Юг")).shortName, QStringLiteral("У3"));
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("ЮГ")), QString());
 
     ASSERT_TRUE(regions.remove(QStringLiteral("ЮГ")));
     EXPECT_TRUE(file.sections().isEmpty());

@@ -20,7 +20,7 @@ namespace {
 class FakeAutoStart : public AutoStart
 {
 public:
-    bool SetAutoStart(bool on, QString *error) override
+    bool setAutoStart(bool on, QString *error) override
     {
         calls.append(on);
         if (failWith.isEmpty()) {
@@ -54,7 +54,7 @@ TEST(SettingsLoad, NoFileGivesTheDefaults)
 {
     TempFolder dir;
     const IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
-    const Options o = LoadSettings(ini);
+    const Options o = loadSettings(ini);
     EXPECT_EQ(o, Options());
     // The columns shown by default and the other defaults, spelled out.
     EXPECT_FALSE(o.cbNN);
@@ -68,7 +68,7 @@ TEST(SettingsLoad, NoFileGivesTheDefaults)
     EXPECT_EQ(o.refreshIntervalMs(), 5 * 3600000LL);
     EXPECT_TRUE(o.cbAutoStart && o.cbHistory && o.cbLoadHistory);
     EXPECT_FALSE(o.cbExecAfterRun);
-    EXPECT_FALSE(SaveLogFilesEnabled(ini));
+    EXPECT_FALSE(saveLogFilesEnabled(ini));
     EXPECT_FALSE(QFile::exists(ini.path()));
 }
 
@@ -89,7 +89,7 @@ TEST(SettingsLoad, HandEditedValuesAreValidatedWithTheirDefaults)
                                              "cbHistory=\r\n"
                                              "cbExecAfterRun=0x10\r\n");
     IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
-    Options o = LoadSettings(ini);
+    Options o = loadSettings(ini);
     EXPECT_FALSE(o.cbNN); // a word gives the default
     EXPECT_FALSE(o.cbAlias);
     EXPECT_TRUE(o.cbSMS);
@@ -110,7 +110,7 @@ TEST(SettingsLoad, HandEditedValuesAreValidatedWithTheirDefaults)
     for (const auto &c : intervals) {
         ASSERT_TRUE(ini.writeString(QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"),
                                     QLatin1String(c.refresh)));
-        o = LoadSettings(ini);
+        o = loadSettings(ini);
         EXPECT_EQ(o.cbRefreshTime, c.index) << c.refresh;
         EXPECT_EQ(o.refreshHours(), c.hours) << c.refresh;
     }
@@ -138,7 +138,7 @@ TEST(SettingsLoad, HandEditedValuesAreValidatedWithTheirDefaults)
                                IniFile::Change::write(QStringLiteral("Mark"),
                                                       QStringLiteral("edTurnOffLessThen"),
                                                       QLatin1String(t.turnOff))}));
-        o = LoadSettings(ini);
+        o = loadSettings(ini);
         EXPECT_EQ(o.edBalanceLessThen, QLatin1String(t.balanceAfter)) << t.balance;
         EXPECT_EQ(o.edTurnOffLessThen, QLatin1String(t.turnOffAfter)) << t.turnOff;
     }
@@ -163,7 +163,7 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
     o.cbRefreshTime = 7;
     o.cbAutoStart = false;
     o.cbExecAfterRun = true;
-    ASSERT_TRUE(SaveSettings(ini, o, true, &autoStart));
+    ASSERT_TRUE(saveSettings(ini, o, true, &autoStart));
     EXPECT_EQ(autoStart.calls, QList<bool>{false});
     EXPECT_EQ(dir.read(QStringLiteral("Zelvant.ini")),
               QByteArray("[Hint Window]\r\n"
@@ -178,7 +178,7 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
                          "cbHistory=1\r\ncbLoadHistory=1\r\n"
                          "\r\n[Phones]\r\nrbTray=-1\r\n"
                          "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
-    const Options back = LoadSettings(ini);
+    const Options back = loadSettings(ini);
     EXPECT_EQ(back, o);
     EXPECT_DOUBLE_EQ(back.balanceThreshold(), 3.75);
     EXPECT_EQ(back.refreshHours(), 24);
@@ -187,12 +187,12 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
     // A hand-set SaveLogFiles survives the save.
     ASSERT_TRUE(ini.writeString(QStringLiteral("debug"), QStringLiteral("savelogfiles"),
                                 QStringLiteral(" 1 ")));
-    EXPECT_TRUE(SaveLogFilesEnabled(ini));
+    EXPECT_TRUE(saveLogFilesEnabled(ini));
     o.cbAutoStart = true;
-    ASSERT_TRUE(SaveSettings(ini, o, false, &autoStart));
+    ASSERT_TRUE(saveSettings(ini, o, false, &autoStart));
     EXPECT_EQ(autoStart.calls, QList<bool>({false, true}));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Phones"), QStringLiteral("rbTray"), 0), -1);
-    EXPECT_TRUE(SaveLogFilesEnabled(ini));
+    EXPECT_TRUE(saveLogFilesEnabled(ini));
     EXPECT_TRUE(dir.read(QStringLiteral("Zelvant.ini")).contains("[Debug]\r\nSaveLogFiles=1\r\n"));
 }
 
@@ -205,7 +205,7 @@ TEST(SettingsSave, FailuresAreReportedAndStoreNothing)
     Options o;
     o.edBalanceLessThen = QStringLiteral("4 ✓"); // cannot be stored in the code page
     QString error;
-    EXPECT_FALSE(SaveSettings(ini, o, true, &autoStart, &error));
+    EXPECT_FALSE(saveSettings(ini, o, true, &autoStart, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(autoStart.calls.isEmpty()); // nothing applied after a failed write
     EXPECT_EQ(dir.read(QStringLiteral("Zelvant.ini")),
@@ -215,14 +215,14 @@ TEST(SettingsSave, FailuresAreReportedAndStoreNothing)
     o.edBalanceLessThen = QStringLiteral("4");
     autoStart.failWith = QStringLiteral("no autostart");
     error.clear();
-    EXPECT_FALSE(SaveSettings(ini, o, false, &autoStart, &error));
+    EXPECT_FALSE(saveSettings(ini, o, false, &autoStart, &error));
     EXPECT_EQ(error, QStringLiteral("no autostart"));
-    EXPECT_EQ(LoadSettings(ini).edBalanceLessThen, QStringLiteral("4"));
+    EXPECT_EQ(loadSettings(ini).edBalanceLessThen, QStringLiteral("4"));
 
     // The file's folder does not exist.
     IniFile nowhere(dir.file(QStringLiteral("gone/Zelvant.ini")));
     error.clear();
-    EXPECT_FALSE(SaveSettings(nowhere, o, false, nullptr, &error));
+    EXPECT_FALSE(saveSettings(nowhere, o, false, nullptr, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("Zelvant.ini")));
 }
 
@@ -232,27 +232,27 @@ TEST(WindowPlacements, AbsentKeysReadAsTheSentinelAndAreNotWritten)
     dir.write(QStringLiteral("Zelvant.ini"), "[History Form]\r\nedLastDays=7\r\nHeight=300\r\n"
                                              "[PhonesInfo Form]\r\nWidth=abc\r\nLeft=-20\r\n");
     IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
-    WindowPlacement h = ReadWindowPlacement(ini, QStringLiteral("history form"));
-    EXPECT_EQ(h.Height, 300);
-    EXPECT_EQ(h.Width, NotFoundSentinel);
-    EXPECT_EQ(h.Left, NotFoundSentinel);
-    EXPECT_EQ(h.Top, NotFoundSentinel);
-    const WindowPlacement p = ReadWindowPlacement(ini, QStringLiteral("PhonesInfo Form"));
-    EXPECT_EQ(p.Width, NotFoundSentinel);
-    EXPECT_EQ(p.Left, -20);
+    WindowPlacement h = readWindowPlacement(ini, QStringLiteral("history form"));
+    EXPECT_EQ(h.height, 300);
+    EXPECT_EQ(h.width, NotFoundSentinel);
+    EXPECT_EQ(h.left, NotFoundSentinel);
+    EXPECT_EQ(h.top, NotFoundSentinel);
+    const WindowPlacement p = readWindowPlacement(ini, QStringLiteral("PhonesInfo Form"));
+    EXPECT_EQ(p.width, NotFoundSentinel);
+    EXPECT_EQ(p.left, -20);
 
     // The history window has no width: writing its placement adds none.
-    h.Height = 420;
-    h.Left = 10;
-    h.Top = 0;
-    ASSERT_TRUE(WriteWindowPlacement(ini, QStringLiteral("History Form"), h));
+    h.height = 420;
+    h.left = 10;
+    h.top = 0;
+    ASSERT_TRUE(writeWindowPlacement(ini, QStringLiteral("History Form"), h));
     EXPECT_EQ(dir.read(QStringLiteral("Zelvant.ini")),
               QByteArray("[History Form]\r\nedLastDays=7\r\nHeight=420\r\nLeft=10\r\nTop=0\r\n"
                          "[PhonesInfo Form]\r\nWidth=abc\r\nLeft=-20\r\n"));
-    const WindowPlacement back = ReadWindowPlacement(ini, QStringLiteral("History Form"));
-    EXPECT_EQ(back.Height, 420);
-    EXPECT_EQ(back.Top, 0);
-    EXPECT_EQ(back.Width, NotFoundSentinel);
+    const WindowPlacement back = readWindowPlacement(ini, QStringLiteral("History Form"));
+    EXPECT_EQ(back.height, 420);
+    EXPECT_EQ(back.top, 0);
+    EXPECT_EQ(back.width, NotFoundSentinel);
 }
 
 TEST(WindowPlacements, HistoryFieldsFallBackToTheirDefaultsAndAreStoredWithThePlacement)
@@ -261,15 +261,15 @@ TEST(WindowPlacements, HistoryFieldsFallBackToTheirDefaultsAndAreStoredWithThePl
     dir.write(QStringLiteral("Zelvant.ini"), "[History Form]\r\nedLastRequest=abc\r\n"
                                              "edLastDays=3.5\r\n");
     IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
-    HistoryFormFields f = ReadHistoryFormFields(ini);
+    HistoryFormFields f = readHistoryFormFields(ini);
     EXPECT_EQ(f.edLastRequest, QStringLiteral("50"));
     EXPECT_EQ(f.edLastDays, QStringLiteral("3.5"));
     f.edLastRequest = QStringLiteral("-230973"); // the "no number" mark
     WindowPlacement p;
-    p.Height = 500;
-    ASSERT_TRUE(WriteHistoryForm(ini, f, p));
+    p.height = 500;
+    ASSERT_TRUE(writeHistoryForm(ini, f, p));
     EXPECT_EQ(dir.read(QStringLiteral("Zelvant.ini")),
               QByteArray("[History Form]\r\nedLastRequest=-230973\r\nedLastDays=3.5\r\n"
                          "Height=500\r\n"));
-    EXPECT_EQ(ReadHistoryFormFields(ini).edLastRequest, QStringLiteral("50"));
+    EXPECT_EQ(readHistoryFormFields(ini).edLastRequest, QStringLiteral("50"));
 }

@@ -37,42 +37,42 @@ QStringList folderEntries(const QString &path)
 TEST(ExcelValues, RoundingGoesHalfToEvenAndDatesAreExcelSerials)
 {
     // Exactly halfway (binary-exact values): to the even neighbour.
-    EXPECT_DOUBLE_EQ(RoundHalfEven(0.125, 2), 0.12);
-    EXPECT_DOUBLE_EQ(RoundHalfEven(0.375, 2), 0.38);
-    EXPECT_DOUBLE_EQ(RoundHalfEven(-0.125, 2), -0.12);
-    EXPECT_DOUBLE_EQ(RoundHalfEven(2.5, 0), 2.0);
-    EXPECT_DOUBLE_EQ(RoundHalfEven(3.5, 0), 4.0);
-    EXPECT_EQ(RoundHalfEven(12.125f, 2), 12.12);
+    EXPECT_DOUBLE_EQ(roundHalfEven(0.125, 2), 0.12);
+    EXPECT_DOUBLE_EQ(roundHalfEven(0.375, 2), 0.38);
+    EXPECT_DOUBLE_EQ(roundHalfEven(-0.125, 2), -0.12);
+    EXPECT_DOUBLE_EQ(roundHalfEven(2.5, 0), 2.0);
+    EXPECT_DOUBLE_EQ(roundHalfEven(3.5, 0), 4.0);
+    EXPECT_EQ(roundHalfEven(12.125f, 2), 12.12);
     // Halfway in the digits the user saw, whatever the binary expansion.
-    EXPECT_EQ(RoundHalfEven(2.675f, 2), 2.68);   // 2.67499995... in binary
-    EXPECT_EQ(RoundHalfEven(1.015, 2), 1.02);    // 1.01499999... in binary
-    EXPECT_EQ(RoundHalfEven(1.025, 2), 1.02);
-    EXPECT_EQ(RoundHalfEven(9.995, 2), 10.0);    // the carry runs through
-    EXPECT_EQ(RoundHalfEven(-0.135, 2), -0.14);
-    EXPECT_EQ(RoundHalfEven(0.12501, 2), 0.13);  // beyond the half
+    EXPECT_EQ(roundHalfEven(2.675f, 2), 2.68);   // 2.67499995... in binary
+    EXPECT_EQ(roundHalfEven(1.015, 2), 1.02);    // 1.01499999... in binary
+    EXPECT_EQ(roundHalfEven(1.025, 2), 1.02);
+    EXPECT_EQ(roundHalfEven(9.995, 2), 10.0);    // the carry runs through
+    EXPECT_EQ(roundHalfEven(-0.135, 2), -0.14);
+    EXPECT_EQ(roundHalfEven(0.12501, 2), 0.13);  // beyond the half
     // Not halfway: the nearest value, the result being the closest double.
-    EXPECT_EQ(RoundHalfEven(3.456, 2), 3.46);
-    EXPECT_EQ(RoundHalfEven(28.1234f, 4), 28.1234);
-    EXPECT_EQ(RoundHalfEven(12.34f, 2), 12.34);
-    EXPECT_EQ(RoundHalfEven(28.12345678, 4), 28.1235);
-    EXPECT_EQ(RoundHalfEven(-12.5, 2), -12.5);
-    EXPECT_EQ(RoundHalfEven(1234567.0f, 2), 1234567.0);
-    EXPECT_FALSE(std::signbit(RoundHalfEven(-0.001, 2)));
-    EXPECT_FALSE(std::signbit(RoundHalfEven(-0.001f, 2)));
+    EXPECT_EQ(roundHalfEven(3.456, 2), 3.46);
+    EXPECT_EQ(roundHalfEven(28.1234f, 4), 28.1234);
+    EXPECT_EQ(roundHalfEven(12.34f, 2), 12.34);
+    EXPECT_EQ(roundHalfEven(28.12345678, 4), 28.1235);
+    EXPECT_EQ(roundHalfEven(-12.5, 2), -12.5);
+    EXPECT_EQ(roundHalfEven(1234567.0f, 2), 1234567.0);
+    EXPECT_FALSE(std::signbit(roundHalfEven(-0.001, 2)));
+    EXPECT_FALSE(std::signbit(roundHalfEven(-0.001f, 2)));
 
-    EXPECT_EQ(ExcelDateTime(QDateTime()), 0.0);
-    EXPECT_EQ(ExcelDateTime(at(1899, 12, 30, 0, 0)), 0.0);
-    EXPECT_EQ(ExcelDateTime(at(1900, 3, 1, 0, 0)), 61.0);
-    EXPECT_EQ(ExcelDateTime(at(2024, 1, 1, 12, 0)), 45292.5);
-    EXPECT_NEAR(ExcelDateTime(at(2024, 1, 1, 6, 0, 30)), 45292.0 + (6 * 3600 + 30) / 86400.0,
+    EXPECT_EQ(excelDateTime(QDateTime()), 0.0);
+    EXPECT_EQ(excelDateTime(at(1899, 12, 30, 0, 0)), 0.0);
+    EXPECT_EQ(excelDateTime(at(1900, 3, 1, 0, 0)), 61.0);
+    EXPECT_EQ(excelDateTime(at(2024, 1, 1, 12, 0)), 45292.5);
+    EXPECT_NEAR(excelDateTime(at(2024, 1, 1, 6, 0, 30)), 45292.0 + (6 * 3600 + 30) / 86400.0,
                 1e-9);
 
-    EXPECT_EQ(HistoryExportFileName(QStringLiteral(" 9031234567 "), QStringLiteral("Мама")),
+    EXPECT_EQ(historyExportFileName(QStringLiteral(" 9031234567 "), QStringLiteral("Мама")),
               QStringLiteral("9031234567 (Мама).xlsx"));
-    EXPECT_EQ(HistoryExportFileName(QStringLiteral("9031234567"), QStringLiteral("  ")),
+    EXPECT_EQ(historyExportFileName(QStringLiteral("9031234567"), QStringLiteral("  ")),
               QStringLiteral("9031234567.xlsx"));
     // An alias is not allowed to turn the suggestion into a path.
-    EXPECT_EQ(HistoryExportFileName(QStringLiteral("903"), QStringLiteral("a/b:c")),
+    EXPECT_EQ(historyExportFileName(QStringLiteral("903"), QStringLiteral("a/b:c")),
               QStringLiteral("903 (a_b_c).xlsx"));
 }
 
@@ -88,7 +88,7 @@ TEST(HistoryWorkbook, ValuesTypesEmptyCellsAndTitleRow)
         MakeHistoryRow(n, at(2024, 3, 1, 23, 59, 59), 100, 1, 2, 3, 4, 5, 6),
     };
     QString error;
-    ASSERT_TRUE(WriteHistoryWorkbook(path, rows, &error)) << error.toStdString();
+    ASSERT_TRUE(writeHistoryWorkbook(path, rows, &error)) << error.toStdString();
     const XlsxContents x = ReadXlsx(path);
     ASSERT_TRUE(x.ok) << x.error.toStdString();
 
@@ -141,7 +141,7 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
     TempFolder dir;
     const QString path = dir.file(QStringLiteral("all.xlsx"));
     PhoneList phones;
-    PhoneResultsArray results;
+    PhoneResults results;
     phones.slot(1) = {QStringLiteral("9030000001"), QStringLiteral("p"), QStringLiteral("Папа"),
                       true, false, DefaultShortName};
     phones.slot(2) = {QStringLiteral("9030000002"), QStringLiteral("p"), QStringLiteral("Off"),
@@ -150,28 +150,28 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
                       true, false, DefaultShortName};
     phones.slot(9) = {QStringLiteral("9030000009"), QStringLiteral("p"), QString(), true, false,
                       DefaultShortName};
-    TLumo &a = results[1];
-    a.NN = 1;
-    a.Alias = QStringLiteral("Папа");
-    a.UserName = QStringLiteral("Иванов Иван");
-    a.PhoneNum = QStringLiteral("9030000001");
-    a.Balance = 12.125f;
-    a.Average = 0;
-    a.TurnOff = 0;
-    a.Recomend = 0;
-    a.SMS = 0;
-    a.Min = 30;
-    a.BalExpired = 5;
-    a.USDRate = 28.1234f;
-    a.LastQueryTime = at(2024, 3, 2, 18, 0, 0);
-    results[2].PhoneNum = QStringLiteral("unmonitored");
-    results[2].LastQueryTime = at(2024, 1, 1, 0, 0);
+    PhoneResult &a = results[1];
+    a.slot = 1;
+    a.alias = QStringLiteral("Папа");
+    a.userName = QStringLiteral("Иванов Иван");
+    a.phoneNumber = QStringLiteral("9030000001");
+    a.balance = 12.125f;
+    a.averagePerDay = 0;
+    a.turnOffDays = 0;
+    a.recommendedPayment = 0;
+    a.smsLeft = 0;
+    a.minutesLeft = 30;
+    a.balanceExpiresDays = 5;
+    a.usdRate = 28.1234f;
+    a.lastQueryTime = at(2024, 3, 2, 18, 0, 0);
+    results[2].phoneNumber = QStringLiteral("unmonitored");
+    results[2].lastQueryTime = at(2024, 1, 1, 0, 0);
     results[9] = a;
-    results[9].Alias.clear();
-    results[9].PhoneNum = QStringLiteral("9030000009");
+    results[9].alias.clear();
+    results[9].phoneNumber = QStringLiteral("9030000009");
 
     QString error;
-    ASSERT_TRUE(WriteAllPhonesWorkbook(path, phones, results, &error)) << error.toStdString();
+    ASSERT_TRUE(writeAllPhonesWorkbook(path, phones, results, &error)) << error.toStdString();
     const XlsxContents x = ReadXlsx(path);
     ASSERT_TRUE(x.ok) << x.error.toStdString();
     EXPECT_EQ(x.lastRow, 4); // title + slots 1, 7, 9
@@ -195,7 +195,7 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
     EXPECT_DOUBLE_EQ(x.cell("K2").number(), 28.1234);
     // The request time is a real date-time number with a date format.
     EXPECT_EQ(x.cell("L2").type, XlsxCell::Number);
-    EXPECT_DOUBLE_EQ(x.cell("L2").number(), ExcelDateTime(a.LastQueryTime));
+    EXPECT_DOUBLE_EQ(x.cell("L2").number(), excelDateTime(a.lastQueryTime));
     EXPECT_EQ(x.cell("L2").numberFormat, QStringLiteral("dd.mm.yyyy hh:mm:ss"));
     EXPECT_GE(x.columnWidths.value(12), 19);
 
@@ -212,7 +212,7 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
     EXPECT_FALSE(x.has("A4"));
     EXPECT_EQ(x.cell("C4").text, QStringLiteral("9030000009"));
 
-    EXPECT_EQ(ExportAllPhones(path, phones, results).message,
+    EXPECT_EQ(exportAllPhones(path, phones, results).message,
               QStringLiteral("Текущие данные по всем телефонам успешно записаны в Excel"));
 }
 
@@ -225,7 +225,7 @@ TEST(WorkbookFailures, NothingHalfWrittenAndTheOldFileSurvives)
 
     // A folder that does not exist.
     const QString missing = dir.file(QStringLiteral("no/such/folder/h.xlsx"));
-    EXPECT_FALSE(WriteHistoryWorkbook(missing, rows, &error));
+    EXPECT_FALSE(writeHistoryWorkbook(missing, rows, &error));
     EXPECT_TRUE(error.contains(QDir::toNativeSeparators(missing))) << error.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("no"))));
 
@@ -235,7 +235,7 @@ TEST(WorkbookFailures, NothingHalfWrittenAndTheOldFileSurvives)
     QFile::copy(QStringLiteral(ZELVANT_SOURCE_DIR "/CMakeLists.txt"),
                 folder + QStringLiteral("/inside"));
     error.clear();
-    EXPECT_FALSE(WriteHistoryWorkbook(folder, rows, &error));
+    EXPECT_FALSE(writeHistoryWorkbook(folder, rows, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_EQ(folderEntries(folder), QStringList{QStringLiteral("inside")});
@@ -245,14 +245,14 @@ TEST(WorkbookFailures, NothingHalfWrittenAndTheOldFileSurvives)
     const QString target = dir.file(QStringLiteral("all.xlsx"));
     dir.write(QStringLiteral("all.xlsx"), "previous export");
     PhoneList phones;
-    PhoneResultsArray results;
+    PhoneResults results;
     for (int slot = 1; slot <= 3; ++slot) {
-        phones.slot(slot).Number = QString::number(slot);
-        phones.slot(slot).Monitor = true;
-        results[slot].LastQueryTime = at(2024, 1, 1, 0, 0);
+        phones.slot(slot).number = QString::number(slot);
+        phones.slot(slot).monitored = true;
+        results[slot].lastQueryTime = at(2024, 1, 1, 0, 0);
     }
-    results[3].UserName = QString(40000, QLatin1Char('x'));
-    const ExportOutcome outcome = ExportAllPhones(target, phones, results);
+    results[3].userName = QString(40000, QLatin1Char('x'));
+    const ExportOutcome outcome = exportAllPhones(target, phones, results);
     EXPECT_EQ(outcome.status, ExportOutcome::Failed);
     EXPECT_TRUE(outcome.message.startsWith(QStringLiteral("Не удалось записать файл")));
     EXPECT_EQ(dir.read(QStringLiteral("all.xlsx")), QByteArray("previous export"));
@@ -261,8 +261,8 @@ TEST(WorkbookFailures, NothingHalfWrittenAndTheOldFileSurvives)
               (QStringList{QStringLiteral("all.xlsx"), QStringLiteral("taken.xlsx")}));
 
     // A successful export replaces it.
-    results[3].UserName.clear();
-    EXPECT_EQ(ExportAllPhones(target, phones, results).status, ExportOutcome::Written);
+    results[3].userName.clear();
+    EXPECT_EQ(exportAllPhones(target, phones, results).status, ExportOutcome::Written);
     EXPECT_TRUE(ReadXlsx(target).ok);
 }
 
@@ -275,7 +275,7 @@ TEST(HistoryExport, ReadsTheChosenRangeFromTheDatabase)
     const QDateTime now = QDateTime::currentDateTime();
 
     // No history file: reported, and neither a database nor a workbook appears.
-    ExportOutcome o = ExportHistory(db, out, n, {HistoryRange::All, 0});
+    ExportOutcome o = exportHistory(db, out, n, {HistoryRange::All, 0});
     EXPECT_EQ(o.status, ExportOutcome::HistoryFileMissing);
     EXPECT_FALSE(QFileInfo::exists(db));
     EXPECT_FALSE(QFileInfo::exists(out));
@@ -287,13 +287,13 @@ TEST(HistoryExport, ReadsTheChosenRangeFromTheDatabase)
                                       MakeHistoryRow(n, now.addSecs(-120), 3),
                                       MakeHistoryRow(n, now.addSecs(-60), 4)}));
 
-    o = ExportHistory(db, out, QStringLiteral("nobody"), {HistoryRange::All, 0});
+    o = exportHistory(db, out, QStringLiteral("nobody"), {HistoryRange::All, 0});
     EXPECT_EQ(o.status, ExportOutcome::NoHistory);
     EXPECT_EQ(o.message, QStringLiteral("История по выбранному телефону не найдена!"));
     EXPECT_FALSE(QFileInfo::exists(out));
 
     const auto balances = [&](const HistoryRangeChoice &choice) {
-        const ExportOutcome r = ExportHistory(db, out, n, choice);
+        const ExportOutcome r = exportHistory(db, out, n, choice);
         EXPECT_EQ(r.status, ExportOutcome::Written) << r.message.toStdString();
         EXPECT_EQ(r.message, QStringLiteral("История успешно конвертирована в Excel"));
         const XlsxContents x = ReadXlsx(out);
@@ -319,7 +319,7 @@ TEST(HistoryExport, CommandLineMode)
     request.rangeKind = 2;
     request.rangeCount = 1;
 
-    EXPECT_EQ(RunExportHistoryMode(request, paths), 2); // no history file
+    EXPECT_EQ(runExportHistoryMode(request, paths), 2); // no history file
     EXPECT_FALSE(QFileInfo::exists(out));
     EXPECT_FALSE(QFileInfo::exists(paths.historyFile()));
 
@@ -327,28 +327,28 @@ TEST(HistoryExport, CommandLineMode)
     ASSERT_TRUE(WriteHistoryRows(paths.historyFile(),
                                  {MakeHistoryRow(QStringLiteral("903"), now.addSecs(-60), 5),
                                   MakeHistoryRow(QStringLiteral("903"), now, 6)}));
-    EXPECT_EQ(RunExportHistoryMode(request, paths), 0);
+    EXPECT_EQ(runExportHistoryMode(request, paths), 0);
     XlsxContents x = ReadXlsx(out);
     ASSERT_TRUE(x.ok);
     EXPECT_EQ(x.lastRow, 2);
     EXPECT_EQ(x.cell("C2").number(), 6);
 
     request.rangeKind = 0;
-    EXPECT_EQ(RunExportHistoryMode(request, paths), 0);
+    EXPECT_EQ(runExportHistoryMode(request, paths), 0);
     EXPECT_EQ(ReadXlsx(out).lastRow, 3);
 
     // Through the parser, the options after the file and the number.
     const QString parsedOut = dir.file(QStringLiteral("parsed.xlsx"));
-    const CliRequest parsed = ParseCommandLine(
+    const CliRequest parsed = parseCommandLine(
         {QStringLiteral("Zelvant"), QStringLiteral("--export-history"), parsedOut,
          QStringLiteral("903"), QStringLiteral("--last"), QStringLiteral("1")});
     ASSERT_EQ(parsed.mode, CliMode::ExportHistory);
-    EXPECT_EQ(RunCommandLineMode(parsed, paths), 0);
+    EXPECT_EQ(runCommandLineMode(parsed, paths), 0);
     EXPECT_EQ(ReadXlsx(parsedOut).lastRow, 2);
 
     request.positional = {dir.file(QStringLiteral("missing/cli.xlsx")), QStringLiteral("903")};
-    EXPECT_EQ(RunExportHistoryMode(request, paths), 2);
+    EXPECT_EQ(runExportHistoryMode(request, paths), 2);
     request.positional = {out, QStringLiteral("nobody")};
-    EXPECT_EQ(RunExportHistoryMode(request, paths), 2);
+    EXPECT_EQ(runExportHistoryMode(request, paths), 2);
     EXPECT_EQ(ReadXlsx(out).lastRow, 3); // the earlier workbook is untouched
 }

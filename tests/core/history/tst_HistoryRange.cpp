@@ -26,56 +26,56 @@ QDateTime at(int y, int mo, int d, int h, int mi, int s = 0)
 TEST(HistoryRangeFields, StoredTextsCountsAndChoice)
 {
     // Stored texts: kept when they read as a decimal number.
-    EXPECT_EQ(StoredRangeText("50", "50"), QStringLiteral("50"));
-    EXPECT_EQ(StoredRangeText("7.5", "2"), QStringLiteral("7.5"));
-    EXPECT_EQ(StoredRangeText("abc", "50"), QStringLiteral("50"));
-    EXPECT_EQ(StoredRangeText("", "2"), QStringLiteral("2"));
-    EXPECT_EQ(StoredRangeText("1,5", "2"), QStringLiteral("2")); // the separator is "."
-    EXPECT_EQ(StoredRangeText("-230973", "50"), QStringLiteral("50"));
-    EXPECT_EQ(StoredRangeText("inf", "50"), QStringLiteral("50"));
+    EXPECT_EQ(storedRangeText("50", "50"), QStringLiteral("50"));
+    EXPECT_EQ(storedRangeText("7.5", "2"), QStringLiteral("7.5"));
+    EXPECT_EQ(storedRangeText("abc", "50"), QStringLiteral("50"));
+    EXPECT_EQ(storedRangeText("", "2"), QStringLiteral("2"));
+    EXPECT_EQ(storedRangeText("1,5", "2"), QStringLiteral("2")); // the separator is "."
+    EXPECT_EQ(storedRangeText("-230973", "50"), QStringLiteral("50"));
+    EXPECT_EQ(storedRangeText("inf", "50"), QStringLiteral("50"));
 
     // Counts: whole numbers of at least 0, else the fallback.
-    EXPECT_EQ(RangeCount("12", 50), 12);
-    EXPECT_EQ(RangeCount("0", 50), 0);
-    EXPECT_EQ(RangeCount("1.5", 2), 2);
-    EXPECT_EQ(RangeCount("", 2), 2);
-    EXPECT_EQ(RangeCount("-3", 50), 50); // would read as "no limit"
-    EXPECT_EQ(RangeCount("99999999999", 50), 50);
+    EXPECT_EQ(rangeCount("12", 50), 12);
+    EXPECT_EQ(rangeCount("0", 50), 0);
+    EXPECT_EQ(rangeCount("1.5", 2), 2);
+    EXPECT_EQ(rangeCount("", 2), 2);
+    EXPECT_EQ(rangeCount("-3", 50), 50); // would read as "no limit"
+    EXPECT_EQ(rangeCount("99999999999", 50), 50);
 
-    const HistoryRangeChoice requests = ChooseHistoryRange(true, false, "30", "7");
+    const HistoryRangeChoice requests = chooseHistoryRange(true, false, "30", "7");
     EXPECT_EQ(requests, (HistoryRangeChoice{HistoryRange::LastRequests, 30}));
-    EXPECT_EQ(ChooseHistoryRange(true, false, "x", "7"),
+    EXPECT_EQ(chooseHistoryRange(true, false, "x", "7"),
               (HistoryRangeChoice{HistoryRange::LastRequests, 50}));
-    EXPECT_EQ(ChooseHistoryRange(false, true, "30", "7"),
+    EXPECT_EQ(chooseHistoryRange(false, true, "30", "7"),
               (HistoryRangeChoice{HistoryRange::LastDays, 7}));
-    EXPECT_EQ(ChooseHistoryRange(false, true, "30", "1.5"),
+    EXPECT_EQ(chooseHistoryRange(false, true, "30", "1.5"),
               (HistoryRangeChoice{HistoryRange::LastDays, 2}));
-    EXPECT_EQ(ChooseHistoryRange(false, false, "30", "7"),
+    EXPECT_EQ(chooseHistoryRange(false, false, "30", "7"),
               (HistoryRangeChoice{HistoryRange::All, 0}));
 
     // Typed characters.
-    EXPECT_EQ(FilterRangeKey(QLatin1Char(',')), QChar(QLatin1Char('.')));
-    EXPECT_EQ(FilterRangeKey(QLatin1Char('.')), QChar(QLatin1Char('.')));
-    EXPECT_EQ(FilterRangeKey(QLatin1Char('0')), QChar(QLatin1Char('0')));
-    EXPECT_EQ(FilterRangeKey(QLatin1Char('9')), QChar(QLatin1Char('9')));
+    EXPECT_EQ(filterRangeKey(QLatin1Char(',')), QChar(QLatin1Char('.')));
+    EXPECT_EQ(filterRangeKey(QLatin1Char('.')), QChar(QLatin1Char('.')));
+    EXPECT_EQ(filterRangeKey(QLatin1Char('0')), QChar(QLatin1Char('0')));
+    EXPECT_EQ(filterRangeKey(QLatin1Char('9')), QChar(QLatin1Char('9')));
     for (const char c : {'a', '-', ' ', '\b', '\r', '+', 'e'})
-        EXPECT_FALSE(FilterRangeKey(QLatin1Char(c)).has_value()) << int(c);
-    EXPECT_FALSE(FilterRangeKey(QChar(0x0663)).has_value()); // an Arabic-Indic digit
+        EXPECT_FALSE(filterRangeKey(QLatin1Char(c)).has_value()) << int(c);
+    EXPECT_FALSE(filterRangeKey(QChar(0x0663)).has_value()); // an Arabic-Indic digit
 
-    EXPECT_EQ(HistoryHeaderText("903", "Мама"), QStringLiteral("Телефон 903 (Мама)"));
-    EXPECT_EQ(HistoryHeaderText("903", ""), QStringLiteral("Телефон 903"));
+    EXPECT_EQ(historyHeaderText("903", "Мама"), QStringLiteral("Телефон 903 (Мама)"));
+    EXPECT_EQ(historyHeaderText("903", ""), QStringLiteral("Телефон 903"));
 }
 
 TEST(HistoryQuery, MissingBrokenAndPresentDatabases)
 {
     TempFolder dir;
     const QString db = dir.file(QStringLiteral("Zelvant.mdb"));
-    HistoryQueryResult r = QueryHistory(db, "903", {HistoryRange::All, 0});
+    HistoryQueryResult r = queryHistory(db, "903", {HistoryRange::All, 0});
     EXPECT_EQ(r.status, HistoryQueryResult::FileMissing);
     EXPECT_FALSE(QFileInfo::exists(db)); // never created by reading
 
     dir.write(QStringLiteral("Zelvant.mdb"), QByteArray(4096, 'x'));
-    r = QueryHistory(db, "903", {HistoryRange::All, 0});
+    r = queryHistory(db, "903", {HistoryRange::All, 0});
     EXPECT_EQ(r.status, HistoryQueryResult::Failed);
     EXPECT_FALSE(r.error.isEmpty());
     EXPECT_TRUE(r.rows.isEmpty());
@@ -83,15 +83,15 @@ TEST(HistoryQuery, MissingBrokenAndPresentDatabases)
     const QString good = dir.file(QStringLiteral("good.mdb"));
     ASSERT_TRUE(WriteHistoryRows(good, {MakeHistoryRow("903", at(2024, 1, 1, 1, 0), 1),
                                         MakeHistoryRow("903", at(2024, 1, 2, 1, 0), 2)}));
-    r = QueryHistory(good, "903", {HistoryRange::LastRequests, 1});
+    r = queryHistory(good, "903", {HistoryRange::LastRequests, 1});
     ASSERT_EQ(r.status, HistoryQueryResult::Ok);
     ASSERT_EQ(r.rows.size(), 1);
-    EXPECT_EQ(r.rows.at(0).Balance, 2);
+    EXPECT_EQ(r.rows.at(0).balance, 2);
 }
 
 TEST(HistoryGridModel, DatesSeparatorsAndFormats)
 {
-    HistoryPhoneModel model;
+    HistoryTableModel model;
     EXPECT_EQ(model.columnCount(), 9);
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("      Дата      "));
@@ -114,8 +114,8 @@ TEST(HistoryGridModel, DatesSeparatorsAndFormats)
                                model.separatorAbove(2), model.separatorAbove(3),
                                model.separatorAbove(4)};
     EXPECT_EQ(lines, (QList<bool>{false, false, false, true, true}));
-    EXPECT_TRUE(model.index(3, 5).data(HistoryPhoneModel::SeparatorAboveRole).toBool());
-    EXPECT_FALSE(model.index(1, 5).data(HistoryPhoneModel::SeparatorAboveRole).toBool());
+    EXPECT_TRUE(model.index(3, 5).data(HistoryTableModel::SeparatorAboveRole).toBool());
+    EXPECT_FALSE(model.index(1, 5).data(HistoryTableModel::SeparatorAboveRole).toBool());
 
     EXPECT_EQ(model.cellText(0, 1), QStringLiteral("20:01:02"));
     EXPECT_EQ(model.cellText(0, 2), QStringLiteral("12.13")); // printf-style, not bankers'

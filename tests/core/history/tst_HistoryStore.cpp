@@ -104,23 +104,23 @@ public:
     QStringList messages;
 };
 
-TLumo sampleResult(const QString &number)
+PhoneResult sampleResult(const QString &number)
 {
-    TLumo result;
-    result.NN = 7;
-    result.Alias = QStringLiteral("Дача");
-    result.UserName = QStringLiteral("Иванов");
-    result.PhoneNum = number;
-    result.Balance = -12.5f;
-    result.Average = 3.456f;
-    result.TurnOff = 4;
-    result.Recomend = 0;
-    result.SMS = 0;
-    result.Min = 75;
-    result.BalExpired = 9;
-    result.USDRate = 28.1234f;
-    result.LastQueryTime = QDateTime::currentDateTime();
-    result.QueryOk = true;
+    PhoneResult result;
+    result.slot = 7;
+    result.alias = QStringLiteral("Дача");
+    result.userName = QStringLiteral("Иванов");
+    result.phoneNumber = number;
+    result.balance = -12.5f;
+    result.averagePerDay = 3.456f;
+    result.turnOffDays = 4;
+    result.recommendedPayment = 0;
+    result.smsLeft = 0;
+    result.minutesLeft = 75;
+    result.balanceExpiresDays = 9;
+    result.usdRate = 28.1234f;
+    result.lastQueryTime = QDateTime::currentDateTime();
+    result.queryOk = true;
     return result;
 }
 
@@ -145,46 +145,46 @@ struct StoreFixture
     QString log = dir.file(QStringLiteral("Zelvant.err"));
     RecordingWarnings warnings;
     int switchedOff = 0;
-    TmdbStore store{path, log, &warnings, [this] { ++switchedOff; }};
+    HistoryStore store{path, log, &warnings, [this] { ++switchedOff; }};
 };
 
 } // namespace
 
 TEST(HistoryRounding, HalfAwayFromZeroOnTheShortestDecimalForm)
 {
-    EXPECT_EQ(RoundDecimals(-12.5f, 2), -12.5);
-    EXPECT_EQ(RoundDecimals(3.456f, 2), 3.46);
-    EXPECT_EQ(RoundDecimals(28.1234f, 4), 28.1234); // not 28.123399734...
-    EXPECT_EQ(RoundDecimals(2.675f, 2), 2.68);     // binary 2.67499995 would give 2.67
-    EXPECT_EQ(RoundDecimals(-2.675f, 2), -2.68);
-    EXPECT_EQ(RoundDecimals(0.005f, 2), 0.01);
-    EXPECT_EQ(RoundDecimals(9.995f, 2), 10.0);    // carry through every digit
-    EXPECT_EQ(RoundDecimals(-99.999f, 2), -100.0);
-    EXPECT_EQ(RoundDecimals(1e-7f, 2), 0.0);
-    EXPECT_FALSE(std::signbit(RoundDecimals(-0.001f, 2))); // no "-0.00" stored
-    EXPECT_EQ(RoundDecimals(123456.78f, 2), 123456.78);
-    EXPECT_EQ(RoundDecimals(2.675, 2), 2.68); // doubles too: the text "2.675"
-    EXPECT_EQ(RoundDecimals(0.125, 2), 0.13);
-    EXPECT_EQ(RoundDecimals(7.0f, 0), 7.0);
-    EXPECT_TRUE(std::isnan(RoundDecimals(std::nanf(""), 2)));
+    EXPECT_EQ(roundDecimals(-12.5f, 2), -12.5);
+    EXPECT_EQ(roundDecimals(3.456f, 2), 3.46);
+    EXPECT_EQ(roundDecimals(28.1234f, 4), 28.1234); // not 28.123399734...
+    EXPECT_EQ(roundDecimals(2.675f, 2), 2.68);     // binary 2.67499995 would give 2.67
+    EXPECT_EQ(roundDecimals(-2.675f, 2), -2.68);
+    EXPECT_EQ(roundDecimals(0.005f, 2), 0.01);
+    EXPECT_EQ(roundDecimals(9.995f, 2), 10.0);    // carry through every digit
+    EXPECT_EQ(roundDecimals(-99.999f, 2), -100.0);
+    EXPECT_EQ(roundDecimals(1e-7f, 2), 0.0);
+    EXPECT_FALSE(std::signbit(roundDecimals(-0.001f, 2))); // no "-0.00" stored
+    EXPECT_EQ(roundDecimals(123456.78f, 2), 123456.78);
+    EXPECT_EQ(roundDecimals(2.675, 2), 2.68); // doubles too: the text "2.675"
+    EXPECT_EQ(roundDecimals(0.125, 2), 0.13);
+    EXPECT_EQ(roundDecimals(7.0f, 0), 7.0);
+    EXPECT_TRUE(std::isnan(roundDecimals(std::nanf(""), 2)));
 }
 
 TEST(HistoryStore, StoresRoundedValuesAndReadsThemBack)
 {
     StoreFixture f;
-    ASSERT_TRUE(InitHistory(f.path));
+    ASSERT_TRUE(initHistory(f.path));
 
     // A decimal comma in the user's locale changes nothing.
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    const bool stored = f.store.StoreResult(sampleResult(QStringLiteral("9161234567")));
-    TLumo other = sampleResult(QStringLiteral("9037654321"));
-    other.Balance = 2.675f;
-    other.Average = 0.004f;
-    other.Recomend = 150.0f;
-    other.SMS = 12;
-    other.USDRate = 27.55555f;
-    const bool storedOther = f.store.StoreResult(other);
+    const bool stored = f.store.storeResult(sampleResult(QStringLiteral("9161234567")));
+    PhoneResult other = sampleResult(QStringLiteral("9037654321"));
+    other.balance = 2.675f;
+    other.averagePerDay = 0.004f;
+    other.recommendedPayment = 150.0f;
+    other.smsLeft = 12;
+    other.usdRate = 27.55555f;
+    const bool storedOther = f.store.storeResult(other);
     QLocale::setDefault(previous);
     ASSERT_TRUE(stored);
     ASSERT_TRUE(storedOther);
@@ -195,32 +195,32 @@ TEST(HistoryStore, StoresRoundedValuesAndReadsThemBack)
     const std::optional<HistoryRow> row = reader.latest(QStringLiteral("9161234567"), &error);
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     ASSERT_TRUE(row.has_value());
-    EXPECT_EQ(row->PhoneNumber, QStringLiteral("9161234567"));
-    EXPECT_EQ(row->Balance, -12.5);
-    EXPECT_EQ(row->Average, 3.46);
-    EXPECT_EQ(row->TurnOff, 4);
-    EXPECT_EQ(row->Recomend, 0.0);
-    EXPECT_EQ(row->SMS, 0);
-    EXPECT_EQ(row->Minutes, 75);
-    EXPECT_EQ(row->USDRate, 28.1234);
-    ASSERT_TRUE(row->QueryDateTime.isValid());
-    EXPECT_LE(qAbs(row->QueryDateTime.secsTo(QDateTime::currentDateTime())), 5);
+    EXPECT_EQ(row->phoneNumber, QStringLiteral("9161234567"));
+    EXPECT_EQ(row->balance, -12.5);
+    EXPECT_EQ(row->averagePerDay, 3.46);
+    EXPECT_EQ(row->turnOffDays, 4);
+    EXPECT_EQ(row->recommendedPayment, 0.0);
+    EXPECT_EQ(row->smsLeft, 0);
+    EXPECT_EQ(row->minutes, 75);
+    EXPECT_EQ(row->usdRate, 28.1234);
+    ASSERT_TRUE(row->queryDateTime.isValid());
+    EXPECT_LE(qAbs(row->queryDateTime.secsTo(QDateTime::currentDateTime())), 5);
 
     const std::optional<HistoryRow> second = reader.latest(QStringLiteral("9037654321"));
     ASSERT_TRUE(second.has_value());
-    EXPECT_EQ(second->Balance, 2.68);
-    EXPECT_EQ(second->Average, 0.0);
-    EXPECT_EQ(second->Recomend, 150.0);
-    EXPECT_EQ(second->SMS, 12);
-    EXPECT_EQ(second->USDRate, 27.5556);
-    EXPECT_GT(second->NN, row->NN);
+    EXPECT_EQ(second->balance, 2.68);
+    EXPECT_EQ(second->averagePerDay, 0.0);
+    EXPECT_EQ(second->recommendedPayment, 150.0);
+    EXPECT_EQ(second->smsLeft, 12);
+    EXPECT_EQ(second->usdRate, 27.5556);
+    EXPECT_GT(second->rowId, row->rowId);
 
     // What another program reading the file sees: real numbers that print as
     // the rounded decimals, and the local time as text.
     RawDb raw(f.path);
     EXPECT_EQ(raw.scalar(QStringLiteral("SELECT printf('%.2f|%.2f|%.4f|%s', Balance, Average, "
                                         "USDRate, typeof(Balance)) FROM Phones WHERE NN = %1")
-                             .arg(row->NN))
+                             .arg(row->rowId))
                   .toString(),
               QStringLiteral("-12.50|3.46|28.1234|real"));
     static const QRegularExpression timeShape(
@@ -237,18 +237,18 @@ TEST(HistoryStore, StoresRoundedValuesAndReadsThemBack)
 TEST(HistoryStore, NumbersWithQuotesOrSqlTextAreOrdinaryValues)
 {
     StoreFixture f;
-    ASSERT_TRUE(InitHistory(f.path));
+    ASSERT_TRUE(initHistory(f.path));
     const QStringList numbers = {QStringLiteral("12'3"), QStringLiteral("' OR '1'='1"),
                                  QStringLiteral("1'); DROP TABLE Phones; --"),
                                  QStringLiteral("9161234567")};
     for (const QString &number : numbers)
-        ASSERT_TRUE(f.store.StoreResult(sampleResult(number))) << number.toStdString();
+        ASSERT_TRUE(f.store.storeResult(sampleResult(number))) << number.toStdString();
 
     HistoryReader reader(f.path);
     for (const QString &number : numbers) {
         const QList<HistoryRow> rows = reader.rows(number, HistoryRange::All, 0);
         ASSERT_EQ(rows.size(), 1) << number.toStdString();
-        EXPECT_EQ(rows[0].PhoneNumber, number);
+        EXPECT_EQ(rows[0].phoneNumber, number);
     }
     // An injected condition matches nothing, and the table is still there.
     EXPECT_TRUE(reader.rows(QStringLiteral("x' OR 'a'='a"), HistoryRange::All, 0).isEmpty());
@@ -259,9 +259,9 @@ TEST(HistoryStore, NumbersWithQuotesOrSqlTextAreOrdinaryValues)
     const QString folder = f.dir.file(QStringLiteral("Мои программы ?#%20&mode=ro"));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString path = folder + QStringLiteral("/Zelvant.mdb");
-    ASSERT_TRUE(InitHistory(path));
-    TmdbStore store(path, f.log, &f.warnings, {});
-    EXPECT_TRUE(store.StoreResult(sampleResult(numbers[0])));
+    ASSERT_TRUE(initHistory(path));
+    HistoryStore store(path, f.log, &f.warnings, {});
+    EXPECT_TRUE(store.storeResult(sampleResult(numbers[0])));
     EXPECT_EQ(HistoryReader(path).rows(numbers[0], HistoryRange::All, 0).size(), 1);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("Zelvant.mdb")});
     EXPECT_FALSE(QFile::exists(f.log));
@@ -271,7 +271,7 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
 {
     TempFolder dir;
     const QString path = dir.file(QStringLiteral("Zelvant.mdb"));
-    ASSERT_TRUE(InitHistory(path));
+    ASSERT_TRUE(initHistory(path));
     const QString a = QStringLiteral("9160000001");
     const QString b = QStringLiteral("9160000002");
     {
@@ -291,7 +291,7 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
     const auto balances = [](const QList<HistoryRow> &rows) {
         QList<double> values;
         for (const HistoryRow &row : rows)
-            values << row.Balance;
+            values << row.balance;
         return values;
     };
 
@@ -312,35 +312,35 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
     EXPECT_TRUE(reader.rows(a, HistoryRange::LastRequests, -1).isEmpty()); // never "no limit"
     EXPECT_EQ(balances(reader.rows(b, HistoryRange::All, 0)), QList<double>{100});
     EXPECT_TRUE(reader.rows(QStringLiteral("916"), HistoryRange::All, 0).isEmpty());
-    EXPECT_EQ(reader.latest(a)->Balance, 10);
+    EXPECT_EQ(reader.latest(a)->balance, 10);
     EXPECT_FALSE(reader.latest(QString()).has_value());
 
     // Rows 5..10 are a minute apart, so their times come back exactly.
     const QList<HistoryRow> last = reader.rows(a, HistoryRange::LastRequests, 2);
     ASSERT_EQ(last.size(), 2);
-    EXPECT_EQ(last[1].QueryDateTime.secsTo(last[0].QueryDateTime), 60);
+    EXPECT_EQ(last[1].queryDateTime.secsTo(last[0].queryDateTime), 60);
     // The same wall-clock time and moment as the local time SQLite wrote.
     RawDb raw(path);
     const QString stored = raw.scalar(QStringLiteral("SELECT QueryDateTime FROM Phones WHERE NN = %1")
-                                          .arg(last[0].NN))
+                                          .arg(last[0].rowId))
                                .toString();
-    EXPECT_EQ(last[0].QueryDateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), stored);
-    EXPECT_EQ(last[0].QueryDateTime,
+    EXPECT_EQ(last[0].queryDateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), stored);
+    EXPECT_EQ(last[0].queryDateTime,
               QDateTime::fromString(stored, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 
     // The reader keeps its connection; rows written meanwhile are seen.
-    TmdbStore store(path, dir.file(QStringLiteral("Zelvant.err")), nullptr, {});
-    TLumo result = sampleResult(a);
-    result.Balance = 11;
-    ASSERT_TRUE(store.StoreResult(result));
-    EXPECT_EQ(reader.latest(a)->Balance, 11);
-    EXPECT_EQ(reader.rows(a, HistoryRange::LastRequests, 1)[0].Balance, 11);
+    HistoryStore store(path, dir.file(QStringLiteral("Zelvant.err")), nullptr, {});
+    PhoneResult result = sampleResult(a);
+    result.balance = 11;
+    ASSERT_TRUE(store.storeResult(result));
+    EXPECT_EQ(reader.latest(a)->balance, 11);
+    EXPECT_EQ(reader.rows(a, HistoryRange::LastRequests, 1)[0].balance, 11);
 }
 
 TEST(HistoryStore, MissingFileSwitchesHistoryOffOnceAndCreatesNothing)
 {
     StoreFixture f;
-    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("9161234567"))));
+    EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("9161234567"))));
     EXPECT_EQ(f.switchedOff, 1);
     ASSERT_EQ(f.warnings.messages.size(), 1);
     EXPECT_EQ(f.warnings.messages[0], QStringLiteral("Файл истории баланса Zelvant.mdb не найден! "
@@ -350,7 +350,7 @@ TEST(HistoryStore, MissingFileSwitchesHistoryOffOnceAndCreatesNothing)
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral(": ") + HistoryFileMissingMessage));
 
     // The rest of the cycle: nothing written, no second warning or log line.
-    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("9161234567"))));
+    EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("9161234567"))));
     EXPECT_EQ(f.switchedOff, 1);
     EXPECT_EQ(f.warnings.messages.size(), 1);
     EXPECT_EQ(logLines(f.dir).size(), 1);
@@ -369,10 +369,10 @@ TEST(HistoryStore, MissingFileSwitchesHistoryOffOnceAndCreatesNothing)
 TEST(HistoryStore, FileRemovedDuringACycleIsNoticedAtTheNextResult)
 {
     StoreFixture f;
-    ASSERT_TRUE(InitHistory(f.path));
-    ASSERT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+    ASSERT_TRUE(initHistory(f.path));
+    ASSERT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("1"))));
     ASSERT_TRUE(QFile::remove(f.path));
-    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("2"))));
+    EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("2"))));
     EXPECT_EQ(f.switchedOff, 1);
     EXPECT_EQ(f.warnings.messages.size(), 1);
     EXPECT_FALSE(QFile::exists(f.path));
@@ -381,8 +381,8 @@ TEST(HistoryStore, FileRemovedDuringACycleIsNoticedAtTheNextResult)
 TEST(HistoryStore, WriterKeepsNoLockAndCommitsEveryRowAtOnce)
 {
     StoreFixture f;
-    ASSERT_TRUE(InitHistory(f.path));
-    ASSERT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+    ASSERT_TRUE(initHistory(f.path));
+    ASSERT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("1"))));
     {
         // Between two phones the writer holds nothing: another program gets
         // an exclusive lock without waiting, and sees the row already there.
@@ -395,7 +395,7 @@ TEST(HistoryStore, WriterKeepsNoLockAndCommitsEveryRowAtOnce)
         ASSERT_TRUE(other.exec(QStringLiteral("COMMIT")));
     }
     for (int i = 2; i <= 5; ++i)
-        ASSERT_TRUE(f.store.StoreResult(sampleResult(QString::number(i)))) << i;
+        ASSERT_TRUE(f.store.storeResult(sampleResult(QString::number(i)))) << i;
     RawDb raw(f.path);
     EXPECT_EQ(raw.columnText(QStringLiteral("SELECT PhoneNumber FROM Phones ORDER BY NN"), 0),
               QStringLiteral("1|other|2|3|4|5"));
@@ -407,15 +407,15 @@ TEST(HistoryStore, WriterKeepsNoLockAndCommitsEveryRowAtOnce)
 TEST(HistoryStore, FileReplacedBetweenResultsIsWrittenNotTheStaleOne)
 {
     StoreFixture f;
-    ASSERT_TRUE(InitHistory(f.path));
-    ASSERT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+    ASSERT_TRUE(initHistory(f.path));
+    ASSERT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("1"))));
 
     // Moved aside and a new database put in its place: the row goes into the
     // new file, the old one (still reachable under its new name) gets nothing.
     const QString aside = f.dir.file(QStringLiteral("Old.mdb"));
     ASSERT_TRUE(QFile::rename(f.path, aside));
-    ASSERT_TRUE(InitHistory(f.path));
-    EXPECT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("2"))));
+    ASSERT_TRUE(initHistory(f.path));
+    EXPECT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("2"))));
     EXPECT_EQ(RawDb(aside).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
               QStringLiteral("1"));
     EXPECT_EQ(RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
@@ -423,8 +423,8 @@ TEST(HistoryStore, FileReplacedBetweenResultsIsWrittenNotTheStaleOne)
 
     // Deleted and made anew: the same.
     ASSERT_TRUE(QFile::remove(f.path));
-    ASSERT_TRUE(InitHistory(f.path));
-    EXPECT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("3"))));
+    ASSERT_TRUE(initHistory(f.path));
+    EXPECT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("3"))));
     EXPECT_EQ(RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
               QStringLiteral("3"));
     EXPECT_EQ(f.switchedOff, 0);
@@ -435,12 +435,12 @@ TEST(HistoryStore, FileReplacedBetweenResultsIsWrittenNotTheStaleOne)
     const QByteArray foreign = QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(1024, 'x');
     ASSERT_TRUE(QFile::remove(f.path));
     f.dir.write(QStringLiteral("Zelvant.mdb"), foreign);
-    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("4"))));
+    EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("4"))));
     EXPECT_EQ(f.dir.read(QStringLiteral("Zelvant.mdb")), foreign);
     ASSERT_EQ(logLines(f.dir).size(), 1);
     ASSERT_TRUE(QFile::remove(f.path));
     ASSERT_TRUE(QFile::copy(aside, f.path));
-    EXPECT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("5"))));
+    EXPECT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("5"))));
     EXPECT_EQ(RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones ORDER BY NN"),
                                        0),
               QStringLiteral("1|5"));
@@ -451,8 +451,8 @@ TEST(HistoryStore, FileReplacedBetweenResultsIsWrittenNotTheStaleOne)
 TEST(HistoryStore, FileOverwrittenInPlaceWithOtherContentIsNotWritten)
 {
     StoreFixture f;
-    ASSERT_TRUE(InitHistory(f.path));
-    ASSERT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+    ASSERT_TRUE(initHistory(f.path));
+    ASSERT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("1"))));
     // Same file, new bytes: nothing tells it apart but its content.
     const QByteArray foreign = QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(8192, 'y');
     {
@@ -460,8 +460,8 @@ TEST(HistoryStore, FileOverwrittenInPlaceWithOtherContentIsNotWritten)
         ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Truncate));
         ASSERT_EQ(file.write(foreign), foreign.size());
     }
-    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("2"))));
-    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("3"))));
+    EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("2"))));
+    EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("3"))));
     EXPECT_EQ(f.dir.read(QStringLiteral("Zelvant.mdb")), foreign);
     const QStringList lines = logLines(f.dir);
     ASSERT_EQ(lines.size(), 2);
@@ -473,14 +473,14 @@ TEST(HistoryStore, FileOverwrittenInPlaceWithOtherContentIsNotWritten)
 TEST(HistoryStore, LockedFileWaitsABoundedTimeThenTheNextResultSucceeds)
 {
     StoreFixture f;
-    ASSERT_TRUE(InitHistory(f.path));
+    ASSERT_TRUE(initHistory(f.path));
     f.store.setBusyTimeout(300);
     {
         RawDb other(f.path);
         ASSERT_TRUE(other.exec(QStringLiteral("BEGIN EXCLUSIVE")));
         QElapsedTimer timer;
         timer.start();
-        EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+        EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("1"))));
         const qint64 waited = timer.elapsed();
         EXPECT_GE(waited, 250);
         EXPECT_LT(waited, 5000);
@@ -492,7 +492,7 @@ TEST(HistoryStore, LockedFileWaitsABoundedTimeThenTheNextResultSucceeds)
     EXPECT_EQ(f.switchedOff, 0); // history stays on
     EXPECT_TRUE(f.warnings.messages.isEmpty());
 
-    EXPECT_TRUE(f.store.StoreResult(sampleResult(QStringLiteral("2"))));
+    EXPECT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("2"))));
     HistoryReader reader(f.path);
     EXPECT_TRUE(reader.rows(QStringLiteral("1"), HistoryRange::All, 0).isEmpty());
     EXPECT_EQ(reader.rows(QStringLiteral("2"), HistoryRange::All, 0).size(), 1);
@@ -511,8 +511,8 @@ TEST(HistoryStore, ForeignFileIsNeverModified)
         // A stray journal beside it must not be played back into the file.
         f.dir.write(QStringLiteral("Zelvant.mdb-journal"), QByteArray(512, '\x01'));
 
-        EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
-        EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("2"))));
+        EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("1"))));
+        EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("2"))));
         const QStringList lines = logLines(f.dir);
         ASSERT_EQ(lines.size(), 2); // one line per attempt
         EXPECT_TRUE(lines[1].contains(QStringLiteral("не является базой данных SQLite")))
@@ -524,7 +524,7 @@ TEST(HistoryStore, ForeignFileIsNeverModified)
         QString error;
         EXPECT_TRUE(reader.rows(QStringLiteral("1"), HistoryRange::All, 0, &error).isEmpty());
         EXPECT_FALSE(error.isEmpty());
-        EXPECT_FALSE(InitHistory(f.path, &error));
+        EXPECT_FALSE(initHistory(f.path, &error));
         EXPECT_FALSE(error.isEmpty());
 
         EXPECT_EQ(f.dir.read(QStringLiteral("Zelvant.mdb")), bytes);
@@ -541,12 +541,12 @@ TEST(HistoryStore, DatabaseWithoutTheTableIsAnErrorNotAFix)
         raw.exec(QStringLiteral("CREATE TABLE Other (x)"));
     }
     const QByteArray before = f.dir.read(QStringLiteral("Zelvant.mdb"));
-    EXPECT_FALSE(f.store.StoreResult(sampleResult(QStringLiteral("1"))));
+    EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("1"))));
     const QStringList lines = logLines(f.dir);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains(QStringLiteral("Phones"))) << lines[0].toStdString();
     QString error;
-    EXPECT_FALSE(InitHistory(f.path, &error));
+    EXPECT_FALSE(initHistory(f.path, &error));
     EXPECT_EQ(f.dir.read(QStringLiteral("Zelvant.mdb")), before);
 }
 
@@ -555,7 +555,7 @@ TEST(InitHistory, CreatesTheEmptyTableAndIndexAndLeavesAnExistingDatabase)
     TempFolder dir;
     const QString path = dir.file(QStringLiteral("Zelvant.mdb"));
     QString error;
-    ASSERT_TRUE(InitHistory(path, &error)) << error.toStdString();
+    ASSERT_TRUE(initHistory(path, &error)) << error.toStdString();
     EXPECT_EQ(filesIn(dir), QStringList{QStringLiteral("Zelvant.mdb")}); // no temporary left
     {
         RawDb raw(path);
@@ -577,10 +577,10 @@ TEST(InitHistory, CreatesTheEmptyTableAndIndexAndLeavesAnExistingDatabase)
         raw.insert(QStringLiteral("1"), QStringLiteral("datetime('now')"), 5);
     }
     const QByteArray bytes = dir.read(QStringLiteral("Zelvant.mdb"));
-    EXPECT_TRUE(InitHistory(path, &error));
+    EXPECT_TRUE(initHistory(path, &error));
     EXPECT_EQ(dir.read(QStringLiteral("Zelvant.mdb")), bytes);
 
-    EXPECT_FALSE(InitHistory(dir.file(QStringLiteral("no/such/folder/Zelvant.mdb")), &error));
+    EXPECT_FALSE(initHistory(dir.file(QStringLiteral("no/such/folder/Zelvant.mdb")), &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
@@ -589,9 +589,9 @@ TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
     TempFolder dir;
     AppContext context(AppPaths::forFolder(dir.path()));
     const auto monitor = [&](int slot, const QString &number, const QString &alias, bool on) {
-        context.phones.slot(slot).Number = number;
-        context.phones.slot(slot).Alias = alias;
-        context.phones.slot(slot).Monitor = on;
+        context.phones.slot(slot).number = number;
+        context.phones.slot(slot).alias = alias;
+        context.phones.slot(slot).monitored = on;
     };
     monitor(1, QStringLiteral("9160000001"), QStringLiteral("Мама"), true);
     monitor(2, QStringLiteral("9160000002"), QStringLiteral("Без истории"), true);
@@ -599,19 +599,19 @@ TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
     monitor(50, QStringLiteral("916'050"), QStringLiteral("Кавычка"), true);
     monitor(100, QStringLiteral("9160000100"), QString(), true);
     monitor(4, QString(), QStringLiteral("Пустой"), true);
-    context.results[1].UserName = QStringLiteral("Иванов И.");
-    context.results[1].BalExpired = 9;
-    context.results[1].QueryOk = true;
+    context.results[1].userName = QStringLiteral("Иванов И.");
+    context.results[1].balanceExpiresDays = 9;
+    context.results[1].queryOk = true;
 
     // No file: nothing happens and nothing is created.
-    const PhoneResultsArray before = context.results;
+    const PhoneResults before = context.results;
     QString error;
-    EXPECT_EQ(LoadLastResults(context, &error), 0);
+    EXPECT_EQ(loadLatestResults(context, &error), 0);
     EXPECT_TRUE(filesIn(dir).isEmpty());
     for (int slot = 1; slot <= PhoneSlotCount; ++slot)
         ASSERT_EQ(context.results[slot], before[slot]) << slot;
 
-    ASSERT_TRUE(InitHistory(context.paths.historyFile()));
+    ASSERT_TRUE(initHistory(context.paths.historyFile()));
     {
         RawDb raw(context.paths.historyFile());
         raw.insert(QStringLiteral("9160000001"), QStringLiteral("'2026-03-01 10:00:00'"), 5);
@@ -623,41 +623,41 @@ TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
         raw.exec(QStringLiteral("UPDATE Phones SET Average = 0.75, TurnOff = 3, Recomend = 120, "
                                 "SMS = 40, Minutes = 15, USDRate = 28.1234 WHERE Balance = -1.25"));
     }
-    EXPECT_EQ(LoadLastResults(context, &error), 3);
+    EXPECT_EQ(loadLatestResults(context, &error), 3);
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
 
-    const TLumo &first = context.results[1];
-    EXPECT_EQ(first.NN, 1);
-    EXPECT_EQ(first.Alias, QStringLiteral("Мама"));
-    EXPECT_EQ(first.PhoneNum, QStringLiteral("9160000001"));
-    EXPECT_EQ(first.Balance, -1.25f);
-    EXPECT_EQ(first.Average, 0.75f);
-    EXPECT_EQ(first.TurnOff, 3);
-    EXPECT_EQ(first.Recomend, 120.0f);
-    EXPECT_EQ(first.SMS, 40);
-    EXPECT_EQ(first.Min, 15);
-    EXPECT_EQ(first.USDRate, 28.1234f);
-    EXPECT_EQ(first.LastQueryTime, QDateTime(QDate(2026, 3, 2), QTime(11, 12, 13)));
-    EXPECT_FALSE(first.QueryOk); // stored values still count as failed
-    EXPECT_EQ(first.UserName, QStringLiteral("Иванов И.")); // not stored, kept
-    EXPECT_EQ(first.BalExpired, 9);
+    const PhoneResult &first = context.results[1];
+    EXPECT_EQ(first.slot, 1);
+    EXPECT_EQ(first.alias, QStringLiteral("Мама"));
+    EXPECT_EQ(first.phoneNumber, QStringLiteral("9160000001"));
+    EXPECT_EQ(first.balance, -1.25f);
+    EXPECT_EQ(first.averagePerDay, 0.75f);
+    EXPECT_EQ(first.turnOffDays, 3);
+    EXPECT_EQ(first.recommendedPayment, 120.0f);
+    EXPECT_EQ(first.smsLeft, 40);
+    EXPECT_EQ(first.minutesLeft, 15);
+    EXPECT_EQ(first.usdRate, 28.1234f);
+    EXPECT_EQ(first.lastQueryTime, QDateTime(QDate(2026, 3, 2), QTime(11, 12, 13)));
+    EXPECT_FALSE(first.queryOk); // stored values still count as failed
+    EXPECT_EQ(first.userName, QStringLiteral("Иванов И.")); // not stored, kept
+    EXPECT_EQ(first.balanceExpiresDays, 9);
 
     EXPECT_EQ(context.results[2], before[2]);  // monitored, no rows
     EXPECT_EQ(context.results[3], before[3]);  // rows, but not monitored
     EXPECT_EQ(context.results[4], before[4]);  // no number
-    EXPECT_EQ(context.results[50].Balance, 50.0f);
-    EXPECT_EQ(context.results[50].NN, 50);
-    EXPECT_EQ(context.results[100].Balance, 100.0f);
-    EXPECT_EQ(context.results[100].LastQueryTime,
+    EXPECT_EQ(context.results[50].balance, 50.0f);
+    EXPECT_EQ(context.results[50].slot, 50);
+    EXPECT_EQ(context.results[100].balance, 100.0f);
+    EXPECT_EQ(context.results[100].lastQueryTime,
               QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
 
     // A file that is not a database: an error, the records stay as they are.
     TempFolder foreignDir;
     AppContext foreign(AppPaths::forFolder(foreignDir.path()));
-    foreign.phones.slot(1).Number = QStringLiteral("9160000001");
-    foreign.phones.slot(1).Monitor = true;
+    foreign.phones.slot(1).number = QStringLiteral("9160000001");
+    foreign.phones.slot(1).monitored = true;
     foreignDir.write(QStringLiteral("Zelvant.mdb"), "not a database");
-    EXPECT_EQ(LoadLastResults(foreign, &error), -1);
+    EXPECT_EQ(loadLatestResults(foreign, &error), -1);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(foreign.results[1].hasValues());
 }
@@ -755,7 +755,7 @@ TEST(HistoryCommandLine, HistoryPrintsRowsNewestFirstAsTextOrJson)
     EXPECT_TRUE(QString::fromUtf8(run.err).contains(QStringLiteral("Zelvant.mdb")));
     EXPECT_FALSE(QFile::exists(cli.history()));
 
-    ASSERT_TRUE(InitHistory(cli.history()));
+    ASSERT_TRUE(initHistory(cli.history()));
     const QString number = QStringLiteral("916'1");
     {
         RawDb raw(cli.history());

@@ -22,14 +22,14 @@ QString S(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-TLumo parse(const QString &page)
+PhoneResult parse(const QString &page)
 {
-    TLumo record;
-    record.NN = 7; // must be reset by the parser
-    record.Alias = S("старое");
-    record.Balance = 99;
-    record.QueryOk = true;
-    ParseBalancePage(page, record);
+    PhoneResult record;
+    record.slot = 7; // must be reset by the parser
+    record.alias = S("старое");
+    record.balance = 99;
+    record.queryOk = true;
+    parseBalancePage(page, record);
     return record;
 }
 
@@ -47,7 +47,7 @@ QString readPage(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return DecodeDocument(file.readAll(), QByteArray());
+    return decodeDocument(file.readAll(), QByteArray());
 }
 
 // The tag stripping as a plain loop that deletes "<...>" from the front again
@@ -71,38 +71,38 @@ QString naiveStrip(QString s)
 
 TEST(ReplaceEntities, SixEntitiesInOrderIgnoringCase)
 {
-    EXPECT_EQ(ReplaceEntities(S("a&nbsp;b&NBSP;c&Nbsp;d")), S("a b c d"));
-    EXPECT_EQ(ReplaceEntities(S("&lt;b&GT; &amp; &quot;x&QUOT;")), S("<b> & \"x\""));
+    EXPECT_EQ(replaceEntities(S("a&nbsp;b&NBSP;c&Nbsp;d")), S("a b c d"));
+    EXPECT_EQ(replaceEntities(S("&lt;b&GT; &amp; &quot;x&QUOT;")), S("<b> & \"x\""));
     // "&quote;" is a semicolon and never becomes a quote.
-    EXPECT_EQ(ReplaceEntities(S("a&quote;b")), S("a;b"));
+    EXPECT_EQ(replaceEntities(S("a&quote;b")), S("a;b"));
     // "&amp;" runs after "&lt;" but before "&quot;".
-    EXPECT_EQ(ReplaceEntities(S("&amp;lt;")), S("&lt;"));
-    EXPECT_EQ(ReplaceEntities(S("&amp;quot;")), S("\""));
-    EXPECT_EQ(ReplaceEntities(S("&amp;nbsp;")), S("&nbsp;"));
+    EXPECT_EQ(replaceEntities(S("&amp;lt;")), S("&lt;"));
+    EXPECT_EQ(replaceEntities(S("&amp;quot;")), S("\""));
+    EXPECT_EQ(replaceEntities(S("&amp;nbsp;")), S("&nbsp;"));
     // Replaced text is not scanned again, and numeric references stay.
-    EXPECT_EQ(ReplaceEntities(S("&amp;amp;")), S("&amp;"));
-    EXPECT_EQ(ReplaceEntities(S("&#160;&#x41;&laquo;")), S("&#160;&#x41;&laquo;"));
-    EXPECT_EQ(ReplaceEntities(S("без сущностей & < >")), S("без сущностей & < >"));
-    EXPECT_EQ(ReplaceEntities(S("&nbsp")), S("&nbsp"));
+    EXPECT_EQ(replaceEntities(S("&amp;amp;")), S("&amp;"));
+    EXPECT_EQ(replaceEntities(S("&#160;&#x41;&laquo;")), S("&#160;&#x41;&laquo;"));
+    EXPECT_EQ(replaceEntities(S("без сущностей & < >")), S("без сущностей & < >"));
+    EXPECT_EQ(replaceEntities(S("&nbsp")), S("&nbsp"));
 }
 
 TEST(StripTags, MarkupGoesTextBeforeTheFirstTagGoesAndTheRestIsTrimmed)
 {
-    EXPECT_EQ(StripTags(S("<td class=\"v\"><b>123,45</b>&nbsp;у.е.</td>")), S("123,45 у.е."));
+    EXPECT_EQ(stripTags(S("<td class=\"v\"><b>123,45</b>&nbsp;у.е.</td>")), S("123,45 у.е."));
     // Whatever precedes the first '<' is lost.
-    EXPECT_EQ(StripTags(S("Сумма предоплаты составляет <b>300</b> у.е.")), S("300 у.е."));
+    EXPECT_EQ(stripTags(S("Сумма предоплаты составляет <b>300</b> у.е.")), S("300 у.е."));
     // A line without '<' keeps its text, '>' included, trimmed.
-    EXPECT_EQ(StripTags(S("  5 > 3 \t")), S("5 > 3"));
+    EXPECT_EQ(stripTags(S("  5 > 3 \t")), S("5 > 3"));
     // Stripping stops at a '>' that comes before the next '<'.
-    EXPECT_EQ(StripTags(S("<i>a > b</i><b>c</b>")), S("a > b</i><b>c</b>"));
+    EXPECT_EQ(stripTags(S("<i>a > b</i><b>c</b>")), S("a > b</i><b>c</b>"));
     // An unclosed '<' stays.
-    EXPECT_EQ(StripTags(S("<b>x</b> 1 < 2")), S("x 1 < 2"));
+    EXPECT_EQ(stripTags(S("<b>x</b> 1 < 2")), S("x 1 < 2"));
     // Encoded tags survive as text because entities are replaced last.
-    EXPECT_EQ(StripTags(S("<p>&lt;b&gt;bold&lt;/b&gt;</p>")), S("<b>bold</b>"));
+    EXPECT_EQ(stripTags(S("<p>&lt;b&gt;bold&lt;/b&gt;</p>")), S("<b>bold</b>"));
     // Control characters and spaces at both ends go, inner ones stay.
-    EXPECT_EQ(StripTags(S("<td>\x01 a\tb \x1f</td>\r")), S("a\tb"));
-    EXPECT_EQ(StripTags(S("<tr><td></td></tr>")), QString());
-    EXPECT_EQ(StripTags(QString()), QString());
+    EXPECT_EQ(stripTags(S("<td>\x01 a\tb \x1f</td>\r")), S("a\tb"));
+    EXPECT_EQ(stripTags(S("<tr><td></td></tr>")), QString());
+    EXPECT_EQ(stripTags(QString()), QString());
 }
 
 TEST(StripTags, OnePassAgreesWithRepeatedRemovalOnRandomLines)
@@ -115,33 +115,33 @@ TEST(StripTags, OnePassAgreesWithRepeatedRemovalOnRandomLines)
         const int length = int(random.bounded(24));
         for (int i = 0; i < length; ++i)
             line += alphabet.at(int(random.bounded(int(alphabet.size()))));
-        const QString expected = ReplaceEntities(naiveStrip(line)).trimmed();
-        ASSERT_EQ(StripTags(line), expected) << qPrintable(line);
+        const QString expected = replaceEntities(naiveStrip(line)).trimmed();
+        ASSERT_EQ(stripTags(line), expected) << qPrintable(line);
     }
 }
 
 TEST(ExtractValue, PrefixAndEndMarkRules)
 {
     const QString line = S("<td>рек.опл: 40,00 у.е.</td>");
-    EXPECT_EQ(ExtractValue(line, S("рек.опл: "), S(" "), S("-")), S("40,00"));
+    EXPECT_EQ(extractValue(line, S("рек.опл: "), S(" "), S("-")), S("40,00"));
     // No end mark in the rest, or none given: the whole rest.
-    EXPECT_EQ(ExtractValue(line, S("рек.опл: "), S("#"), S("-")), S("40,00 у.е."));
-    EXPECT_EQ(ExtractValue(line, S("рек.опл: "), QString(), S("-")), S("40,00 у.е."));
+    EXPECT_EQ(extractValue(line, S("рек.опл: "), S("#"), S("-")), S("40,00 у.е."));
+    EXPECT_EQ(extractValue(line, S("рек.опл: "), QString(), S("-")), S("40,00 у.е."));
     // Empty prefix: nothing removed.
-    EXPECT_EQ(ExtractValue(line, QString(), S(" "), S("-")), S("рек.опл:"));
+    EXPECT_EQ(extractValue(line, QString(), S(" "), S("-")), S("рек.опл:"));
     // A prefix that is not found still removes as many characters as it has.
-    EXPECT_EQ(ExtractValue(S("<b>abcdefgh</b>"), S("xyz"), QString(), S("-")), S("defgh"));
-    EXPECT_EQ(ExtractValue(S("<b>ab</b>"), S("xyz"), QString(), S("-")), S("-"));
+    EXPECT_EQ(extractValue(S("<b>abcdefgh</b>"), S("xyz"), QString(), S("-")), S("defgh"));
+    EXPECT_EQ(extractValue(S("<b>ab</b>"), S("xyz"), QString(), S("-")), S("-"));
     // Matching is exact: letter case counts.
-    EXPECT_EQ(ExtractValue(S("<b>Рек.опл: 5</b>"), S("рек.опл: "), QString(), S("-")), S("5"));
+    EXPECT_EQ(extractValue(S("<b>Рек.опл: 5</b>"), S("рек.опл: "), QString(), S("-")), S("5"));
     // An empty value gives the default; the first end mark after the prefix decides.
-    EXPECT_EQ(ExtractValue(S("<b>итого: </b>"), S("итого:"), S(" "), S("нет")), S("нет"));
-    EXPECT_EQ(ExtractValue(S("<b>a:1:2:3</b>"), S("a:"), S(":"), S("-")), S("1"));
+    EXPECT_EQ(extractValue(S("<b>итого: </b>"), S("итого:"), S(" "), S("нет")), S("нет"));
+    EXPECT_EQ(extractValue(S("<b>a:1:2:3</b>"), S("a:"), S(":"), S("-")), S("1"));
 }
 
 TEST(ExtractNumbers, DecimalFormatsAndDefaults)
 {
-    auto f = [](const char *text) { return ExtractFloat(S(text), QString(), QString(), -1.0f); };
+    auto f = [](const char *text) { return extractFloat(S(text), QString(), QString(), -1.0f); };
     EXPECT_FLOAT_EQ(f("123,45"), 123.45f);
     EXPECT_FLOAT_EQ(f("<td>-12.50</td>"), -12.5f);
     EXPECT_FLOAT_EQ(f("+7"), 7.0f);
@@ -151,13 +151,13 @@ TEST(ExtractNumbers, DecimalFormatsAndDefaults)
     EXPECT_FLOAT_EQ(f("2E-1"), 0.2f);
     EXPECT_FLOAT_EQ(f("007,25"), 7.25f);
     // Blanks between the prefix and the number are allowed.
-    EXPECT_FLOAT_EQ(ExtractFloat(S("x:  42  "), S("x:"), QString(), -1), 42.0f);
+    EXPECT_FLOAT_EQ(extractFloat(S("x:  42  "), S("x:"), QString(), -1), 42.0f);
     for (const char *bad : {"", "123.45руб", "1.2.3", "1,2,3", "12 34", "-", ".", "e5", "1e",
                             "1e+", "0x1A", "inf", "nan", "1 000", "--1", "+-1", "1e99"}) {
         EXPECT_EQ(f(bad), -1.0f) << bad;
     }
 
-    auto i = [](const char *text) { return ExtractInt(S(text), QString(), QString(), -1); };
+    auto i = [](const char *text) { return extractInt(S(text), QString(), QString(), -1); };
     EXPECT_EQ(i("52"), 52);
     EXPECT_EQ(i("+17"), 17);
     EXPECT_EQ(i("-3"), -3);
@@ -180,12 +180,12 @@ TEST(ExtractNumbers, LocaleWithDecimalCommaChangesNothing)
     const bool commaLocale = std::setlocale(LC_ALL, "ru_RU.UTF-8")
         || std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8");
 
-    EXPECT_FLOAT_EQ(ExtractFloat(S("1.5"), QString(), QString(), 0), 1.5f);
-    EXPECT_FLOAT_EQ(ExtractFloat(S("1,5"), QString(), QString(), 0), 1.5f);
-    EXPECT_FLOAT_EQ(ExtractFloat(S("2 345,5"), QString(), QString(), 0), 0.0f);
-    TLumo record;
-    ParseBalancePage(page({"<td>Актуальный баланс</td>", "<td>123,45&nbsp;у.е.</td>"}), record);
-    EXPECT_FLOAT_EQ(record.Balance, 123.45f);
+    EXPECT_FLOAT_EQ(extractFloat(S("1.5"), QString(), QString(), 0), 1.5f);
+    EXPECT_FLOAT_EQ(extractFloat(S("1,5"), QString(), QString(), 0), 1.5f);
+    EXPECT_FLOAT_EQ(extractFloat(S("2 345,5"), QString(), QString(), 0), 0.0f);
+    PhoneResult record;
+    parseBalancePage(page({"<td>Актуальный баланс</td>", "<td>123,45&nbsp;у.е.</td>"}), record);
+    EXPECT_FLOAT_EQ(record.balance, 123.45f);
 
     std::setlocale(LC_ALL, savedC.c_str());
     QLocale::setDefault(previous);
@@ -198,34 +198,34 @@ TEST(ParseBalancePage, TooShortPagesAndTheLastLineGiveNothing)
 {
     for (const QString &text : {QString(), S("Актуальный баланс"), S("Актуальный баланс\r\n"),
                                 S("\r\n"), S("Актуальный баланс\r\n\r\n")}) {
-        const TLumo r = parse(text);
-        EXPECT_EQ(r, TLumo()) << qPrintable(text);
+        const PhoneResult r = parse(text);
+        EXPECT_EQ(r, PhoneResult()) << qPrintable(text);
     }
     // A key phrase on the last line never fires, not even a same-line step.
-    const TLumo last = parse(S("<p>x</p>\r\n<p>Остаток SMS составляет 12 шт.</p>"));
-    EXPECT_EQ(last.SMS, 0);
-    const TLumo notLast = parse(S("<p>x</p>\r\n<p>Остаток SMS составляет 12 шт.</p>\r\n"));
-    EXPECT_EQ(notLast.SMS, 0) << "a break at the end adds no line";
-    const TLumo withLine = parse(S("<p>Остаток SMS составляет 12 шт.</p>\r\n</body>"));
-    EXPECT_EQ(withLine.SMS, 12);
+    const PhoneResult last = parse(S("<p>x</p>\r\n<p>Остаток SMS составляет 12 шт.</p>"));
+    EXPECT_EQ(last.smsLeft, 0);
+    const PhoneResult notLast = parse(S("<p>x</p>\r\n<p>Остаток SMS составляет 12 шт.</p>\r\n"));
+    EXPECT_EQ(notLast.smsLeft, 0) << "a break at the end adds no line";
+    const PhoneResult withLine = parse(S("<p>Остаток SMS составляет 12 шт.</p>\r\n</body>"));
+    EXPECT_EQ(withLine.smsLeft, 12);
 }
 
 TEST(ParseBalancePage, LineBreaksAndNulEndTheText)
 {
     // CR LF, lone CR and lone LF all end a line; an empty line counts.
-    const TLumo r = parse(S("<b>Актуальный баланс</b>\r<td>10</td>\n<td>Средняя скорость "
+    const PhoneResult r = parse(S("<b>Актуальный баланс</b>\r<td>10</td>\n<td>Средняя скорость "
                             "расходования</td>\r\n\r\n<td>5</td>"));
-    EXPECT_FLOAT_EQ(r.Balance, 10.0f);
-    EXPECT_FLOAT_EQ(r.Average, 0.0f);
+    EXPECT_FLOAT_EQ(r.balance, 10.0f);
+    EXPECT_FLOAT_EQ(r.averagePerDay, 0.0f);
     // Nothing after a NUL is read.
     QString text = page({"<td>Актуальный баланс</td>", "<td>10</td>"});
     text.insert(text.indexOf(S("<td>10")), QChar(u'\0'));
-    EXPECT_FLOAT_EQ(parse(text).Balance, 0.0f);
+    EXPECT_FLOAT_EQ(parse(text).balance, 0.0f);
 }
 
 TEST(ParseBalancePage, NextLineValues)
 {
-    const TLumo r = parse(page({
+    const PhoneResult r = parse(page({
         "<td>ПОЛЬЗОВАТЕЛЬ:</td>",
         "<td><b>Иванов Пётр ИВАНОВИЧ</b></td>",
         "<td>Номер телефона:</td>",
@@ -239,22 +239,22 @@ TEST(ParseBalancePage, NextLineValues)
         "<td>Предположительная дата отключения</td>",
         "<td>52&nbsp;дн.</td>",
     }));
-    EXPECT_EQ(r.UserName, S("Иванов Пётр ИВАНОВИЧ")); // letter case of the page
-    EXPECT_EQ(r.PhoneNum, S("+7 916 abc"));            // from the lower-cased line
-    EXPECT_FLOAT_EQ(r.USDRate, 28.65f);
-    EXPECT_FLOAT_EQ(r.Balance, 123.45f);
-    EXPECT_FLOAT_EQ(r.Average, -2.5f);
-    EXPECT_EQ(r.TurnOff, 52);
-    EXPECT_EQ(r.NN, 0);
-    EXPECT_TRUE(r.Alias.isEmpty());
-    EXPECT_FALSE(r.QueryOk);
-    EXPECT_FALSE(r.LastQueryTime.isValid());
+    EXPECT_EQ(r.userName, S("Иванов Пётр ИВАНОВИЧ")); // letter case of the page
+    EXPECT_EQ(r.phoneNumber, S("+7 916 abc"));            // from the lower-cased line
+    EXPECT_FLOAT_EQ(r.usdRate, 28.65f);
+    EXPECT_FLOAT_EQ(r.balance, 123.45f);
+    EXPECT_FLOAT_EQ(r.averagePerDay, -2.5f);
+    EXPECT_EQ(r.turnOffDays, 52);
+    EXPECT_EQ(r.slot, 0);
+    EXPECT_TRUE(r.alias.isEmpty());
+    EXPECT_FALSE(r.queryOk);
+    EXPECT_FALSE(r.lastQueryTime.isValid());
 
     // A number glued to its currency does not convert; a cell of its own does.
-    EXPECT_FLOAT_EQ(parse(page({"Актуальный баланс", "<td>123.45руб</td>"})).Balance, 0.0f);
-    EXPECT_FLOAT_EQ(parse(page({"Актуальный баланс", "<td>-12.50</td>"})).Balance, -12.5f);
+    EXPECT_FLOAT_EQ(parse(page({"Актуальный баланс", "<td>123.45руб</td>"})).balance, 0.0f);
+    EXPECT_FLOAT_EQ(parse(page({"Актуальный баланс", "<td>-12.50</td>"})).balance, -12.5f);
     // The phrase is searched anywhere in the line, markup included.
-    EXPECT_FLOAT_EQ(parse(page({"<a title=\"Актуальный баланс\">", "<td>7</td>"})).Balance, 7.0f);
+    EXPECT_FLOAT_EQ(parse(page({"<a title=\"Актуальный баланс\">", "<td>7</td>"})).balance, 7.0f);
 }
 
 TEST(ParseBalancePage, SameLineValuesAndTheirQuirks)
@@ -262,29 +262,29 @@ TEST(ParseBalancePage, SameLineValuesAndTheirQuirks)
     // The phrase before the first tag is stripped away with the text before
     // it, so the amount in bold is lost.
     EXPECT_FLOAT_EQ(
-        parse(page({"Сумма предоплаты составляет <b>300,00</b> у.е.", "</p>"})).Recomend, 0.0f);
-    EXPECT_FLOAT_EQ(parse(page({"Сумма предоплаты составляет 300.00 у.е.", "</p>"})).Recomend,
+        parse(page({"Сумма предоплаты составляет <b>300,00</b> у.е.", "</p>"})).recommendedPayment, 0.0f);
+    EXPECT_FLOAT_EQ(parse(page({"Сумма предоплаты составляет 300.00 у.е.", "</p>"})).recommendedPayment,
                     300.0f);
     EXPECT_FLOAT_EQ(
-        parse(page({"<p>Сумма предоплаты составляет <b>300,00</b> у.е.</p>", "</p>"})).Recomend,
+        parse(page({"<p>Сумма предоплаты составляет <b>300,00</b> у.е.</p>", "</p>"})).recommendedPayment,
         300.0f);
     // The phrase fires without its blank but is removed with it: without
     // the blank the prefix is not found and the value is unreadable.
-    EXPECT_FLOAT_EQ(parse(page({"<p>Итог предоплаты составляет:300</p>", ""})).Recomend, 0.0f);
-    EXPECT_FLOAT_EQ(parse(page({"<p>Рек.опл: 40,5 у.е.</p>", ""})).Recomend, 40.5f);
+    EXPECT_FLOAT_EQ(parse(page({"<p>Итог предоплаты составляет:300</p>", ""})).recommendedPayment, 0.0f);
+    EXPECT_FLOAT_EQ(parse(page({"<p>Рек.опл: 40,5 у.е.</p>", ""})).recommendedPayment, 40.5f);
 
-    const TLumo r = parse(page({
+    const PhoneResult r = parse(page({
         "<li>Остаток SMS составляет 45 шт.</li>",
         "<li>Баланс &quot;Джинс&quot; истекает менее чем через 14 дн.</li>",
         "<li>Остаток: локальная связь составляет 120 мин.</li>",
         "</ul>",
     }));
-    EXPECT_EQ(r.SMS, 45);
-    EXPECT_EQ(r.BalExpired, 14);
-    EXPECT_EQ(r.Min, 120);
+    EXPECT_EQ(r.smsLeft, 45);
+    EXPECT_EQ(r.balanceExpiresDays, 14);
+    EXPECT_EQ(r.minutesLeft, 120);
 
     // Minutes from a time: the minutes part, one hour adds 60, but 01:00:00 gives 0.
-    auto minutes = [](const char *line) { return parse(page({line, "</p>"})).Min; };
+    auto minutes = [](const char *line) { return parse(page({line, "</p>"})).minutesLeft; };
     EXPECT_EQ(minutes("<p>разговоров типа составляет 01:15:00</p>"), 75);
     EXPECT_EQ(minutes("<p>разговоров типа составляет 00:45:00</p>"), 45);
     EXPECT_EQ(minutes("<p>разговоров типа составляет 01:00:00</p>"), 0);
@@ -299,77 +299,77 @@ TEST(ParseBalancePage, SameLineValuesAndTheirQuirks)
 TEST(ParseBalancePage, WhichFiringWins)
 {
     // An always-step overwrites, also with 0; a while-0 step fills only a 0.
-    const TLumo zeroed = parse(page({
+    const PhoneResult zeroed = parse(page({
         "<td>Актуальный баланс</td>", "<td>50</td>",
         "<td>Актуальный баланс</td>", "<td>нет данных</td>",
     }));
-    EXPECT_FLOAT_EQ(zeroed.Balance, 0.0f);
-    const TLumo refilled = parse(page({
+    EXPECT_FLOAT_EQ(zeroed.balance, 0.0f);
+    const PhoneResult refilled = parse(page({
         "<td>Актуальный баланс</td>", "<td>50</td>",
         "<td>Актуальный баланс</td>", "<td>нет данных</td>",
         "<p>Баланс вашего лицевого счета равен 12,5 у.е.</p>", "</p>",
     }));
-    EXPECT_FLOAT_EQ(refilled.Balance, 12.5f);
-    const TLumo kept = parse(page({
+    EXPECT_FLOAT_EQ(refilled.balance, 12.5f);
+    const PhoneResult kept = parse(page({
         "<td>Актуальный баланс</td>", "<td>50</td>",
         "<p>Баланс вашего лицевого счета равен 12,5 у.е.</p>", "</p>",
     }));
-    EXPECT_FLOAT_EQ(kept.Balance, 50.0f);
+    EXPECT_FLOAT_EQ(kept.balance, 50.0f);
     // After "01:00:00" left the minutes 0, a later line may still fill them.
-    const TLumo minutes = parse(page({
+    const PhoneResult minutes = parse(page({
         "<p>разговоров типа составляет 01:00:00</p>",
         "<p>локальная связь составляет 90 мин</p>",
         "</p>",
     }));
-    EXPECT_EQ(minutes.Min, 90);
+    EXPECT_EQ(minutes.minutesLeft, 90);
     // Within one line the while-0 step sees what the always-step wrote.
-    EXPECT_EQ(parse(page({"<p>sms составляет 5, смс составляет 9 шт</p>", ""})).SMS, 9);
-    EXPECT_EQ(parse(page({"<p>sms составляет 5 и смс составляет 9 шт</p>", ""})).SMS, 5);
-    EXPECT_EQ(parse(page({"<p>смс составляет 9 шт</p>", ""})).SMS, 9);
+    EXPECT_EQ(parse(page({"<p>sms составляет 5, смс составляет 9 шт</p>", ""})).smsLeft, 9);
+    EXPECT_EQ(parse(page({"<p>sms составляет 5 и смс составляет 9 шт</p>", ""})).smsLeft, 5);
+    EXPECT_EQ(parse(page({"<p>смс составляет 9 шт</p>", ""})).smsLeft, 9);
     // Turn-off: the next-line step first, the sentence only while it is 0.
-    EXPECT_EQ(parse(page({"<p>Отключение ожидается менее, чем через 4 дн.</p>", ""})).TurnOff, 4);
+    EXPECT_EQ(parse(page({"<p>Отключение ожидается менее, чем через 4 дн.</p>", ""})).turnOffDays, 4);
 }
 
 TEST(ParseBalancePage, HandWrittenPages)
 {
-    const TLumo oldStyle = parse(readPage(S(ZELVANT_TEST_DATA "/balance-old-style.html")));
-    EXPECT_EQ(oldStyle.UserName, S("Петрова Ольга НИКОЛАЕВНА"));
-    EXPECT_EQ(oldStyle.PhoneNum, S("9031112233"));
-    EXPECT_FLOAT_EQ(oldStyle.Balance, -12.5f);
-    EXPECT_FLOAT_EQ(oldStyle.Average, 0.0f);
-    EXPECT_EQ(oldStyle.TurnOff, 3);
-    EXPECT_FLOAT_EQ(oldStyle.Recomend, 40.0f);
-    EXPECT_EQ(oldStyle.SMS, 12);
-    EXPECT_EQ(oldStyle.Min, 37);
-    EXPECT_EQ(oldStyle.BalExpired, 21);
-    EXPECT_FLOAT_EQ(oldStyle.USDRate, 0.0f);
+    const PhoneResult oldStyle = parse(readPage(S(ZELVANT_TEST_DATA "/balance-old-style.html")));
+    EXPECT_EQ(oldStyle.userName, S("Петрова Ольга НИКОЛАЕВНА"));
+    EXPECT_EQ(oldStyle.phoneNumber, S("9031112233"));
+    EXPECT_FLOAT_EQ(oldStyle.balance, -12.5f);
+    EXPECT_FLOAT_EQ(oldStyle.averagePerDay, 0.0f);
+    EXPECT_EQ(oldStyle.turnOffDays, 3);
+    EXPECT_FLOAT_EQ(oldStyle.recommendedPayment, 40.0f);
+    EXPECT_EQ(oldStyle.smsLeft, 12);
+    EXPECT_EQ(oldStyle.minutesLeft, 37);
+    EXPECT_EQ(oldStyle.balanceExpiresDays, 21);
+    EXPECT_FLOAT_EQ(oldStyle.usdRate, 0.0f);
 
     // LF line ends; the number cell of the phone lies two lines below its
     // label; the second balance phrase (bonus account) wins; the bold amount
     // beats the later "рек.опл:".
-    const TLumo table = parse(readPage(S(ZELVANT_TEST_DATA "/balance-table-style.html")));
-    EXPECT_EQ(table.UserName, S("Сидоров Иван \"Ваня\""));
-    EXPECT_EQ(table.PhoneNum, QString());
-    EXPECT_FLOAT_EQ(table.USDRate, 31.2575f);
-    EXPECT_FLOAT_EQ(table.Balance, 57.1f);
-    EXPECT_FLOAT_EQ(table.Average, 4.5f);
-    EXPECT_EQ(table.TurnOff, 17);
-    EXPECT_FLOAT_EQ(table.Recomend, 500.0f);
-    EXPECT_EQ(table.SMS, 120);
-    EXPECT_EQ(table.Min, 59);
+    const PhoneResult table = parse(readPage(S(ZELVANT_TEST_DATA "/balance-table-style.html")));
+    EXPECT_EQ(table.userName, S("Сидоров Иван \"Ваня\""));
+    EXPECT_EQ(table.phoneNumber, QString());
+    EXPECT_FLOAT_EQ(table.usdRate, 31.2575f);
+    EXPECT_FLOAT_EQ(table.balance, 57.1f);
+    EXPECT_FLOAT_EQ(table.averagePerDay, 4.5f);
+    EXPECT_EQ(table.turnOffDays, 17);
+    EXPECT_FLOAT_EQ(table.recommendedPayment, 500.0f);
+    EXPECT_EQ(table.smsLeft, 120);
+    EXPECT_EQ(table.minutesLeft, 59);
 
-    const TLumo wrong =
+    const PhoneResult wrong =
         parse(readPage(S(ZELVANT_TEST_DATA "/balance-wrong-password.html")));
-    EXPECT_EQ(wrong, TLumo());
+    EXPECT_EQ(wrong, PhoneResult());
 }
 
 namespace {
 
 // The scan done the slow, obvious way: lower the whole page, split it, test
 // every phrase on every line.
-TLumo referenceScan(const QString &pageText)
+PhoneResult referenceScan(const QString &pageText)
 {
-    TLumo r;
+    PhoneResult r;
     QString text = pageText;
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     if (nul >= 0)
@@ -391,37 +391,37 @@ TLumo referenceScan(const QString &pageText)
         const QString &l = lower[i];
         const QString &n = lower[i + 1];
         auto has = [&](const char *phrase) { return l.contains(S(phrase)); };
-        if (has("пользователь:")) r.UserName = ExtractValue(pageLines[i + 1], none, none, none);
-        if (has("номер телефона:")) r.PhoneNum = ExtractValue(n, none, none, none);
-        if (has("внутренний курс на сегодня")) r.USDRate = ExtractFloat(n, none, blank, 0);
-        if (has("актуальный баланс")) r.Balance = ExtractFloat(n, none, blank, 0);
-        if (has("средняя скорость расходования")) r.Average = ExtractFloat(n, none, blank, 0);
-        if (has("предположительная дата отключения")) r.TurnOff = ExtractInt(n, none, blank, 0);
+        if (has("пользователь:")) r.userName = extractValue(pageLines[i + 1], none, none, none);
+        if (has("номер телефона:")) r.phoneNumber = extractValue(n, none, none, none);
+        if (has("внутренний курс на сегодня")) r.usdRate = extractFloat(n, none, blank, 0);
+        if (has("актуальный баланс")) r.balance = extractFloat(n, none, blank, 0);
+        if (has("средняя скорость расходования")) r.averagePerDay = extractFloat(n, none, blank, 0);
+        if (has("предположительная дата отключения")) r.turnOffDays = extractInt(n, none, blank, 0);
         if (has("предоплаты составляет"))
-            r.Recomend = ExtractFloat(l, S("предоплаты составляет "), blank, 0);
-        if (r.Recomend == 0 && has("рек.опл:"))
-            r.Recomend = ExtractFloat(l, S("рек.опл: "), blank, 0);
-        if (has("sms составляет ")) r.SMS = ExtractInt(l, S("sms составляет "), blank, 0);
-        if (r.SMS == 0 && has("смс составляет "))
-            r.SMS = ExtractInt(l, S("смс составляет "), blank, 0);
+            r.recommendedPayment = extractFloat(l, S("предоплаты составляет "), blank, 0);
+        if (r.recommendedPayment == 0 && has("рек.опл:"))
+            r.recommendedPayment = extractFloat(l, S("рек.опл: "), blank, 0);
+        if (has("sms составляет ")) r.smsLeft = extractInt(l, S("sms составляет "), blank, 0);
+        if (r.smsLeft == 0 && has("смс составляет "))
+            r.smsLeft = extractInt(l, S("смс составляет "), blank, 0);
         if (has("локальная связь составляет "))
-            r.Min = ExtractInt(l, S("локальная связь составляет "), blank, 0);
-        if (r.Min == 0 && has("разговоров типа составляет "))
-            r.Min = ExtractInt(l, S("разговоров типа составляет "), blank, 0);
-        if (r.Min == 0 && has("локальная связь составляет :"))
-            r.Min = ExtractInt(l, S("локальная связь составляет :"), colon, 0);
-        if (r.Min == 0 && has("разговоров типа составляет 00:"))
-            r.Min = ExtractInt(l, S("разговоров типа составляет 00:"), colon, 0);
-        if (r.Min == 0 && has("разговоров типа составляет 01:")) {
-            const qint32 m = ExtractInt(l, S("разговоров типа составляет 01:"), colon, 0);
-            r.Min = m != 0 && m < 2000000000 ? m + 60 : 0;
+            r.minutesLeft = extractInt(l, S("локальная связь составляет "), blank, 0);
+        if (r.minutesLeft == 0 && has("разговоров типа составляет "))
+            r.minutesLeft = extractInt(l, S("разговоров типа составляет "), blank, 0);
+        if (r.minutesLeft == 0 && has("локальная связь составляет :"))
+            r.minutesLeft = extractInt(l, S("локальная связь составляет :"), colon, 0);
+        if (r.minutesLeft == 0 && has("разговоров типа составляет 00:"))
+            r.minutesLeft = extractInt(l, S("разговоров типа составляет 00:"), colon, 0);
+        if (r.minutesLeft == 0 && has("разговоров типа составляет 01:")) {
+            const qint32 m = extractInt(l, S("разговоров типа составляет 01:"), colon, 0);
+            r.minutesLeft = m != 0 && m < 2000000000 ? m + 60 : 0;
         }
         if (has("истекает менее чем через "))
-            r.BalExpired = ExtractInt(l, S("истекает менее чем через "), blank, 0);
-        if (r.Balance == 0 && has("вашего лицевого счета равен "))
-            r.Balance = ExtractFloat(l, S("вашего лицевого счета равен "), blank, 0);
-        if (r.TurnOff == 0 && has("ожидается менее, чем через "))
-            r.TurnOff = ExtractInt(l, S("ожидается менее, чем через "), blank, 0);
+            r.balanceExpiresDays = extractInt(l, S("истекает менее чем через "), blank, 0);
+        if (r.balance == 0 && has("вашего лицевого счета равен "))
+            r.balance = extractFloat(l, S("вашего лицевого счета равен "), blank, 0);
+        if (r.turnOffDays == 0 && has("ожидается менее, чем через "))
+            r.turnOffDays = extractInt(l, S("ожидается менее, чем через "), blank, 0);
     }
     return r;
 }
@@ -483,8 +483,8 @@ TEST(ParseBalancePage, AgreesWithTheObviousScanOnRandomPages)
         }
         if (random.bounded(10) == 0)
             text.insert(int(random.bounded(int(text.size()) + 1)), QChar(u'\0'));
-        TLumo parsed;
-        ParseBalancePage(text, parsed);
+        PhoneResult parsed;
+        parseBalancePage(text, parsed);
         ASSERT_EQ(parsed, referenceScan(text)) << qPrintable(text);
     }
 }

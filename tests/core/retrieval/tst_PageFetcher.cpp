@@ -270,14 +270,14 @@ TEST(PageFetcher, MetaRefreshIsFollowedAndEveryDocumentReported)
 
     // The forms of the content attribute, resolved against the page.
     const QUrl base(QStringLiteral("https://h.example/cgi-bin/cgi.exe?function=is_login"));
-    EXPECT_EQ(MetaRefreshTarget(QStringLiteral("<meta http-equiv='refresh' content='0;url=x.exe?a=1&amp;b=2'>"), base),
+    EXPECT_EQ(metaRefreshTarget(QStringLiteral("<meta http-equiv='refresh' content='0;url=x.exe?a=1&amp;b=2'>"), base),
               QUrl(QStringLiteral("https://h.example/cgi-bin/x.exe?a=1&b=2")));
-    EXPECT_EQ(MetaRefreshTarget(QStringLiteral("<meta content=\"0; URL=http://o.example/\" http-equiv=\"Refresh\">"), base),
+    EXPECT_EQ(metaRefreshTarget(QStringLiteral("<meta content=\"0; URL=http://o.example/\" http-equiv=\"Refresh\">"), base),
               QUrl(QStringLiteral("http://o.example/")));
-    EXPECT_EQ(MetaRefreshTarget(QStringLiteral("<meta http-equiv=\"refresh\" content=\"2, /p\">"), base),
+    EXPECT_EQ(metaRefreshTarget(QStringLiteral("<meta http-equiv=\"refresh\" content=\"2, /p\">"), base),
               QUrl(QStringLiteral("https://h.example/p")));
-    EXPECT_FALSE(MetaRefreshTarget(QStringLiteral("<meta name=\"refresh\" content=\"0; url=/p\">"), base).isValid());
-    EXPECT_FALSE(MetaRefreshTarget(QStringLiteral("<p>no meta</p>"), base).isValid());
+    EXPECT_FALSE(metaRefreshTarget(QStringLiteral("<meta name=\"refresh\" content=\"0; url=/p\">"), base).isValid());
+    EXPECT_FALSE(metaRefreshTarget(QStringLiteral("<p>no meta</p>"), base).isValid());
 }
 
 TEST(PageFetcher, EachSessionHasItsOwnCookies)
@@ -362,41 +362,41 @@ TEST(PageFetcher, DecodesByHeaderThenMetaThenWindows1251)
 TEST(PageFetcher, BodyElementIsCutFromOpeningThroughClosingTag)
 {
     bool found = false;
-    EXPECT_EQ(ExtractBodyElement(QStringLiteral("<html><head><title>x</title></head>\r\n"
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<html><head><title>x</title></head>\r\n"
                                                 "<BODY class=\"a\" onload=\"f()\">\r\nline 1\r\nline 2\n</Body >\r\n</html>"),
                                  &found),
               QStringLiteral("<BODY class=\"a\" onload=\"f()\">\r\nline 1\r\nline 2\n</Body >"));
     EXPECT_TRUE(found);
 
     // <bodyx> is another element; the real body follows.
-    EXPECT_EQ(ExtractBodyElement(QStringLiteral("<bodyx>no</bodyx><body>yes</body>"), &found),
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<bodyx>no</bodyx><body>yes</body>"), &found),
               QStringLiteral("<body>yes</body>"));
     EXPECT_TRUE(found);
 
     // No closing tag: through the end of the document.
-    EXPECT_EQ(ExtractBodyElement(QStringLiteral("<html><body>\r\nrest\r\n"), &found),
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<html><body>\r\nrest\r\n"), &found),
               QStringLiteral("<body>\r\nrest\r\n"));
     EXPECT_TRUE(found);
 
     // "<body" in a comment, a script or noframes is not the element.
-    EXPECT_EQ(ExtractBodyElement(QStringLiteral("<!-- <body>old</body> --><script>s='<body>'</script>"
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<!-- <body>old</body> --><script>s='<body>'</script>"
                                                 "<body>real</body>"), &found),
               QStringLiteral("<body>real</body>"));
-    EXPECT_EQ(ExtractBodyElement(QStringLiteral("<frameset><frame src=a></frameset>"
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<frameset><frame src=a></frameset>"
                                                 "<noframes><body>sorry</body></noframes>"), &found),
               QString());
     EXPECT_FALSE(found);
 
     // Text after a stray early closing tag stays in the body, as in a browser.
-    EXPECT_EQ(ExtractBodyElement(QStringLiteral("<body>a</body>b</body></html>")),
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<body>a</body>b</body></html>")),
               QStringLiteral("<body>a</body>b</body>"));
 
     // "</bodyx>" does not close the body.
-    EXPECT_EQ(ExtractBodyElement(QStringLiteral("<body>a</bodyx>")), QStringLiteral("<body>a</bodyx>"));
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<body>a</bodyx>")), QStringLiteral("<body>a</bodyx>"));
 
-    EXPECT_EQ(ExtractBodyElement(QStringLiteral("<html><p>no body</p></html>"), &found), QString());
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<html><p>no body</p></html>"), &found), QString());
     EXPECT_FALSE(found);
-    EXPECT_EQ(ExtractBodyElement(QString(), &found), QString());
+    EXPECT_EQ(extractBodyElement(QString(), &found), QString());
     EXPECT_FALSE(found);
 
     // Through the fetcher: nothing but the document is requested, and a

@@ -39,7 +39,7 @@ const QString TestRegion = QStringLiteral("TST");
 class FakeHooks : public CycleHooks
 {
 public:
-    void FillGrid() override
+    void fillGrid() override
     {
         ++fillGridCount;
         if (onFillGrid)
@@ -88,8 +88,8 @@ protected:
                    toWindows1251(QStringLiteral("[Тестовый]\r\nLoginURL=%1\r\nShortName=%2\r\n")
                                      .arg(url, TestRegion)));
         context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
-        ASSERT_TRUE(InitHistory(context->paths.historyFile()));
-        wb = std::make_unique<TfrmWB>(*context, tray, hooks, &warnings);
+        ASSERT_TRUE(initHistory(context->paths.historyFile()));
+        wb = std::make_unique<RequestCycle>(*context, tray, hooks, &warnings);
         CycleTimings timings;
         timings.pauseBeforePhoneMs = 0;
         timings.timeoutMs = 10000;
@@ -128,17 +128,17 @@ protected:
                   const QString &region = TestRegion)
     {
         PhoneSlot &p = context->phones.slot(slot);
-        p.Number = number;
-        p.Password = number.isEmpty() ? QString() : QStringLiteral("пароль-") + number;
-        p.Alias = QStringLiteral("Телефон %1").arg(slot);
-        p.Monitor = monitor;
-        p.Region = region;
+        p.number = number;
+        p.password = number.isEmpty() ? QString() : QStringLiteral("пароль-") + number;
+        p.alias = QStringLiteral("Телефон %1").arg(slot);
+        p.monitored = monitor;
+        p.region = region;
     }
 
     bool runCycle(int mode, int slot = -1, int waitMs = 15000)
     {
-        QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
-        if (!wb->QueryPhones(mode, slot))
+        QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
+        if (!wb->queryPhones(mode, slot))
             return false;
         return finished.wait(waitMs) && !wb->isRunning();
     }
@@ -164,7 +164,7 @@ protected:
     FakeHooks hooks;
     FakeWarnings warnings;
     std::unique_ptr<AppContext> context;
-    std::unique_ptr<TfrmWB> wb;
+    std::unique_ptr<RequestCycle> wb;
 };
 
 } // namespace
@@ -176,12 +176,12 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
     subscriber(QStringLiteral("9030000005"), 3.75);
     setPhone(1, QStringLiteral("9030000001"));
     setPhone(2, QStringLiteral("9030000002"));
-    context->phones.slot(2).Password.clear();                       // no password
+    context->phones.slot(2).password.clear();                       // no password
     setPhone(3, QStringLiteral("9030000003"), false);               // not monitored
     setPhone(4, QStringLiteral("9030000004"), true, QStringLiteral("НЕТ")); // unknown region
     setPhone(5, QStringLiteral("9030000005"));
     setPhone(6, QString());                                         // empty slot, monitored
-    context->phones.slot(6).Monitor = true;
+    context->phones.slot(6).monitored = true;
 
     ASSERT_TRUE(runCycle(0));
     // Total counts every monitored slot, the count only the queried ones.
@@ -193,14 +193,14 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
             EXPECT_TRUE(r.cookies.isEmpty());
         }
     }
-    EXPECT_TRUE(context->results[1].QueryOk);
-    EXPECT_FLOAT_EQ(context->results[1].Balance, 12.5f);
-    EXPECT_EQ(context->results[1].NN, 1);
-    EXPECT_EQ(context->results[1].Alias, QStringLiteral("Телефон 1"));
-    EXPECT_TRUE(context->results[5].QueryOk);
-    EXPECT_FLOAT_EQ(context->results[5].Balance, 3.75f);
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_FLOAT_EQ(context->results[1].balance, 12.5f);
+    EXPECT_EQ(context->results[1].slot, 1);
+    EXPECT_EQ(context->results[1].alias, QStringLiteral("Телефон 1"));
+    EXPECT_TRUE(context->results[5].queryOk);
+    EXPECT_FLOAT_EQ(context->results[5].balance, 3.75f);
     for (int slot : {2, 3, 4, 6})
-        EXPECT_EQ(context->results[slot], TLumo()) << slot;
+        EXPECT_EQ(context->results[slot], PhoneResult()) << slot;
     // FillGrid once at the start and once after every queried phone.
     EXPECT_EQ(hooks.fillGridCount, 3);
 
@@ -210,7 +210,7 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
     tray.icons.clear();
     ASSERT_TRUE(runCycle(0));
     EXPECT_EQ(server.loginCount(), 2);
-    EXPECT_FALSE(context->results[1].QueryOk);
+    EXPECT_FALSE(context->results[1].queryOk);
     EXPECT_FALSE(tray.icons.isEmpty());
 }
 
@@ -226,9 +226,9 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
     setPhone(3, QStringLiteral("9030000003"), false);
 
     ASSERT_TRUE(runCycle(0));
-    EXPECT_TRUE(context->results[1].QueryOk);
-    EXPECT_FALSE(context->results[2].QueryOk);
-    const TLumo first = context->results[1];
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_FALSE(context->results[2].queryOk);
+    const PhoneResult first = context->results[1];
 
     // Mode 1 repeats only the failed phone and keeps the fresh flag of the other.
     second.password = QStringLiteral("пароль-9030000002");
@@ -241,15 +241,15 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
               FakeLumoServer::loginBody(QStringLiteral("9030000002"), second.password));
     EXPECT_EQ(progressTips(), QStringList({progressTip(1, 2)}));
     EXPECT_EQ(context->results[1], first);
-    EXPECT_TRUE(context->results[2].QueryOk);
+    EXPECT_TRUE(context->results[2].queryOk);
 
     // Mode 2 clears and queries exactly its slot.
     server.clearRequests();
     ASSERT_TRUE(runCycle(2, 1));
     EXPECT_EQ(server.loginCount(), 1);
-    EXPECT_TRUE(context->results[1].QueryOk);
-    EXPECT_GE(context->results[1].LastQueryTime, first.LastQueryTime);
-    EXPECT_TRUE(context->results[2].QueryOk);
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_GE(context->results[1].lastQueryTime, first.lastQueryTime);
+    EXPECT_TRUE(context->results[2].queryOk);
 
     // Mode 2 on a slot that is not monitored queries nothing, yet ends normally.
     server.clearRequests();
@@ -260,34 +260,34 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
 
     // A second cycle is refused while one runs.
     setTimings(0, 10000, 300);
-    QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
-    ASSERT_TRUE(wb->QueryPhones(0));
-    EXPECT_FALSE(wb->QueryPhones(0));
-    EXPECT_FALSE(wb->QueryPhones(2, 1));
+    QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
+    ASSERT_TRUE(wb->queryPhones(0));
+    EXPECT_FALSE(wb->queryPhones(0));
+    EXPECT_FALSE(wb->queryPhones(2, 1));
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_FALSE(wb->QueryPhones(7));
+    EXPECT_FALSE(wb->queryPhones(7));
 }
 
 TEST_F(CycleTest, LoginBodyIsSentExactlyAsConfigured)
 {
-    EXPECT_EQ(TfrmWB::LoginBody(QStringLiteral(" 903 12&3"), QStringLiteral("пар оль%20+")),
+    EXPECT_EQ(RequestCycle::loginBody(QStringLiteral(" 903 12&3"), QStringLiteral("пар оль%20+")),
               toWindows1251(QStringLiteral("Lang=2&mobnum= 903 12&3&Password=пар оль%20+")));
-    EXPECT_TRUE(TfrmWB::HasBalanceMarker(QStringLiteral("<td>Актуальный баланс</td>")));
-    EXPECT_FALSE(TfrmWB::HasBalanceMarker(QStringLiteral("<td>Актуальный Баланс</td>")));
+    EXPECT_TRUE(RequestCycle::hasBalanceMarker(QStringLiteral("<td>Актуальный баланс</td>")));
+    EXPECT_FALSE(RequestCycle::hasBalanceMarker(QStringLiteral("<td>Актуальный Баланс</td>")));
 
     makeContext();
     FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9031234567"), 5);
     s.password = QStringLiteral(" Пароль с пробелами ");
     server.addSubscriber(s);
     setPhone(1, s.number);
-    context->phones.slot(1).Password = s.password;
+    context->phones.slot(1).password = s.password;
     ASSERT_TRUE(runCycle(0));
     ASSERT_GE(server.requestCount(), 1);
     const FakeLumoServer::Request &login = server.requests().first();
     EXPECT_EQ(login.method, QByteArray("POST"));
     EXPECT_EQ(login.body, toWindows1251(QStringLiteral("Lang=2&mobnum=9031234567&Password= Пароль с пробелами ")));
-    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_TRUE(context->results[1].queryOk);
 }
 
 TEST_F(CycleTest, FirstPhoneStartsAtOnceLaterOnesAfterThePause)
@@ -306,7 +306,7 @@ TEST_F(CycleTest, FirstPhoneStartsAtOnceLaterOnesAfterThePause)
             loginTimes << clock.elapsed();
     });
     QList<qint64> phoneEnds;
-    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(),
+    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(),
                      [&](int, bool) { phoneEnds << clock.elapsed(); });
     clock.start();
     ASSERT_TRUE(runCycle(0));
@@ -328,44 +328,44 @@ TEST_F(CycleTest, StopEndsThePauseAndTheWaitAtOnce)
 
     // Stop during the pause before the second phone.
     setTimings(60000, 60000, 0);
-    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
         if (slot == 1)
-            QTimer::singleShot(50, wb.get(), [&] { wb->StopRequest(); });
+            QTimer::singleShot(50, wb.get(), [&] { wb->stop(); });
     });
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(runCycle(0, -1, 5000));
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(server.loginCount(), 1);
-    EXPECT_TRUE(context->results[1].QueryOk);
-    EXPECT_FALSE(context->results[2].QueryOk);
-    EXPECT_TRUE(StopRequested());
-    QObject::disconnect(wb.get(), &TfrmWB::phoneFinished, nullptr, nullptr);
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_FALSE(context->results[2].queryOk);
+    EXPECT_TRUE(stopRequested());
+    QObject::disconnect(wb.get(), &RequestCycle::phoneFinished, nullptr, nullptr);
 
     // Stop while the hanging second phone waits: its record stays, the third
     // is never asked.
-    context->results[2].Balance = 42;
-    const TLumo before = context->results[2];
-    context->phones.slot(1).Monitor = false;
+    context->results[2].balance = 42;
+    const PhoneResult before = context->results[2];
+    context->phones.slot(1).monitored = false;
     server.clearRequests();
     setTimings(0, 60000, 0);
     QObject::connect(&server, &FakeLumoServer::requestReceived, &server, [&] {
         if (server.requestCount() == 1)
-            QTimer::singleShot(50, wb.get(), [&] { wb->StopRequest(); });
+            QTimer::singleShot(50, wb.get(), [&] { wb->stop(); });
     });
     clock.restart();
     ASSERT_TRUE(runCycle(0, -1, 5000));
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(server.loginCount(), 1);
     EXPECT_EQ(context->results[2], before);
-    EXPECT_FALSE(context->results[3].QueryOk);
+    EXPECT_FALSE(context->results[3].queryOk);
     // The next cycle clears the flag again and runs normally.
     QObject::disconnect(&server, &FakeLumoServer::requestReceived, nullptr, nullptr);
     server.subscriber(QStringLiteral("9030000002"))->answer = FakeLumoServer::LoginAnswer::Direct;
     ASSERT_TRUE(runCycle(0));
-    EXPECT_FALSE(StopRequested());
-    EXPECT_TRUE(context->results[2].QueryOk);
-    EXPECT_TRUE(context->results[3].QueryOk);
+    EXPECT_FALSE(stopRequested());
+    EXPECT_TRUE(context->results[2].queryOk);
+    EXPECT_TRUE(context->results[3].queryOk);
 }
 
 TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
@@ -375,7 +375,7 @@ TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
     FakeLumoServer::Subscriber wrong = subscriber(QStringLiteral("9030000002"), 2);
     setPhone(1, QStringLiteral("9030000001"));
     setPhone(2, QStringLiteral("9030000002"));
-    context->phones.slot(2).Password = QStringLiteral("неверный");
+    context->phones.slot(2).password = QStringLiteral("неверный");
     subscriber(QStringLiteral("9030000003"), 3);
     setPhone(3, QStringLiteral("9030000003"));
 
@@ -383,15 +383,15 @@ TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
     QElapsedTimer clock;
     clock.start();
     QList<qint64> ends;
-    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(),
+    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(),
                      [&](int, bool) { ends << clock.elapsed(); });
     ASSERT_TRUE(runCycle(0));
     ASSERT_EQ(ends.size(), 3);
     EXPECT_GE(ends[0], 1350); // waited for its time-out (coarse timers may fire 5% early)
     EXPECT_LT(ends[1] - ends[0], 1000);     // the wrong password did not
-    EXPECT_FALSE(context->results[1].QueryOk);
-    EXPECT_FALSE(context->results[2].QueryOk);
-    EXPECT_TRUE(context->results[3].QueryOk);
+    EXPECT_FALSE(context->results[1].queryOk);
+    EXPECT_FALSE(context->results[2].queryOk);
+    EXPECT_TRUE(context->results[3].queryOk);
     EXPECT_EQ(server.loginCount(), 3);
 }
 
@@ -435,10 +435,10 @@ TEST_F(CycleTest, AnswersOfTheServerDecideSuccessPerPhone)
     for (const Case &c : cases) {
         ++slot;
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(context->results[slot].QueryOk, c.ok);
-        EXPECT_EQ(historyRows(context->phones.NumberOf(slot)), c.ok ? 1 : 0);
+        EXPECT_EQ(context->results[slot].queryOk, c.ok);
+        EXPECT_EQ(historyRows(context->phones.numberOf(slot)), c.ok ? 1 : 0);
         if (c.ok) {
-            EXPECT_FLOAT_EQ(context->results[slot].Balance, float(10 + slot));
+            EXPECT_FLOAT_EQ(context->results[slot].balance, float(10 + slot));
         }
     }
 }
@@ -456,12 +456,12 @@ TEST_F(CycleTest, CertificatesAreVerified)
     setPhone(1, s.number);
 
     ASSERT_TRUE(runCycle(0));
-    EXPECT_TRUE(context->results[1].QueryOk);
-    EXPECT_FLOAT_EQ(context->results[1].Balance, 77);
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_FLOAT_EQ(context->results[1].balance, 77);
 
     https.setUseUntrustedCertificate(true);
     ASSERT_TRUE(runCycle(0));
-    EXPECT_FALSE(context->results[1].QueryOk);
+    EXPECT_FALSE(context->results[1].queryOk);
     EXPECT_EQ(https.loginCount(), 1); // nothing was sent over the unverified link
     EXPECT_EQ(historyRows(s.number), 1);
 }
@@ -473,7 +473,7 @@ TEST_F(CycleTest, HistoryFileMissingMidCycleWarnsOnceAndSwitchesOff)
         subscriber(QStringLiteral("903000000%1").arg(slot), slot);
         setPhone(slot, QStringLiteral("903000000%1").arg(slot));
     }
-    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
         if (slot == 1)
             QFile::remove(context->paths.historyFile());
     });
@@ -483,7 +483,7 @@ TEST_F(CycleTest, HistoryFileMissingMidCycleWarnsOnceAndSwitchesOff)
     EXPECT_FALSE(context->options.cbHistory);
     EXPECT_EQ(hooks.saveCount, 1);
     for (int slot = 1; slot <= 3; ++slot)
-        EXPECT_TRUE(context->results[slot].QueryOk) << slot;
+        EXPECT_TRUE(context->results[slot].queryOk) << slot;
     EXPECT_FALSE(QFile::exists(context->paths.historyFile())); // never created by the cycle
 }
 
@@ -508,10 +508,10 @@ TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
         warnings.whileShown = [shownMs] { QTest::qWait(shownMs); };
         QList<QPair<int, bool>> ends;
         const QMetaObject::Connection c = QObject::connect(
-            wb.get(), &TfrmWB::phoneFinished, wb.get(),
+            wb.get(), &RequestCycle::phoneFinished, wb.get(),
             [&](int slot, bool ok) { ends.append({slot, ok}); });
-        QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
-        ASSERT_TRUE(wb->QueryPhones(0));
+        QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
+        ASSERT_TRUE(wb->queryPhones(0));
         QElapsedTimer clock;
         clock.start();
         while (finished.isEmpty() && clock.elapsed() < 5000)
@@ -522,8 +522,8 @@ TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
         EXPECT_FALSE(wb->isRunning());
         EXPECT_EQ(warnings.messages.size(), 1);
         EXPECT_FALSE(context->options.cbHistory);
-        EXPECT_TRUE(context->results[1].QueryOk); // the page did arrive
-        EXPECT_FALSE(context->results[2].QueryOk);
+        EXPECT_TRUE(context->results[1].queryOk); // the page did arrive
+        EXPECT_FALSE(context->results[2].queryOk);
         const QList<QPair<int, bool>> expected{{1, false}, {2, false}};
         EXPECT_EQ(ends, expected);
     }
@@ -544,8 +544,8 @@ TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)
         QSqlQuery lock(db);
         ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
         ASSERT_TRUE(runCycle(0, -1, 60000));
-        EXPECT_TRUE(context->results[1].QueryOk);
-        EXPECT_TRUE(context->results[2].QueryOk);
+        EXPECT_TRUE(context->results[1].queryOk);
+        EXPECT_TRUE(context->results[2].queryOk);
         EXPECT_TRUE(context->options.cbHistory); // a busy file is no missing file
         EXPECT_TRUE(warnings.messages.isEmpty());
         lock.exec(QStringLiteral("ROLLBACK"));
@@ -572,7 +572,7 @@ TEST_F(CycleTest, SavedPagesFollowTheSettingReadForEveryDocument)
     // On for the first phone, switched off in the file before the second.
     ASSERT_TRUE(context->settingsFile.writeBool(QStringLiteral("Debug"),
                                                 QStringLiteral("SaveLogFiles"), true));
-    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
         if (slot == 1)
             context->settingsFile.writeBool(QStringLiteral("Debug"),
                                             QStringLiteral("SaveLogFiles"), false);
@@ -605,21 +605,21 @@ TEST(SaveLogFile, LineEndsCodePageAndPagesOfTheSameMillisecond)
 {
     TempFolder temp;
     const QDateTime now(QDate(2007, 3, 15), QTime(14, 5, 9, 123));
-    const QString first = TfrmWB::SaveLogFile(temp.path(), QStringLiteral("a\nб\rc\r\nd\n"), now);
+    const QString first = RequestCycle::saveLogFile(temp.path(), QStringLiteral("a\nб\rc\r\nd\n"), now);
     EXPECT_EQ(QFileInfo(first).fileName(), QStringLiteral("07-03-15_14-05-09-123.html"));
     EXPECT_EQ(temp.read(QFileInfo(first).fileName()),
               toWindows1251(QStringLiteral("a\r\nб\r\nc\r\nd\r\n")));
     // A second page in the same millisecond does not replace the first.
-    const QString second = TfrmWB::SaveLogFile(temp.path(), QStringLiteral("x\r\n\r\ny"), now);
+    const QString second = RequestCycle::saveLogFile(temp.path(), QStringLiteral("x\r\n\r\ny"), now);
     EXPECT_EQ(QFileInfo(second).fileName(), QStringLiteral("07-03-15_14-05-09-124.html"));
     EXPECT_EQ(temp.read(QFileInfo(second).fileName()), QByteArray("x\r\n\r\ny\r\n"));
     // Characters outside the code page (a UTF-8 page's rouble sign) are kept
     // as character references, not turned into '?'.
-    const QString third = TfrmWB::SaveLogFile(temp.path(), QStringLiteral("100 ₽"), now);
+    const QString third = RequestCycle::saveLogFile(temp.path(), QStringLiteral("100 ₽"), now);
     EXPECT_EQ(temp.read(QFileInfo(third).fileName()), QByteArray("100 &#8381;\r\n"));
     EXPECT_EQ(temp.read(QFileInfo(first).fileName()).size(), 12);
     // An unwritable folder is dropped quietly.
-    EXPECT_TRUE(TfrmWB::SaveLogFile(temp.file(QStringLiteral("missing/deeper")),
+    EXPECT_TRUE(RequestCycle::saveLogFile(temp.file(QStringLiteral("missing/deeper")),
                                     QStringLiteral("x"), now).isEmpty());
 }
 
@@ -637,10 +637,10 @@ TEST_F(CycleTest, LocalTestPageIsReadWithoutSendingAnything)
         setPhone(1, QStringLiteral("9030000001"));
         ASSERT_TRUE(runCycle(0));
         EXPECT_EQ(server.requestCount(), 0);
-        EXPECT_TRUE(context->results[1].QueryOk);
-        EXPECT_FLOAT_EQ(context->results[1].Balance, 321.5f);
+        EXPECT_TRUE(context->results[1].queryOk);
+        EXPECT_FLOAT_EQ(context->results[1].balance, 321.5f);
         // The configured number, not the one the page shows.
-        EXPECT_EQ(context->results[1].PhoneNum, QStringLiteral("9030000001"));
+        EXPECT_EQ(context->results[1].phoneNumber, QStringLiteral("9030000001"));
     }
 }
 
@@ -654,18 +654,18 @@ TEST_F(CycleTest, PhoneEditedDuringThePauseIsQueriedAsItIsNow)
     setPhone(2, QStringLiteral("9030000002"));
     setPhone(3, QStringLiteral("9030000003"));
     setTimings(300, 10000, 0);
-    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
         if (slot != 1)
             return;
         // Both edits happen after slot 2 was chosen and before it is asked.
         QTimer::singleShot(100, wb.get(), [&] {
             setPhone(2, QStringLiteral("9030000022"));
-            context->phones.slot(2).Alias = QStringLiteral("Новое имя");
+            context->phones.slot(2).alias = QStringLiteral("Новое имя");
         });
     });
-    QObject::connect(wb.get(), &TfrmWB::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
         if (slot == 2)
-            QTimer::singleShot(100, wb.get(), [&] { context->phones.slot(3).Password.clear(); });
+            QTimer::singleShot(100, wb.get(), [&] { context->phones.slot(3).password.clear(); });
     });
     ASSERT_TRUE(runCycle(0));
     ASSERT_EQ(server.loginCount(), 2);
@@ -675,11 +675,11 @@ TEST_F(CycleTest, PhoneEditedDuringThePauseIsQueriedAsItIsNow)
             lastLogin = r.body;
     EXPECT_EQ(lastLogin, FakeLumoServer::loginBody(QStringLiteral("9030000022"),
                                                    QStringLiteral("пароль-9030000022")));
-    EXPECT_TRUE(context->results[2].QueryOk);
-    EXPECT_EQ(context->results[2].PhoneNum, QStringLiteral("9030000022"));
-    EXPECT_EQ(context->results[2].Alias, QStringLiteral("Новое имя"));
-    EXPECT_FLOAT_EQ(context->results[2].Balance, 22);
-    EXPECT_FALSE(context->results[3].QueryOk); // lost its password in the pause: not sent
+    EXPECT_TRUE(context->results[2].queryOk);
+    EXPECT_EQ(context->results[2].phoneNumber, QStringLiteral("9030000022"));
+    EXPECT_EQ(context->results[2].alias, QStringLiteral("Новое имя"));
+    EXPECT_FLOAT_EQ(context->results[2].balance, 22);
+    EXPECT_FALSE(context->results[3].queryOk); // lost its password in the pause: not sent
 }
 
 TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
@@ -688,44 +688,44 @@ TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
     makeContext();
     setTimings(0, 600, 0);
     const A answers[] = {A::Redirect, A::MetaRefresh, A::Hang, A::Direct, A::Reset, A::Frameset};
-    TLumo old;
-    old.Balance = -1;
-    old.UserName = QStringLiteral("Прежний");
-    old.BalExpired = 9;
-    old.LastQueryTime = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5));
-    old.QueryOk = true;
+    PhoneResult old;
+    old.balance = -1;
+    old.userName = QStringLiteral("Прежний");
+    old.balanceExpiresDays = 9;
+    old.lastQueryTime = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5));
+    old.queryOk = true;
     for (int slot = 1; slot <= 6; ++slot) {
         const QString number = QStringLiteral("903000000%1").arg(slot);
         subscriber(number, 100 + slot, answers[slot - 1]);
         setPhone(slot, number);
-        old.NN = slot;
-        old.PhoneNum = number;
+        old.slot = slot;
+        old.phoneNumber = number;
         context->results[slot] = old;
     }
     setPhone(4, QStringLiteral("9030000004"));
-    context->phones.slot(4).Password = QStringLiteral("неверный");
+    context->phones.slot(4).password = QStringLiteral("неверный");
     const QDateTime started = QDateTime::currentDateTime();
     ASSERT_TRUE(runCycle(0));
     for (int slot = 1; slot <= 6; ++slot) {
         SCOPED_TRACE(slot);
-        const TLumo &record = context->results[slot];
+        const PhoneResult &record = context->results[slot];
         const bool ok = slot == 1 || slot == 2;
         if (ok) {
-            EXPECT_TRUE(record.QueryOk);
-            EXPECT_EQ(record.NN, slot);
-            EXPECT_FLOAT_EQ(record.Balance, float(100 + slot));
-            EXPECT_EQ(record.UserName, QStringLiteral("Иванов Иван Иванович"));
-            EXPECT_EQ(record.BalExpired, 0); // the whole record was replaced
-            EXPECT_GE(record.LastQueryTime.toMSecsSinceEpoch() / 1000,
+            EXPECT_TRUE(record.queryOk);
+            EXPECT_EQ(record.slot, slot);
+            EXPECT_FLOAT_EQ(record.balance, float(100 + slot));
+            EXPECT_EQ(record.userName, QStringLiteral("Иванов Иван Иванович"));
+            EXPECT_EQ(record.balanceExpiresDays, 0); // the whole record was replaced
+            EXPECT_GE(record.lastQueryTime.toMSecsSinceEpoch() / 1000,
                       started.toMSecsSinceEpoch() / 1000);
         } else {
-            TLumo expected = old;
-            expected.NN = slot;
-            expected.PhoneNum = context->phones.NumberOf(slot);
-            expected.QueryOk = false;
+            PhoneResult expected = old;
+            expected.slot = slot;
+            expected.phoneNumber = context->phones.numberOf(slot);
+            expected.queryOk = false;
             EXPECT_EQ(record, expected);
         }
-        EXPECT_EQ(historyRows(context->phones.NumberOf(slot)), ok ? 1 : 0);
+        EXPECT_EQ(historyRows(context->phones.numberOf(slot)), ok ? 1 : 0);
     }
 }
 
@@ -736,17 +736,17 @@ TEST_F(CycleTest, TrayShowsAnimationThenStandardIconThenTheBalance)
     s.delayMs = 150;
     server.addSubscriber(s);
     setPhone(1, s.number);
-    context->phones.slot(1).TrayShow = true;
+    context->phones.slot(1).trayShown = true;
     setTimings(0, 5000, 50);
     ASSERT_TRUE(runCycle(0));
-    const QList<QImage> frames = AnimationFrames();
+    const QList<QImage> frames = animationFrames();
     int animated = 0;
     for (const QImage &icon : tray.icons)
         animated += frames.contains(icon) ? 1 : 0;
     EXPECT_GE(animated, 2);
     ASSERT_GE(tray.icons.size(), 2);
-    EXPECT_EQ(tray.icons.at(tray.icons.size() - 2), StandardTrayIcon());
-    EXPECT_EQ(tray.icons.last(), CreateValueIcon(7));
+    EXPECT_EQ(tray.icons.at(tray.icons.size() - 2), standardTrayIcon());
+    EXPECT_EQ(tray.icons.last(), createValueIcon(7));
     // Nothing changes the icon once the cycle is over.
     const qsizetype count = tray.icons.size();
     QTest::qWait(100);
@@ -765,15 +765,15 @@ TEST_F(CycleTest, TrayShowsAnimationThenStandardIconThenTheBalance)
     hooks.closing = false;
     s.delayMs = 2000;
     server.addSubscriber(s);
-    QSignalSpy finished(wb.get(), &TfrmWB::cycleFinished);
+    QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
     QSignalSpy asked(&server, &FakeLumoServer::requestReceived);
-    ASSERT_TRUE(wb->QueryPhones(0));
-    wb->StopRequest();
+    ASSERT_TRUE(wb->queryPhones(0));
+    wb->stop();
     EXPECT_EQ(finished.count(), 1);
-    ASSERT_TRUE(wb->QueryPhones(0));
+    ASSERT_TRUE(wb->queryPhones(0));
     ASSERT_TRUE(asked.wait(2000)); // the new cycle did ask
     // A stop during the wait is over when StopRequest returns.
-    wb->StopRequest();
+    wb->stop();
     EXPECT_EQ(finished.count(), 2);
     EXPECT_FALSE(wb->isRunning());
 }
@@ -802,10 +802,10 @@ TEST_F(CycleTest, SecondBalanceDocumentCountsOnlyWhileThePhoneLasts)
     again.delayMs = 800;
     server.setRoute("/again", again);
     setTimings(0, 5000, 0);
-    const TLumo before = context->results[1];
+    const PhoneResult before = context->results[1];
     ASSERT_TRUE(runCycle(0));
     QTest::qWait(1200);
     EXPECT_EQ(historyRows(s.number), 3);
-    EXPECT_TRUE(context->results[1].QueryOk);
+    EXPECT_TRUE(context->results[1].queryOk);
     EXPECT_NE(context->results[1], before);
 }

@@ -114,18 +114,18 @@ QList<QByteArray> pattern(const QImage &icon)
 class FakeTray : public TrayService
 {
 public:
-    bool TrayAdd(const QImage &icon, const QString &) override
+    bool trayAdd(const QImage &icon, const QString &) override
     {
         icons.append(icon);
         return true;
     }
-    bool TraySetTip(const QString &) override { return true; }
-    bool TraySetIcon(const QImage &icon) override
+    bool traySetTip(const QString &) override { return true; }
+    bool traySetIcon(const QImage &icon) override
     {
         icons.append(icon);
         return true;
     }
-    bool TrayRemove() override { return true; }
+    bool trayRemove() override { return true; }
 
     QList<QImage> icons;
 };
@@ -134,7 +134,7 @@ public:
 
 TEST(Glyphs, StandardIconAndDigitStripMatchTheirTables)
 {
-    const QImage icon = StandardTrayIcon();
+    const QImage icon = standardTrayIcon();
     ASSERT_EQ(icon.size(), QSize(16, 16));
     int ink = 0;
     for (int y = 0; y < 16; ++y) {
@@ -150,7 +150,7 @@ TEST(Glyphs, StandardIconAndDigitStripMatchTheirTables)
     }
     EXPECT_EQ(ink, 42);
 
-    const QImage strip = DigitStrip();
+    const QImage strip = digitStrip();
     ASSERT_EQ(strip.size(), QSize(58, 16));
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 58; ++x) {
@@ -175,7 +175,7 @@ TEST(ValueIconText, DecimalsRoundingAndOverflow)
         {std::numeric_limits<float>::infinity(), "---"},
     };
     for (const auto &[value, text] : cases)
-        EXPECT_EQ(ValueIconText(value), QString::fromLatin1(text)) << value;
+        EXPECT_EQ(valueIconText(value), QString::fromLatin1(text)) << value;
 }
 
 TEST(CreateValueIcon, DigitsAreCopiedAndCentredPixelByPixel)
@@ -188,12 +188,12 @@ TEST(CreateValueIcon, DigitsAreCopiedAndCentredPixelByPixel)
         {1000.0f, "1000"}, // 20 columns: 16 kept, shifted two to the left
     };
     for (const auto &[value, text] : cases) {
-        const QImage icon = CreateValueIcon(value);
+        const QImage icon = createValueIcon(value);
         ASSERT_EQ(icon.size(), QSize(16, 16));
         EXPECT_EQ(pattern(icon), expectedPattern(text)) << text.constData();
     }
     // The narrow "0" sits at columns 6 to 10, the first one white.
-    const QList<QByteArray> zero = pattern(CreateValueIcon(0));
+    const QList<QByteArray> zero = pattern(createValueIcon(0));
     EXPECT_EQ(zero[4], QByteArray(".......##......."));
     EXPECT_EQ(zero[12], QByteArray(".......##......."));
 }
@@ -205,19 +205,19 @@ TEST(BitmapToIcon, TheBottomLeftColourBecomesTransparentBlack)
     bitmap.setPixel(3, 3, qRgb(255, 255, 255));
     bitmap.setPixel(4, 4, qRgb(0, 0, 0));
     bitmap.setPixel(5, 5, qRgb(0, 254, 0));
-    const QImage icon = BitmapToIcon(bitmap);
+    const QImage icon = bitmapToIcon(bitmap);
     ASSERT_EQ(icon.size(), QSize(16, 16));
     EXPECT_EQ(icon.pixel(0, 15), qRgba(0, 0, 0, 0));
     EXPECT_EQ(icon.pixel(10, 2), qRgba(0, 0, 0, 0));
     EXPECT_EQ(icon.pixel(3, 3), qRgba(255, 255, 255, 255));
     EXPECT_EQ(icon.pixel(4, 4), qRgba(0, 0, 0, 255)); // black ink stays visible
     EXPECT_EQ(icon.pixel(5, 5), qRgba(0, 254, 0, 255));
-    EXPECT_TRUE(BitmapToIcon(QImage()).isNull());
+    EXPECT_TRUE(bitmapToIcon(QImage()).isNull());
 }
 
 TEST(AnimationFrames, TheSameLetterWithARedPartTravellingAroundIt)
 {
-    const QList<QImage> frames = AnimationFrames();
+    const QList<QImage> frames = animationFrames();
     ASSERT_EQ(frames.size(), 10);
     QList<QSet<int>> reds;
     QSet<int> everRed;
@@ -251,11 +251,11 @@ TEST(AnimationFrames, TheSameLetterWithARedPartTravellingAroundIt)
     EXPECT_EQ(everRed.size(), 42);
 }
 
-TEST(AnimatedTray, FramesInTurnAndTheIndexSurvivesASuspension)
+TEST(TrayAnimation, FramesInTurnAndTheIndexSurvivesASuspension)
 {
     FakeTray tray;
-    const QList<QImage> frames = AnimationFrames();
-    AnimatedTray animation(tray, 5);
+    const QList<QImage> frames = animationFrames();
+    TrayAnimation animation(tray, 5);
     EXPECT_FALSE(animation.isRunning());
     EXPECT_EQ(animation.frameIndex(), 1);
     EXPECT_TRUE(tray.icons.isEmpty());
@@ -285,26 +285,26 @@ TEST(AnimatedTray, FramesInTurnAndTheIndexSurvivesASuspension)
 
 TEST(ShowTrayBalance, TheFirstMonitoredTraySlotOrTheStandardIcon)
 {
-    const QImage standard = StandardTrayIcon();
+    const QImage standard = standardTrayIcon();
     PhoneList phones;
-    PhoneResultsArray results;
+    PhoneResults results;
 
     auto show = [&] {
         FakeTray tray;
-        ShowTrayBalance(tray, phones, results);
+        showTrayBalance(tray, phones, results);
         return tray.icons;
     };
 
     // No slot qualifies: the standard icon alone, also for a tray slot
     // that is not monitored.
     EXPECT_EQ(show(), QList<QImage>{standard});
-    phones.slot(4).TrayShow = true;
-    results[4].Balance = 50;
+    phones.slot(4).trayShown = true;
+    results[4].balance = 50;
     EXPECT_EQ(show(), QList<QImage>{standard});
 
     // Monitored and never queried: the digit 0, after the standard icon.
-    phones.slot(4).Monitor = true;
-    results[4].Balance = 0;
+    phones.slot(4).monitored = true;
+    results[4].balance = 0;
     QList<QImage> icons = show();
     ASSERT_EQ(icons.size(), 2);
     EXPECT_EQ(icons[0], standard);
@@ -316,29 +316,29 @@ TEST(ShowTrayBalance, TheFirstMonitoredTraySlotOrTheStandardIcon)
         {25000.0f, "25"},  {-1500.0f, "---"}, {2.46f, "2.5"},
     };
     for (const auto &[balance, text] : balances) {
-        results[4].Balance = balance;
+        results[4].balance = balance;
         icons = show();
         ASSERT_EQ(icons.size(), 2);
         EXPECT_EQ(pattern(icons[1]), expectedPattern(text)) << balance;
     }
 
     // The no-value mark keeps the standard icon.
-    results[4].Balance = float(NotFoundSentinel);
+    results[4].balance = float(NotFoundSentinel);
     EXPECT_EQ(show(), QList<QImage>{standard});
 
     // Only the first qualifying slot counts.
-    results[4].Balance = 7;
-    phones.slot(2).TrayShow = true;
-    phones.slot(2).Monitor = true;
-    results[2].Balance = 3;
+    results[4].balance = 7;
+    phones.slot(2).trayShown = true;
+    phones.slot(2).monitored = true;
+    results[2].balance = 3;
     icons = show();
     ASSERT_EQ(icons.size(), 2);
     EXPECT_EQ(pattern(icons[1]), expectedPattern("3"));
-    phones.slot(100).TrayShow = true;
-    phones.slot(100).Monitor = true;
-    phones.slot(2).Monitor = false;
-    phones.slot(4).Monitor = false;
-    results[100].Balance = 8;
+    phones.slot(100).trayShown = true;
+    phones.slot(100).monitored = true;
+    phones.slot(2).monitored = false;
+    phones.slot(4).monitored = false;
+    results[100].balance = 8;
     icons = show();
     ASSERT_EQ(icons.size(), 2);
     EXPECT_EQ(pattern(icons[1]), expectedPattern("8"));

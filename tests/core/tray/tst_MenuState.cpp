@@ -19,7 +19,7 @@ struct Expect
     bool visible;
 };
 
-void expectMenu(const ControllerLogic &logic, std::initializer_list<Expect> expected)
+void expectMenu(const MenuState &logic, std::initializer_list<Expect> expected)
 {
     for (const Expect &e : expected) {
         SCOPED_TRACE(int(e.item));
@@ -44,10 +44,10 @@ struct FailedPhones
 
 } // namespace
 
-TEST(ControllerLogic, MenuInEveryState)
+TEST(MenuState, MenuInEveryState)
 {
     FailedPhones failed;
-    ControllerLogic logic(failed.fn());
+    MenuState logic(failed.fn());
 
     // Starting: as created, the retry command is off without asking.
     EXPECT_EQ(logic.state(), ControllerState::Starting);
@@ -95,10 +95,10 @@ TEST(ControllerLogic, MenuInEveryState)
     EXPECT_FALSE(logic.canRequestSinglePhone());
 }
 
-TEST(ControllerLogic, RetryCommandAsksOncePerReEnableAndNeverWhenSwitchingOff)
+TEST(MenuState, RetryCommandAsksOncePerReEnableAndNeverWhenSwitchingOff)
 {
     FailedPhones failed;
-    ControllerLogic logic(failed.fn());
+    MenuState logic(failed.fn());
 
     failed.failed = false;
     logic.requestCycle(CycleSource::User, 0, -1);
@@ -116,10 +116,10 @@ TEST(ControllerLogic, RetryCommandAsksOncePerReEnableAndNeverWhenSwitchingOff)
     EXPECT_TRUE(logic.item(MenuItem::QueryBad).enabled);
 }
 
-TEST(ControllerLogic, CycleEndingWhileAWindowIsOpenKeepsTheMenuOff)
+TEST(MenuState, CycleEndingWhileAWindowIsOpenKeepsTheMenuOff)
 {
     FailedPhones failed;
-    ControllerLogic logic(failed.fn());
+    MenuState logic(failed.fn());
     logic.requestCycle(CycleSource::Timer, 0, -1);
     logic.windowOpened(); // e.g. the setup window, which stops the cycle
     EXPECT_FALSE(logic.cycleFinished());
@@ -143,10 +143,10 @@ TEST(ControllerLogic, CycleEndingWhileAWindowIsOpenKeepsTheMenuOff)
     EXPECT_EQ(logic.openWindows(), 0);
 }
 
-TEST(ControllerLogic, RequestsDuringACycle)
+TEST(MenuState, RequestsDuringACycle)
 {
     FailedPhones failed;
-    ControllerLogic logic(failed.fn());
+    MenuState logic(failed.fn());
     EXPECT_TRUE(logic.canRequestSinglePhone());
     ASSERT_EQ(logic.requestCycle(CycleSource::Startup, 0, -1), CycleDecision::Start);
 
@@ -174,7 +174,7 @@ TEST(ControllerLogic, RequestsDuringACycle)
     EXPECT_FALSE(logic.cycleFinished());
 
     // While a modal window is open the single-phone command is off too.
-    ControllerLogic other(failed.fn());
+    MenuState other(failed.fn());
     other.windowOpened();
     EXPECT_FALSE(other.canRequestSinglePhone());
     other.windowClosed();
@@ -189,24 +189,24 @@ TEST(HasFailedPhones, MonitoredPhonesWithoutFreshResultBeepOnce)
     const auto beep = [&beeps] { ++beeps; };
 
     // No monitored slot: silent, whatever the records say.
-    context.results[5].QueryOk = false;
-    EXPECT_FALSE(HasFailedPhones(context, beep));
+    context.results[5].queryOk = false;
+    EXPECT_FALSE(hasFailedPhones(context, beep));
     EXPECT_EQ(beeps, 0);
 
-    context.phones.slot(5).Monitor = true;
-    context.phones.slot(9).Monitor = true;
-    EXPECT_TRUE(HasFailedPhones(context, beep));
+    context.phones.slot(5).monitored = true;
+    context.phones.slot(9).monitored = true;
+    EXPECT_TRUE(hasFailedPhones(context, beep));
     EXPECT_EQ(beeps, 1) << "one beep for any number of failed phones";
 
-    context.results[5].QueryOk = true;
-    EXPECT_TRUE(HasFailedPhones(context, beep));
+    context.results[5].queryOk = true;
+    EXPECT_TRUE(hasFailedPhones(context, beep));
     EXPECT_EQ(beeps, 2);
 
-    context.results[9].QueryOk = true;
-    context.results[50].QueryOk = false; // not monitored
-    EXPECT_FALSE(HasFailedPhones(context, beep));
+    context.results[9].queryOk = true;
+    context.results[50].queryOk = false; // not monitored
+    EXPECT_FALSE(hasFailedPhones(context, beep));
     EXPECT_EQ(beeps, 2);
-    EXPECT_FALSE(HasFailedPhones(context, nullptr));
+    EXPECT_FALSE(hasFailedPhones(context, nullptr));
 }
 
 TEST(RequestInterval, EveryOfferedIntervalInHours)
@@ -217,16 +217,16 @@ TEST(RequestInterval, EveryOfferedIntervalInHours)
                                7 * hour, 8 * hour, 12 * hour, 24 * hour};
     for (int i = 0; i < 8; ++i) {
         options.cbRefreshTime = i;
-        EXPECT_EQ(RequestIntervalMs(options), expected[i]) << i;
+        EXPECT_EQ(requestIntervalMs(options), expected[i]) << i;
     }
-    EXPECT_EQ(RequestIntervalMs(Options{}), 5 * hour) << "default";
-    EXPECT_EQ(RequestIntervalMs(Options{}), 18000000);
+    EXPECT_EQ(requestIntervalMs(Options{}), 5 * hour) << "default";
+    EXPECT_EQ(requestIntervalMs(Options{}), 18000000);
     EXPECT_EQ(expected[0], 10800000);
     EXPECT_EQ(expected[7], 86400000);
     // A hand-edited index outside the list falls back to the default
     // rather than to a timer firing constantly or never.
     for (int bad : {-1, 8, 1000}) {
         options.cbRefreshTime = bad;
-        EXPECT_EQ(RequestIntervalMs(options), 5 * hour) << bad;
+        EXPECT_EQ(requestIntervalMs(options), 5 * hour) << bad;
     }
 }

@@ -14,15 +14,15 @@ using namespace zelvant;
 
 namespace {
 
-TLumo record(const QString &alias, float balance, bool ok)
+PhoneResult record(const QString &alias, float balance, bool ok)
 {
-    TLumo r;
-    r.Alias = alias;
-    r.UserName = QStringLiteral("Иванов И.И.");
-    r.PhoneNum = QStringLiteral("9031234567");
-    r.Balance = balance;
-    r.LastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(14, 3, 7));
-    r.QueryOk = ok;
+    PhoneResult r;
+    r.alias = alias;
+    r.userName = QStringLiteral("Иванов И.И.");
+    r.phoneNumber = QStringLiteral("9031234567");
+    r.balance = balance;
+    r.lastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(14, 3, 7));
+    r.queryOk = ok;
     return r;
 }
 
@@ -37,20 +37,20 @@ Options allColumns()
 struct Fixture
 {
     PhoneList phones;
-    PhoneResultsArray results;
+    PhoneResults results;
     Options options;
-    PhonesGrid grid;
+    PhonesTable grid;
 
-    void monitor(int slot, const TLumo &r)
+    void monitor(int slot, const PhoneResult &r)
     {
-        phones.slot(slot).Monitor = true;
+        phones.slot(slot).monitored = true;
         results[slot] = r;
-        results[slot].NN = slot;
+        results[slot].slot = slot;
     }
     QString fill()
     {
-        grid.BuildGrid(options, phones);
-        return grid.FillGrid(results, options, phones);
+        grid.buildGrid(options, phones);
+        return grid.fillGrid(results, options, phones);
     }
     const GridCell &at(const char *key, int row) const
     {
@@ -60,12 +60,12 @@ struct Fixture
 
 } // namespace
 
-TEST(PhonesGrid, ColumnsFollowTheOptions)
+TEST(PhonesTable, ColumnsFollowTheOptions)
 {
     PhoneList phones;
-    PhonesGrid grid;
+    PhonesTable grid;
 
-    grid.BuildGrid(allColumns(), phones);
+    grid.buildGrid(allColumns(), phones);
     EXPECT_EQ(grid.columnKeys(),
               QStringList({"Alias", "UserName", "PhoneNum", "Balance", "Average", "TurnOff",
                            "Recomend", "SMS", "BalExpired", "Min", "LastQueryTime"}))
@@ -77,26 +77,26 @@ TEST(PhonesGrid, ColumnsFollowTheOptions)
     EXPECT_EQ(grid.title(grid.columnOf("BalExpired")), QStringLiteral("Истекает"));
     EXPECT_EQ(grid.columnWidth(grid.columnOf("UserName")), 170);
     EXPECT_EQ(grid.columnWidth(grid.columnOf("LastQueryTime")), 130);
-    EXPECT_EQ(grid.FitWidth(), 25 + 120 + 170 + 80 + 70 + 60 + 50 + 60 + 50 + 60 + 50 + 130 + 25);
+    EXPECT_EQ(grid.fitWidth(), 25 + 120 + 170 + 80 + 70 + 60 + 50 + 60 + 50 + 60 + 50 + 130 + 25);
 
     // Everything off: the balance stays, column 0 keeps width 0 and no title.
     Options none;
     none.cbNN = none.cbAlias = none.cbUserName = none.cbPhoneNum = none.cbTurnOff = false;
     none.cbRecomend = none.cbLastQueryTime = false;
-    grid.BuildGrid(none, phones);
+    grid.buildGrid(none, phones);
     EXPECT_EQ(grid.columnKeys(), QStringList({"Balance"}));
     EXPECT_EQ(grid.title(0), QString());
     EXPECT_EQ(grid.columnWidth(0), 0);
     EXPECT_EQ(grid.columnOf("Alias"), -1);
-    EXPECT_EQ(grid.FitWidth(), 0 + 70 + 25);
+    EXPECT_EQ(grid.fitWidth(), 0 + 70 + 25);
 
     // The defaults.
-    grid.BuildGrid(Options{}, phones);
+    grid.buildGrid(Options{}, phones);
     EXPECT_EQ(grid.columnKeys(), QStringList({"Alias", "UserName", "PhoneNum", "Balance",
                                               "TurnOff", "Recomend", "LastQueryTime"}));
 }
 
-TEST(PhonesGrid, RowsHoldTheMonitoredSlotsInOrder)
+TEST(PhonesTable, RowsHoldTheMonitoredSlotsInOrder)
 {
     Fixture f;
     // Nothing monitored: the title row alone, and the tip is left alone.
@@ -105,7 +105,7 @@ TEST(PhonesGrid, RowsHoldTheMonitoredSlotsInOrder)
 
     f.monitor(7, record(QStringLiteral("семь"), 7, true));
     f.monitor(3, record(QStringLiteral("три"), 3, true));
-    f.phones.slot(5).Number = QStringLiteral("9030000005"); // not monitored
+    f.phones.slot(5).number = QStringLiteral("9030000005"); // not monitored
     f.fill();
     EXPECT_EQ(f.grid.rowCount(), 3);
     EXPECT_EQ(f.grid.slotOfRow(1), 3);
@@ -120,32 +120,32 @@ TEST(PhonesGrid, RowsHoldTheMonitoredSlotsInOrder)
     // The cycle fills without rebuilding after the phone list changed: the
     // rows follow, the columns stay.
     f.monitor(50, record(QStringLiteral("пятьдесят"), 50, true));
-    f.grid.FillGrid(f.results, f.options, f.phones);
+    f.grid.fillGrid(f.results, f.options, f.phones);
     EXPECT_EQ(f.grid.rowCount(), 4);
     EXPECT_EQ(f.grid.slotOfRow(3), 50);
     EXPECT_EQ(f.at("Alias", 3).text, QStringLiteral("пятьдесят"));
 }
 
-TEST(PhonesGrid, TextsOfARecordWithAndWithoutValues)
+TEST(PhonesTable, TextsOfARecordWithAndWithoutValues)
 {
     Fixture f;
     f.options = allColumns();
-    TLumo full = record(QStringLiteral("A"), 123.456f, true);
-    full.Average = 4.5f;
-    full.TurnOff = 12;
-    full.Recomend = 100;
-    full.SMS = 30;
-    full.Min = 45;
-    full.BalExpired = 60;
+    PhoneResult full = record(QStringLiteral("A"), 123.456f, true);
+    full.averagePerDay = 4.5f;
+    full.turnOffDays = 12;
+    full.recommendedPayment = 100;
+    full.smsLeft = 30;
+    full.minutesLeft = 45;
+    full.balanceExpiresDays = 60;
     f.monitor(1, full);
-    TLumo zeros = record(QStringLiteral("B"), -3.2f, true);
+    PhoneResult zeros = record(QStringLiteral("B"), -3.2f, true);
     f.monitor(2, zeros);
-    f.phones.slot(3).Monitor = true; // never queried
+    f.phones.slot(3).monitored = true; // never queried
     f.fill();
 
     EXPECT_EQ(f.at("Balance", 1).text, QStringLiteral("123.46"));
-    EXPECT_TRUE(f.at("Balance", 1).style.FontBold);
-    EXPECT_FALSE(f.at("Alias", 1).style.FontBold);
+    EXPECT_TRUE(f.at("Balance", 1).style.fontBold);
+    EXPECT_FALSE(f.at("Alias", 1).style.fontBold);
     EXPECT_EQ(f.at("Average", 1).text, QStringLiteral("4.50"));
     EXPECT_EQ(f.at("TurnOff", 1).text, QStringLiteral("12"));
     EXPECT_EQ(f.at("Recomend", 1).text, QStringLiteral("100.00"));
@@ -177,7 +177,7 @@ TEST(PhonesGrid, TextsOfARecordWithAndWithoutValues)
         EXPECT_TRUE(f.at("Balance", row).styled);
 }
 
-TEST(PhonesGrid, ColoursAndMarking)
+TEST(PhonesTable, ColoursAndMarking)
 {
     Fixture f;
     f.options.edBalanceLessThen = QStringLiteral("10.5");
@@ -185,24 +185,24 @@ TEST(PhonesGrid, ColoursAndMarking)
     f.monitor(1, record(QStringLiteral("ровно"), 10.5f, true));       // equal: marked
     f.monitor(2, record(QStringLiteral("выше"), 10.51f, true));       // above: not
     f.monitor(3, record(QStringLiteral("старый"), 1, false));         // stale, marked
-    f.results[1].TurnOff = 3;  // equal: marked
-    f.results[2].TurnOff = 4;  // above: not
-    f.results[3].TurnOff = 0;  // none: never marked, empty
-    f.phones.slot(4).Monitor = true;                                   // no values
+    f.results[1].turnOffDays = 3;  // equal: marked
+    f.results[2].turnOffDays = 4;  // above: not
+    f.results[3].turnOffDays = 0;  // none: never marked, empty
+    f.phones.slot(4).monitored = true;                                   // no values
     f.fill();
 
-    const TCellStyle freshMark{GridColors::FreshMark, GridColors::Background, true};
-    const TCellStyle freshNormal{GridColors::FreshText, GridColors::Background, true};
-    const TCellStyle staleMark{GridColors::StaleMark, GridColors::Background, true};
+    const CellStyle freshMark{GridColors::FreshMark, GridColors::Background, true};
+    const CellStyle freshNormal{GridColors::FreshText, GridColors::Background, true};
+    const CellStyle staleMark{GridColors::StaleMark, GridColors::Background, true};
     EXPECT_EQ(f.at("Balance", 1).style, freshMark);
     EXPECT_EQ(f.at("Balance", 2).style, freshNormal);
     EXPECT_EQ(f.at("Balance", 3).style, staleMark);
     EXPECT_EQ(f.at("Balance", 4).style, staleMark) << "no values: balance 0 is under 10.5";
-    EXPECT_EQ(f.at("Alias", 3).style.FontColor, GridColors::StaleText);
-    EXPECT_EQ(f.at("Alias", 1).style.FontColor, GridColors::FreshText);
-    EXPECT_EQ(f.at("TurnOff", 1).style.FontColor, GridColors::FreshMark);
-    EXPECT_EQ(f.at("TurnOff", 2).style.FontColor, GridColors::FreshText);
-    EXPECT_EQ(f.at("TurnOff", 3).style.FontColor, GridColors::StaleText);
+    EXPECT_EQ(f.at("Alias", 3).style.fontColor, GridColors::StaleText);
+    EXPECT_EQ(f.at("Alias", 1).style.fontColor, GridColors::FreshText);
+    EXPECT_EQ(f.at("TurnOff", 1).style.fontColor, GridColors::FreshMark);
+    EXPECT_EQ(f.at("TurnOff", 2).style.fontColor, GridColors::FreshText);
+    EXPECT_EQ(f.at("TurnOff", 3).style.fontColor, GridColors::StaleText);
     EXPECT_EQ(f.at("TurnOff", 3).text, QString());
     EXPECT_EQ(GridColors::Background, QColor(0xFF, 0xFF, 0xE1));
     EXPECT_EQ(GridColors::StaleMark, QColor(0xFA, 0x6E, 0x6E));
@@ -211,35 +211,35 @@ TEST(PhonesGrid, ColoursAndMarking)
     f.options.cbMarkIfBalance = false;
     f.options.cbMarkIfTurnOff = false;
     f.fill();
-    EXPECT_EQ(f.at("Balance", 1).style.FontColor, GridColors::FreshText);
-    EXPECT_EQ(f.at("TurnOff", 1).style.FontColor, GridColors::FreshText);
+    EXPECT_EQ(f.at("Balance", 1).style.fontColor, GridColors::FreshText);
+    EXPECT_EQ(f.at("TurnOff", 1).style.fontColor, GridColors::FreshText);
 
     // A negative threshold: a phone without values is not marked.
     f.options.cbMarkIfBalance = true;
     f.options.edBalanceLessThen = QStringLiteral("-1");
     f.fill();
-    EXPECT_EQ(f.at("Balance", 4).style.FontColor, GridColors::StaleText);
+    EXPECT_EQ(f.at("Balance", 4).style.fontColor, GridColors::StaleText);
 
     // Single precision on both sides: 0.1 equals 0.1 although 0.1f != 0.1.
     f.options.edBalanceLessThen = QStringLiteral("0.1");
-    f.results[2].Balance = 0.1f;
+    f.results[2].balance = 0.1f;
     f.fill();
-    EXPECT_EQ(f.at("Balance", 2).style.FontColor, GridColors::FreshMark);
+    EXPECT_EQ(f.at("Balance", 2).style.fontColor, GridColors::FreshMark);
 }
 
-TEST(PhonesGrid, ThresholdTextsThatAreNotNumbers)
+TEST(PhonesTable, ThresholdTextsThatAreNotNumbers)
 {
-    EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral("7.25")), 7.25f);
-    EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral(" 7 ")), 7.0f);
-    EXPECT_FLOAT_EQ(BalanceThresholdOf(QStringLiteral("-2")), -2.0f);
+    EXPECT_FLOAT_EQ(balanceThresholdOf(QStringLiteral("7.25")), 7.25f);
+    EXPECT_FLOAT_EQ(balanceThresholdOf(QStringLiteral(" 7 ")), 7.0f);
+    EXPECT_FLOAT_EQ(balanceThresholdOf(QStringLiteral("-2")), -2.0f);
     for (const char *bad : {"", "abc", "2,5", "1,000", "1.2.3"})
-        EXPECT_FLOAT_EQ(BalanceThresholdOf(QString::fromLatin1(bad)), 2.5f) << bad;
-    EXPECT_EQ(TurnOffThresholdOf(QStringLiteral("5")), 5);
+        EXPECT_FLOAT_EQ(balanceThresholdOf(QString::fromLatin1(bad)), 2.5f) << bad;
+    EXPECT_EQ(turnOffThresholdOf(QStringLiteral("5")), 5);
     for (const char *bad : {"", "x", "2.5", "9999999999999"})
-        EXPECT_EQ(TurnOffThresholdOf(QString::fromLatin1(bad)), 2) << bad;
+        EXPECT_EQ(turnOffThresholdOf(QString::fromLatin1(bad)), 2) << bad;
 }
 
-TEST(PhonesGrid, TrayTipLinesFitTheTray)
+TEST(PhonesTable, TrayTipLinesFitTheTray)
 {
     Fixture f;
     f.monitor(1, record(QStringLiteral("A"), 1, true));
@@ -253,17 +253,17 @@ TEST(PhonesGrid, TrayTipLinesFitTheTray)
                                QStringLiteral("long alias: 123.45"),  // 46+2+18 = 66
                                QStringLiteral("abcdefgh: 1.05"),      // 46+2+14 = 62
                                QStringLiteral("z")};                  // 62+2+1 = 65
-    const QString tip = ComposeTrayTip(lines, 63);
+    const QString tip = composeTrayTip(lines, 63);
     EXPECT_EQ(tip, lines[0] + QStringLiteral("\r\n") + lines[2]);
     EXPECT_EQ(tip.size(), 62);
 
     // The limit is what the tray shows: 63 fits, 64 does not (the tray
     // would cut it, turning "1.05" into "1.0").
     const QString base = QString(50, QLatin1Char('y'));            // 50
-    EXPECT_EQ(ComposeTrayTip({base, QStringLiteral("ab: 1.05")}, 63).size(), 50 + 2 + 8 + 0);
-    EXPECT_EQ(ComposeTrayTip({base, QStringLiteral("abcd: 1.05")}, 63).size(), 62);
-    EXPECT_EQ(ComposeTrayTip({base, QStringLiteral("abcde: 1.05")}, 63).size(), 63);
-    EXPECT_EQ(ComposeTrayTip({base, QStringLiteral("abcdef: 1.05")}, 63), base);
+    EXPECT_EQ(composeTrayTip({base, QStringLiteral("ab: 1.05")}, 63).size(), 50 + 2 + 8 + 0);
+    EXPECT_EQ(composeTrayTip({base, QStringLiteral("abcd: 1.05")}, 63).size(), 62);
+    EXPECT_EQ(composeTrayTip({base, QStringLiteral("abcde: 1.05")}, 63).size(), 63);
+    EXPECT_EQ(composeTrayTip({base, QStringLiteral("abcdef: 1.05")}, 63), base);
 
     // Through the grid, with real phones.
     Fixture g;
