@@ -75,7 +75,7 @@ bool runCycles(RequestCycle &wb, AppContext &context, FakeLumoServer &server, in
         QSignalSpy finished(&wb, &RequestCycle::cycleFinished);
         QElapsedTimer clock;
         clock.start();
-        if (!wb.queryPhones(0) || !finished.wait(120000))
+        if (!wb.queryPhones(CycleMode::AllPhones) || !finished.wait(120000))
             return false;
         const qint64 ms = clock.elapsed();
         times.push_back(ms);

@@ -165,7 +165,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
     });
     QEventLoop loop;
     QObject::connect(&wb, &RequestCycle::cycleFinished, &loop, &QEventLoop::quit);
-    if (!wb.queryPhones(0))
+    if (!wb.queryPhones(CycleMode::AllPhones))
         return 2;
     loop.exec();
 

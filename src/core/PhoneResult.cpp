@@ -2,12 +2,12 @@
 
 namespace zelvant {
 
-void PhoneResults::clearQueryOk(int mode, int slot)
+void PhoneResults::clearQueryOk(CycleMode mode, int slot)
 {
-    if (mode == 0) {
+    if (mode == CycleMode::AllPhones) {
         for (PhoneResult &record : m_records)
             record.queryOk = false;
-    } else if (mode == 2 && slot >= 1 && slot <= PhoneSlotCount) {
+    } else if (mode == CycleMode::OnePhone && slot >= 1 && slot <= PhoneSlotCount) {
         (*this)[slot].queryOk = false;
     }
 }

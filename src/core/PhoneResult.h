@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/AppPaths.h"
+#include "core/CycleMode.h"
 
 namespace zelvant {
 
@@ -60,8 +61,9 @@ public:
     PhoneResult &operator[](int slot) { return m_records.at(slot - 1); }
     const PhoneResult &operator[](int slot) const { return m_records.at(slot - 1); }
 
-    // Mode 0 clears every QueryOk, mode 2 only the given slot's, mode 1 none.
-    void clearQueryOk(int mode, int slot);
+    // AllPhones clears every queryOk, OnePhone only the given slot's,
+    // FailedPhones none.
+    void clearQueryOk(CycleMode mode, int slot);
 
 private:
     std::array<PhoneResult, PhoneSlotCount> m_records;

@@ -73,7 +73,7 @@ QString fromWindows1251(const QByteArray &bytes)
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80)
-            dst[i] = QChar(b);
+            dst[i] = QChar(char16_t(b));
         else
             dst[i] = QChar(kHigh[b - 0x80] ? kHigh[b - 0x80] : char16_t(0xFFFD));
     }

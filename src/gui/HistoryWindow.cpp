@@ -18,6 +18,7 @@
 #include "core/export/HistoryWorkbook.h"
 #include "gui/PhoneHistoryWindow.h"
 #include "gui/ExportDialogs.h"
+#include "core/ErrorLog.h"
 
 namespace zelvant {
 

@@ -1,6 +1,5 @@
 #include "gui/PhonesWindow.h"
 
-#include <QAbstractTableModel>
 #include <QAction>
 #include <QCursor>
 #include <QHeaderView>
@@ -12,64 +11,12 @@
 #include <QVBoxLayout>
 
 #include "core/config/AppContext.h"
+#include "core/tray/PhonesTableModel.h"
 #include "core/tray/TrayService.h"
-#include "gui/ReportsApi.h"
+#include "gui/ReportWindows.h"
+#include "core/ErrorLog.h"
 
 namespace zelvant {
-
-// Model column 0 is the row-number column, model row r is grid row r + 1;
-// the grid's title row is the horizontal header.
-class PhonesTableModel : public QAbstractTableModel
-{
-public:
-    explicit PhonesTableModel(const PhonesTable &grid, QObject *parent)
-        : QAbstractTableModel(parent)
-        , m_grid(grid)
-    {
-    }
-
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : qMax(0, m_grid.rowCount() - 1);
-    }
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : m_grid.columnCount();
-    }
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!index.isValid() || role != Qt::DisplayRole)
-            return QVariant();
-        const int row = index.row() + 1;
-        if (index.column() == 0)
-            return m_grid.rowNumberText(row);
-        return m_grid.cell(index.column(), row).text;
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return m_grid.title(section);
-        return QVariant();
-    }
-    Qt::ItemFlags flags(const QModelIndex &index) const override
-    {
-        return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
-    }
-
-    void rebuilt()
-    {
-        beginResetModel();
-        endResetModel();
-    }
-    void refreshed()
-    {
-        if (rowCount() > 0 && columnCount() > 0)
-            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    }
-
-private:
-    const PhonesTable &m_grid;
-};
 
 namespace {
 

@@ -697,10 +697,7 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
     setFixedSize(width, qMax(MinimumClientHeight, height));
 }
 
-SetupWindow::~SetupWindow()
-{
-    delete d;
-}
+SetupWindow::~SetupWindow() = default;
 
 int SetupWindow::exec()
 {

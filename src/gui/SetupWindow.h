@@ -2,6 +2,7 @@
 // The setup window: options, phone list, regions. It edits copies of the
 // options and phone slots and commits them to the context on save.
 
+#include <memory>
 #include <QDialog>
 
 namespace zelvant {
@@ -28,7 +29,7 @@ protected:
 
 private:
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace zelvant

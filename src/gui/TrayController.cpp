@@ -20,7 +20,8 @@
 #include "gui/SetupWindow.h"
 #include "gui/AboutBox.h"
 #include "gui/PhonesWindow.h"
-#include "gui/ReportsApi.h"
+#include "gui/ReportWindows.h"
+#include "core/ErrorLog.h"
 
 namespace zelvant {
 
@@ -81,7 +82,7 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     m_phonesInfo = new PhonesWindow(m_context, m_tray);
     m_phonesInfo->setSinglePhoneRequest(
         [this] { return m_logic.canRequestSinglePhone(); },
-        [this](int slot) { runQueryCycle(2, slot, CycleSource::SinglePhone); });
+        [this](int slot) { runQueryCycle(CycleMode::OnePhone, slot, CycleSource::SinglePhone); });
 
     CycleHooks &cycleHooks = *this;
     HistoryWarnings *warnings = this;
@@ -90,7 +91,7 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
 
     m_requestTimer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_requestTimer, &QTimer::timeout, this,
-            [this] { runQueryCycle(0, -1, CycleSource::Timer); });
+            [this] { runQueryCycle(CycleMode::AllPhones, -1, CycleSource::Timer); });
 
     m_startWorkTimer.setSingleShot(true);
     m_startWorkTimer.setInterval(10);
@@ -146,7 +147,7 @@ void TrayController::buildMenu()
     connect(queryBad, &QAction::triggered, this, [this] {
         if (m_wb->isRunning())
             m_wb->stop();
-        runQueryCycle(1, -1, CycleSource::User);
+        runQueryCycle(CycleMode::FailedPhones, -1, CycleSource::User);
     });
     m_actions[int(MenuItem::QueryBad)] = queryBad;
     QAction *stop = m_menu->addAction(QStringLiteral("Остановить запрос"));
@@ -158,7 +159,7 @@ void TrayController::buildMenu()
     connect(now, &QAction::triggered, this, [this] {
         if (m_wb->isRunning())
             m_wb->stop();
-        runQueryCycle(0, -1, CycleSource::User);
+        runQueryCycle(CycleMode::AllPhones, -1, CycleSource::User);
     });
     m_actions[int(MenuItem::QueryNow)] = now;
     m_menu->addSeparator();
@@ -224,7 +225,7 @@ void TrayController::startWork()
 
     if (m_context.options.cbExecAfterRun) {
         m_startupCycle = true;
-        if (runQueryCycle(0, -1, CycleSource::Startup))
+        if (runQueryCycle(CycleMode::AllPhones, -1, CycleSource::Startup))
             return; // the schedule starts when this cycle has ended
         m_startupCycle = false;
     }
@@ -233,7 +234,7 @@ void TrayController::startWork()
     Q_EMIT startWorkDone();
 }
 
-bool TrayController::runQueryCycle(int mode, int slot, CycleSource source)
+bool TrayController::runQueryCycle(CycleMode mode, int slot, CycleSource source)
 {
     switch (m_logic.requestCycle(source, mode, slot)) {
     case CycleDecision::Start:
@@ -249,7 +250,7 @@ bool TrayController::runQueryCycle(int mode, int slot, CycleSource source)
     return false;
 }
 
-void TrayController::startCycleNow(int mode, int slot)
+void TrayController::startCycleNow(CycleMode mode, int slot)
 {
     // A refused start (nothing the cycle can do) ends at once, so that the
     // menu does not stay switched off.
@@ -322,7 +323,7 @@ void TrayController::showSetupWindow()
     });
     // "Save and request" runs whichever way the window was closed.
     if (requestNow)
-        runQueryCycle(0, -1, CycleSource::User);
+        runQueryCycle(CycleMode::AllPhones, -1, CycleSource::User);
 }
 
 void TrayController::showPhonesWindow()

@@ -52,9 +52,9 @@ public:
     void setCycleTimings(const CycleTimings &timings);
 
     void startWork();
-    // Starts (or queues, or drops) a cycle: mode 0 all, 1 failed, 2 one slot.
+    // Starts (or queues, or drops) a cycle over the phones mode names.
     // True when the cycle started or will start after the running one.
-    bool runQueryCycle(int mode, int slot = -1, CycleSource source = CycleSource::User);
+    bool runQueryCycle(CycleMode mode, int slot = -1, CycleSource source = CycleSource::User);
     void restartRequestTimer();
     void showSetupWindow();
     void showPhonesWindow();
@@ -93,7 +93,7 @@ private:
     void buildMenu();
     void applyMenuState();
     void onCycleFinished();
-    void startCycleNow(int mode, int slot);
+    void startCycleNow(CycleMode mode, int slot);
     void runModal(const std::function<void()> &show);
     void markStartup();
 

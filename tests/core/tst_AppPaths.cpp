@@ -9,6 +9,7 @@
 #include "core/PhoneResult.h"
 #include "core/SingleInstance.h"
 #include "core/AppPaths.h"
+#include "core/ErrorLog.h"
 #include "core/TextCodec.h"
 #include "support/TempFolder.h"
 
@@ -115,16 +116,16 @@ TEST(PhoneRecords, ClearingQueryOkPerMode)
     PhoneResults results;
     for (int i = 1; i <= PhoneSlotCount; ++i)
         results[i].queryOk = true;
-    results.clearQueryOk(1, -1);
+    results.clearQueryOk(CycleMode::FailedPhones, -1);
     EXPECT_TRUE(results[1].queryOk);
-    results.clearQueryOk(2, 7);
+    results.clearQueryOk(CycleMode::OnePhone, 7);
     EXPECT_FALSE(results[7].queryOk);
     EXPECT_TRUE(results[8].queryOk);
-    results.clearQueryOk(0, -1);
+    results.clearQueryOk(CycleMode::AllPhones, -1);
     for (int i = 1; i <= PhoneSlotCount; ++i)
         EXPECT_FALSE(results[i].queryOk) << i;
     results[3].balance = 9; // nothing else changes
-    results.clearQueryOk(0, -1);
+    results.clearQueryOk(CycleMode::AllPhones, -1);
     EXPECT_FLOAT_EQ(results[3].balance, 9);
 }
 

@@ -25,7 +25,7 @@
 #include "gui/PhoneHistoryWindow.h"
 #include "core/history/HistoryTableModel.h"
 #include "gui/ExportDialogs.h"
-#include "gui/ReportsApi.h"
+#include "gui/ReportWindows.h"
 #include "support/HistoryFixture.h"
 #include "support/QStringPrinter.h"
 #include "support/TempFolder.h"

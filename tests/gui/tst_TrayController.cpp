@@ -208,7 +208,7 @@ TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
     EXPECT_FALSE(phones->prepareContextMenu(below));
     EXPECT_EQ(phones->grid().highlightedRow(), -1);
 
-    ASSERT_TRUE(main->runQueryCycle(0));
+    ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
     EXPECT_TRUE(main->cycle()->isRunning());
     for (MenuItem item : {MenuItem::About, MenuItem::Setup, MenuItem::History,
                           MenuItem::PhonesInfo, MenuItem::QueryBad, MenuItem::QueryNow})
@@ -219,7 +219,7 @@ TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
     EXPECT_TRUE(main->action(MenuItem::Site)->isEnabled());
     EXPECT_TRUE(main->action(MenuItem::Exit)->isEnabled());
     // Dropped while the cycle runs: the refresh tick and the phone command.
-    EXPECT_FALSE(main->runQueryCycle(0, -1, CycleSource::Timer));
+    EXPECT_FALSE(main->runQueryCycle(CycleMode::AllPhones, -1, CycleSource::Timer));
     EXPECT_TRUE(phones->prepareContextMenu(cellPoint(1)));
     EXPECT_FALSE(phones->requestOnlyOneAction()->isEnabled());
     phones->requestOnlyOneAction()->trigger(); // even if triggered anyway
@@ -254,7 +254,7 @@ TEST_F(TrayWindows, LeavingStopsTheCycleSavesAndRemovesTheIcon)
 {
     makeMain(false, 60000); // the second phone would wait a minute
     context->phones.slot(2).region = QStringLiteral("ОБР");
-    ASSERT_TRUE(main->runQueryCycle(0));
+    ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
     QTest::qWait(200); // the first phone is done, the long pause runs
     ASSERT_TRUE(main->cycle()->isRunning());
 
@@ -274,7 +274,7 @@ TEST_F(TrayWindows, LeavingStopsTheCycleSavesAndRemovesTheIcon)
     EXPECT_EQ(autoStartCalls, QList<bool>({true}));
     main->exitProgram();
     EXPECT_EQ(quits, 1);
-    EXPECT_FALSE(main->runQueryCycle(0));
+    EXPECT_FALSE(main->runQueryCycle(CycleMode::AllPhones));
 }
 
 TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
@@ -361,7 +361,7 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
     context->options.cbNN = true; // an unsaved change
 
     // The about box opens during a cycle, which is then stopped from the menu.
-    ASSERT_TRUE(main->runQueryCycle(0));
+    ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
     QTest::qWait(200);
     ASSERT_TRUE(main->cycle()->isRunning());
     bool checkedInside = false;
@@ -390,7 +390,7 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
 
     // The setup window stops a running cycle; cancelled, it throws away the
     // option changes that were not saved.
-    ASSERT_TRUE(main->runQueryCycle(0));
+    ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
     QTest::qWait(200);
     ASSERT_TRUE(main->cycle()->isRunning());
     checkedInside = false;

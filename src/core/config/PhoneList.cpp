@@ -13,6 +13,7 @@
 #include "core/config/IniFile.h"
 #include "core/config/PasswordScramble.h"
 #include "core/TextCodec.h"
+#include "core/ErrorLog.h"
 
 namespace zelvant {
 

@@ -24,6 +24,7 @@
 #endif
 
 #include "core/config/AppContext.h"
+#include "core/ErrorLog.h"
 
 namespace zelvant {
 

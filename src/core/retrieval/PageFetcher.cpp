@@ -304,7 +304,6 @@ PageFetcher::PageFetcher(QObject *parent)
 PageFetcher::~PageFetcher()
 {
     d->dropReply();
-    delete d;
 }
 
 void PageFetcher::newSession()

@@ -27,6 +27,7 @@
 // names an address and asks for at most MaxMetaRefreshDelaySeconds; after
 // MaxMetaRefreshes the last document stands and the navigation ends (ok).
 
+#include <memory>
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -80,7 +81,7 @@ Q_SIGNALS:
 
 private:
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
 };
 
 // The <body ...>...</body> element of an HTML document, from its opening tag

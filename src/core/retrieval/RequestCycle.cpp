@@ -14,6 +14,8 @@
 #include "core/retrieval/BalancePageParser.h"
 #include "core/retrieval/PageFetcher.h"
 #include "core/history/HistoryStore.h"
+#include "core/ErrorLog.h"
+#include "core/StopFlag.h"
 
 namespace zelvant {
 
@@ -79,10 +81,18 @@ struct RequestCycle::Private
         try {
             step();
         } catch (...) {
+            logUnexpectedError(QStringLiteral("шаг цикла запросов"));
             abort();
         }
     }
     void abort();
+    // Nothing may escape the cycle's steps, but nothing may vanish either:
+    // what was being done goes to the error log.
+    void logUnexpectedError(const QString &what) const
+    {
+        writeErrorLog(QStringLiteral("Непредвиденная ошибка (%1)").arg(what),
+                      context.paths.errorLogFile());
+    }
 
     RequestCycle *q;
     AppContext &context;
@@ -103,7 +113,7 @@ struct RequestCycle::Private
 
     State state = State::Idle;
     bool startPending = false; // QueryPhones returned, the first step not yet run
-    int mode = 0;
+    CycleMode mode = CycleMode::AllPhones;
     int nextSlot = 0;
     int count = 0;
     int total = 0;
@@ -140,7 +150,7 @@ void RequestCycle::Private::advance()
         if (slot < 1 || slot > PhoneSlotCount)
             break;
         // A single-phone request examines its slot and nothing after it.
-        nextSlot = mode == 2 ? 0 : slot + 1;
+        nextSlot = mode == CycleMode::OnePhone ? 0 : slot + 1;
         if (!passesChecks(slot, true))
             continue;
 
@@ -250,6 +260,7 @@ void RequestCycle::Private::finish()
             showTrayBalance(tray, context);
     } catch (...) {
         // The cycle is over whatever the tray could show.
+        logUnexpectedError(QStringLiteral("конец цикла запросов"));
     }
     Q_EMIT q->cycleFinished();
 }
@@ -260,6 +271,7 @@ void RequestCycle::Private::abort()
     try {
         fetcher.stop();
     } catch (...) {
+        logUnexpectedError(QStringLiteral("остановка запроса"));
     }
     if (state != State::Idle) {
         state = State::Between;
@@ -302,6 +314,7 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
         done = true;
     } catch (...) {
         // A page that cannot be handled leaves the phone as it was.
+        logUnexpectedError(QStringLiteral("страница телефона ") + context.phones.numberOf(currentSlot));
         return;
     }
     if (done && state == State::Waiting)
@@ -368,10 +381,10 @@ void RequestCycle::setTimings(const CycleTimings &timings)
         d->animation = std::make_unique<TrayAnimation>(d->tray, timings.animationFrameMs);
 }
 
-bool RequestCycle::queryPhones(int mode, int slot)
+bool RequestCycle::queryPhones(CycleMode mode, int slot)
 {
     // One cycle at a time: it owns the history store and the stop flag.
-    if (d->state != Private::State::Idle || mode < 0 || mode > 2)
+    if (d->state != Private::State::Idle || int(mode) < 0 || int(mode) > 2)
         return false;
     d->state = Private::State::Between;
     d->mode = mode;
@@ -386,7 +399,7 @@ bool RequestCycle::queryPhones(int mode, int slot)
     setStopRequested(false);
     d->count = 0;
     d->total = d->context.phones.monitoredCount();
-    d->nextSlot = mode == 2 ? slot : 1;
+    d->nextSlot = mode == CycleMode::OnePhone ? slot : 1;
     d->currentSlot = 0;
     d->hooks.fillGrid();
     // The first phone starts from the event loop, so that the caller has

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include "core/CycleMode.h"
+
 namespace zelvant {
 
 class AppContext;
@@ -49,9 +51,9 @@ public:
 
     void setTimings(const CycleTimings &timings);
 
-    // Mode 0 every phone, 1 the failed ones, 2 the given slot. Returns at
+    // Asks the phones that mode names (OnePhone: the given slot). Returns at
     // once; cycleFinished() follows. Refused (false) while a cycle runs.
-    bool queryPhones(int mode, int slot = -1);
+    bool queryPhones(CycleMode mode, int slot = -1);
     // Abandons the current phone's request and ends the cycle: a cycle in a
     // pause or a wait is over (cycleFinished() emitted) when this returns.
     // Leaving the program calls it too.

@@ -72,7 +72,7 @@ void MenuState::startupFinished()
     m_starting = false;
 }
 
-CycleDecision MenuState::requestCycle(CycleSource source, int mode, int slot)
+CycleDecision MenuState::requestCycle(CycleSource source, CycleMode mode, int slot)
 {
     if (m_ending)
         return CycleDecision::Skip;

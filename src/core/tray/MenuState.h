@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "core/CycleMode.h"
+
 namespace zelvant {
 
 class AppContext;
@@ -73,11 +75,11 @@ public:
 
     // What to do with a request for a cycle. Start marks the cycle running;
     // Queue keeps the request (the latest wins) for takePending().
-    CycleDecision requestCycle(CycleSource source, int mode, int slot);
+    CycleDecision requestCycle(CycleSource source, CycleMode mode, int slot);
     // The cycle ended: returns true when the caller should then start the
     // queued request (see pendingMode/pendingSlot), which is now running.
     bool cycleFinished();
-    int pendingMode() const { return m_pendingMode; }
+    CycleMode pendingMode() const { return m_pendingMode; }
     int pendingSlot() const { return m_pendingSlot; }
 
     // A modal window (setup, about, history) opens or closes. While any is
@@ -102,7 +104,7 @@ private:
     bool m_menuEnabled = true;
     bool m_queryBadEnabled = false;
     bool m_hasPending = false;
-    int m_pendingMode = 0;
+    CycleMode m_pendingMode = CycleMode::AllPhones;
     int m_pendingSlot = -1;
 };
 

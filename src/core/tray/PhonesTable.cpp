@@ -4,6 +4,7 @@
 
 #include "core/PhoneResult.h"
 #include "core/AppPaths.h"
+#include "core/ErrorLog.h"
 #include "core/tray/TrayService.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"

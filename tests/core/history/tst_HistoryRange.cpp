@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
+
 #include <QFileInfo>
 
 #include "core/history/HistoryTableModel.h"
@@ -92,6 +94,8 @@ TEST(HistoryQuery, MissingBrokenAndPresentDatabases)
 TEST(HistoryGridModel, DatesSeparatorsAndFormats)
 {
     HistoryTableModel model;
+    // Every change below is also checked against the item-model rules.
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(model.columnCount(), 9);
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("      Дата      "));

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "core/config/AppContext.h"
+#include "core/StopFlag.h"
 #include "core/tray/BalanceIcon.h"
 #include "core/tray/TrayService.h"
 #include "core/config/Settings.h"
@@ -135,7 +136,7 @@ protected:
         p.region = region;
     }
 
-    bool runCycle(int mode, int slot = -1, int waitMs = 15000)
+    bool runCycle(CycleMode mode, int slot = -1, int waitMs = 15000)
     {
         QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
         if (!wb->queryPhones(mode, slot))
@@ -183,7 +184,7 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
     setPhone(6, QString());                                         // empty slot, monitored
     context->phones.slot(6).monitored = true;
 
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     // Total counts every monitored slot, the count only the queried ones.
     EXPECT_EQ(progressTips(), QStringList({progressTip(1, 5), progressTip(2, 5)}));
     EXPECT_EQ(server.loginCount(), 2);
@@ -208,7 +209,7 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
     // clears the flags and ends with the tray balance.
     hooks.setupVisible = true;
     tray.icons.clear();
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_EQ(server.loginCount(), 2);
     EXPECT_FALSE(context->results[1].queryOk);
     EXPECT_FALSE(tray.icons.isEmpty());
@@ -225,7 +226,7 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
     setPhone(2, QStringLiteral("9030000002"));
     setPhone(3, QStringLiteral("9030000003"), false);
 
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_TRUE(context->results[1].queryOk);
     EXPECT_FALSE(context->results[2].queryOk);
     const PhoneResult first = context->results[1];
@@ -235,7 +236,7 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
     server.addSubscriber(second);
     server.clearRequests();
     tray.tips.clear();
-    ASSERT_TRUE(runCycle(1));
+    ASSERT_TRUE(runCycle(CycleMode::FailedPhones));
     EXPECT_EQ(server.loginCount(), 1);
     EXPECT_EQ(server.requests().first().body,
               FakeLumoServer::loginBody(QStringLiteral("9030000002"), second.password));
@@ -245,7 +246,7 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
 
     // Mode 2 clears and queries exactly its slot.
     server.clearRequests();
-    ASSERT_TRUE(runCycle(2, 1));
+    ASSERT_TRUE(runCycle(CycleMode::OnePhone, 1));
     EXPECT_EQ(server.loginCount(), 1);
     EXPECT_TRUE(context->results[1].queryOk);
     EXPECT_GE(context->results[1].lastQueryTime, first.lastQueryTime);
@@ -254,19 +255,19 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
     // Mode 2 on a slot that is not monitored queries nothing, yet ends normally.
     server.clearRequests();
     tray.icons.clear();
-    ASSERT_TRUE(runCycle(2, 3));
+    ASSERT_TRUE(runCycle(CycleMode::OnePhone, 3));
     EXPECT_EQ(server.requestCount(), 0);
     EXPECT_FALSE(tray.icons.isEmpty());
 
     // A second cycle is refused while one runs.
     setTimings(0, 10000, 300);
     QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
-    ASSERT_TRUE(wb->queryPhones(0));
-    EXPECT_FALSE(wb->queryPhones(0));
-    EXPECT_FALSE(wb->queryPhones(2, 1));
+    ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
+    EXPECT_FALSE(wb->queryPhones(CycleMode::AllPhones));
+    EXPECT_FALSE(wb->queryPhones(CycleMode::OnePhone, 1));
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_FALSE(wb->queryPhones(7));
+    EXPECT_FALSE(wb->queryPhones(CycleMode(7)));
 }
 
 TEST_F(CycleTest, LoginBodyIsSentExactlyAsConfigured)
@@ -282,7 +283,7 @@ TEST_F(CycleTest, LoginBodyIsSentExactlyAsConfigured)
     server.addSubscriber(s);
     setPhone(1, s.number);
     context->phones.slot(1).password = s.password;
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     ASSERT_GE(server.requestCount(), 1);
     const FakeLumoServer::Request &login = server.requests().first();
     EXPECT_EQ(login.method, QByteArray("POST"));
@@ -309,7 +310,7 @@ TEST_F(CycleTest, FirstPhoneStartsAtOnceLaterOnesAfterThePause)
     QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(),
                      [&](int, bool) { phoneEnds << clock.elapsed(); });
     clock.start();
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     ASSERT_EQ(loginTimes.size(), 2);
     ASSERT_EQ(phoneEnds.size(), 2);
     EXPECT_LT(loginTimes[0], 1000);
@@ -334,7 +335,7 @@ TEST_F(CycleTest, StopEndsThePauseAndTheWaitAtOnce)
     });
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(runCycle(0, -1, 5000));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones, -1, 5000));
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(server.loginCount(), 1);
     EXPECT_TRUE(context->results[1].queryOk);
@@ -354,7 +355,7 @@ TEST_F(CycleTest, StopEndsThePauseAndTheWaitAtOnce)
             QTimer::singleShot(50, wb.get(), [&] { wb->stop(); });
     });
     clock.restart();
-    ASSERT_TRUE(runCycle(0, -1, 5000));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones, -1, 5000));
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(server.loginCount(), 1);
     EXPECT_EQ(context->results[2], before);
@@ -362,7 +363,7 @@ TEST_F(CycleTest, StopEndsThePauseAndTheWaitAtOnce)
     // The next cycle clears the flag again and runs normally.
     QObject::disconnect(&server, &FakeLumoServer::requestReceived, nullptr, nullptr);
     server.subscriber(QStringLiteral("9030000002"))->answer = FakeLumoServer::LoginAnswer::Direct;
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_FALSE(stopRequested());
     EXPECT_TRUE(context->results[2].queryOk);
     EXPECT_TRUE(context->results[3].queryOk);
@@ -385,7 +386,7 @@ TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
     QList<qint64> ends;
     QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(),
                      [&](int, bool) { ends << clock.elapsed(); });
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     ASSERT_EQ(ends.size(), 3);
     EXPECT_GE(ends[0], 1350); // waited for its time-out (coarse timers may fire 5% early)
     EXPECT_LT(ends[1] - ends[0], 1000);     // the wrong password did not
@@ -428,7 +429,7 @@ TEST_F(CycleTest, AnswersOfTheServerDecideSuccessPerPhone)
     }
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(runCycle(0, -1, 200000));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones, -1, 200000));
     // No phone waited for the 20 s time-out.
     EXPECT_LT(clock.elapsed(), 15000);
     slot = 0;
@@ -455,12 +456,12 @@ TEST_F(CycleTest, CertificatesAreVerified)
     makeContext(https.loginUrl().toString());
     setPhone(1, s.number);
 
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_TRUE(context->results[1].queryOk);
     EXPECT_FLOAT_EQ(context->results[1].balance, 77);
 
     https.setUseUntrustedCertificate(true);
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_FALSE(context->results[1].queryOk);
     EXPECT_EQ(https.loginCount(), 1); // nothing was sent over the unverified link
     EXPECT_EQ(historyRows(s.number), 1);
@@ -478,7 +479,7 @@ TEST_F(CycleTest, HistoryFileMissingMidCycleWarnsOnceAndSwitchesOff)
             QFile::remove(context->paths.historyFile());
     });
     ASSERT_TRUE(context->options.cbHistory);
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_EQ(warnings.messages.size(), 1);
     EXPECT_FALSE(context->options.cbHistory);
     EXPECT_EQ(hooks.saveCount, 1);
@@ -511,7 +512,7 @@ TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
             wb.get(), &RequestCycle::phoneFinished, wb.get(),
             [&](int slot, bool ok) { ends.append({slot, ok}); });
         QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
-        ASSERT_TRUE(wb->queryPhones(0));
+        ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
         QElapsedTimer clock;
         clock.start();
         while (finished.isEmpty() && clock.elapsed() < 5000)
@@ -543,7 +544,7 @@ TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)
         ASSERT_TRUE(db.open());
         QSqlQuery lock(db);
         ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        ASSERT_TRUE(runCycle(0, -1, 60000));
+        ASSERT_TRUE(runCycle(CycleMode::AllPhones, -1, 60000));
         EXPECT_TRUE(context->results[1].queryOk);
         EXPECT_TRUE(context->results[2].queryOk);
         EXPECT_TRUE(context->options.cbHistory); // a busy file is no missing file
@@ -553,7 +554,7 @@ TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("locker"));
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_EQ(historyRows(QStringLiteral("9030000001")), 1);
 }
 
@@ -566,7 +567,7 @@ TEST_F(CycleTest, SavedPagesFollowTheSettingReadForEveryDocument)
     setPhone(2, QStringLiteral("9030000002"));
     const QStringList filter{QStringLiteral("*.html")};
 
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_TRUE(QDir(temp.path()).entryList(filter, QDir::Files).isEmpty());
 
     // On for the first phone, switched off in the file before the second.
@@ -577,7 +578,7 @@ TEST_F(CycleTest, SavedPagesFollowTheSettingReadForEveryDocument)
             context->settingsFile.writeBool(QStringLiteral("Debug"),
                                             QStringLiteral("SaveLogFiles"), false);
     });
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     const QStringList files = QDir(temp.path()).entryList(filter, QDir::Files, QDir::Name);
     // The refresh page and the balance page of the first phone, nothing else.
     ASSERT_EQ(files.size(), 2);
@@ -635,7 +636,7 @@ TEST_F(CycleTest, LocalTestPageIsReadWithoutSendingAnything)
         SCOPED_TRACE(address.toStdString());
         makeContext(address);
         setPhone(1, QStringLiteral("9030000001"));
-        ASSERT_TRUE(runCycle(0));
+        ASSERT_TRUE(runCycle(CycleMode::AllPhones));
         EXPECT_EQ(server.requestCount(), 0);
         EXPECT_TRUE(context->results[1].queryOk);
         EXPECT_FLOAT_EQ(context->results[1].balance, 321.5f);
@@ -667,7 +668,7 @@ TEST_F(CycleTest, PhoneEditedDuringThePauseIsQueriedAsItIsNow)
         if (slot == 2)
             QTimer::singleShot(100, wb.get(), [&] { context->phones.slot(3).password.clear(); });
     });
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     ASSERT_EQ(server.loginCount(), 2);
     QByteArray lastLogin;
     for (const FakeLumoServer::Request &r : server.requests())
@@ -705,7 +706,7 @@ TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
     setPhone(4, QStringLiteral("9030000004"));
     context->phones.slot(4).password = QStringLiteral("неверный");
     const QDateTime started = QDateTime::currentDateTime();
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     for (int slot = 1; slot <= 6; ++slot) {
         SCOPED_TRACE(slot);
         const PhoneResult &record = context->results[slot];
@@ -738,7 +739,7 @@ TEST_F(CycleTest, TrayShowsAnimationThenStandardIconThenTheBalance)
     setPhone(1, s.number);
     context->phones.slot(1).trayShown = true;
     setTimings(0, 5000, 50);
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     const QList<QImage> frames = animationFrames();
     int animated = 0;
     for (const QImage &icon : tray.icons)
@@ -756,7 +757,7 @@ TEST_F(CycleTest, TrayShowsAnimationThenStandardIconThenTheBalance)
     hooks.closing = true;
     tray.icons.clear();
     server.clearRequests();
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_EQ(server.requestCount(), 0);
     EXPECT_TRUE(tray.icons.isEmpty());
 
@@ -767,10 +768,10 @@ TEST_F(CycleTest, TrayShowsAnimationThenStandardIconThenTheBalance)
     server.addSubscriber(s);
     QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
     QSignalSpy asked(&server, &FakeLumoServer::requestReceived);
-    ASSERT_TRUE(wb->queryPhones(0));
+    ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
     wb->stop();
     EXPECT_EQ(finished.count(), 1);
-    ASSERT_TRUE(wb->queryPhones(0));
+    ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
     ASSERT_TRUE(asked.wait(2000)); // the new cycle did ask
     // A stop during the wait is over when StopRequest returns.
     wb->stop();
@@ -794,7 +795,7 @@ TEST_F(CycleTest, SecondBalanceDocumentCountsOnlyWhileThePhoneLasts)
 
     // Arriving while the phone is still in its after-pause: handled again.
     setTimings(0, 5000, 1500);
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_EQ(server.countRequests("/again"), 1);
     EXPECT_EQ(historyRows(s.number), 2);
 
@@ -803,7 +804,7 @@ TEST_F(CycleTest, SecondBalanceDocumentCountsOnlyWhileThePhoneLasts)
     server.setRoute("/again", again);
     setTimings(0, 5000, 0);
     const PhoneResult before = context->results[1];
-    ASSERT_TRUE(runCycle(0));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     QTest::qWait(1200);
     EXPECT_EQ(historyRows(s.number), 3);
     EXPECT_TRUE(context->results[1].queryOk);

@@ -59,7 +59,7 @@ TEST(MenuState, MenuInEveryState)
     EXPECT_EQ(failed.asked, 0);
 
     // Cycle running: only home page, stop and exit are usable.
-    ASSERT_EQ(logic.requestCycle(CycleSource::User, 0, -1), CycleDecision::Start);
+    ASSERT_EQ(logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1), CycleDecision::Start);
     EXPECT_EQ(logic.state(), ControllerState::CycleRunning);
     expectMenu(logic, {{MenuItem::About, false, true},     {MenuItem::Site, true, true},
                        {MenuItem::Setup, false, true},     {MenuItem::History, false, true},
@@ -91,7 +91,7 @@ TEST(MenuState, MenuInEveryState)
     EXPECT_EQ(logic.state(), ControllerState::Ending);
     for (int i = 0; i <= int(MenuItem::Exit); ++i)
         EXPECT_FALSE(logic.item(MenuItem(i)).enabled) << i;
-    EXPECT_EQ(logic.requestCycle(CycleSource::User, 0, -1), CycleDecision::Skip);
+    EXPECT_EQ(logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1), CycleDecision::Skip);
     EXPECT_FALSE(logic.canRequestSinglePhone());
 }
 
@@ -101,7 +101,7 @@ TEST(MenuState, RetryCommandAsksOncePerReEnableAndNeverWhenSwitchingOff)
     MenuState logic(failed.fn());
 
     failed.failed = false;
-    logic.requestCycle(CycleSource::User, 0, -1);
+    logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1);
     EXPECT_EQ(failed.asked, 0) << "switching off never asks";
     logic.cycleFinished();
     EXPECT_EQ(failed.asked, 1);
@@ -120,7 +120,7 @@ TEST(MenuState, CycleEndingWhileAWindowIsOpenKeepsTheMenuOff)
 {
     FailedPhones failed;
     MenuState logic(failed.fn());
-    logic.requestCycle(CycleSource::Timer, 0, -1);
+    logic.requestCycle(CycleSource::Timer, CycleMode::AllPhones, -1);
     logic.windowOpened(); // e.g. the setup window, which stops the cycle
     EXPECT_FALSE(logic.cycleFinished());
     EXPECT_EQ(logic.state(), ControllerState::WindowOpen);
@@ -148,18 +148,18 @@ TEST(MenuState, RequestsDuringACycle)
     FailedPhones failed;
     MenuState logic(failed.fn());
     EXPECT_TRUE(logic.canRequestSinglePhone());
-    ASSERT_EQ(logic.requestCycle(CycleSource::Startup, 0, -1), CycleDecision::Start);
+    ASSERT_EQ(logic.requestCycle(CycleSource::Startup, CycleMode::AllPhones, -1), CycleDecision::Start);
 
     // The refresh tick and the single-phone command are dropped.
     EXPECT_FALSE(logic.canRequestSinglePhone());
-    EXPECT_EQ(logic.requestCycle(CycleSource::Timer, 0, -1), CycleDecision::Skip);
-    EXPECT_EQ(logic.requestCycle(CycleSource::SinglePhone, 2, 7), CycleDecision::Skip);
+    EXPECT_EQ(logic.requestCycle(CycleSource::Timer, CycleMode::AllPhones, -1), CycleDecision::Skip);
+    EXPECT_EQ(logic.requestCycle(CycleSource::SinglePhone, CycleMode::OnePhone, 7), CycleDecision::Skip);
 
     // A user's request waits for the stopped cycle; the latest one wins.
-    EXPECT_EQ(logic.requestCycle(CycleSource::User, 0, -1), CycleDecision::Queue);
-    EXPECT_EQ(logic.requestCycle(CycleSource::User, 1, -1), CycleDecision::Queue);
+    EXPECT_EQ(logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1), CycleDecision::Queue);
+    EXPECT_EQ(logic.requestCycle(CycleSource::User, CycleMode::FailedPhones, -1), CycleDecision::Queue);
     ASSERT_TRUE(logic.cycleFinished());
-    EXPECT_EQ(logic.pendingMode(), 1);
+    EXPECT_EQ(logic.pendingMode(), CycleMode::FailedPhones);
     EXPECT_EQ(logic.pendingSlot(), -1);
     EXPECT_TRUE(logic.cycleRunning());
     EXPECT_FALSE(logic.menuEnabled()) << "no flicker between the two cycles";
@@ -168,8 +168,8 @@ TEST(MenuState, RequestsDuringACycle)
     EXPECT_TRUE(logic.menuEnabled());
 
     // Nothing queued survives leaving the program.
-    logic.requestCycle(CycleSource::User, 0, -1);
-    logic.requestCycle(CycleSource::User, 0, -1);
+    logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1);
+    logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1);
     logic.beginEnding();
     EXPECT_FALSE(logic.cycleFinished());
 

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <QLocale>
 
 #include "core/PhoneResult.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
 #include "core/tray/PhonesTable.h"
+#include "core/tray/PhonesTableModel.h"
 
 using namespace zelvant;
 
@@ -275,4 +277,41 @@ TEST(PhonesTable, TrayTipLinesFitTheTray)
     Fixture h;
     h.monitor(1, record(QString(70, QLatin1Char('c')), 1, true));
     EXPECT_EQ(h.fill(), QString(63, QLatin1Char('c')));
+}
+
+// The grid's model obeys the item-model rules through rebuilds with more and
+// fewer columns and rows and through refreshes of the texts.
+TEST(PhonesTableModel, KeepsTheItemModelRulesThroughRebuildsAndRefreshes)
+{
+    Fixture f;
+    f.options = allColumns();
+    PhonesTableModel model(f.grid);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    f.monitor(1, record(QStringLiteral("Мама"), 12.5f, true));
+    f.fill();
+    model.rebuilt();
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.columnCount(), f.grid.columnCount());
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("NN"));
+
+    f.monitor(3, record(QStringLiteral("Дача"), -1.0f, false));
+    f.fill();
+    model.rebuilt();
+    EXPECT_EQ(model.rowCount(), 2);
+    const int balance = f.grid.columnOf(QStringLiteral("Balance"));
+    EXPECT_EQ(model.index(0, balance).data().toString(), f.grid.cell(balance, 1).text);
+
+    f.results[1].balance = 3.25f;
+    f.fill();
+    model.refreshed();
+    EXPECT_EQ(model.index(0, balance).data().toString(), f.grid.cell(balance, 1).text);
+
+    Options few;
+    few.cbNN = few.cbAlias = few.cbUserName = few.cbPhoneNum = few.cbTurnOff = false;
+    few.cbRecomend = few.cbLastQueryTime = false;
+    f.options = few;
+    f.fill();
+    model.rebuilt();
+    EXPECT_EQ(model.columnCount(), 2);
 }

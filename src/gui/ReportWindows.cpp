@@ -1,4 +1,4 @@
-#include "gui/ReportsApi.h"
+#include "gui/ReportWindows.h"
 
 #include <QApplication>
 #include <QPointer>

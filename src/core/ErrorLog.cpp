@@ -1,0 +1,61 @@
+#include "core/ErrorLog.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+
+#include "core/TextCodec.h"
+
+namespace zelvant {
+
+namespace {
+
+// The locale's long time format without its time-zone fields: log lines and
+// the phones window show the local wall-clock time as the user writes it
+// ("25.12.2006 14:03:07"); a zone name such as "MSK" is no part of it.
+QString longTimeFormatWithoutZone(const QLocale &locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString result;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t'))
+            continue;
+        result += c;
+    }
+    return result.trimmed();
+}
+
+} // namespace
+
+QString localDateTimeText(const QDateTime &when, const QLocale &locale)
+{
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+        + locale.toString(when.time(), longTimeFormatWithoutZone(locale));
+}
+
+QString errorLogLine(const QString &message, const QDateTime &when, const QLocale &locale)
+{
+    return localDateTimeText(when, locale) + QStringLiteral(": ") + message + QStringLiteral("\r\n");
+}
+
+bool writeErrorLog(const QString &message, const QString &fileName, QString *error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = toWindows1251(
+        errorLogLine(message, QDateTime::currentDateTime(), QLocale::system()));
+    const bool ok = file.write(bytes) == bytes.size() && file.flush();
+    if (!ok && error)
+        *error = file.errorString();
+    file.close();
+    return ok;
+}
+
+} // namespace zelvant
