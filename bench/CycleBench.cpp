@@ -19,11 +19,11 @@
 
 #include <malloc.h>
 
-#include "core/config/AppContext.h"
-#include "core/tray/TrayService.h"
 #include "core/TextCodec.h"
+#include "core/config/AppContext.h"
 #include "core/history/HistoryStore.h"
 #include "core/retrieval/RequestCycle.h"
+#include "core/tray/TrayService.h"
 #include "support/FakeLumoServer.h"
 #include "support/TempFolder.h"
 
@@ -166,7 +166,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const bool ok = (which == "off" || bench(true, cycles, phones))
-        && (which == "on" || bench(false, cycles, phones));
+                    && (which == "on" || bench(false, cycles, phones));
     if (!ok)
         std::fputs("a cycle failed\n", stderr);
     return ok ? 0 : 1;

@@ -84,15 +84,17 @@ bool buildDatabase(const QString &path, int rows)
     }
     bool ok = true;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("build"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("build"));
         db.setDatabaseName(path);
         ok = db.open();
         QSqlQuery query(db);
         ok = ok && query.exec(QStringLiteral("PRAGMA synchronous = OFF"));
         ok = ok && db.transaction();
-        ok = ok && query.prepare(QStringLiteral(
-            "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, "
-            "Recomend, SMS, Minutes, USDRate) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        ok = ok
+             && query.prepare(QStringLiteral(
+                 "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, "
+                 "Recomend, SMS, Minutes, USDRate) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         // One cycle every five hours, one row per phone, 5 s apart.
         const int cycles = rows / NumberCount;
         const QDateTime start =
@@ -170,7 +172,7 @@ ProcessTimes runShell(const QString &shell, const QString &path, const QByteArra
     wait4(pid, &status, 0, &usage);
     times.wallMs = double(timer.nsecsElapsed()) / 1e6;
     times.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+                  + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     return times;
 }
 
@@ -303,8 +305,8 @@ bool storeLoop(const QString &folder, int rows)
     }
     const double heapGrowth = heapInUseKiB() - heapStart;
     const long rssGrowth = residentKiB() - rssStart;
-    std::printf("StoreResult, %d rows, %d per writer: median %.3f ms, mean %.3f ms per row\n",
-                rows, NumberCount, medianMs(perRow), double(total.nsecsElapsed()) / 1e6 / measured);
+    std::printf("StoreResult, %d rows, %d per writer: median %.3f ms, mean %.3f ms per row\n", rows,
+                NumberCount, medianMs(perRow), double(total.nsecsElapsed()) / 1e6 / measured);
     std::printf("    after the first writer: heap in use %+.1f KiB, RSS %+ld KiB over %.0f rows "
                 "= %.2f / %.2f KiB per 1,000 rows\n",
                 heapGrowth, rssGrowth, measured, heapGrowth / measured * 1000,
@@ -326,9 +328,11 @@ void journalSettings(const QString &folder, int rows)
         {"rollback journal, synchronous=FULL (writer)", {}},
         {"rollback journal, synchronous=NORMAL", {QStringLiteral("PRAGMA synchronous = NORMAL")}},
         {"WAL, synchronous=FULL",
-         {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = FULL")}},
+         {QStringLiteral("PRAGMA journal_mode = WAL"),
+          QStringLiteral("PRAGMA synchronous = FULL")}},
         {"WAL, synchronous=NORMAL",
-         {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = NORMAL")}},
+         {QStringLiteral("PRAGMA journal_mode = WAL"),
+          QStringLiteral("PRAGMA synchronous = NORMAL")}},
     };
     int n = 0;
     for (const Setting &setting : settings) {
@@ -347,10 +351,11 @@ void journalSettings(const QString &folder, int rows)
             bool ok = db.open() && query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
             for (const QString &pragma : setting.pragmas)
                 ok = ok && query.exec(pragma);
-            ok = ok && query.prepare(QStringLiteral(
-                "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, "
-                "Recomend, SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), "
-                "12.34, 0, 0, 0, 0, 0, 28.1234)"));
+            ok = ok
+                 && query.prepare(QStringLiteral(
+                     "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, "
+                     "Recomend, SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), "
+                     "12.34, 0, 0, 0, 0, 0, 28.1234)"));
             for (int row = 0; ok && row < rows; ++row) {
                 query.bindValue(0, numberOf(row % NumberCount));
                 QElapsedTimer timer;
@@ -359,7 +364,8 @@ void journalSettings(const QString &folder, int rows)
                 perRow.push_back(timer.nsecsElapsed());
             }
             if (!ok)
-                std::fprintf(stderr, "%s: %s\n", setting.name, qPrintable(query.lastError().text()));
+                std::fprintf(stderr, "%s: %s\n", setting.name,
+                             qPrintable(query.lastError().text()));
             query.finish();
             db.close();
         }
@@ -421,9 +427,8 @@ int main(int argc, char *argv[])
     timer.start();
     if (!(reuse && QFile::exists(path)) && !buildDatabase(path, rows))
         return 1;
-    std::printf("%s %d rows over %d numbers in %.1f s: %s (%.0f MB)\n",
-                reuse ? "reused" : "built", rows, NumberCount,
-                double(timer.elapsed()) / 1000, qPrintable(path),
+    std::printf("%s %d rows over %d numbers in %.1f s: %s (%.0f MB)\n", reuse ? "reused" : "built",
+                rows, NumberCount, double(timer.elapsed()) / 1000, qPrintable(path),
                 double(QFileInfo(path).size()) / 1e6);
     std::printf("ours: median of %d calls; fresh readers include opening the file and "
                 "preparing; every row is converted to a HistoryRow\n\n",
@@ -477,14 +482,16 @@ int main(int argc, char *argv[])
     const OurTiming allWarm =
         timeOurs(runs, [&] { count = warm.rows(one, HistoryRange::All, 0).size(); });
     const ShellTiming allShell = compare({sqlText(one, QStringLiteral("ORDER BY NN DESC"))}, 5);
-    const QByteArray allLabel = QStringLiteral("whole history (%1 rows), fresh reader").arg(count).toLatin1();
+    const QByteArray allLabel =
+        QStringLiteral("whole history (%1 rows), fresh reader").arg(count).toLatin1();
     printRow(allLabel.constData(), allFresh, 30, allShell);
     printRow("whole history, open reader", allWarm, 30, allShell);
 
     // Last 2 days of one number.
     const OurTiming daysWarm =
         timeOurs(runs, [&] { count = warm.rows(one, HistoryRange::LastDays, 2).size(); });
-    const QByteArray daysLabel = QStringLiteral("last 2 days (%1 rows), open reader").arg(count).toLatin1();
+    const QByteArray daysLabel =
+        QStringLiteral("last 2 days (%1 rows), open reader").arg(count).toLatin1();
     printRow(daysLabel.constData(), daysWarm, 0,
              compare({sqlText(one, QStringLiteral("AND QueryDateTime > datetime('now', "
                                                   "'localtime', '-2 days') ORDER BY NN DESC"))},
@@ -500,10 +507,12 @@ int main(int argc, char *argv[])
     const OurTiming write = timeOurs(runs, [&] { stored = store.storeResult(result) && stored; });
     if (!stored)
         std::fprintf(stderr, "a write failed\n");
-    const QString insert = QStringLiteral(
-        "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, "
-        "SMS, Minutes, USDRate) VALUES ('%1', datetime('now', 'localtime'), 12.34, 0, 0, 0, 0, "
-        "0, 0)").arg(numberOf(98));
+    const QString insert =
+        QStringLiteral(
+            "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, "
+            "SMS, Minutes, USDRate) VALUES ('%1', datetime('now', 'localtime'), 12.34, 0, 0, 0, 0, "
+            "0, 0)")
+            .arg(numberOf(98));
     printRow("StoreResult, one row", write, 0, compare({insert}, 5));
     if (shell.isEmpty())
         std::printf("\nsqlite3 shell not found: no comparison\n");

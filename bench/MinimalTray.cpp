@@ -36,7 +36,8 @@ int main(int argc, char *argv[])
     icon.setToolTip(QStringLiteral("Minimal tray"));
     icon.show();
     QTimer::singleShot(0, [&clock] {
-        std::fprintf(stderr, "ZELVANT_STARTUP_MARK %lld\n", static_cast<long long>(clock.elapsed()));
+        std::fprintf(stderr, "ZELVANT_STARTUP_MARK %lld\n",
+                     static_cast<long long>(clock.elapsed()));
         std::fflush(stderr);
     });
     return app.exec();

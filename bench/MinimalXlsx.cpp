@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 
 int main(int argc, char **argv)
 {
@@ -26,8 +26,8 @@ int main(int argc, char **argv)
         lxw_worksheet *sheet = workbook_add_worksheet(workbook, "Лист1");
         lxw_format *bold = workbook_add_format(workbook);
         format_set_bold(bold);
-        const char *titles[] = {"Дата", "Время", "Баланс", "Расход в день", "Отключение",
-                                "Заплатить", "SMS", "Минут", "Курс USD"};
+        const char *titles[] = {"Дата",      "Время", "Баланс", "Расход в день", "Отключение",
+                                "Заплатить", "SMS",   "Минут",  "Курс USD"};
         for (int c = 0; c < 9; ++c)
             worksheet_write_string(sheet, 0, lxw_col_t(c), titles[c], bold);
         // The same rows as the benchmark's database: newest first, one every
@@ -36,7 +36,7 @@ int main(int argc, char **argv)
         char previous[32] = "";
         for (long i = 0; i < rows; ++i) {
             const std::time_t t = newest - std::time_t(i) * 300;
-            std::tm tm {};
+            std::tm tm{};
             gmtime_r(&t, &tm);
             char date[32], time[32];
             std::snprintf(date, sizeof date, "%02d.%02d.%04d", tm.tm_mday, tm.tm_mon + 1,
@@ -47,7 +47,8 @@ int main(int argc, char **argv)
                 worksheet_write_string(sheet, row, 0, date, nullptr);
             std::strcpy(previous, date);
             worksheet_write_string(sheet, row, 1, time, nullptr);
-            worksheet_write_number(sheet, row, 2, std::round((100.0 - i * 0.01) * 100) / 100, nullptr);
+            worksheet_write_number(sheet, row, 2, std::round((100.0 - i * 0.01) * 100) / 100,
+                                   nullptr);
             worksheet_write_number(sheet, row, 3, 3.45, nullptr);
             if (i % 30 != 0)
                 worksheet_write_number(sheet, row, 4, double(i % 30), nullptr);

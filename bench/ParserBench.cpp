@@ -28,7 +28,9 @@ QString makePage()
                     .arg(i);
         page += QStringLiteral("<td class=\"cost\" align=\"right\" nowrap>%1,%2&nbsp;у.е. в месяц, "
                                "подключена с 01.0%3.2026</td>\r\n")
-                    .arg(i * 3).arg(i % 100, 2, 10, QLatin1Char('0')).arg(i % 9 + 1);
+                    .arg(i * 3)
+                    .arg(i % 100, 2, 10, QLatin1Char('0'))
+                    .arg(i % 9 + 1);
         page += QStringLiteral("<td class=\"note\"><img src=\"/lumo/i/dot.gif\" width=\"1\" "
                                "height=\"1\" alt=\"\" border=\"0\"></td></tr>\r\n");
     }

@@ -22,10 +22,10 @@
 #include <cstdio>
 
 #include "core/export/HistoryWorkbook.h"
-#include "gui/PhoneHistoryWindow.h"
+#include "core/history/HistoryStore.h"
 #include "core/history/HistoryTableModel.h"
 #include "gui/ExportDialogs.h"
-#include "core/history/HistoryStore.h"
+#include "gui/PhoneHistoryWindow.h"
 
 using namespace zelvant;
 
@@ -39,7 +39,8 @@ bool fillDatabase(const QString &path, long rows)
         return false;
     bool ok = true;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
         db.setDatabaseName(path);
         ok = db.open();
         db.transaction();

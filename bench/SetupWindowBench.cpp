@@ -90,7 +90,8 @@ int main(int argc, char **argv)
                 if (!grabDir.isEmpty() && r == 0 && s == 0) {
                     for (int p = 0; p < pages->count(); ++p) {
                         pages->setCurrentIndex(p);
-                        window.grab().save(QStringLiteral("%1/setup-page%2.png").arg(grabDir).arg(p));
+                        window.grab().save(
+                            QStringLiteral("%1/setup-page%2.png").arg(grabDir).arg(p));
                     }
                     pages->setCurrentIndex(1);
                 }

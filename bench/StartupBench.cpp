@@ -40,8 +40,8 @@ namespace {
 
 struct Figures
 {
-    double startupMs = 0;     // median
-    double markMs = 0;        // the program's own figure, median
+    double startupMs = 0; // median
+    double markMs = 0;    // the program's own figure, median
     long rssKb = 0;
     double idleCpuMs = 0;
 };
@@ -79,7 +79,8 @@ bool prepareFolder(const QString &folder, const QString &zelvant, int rows)
         return false;
     }
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
         db.setDatabaseName(paths.historyFile());
         if (!db.open())
             return false;
@@ -92,7 +93,8 @@ bool prepareFolder(const QString &folder, const QString &zelvant, int rows)
         const QDateTime start(QDate(2020, 1, 1), QTime(0, 0));
         for (int r = 0; r < rows; ++r) {
             q.bindValue(0, phones.slot(r % PhoneSlotCount + 1).number);
-            q.bindValue(1, start.addSecs(qint64(r) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            q.bindValue(
+                1, start.addSecs(qint64(r) * 60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
             q.bindValue(2, 100.0 + r % 1000 / 10.0);
             q.bindValue(3, 2.5);
             q.bindValue(4, 30);
@@ -215,16 +217,21 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: StartupBench ZELVANT MINIMAL [--runs N] [--idle S] [--rows R]\n");
+        std::fprintf(stderr,
+                     "usage: StartupBench ZELVANT MINIMAL [--runs N] [--idle S] [--rows R]\n");
         return 2;
     }
     int runs = 9, idle = 60, rows = 1000000;
     QString keep;
     for (int i = 3; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--runs")) runs = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--idle")) idle = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--rows")) rows = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--folder")) keep = args[i + 1];
+        if (args[i] == QLatin1String("--runs"))
+            runs = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--idle"))
+            idle = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--rows"))
+            rows = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--folder"))
+            keep = args[i + 1];
     }
     QTemporaryDir temp;
     const QString folder = keep.isEmpty() ? temp.path() : QDir(keep).absolutePath();
@@ -256,7 +263,8 @@ int main(int argc, char *argv[])
                 m.markMs > 0 ? z.markMs / m.markMs : 0.0);
     std::printf("%-34s %12ld %12ld %8.2f\n", "resident memory when idle, KiB", z.rssKb, m.rssKb,
                 double(z.rssKb) / double(m.rssKb));
-    std::printf("%-34s %12.1f %12.1f\n", qPrintable(QStringLiteral("CPU over %1 idle s, ms").arg(idle)),
-                z.idleCpuMs, m.idleCpuMs);
+    std::printf("%-34s %12.1f %12.1f\n",
+                qPrintable(QStringLiteral("CPU over %1 idle s, ms").arg(idle)), z.idleCpuMs,
+                m.idleCpuMs);
     return 0;
 }

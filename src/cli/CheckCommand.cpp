@@ -8,13 +8,13 @@
 
 #include <cstdio>
 
-#include "core/config/AppContext.h"
 #include "cli/CommandLine.h"
 #include "cli/ResultJson.h"
-#include "core/tray/TrayService.h"
+#include "core/config/AppContext.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
+#include "core/tray/TrayService.h"
 
 namespace zelvant {
 
@@ -24,7 +24,8 @@ class CheckHooks : public CycleHooks
 {
 public:
     CheckHooks(AppContext &context, const CheckOutput &output)
-        : m_context(context), m_output(output)
+        : m_context(context)
+        , m_output(output)
     {
     }
     void fillGrid() override {}
@@ -34,7 +35,7 @@ public:
     {
         QString error;
         if (!zelvant::saveSettings(m_context.settingsFile, m_context.options,
-                          m_context.phones.trayShownSlot() == 0, nullptr, &error))
+                                   m_context.phones.trayShownSlot() == 0, nullptr, &error))
             m_output.err(QStringLiteral("Zelvant: the settings could not be saved to %1: %2\n")
                              .arg(m_context.settingsFile.path(), error));
     }
@@ -47,7 +48,10 @@ private:
 class CheckWarnings : public HistoryWarnings
 {
 public:
-    explicit CheckWarnings(const CheckOutput &output) : m_output(output) {}
+    explicit CheckWarnings(const CheckOutput &output)
+        : m_output(output)
+    {
+    }
     void historyFileMissing(const QString &message) override
     {
         m_output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
@@ -130,7 +134,8 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
     }
     loadPhones(context.phones, phonesFile, &context.phonesFileUnreadable);
     if (context.phonesFileUnreadable) {
-        output.err(QStringLiteral("Zelvant: the phone list %1 could not be read\n").arg(phonesFile));
+        output.err(
+            QStringLiteral("Zelvant: the phone list %1 could not be read\n").arg(phonesFile));
         return 2;
     }
     const int total = context.phones.monitoredCount();
@@ -144,7 +149,8 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
             continue;
         const QString reason = skipReason(context, slot);
         if (!reason.isEmpty())
-            output.err(QStringLiteral("%1: not queried: %2\n").arg(describe(context, slot), reason));
+            output.err(
+                QStringLiteral("%1: not queried: %2\n").arg(describe(context, slot), reason));
     }
 
     NullTrayService tray;
@@ -158,7 +164,8 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                            .arg(total)
                            .arg(describe(context, slot));
         if (ok)
-            line += QStringLiteral("OK, balance %1\n").arg(number(context.results[slot].balance, 2));
+            line +=
+                QStringLiteral("OK, balance %1\n").arg(number(context.results[slot].balance, 2));
         else
             line += QStringLiteral("failed\n");
         output.err(line);

@@ -22,8 +22,8 @@ namespace {
 
 CliRequest usageError(const QString &message)
 {
-    printTo(stderr, QStringLiteral("Zelvant: ") + message
-                        + QStringLiteral("\nTry 'Zelvant --help'.\n"));
+    printTo(stderr,
+            QStringLiteral("Zelvant: ") + message + QStringLiteral("\nTry 'Zelvant --help'.\n"));
     CliRequest request;
     request.mode = CliMode::Exit;
     request.exitCode = 2;
@@ -52,16 +52,19 @@ CliRequest parseCommandLine(const QStringList &arguments)
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
-    const QCommandLineOption parse(QStringLiteral("parse"),
-                                   QStringLiteral("--parse FILE: parse a saved balance page and print its fields."));
+    const QCommandLineOption parse(
+        QStringLiteral("parse"),
+        QStringLiteral("--parse FILE: parse a saved balance page and print its fields."));
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("Run one request cycle over the phone list "
                                                   "beside the executable, without a window."));
-    const QCommandLineOption history(QStringLiteral("history"),
-                                     QStringLiteral("--history NUMBER: print the stored history of one number."));
+    const QCommandLineOption history(
+        QStringLiteral("history"),
+        QStringLiteral("--history NUMBER: print the stored history of one number."));
     const QCommandLineOption exportHistory(
         QStringLiteral("export-history"),
-        QStringLiteral("--export-history FILE NUMBER: write the history of one number to a workbook."));
+        QStringLiteral(
+            "--export-history FILE NUMBER: write the history of one number to a workbook."));
     const QCommandLineOption initHistory(
         QStringLiteral("init-history"),
         QStringLiteral("Create an empty history database beside the executable if none exists."));
@@ -74,8 +77,8 @@ CliRequest parseCommandLine(const QStringList &arguments)
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("History: everything."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print JSON instead of text."));
-    parser.addOptions({help, version, parse, check, history, exportHistory, initHistory, last,
-                       days, all, json});
+    parser.addOptions(
+        {help, version, parse, check, history, exportHistory, initHistory, last, days, all, json});
     // The mode options take their FILE / NUMBER as positional arguments, so
     // "--parse --json FILE" works as well as "--parse FILE --json".
     parser.addPositionalArgument(QStringLiteral("FILE/NUMBER"),
@@ -87,7 +90,8 @@ CliRequest parseCommandLine(const QStringList &arguments)
 
     CliRequest request;
     if (parser.isSet(help)) {
-        printTo(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), ProgramName));
+        printTo(stdout,
+                parser.helpText().replace(QStringLiteral("<executable_name>"), ProgramName));
         request.mode = CliMode::Exit;
         return request;
     }
@@ -98,7 +102,8 @@ CliRequest parseCommandLine(const QStringList &arguments)
     }
 
     int modes = 0;
-    for (const QCommandLineOption *option : {&parse, &check, &history, &exportHistory, &initHistory})
+    for (const QCommandLineOption *option :
+         {&parse, &check, &history, &exportHistory, &initHistory})
         modes += parser.isSet(*option) ? 1 : 0;
     if (modes > 1)
         return usageError(QStringLiteral("choose one of --parse, --check, --history, "
@@ -106,8 +111,8 @@ CliRequest parseCommandLine(const QStringList &arguments)
 
     request.json = parser.isSet(json);
     request.positional = parser.positionalArguments();
-    const int rangeOptions = (parser.isSet(last) ? 1 : 0) + (parser.isSet(days) ? 1 : 0)
-        + (parser.isSet(all) ? 1 : 0);
+    const int rangeOptions =
+        (parser.isSet(last) ? 1 : 0) + (parser.isSet(days) ? 1 : 0) + (parser.isSet(all) ? 1 : 0);
     if (rangeOptions > 1)
         return usageError(QStringLiteral("choose one of --last, --days, --all"));
     if (parser.isSet(all)) {
@@ -135,10 +140,12 @@ CliRequest parseCommandLine(const QStringList &arguments)
         usage = expect(0, QStringLiteral("usage: --check [--json]"));
     } else if (parser.isSet(history)) {
         request.mode = CliMode::History;
-        usage = expect(1, QStringLiteral("usage: --history NUMBER [--last N | --days D | --all] [--json]"));
+        usage = expect(
+            1, QStringLiteral("usage: --history NUMBER [--last N | --days D | --all] [--json]"));
     } else if (parser.isSet(exportHistory)) {
         request.mode = CliMode::ExportHistory;
-        usage = expect(2, QStringLiteral("usage: --export-history FILE NUMBER [--last N | --days D | --all]"));
+        usage = expect(
+            2, QStringLiteral("usage: --export-history FILE NUMBER [--last N | --days D | --all]"));
     } else if (parser.isSet(initHistory)) {
         request.mode = CliMode::InitHistory;
         usage = expect(0, QStringLiteral("usage: --init-history"));
@@ -146,9 +153,10 @@ CliRequest parseCommandLine(const QStringList &arguments)
         usage = QStringLiteral("these options need a mode such as --parse or --history");
     }
     // Range options belong to the history modes, --json to the printing ones.
-    const bool historyMode = request.mode == CliMode::History || request.mode == CliMode::ExportHistory;
+    const bool historyMode =
+        request.mode == CliMode::History || request.mode == CliMode::ExportHistory;
     const bool printingMode = request.mode == CliMode::Parse || request.mode == CliMode::Check
-        || request.mode == CliMode::History;
+                              || request.mode == CliMode::History;
     if (usage.isEmpty() && rangeOptions > 0 && !historyMode)
         usage = QStringLiteral("--last, --days and --all go with --history or --export-history");
     if (usage.isEmpty() && request.json && !printingMode)

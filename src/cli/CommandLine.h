@@ -4,7 +4,6 @@
 // a message box goes to standard error.
 
 #include <QByteArray>
-#include <QByteArray>
 #include <QStringList>
 
 #include <cstdio>
@@ -18,10 +17,10 @@ enum class CliMode { TrayProgram, Parse, Check, History, ExportHistory, InitHist
 struct CliRequest
 {
     CliMode mode = CliMode::TrayProgram;
-    int exitCode = 0;      // for CliMode::Exit (help, version, usage errors)
+    int exitCode = 0; // for CliMode::Exit (help, version, usage errors)
     QStringList positional;
     bool json = false;
-    int rangeKind = 2;     // HistoryRange: 0 all, 1 days, 2 last N
+    int rangeKind = 2; // HistoryRange: 0 all, 1 days, 2 last N
     int rangeCount = 50;
 };
 

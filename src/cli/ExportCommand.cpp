@@ -14,7 +14,8 @@ namespace zelvant {
 int runExportHistoryMode(const CliRequest &request, const AppPaths &paths)
 {
     if (request.positional.size() != 2) {
-        printTo(stderr, QStringLiteral("Zelvant: --export-history FILE NUMBER") + QLatin1Char('\n'));
+        printTo(stderr,
+                QStringLiteral("Zelvant: --export-history FILE NUMBER") + QLatin1Char('\n'));
         return 2;
     }
     const QString file = request.positional.at(0);
@@ -31,8 +32,8 @@ int runExportHistoryMode(const CliRequest &request, const AppPaths &paths)
         return 0;
     case ExportOutcome::HistoryFileMissing:
         printTo(stderr, QStringLiteral("Файл истории баланса %1 не найден!")
-                       .arg(QDir::toNativeSeparators(paths.historyFile()))
-                              + QLatin1Char('\n'));
+                                .arg(QDir::toNativeSeparators(paths.historyFile()))
+                            + QLatin1Char('\n'));
         return 2;
     case ExportOutcome::NoHistory:
         // Nothing was written, so a script must not take this for success.

@@ -35,15 +35,20 @@ QByteArray historyRowsText(const QList<HistoryRow> &rows)
         "USDRate\n");
     for (const HistoryRow &row : rows) {
         const QString time = row.queryDateTime.isValid()
-            ? row.queryDateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-            : QStringLiteral("-");
-        text += QStringList{QString::number(row.rowId), row.phoneNumber, time,
-                            fixed(row.balance, 2), fixed(row.averagePerDay, 2),
-                            QString::number(row.turnOffDays), fixed(row.recommendedPayment, 2),
-                            QString::number(row.smsLeft), QString::number(row.minutes),
+                                 ? row.queryDateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                 : QStringLiteral("-");
+        text += QStringList{QString::number(row.rowId),
+                            row.phoneNumber,
+                            time,
+                            fixed(row.balance, 2),
+                            fixed(row.averagePerDay, 2),
+                            QString::number(row.turnOffDays),
+                            fixed(row.recommendedPayment, 2),
+                            QString::number(row.smsLeft),
+                            QString::number(row.minutes),
                             fixed(row.usdRate, 4)}
                     .join(QLatin1Char('\t'))
-            + QLatin1Char('\n');
+                + QLatin1Char('\n');
     }
     return text.toLocal8Bit();
 }
@@ -75,9 +80,9 @@ int runHistoryMode(const CliRequest &request, const AppPaths &paths)
     HistoryReader reader(paths.historyFile());
     if (!reader.fileExists()) {
         writeTo(stderr, QStringLiteral("Zelvant: Файл истории баланса Zelvant.mdb не найден: %1\n"
-                                     "(Zelvant --init-history creates an empty one.)\n")
-                          .arg(paths.historyFile())
-                          .toLocal8Bit());
+                                       "(Zelvant --init-history creates an empty one.)\n")
+                            .arg(paths.historyFile())
+                            .toLocal8Bit());
         return 2;
     }
     QString error;
@@ -85,14 +90,15 @@ int runHistoryMode(const CliRequest &request, const AppPaths &paths)
         reader.rows(number, HistoryRange(request.rangeKind), request.rangeCount, &error);
     if (!error.isEmpty()) {
         writeTo(stderr, QStringLiteral("Zelvant: cannot read the history database %1: %2\n")
-                          .arg(paths.historyFile(), error)
-                          .toLocal8Bit());
+                            .arg(paths.historyFile(), error)
+                            .toLocal8Bit());
         return 2;
     }
     if (rows.isEmpty())
-        writeTo(stderr, QStringLiteral("История по выбранному телефону не найдена!\n").toLocal8Bit());
-    writeTo(stdout, request.json ? historyRowsJson(rows) : (rows.isEmpty() ? QByteArray()
-                                                                          : historyRowsText(rows)));
+        writeTo(stderr,
+                QStringLiteral("История по выбранному телефону не найдена!\n").toLocal8Bit());
+    writeTo(stdout, request.json ? historyRowsJson(rows)
+                                 : (rows.isEmpty() ? QByteArray() : historyRowsText(rows)));
     return 0;
 }
 

@@ -21,12 +21,13 @@ int runInitHistoryMode(const CliRequest &, const AppPaths &paths)
     QString error;
     if (!initHistory(path, &error)) {
         printTo(stderr, QStringLiteral("Zelvant: cannot set up the history database %1: %2\n")
-                          .arg(path, error));
+                            .arg(path, error));
         return 2;
     }
     if (existed)
-        printTo(stdout, QStringLiteral("%1: the history database is already there; left unchanged\n")
-                          .arg(path));
+        printTo(stdout,
+                QStringLiteral("%1: the history database is already there; left unchanged\n")
+                    .arg(path));
     else
         printTo(stdout, QStringLiteral("%1: empty history database created\n").arg(path));
     return 0;

@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
         if (!QFileInfo::exists(page))
             return fail(QStringLiteral("missing sample page %1").arg(page));
         const Region region{QString::fromUtf8(demo[i].region), QString::fromUtf8(demo[i].shortName),
-                              QUrl::fromLocalFile(page).toString()};
+                            QUrl::fromLocalFile(page).toString()};
         if (!regions.add(region, &error))
             return fail(error);
         PhoneSlot &slot = phones.slot(i + 1);

@@ -41,7 +41,8 @@ QJsonObject phoneResultToJson(const PhoneResult &record)
     object.insert(QStringLiteral("Balance"), roundedValue(record.balance, MoneyDecimals));
     object.insert(QStringLiteral("Average"), roundedValue(record.averagePerDay, MoneyDecimals));
     object.insert(QStringLiteral("TurnOff"), record.turnOffDays);
-    object.insert(QStringLiteral("Recomend"), roundedValue(record.recommendedPayment, MoneyDecimals));
+    object.insert(QStringLiteral("Recomend"),
+                  roundedValue(record.recommendedPayment, MoneyDecimals));
     object.insert(QStringLiteral("SMS"), record.smsLeft);
     object.insert(QStringLiteral("Min"), record.minutesLeft);
     object.insert(QStringLiteral("BalExpired"), record.balanceExpiresDays);

@@ -33,12 +33,13 @@ QString longTimeFormatWithoutZone(const QLocale &locale)
 QString localDateTimeText(const QDateTime &when, const QLocale &locale)
 {
     return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(when.time(), longTimeFormatWithoutZone(locale));
+           + locale.toString(when.time(), longTimeFormatWithoutZone(locale));
 }
 
 QString errorLogLine(const QString &message, const QDateTime &when, const QLocale &locale)
 {
-    return localDateTimeText(when, locale) + QStringLiteral(": ") + message + QStringLiteral("\r\n");
+    return localDateTimeText(when, locale) + QStringLiteral(": ") + message
+           + QStringLiteral("\r\n");
 }
 
 bool writeErrorLog(const QString &message, const QString &fileName, QString *error)
@@ -49,8 +50,8 @@ bool writeErrorLog(const QString &message, const QString &fileName, QString *err
             *error = file.errorString();
         return false;
     }
-    const QByteArray bytes = toWindows1251(
-        errorLogLine(message, QDateTime::currentDateTime(), QLocale::system()));
+    const QByteArray bytes =
+        toWindows1251(errorLogLine(message, QDateTime::currentDateTime(), QLocale::system()));
     const bool ok = file.write(bytes) == bytes.size() && file.flush();
     if (!ok && error)
         *error = file.errorString();

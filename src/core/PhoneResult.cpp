@@ -12,8 +12,8 @@ void PhoneResults::clearQueryOk(CycleMode mode, int slot)
     }
 }
 
-PhoneResult fillFromPage(const PhoneResult &parsed, int slot, const QString &number, const QString &alias,
-                   const QDateTime &now)
+PhoneResult fillFromPage(const PhoneResult &parsed, int slot, const QString &number,
+                         const QString &alias, const QDateTime &now)
 {
     PhoneResult record = parsed;
     record.phoneNumber = number;
@@ -25,7 +25,7 @@ PhoneResult fillFromPage(const PhoneResult &parsed, int slot, const QString &num
 }
 
 PhoneResult fillFromHistory(const PhoneResult &previous, int slot, const QString &number,
-                      const QString &alias, const HistoryRow &row)
+                            const QString &alias, const HistoryRow &row)
 {
     PhoneResult record;
     record.slot = slot;

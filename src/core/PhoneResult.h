@@ -71,13 +71,13 @@ private:
 
 // The record built from a received page: the parser's values, then the
 // slot's configured number and alias, the slot number, the time and QueryOk.
-PhoneResult fillFromPage(const PhoneResult &parsed, int slot, const QString &number, const QString &alias,
-                   const QDateTime &now);
+PhoneResult fillFromPage(const PhoneResult &parsed, int slot, const QString &number,
+                         const QString &alias, const QDateTime &now);
 
 // The record built from the newest history row of a monitored slot. UserName
 // and BalExpired are not stored in the history and keep what previous held.
 PhoneResult fillFromHistory(const PhoneResult &previous, int slot, const QString &number,
-                      const QString &alias, const HistoryRow &row);
+                            const QString &alias, const HistoryRow &row);
 
 // A slot is failed when it is monitored and has no fresh result of this run.
 inline bool isFailedSlot(bool monitored, const PhoneResult &record)

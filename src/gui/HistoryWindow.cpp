@@ -14,11 +14,11 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
 #include "core/export/HistoryWorkbook.h"
-#include "gui/PhoneHistoryWindow.h"
 #include "gui/ExportDialogs.h"
-#include "core/ErrorLog.h"
+#include "gui/PhoneHistoryWindow.h"
 
 namespace zelvant {
 
@@ -70,8 +70,7 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     // The caption is longer than the fixed width allows on one line, so it is
     // a wrapped label inside the group rather than the group's title.
     auto *period = new QGroupBox;
-    auto *periodCaption =
-        new QLabel(QStringLiteral("За какой период времени показывать историю:"));
+    auto *periodCaption = new QLabel(QStringLiteral("За какой период времени показывать историю:"));
     periodCaption->setWordWrap(true);
     rbShowLastRequest = new QRadioButton(QStringLiteral("Последение"));
     rbShowLastRequest->setObjectName(QStringLiteral("rbShowLastRequest"));
@@ -129,9 +128,9 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     edLastRequest->setText(storedRangeText(
         settings.readString(HistoryFormSection, LastRequestKey, DefaultLastRequestText),
         DefaultLastRequestText));
-    edLastDays->setText(storedRangeText(
-        settings.readString(HistoryFormSection, LastDaysKey, DefaultLastDaysText),
-        DefaultLastDaysText));
+    edLastDays->setText(
+        storedRangeText(settings.readString(HistoryFormSection, LastDaysKey, DefaultLastDaysText),
+                        DefaultLastDaysText));
 
     resize(FixedWidth, 381);
     if (const QScreen *screen = QGuiApplication::primaryScreen())

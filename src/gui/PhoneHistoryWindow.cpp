@@ -161,7 +161,7 @@ void PhoneHistoryWindow::resizeEvent(QResizeEvent *event)
 }
 
 bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias,
-                                   const HistoryRangeChoice &choice)
+                                     const HistoryRangeChoice &choice)
 {
     plHeader->setText(historyHeaderText(number, alias));
     const HistoryQueryResult result = queryHistory(m_historyFile, number, choice);
@@ -175,9 +175,8 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
     return true;
 }
 
-void showHistoryPhoneModal(const QString &historyFile, const QString &number,
-                           const QString &alias, const HistoryRangeChoice &choice,
-                           QWidget *parent)
+void showHistoryPhoneModal(const QString &historyFile, const QString &number, const QString &alias,
+                           const HistoryRangeChoice &choice, QWidget *parent)
 {
     if (PhoneHistoryWindow::current())
         return;

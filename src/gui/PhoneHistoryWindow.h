@@ -24,8 +24,7 @@ public:
     // Sets the header and reads the rows. A missing file or an empty result
     // shows the not-found warning and leaves the grid empty (true: the window
     // still opens); a database error is shown and false returned.
-    bool loadHistory(const QString &number, const QString &alias,
-                     const HistoryRangeChoice &choice);
+    bool loadHistory(const QString &number, const QString &alias, const HistoryRangeChoice &choice);
 
     // Only one exists at a time; the owner of the current one, or null.
     static PhoneHistoryWindow *current();
@@ -48,8 +47,7 @@ private:
 
 // Creates, loads and shows one phone's history modally, unless such a
 // window is open already.
-void showHistoryPhoneModal(const QString &historyFile, const QString &number,
-                           const QString &alias, const HistoryRangeChoice &choice,
-                           QWidget *parent);
+void showHistoryPhoneModal(const QString &historyFile, const QString &number, const QString &alias,
+                           const HistoryRangeChoice &choice, QWidget *parent);
 
 } // namespace zelvant

@@ -10,11 +10,11 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
 #include "core/tray/PhonesTableModel.h"
 #include "core/tray/TrayService.h"
 #include "gui/ReportWindows.h"
-#include "core/ErrorLog.h"
 
 namespace zelvant {
 
@@ -125,8 +125,7 @@ void PhonesWindow::ensureUi()
     m_ppmHistory = m_menu->addAction(QStringLiteral("История баланса по телефону"));
     m_menu->addSeparator();
     m_ppmExcel = m_menu->addAction(QStringLiteral("Информацию по всем в Excel"));
-    connect(m_ppmRequestOnlyOne, &QAction::triggered, this,
-            &PhonesWindow::ppmRequestOnlyOneClick);
+    connect(m_ppmRequestOnlyOne, &QAction::triggered, this, &PhonesWindow::ppmRequestOnlyOneClick);
     connect(m_ppmHistory, &QAction::triggered, this, &PhonesWindow::ppmHistoryClick);
     connect(m_ppmExcel, &QAction::triggered, this, &PhonesWindow::ppmExcelClick);
 
@@ -169,7 +168,7 @@ PhonesWindow::~PhonesWindow()
 }
 
 void PhonesWindow::setSinglePhoneRequest(std::function<bool()> allowed,
-                                           std::function<void(int)> request)
+                                         std::function<void(int)> request)
 {
     m_singleAllowed = std::move(allowed);
     m_singleRequest = std::move(request);

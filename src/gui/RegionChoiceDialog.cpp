@@ -9,11 +9,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "gui/RegionEntryDialog.h"
-#include "gui/DialogSupport.h"
 #include "core/config/IniFile.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Regions.h"
+#include "gui/DialogSupport.h"
+#include "gui/RegionEntryDialog.h"
 
 namespace zelvant {
 
@@ -143,8 +143,8 @@ void RegionChoiceDialog::showSelection()
 void RegionChoiceDialog::reportError(const QString &error)
 {
     showErrorBox(this, error.isEmpty()
-                     ? QStringLiteral("Не удалось записать список регионов \"servers.ini\".")
-                     : error);
+                           ? QStringLiteral("Не удалось записать список регионов \"servers.ini\".")
+                           : error);
 }
 
 void RegionChoiceDialog::bnAddClick()
@@ -166,14 +166,14 @@ void RegionChoiceDialog::bnEditClick()
     });
 }
 
-void RegionChoiceDialog::enterRegion(
-    RegionEntryDialog &dialog, const std::function<bool(const Region &, QString *)> &store)
+void RegionChoiceDialog::enterRegion(RegionEntryDialog &dialog,
+                                     const std::function<bool(const Region &, QString *)> &store)
 {
     // When the region cannot be stored the entry dialog comes back with what
     // the user typed, so nothing has to be entered twice.
     while (dialog.exec() == QDialog::Accepted) {
         const Region region{dialog.name(), dialog.shortName(),
-                              normalizeLoginUrl(dialog.loginUrl())};
+                            normalizeLoginUrl(dialog.loginUrl())};
         QString error;
         if (store(region, &error)) {
             fillRegionList(region.shortName);

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "core/AppPaths.h"
-#include "gui/DialogSupport.h"
 #include "core/config/Regions.h"
+#include "gui/DialogSupport.h"
 
 namespace zelvant {
 
@@ -67,8 +67,8 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
     m_edShortName = new QLineEdit(this);
     m_edShortName->setObjectName(QStringLiteral("edShortName"));
     m_edShortName->setMaxLength(ShortNameMaxLength);
-    m_edShortName->setFixedWidth(m_edShortName->fontMetrics().horizontalAdvance(
-                                     QStringLiteral("WWWW")) + 12);
+    m_edShortName->setFixedWidth(
+        m_edShortName->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
 
     auto *bnOk = new QPushButton(QStringLiteral("ОК"), this);
     bnOk->setObjectName(QStringLiteral("bnOk"));
@@ -87,9 +87,11 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
     QFont titleFont = noteTitle->font();
     titleFont.setBold(true);
     noteTitle->setFont(titleFont);
-    auto *noteText = newLabel(QStringLiteral(
-        "Убедительная просьба: присылайте успешные настройки Вашего региона на E-Mail, "
-        "что бы их можно было включить в дистрибутив."), note);
+    auto *noteText = newLabel(
+        QStringLiteral(
+            "Убедительная просьба: присылайте успешные настройки Вашего региона на E-Mail, "
+            "что бы их можно было включить в дистрибутив."),
+        note);
     auto *edEmail = new QLineEdit(SupportEmail, note);
     edEmail->setObjectName(QStringLiteral("edEmail"));
     edEmail->setReadOnly(true);
@@ -101,8 +103,8 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(newLabel(QStringLiteral("Название региона:"), this));
     layout->addWidget(m_edName);
-    layout->addWidget(newLabel(
-        QStringLiteral("URL адрес для входа в ЛУМО. К примеру, для Москвы такой:"), this));
+    layout->addWidget(
+        newLabel(QStringLiteral("URL адрес для входа в ЛУМО. К примеру, для Москвы такой:"), this));
     layout->addWidget(m_edSample);
     layout->addWidget(m_edLoginUrl);
     auto *shortRow = new QHBoxLayout;
@@ -120,7 +122,7 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
 }
 
 void RegionEntryDialog::setValues(const QString &name, const QString &shortName,
-                               const QString &loginUrl)
+                                  const QString &loginUrl)
 {
     m_edName->setText(name);
     // Three letters is a limit on typing only: a longer short name from a

@@ -4,10 +4,10 @@
 #include <QPointer>
 
 #include "core/config/AppContext.h"
+#include "core/export/PhonesWorkbook.h"
+#include "gui/ExportDialogs.h"
 #include "gui/HistoryWindow.h"
 #include "gui/PhoneHistoryWindow.h"
-#include "gui/ExportDialogs.h"
-#include "core/export/PhonesWorkbook.h"
 
 namespace zelvant {
 
@@ -46,9 +46,9 @@ void exportAllPhonesInteractive(AppContext &context, QWidget *parent)
     const ExportOutcome outcome = exportAllPhones(answer.path, context.phones, context.results);
     QApplication::restoreOverrideCursor();
     showMessage(parent,
-                      outcome.status == ExportOutcome::Written ? MessageKind::Information
-                                                               : MessageKind::Error,
-                      outcome.message);
+                outcome.status == ExportOutcome::Written ? MessageKind::Information
+                                                         : MessageKind::Error,
+                outcome.message);
 }
 
 } // namespace zelvant

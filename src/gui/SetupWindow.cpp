@@ -24,9 +24,9 @@
 #include <array>
 
 #include "core/config/AppContext.h"
+#include "core/config/SetupRules.h"
 #include "gui/DialogSupport.h"
 #include "gui/RegionChoiceDialog.h"
-#include "core/config/SetupRules.h"
 
 namespace zelvant {
 
@@ -36,14 +36,14 @@ namespace {
 constexpr int RowHeight = 21;
 constexpr int RowTop = 5;
 constexpr int PanelLeft = 0, PanelWidth = 25;
-constexpr int MonitorLeft = PanelLeft + PanelWidth + 3, MonitorWidth = 17;      // 28
-constexpr int TrayLeft = MonitorLeft + MonitorWidth + 5, TrayWidth = 17;        // 50
-constexpr int NumberLeft = TrayLeft + TrayWidth + 7, NumberWidth = 90;          // 74
-constexpr int PasswordLeft = NumberLeft + NumberWidth, PasswordWidth = 60;      // 164
-constexpr int AliasLeft = PasswordLeft + PasswordWidth, AliasWidth = 100;       // 224
-constexpr int RegionLeft = AliasLeft + AliasWidth + 8, RegionWidth = 35;        // 332
-constexpr int RowsRight = RegionLeft + RegionWidth;                             // 367
-constexpr int ClientWidth = RowsRight + 35;                                     // 402
+constexpr int MonitorLeft = PanelLeft + PanelWidth + 3, MonitorWidth = 17; // 28
+constexpr int TrayLeft = MonitorLeft + MonitorWidth + 5, TrayWidth = 17;   // 50
+constexpr int NumberLeft = TrayLeft + TrayWidth + 7, NumberWidth = 90;     // 74
+constexpr int PasswordLeft = NumberLeft + NumberWidth, PasswordWidth = 60; // 164
+constexpr int AliasLeft = PasswordLeft + PasswordWidth, AliasWidth = 100;  // 224
+constexpr int RegionLeft = AliasLeft + AliasWidth + 8, RegionWidth = 35;   // 332
+constexpr int RowsRight = RegionLeft + RegionWidth;                        // 367
+constexpr int ClientWidth = RowsRight + 35;                                // 402
 constexpr int MinimumClientHeight = 447;
 
 int rowTopOf(int a)
@@ -59,7 +59,11 @@ class KeyFilter : public QObject
 {
 public:
     enum Mode { Phone, Balance, TurnOff };
-    KeyFilter(Mode mode, QObject *parent) : QObject(parent), m_mode(mode) {}
+    KeyFilter(Mode mode, QObject *parent)
+        : QObject(parent)
+        , m_mode(mode)
+    {
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -72,8 +76,7 @@ protected:
         // shortcuts only edit. Ctrl together with Alt is AltGr on some
         // keyboards and types characters, so it is filtered like any key.
         const Qt::KeyboardModifiers mods = key->modifiers();
-        if (text.isEmpty()
-            || ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier)))
+        if (text.isEmpty() || ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier)))
             return false;
         auto *edit = qobject_cast<QLineEdit *>(watched);
         if (!edit)
@@ -110,7 +113,10 @@ private:
 class WarningHover : public QObject
 {
 public:
-    WarningHover(QGroupBox *group, QLabel *label) : QObject(label), m_group(group), m_label(label)
+    WarningHover(QGroupBox *group, QLabel *label)
+        : QObject(label)
+        , m_group(group)
+        , m_label(label)
     {
         setColors(false);
         label->setAttribute(Qt::WA_Hover);
@@ -171,7 +177,11 @@ struct SetupWindow::Private
         QPushButton *region = nullptr;
     };
 
-    Private(SetupWindow *q, AppContext &context) : q(q), context(context) {}
+    Private(SetupWindow *q, AppContext &context)
+        : q(q)
+        , context(context)
+    {
+    }
 
     SetupWindow *q;
     AppContext &context;
@@ -265,8 +275,8 @@ void SetupWindow::Private::createHintSheet()
     auto *mark = new QGroupBox(QStringLiteral("Выделять информацию если:"), hintSheet);
     auto *markLayout = new QGridLayout(mark);
     markLayout->setVerticalSpacing(2);
-    cbMarkIfBalance = newCheckBox(QStringLiteral("cbMarkIfBalance"),
-                                  QStringLiteral("Баланс меньше ($)"), mark);
+    cbMarkIfBalance =
+        newCheckBox(QStringLiteral("cbMarkIfBalance"), QStringLiteral("Баланс меньше ($)"), mark);
     cbMarkIfBalance->setProperty("tag", 1);
     cbMarkIfTurnOff = newCheckBox(QStringLiteral("cbMarkIfTurnOff"),
                                   QStringLiteral("Отключение менее чем через (дней)"), mark);
@@ -332,8 +342,8 @@ void SetupWindow::Private::createConnectionSheet()
     refreshLayout->addWidget(lblRefresh_b);
     refreshLayout->addStretch(1);
 
-    auto *start = new QGroupBox(QStringLiteral("Запуск программы и история баланса"),
-                                connectionSheet);
+    auto *start =
+        new QGroupBox(QStringLiteral("Запуск программы и история баланса"), connectionSheet);
     auto *startLayout = new QVBoxLayout(start);
     startLayout->setSpacing(2);
     cbAutoStart = newCheckBox(QStringLiteral("cbAutoStart"),
@@ -342,9 +352,9 @@ void SetupWindow::Private::createConnectionSheet()
                                  QStringLiteral("Запрашивать баланс сразу после запуска"), start);
     cbHistory = newCheckBox(QStringLiteral("cbHistory"),
                             QStringLiteral("Вести историю баланса в базе данных"), start);
-    cbLoadHistory = newCheckBox(
-        QStringLiteral("cbLoadHistory"),
-        QStringLiteral("Загружать при запуске информацию из истории баланса"), start);
+    cbLoadHistory =
+        newCheckBox(QStringLiteral("cbLoadHistory"),
+                    QStringLiteral("Загружать при запуске информацию из истории баланса"), start);
     for (QCheckBox *box : {cbAutoStart, cbExecAfterRun, cbHistory, cbLoadHistory})
         startLayout->addWidget(box);
 
@@ -417,8 +427,8 @@ void SetupWindow::Private::createPhoneSlots()
     for (int a = 1; a <= PhoneSlotCount; ++a)
         createPhoneSlot(a);
 
-    rbTrayNotShow = new QRadioButton(QStringLiteral("  Не показывать значение баланса в трее"),
-                                     rowsArea);
+    rbTrayNotShow =
+        new QRadioButton(QStringLiteral("  Не показывать значение баланса в трее"), rowsArea);
     rbTrayNotShow->setObjectName(QStringLiteral("rbTrayNotShow"));
     const int lastBottom = rowTopOf(PhoneSlotCount) + RowHeight;
     rbTrayNotShow->move(MonitorLeft, lastBottom + 3);
@@ -487,8 +497,8 @@ void SetupWindow::Private::monitorClick(int a)
     // it only looks and behaves greyed.
     Row &r = row(a);
     const bool on = r.monitor->isChecked();
-    for (QWidget *w : std::initializer_list<QWidget *>{r.tray, r.number, r.password, r.alias,
-                                                       r.region})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{r.tray, r.number, r.password, r.alias, r.region})
         w->setEnabled(on);
 }
 
@@ -533,8 +543,8 @@ void SetupWindow::Private::optionsToControls(const Options &o)
     edBalanceLessThen->setText(o.edBalanceLessThen);
     edTurnOffLessThen->setText(o.edTurnOffLessThen);
     const int index = o.cbRefreshTime >= 0 && o.cbRefreshTime < cbRefreshTime->count()
-        ? o.cbRefreshTime
-        : DefaultRefreshIndex;
+                          ? o.cbRefreshTime
+                          : DefaultRefreshIndex;
     cbRefreshTime->setCurrentIndex(index);
     updateIntervalLabels();
     cbAutoStart->setChecked(o.cbAutoStart);
@@ -632,10 +642,9 @@ void SetupWindow::Private::bnOKClick()
     const QString path = context.paths.phonesFile();
     QString error;
     if (!savePhones(edited, path, context.paths.errorLogFile(), &error)) {
-        showErrorBox(q, error.isEmpty()
-                            ? QStringLiteral("Не удалось записать файл \"%1\".")
-                                  .arg(QDir::toNativeSeparators(path))
-                            : error);
+        showErrorBox(q, error.isEmpty() ? QStringLiteral("Не удалось записать файл \"%1\".")
+                                              .arg(QDir::toNativeSeparators(path))
+                                        : error);
         return;
     }
     context.phonesFileUnreadable = false;
@@ -692,8 +701,8 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
 
     // As narrow as the rows allow (the texts wrap), as tall as the tallest page.
     const int width = qMax(ClientWidth, minimumSizeHint().width());
-    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
-                                                   : sizeHint().height();
+    const int height =
+        layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : sizeHint().height();
     setFixedSize(width, qMax(MinimumClientHeight, height));
 }
 

@@ -2,8 +2,8 @@
 // The setup window: options, phone list, regions. It edits copies of the
 // options and phone slots and commits them to the context on save.
 
-#include <memory>
 #include <QDialog>
+#include <memory>
 
 namespace zelvant {
 

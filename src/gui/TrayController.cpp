@@ -13,15 +13,15 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
-#include "gui/MessageBoxes.h"
-#include "core/tray/TrayService.h"
 #include "core/config/AutoStart.h"
-#include "gui/SetupWindow.h"
+#include "core/tray/TrayService.h"
 #include "gui/AboutBox.h"
+#include "gui/MessageBoxes.h"
 #include "gui/PhonesWindow.h"
 #include "gui/ReportWindows.h"
-#include "core/ErrorLog.h"
+#include "gui/SetupWindow.h"
 
 namespace zelvant {
 
@@ -134,8 +134,8 @@ void TrayController::buildMenu()
     m_menu->addSeparator();
     add(MenuItem::Site, QStringLiteral("Помощь и обновления"), QStyle::SP_DialogHelpButton,
         &TrayController::openHomePage);
-    add(MenuItem::Setup, QStringLiteral("Настроить программу"),
-        QStyle::SP_FileDialogDetailedView, &TrayController::showSetupWindow);
+    add(MenuItem::Setup, QStringLiteral("Настроить программу"), QStyle::SP_FileDialogDetailedView,
+        &TrayController::showSetupWindow);
     m_menu->addSeparator();
     add(MenuItem::History, QStringLiteral("История баланса"), QStyle::SP_FileDialogContentsView,
         &TrayController::showHistoryWindow);
@@ -163,7 +163,8 @@ void TrayController::buildMenu()
     });
     m_actions[int(MenuItem::QueryNow)] = now;
     m_menu->addSeparator();
-    add(MenuItem::Exit, QStringLiteral("Выйти"), QStyle::SP_CustomBase, &TrayController::exitProgram);
+    add(MenuItem::Exit, QStringLiteral("Выйти"), QStyle::SP_CustomBase,
+        &TrayController::exitProgram);
 
     connect(m_menu, &QMenu::aboutToShow, this, [this, pictures] {
         for (const auto &[action, pixmap] : *pictures)
@@ -388,12 +389,12 @@ bool TrayController::saveSettingsNow()
     QString error;
     const bool trayNotShown = m_context.phones.trayShownSlot() == 0;
     if (zelvant::saveSettings(m_context.settingsFile, m_context.options, trayNotShown,
-                     m_hooks.autoStart.get(), &error))
+                              m_hooks.autoStart.get(), &error))
         return true;
     writeErrorLog(error, m_context.paths.errorLogFile());
     showMessage(nullptr, MessageKind::Warning,
                 QStringLiteral("Не удалось сохранить настройки в файл %1:\n%2")
-                             .arg(m_context.settingsFile.path(), error));
+                    .arg(m_context.settingsFile.path(), error));
     return false;
 }
 

@@ -10,10 +10,10 @@
 #include <functional>
 #include <memory>
 
-#include "core/tray/MenuState.h"
 #include "core/config/AutoStart.h"
 #include "core/history/HistoryStore.h"
 #include "core/retrieval/RequestCycle.h"
+#include "core/tray/MenuState.h"
 
 class QAction;
 class QMenu;
@@ -32,11 +32,11 @@ void startStartupClock();
 // What the controller asks of the desktop; tests replace them.
 struct TrayControllerHooks
 {
-    std::function<void()> beep;   // default QApplication::beep
-    std::function<void()> quit;   // default QCoreApplication::quit
+    std::function<void()> beep;                // default QApplication::beep
+    std::function<void()> quit;                // default QCoreApplication::quit
     std::function<void(const QUrl &)> openUrl; // default QDesktopServices
     std::unique_ptr<AutoStart> autoStart;      // default: this platform's
-    bool startTimer = true;       // StartWork 10 ms after the loop starts
+    bool startTimer = true;                    // StartWork 10 ms after the loop starts
 };
 
 class TrayController : public QWidget, private CycleHooks, private HistoryWarnings
@@ -46,7 +46,7 @@ public:
     using Hooks = TrayControllerHooks;
 
     TrayController(AppContext &context, TrayService &tray, Hooks hooks = {},
-             QWidget *parent = nullptr);
+                   QWidget *parent = nullptr);
     ~TrayController() override;
 
     void setCycleTimings(const CycleTimings &timings);

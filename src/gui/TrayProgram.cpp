@@ -7,12 +7,12 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "core/config/AppContext.h"
-#include "core/tray/BalanceIcon.h"
 #include "core/SingleInstance.h"
+#include "core/config/AppContext.h"
+#include "core/config/PhoneList.h"
+#include "core/tray/BalanceIcon.h"
 #include "gui/SystemTray.h"
 #include "gui/TrayController.h"
-#include "core/config/PhoneList.h"
 
 namespace zelvant {
 

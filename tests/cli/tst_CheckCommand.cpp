@@ -11,10 +11,10 @@
 #include <QSignalSpy>
 
 #include "cli/CheckCommand.h"
+#include "core/TextCodec.h"
 #include "core/config/IniFile.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
-#include "core/TextCodec.h"
 #include "core/history/HistoryStore.h"
 #include "support/FakeLumoServer.h"
 #include "support/TempFolder.h"

@@ -48,17 +48,17 @@ TEST(CommandLine, ModesGetTheirArgumentsWhateverTheOrderOfTheFlags)
 TEST(CommandLine, UsageErrorsExitWithStatusTwo)
 {
     const QList<QStringList> bad = {
-        {"--parse"},                              // no file
-        {"--parse", "a", "b"},                    // two files
-        {"--history", "1", "--last", "x"},        // not a count
-        {"--history", "1", "--last", "-3"},       // negative count
+        {"--parse"},                                // no file
+        {"--parse", "a", "b"},                      // two files
+        {"--history", "1", "--last", "x"},          // not a count
+        {"--history", "1", "--last", "-3"},         // negative count
         {"--history", "1", "--all", "--days", "2"}, // two ranges
-        {"--export-history", "out.xlsx"},         // no number
-        {"--check", "--parse", "a"},              // two modes
-        {"--json"},                               // no mode
-        {"stray"},                                // no mode
+        {"--export-history", "out.xlsx"},           // no number
+        {"--check", "--parse", "a"},                // two modes
+        {"--json"},                                 // no mode
+        {"stray"},                                  // no mode
         {"--no-such-option"},
-        {"--parse", "a", "--all"},                // a range without a history mode
+        {"--parse", "a", "--all"}, // a range without a history mode
         {"--check", "--days", "2"},
         {"--export-history", "o.xlsx", "1", "--json"}, // nothing to print as JSON
     };

@@ -63,7 +63,9 @@ TEST(DecodeDocument, CharsetSourcesInOrder)
     EXPECT_EQ(decodeDocument(cp, QByteArray()), text);
     // <meta http-equiv> and <meta charset>, any letter case and quoting.
     EXPECT_EQ(decodeDocument("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
-                             "Charset=UTF-8\">" + utf8, QByteArray()),
+                             "Charset=UTF-8\">"
+                                 + utf8,
+                             QByteArray()),
               S("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; Charset=UTF-8\">") + text);
     EXPECT_TRUE(decodeDocument("<meta charset='utf-8'>" + utf8, QByteArray()).endsWith(text));
     EXPECT_TRUE(decodeDocument("<meta charset = windows-1251 >" + cp, QByteArray()).endsWith(text));

@@ -6,10 +6,10 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-#include "core/PhoneResult.h"
-#include "core/SingleInstance.h"
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
+#include "core/PhoneResult.h"
+#include "core/SingleInstance.h"
 #include "core/TextCodec.h"
 #include "support/TempFolder.h"
 
@@ -50,7 +50,8 @@ TEST(ErrorLog, CreatesThenAppendsOneCrLfLinePerCallInWindows1251)
     const QByteArray bytes = dir.read(QStringLiteral("Zelvant.err"));
     const QList<QByteArray> lines = bytes.split('\n');
     ASSERT_EQ(lines.size(), 3); // two lines and the empty rest after the last LF
-    EXPECT_TRUE(lines[0].endsWith(QByteArray(": ") + toWindows1251(QStringLiteral("первая")) + '\r'));
+    EXPECT_TRUE(
+        lines[0].endsWith(QByteArray(": ") + toWindows1251(QStringLiteral("первая")) + '\r'));
     EXPECT_TRUE(lines[1].endsWith(": second\r"));
     EXPECT_TRUE(lines[2].isEmpty());
     // Date, a blank, time, then ": ".
@@ -60,8 +61,9 @@ TEST(ErrorLog, CreatesThenAppendsOneCrLfLinePerCallInWindows1251)
     // The locale's short date and long time, but never a zone name after the
     // time (Qt's long time formats end in one).
     const QDateTime when(QDate(2006, 12, 25), QTime(14, 3, 7));
-    EXPECT_EQ(errorLogLine(QStringLiteral("текст"), when, QLocale(QLocale::Russian, QLocale::Russia)),
-              QStringLiteral("25.12.2006 14:03:07: текст\r\n"));
+    EXPECT_EQ(
+        errorLogLine(QStringLiteral("текст"), when, QLocale(QLocale::Russian, QLocale::Russia)),
+        QStringLiteral("25.12.2006 14:03:07: текст\r\n"));
     EXPECT_EQ(errorLogLine(QStringLiteral("x"), when, QLocale(QLocale::German, QLocale::Germany)),
               QStringLiteral("25.12.06 14:03:07: x\r\n"));
 }
@@ -101,8 +103,8 @@ TEST(PhoneRecords, FillersAndFailedSlots)
     row.balance = 3.25;
     row.minutes = 40;
     row.queryDateTime = now.addDays(-1);
-    const PhoneResult fromHistory = fillFromHistory(results[5], 5, QStringLiteral("9161234567"),
-                                              QStringLiteral("Мама"), row);
+    const PhoneResult fromHistory =
+        fillFromHistory(results[5], 5, QStringLiteral("9161234567"), QStringLiteral("Мама"), row);
     EXPECT_FALSE(fromHistory.queryOk);
     EXPECT_EQ(fromHistory.userName, QStringLiteral("Иванов")); // not stored: kept
     EXPECT_EQ(fromHistory.balanceExpiresDays, 7);

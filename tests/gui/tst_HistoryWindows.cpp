@@ -21,10 +21,10 @@
 #include <functional>
 
 #include "core/config/AppContext.h"
-#include "gui/HistoryWindow.h"
-#include "gui/PhoneHistoryWindow.h"
 #include "core/history/HistoryTableModel.h"
 #include "gui/ExportDialogs.h"
+#include "gui/HistoryWindow.h"
+#include "gui/PhoneHistoryWindow.h"
 #include "gui/ReportWindows.h"
 #include "support/HistoryFixture.h"
 #include "support/QStringPrinter.h"
@@ -209,7 +209,8 @@ TEST(HistoryWindow, RangeFieldsFilterKeysAndAreStoredWithThePlacement)
     EXPECT_EQ(ini.readInteger(HistoryFormSection, "Height", 0), 420);
     EXPECT_EQ(ini.readInteger(HistoryFormSection, "Left", 0), 33);
     EXPECT_EQ(ini.readInteger(HistoryFormSection, "Top", 0), 44);
-    EXPECT_FALSE(ini.keys(HistoryFormSection).contains(QStringLiteral("Width"), Qt::CaseInsensitive));
+    EXPECT_FALSE(
+        ini.keys(HistoryFormSection).contains(QStringLiteral("Width"), Qt::CaseInsensitive));
 
     // Esc closes the window, also from a range field.
     HistoryWindow again(f.context);
@@ -225,10 +226,10 @@ TEST(HistoryWindow, RangeFieldsFilterKeysAndAreStoredWithThePlacement)
 TEST(HistoryPhoneWindow, RowsHeaderColumnWidthsAndDaySeparators)
 {
     Fixture f;
-    ASSERT_TRUE(WriteHistoryRows(f.history(),
-                                 {MakeHistoryRow("9030000001", at(2024, 5, 4, 10, 0), 1),
-                                  MakeHistoryRow("9030000001", at(2024, 5, 5, 8, 0), 2),
-                                  MakeHistoryRow("9030000001", at(2024, 5, 5, 9, 0), 3)}));
+    ASSERT_TRUE(
+        WriteHistoryRows(f.history(), {MakeHistoryRow("9030000001", at(2024, 5, 4, 10, 0), 1),
+                                       MakeHistoryRow("9030000001", at(2024, 5, 5, 8, 0), 2),
+                                       MakeHistoryRow("9030000001", at(2024, 5, 5, 9, 0), 3)}));
     Answers answers;
     PhoneHistoryWindow window(f.history());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("История баланса по телефону"));
@@ -253,8 +254,9 @@ TEST(HistoryPhoneWindow, RowsHeaderColumnWidthsAndDaySeparators)
     const QImage image = window.sgHistory->viewport()->grab().toImage();
     const auto topPixel = [&](int row) {
         const QRect r = window.sgHistory->visualRect(window.model()->index(row, 1));
-        return QColor(image.pixel(image.width() * r.center().x() / window.sgHistory->viewport()->width(),
-                                  image.height() * r.top() / window.sgHistory->viewport()->height()));
+        return QColor(
+            image.pixel(image.width() * r.center().x() / window.sgHistory->viewport()->width(),
+                        image.height() * r.top() / window.sgHistory->viewport()->height()));
     };
     EXPECT_EQ(topPixel(2), QColor(0x00, 0x00, 0x80));
     EXPECT_NE(topPixel(1), QColor(0x00, 0x00, 0x80));
@@ -262,8 +264,9 @@ TEST(HistoryPhoneWindow, RowsHeaderColumnWidthsAndDaySeparators)
     QHeaderView *header = window.sgHistory->horizontalHeader();
     const QImage titleImage = header->viewport()->grab().toImage();
     const int titleX = header->sectionViewportPosition(1) + header->sectionSize(1) / 2;
-    EXPECT_EQ(QColor(titleImage.pixel(titleImage.width() * titleX / header->viewport()->width(), 0)),
-              QColor(0x00, 0x00, 0x80));
+    EXPECT_EQ(
+        QColor(titleImage.pixel(titleImage.width() * titleX / header->viewport()->width(), 0)),
+        QColor(0x00, 0x00, 0x80));
 
     // A second window while one exists is not opened.
     bool opened = false;
@@ -373,7 +376,8 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
     EXPECT_EQ(ReadXlsx(written).lastRow, 3);
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Information);
-    EXPECT_EQ(answers.messages.at(0).text, QStringLiteral("История успешно конвертирована в Excel"));
+    EXPECT_EQ(answers.messages.at(0).text,
+              QStringLiteral("История успешно конвертирована в Excel"));
 
     // An existing file: the question; No leaves it alone.
     answers.messages.clear();
@@ -383,9 +387,8 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
     window.bnExcel->click();
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Question);
-    EXPECT_EQ(answers.messages.at(0).text,
-              QStringLiteral("Файл \"%1\" существует! Перезаписать?")
-                  .arg(QDir::toNativeSeparators(answers.savePath)));
+    EXPECT_EQ(answers.messages.at(0).text, QStringLiteral("Файл \"%1\" существует! Перезаписать?")
+                                               .arg(QDir::toNativeSeparators(answers.savePath)));
     EXPECT_EQ(f.dir.read(QStringLiteral("old.xlsx")), QByteArray("old"));
 
     // Yes, but the chosen phone has no history: the warning, and the old
@@ -415,9 +418,10 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
     window.bnExcel->click();
     ASSERT_EQ(answers.messages.size(), 2);
     EXPECT_EQ(answers.messages.at(1).kind, MessageKind::Error);
-    EXPECT_EQ(answers.messages.at(1).text,
-              QStringLiteral("Файл \"%1\" не может быть перезаписан.\nВозможно он уже открыт в Excel")
-                  .arg(QDir::toNativeSeparators(answers.savePath)));
+    EXPECT_EQ(
+        answers.messages.at(1).text,
+        QStringLiteral("Файл \"%1\" не может быть перезаписан.\nВозможно он уже открыт в Excel")
+            .arg(QDir::toNativeSeparators(answers.savePath)));
     EXPECT_TRUE(QFileInfo(answers.savePath).isDir());
 }
 

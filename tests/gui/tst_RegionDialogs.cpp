@@ -12,11 +12,11 @@
 #include <QToolButton>
 
 #include "core/AppPaths.h"
-#include "gui/RegionEntryDialog.h"
 #include "core/config/IniFile.h"
-#include "gui/RegionChoiceDialog.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Regions.h"
+#include "gui/RegionChoiceDialog.h"
+#include "gui/RegionEntryDialog.h"
 #include "support/DialogDriver.h"
 #include "support/TempFolder.h"
 
@@ -35,7 +35,11 @@ QByteArray Cp1251(const QString &text)
 class RegionDialogs : public ::testing::Test
 {
 protected:
-    RegionDialogs() : file(folder.file(QStringLiteral("servers.ini"))), regions(file) {}
+    RegionDialogs()
+        : file(folder.file(QStringLiteral("servers.ini")))
+        , regions(file)
+    {
+    }
 
     void writeRegions(const QString &ini)
     {
@@ -133,9 +137,9 @@ TEST_F(RegionDialogs, PreselectionByShortName)
                                 "[урал А]\r\nShortName=УРЛ\r\nLoginURL=https://ural-a/\r\n"
                                 "[Пусто]\r\n"));
     auto d = open(QStringLiteral("мск"));
-    EXPECT_EQ(listed(d.get()), (QStringList{Moscow, QStringLiteral("Пусто"),
-                                            QStringLiteral("урал А"), QStringLiteral("Урал Б"),
-                                            QStringLiteral("Юг")}));
+    EXPECT_EQ(listed(d.get()),
+              (QStringList{Moscow, QStringLiteral("Пусто"), QStringLiteral("урал А"),
+                           QStringLiteral("Урал Б"), QStringLiteral("Юг")}));
     EXPECT_EQ(selected(d.get()), Moscow);
     EXPECT_EQ(label(d.get(), "lblShortName"), QStringLiteral("МСК"));
     EXPECT_EQ(label(d.get(), "lblLumoUrl"), DefaultLoginUrl);
@@ -186,12 +190,13 @@ TEST_F(RegionDialogs, AddStoresANormalizedRegionAndSelectsIt)
     EXPECT_TRUE(boxes.errors.isEmpty()) << qPrintable(boxes.errors.join('\n'));
     EXPECT_EQ(selected(d.get()), QStringLiteral("Orvel - Урал"));
     EXPECT_EQ(d->chosenShortName(), QStringLiteral("УРЛ"));
-    const QString stored = QStringLiteral(
-        "https://ural.example/cgi-bin/cgi.exe?lang=2&function=is_login");
+    const QString stored =
+        QStringLiteral("https://ural.example/cgi-bin/cgi.exe?lang=2&function=is_login");
     EXPECT_EQ(label(d.get(), "lblLumoUrl"), stored);
-    EXPECT_EQ(IniFile(file.path()).readString(QStringLiteral("Orvel - Урал"),
-                                              QStringLiteral("LoginURL"), QString()),
-              stored);
+    EXPECT_EQ(
+        IniFile(file.path())
+            .readString(QStringLiteral("Orvel - Урал"), QStringLiteral("LoginURL"), QString()),
+        stored);
     EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("урл")), stored);
 
     // Cancelling the entry dialog adds nothing.
@@ -283,12 +288,14 @@ TEST_F(RegionDialogs, AFailedWriteIsReportedAndTheEntryComesBack)
         retype(entry, "edLoginUrl", QStringLiteral("https://ural/"));
         retype(entry, "edShortName", QStringLiteral("УРЛ"));
         // After the error the same dialog returns with the typed values.
-        WhenModal([&](QDialog *again) {
-            ++entries;
-            EXPECT_EQ(field(again, "edName")->text(), QStringLiteral("Урал"));
-            EXPECT_EQ(field(again, "edShortName")->text(), QStringLiteral("УРЛ"));
-            QTest::keyClick(again, Qt::Key_Escape);
-        }, nullptr);
+        WhenModal(
+            [&](QDialog *again) {
+                ++entries;
+                EXPECT_EQ(field(again, "edName")->text(), QStringLiteral("Урал"));
+                EXPECT_EQ(field(again, "edShortName")->text(), QStringLiteral("УРЛ"));
+                QTest::keyClick(again, Qt::Key_Escape);
+            },
+            nullptr);
         pressOk(entry);
     });
     QTest::mouseClick(tool(d.get(), "bnAdd"), Qt::LeftButton);

@@ -29,7 +29,10 @@ namespace {
 class SetupWindowTest : public ::testing::Test
 {
 protected:
-    SetupWindowTest() : context(AppPaths::forFolder(folder.path())) {}
+    SetupWindowTest()
+        : context(AppPaths::forFolder(folder.path()))
+    {
+    }
 
     // Stores a phone list as the program would and makes it current.
     void storePhones(const PhoneList &phones)
@@ -97,8 +100,8 @@ protected:
     void create() { window = std::make_unique<SetupWindow>(context); }
 };
 
-PhoneSlot Phone(const char *number, const char *password, bool monitor,
-                const char *alias = "", const QString &region = DefaultShortName)
+PhoneSlot Phone(const char *number, const char *password, bool monitor, const char *alias = "",
+                const QString &region = DefaultShortName)
 {
     PhoneSlot s;
     s.number = QString::fromLatin1(number);
@@ -169,17 +172,21 @@ TEST_F(SetupWindowTest, RowsFollowTheirGeometryAndKeyboardOrder)
 {
     create();
     // Row a sits at 21*(a-1)+5; the columns start at 0, 28, 50, 74, 164, 224, 332.
-    const struct { const char *prefix; int left; int width; } columns[] = {
-        {"plNN__", 0, 25},        {"cbMonitor_", 28, 17}, {"rbTrayShow_", 50, 17},
-        {"edNumber_", 74, 90},    {"edPassword_", 164, 60}, {"edAlias_", 224, 100},
+    const struct
+    {
+        const char *prefix;
+        int left;
+        int width;
+    } columns[] = {
+        {"plNN__", 0, 25},     {"cbMonitor_", 28, 17},   {"rbTrayShow_", 50, 17},
+        {"edNumber_", 74, 90}, {"edPassword_", 164, 60}, {"edAlias_", 224, 100},
         {"bnLumo_", 332, 35},
     };
     for (int a : {1, 3, 100}) {
         for (const auto &c : columns) {
             auto *w = child<QWidget>(QString::fromLatin1(c.prefix) + QString::number(a));
             ASSERT_NE(w, nullptr);
-            EXPECT_EQ(w->geometry(), QRect(c.left, 21 * (a - 1) + 5, c.width, 21))
-                << c.prefix << a;
+            EXPECT_EQ(w->geometry(), QRect(c.left, 21 * (a - 1) + 5, c.width, 21)) << c.prefix << a;
         }
     }
     EXPECT_EQ(child<QLabel>(QStringLiteral("plNN__7"))->text(), QStringLiteral("7"));

@@ -8,26 +8,26 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
+#include "core/TextCodec.h"
 #include "core/config/AppContext.h"
-#include "core/tray/TrayService.h"
-#include "gui/TrayController.h"
 #include "core/config/IniFile.h"
 #include "core/config/Settings.h"
-#include "core/TextCodec.h"
+#include "core/history/HistoryStore.h"
+#include "core/tray/TrayService.h"
 #include "gui/AboutBox.h"
 #include "gui/PhonesWindow.h"
-#include "core/history/HistoryStore.h"
-#include "support/RecordingTray.h"
+#include "gui/TrayController.h"
 #include "support/FakeLumoServer.h"
+#include "support/RecordingTray.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -67,11 +67,11 @@ protected:
         s.number = QStringLiteral("9031112233");
         s.balance = 42.5;
         temp.write(QStringLiteral("orvel-test.html"), FakeLumoServer::balancePageFor(s));
-        const QString url = QUrl::fromLocalFile(temp.file(QStringLiteral("orvel-test.html")))
-                                .toString();
+        const QString url =
+            QUrl::fromLocalFile(temp.file(QStringLiteral("orvel-test.html"))).toString();
         temp.write(QStringLiteral("servers.ini"),
-                   toWindows1251(QStringLiteral("[Образец]\r\nLoginURL=%1\r\nShortName=ОБР\r\n")
-                                     .arg(url)));
+                   toWindows1251(
+                       QStringLiteral("[Образец]\r\nLoginURL=%1\r\nShortName=ОБР\r\n").arg(url)));
         context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
         setPhone(1, QStringLiteral("9031112233"), QStringLiteral("ОБР"));
         setPhone(2, QStringLiteral("9034445566"), QStringLiteral("НЕТ"));
@@ -142,7 +142,8 @@ TEST_F(TrayWindows, StartWorkPreloadsTheHistoryAndStartsTheSchedule)
     options.cbRefreshTime = 0; // 3 hours
     writeOptions(options);
     {
-        HistoryStore store(context->paths.historyFile(), context->paths.errorLogFile(), nullptr, {});
+        HistoryStore store(context->paths.historyFile(), context->paths.errorLogFile(), nullptr,
+                           {});
         PhoneResult stored;
         stored.phoneNumber = QStringLiteral("9031112233");
         stored.balance = 12.3f;
@@ -210,8 +211,8 @@ TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
 
     ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
     EXPECT_TRUE(main->cycle()->isRunning());
-    for (MenuItem item : {MenuItem::About, MenuItem::Setup, MenuItem::History,
-                          MenuItem::PhonesInfo, MenuItem::QueryBad, MenuItem::QueryNow})
+    for (MenuItem item : {MenuItem::About, MenuItem::Setup, MenuItem::History, MenuItem::PhonesInfo,
+                          MenuItem::QueryBad, MenuItem::QueryNow})
         EXPECT_FALSE(main->action(item)->isEnabled()) << int(item);
     EXPECT_FALSE(main->action(MenuItem::QueryNow)->isVisible());
     EXPECT_TRUE(main->action(MenuItem::StopRequest)->isVisible());
@@ -294,9 +295,9 @@ TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
     QTableView *table = phones->table();
     EXPECT_EQ(table->model()->rowCount(), 2);
     EXPECT_TRUE(table->isColumnHidden(0)) << "no NN column by default";
-    EXPECT_EQ(table->horizontalHeader()->sectionSize(
-                  phones->grid().columnOf(QStringLiteral("Alias"))),
-              120);
+    EXPECT_EQ(
+        table->horizontalHeader()->sectionSize(phones->grid().columnOf(QStringLiteral("Alias"))),
+        120);
 
     phones->resize(400, 150);
     QTest::keyClick(phones, Qt::Key_Escape);
@@ -316,8 +317,8 @@ TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
 
     // The tray tip is the balance lines; the title row opens no menu.
     EXPECT_EQ(tray.tips.last(), QStringLiteral(": 0.00\r\n: 0.00"));
-    const QPoint header = table->viewport()->mapFromGlobal(
-        table->horizontalHeader()->mapToGlobal(QPoint(5, 5)));
+    const QPoint header =
+        table->viewport()->mapFromGlobal(table->horizontalHeader()->mapToGlobal(QPoint(5, 5)));
     EXPECT_FALSE(phones->prepareContextMenu(header));
     phones->hide();
 }

@@ -69,20 +69,20 @@ inline void WhenModal(std::function<void(QDialog *)> body, QDialog *notThis = Ac
                       int attempts = 500)
 {
     QPointer<QDialog> excluded = notThis;
-    QTimer::singleShot(attempts == 500 ? 0 : 10, [body = std::move(body), excluded, notThis,
-                                                  attempts]() mutable {
-        QPointer<QDialog> dialog = ActiveDialog();
-        if (!dialog || (notThis && dialog == excluded)) {
-            if (attempts > 0)
-                WhenModal(std::move(body), notThis, attempts - 1);
-            else
-                qWarning("no dialog became modal");
-            return;
-        }
-        body(dialog);
-        if (dialog && dialog->isVisible())
-            dialog->reject();
-    });
+    QTimer::singleShot(attempts == 500 ? 0 : 10,
+                       [body = std::move(body), excluded, notThis, attempts]() mutable {
+                           QPointer<QDialog> dialog = ActiveDialog();
+                           if (!dialog || (notThis && dialog == excluded)) {
+                               if (attempts > 0)
+                                   WhenModal(std::move(body), notThis, attempts - 1);
+                               else
+                                   qWarning("no dialog became modal");
+                               return;
+                           }
+                           body(dialog);
+                           if (dialog && dialog->isVisible())
+                               dialog->reject();
+                       });
 }
 
 // Runs dialog.exec() with body inside its event loop; a watchdog cancels

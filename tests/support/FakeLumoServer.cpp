@@ -48,25 +48,37 @@ const TlsMaterial &untrustedMaterial()
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 303:
+        return "See Other";
+    case 307:
+        return "Temporary Redirect";
+    case 308:
+        return "Permanent Redirect";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
 QByteArray page(const QString &title, const QString &body)
 {
-    const QString html = QStringLiteral(
-        "<html>\r\n<head>\r\n"
-        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\r\n"
-        "<title>%1</title>\r\n</head>\r\n<body>\r\n%2\r\n</body>\r\n</html>\r\n").arg(title, body);
+    const QString html =
+        QStringLiteral(
+            "<html>\r\n<head>\r\n"
+            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\r\n"
+            "<title>%1</title>\r\n</head>\r\n<body>\r\n%2\r\n</body>\r\n</html>\r\n")
+            .arg(title, body);
     return toWindows1251(html);
 }
 
@@ -77,7 +89,8 @@ QString money(double v)
 
 } // namespace
 
-FakeLumoServer::Reply FakeLumoServer::Reply::html(const QByteArray &body, const QByteArray &contentType)
+FakeLumoServer::Reply FakeLumoServer::Reply::html(const QByteArray &body,
+                                                  const QByteArray &contentType)
 {
     Reply r;
     r.body = body;
@@ -130,7 +143,8 @@ QByteArray FakeLumoServer::Request::path() const
 }
 
 FakeLumoServer::FakeLumoServer(Scheme scheme, QObject *parent)
-    : QTcpServer(parent), m_scheme(scheme)
+    : QTcpServer(parent)
+    , m_scheme(scheme)
 {
 }
 
@@ -230,12 +244,15 @@ QByteArray FakeLumoServer::balancePageFor(const Subscriber &s)
                 .arg(QString::number(s.usdRate, 'f', 4));
     body += QStringLiteral("<tr><td>Актуальный баланс</td>\r\n<td>%1&nbsp;руб.</td></tr>\r\n")
                 .arg(money(s.balance));
-    body += QStringLiteral("<tr><td>Средняя скорость расходования</td>\r\n<td>%1 руб./день</td></tr>\r\n")
+    body += QStringLiteral(
+                "<tr><td>Средняя скорость расходования</td>\r\n<td>%1 руб./день</td></tr>\r\n")
                 .arg(money(s.average));
-    body += QStringLiteral("<tr><td>Предположительная дата отключения</td>\r\n<td>%1 дн.</td></tr>\r\n")
-                .arg(s.turnOff);
+    body +=
+        QStringLiteral("<tr><td>Предположительная дата отключения</td>\r\n<td>%1 дн.</td></tr>\r\n")
+            .arg(s.turnOff);
     body += QStringLiteral("</table>\r\n");
-    body += QStringLiteral("Рекомендуемая сумма предоплаты составляет %1 руб.\r\n").arg(money(s.recomend));
+    body += QStringLiteral("Рекомендуемая сумма предоплаты составляет %1 руб.\r\n")
+                .arg(money(s.recomend));
     body += QStringLiteral("Остаток SMS составляет %1 шт.\r\n").arg(s.sms);
     body += QStringLiteral("Остаток на локальная связь составляет %1 мин.\r\n").arg(s.minutes);
     body += QStringLiteral("Баланс Jeans истекает менее чем через %1 дн.\r\n").arg(s.balExpired);
@@ -247,22 +264,25 @@ QByteArray FakeLumoServer::wrongPasswordPage()
 {
     return page(QStringLiteral("Лумо: вход"),
                 QStringLiteral("<p class=\"error\">Неверный номер телефона или пароль.</p>\r\n")
-                    + QStringLiteral("<form method=\"post\" action=\"/cgi-bin/cgi.exe?function=is_login\">\r\n"
-                                     "<input name=\"mobnum\"><input type=\"password\" name=\"Password\">\r\n"
-                                     "</form>"));
+                    + QStringLiteral(
+                        "<form method=\"post\" action=\"/cgi-bin/cgi.exe?function=is_login\">\r\n"
+                        "<input name=\"mobnum\"><input type=\"password\" name=\"Password\">\r\n"
+                        "</form>"));
 }
 
 QByteArray FakeLumoServer::sessionExpiredPage()
 {
-    return page(QStringLiteral("Лумо"), QStringLiteral("<p>Сеанс работы истёк. Войдите снова.</p>"));
+    return page(QStringLiteral("Лумо"),
+                QStringLiteral("<p>Сеанс работы истёк. Войдите снова.</p>"));
 }
 
 QByteArray FakeLumoServer::loginFormPage()
 {
-    return page(QStringLiteral("Лумо: вход"),
-                QStringLiteral("<form method=\"post\" action=\"/cgi-bin/cgi.exe?function=is_login\">\r\n"
-                               "<input name=\"mobnum\"><input type=\"password\" name=\"Password\">\r\n"
-                               "</form>"));
+    return page(
+        QStringLiteral("Лумо: вход"),
+        QStringLiteral("<form method=\"post\" action=\"/cgi-bin/cgi.exe?function=is_login\">\r\n"
+                       "<input name=\"mobnum\"><input type=\"password\" name=\"Password\">\r\n"
+                       "</form>"));
 }
 
 void FakeLumoServer::incomingConnection(qintptr socketDescriptor)
@@ -382,7 +402,7 @@ FakeLumoServer::Reply FakeLumoServer::answerLogin(const Request &request)
         return Reply::html(wrongPasswordPage());
 
     const QByteArray session = sessionCookieName() + '=' + QByteArray::number(m_nextSession++) + 'x'
-        + QByteArray::number(qHash(number), 16);
+                               + QByteArray::number(qHash(number), 16);
     m_sessions.insert(session.mid(sessionCookieName().size() + 1), number);
     const QPair<QByteArray, QByteArray> cookie{QByteArrayLiteral("Set-Cookie"),
                                                session + "; Path=/; HttpOnly"};
@@ -398,17 +418,19 @@ FakeLumoServer::Reply FakeLumoServer::answerLogin(const Request &request)
         r.headers.append(cookie);
         break;
     case LoginAnswer::MetaRefresh:
-        r = Reply::html(toWindows1251(QStringLiteral(
-            "<html>\r\n<head>\r\n<meta http-equiv=\"refresh\" content=\"0; url=%1\">\r\n</head>\r\n"
-            "<body>\r\n<p>Подождите...</p>\r\n</body>\r\n</html>\r\n")
-                                          .arg(QString::fromLatin1(balancePath()))));
+        r = Reply::html(
+            toWindows1251(QStringLiteral("<html>\r\n<head>\r\n<meta http-equiv=\"refresh\" "
+                                         "content=\"0; url=%1\">\r\n</head>\r\n"
+                                         "<body>\r\n<p>Подождите...</p>\r\n</body>\r\n</html>\r\n")
+                              .arg(QString::fromLatin1(balancePath()))));
         r.headers.append(cookie);
         break;
     case LoginAnswer::Frameset:
-        r = Reply::html(toWindows1251(QStringLiteral(
-            "<html>\r\n<head><title>Лумо</title></head>\r\n<frameset rows=\"100%\">\r\n"
-            "<frame src=\"%1\">\r\n</frameset>\r\n</html>\r\n")
-                                          .arg(QString::fromLatin1(balancePath()))));
+        r = Reply::html(toWindows1251(
+            QStringLiteral(
+                "<html>\r\n<head><title>Лумо</title></head>\r\n<frameset rows=\"100%\">\r\n"
+                "<frame src=\"%1\">\r\n</frameset>\r\n</html>\r\n")
+                .arg(QString::fromLatin1(balancePath()))));
         r.headers.append(cookie);
         break;
     case LoginAnswer::Hang:
@@ -418,12 +440,14 @@ FakeLumoServer::Reply FakeLumoServer::answerLogin(const Request &request)
         r.action = Reply::Reset;
         break;
     case LoginAnswer::ServerError:
-        r = Reply::html(page(QStringLiteral("500"), QStringLiteral("<h1>Internal Server Error</h1>")));
+        r = Reply::html(
+            page(QStringLiteral("500"), QStringLiteral("<h1>Internal Server Error</h1>")));
         r.status = 500;
         break;
     case LoginAnswer::Huge: {
         QByteArray body = balancePageFor(*s);
-        const QByteArray filler = QByteArrayLiteral("<p>0123456789 0123456789 0123456789 0123456789</p>\r\n");
+        const QByteArray filler =
+            QByteArrayLiteral("<p>0123456789 0123456789 0123456789 0123456789</p>\r\n");
         const qsizetype bodyEnd = body.lastIndexOf("</body>");
         QByteArray pad;
         pad.reserve(m_hugeBytes);
@@ -466,7 +490,8 @@ void FakeLumoServer::sendNow(QSslSocket *socket, const Reply &reply)
         resetConnection(socket);
         return;
     }
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    QByteArray out =
+        "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     for (const auto &h : reply.headers)
         out += h.first + ": " + h.second + "\r\n";
     if (reply.sendContentLength)
@@ -486,7 +511,8 @@ void FakeLumoServer::resetConnection(QSslSocket *socket)
         l.l_onoff = 1;
         l.l_linger = 0;
 #ifdef Q_OS_WIN
-        ::setsockopt(SOCKET(fd), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&l), sizeof l);
+        ::setsockopt(SOCKET(fd), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&l),
+                     sizeof l);
 #else
         ::setsockopt(int(fd), SOL_SOCKET, SO_LINGER, &l, sizeof l);
 #endif

@@ -78,7 +78,16 @@ class FakeLumoServer : public QTcpServer
 public:
     enum Scheme { Http, Https };
 
-    enum class LoginAnswer { Redirect, Direct, MetaRefresh, Frameset, Hang, Reset, ServerError, Huge };
+    enum class LoginAnswer {
+        Redirect,
+        Direct,
+        MetaRefresh,
+        Frameset,
+        Hang,
+        Reset,
+        ServerError,
+        Huge
+    };
 
     struct Subscriber
     {
@@ -93,10 +102,10 @@ public:
         int minutes = 0;
         int balExpired = 0;
         double usdRate = 0;
-        QString shownNumber;     // number shown on the page; `number` when empty
-        QByteArray rawPage;      // served instead of the generated page when not empty
+        QString shownNumber; // number shown on the page; `number` when empty
+        QByteArray rawPage;  // served instead of the generated page when not empty
         LoginAnswer answer = LoginAnswer::Redirect;
-        int delayMs = 0;         // before the login is answered
+        int delayMs = 0; // before the login is answered
     };
 
     struct Reply
@@ -109,8 +118,9 @@ public:
         int delayMs = 0;
         bool sendContentLength = true; // false: the body ends with the connection
 
-        static Reply html(const QByteArray &body, const QByteArray &contentType =
-                              QByteArrayLiteral("text/html; charset=windows-1251"));
+        static Reply
+        html(const QByteArray &body,
+             const QByteArray &contentType = QByteArrayLiteral("text/html; charset=windows-1251"));
         static Reply redirect(int status, const QByteArray &location);
     };
 
@@ -120,13 +130,13 @@ public:
         QByteArray target;                            // as sent: path with query (or absolute)
         QList<QPair<QByteArray, QByteArray>> headers; // in order, names as sent
         QByteArray body;
-        QMap<QByteArray, QByteArray> cookies;         // from the Cookie header
+        QMap<QByteArray, QByteArray> cookies; // from the Cookie header
         bool secure = false;
 
         QByteArray header(const QByteArray &name) const; // case-insensitive; empty if absent
         bool hasHeader(const QByteArray &name) const;
-        QByteArray originTarget() const;              // target without scheme and host
-        QByteArray path() const;                      // originTarget() without query
+        QByteArray originTarget() const; // target without scheme and host
+        QByteArray path() const;         // originTarget() without query
     };
 
     explicit FakeLumoServer(Scheme scheme = Http, QObject *parent = nullptr);
@@ -140,8 +150,14 @@ public:
     QUrl url(const QString &pathAndQuery = QStringLiteral("/")) const;
     QUrl loginUrl() const { return url(QString::fromLatin1(loginPath())); }
     QUrl balanceUrl() const { return url(QString::fromLatin1(balancePath())); }
-    static QByteArray loginPath() { return QByteArrayLiteral("/cgi-bin/cgi.exe?function=is_login"); }
-    static QByteArray balancePath() { return QByteArrayLiteral("/cgi-bin/cgi.exe?function=balance"); }
+    static QByteArray loginPath()
+    {
+        return QByteArrayLiteral("/cgi-bin/cgi.exe?function=is_login");
+    }
+    static QByteArray balancePath()
+    {
+        return QByteArrayLiteral("/cgi-bin/cgi.exe?function=balance");
+    }
     static QByteArray sessionCookieName() { return QByteArrayLiteral("LUMOSID"); }
 
     // The test authority that signed the server's certificate (trust it

@@ -54,8 +54,9 @@ Styles readStyles(const QByteArray &bytes)
         if (xml.isStartElement()) {
             const auto name = xml.name();
             if (name == u"numFmt") {
-                styles.numberFormats.insert(xml.attributes().value(QLatin1String("numFmtId")).toInt(),
-                                            xml.attributes().value(QLatin1String("formatCode")).toString());
+                styles.numberFormats.insert(
+                    xml.attributes().value(QLatin1String("numFmtId")).toInt(),
+                    xml.attributes().value(QLatin1String("formatCode")).toString());
             } else if (name == u"fonts") {
                 inFonts = true;
             } else if (name == u"font" && inFonts) {
@@ -100,12 +101,11 @@ QString CellRef(int row, int column)
 XlsxContents ReadXlsx(const QString &path)
 {
     XlsxContents contents;
-    const QByteArray sheet = unzipPart(path, QStringLiteral("xl/worksheets/sheet1.xml"),
-                                       &contents.error);
+    const QByteArray sheet =
+        unzipPart(path, QStringLiteral("xl/worksheets/sheet1.xml"), &contents.error);
     if (sheet.isEmpty())
         return contents;
-    const QByteArray stylesXml = unzipPart(path, QStringLiteral("xl/styles.xml"),
-                                           &contents.error);
+    const QByteArray stylesXml = unzipPart(path, QStringLiteral("xl/styles.xml"), &contents.error);
     if (stylesXml.isEmpty())
         return contents;
     QString ignored;
@@ -130,7 +130,8 @@ XlsxContents ReadXlsx(const QString &path)
             continue;
         if (xml.name() == u"col") {
             const auto a = xml.attributes();
-            for (int c = a.value(QLatin1String("min")).toInt(); c <= a.value(QLatin1String("max")).toInt(); ++c)
+            for (int c = a.value(QLatin1String("min")).toInt();
+                 c <= a.value(QLatin1String("max")).toInt(); ++c)
                 contents.columnWidths.insert(c, a.value(QLatin1String("width")).toDouble());
         } else if (xml.name() == u"c") {
             const auto a = xml.attributes();

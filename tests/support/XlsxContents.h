@@ -12,9 +12,9 @@ struct XlsxCell
 {
     enum Type { Number, SharedString, InlineString, Other };
     Type type = Other;
-    QString text;        // the number as written, or the resolved string
-    int style = 0;       // index into the cell formats
-    bool bold = false;   // the cell format's font is bold
+    QString text;         // the number as written, or the resolved string
+    int style = 0;        // index into the cell formats
+    bool bold = false;    // the cell format's font is bold
     QString numberFormat; // the format code of a custom number format
     double number() const { return text.toDouble(); }
 };
@@ -23,9 +23,9 @@ struct XlsxContents
 {
     bool ok = false;
     QString error;
-    QMap<QString, XlsxCell> cells;   // by reference, "A1"
-    QMap<int, double> columnWidths;  // by column, from 1
-    int lastRow = 0;                 // highest row that holds a cell
+    QMap<QString, XlsxCell> cells;  // by reference, "A1"
+    QMap<int, double> columnWidths; // by column, from 1
+    int lastRow = 0;                // highest row that holds a cell
 
     bool has(const QString &ref) const { return cells.contains(ref); }
     XlsxCell cell(const QString &ref) const { return cells.value(ref); }

@@ -4,8 +4,8 @@
 // One instance lives for the whole run; tests make their own on temporary
 // folders.
 
-#include "core/PhoneResult.h"
 #include "core/AppPaths.h"
+#include "core/PhoneResult.h"
 #include "core/config/IniFile.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Regions.h"

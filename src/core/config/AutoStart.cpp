@@ -86,8 +86,8 @@ bool XdgAutoStart::setAutoStart(bool on, QString *error)
         if (!info.exists() && !info.isSymLink())
             return true;
         if (info.isDir() || !QFile::remove(path))
-            return fail(error, QStringLiteral("Не удалось удалить файл автозапуска \"%1\".")
-                                   .arg(shown));
+            return fail(error,
+                        QStringLiteral("Не удалось удалить файл автозапуска \"%1\".").arg(shown));
         return true;
     }
     QByteArray entry;
@@ -101,8 +101,9 @@ bool XdgAutoStart::setAutoStart(bool on, QString *error)
                                .arg(QDir::toNativeSeparators(folder)));
     QString reason;
     if (!writeFileAtomically(path, entry, &reason))
-        return fail(error, QStringLiteral("Не удалось записать файл автозапуска \"%1\": %2")
-                               .arg(shown, reason));
+        return fail(
+            error,
+            QStringLiteral("Не удалось записать файл автозапуска \"%1\": %2").arg(shown, reason));
     return true;
 }
 
@@ -132,8 +133,8 @@ public:
     {
         QSettings run(RunKey, QSettings::NativeFormat);
         if (on) {
-            run.setValue(ProgramName, QStringLiteral("\"%1\"")
-                                          .arg(QDir::toNativeSeparators(m_executablePath)));
+            run.setValue(ProgramName,
+                         QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(m_executablePath)));
         } else {
             run.remove(ProgramName); // a missing value is no error
         }

@@ -6,8 +6,8 @@
 
 #include <limits>
 
-#include "core/config/AtomicWrite.h"
 #include "core/TextCodec.h"
+#include "core/config/AtomicWrite.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -405,8 +405,7 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
     return apply({Change::write(section, key, value)}, error);
 }
 
-bool IniFile::writeInteger(const QString &section, const QString &key, int value,
-                           QString *error)
+bool IniFile::writeInteger(const QString &section, const QString &key, int value, QString *error)
 {
     return apply({Change::write(section, key, value)}, error);
 }
@@ -502,8 +501,9 @@ bool IniFile::apply(const QList<Change> &changes, QString *error)
 
     QString reason;
     if (!writeFileAtomically(m_path, next.serialize(), &reason))
-        return fail(error, QStringLiteral("Не удалось записать файл \"%1\": %2")
-                               .arg(nativePath(m_path), reason));
+        return fail(
+            error,
+            QStringLiteral("Не удалось записать файл \"%1\": %2").arg(nativePath(m_path), reason));
     next.stamp = stampOf(m_path);
     m_cache = std::make_shared<const Content>(std::move(next));
     return true;

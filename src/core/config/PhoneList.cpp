@@ -9,11 +9,11 @@
 
 #include <vector>
 
+#include "core/ErrorLog.h"
+#include "core/TextCodec.h"
 #include "core/config/AtomicWrite.h"
 #include "core/config/IniFile.h"
 #include "core/config/PasswordScramble.h"
-#include "core/TextCodec.h"
-#include "core/ErrorLog.h"
 
 namespace zelvant {
 
@@ -85,8 +85,7 @@ QByteArray declaredEncoding(const QByteArray &bytes)
 
 bool isWindows1251Name(const QByteArray &name)
 {
-    return name == "windows-1251" || name == "cp1251" || name == "x-cp1251"
-        || name == "win-1251";
+    return name == "windows-1251" || name == "cp1251" || name == "x-cp1251" || name == "win-1251";
 }
 
 struct ParsedPhone
@@ -164,7 +163,7 @@ bool readPhonesFile(const QString &path, std::vector<ParsedPhone> *phones, bool 
 bool isValidXmlChar(char32_t c)
 {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
-        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+           || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 // True when XML 1.0 can carry the text at all (no control characters other
@@ -195,14 +194,29 @@ QByteArray attributeValue(const QString &text)
     escaped.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '&': escaped += QLatin1String("&amp;"); break;
-        case '<': escaped += QLatin1String("&lt;"); break;
-        case '>': escaped += QLatin1String("&gt;"); break;
-        case '"': escaped += QLatin1String("&quot;"); break;
-        case '\t': escaped += QLatin1String("&#9;"); break;
-        case '\n': escaped += QLatin1String("&#10;"); break;
-        case '\r': escaped += QLatin1String("&#13;"); break;
-        default: escaped += c;
+        case '&':
+            escaped += QLatin1String("&amp;");
+            break;
+        case '<':
+            escaped += QLatin1String("&lt;");
+            break;
+        case '>':
+            escaped += QLatin1String("&gt;");
+            break;
+        case '"':
+            escaped += QLatin1String("&quot;");
+            break;
+        case '\t':
+            escaped += QLatin1String("&#9;");
+            break;
+        case '\n':
+            escaped += QLatin1String("&#10;");
+            break;
+        case '\r':
+            escaped += QLatin1String("&#13;");
+            break;
+        default:
+            escaped += c;
         }
     }
     return toWindows1251WithCharRefs(escaped);
@@ -254,9 +268,9 @@ QByteArray phonesDocument(const PhoneList &phones)
         if (s.number.trimmed().isEmpty())
             continue;
         body += "<Phone Number=\"" + attributeValue(s.number) + "\" Password=\""
-            + attributeValue(encodePassword(s.password)) + "\" Alias=\"" + attributeValue(s.alias)
-            + "\" Monitor=\"" + flag(s.monitored) + "\" TrayShow=\"" + flag(s.trayShown)
-            + "\" Region=\"" + attributeValue(s.region) + "\"/>";
+                + attributeValue(encodePassword(s.password)) + "\" Alias=\""
+                + attributeValue(s.alias) + "\" Monitor=\"" + flag(s.monitored) + "\" TrayShow=\""
+                + flag(s.trayShown) + "\" Region=\"" + attributeValue(s.region) + "\"/>";
     }
     QByteArray doc = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n";
     if (body.isEmpty())
@@ -317,8 +331,8 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
 
     QString reason;
     if (!writeFileAtomically(path, phonesDocument(phones), &reason))
-        return fail(error, QStringLiteral("Не удалось записать файл \"%1\": %2")
-                               .arg(shownPath, reason));
+        return fail(error,
+                    QStringLiteral("Не удалось записать файл \"%1\": %2").arg(shownPath, reason));
     return true;
 }
 

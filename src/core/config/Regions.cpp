@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "core/AppPaths.h"
-#include "core/config/IniFile.h"
 #include "core/TextCodec.h"
+#include "core/config/IniFile.h"
 
 namespace zelvant {
 
@@ -30,7 +30,7 @@ bool fail(QString *error, const QString &message)
 const Region &defaultRegion()
 {
     static const Region region{QStringLiteral("Orvel - Москва"), QStringLiteral("МСК"),
-                                 DefaultLoginUrl};
+                               DefaultLoginUrl};
     return region;
 }
 
@@ -133,8 +133,9 @@ bool checkRegion(const Region &region, QString *error)
 
 QList<IniFile::Change> regionChanges(const Region &region)
 {
-    return {IniFile::Change::write(region.longName, LoginUrlKey, normalizeLoginUrl(region.loginUrl)),
-            IniFile::Change::write(region.longName, ShortNameKey, region.shortName)};
+    return {
+        IniFile::Change::write(region.longName, LoginUrlKey, normalizeLoginUrl(region.loginUrl)),
+        IniFile::Change::write(region.longName, ShortNameKey, region.shortName)};
 }
 
 } // namespace

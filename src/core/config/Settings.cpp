@@ -71,8 +71,8 @@ bool parseWholeNumber(const QString &text, int *value)
 int Options::refreshHours() const
 {
     const int index = (cbRefreshTime >= 0 && cbRefreshTime < RefreshHoursCount)
-        ? cbRefreshTime
-        : DefaultRefreshIndex;
+                          ? cbRefreshTime
+                          : DefaultRefreshIndex;
     return RefreshHours[index];
 }
 
@@ -131,22 +131,30 @@ bool saveSettings(IniFile &settings, const Options &options, bool trayNotShown,
     for (const HintKey &h : HintKeys)
         changes.append(Change::writeBool(HintWindow, QLatin1String(h.key), options.*h.member));
 
-    changes.append(Change::writeBool(Mark, QStringLiteral("cbMarkIfBalance"), options.cbMarkIfBalance));
-    changes.append(Change::writeBool(Mark, QStringLiteral("cbMarkIfTurnOff"), options.cbMarkIfTurnOff));
-    changes.append(Change::write(Mark, QStringLiteral("edBalanceLessThen"), options.edBalanceLessThen));
-    changes.append(Change::write(Mark, QStringLiteral("edTurnOffLessThen"), options.edTurnOffLessThen));
+    changes.append(
+        Change::writeBool(Mark, QStringLiteral("cbMarkIfBalance"), options.cbMarkIfBalance));
+    changes.append(
+        Change::writeBool(Mark, QStringLiteral("cbMarkIfTurnOff"), options.cbMarkIfTurnOff));
+    changes.append(
+        Change::write(Mark, QStringLiteral("edBalanceLessThen"), options.edBalanceLessThen));
+    changes.append(
+        Change::write(Mark, QStringLiteral("edTurnOffLessThen"), options.edTurnOffLessThen));
 
-    changes.append(Change::write(Connection, QStringLiteral("cbRefreshTime"), options.cbRefreshTime));
-    changes.append(Change::writeBool(Connection, QStringLiteral("cbAutoStart"), options.cbAutoStart));
-    changes.append(Change::writeBool(Connection, QStringLiteral("cbExecAfterRun"), options.cbExecAfterRun));
+    changes.append(
+        Change::write(Connection, QStringLiteral("cbRefreshTime"), options.cbRefreshTime));
+    changes.append(
+        Change::writeBool(Connection, QStringLiteral("cbAutoStart"), options.cbAutoStart));
+    changes.append(
+        Change::writeBool(Connection, QStringLiteral("cbExecAfterRun"), options.cbExecAfterRun));
     changes.append(Change::writeBool(Connection, QStringLiteral("cbHistory"), options.cbHistory));
-    changes.append(Change::writeBool(Connection, QStringLiteral("cbLoadHistory"), options.cbLoadHistory));
+    changes.append(
+        Change::writeBool(Connection, QStringLiteral("cbLoadHistory"), options.cbLoadHistory));
 
     if (trayNotShown)
         changes.append(Change::write(Phones, QStringLiteral("rbTray"), -1));
     // Written back so that the hidden switch is visible in the file.
-    changes.append(Change::writeBool(Debug, QStringLiteral("SaveLogFiles"),
-                                     saveLogFilesEnabled(settings)));
+    changes.append(
+        Change::writeBool(Debug, QStringLiteral("SaveLogFiles"), saveLogFilesEnabled(settings)));
 
     // All keys in one atomic rewrite: a failure stores none of them.
     if (!settings.apply(changes, error))

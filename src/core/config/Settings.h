@@ -42,10 +42,10 @@ struct Options
     bool cbHistory = true;
     bool cbLoadHistory = true;
 
-    int refreshHours() const;          // hours of the chosen interval
-    qint64 refreshIntervalMs() const;  // hours * 3,600,000
-    double balanceThreshold() const;   // edBalanceLessThen, "." separator
-    int turnOffThreshold() const;      // edTurnOffLessThen
+    int refreshHours() const;         // hours of the chosen interval
+    qint64 refreshIntervalMs() const; // hours * 3,600,000
+    double balanceThreshold() const;  // edBalanceLessThen, "." separator
+    int turnOffThreshold() const;     // edTurnOffLessThen
     bool operator==(const Options &) const = default;
 };
 

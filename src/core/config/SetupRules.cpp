@@ -6,8 +6,7 @@ namespace zelvant {
 
 namespace {
 
-PhoneProblem firstBlank(const PhoneList &phones, PhoneProblem::Field field,
-                        const QString &message)
+PhoneProblem firstBlank(const PhoneList &phones, PhoneProblem::Field field, const QString &message)
 {
     for (int i = 1; i <= PhoneSlotCount; ++i) {
         const PhoneSlot &s = phones.slot(i);

@@ -87,7 +87,6 @@ QString lxwErrorText(int result)
 
 } // namespace
 
-
 double excelDateTime(const QDateTime &dateTime)
 {
     if (!dateTime.isValid())
@@ -173,7 +172,10 @@ void WorkbookWriter::fail(const QString &reason)
 void WorkbookWriter::writeResult(int row, int column, int result)
 {
     if (result != LXW_NO_ERROR)
-        fail(QStringLiteral("строка %1, столбец %2: %3").arg(row).arg(column).arg(lxwErrorText(result)));
+        fail(QStringLiteral("строка %1, столбец %2: %3")
+                 .arg(row)
+                 .arg(column)
+                 .arg(lxwErrorText(result)));
 }
 
 void WorkbookWriter::widen(int column, double chars)
@@ -188,8 +190,8 @@ void WorkbookWriter::writeTitles(const QStringList &titles)
         return;
     for (int i = 0; i < titles.size() && ok(); ++i) {
         const QByteArray utf8 = titles.at(i).toUtf8();
-        writeResult(1, i + 1, worksheet_write_string(d->sheet, 0, lxw_col_t(i), utf8.constData(),
-                                                     d->bold));
+        writeResult(1, i + 1,
+                    worksheet_write_string(d->sheet, 0, lxw_col_t(i), utf8.constData(), d->bold));
         widen(i + 1, titles.at(i).size() * BoldFactor);
     }
 }
@@ -199,9 +201,9 @@ void WorkbookWriter::writeText(int row, int column, const QString &text)
     if (!ok())
         return;
     const QByteArray utf8 = text.toUtf8();
-    writeResult(row, column, worksheet_write_string(d->sheet, lxw_row_t(row - 1),
-                                                    lxw_col_t(column - 1), utf8.constData(),
-                                                    nullptr));
+    writeResult(row, column,
+                worksheet_write_string(d->sheet, lxw_row_t(row - 1), lxw_col_t(column - 1),
+                                       utf8.constData(), nullptr));
     widen(column, text.size());
 }
 
@@ -209,8 +211,9 @@ void WorkbookWriter::writeNumber(int row, int column, double value)
 {
     if (!ok())
         return;
-    writeResult(row, column, worksheet_write_number(d->sheet, lxw_row_t(row - 1),
-                                                    lxw_col_t(column - 1), value, nullptr));
+    writeResult(row, column,
+                worksheet_write_number(d->sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), value,
+                                       nullptr));
     widen(column, numberChars(value));
 }
 
@@ -218,9 +221,9 @@ void WorkbookWriter::writeDateTime(int row, int column, const QDateTime &value)
 {
     if (!ok())
         return;
-    writeResult(row, column, worksheet_write_number(d->sheet, lxw_row_t(row - 1),
-                                                    lxw_col_t(column - 1), excelDateTime(value),
-                                                    d->dateTime));
+    writeResult(row, column,
+                worksheet_write_number(d->sheet, lxw_row_t(row - 1), lxw_col_t(column - 1),
+                                       excelDateTime(value), d->dateTime));
     widen(column, DateTimeChars);
 }
 
@@ -268,8 +271,8 @@ bool writeHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QS
     WorkbookWriter writer(path, 9);
     writer.writeTitles({QStringLiteral("Дата"), QStringLiteral("Время"), QStringLiteral("Баланс"),
                         QStringLiteral("Расход в день"), QStringLiteral("Отключение"),
-                        QStringLiteral("Заплатить"), QStringLiteral("SMS"),
-                        QStringLiteral("Минут"), QStringLiteral("Курс USD")});
+                        QStringLiteral("Заплатить"), QStringLiteral("SMS"), QStringLiteral("Минут"),
+                        QStringLiteral("Курс USD")});
     QString previousDate;
     int row = 1;
     for (const HistoryRow &r : rows) {
@@ -298,8 +301,8 @@ bool writeHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QS
     return writer.finish(error);
 }
 
-ExportOutcome exportHistory(const QString &historyFile, const QString &path,
-                            const QString &number, const HistoryRangeChoice &choice)
+ExportOutcome exportHistory(const QString &historyFile, const QString &path, const QString &number,
+                            const HistoryRangeChoice &choice)
 {
     const HistoryQueryResult query = queryHistory(historyFile, number, choice);
     switch (query.status) {
@@ -327,7 +330,8 @@ QString withXlsxSuffix(const QString &path)
 
 QString overwriteQuestionText(const QString &path)
 {
-    return QStringLiteral("Файл \"%1\" существует! Перезаписать?").arg(QDir::toNativeSeparators(path));
+    return QStringLiteral("Файл \"%1\" существует! Перезаписать?")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 QString cannotOverwriteText(const QString &path)

@@ -78,8 +78,8 @@ bool writeHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QS
 
 // Reads number's history in the chosen range from historyFile and writes it
 // into path. Nothing is written when there is no history or no history file.
-ExportOutcome exportHistory(const QString &historyFile, const QString &path,
-                            const QString &number, const HistoryRangeChoice &choice);
+ExportOutcome exportHistory(const QString &historyFile, const QString &path, const QString &number,
+                            const HistoryRangeChoice &choice);
 
 // The file question's texts and checks. A chosen name without the ".xlsx"
 // extension gets it, so the workbook always opens as one.

@@ -5,15 +5,26 @@ namespace zelvant {
 bool writeAllPhonesWorkbook(const QString &path, const PhoneList &phones,
                             const PhoneResults &results, QString *error)
 {
-    enum { Alias = 1, UserName, PhoneNum, Balance, Average, TurnOff, Recomend, Sms, Min,
-           BalExpired, UsdRate, LastQueryTime };
+    enum {
+        Alias = 1,
+        UserName,
+        PhoneNum,
+        Balance,
+        Average,
+        TurnOff,
+        Recomend,
+        Sms,
+        Min,
+        BalExpired,
+        UsdRate,
+        LastQueryTime
+    };
     WorkbookWriter writer(path, 12);
-    writer.writeTitles({QStringLiteral("Псевдоним"), QStringLiteral("ФИО"),
-                        QStringLiteral("Номер тел."), QStringLiteral("Баланс"),
-                        QStringLiteral("Расход в день"), QStringLiteral("Отключение"),
-                        QStringLiteral("Заплатить"), QStringLiteral("SMS"),
-                        QStringLiteral("Минут"), QStringLiteral("Истекает"),
-                        QStringLiteral("Курс USD"), QStringLiteral("Время запроса")});
+    writer.writeTitles(
+        {QStringLiteral("Псевдоним"), QStringLiteral("ФИО"), QStringLiteral("Номер тел."),
+         QStringLiteral("Баланс"), QStringLiteral("Расход в день"), QStringLiteral("Отключение"),
+         QStringLiteral("Заплатить"), QStringLiteral("SMS"), QStringLiteral("Минут"),
+         QStringLiteral("Истекает"), QStringLiteral("Курс USD"), QStringLiteral("Время запроса")});
     int row = 1;
     for (int slot = 1; slot <= PhoneSlotCount && writer.ok(); ++slot) {
         if (!phones.isMonitored(slot))

@@ -30,8 +30,7 @@ int rangeCount(const QString &text, int fallback)
 }
 
 HistoryRangeChoice chooseHistoryRange(bool lastRequestsChosen, bool lastDaysChosen,
-                                      const QString &lastRequestText,
-                                      const QString &lastDaysText)
+                                      const QString &lastRequestText, const QString &lastDaysText)
 {
     if (lastRequestsChosen)
         return {HistoryRange::LastRequests, rangeCount(lastRequestText, DefaultLastRequests)};

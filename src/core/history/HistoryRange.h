@@ -44,8 +44,7 @@ int rangeCount(const QString &text, int fallback);
 
 // The range of the window's choice: last requests, else last days, else all.
 HistoryRangeChoice chooseHistoryRange(bool lastRequestsChosen, bool lastDaysChosen,
-                                      const QString &lastRequestText,
-                                      const QString &lastDaysText);
+                                      const QString &lastRequestText, const QString &lastDaysText);
 
 // Typed characters in the range fields: a comma becomes a point, a point and
 // the digits pass, anything else (Backspace included) is discarded.

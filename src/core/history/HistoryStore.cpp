@@ -23,8 +23,8 @@
 #include <sys/stat.h>
 #endif
 
-#include "core/config/AppContext.h"
 #include "core/ErrorLog.h"
+#include "core/config/AppContext.h"
 
 namespace zelvant {
 
@@ -46,7 +46,7 @@ const QString InsertSql = QStringLiteral(
     "SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), ?, ?, ?, ?, ?, ?, ?)");
 
 #define ZELVANT_HISTORY_SELECT                                                                     \
-    "SELECT NN, PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, SMS, Minutes, "  \
+    "SELECT NN, PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, SMS, Minutes, "   \
     "USDRate FROM Phones WHERE PhoneNumber = ? "
 
 const QString SelectAllSql = QStringLiteral(ZELVANT_HISTORY_SELECT "ORDER BY NN DESC");
@@ -124,8 +124,8 @@ QString writeUri(const QString &path)
     if (!absolute.startsWith(QLatin1Char('/')))
         absolute.prepend(QLatin1Char('/'));
     return QStringLiteral("file://")
-        + QString::fromLatin1(QUrl::toPercentEncoding(absolute, QByteArrayLiteral("/:")))
-        + QStringLiteral("?mode=rw");
+           + QString::fromLatin1(QUrl::toPercentEncoding(absolute, QByteArrayLiteral("/:")))
+           + QStringLiteral("?mode=rw");
 }
 
 QString errorText(const QSqlError &error)
@@ -265,7 +265,7 @@ struct HistoryReader::Statements
         QSqlQuery &q = queries[kind];
         if (!prepared[kind]) {
             static const QString *const texts[KindCount] = {&SelectAllSql, &SelectLastSql,
-                                                             &SelectDaysSql, &SelectLatestSql};
+                                                            &SelectDaysSql, &SelectLatestSql};
             q = QSqlQuery(db);
             q.setForwardOnly(true);
             if (!q.prepare(*texts[kind])) {
@@ -310,8 +310,8 @@ HistoryReader::Statements *HistoryReader::statements(QString *error) const
     }
     auto statements = std::make_unique<Statements>();
     statements->db = QSqlDatabase::contains(m_connection)
-        ? QSqlDatabase::database(m_connection, false)
-        : QSqlDatabase::addDatabase(SqliteDriver, m_connection);
+                         ? QSqlDatabase::database(m_connection, false)
+                         : QSqlDatabase::addDatabase(SqliteDriver, m_connection);
     statements->db.setDatabaseName(m_path);
     // Read-only: a reader never creates, repairs or otherwise changes the file.
     statements->db.setConnectOptions(
@@ -412,7 +412,7 @@ struct FileIdentity
     bool sameAs(const FileIdentity &other) const
     {
         return known && other.known && device == other.device && inode == other.inode
-            && birthMs == other.birthMs;
+               && birthMs == other.birthMs;
     }
 };
 
@@ -445,8 +445,8 @@ struct HistoryStore::Writer
     FileIdentity identity;
 };
 
-HistoryStore::HistoryStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
-                     std::function<void()> switchHistoryOff)
+HistoryStore::HistoryStore(const QString &path, const QString &errorLogFile,
+                           HistoryWarnings *warnings, std::function<void()> switchHistoryOff)
     : m_path(path)
     , m_errorLogFile(errorLogFile)
     , m_connection(nextConnectionName("writer"))

@@ -80,7 +80,7 @@ class HistoryStore
 public:
     // switchHistoryOff clears cbHistory and saves the settings.
     HistoryStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
-              std::function<void()> switchHistoryOff);
+                 std::function<void()> switchHistoryOff);
     ~HistoryStore();
     HistoryStore(const HistoryStore &) = delete;
     HistoryStore &operator=(const HistoryStore &) = delete;

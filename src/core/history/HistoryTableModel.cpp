@@ -22,11 +22,15 @@ HistoryTableModel::HistoryTableModel(QObject *parent)
 
 const QStringList &HistoryTableModel::titles()
 {
-    static const QStringList list = {QStringLiteral("      Дата      "), QStringLiteral("   Время   "),
-            QStringLiteral("   Баланс   "),     QStringLiteral("Расход в день"),
-            QStringLiteral("Отключение"),       QStringLiteral("Заплатить"),
-            QStringLiteral("SMS"),              QStringLiteral("Минут"),
-            QStringLiteral("Курс USD")};
+    static const QStringList list = {QStringLiteral("      Дата      "),
+                                     QStringLiteral("   Время   "),
+                                     QStringLiteral("   Баланс   "),
+                                     QStringLiteral("Расход в день"),
+                                     QStringLiteral("Отключение"),
+                                     QStringLiteral("Заплатить"),
+                                     QStringLiteral("SMS"),
+                                     QStringLiteral("Минут"),
+                                     QStringLiteral("Курс USD")};
     return list;
 }
 

@@ -15,8 +15,18 @@ class HistoryTableModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { DateColumn, TimeColumn, BalanceColumn, AverageColumn, TurnOffColumn,
-                  RecomendColumn, SmsColumn, MinutesColumn, UsdRateColumn, ColumnCount };
+    enum Column {
+        DateColumn,
+        TimeColumn,
+        BalanceColumn,
+        AverageColumn,
+        TurnOffColumn,
+        RecomendColumn,
+        SmsColumn,
+        MinutesColumn,
+        UsdRateColumn,
+        ColumnCount
+    };
     // True for a row that begins a new day below the newest row: the grid
     // draws a separator line along its top edge.
     static constexpr int SeparatorAboveRole = Qt::UserRole + 1;

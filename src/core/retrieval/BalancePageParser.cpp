@@ -224,8 +224,7 @@ bool parseInt32(QStringView text, qint32 *result)
     return true;
 }
 
-float floatValue(QStringView line, QStringView prefix, QStringView endMark,
-                   float defaultValue = 0)
+float floatValue(QStringView line, QStringView prefix, QStringView endMark, float defaultValue = 0)
 {
     QString value = extractValueText(line, prefix, endMark);
     value.replace(QLatin1Char(','), QLatin1Char('.'));
@@ -233,8 +232,7 @@ float floatValue(QStringView line, QStringView prefix, QStringView endMark,
     return parseFloatText(value, &result) ? result : defaultValue;
 }
 
-qint32 intValue(QStringView line, QStringView prefix, QStringView endMark,
-                  qint32 defaultValue = 0)
+qint32 intValue(QStringView line, QStringView prefix, QStringView endMark, qint32 defaultValue = 0)
 {
     qint32 result = 0;
     return parseInt32(extractValueText(line, prefix, endMark), &result) ? result : defaultValue;
@@ -242,9 +240,25 @@ qint32 intValue(QStringView line, QStringView prefix, QStringView endMark,
 
 // The key phrases of the scan, in lower case.
 enum class Phrase {
-    User, Phone, Rate, Balance, Average, TurnOffDate, Prepayment, RecommendedShort, SmsLatin,
-    SmsCyrillic, LocalCalls, CallsOfType, LocalCallsColon, CallsTime00, CallsTime01, Expires,
-    AccountBalance, TurnOffSentence, Count
+    User,
+    Phone,
+    Rate,
+    Balance,
+    Average,
+    TurnOffDate,
+    Prepayment,
+    RecommendedShort,
+    SmsLatin,
+    SmsCyrillic,
+    LocalCalls,
+    CallsOfType,
+    LocalCallsColon,
+    CallsTime00,
+    CallsTime01,
+    Expires,
+    AccountBalance,
+    TurnOffSentence,
+    Count
 };
 
 constexpr std::array<std::u16string_view, std::size_t(Phrase::Count)> PhraseTexts = {
@@ -499,8 +513,8 @@ void parseBalancePage(const QString &page, PhoneResult &record)
             // A count that the hour would push past the 32-bit range is as
             // unreadable as any other out-of-range number.
             record.minutesLeft = minutes == 0 || minutes > std::numeric_limits<qint32>::max() - 60
-                ? 0
-                : minutes + 60;
+                                     ? 0
+                                     : minutes + 60;
         }
         if (has(Phrase::Expires))
             record.balanceExpiresDays = intValue(line, u"истекает менее чем через ", u" ");

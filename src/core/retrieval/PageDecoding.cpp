@@ -29,7 +29,7 @@ qsizetype indexOfNoCase(QByteArrayView text, QByteArrayView lowerPattern, qsizet
 bool isCharsetChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-        || c == '_' || c == '.' || c == ':';
+           || c == '_' || c == '.' || c == ':';
 }
 
 // The value after "charset" (blanks, '=', blanks, an optional quote), lower
@@ -62,7 +62,7 @@ QByteArray charsetAssignment(QByteArrayView text)
 bool isWindows1251(const QByteArray &charset)
 {
     return charset == "windows-1251" || charset == "cp1251" || charset == "win-1251"
-        || charset == "x-cp1251" || charset == "cp-1251";
+           || charset == "x-cp1251" || charset == "cp-1251";
 }
 
 // Decodes by a named charset; false when the name is unknown here.
@@ -102,8 +102,7 @@ QByteArray charsetFromMeta(const QByteArray &document)
         qsizetype end = document.indexOf('>', at);
         if (end < 0)
             end = document.size();
-        const QByteArray charset =
-            charsetAssignment(QByteArrayView(document).sliced(at, end - at));
+        const QByteArray charset = charsetAssignment(QByteArrayView(document).sliced(at, end - at));
         if (!charset.isEmpty())
             return charset;
         from = end;

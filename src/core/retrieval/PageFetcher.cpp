@@ -50,8 +50,8 @@ bool isRedirectStatus(int status)
 // Value of one attribute in the text of a start tag, unquoted; null when absent.
 QString attributeValue(const QString &tag, const QString &name)
 {
-    static const QRegularExpression attr(
-        QStringLiteral("([A-Za-z_:][-A-Za-z0-9_:.]*)\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'>]+))"));
+    static const QRegularExpression attr(QStringLiteral(
+        "([A-Za-z_:][-A-Za-z0-9_:.]*)\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'>]+))"));
     auto it = attr.globalMatch(tag);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
@@ -145,7 +145,8 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
     }
 
     QNetworkRequest req(url);
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                     QNetworkRequest::ManualRedirectPolicy);
     req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     req.setRawHeader("Cache-Control", "no-cache");
@@ -153,7 +154,9 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
     req.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
     req.setRawHeader("Accept-Language", "ru,en;q=0.5");
     req.setHeader(QNetworkRequest::UserAgentHeader,
-                  QStringLiteral("Mozilla/5.0 (compatible; %1/%2)").arg(ProgramName, ProgramVersion).toLatin1());
+                  QStringLiteral("Mozilla/5.0 (compatible; %1/%2)")
+                      .arg(ProgramName, ProgramVersion)
+                      .toLatin1());
     if (url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
@@ -164,7 +167,8 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
 
     QNetworkReply *r;
     if (method == "POST") {
-        req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        req.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/x-www-form-urlencoded"));
         r = nam->post(req, body.isNull() ? QByteArray("") : body);
     } else {
         r = nam->get(req);
@@ -233,8 +237,10 @@ void PageFetcher::Private::onFinished()
     // documents like any other (a browser shows them), so the content and
     // server error codes do not fail the page. Connection, TLS, proxy and
     // protocol errors do, also when they cut a body short.
-    const bool transportFailed = (error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)
-        || (error >= QNetworkReply::ProtocolUnknownError && error <= QNetworkReply::ProtocolFailure);
+    const bool transportFailed =
+        (error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)
+        || (error >= QNetworkReply::ProtocolUnknownError
+            && error <= QNetworkReply::ProtocolFailure);
     if (!statusAttr.isValid() || transportFailed) {
         finish(false, r->errorString());
         return;
@@ -267,7 +273,8 @@ void PageFetcher::Private::onFinished()
     deliver(url, bytes, contentType);
 }
 
-void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes, const QByteArray &contentType)
+void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes,
+                                   const QByteArray &contentType)
 {
     const QString html = decodeDocument(bytes, contentType);
     bool found = false;
@@ -280,8 +287,8 @@ void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes, con
         return; // the receiver stopped us or started another navigation
 
     const QUrl next = metaRefreshTarget(html, url);
-    const bool allowed = next.isValid()
-        && (isWebScheme(next) || (next.isLocalFile() && url.isLocalFile()));
+    const bool allowed =
+        next.isValid() && (isWebScheme(next) || (next.isLocalFile() && url.isLocalFile()));
     if (!allowed || refreshes >= MaxMetaRefreshes) {
         finish(true, QString());
         return;
@@ -291,7 +298,8 @@ void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes, con
 }
 
 PageFetcher::PageFetcher(QObject *parent)
-    : QObject(parent), d(new Private)
+    : QObject(parent)
+    , d(new Private)
 {
     d->q = this;
     d->nam = new QNetworkAccessManager(this);
@@ -406,7 +414,8 @@ QString extractBodyElement(const QString &html, bool *found)
         if (close <= openEnd)
             return html.mid(start);
         const qsizetype after = close + 6;
-        if (after >= html.size() || html.at(after).isSpace() || html.at(after) == QLatin1Char('>')) {
+        if (after >= html.size() || html.at(after).isSpace()
+            || html.at(after) == QLatin1Char('>')) {
             const qsizetype gt = html.indexOf(QLatin1Char('>'), after);
             return html.mid(start, (gt < 0 ? html.size() : gt + 1) - start);
         }
@@ -422,23 +431,28 @@ QUrl metaRefreshTarget(const QString &html, const QUrl &base)
     auto it = metaTag.globalMatch(html);
     while (it.hasNext()) {
         const QString tag = it.next().captured(0);
-        if (attributeValue(tag, QStringLiteral("http-equiv")).trimmed().compare(
-                QLatin1String("refresh"), Qt::CaseInsensitive) != 0)
+        if (attributeValue(tag, QStringLiteral("http-equiv"))
+                .trimmed()
+                .compare(QLatin1String("refresh"), Qt::CaseInsensitive)
+            != 0)
             continue;
         const QString content = attributeValue(tag, QStringLiteral("content"));
         // "N; url=address", "N;URL='address'", "N, address" or just "N".
         static const QRegularExpression form(
             QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?)?\\s*[;,]?\\s*(?:url\\s*=\\s*)?(.*)$"),
-            QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+            QRegularExpression::CaseInsensitiveOption
+                | QRegularExpression::DotMatchesEverythingOption);
         const QRegularExpressionMatch m = form.match(content);
         if (!m.hasMatch())
             continue;
         // A long delay is a periodic reload of a page already shown, not a
         // step of the login; it is not followed.
-        if (!m.captured(1).isEmpty() && m.captured(1).toDouble() > PageFetcher::MaxMetaRefreshDelaySeconds)
+        if (!m.captured(1).isEmpty()
+            && m.captured(1).toDouble() > PageFetcher::MaxMetaRefreshDelaySeconds)
             return QUrl();
         QString target = m.captured(2).trimmed();
-        if (target.size() >= 2 && (target.startsWith(QLatin1Char('\'')) || target.startsWith(QLatin1Char('"')))) {
+        if (target.size() >= 2
+            && (target.startsWith(QLatin1Char('\'')) || target.startsWith(QLatin1Char('"')))) {
             const qsizetype end = target.indexOf(target.at(0), 1);
             target = target.mid(1, end < 0 ? -1 : end - 1);
         }

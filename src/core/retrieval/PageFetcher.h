@@ -27,13 +27,13 @@
 // names an address and asks for at most MaxMetaRefreshDelaySeconds; after
 // MaxMetaRefreshes the last document stands and the navigation ends (ok).
 
-#include <memory>
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QSslCertificate>
 #include <QString>
 #include <QUrl>
+#include <memory>
 
 #include "core/retrieval/PageDecoding.h" // DecodeDocument
 

@@ -5,17 +5,17 @@
 #include <QSaveFile>
 #include <QTimer>
 
-#include "core/tray/TrayAnimation.h"
-#include "core/config/AppContext.h"
-#include "core/tray/BalanceIcon.h"
-#include "core/tray/TrayService.h"
-#include "core/config/Settings.h"
-#include "core/TextCodec.h"
-#include "core/retrieval/BalancePageParser.h"
-#include "core/retrieval/PageFetcher.h"
-#include "core/history/HistoryStore.h"
 #include "core/ErrorLog.h"
 #include "core/StopFlag.h"
+#include "core/TextCodec.h"
+#include "core/config/AppContext.h"
+#include "core/config/Settings.h"
+#include "core/history/HistoryStore.h"
+#include "core/retrieval/BalancePageParser.h"
+#include "core/retrieval/PageFetcher.h"
+#include "core/tray/BalanceIcon.h"
+#include "core/tray/TrayAnimation.h"
+#include "core/tray/TrayService.h"
 
 namespace zelvant {
 
@@ -58,7 +58,11 @@ struct RequestCycle::Private
 
     Private(RequestCycle *q, AppContext &context, TrayService &tray, CycleHooks &hooks,
             HistoryWarnings *warnings)
-        : q(q), context(context), tray(tray), hooks(hooks), warnings(warnings)
+        : q(q)
+        , context(context)
+        , tray(tray)
+        , hooks(hooks)
+        , warnings(warnings)
     {
     }
 
@@ -284,7 +288,8 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
     if (!phoneActive)
         return;
     try {
-        const QString head = QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n");
+        const QString head =
+            QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n");
         if (!hasBody)
             return;
         if (saveLogFilesEnabled(context.settingsFile))
@@ -295,9 +300,9 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
         parseBalancePage(body, parsed);
         const int slot = currentSlot;
         const quint64 serial = phoneSerial;
-        const PhoneResult record = fillFromPage(parsed, slot, context.phones.numberOf(slot),
-                                          context.phones.aliasOf(slot),
-                                          QDateTime::currentDateTime());
+        const PhoneResult record =
+            fillFromPage(parsed, slot, context.phones.numberOf(slot), context.phones.aliasOf(slot),
+                         QDateTime::currentDateTime());
         if (context.options.cbHistory && store) {
             const std::shared_ptr<HistoryStore> writer = store;
             writer->storeResult(record);
@@ -314,7 +319,8 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
         done = true;
     } catch (...) {
         // A page that cannot be handled leaves the phone as it was.
-        logUnexpectedError(QStringLiteral("страница телефона ") + context.phones.numberOf(currentSlot));
+        logUnexpectedError(QStringLiteral("страница телефона ")
+                           + context.phones.numberOf(currentSlot));
         return;
     }
     if (done && state == State::Waiting)
@@ -337,7 +343,7 @@ void RequestCycle::Private::onTimeout()
 }
 
 RequestCycle::RequestCycle(AppContext &context, TrayService &tray, CycleHooks &hooks,
-               HistoryWarnings *warnings, QObject *parent)
+                           HistoryWarnings *warnings, QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Private>(this, context, tray, hooks, warnings))
 {
@@ -354,9 +360,8 @@ RequestCycle::RequestCycle(AppContext &context, TrayService &tray, CycleHooks &h
             [this](const QUrl &url, const QString &body, bool hasBody) {
                 d->guarded([&] { d->onDocument(url, body, hasBody); });
             });
-    connect(&d->fetcher, &PageFetcher::navigationFinished, this, [this](bool, const QString &) {
-        d->guarded([this] { d->onNavigationFinished(); });
-    });
+    connect(&d->fetcher, &PageFetcher::navigationFinished, this,
+            [this](bool, const QString &) { d->guarded([this] { d->onNavigationFinished(); }); });
     d->animation = std::make_unique<TrayAnimation>(tray, d->timings.animationFrameMs);
 }
 
@@ -389,12 +394,13 @@ bool RequestCycle::queryPhones(CycleMode mode, int slot)
     d->state = Private::State::Between;
     d->mode = mode;
     d->context.results.clearQueryOk(mode, slot);
-    d->store = std::make_shared<HistoryStore>(
-        d->context.paths.historyFile(), d->context.paths.errorLogFile(), d->warnings, [this] {
-            // A missing history file switches history keeping off for good.
-            d->context.options.cbHistory = false;
-            d->hooks.saveSettings();
-        });
+    d->store = std::make_shared<HistoryStore>(d->context.paths.historyFile(),
+                                              d->context.paths.errorLogFile(), d->warnings, [this] {
+                                                  // A missing history file switches history keeping
+                                                  // off for good.
+                                                  d->context.options.cbHistory = false;
+                                                  d->hooks.saveSettings();
+                                              });
     d->firstPhone = true;
     setStopRequested(false);
     d->count = 0;

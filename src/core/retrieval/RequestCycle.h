@@ -35,10 +35,10 @@ class CycleHooks
 {
 public:
     virtual ~CycleHooks() = default;
-    virtual void fillGrid() = 0;                    // phones window + tray tip lines
-    virtual bool isSetupWindowVisible() const = 0;  // every phone is skipped then
-    virtual bool isClosing() const = 0;             // the program is ending
-    virtual void saveSettings() = 0;                // after history switched itself off
+    virtual void fillGrid() = 0;                   // phones window + tray tip lines
+    virtual bool isSetupWindowVisible() const = 0; // every phone is skipped then
+    virtual bool isClosing() const = 0;            // the program is ending
+    virtual void saveSettings() = 0;               // after history switched itself off
 };
 
 class RequestCycle : public QObject
@@ -46,7 +46,7 @@ class RequestCycle : public QObject
     Q_OBJECT
 public:
     RequestCycle(AppContext &context, TrayService &tray, CycleHooks &hooks,
-           HistoryWarnings *warnings, QObject *parent = nullptr);
+                 HistoryWarnings *warnings, QObject *parent = nullptr);
     ~RequestCycle() override;
 
     void setTimings(const CycleTimings &timings);
@@ -79,8 +79,7 @@ public:
     // ("yy-MM-dd_hh-mm-ss-zzz.html"), lines ended by CR LF, Windows-1251.
     // Two pages of the same millisecond both survive: the second one takes
     // the next free millisecond. Returns the file written, empty on error.
-    static QString saveLogFile(const QString &folder, const QString &text,
-                               const QDateTime &now);
+    static QString saveLogFile(const QString &folder, const QString &text, const QDateTime &now);
 
 Q_SIGNALS:
     void cycleFinished();

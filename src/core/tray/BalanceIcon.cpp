@@ -85,9 +85,8 @@ const QImage &cachedDigitStrip()
 QImage standardTrayIcon()
 {
     // Shown after every phone of a cycle: read once, shared afterwards.
-    static const QImage icon =
-        imageFromTable(QStringLiteral(":/glyphs/z_TrayIcon.txt"), IconSize, DarkBlue,
-                       qRgba(0, 0, 0, 0), QImage::Format_ARGB32);
+    static const QImage icon = imageFromTable(QStringLiteral(":/glyphs/z_TrayIcon.txt"), IconSize,
+                                              DarkBlue, qRgba(0, 0, 0, 0), QImage::Format_ARGB32);
     return icon;
 }
 

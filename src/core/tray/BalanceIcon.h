@@ -8,9 +8,9 @@
 
 namespace zelvant {
 
-QImage standardTrayIcon();        // "z_TrayIcon", 16x16, transparent ground
-QImage digitStrip();              // "Digits", 58x16, dark blue on white
-QList<QImage> animationFrames();  // ten 16x16 icons from "AniIcons"
+QImage standardTrayIcon();       // "z_TrayIcon", 16x16, transparent ground
+QImage digitStrip();             // "Digits", 58x16, dark blue on white
+QList<QImage> animationFrames(); // ten 16x16 icons from "AniIcons"
 
 QString valueIconText(float value); // "2.5", "123", "---", ...
 QImage createValueIcon(float value);

@@ -16,15 +16,15 @@ class AppContext;
 struct Options;
 
 enum class MenuItem {
-    About,        // ppmAbout
-    Site,         // ppmSite
-    Setup,        // ppmSetup
-    History,      // ppmHistory
-    PhonesInfo,   // ppmPhonesInfo
-    QueryBad,     // ppmQueryBad
-    StopRequest,  // ppmStopRequest
-    QueryNow,     // ppmQueryNow
-    Exit          // ppmExit
+    About,       // ppmAbout
+    Site,        // ppmSite
+    Setup,       // ppmSetup
+    History,     // ppmHistory
+    PhonesInfo,  // ppmPhonesInfo
+    QueryBad,    // ppmQueryBad
+    StopRequest, // ppmStopRequest
+    QueryNow,    // ppmQueryNow
+    Exit         // ppmExit
 };
 
 struct MenuItemState
@@ -38,16 +38,16 @@ enum class ControllerState { Starting, Idle, CycleRunning, WindowOpen, Ending };
 
 // Who asks for a request cycle.
 enum class CycleSource {
-    Startup,      // first cycle after start ("cbExecAfterRun")
-    Timer,        // refresh timer tick
-    User,         // tray menu, setup window's "save and request"
-    SinglePhone   // phones window, one slot
+    Startup,    // first cycle after start ("cbExecAfterRun")
+    Timer,      // refresh timer tick
+    User,       // tray menu, setup window's "save and request"
+    SinglePhone // phones window, one slot
 };
 
 enum class CycleDecision {
-    Start,  // start it now
-    Queue,  // start it when the running cycle has ended
-    Skip    // drop it
+    Start, // start it now
+    Queue, // start it when the running cycle has ended
+    Skip   // drop it
 };
 
 // A slot is failed when it is monitored and has no fresh result. At the first

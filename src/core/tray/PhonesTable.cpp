@@ -2,12 +2,12 @@
 
 #include <QLocale>
 
-#include "core/PhoneResult.h"
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
-#include "core/tray/TrayService.h"
+#include "core/PhoneResult.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
+#include "core/tray/TrayService.h"
 
 namespace zelvant {
 
@@ -164,7 +164,7 @@ int PhonesTable::fitWidth() const
 }
 
 void PhonesTable::setCell(const QString &key, int row, bool bold, const QColor &font,
-                         const QColor &brush, const QString &text)
+                          const QColor &brush, const QString &text)
 {
     const int index = m_keys.indexOf(key);
     if (index < 0 || row < 1 || row >= m_cells.size())
@@ -176,7 +176,7 @@ void PhonesTable::setCell(const QString &key, int row, bool bold, const QColor &
 }
 
 QString PhonesTable::fillGrid(const PhoneResults &results, const Options &options,
-                             const PhoneList &phones)
+                              const PhoneList &phones)
 {
     // The phone list may have changed since the last buildGrid (the cycle
     // fills without rebuilding): keep the columns, fit the rows.
@@ -212,13 +212,12 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
 
         // A record without values has a balance of 0, so it is marked as
         // well when the threshold is 0 or more: "no value" deserves a look.
-        const bool markBalance =
-            options.cbMarkIfBalance && record.balance <= balanceThreshold;
+        const bool markBalance = options.cbMarkIfBalance && record.balance <= balanceThreshold;
         setCell(QStringLiteral("Balance"), row, true, markBalance ? mark : normal, brush,
                 text(fixed2(record.balance)));
 
-        const bool markTurnOff = options.cbMarkIfTurnOff && record.turnOffDays != 0
-            && record.turnOffDays <= turnOffDays;
+        const bool markTurnOff =
+            options.cbMarkIfTurnOff && record.turnOffDays != 0 && record.turnOffDays <= turnOffDays;
         setCell(QStringLiteral("TurnOff"), row, false, markTurnOff ? mark : normal, brush,
                 record.turnOffDays == 0 ? QString() : text(QString::number(record.turnOffDays)));
 
@@ -233,7 +232,8 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
         setCell(QStringLiteral("Recomend"), row, false, normal, brush,
                 decimalOrEmpty(record.recommendedPayment));
         setCell(QStringLiteral("SMS"), row, false, normal, brush, integerOrEmpty(record.smsLeft));
-        setCell(QStringLiteral("Min"), row, false, normal, brush, integerOrEmpty(record.minutesLeft));
+        setCell(QStringLiteral("Min"), row, false, normal, brush,
+                integerOrEmpty(record.minutesLeft));
         setCell(QStringLiteral("BalExpired"), row, false, normal, brush,
                 integerOrEmpty(record.balanceExpiresDays));
         setCell(QStringLiteral("LastQueryTime"), row, false, normal, brush,

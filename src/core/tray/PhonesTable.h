@@ -39,11 +39,11 @@ inline const QColor FreshText = QColor(0, 0, 0);
 inline const QColor FreshMark = QColor(0xFF, 0, 0);
 inline const QColor StaleText = QColor(0x80, 0x80, 0x80);
 inline const QColor StaleMark = QColor(0xFA, 0x6E, 0x6E);
-}
+} // namespace GridColors
 
 // A threshold text that is not a number falls back to these.
-float balanceThresholdOf(const QString &text);   // edBalanceLessThen, 2.5
-int turnOffThresholdOf(const QString &text);     // edTurnOffLessThen, 2
+float balanceThresholdOf(const QString &text); // edBalanceLessThen, 2.5
+int turnOffThresholdOf(const QString &text);   // edTurnOffLessThen, 2
 
 // Adds "alias: balance" lines while the tip stays within maxLength.
 QString composeTrayTip(const QStringList &lines, int maxLength);
@@ -58,8 +58,7 @@ public:
     void buildGrid(const Options &options, const PhoneList &phones);
     // Writes every monitored slot's values and returns the tray tip, or a
     // null string when no slot is monitored (the tip is then left alone).
-    QString fillGrid(const PhoneResults &results, const Options &options,
-                     const PhoneList &phones);
+    QString fillGrid(const PhoneResults &results, const Options &options, const PhoneList &phones);
 
     // Grid coordinates: column 0 holds the row numbers, row 0 the titles.
     int rowCount() const { return m_rowMap.size(); }
@@ -68,8 +67,8 @@ public:
     int columnOf(const QString &key) const; // -1 when not shown
     QString title(int column) const;        // "" for column 0 when cbNN is off
     int columnWidth(int column) const;
-    int slotOfRow(int row) const;           // 0 for row 0 or out of range
-    int rowOfSlot(int slot) const;          // 0 when not shown
+    int slotOfRow(int row) const;  // 0 for row 0 or out of range
+    int rowOfSlot(int slot) const; // 0 when not shown
     QString rowNumberText(int row) const;
     const GridCell &cell(int column, int row) const;
 
@@ -80,13 +79,13 @@ public:
     void setHighlightedRow(int row) { m_highlightedRow = row; }
 
 private:
-    void setCell(const QString &key, int row, bool bold, const QColor &font,
-                 const QColor &brush, const QString &text);
+    void setCell(const QString &key, int row, bool bold, const QColor &font, const QColor &brush,
+                 const QString &text);
 
     QStringList m_keys;
-    QList<int> m_widths;          // per key
+    QList<int> m_widths; // per key
     bool m_showNN = false;
-    QList<int> m_rowMap;          // row -> slot; entry 0 unused
+    QList<int> m_rowMap;            // row -> slot; entry 0 unused
     QList<QList<GridCell>> m_cells; // [row][key index]
     int m_highlightedRow = -1;
 };

@@ -18,8 +18,8 @@ class TrayAnimation : public QObject
 public:
     explicit TrayAnimation(TrayService &tray, int frameMs = 100, QObject *parent = nullptr);
 
-    void resume();   // shows the next frame at once, then one per frameMs
-    void suspend();  // no frame is shown after this returns
+    void resume();  // shows the next frame at once, then one per frameMs
+    void suspend(); // no frame is shown after this returns
     bool isRunning() const;
     int frameIndex() const { return m_index; } // 1..10, the next frame to show
 

@@ -5,8 +5,7 @@
 
 namespace zelvant {
 
-void showTrayBalance(TrayService &tray, const PhoneList &phones,
-                     const PhoneResults &results)
+void showTrayBalance(TrayService &tray, const PhoneList &phones, const PhoneResults &results)
 {
     tray.traySetIcon(standardTrayIcon());
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {

@@ -38,7 +38,6 @@ public:
 // First TrayShow-and-Monitor slot's balance, or the standard icon.
 void showTrayBalance(TrayService &tray, const AppContext &context);
 // The same from the slots and results alone.
-void showTrayBalance(TrayService &tray, const PhoneList &phones,
-                     const PhoneResults &results);
+void showTrayBalance(TrayService &tray, const PhoneList &phones, const PhoneResults &results);
 
 } // namespace zelvant

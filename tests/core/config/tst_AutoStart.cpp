@@ -101,7 +101,8 @@ TEST(XdgAutoStart, PathsWithSpecialCharactersAreQuotedForExec)
     QByteArray entry;
     ASSERT_TRUE(XdgAutoStart::desktopEntry(exe, &entry));
     EXPECT_TRUE(entry.contains(
-        QStringLiteral("\nExec=\"/opt/Зел 100%%/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e/Zelvant\"\n").toUtf8()))
+        QStringLiteral("\nExec=\"/opt/Зел 100%%/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e/Zelvant\"\n")
+            .toUtf8()))
         << entry.constData();
     XdgAutoStart autoStart(exe);
     ASSERT_TRUE(autoStart.setAutoStart(true));

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QFile>
 
-#include "core/config/IniFile.h"
 #include "core/TextCodec.h"
+#include "core/config/IniFile.h"
 #include "support/TempFolder.h"
 
 #ifdef Q_OS_UNIX
@@ -62,8 +62,9 @@ TEST(IniFileRead, HandWrittenFileMatchesNamesWithoutLetterCaseAndTrimsBlanks)
     EXPECT_EQ(ini.readString(QStringLiteral("Hint Window"), QStringLiteral("missing"),
                              QStringLiteral("dflt")),
               QStringLiteral("dflt"));
-    EXPECT_EQ(ini.readString(QStringLiteral("No such"), QStringLiteral("cbNN"), QStringLiteral("d")),
-              QStringLiteral("d"));
+    EXPECT_EQ(
+        ini.readString(QStringLiteral("No such"), QStringLiteral("cbNN"), QStringLiteral("d")),
+        QStringLiteral("d"));
 }
 
 TEST(IniFileRead, IntegersAreDecimalOrHexAndAnythingElseGivesTheDefault)
@@ -170,14 +171,15 @@ TEST(IniFileWrite, KeepsCommentsUnknownLinesOrderAndTheBytesOfUntouchedLines)
                                                       "\r\n"
                                                       "[Unknown]\r\n"
                                                       "Keep=это\r\n"))
-        + QByteArray("Raw=\x98\xC0\r\n") + QByteArray("[Last]\r\nx=1");
+                                + QByteArray("Raw=\x98\xC0\r\n") + QByteArray("[Last]\r\nx=1");
     dir.write(QStringLiteral("k.ini"), original);
     IniFile ini(dir.file(QStringLiteral("k.ini")));
 
     ASSERT_TRUE(ini.writeBool(QStringLiteral("HINT WINDOW"), QStringLiteral("CBNN"), false));
     ASSERT_TRUE(ini.writeBool(QStringLiteral("hint window"), QStringLiteral("cbAlias"), true));
     ASSERT_TRUE(ini.writeString(QStringLiteral("Last"), QStringLiteral("y"), QStringLiteral("Ю")));
-    ASSERT_TRUE(ini.writeString(QStringLiteral("Новый"), QStringLiteral("Ключ"), QStringLiteral("Я")));
+    ASSERT_TRUE(
+        ini.writeString(QStringLiteral("Новый"), QStringLiteral("Ключ"), QStringLiteral("Я")));
 
     const QByteArray expected = cp1251(QStringLiteral("; Настройки\r\n"
                                                       "[Hint Window]\r\n"
@@ -188,13 +190,14 @@ TEST(IniFileWrite, KeepsCommentsUnknownLinesOrderAndTheBytesOfUntouchedLines)
                                                       "\r\n"
                                                       "[Unknown]\r\n"
                                                       "Keep=это\r\n"))
-        + QByteArray("Raw=\x98\xC0\r\n") + QByteArray("[Last]\r\nx=1\r\ny=\xDE\r\n")
-        + cp1251(QStringLiteral("\r\n[Новый]\r\nКлюч=Я\r\n"));
+                                + QByteArray("Raw=\x98\xC0\r\n")
+                                + QByteArray("[Last]\r\nx=1\r\ny=\xDE\r\n")
+                                + cp1251(QStringLiteral("\r\n[Новый]\r\nКлюч=Я\r\n"));
     EXPECT_EQ(dir.read(QStringLiteral("k.ini")), expected);
     // A value read from the unassigned byte goes back as that byte.
-    ASSERT_TRUE(ini.writeString(QStringLiteral("Unknown"), QStringLiteral("Raw"),
-                                ini.readString(QStringLiteral("Unknown"), QStringLiteral("Raw"),
-                                               QString())));
+    ASSERT_TRUE(ini.writeString(
+        QStringLiteral("Unknown"), QStringLiteral("Raw"),
+        ini.readString(QStringLiteral("Unknown"), QStringLiteral("Raw"), QString())));
     EXPECT_EQ(dir.read(QStringLiteral("k.ini")), expected);
 }
 
@@ -239,12 +242,12 @@ TEST(IniFileWrite, RefusesWhatTheFileCannotHoldAndReportsFailedWrites)
     IniFile ini(dir.file(QStringLiteral("r.ini")));
     const QByteArray before = dir.read(QStringLiteral("r.ini"));
     QString error;
-    EXPECT_FALSE(ini.writeString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("€ ok, ✓ not"),
-                                 &error));
+    EXPECT_FALSE(ini.writeString(QStringLiteral("S"), QStringLiteral("k"),
+                                 QStringLiteral("€ ok, ✓ not"), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("✓")));
     error.clear();
-    EXPECT_FALSE(ini.writeString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("a\nb"),
-                                 &error));
+    EXPECT_FALSE(
+        ini.writeString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("a\nb"), &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(ini.writeString(QStringLiteral("S]x"), QStringLiteral("k"), QStringLiteral("v")));
     EXPECT_FALSE(ini.writeString(QStringLiteral(" "), QStringLiteral("k"), QStringLiteral("v")));
@@ -288,15 +291,16 @@ TEST(IniFileWrite, AWriteCutShortLeavesTheOldFileWhole)
     low.rlim_cur = 64;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
     QString error;
-    const bool ok = ini.writeString(QStringLiteral("S"), QStringLiteral("k"), QString(200, QLatin1Char('x')),
-                                    &error);
+    const bool ok = ini.writeString(QStringLiteral("S"), QStringLiteral("k"),
+                                    QString(200, QLatin1Char('x')), &error);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(ok);
     EXPECT_TRUE(error.contains(QStringLiteral("full.ini")));
     EXPECT_EQ(dir.read(QStringLiteral("full.ini")), original);
-    EXPECT_EQ(ini.readString(QStringLiteral("S"), QStringLiteral("k"), QString()), QStringLiteral("old"));
+    EXPECT_EQ(ini.readString(QStringLiteral("S"), QStringLiteral("k"), QString()),
+              QStringLiteral("old"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("full.ini")});
 }
 #endif

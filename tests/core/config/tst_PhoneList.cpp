@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include "core/TextCodec.h"
 #include "core/config/PasswordScramble.h"
 #include "core/config/PhoneList.h"
-#include "core/TextCodec.h"
 #include "support/TempFolder.h"
 
 #ifdef Q_OS_UNIX
@@ -57,16 +57,22 @@ PhoneList loaded(const QString &path, bool *unreadable = nullptr)
 QByteArray withoutScrambles(QByteArray bytes)
 {
     static const QRegularExpression scramble(QStringLiteral("Password=\"[0-9A-F]{54}\""));
-    return QString::fromLatin1(bytes).replace(scramble, QStringLiteral("Password=\"*\"")).toLatin1();
+    return QString::fromLatin1(bytes)
+        .replace(scramble, QStringLiteral("Password=\"*\""))
+        .toLatin1();
 }
 
 } // namespace
 
 TEST(Scramble, EncodesToFiftyFourUpperHexDigitsAndDecodesBack)
 {
-    const QStringList passwords = {QString(), QStringLiteral("1"), QStringLiteral("12345"),
-                                   QStringLiteral("+7-903"), QStringLiteral("123456789012345"),
-                                   QStringLiteral("Пароль€ё"), QString(QChar(0xFFFD))};
+    const QStringList passwords = {QString(),
+                                   QStringLiteral("1"),
+                                   QStringLiteral("12345"),
+                                   QStringLiteral("+7-903"),
+                                   QStringLiteral("123456789012345"),
+                                   QStringLiteral("Пароль€ё"),
+                                   QString(QChar(0xFFFD))};
     static const QRegularExpression form(QStringLiteral("^[0-9A-F]{54}$"));
     for (const QString &p : passwords) {
         for (int round = 0; round < 50; ++round) {
@@ -92,9 +98,10 @@ TEST(Scramble, DecodesTheLayoutByHandAndRejectsMalformedText)
 {
     // A=0x10, ignored digit, L=2, '1'^B, '2'^A, B=0x20, then anything.
     const QString handMade = QStringLiteral("10") + QStringLiteral("7") + QStringLiteral("2")
-        + QStringLiteral("%1").arg('1' ^ 0x20, 2, 16, QLatin1Char('0'))
-        + QStringLiteral("%1").arg('2' ^ 0x10, 2, 16, QLatin1Char('0')) + QStringLiteral("20")
-        + QStringLiteral("zz not even hex, ignored after the key byte ");
+                             + QStringLiteral("%1").arg('1' ^ 0x20, 2, 16, QLatin1Char('0'))
+                             + QStringLiteral("%1").arg('2' ^ 0x10, 2, 16, QLatin1Char('0'))
+                             + QStringLiteral("20")
+                             + QStringLiteral("zz not even hex, ignored after the key byte ");
     ASSERT_EQ(handMade.size(), 54);
     EXPECT_EQ(decodePassword(handMade), QStringLiteral("12"));
 
@@ -140,25 +147,26 @@ TEST(PhonesFileLoad, ReadsHandWrittenFilesWithAnyLayoutCaseAndNumbers)
 {
     TempFolder dir;
     const QString enc = encodePassword(QStringLiteral("555"));
-    const QByteArray file = Declaration + "\n<Phones>\n  <!-- my phones -->\n"
-        + "  <Phone Number=\" 8 903 \" Password=\"" + enc.toLatin1()
-        + "\" Alias=\"" + toWindows1251(QStringLiteral("Мама &amp; папа")) + "\" Monitor=\"TRUE\""
+    const QByteArray file =
+        Declaration + "\n<Phones>\n  <!-- my phones -->\n"
+        + "  <Phone Number=\" 8 903 \" Password=\"" + enc.toLatin1() + "\" Alias=\""
+        + toWindows1251(QStringLiteral("Мама &amp; папа")) + "\" Monitor=\"TRUE\""
         + " TrayShow=\"1\" Region=\"" + toWindows1251(QStringLiteral("СПб")) + "\"/>\n"
         + "\t<Phone Number=\"2\" Password=\"12345\" Alias=\"&#24335;&#x4E00;\" Monitor=\"true\""
           " TrayShow=\"-1\"></Phone>\r\n"
-        + "<Item Region=\"x\" Number=\"3\" Monitor=\"0\" TrayShow=\"False\"><Phone Number=\"nested\"/></Item>"
+        + "<Item Region=\"x\" Number=\"3\" Monitor=\"0\" TrayShow=\"False\"><Phone "
+          "Number=\"nested\"/></Item>"
         + "<Phone number=\"lower-case name\" Monitor=\"maybe\" TrayShow=\" 2.5 \"/>"
         + "<Phone Number=\"5\" Monitor=\"0x1\" TrayShow=\"0\"/>"
-        + "<Phone Number=\"6\" Monitor=\"0.0\" TrayShow=\"FaLsE\"/>"
-        + "</Phones>\n";
+        + "<Phone Number=\"6\" Monitor=\"0.0\" TrayShow=\"FaLsE\"/>" + "</Phones>\n";
     dir.write(QStringLiteral("phones.xml"), file);
     bool unreadable = true;
     const PhoneList phones = loaded(dir.file(QStringLiteral("phones.xml")), &unreadable);
     EXPECT_FALSE(unreadable);
 
-    EXPECT_EQ(phones.slot(1), makeSlot(QStringLiteral(" 8 903 "), QStringLiteral("555"),
-                                       QStringLiteral("Мама & папа"), true, false,
-                                       QStringLiteral("СПб")));
+    EXPECT_EQ(phones.slot(1),
+              makeSlot(QStringLiteral(" 8 903 "), QStringLiteral("555"),
+                       QStringLiteral("Мама & папа"), true, false, QStringLiteral("СПб")));
     // A plain-text password reads as empty; a missing Region as empty.
     EXPECT_EQ(phones.slot(2), makeSlot(QStringLiteral("2"), QString(), QStringLiteral("式一"), true,
                                        false, QString()));
@@ -196,7 +204,7 @@ TEST(PhonesFileLoad, BrokenMissingOrEmptyFilesGiveAnEmptyListSilently)
     const QByteArray broken[] = {
         "this is not XML",
         Declaration + "<Phones><Phone Number=\"1\" Monitor=\"True\"/><Phone Num",
-        Declaration + "<Phones><Phone Number=\"1\"/>",            // root never closed
+        Declaration + "<Phones><Phone Number=\"1\"/>",              // root never closed
         Declaration + "<Phones><Phone Number=\"1\"/></Phones><x/>", // two roots
         "\xEF\xBB\xBF<?xml version=\"1.0\"?><Phones><Phone Number=\"\xFF\"/></Phones>", // bad UTF-8
     };
@@ -241,17 +249,18 @@ TEST(PhonesFileSave, WritesTheExactDocumentAndRoundTripsEveryValue)
     ASSERT_TRUE(savePhones(phones, path, log));
     EXPECT_EQ(dir.read(QStringLiteral("phones.xml")), Declaration + "\r\n<Phones/>\r\n");
 
-    phones.slot(1) = makeSlot(QStringLiteral(" +7 903 "), QStringLiteral("12345"),
-                              QStringLiteral("<Дом> & \"дача\" 'x'"), true, false,
-                              QStringLiteral("МСК"));
-    phones.slot(3) = makeSlot(QStringLiteral("8-800"), QString(), QStringLiteral("Ёлка\tи\nвсё 漢 😀"),
-                              false, true, QStringLiteral("СПб"));
-    phones.slot(5) = makeSlot(QStringLiteral("  "), QStringLiteral("1"), QStringLiteral("no number"),
-                              true, false, QStringLiteral("МСК"));
+    phones.slot(1) =
+        makeSlot(QStringLiteral(" +7 903 "), QStringLiteral("12345"),
+                 QStringLiteral("<Дом> & \"дача\" 'x'"), true, false, QStringLiteral("МСК"));
+    phones.slot(3) =
+        makeSlot(QStringLiteral("8-800"), QString(), QStringLiteral("Ёлка\tи\nвсё 漢 😀"), false,
+                 true, QStringLiteral("СПб"));
+    phones.slot(5) = makeSlot(QStringLiteral("  "), QStringLiteral("1"),
+                              QStringLiteral("no number"), true, false, QStringLiteral("МСК"));
     ASSERT_TRUE(savePhones(phones, path, log));
     const QByteArray bytes = dir.read(QStringLiteral("phones.xml"));
-    const QByteArray expected = Declaration + "\r\n<Phones>"
-        + "<Phone Number=\" +7 903 \" Password=\"*\" Alias=\""
+    const QByteArray expected =
+        Declaration + "\r\n<Phones>" + "<Phone Number=\" +7 903 \" Password=\"*\" Alias=\""
         + toWindows1251(QStringLiteral("&lt;Дом&gt; &amp; &quot;дача&quot; 'x'"))
         + "\" Monitor=\"True\" TrayShow=\"False\" Region=\"" + toWindows1251(QStringLiteral("МСК"))
         + "\"/>" + "<Phone Number=\"8-800\" Password=\"*\" Alias=\""

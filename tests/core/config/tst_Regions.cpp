@@ -6,9 +6,9 @@
 #include <QDir>
 
 #include "core/AppPaths.h"
+#include "core/TextCodec.h"
 #include "core/config/IniFile.h"
 #include "core/config/Regions.h"
-#include "core/TextCodec.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -21,20 +21,21 @@ const QString Moscow = QStringLiteral("Orvel - Москва");
 // A "servers.ini" as users write it by hand, in Windows-1251.
 void writeServers(const TempFolder &dir)
 {
-    dir.write(QStringLiteral("servers.ini"),
-              toWindows1251(QStringLiteral("[Сибирь]\r\n"
-                                           "LoginURL = https://sib.example/cgi?function=is_login\r\n"
-                                           "ShortName = СИБ\r\n"
-                                           "[альфа]\r\n"
-                                           "shortname=сиб\r\n"
-                                           "loginurl=https://alfa.example/\r\n"
-                                           "[Bravo]\r\n"
-                                           "ShortName=мск\r\n"
-                                           "LoginURL=https://bravo.example/\r\n"
-                                           "[Пусто]\r\n"
-                                           "[Юг]\r\n"
-                                           "ShortName=ЮГ\r\n"
-                                           "LoginURL=https://south.example/\r\n")));
+    dir.write(
+        QStringLiteral("servers.ini"),
+        toWindows1251(QStringLiteral("[Сибирь]\r\n"
+                                     "LoginURL = https://sib.example/cgi?function=is_login\r\n"
+                                     "ShortName = СИБ\r\n"
+                                     "[альфа]\r\n"
+                                     "shortname=сиб\r\n"
+                                     "loginurl=https://alfa.example/\r\n"
+                                     "[Bravo]\r\n"
+                                     "ShortName=мск\r\n"
+                                     "LoginURL=https://bravo.example/\r\n"
+                                     "[Пусто]\r\n"
+                                     "[Юг]\r\n"
+                                     "ShortName=ЮГ\r\n"
+                                     "LoginURL=https://south.example/\r\n")));
 }
 
 } // namespace
@@ -90,10 +91,9 @@ TEST(Regions, ChoiceListSortsWithoutCaseAndPreselectsStoredRegionsFirst)
     writeServers(dir);
     IniFile file(dir.file(QStringLiteral("servers.ini")));
     const RegionList regions(file);
-    EXPECT_EQ(regions.listedNames(),
-              QStringList({Moscow, QStringLiteral("Bravo"), QStringLiteral("альфа"),
-                           QStringLiteral("Пусто"), QStringLiteral("Сибирь"),
-                           QStringLiteral("Юг")}));
+    EXPECT_EQ(regions.listedNames(), QStringList({Moscow, QStringLiteral("Bravo"),
+                                                  QStringLiteral("альфа"), QStringLiteral("Пусто"),
+                                                  QStringLiteral("Сибирь"), QStringLiteral("Юг")}));
     // Sorted order, not file order: "альфа" comes before "Сибирь".
     EXPECT_EQ(regions.preselectedName(QStringLiteral("СИБ")), QStringLiteral("альфа"));
     // A stored region with the built-in short name is pre-selected.
@@ -104,7 +104,7 @@ TEST(Regions, ChoiceListSortsWithoutCaseAndPreselectsStoredRegionsFirst)
     EXPECT_EQ(regions.region(QStringLiteral("orvel - МОСКВА")), defaultRegion());
     EXPECT_EQ(regions.region(QStringLiteral("юг")),
               (Region{QStringLiteral("Юг"), QStringLiteral("ЮГ"),
-                        QStringLiteral("https://south.example/")}));
+                      QStringLiteral("https://south.example/")}));
     // A section without keys shows empty values.
     EXPECT_EQ(regions.region(QStringLiteral("Пусто")),
               (Region{QStringLiteral("Пусто"), QString(), QString()}));
@@ -123,25 +123,27 @@ TEST(Regions, AddEditAndRemoveWriteTheFileAtOnce)
               QStringLiteral("[Урал]\r\nLoginURL=https://ural.example/cgi?function=is_login\r\n"
                              "ShortName=УРЛ\r\n"));
     // Adding under an existing name (any letter case) overwrites its keys.
-    ASSERT_TRUE(regions.add({QStringLiteral("УРАЛ"), QStringLiteral("У2"),
-                             QStringLiteral("https://u2.example/")}));
+    ASSERT_TRUE(regions.add(
+        {QStringLiteral("УРАЛ"), QStringLiteral("У2"), QStringLiteral("https://u2.example/")}));
     EXPECT_EQ(file.sections(), QStringList{QStringLiteral("Урал")});
     EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("у2")),
               QStringLiteral("https://u2.example/"));
 
-    ASSERT_TRUE(regions.add({QStringLiteral("Юг"), QStringLiteral("ЮГ"),
-                             QStringLiteral("https://south.example/")}));
+    ASSERT_TRUE(regions.add(
+        {QStringLiteral("Юг"), QStringLiteral("ЮГ"), QStringLiteral("https://south.example/")}));
     // Rename: the keys move, the old section goes.
-    ASSERT_TRUE(regions.edit(QStringLiteral("Урал"), {QStringLiteral("Урал-2"), QStringLiteral("У2"),
-                                                     QStringLiteral("https://u2.example/")}));
+    ASSERT_TRUE(
+        regions.edit(QStringLiteral("Урал"), {QStringLiteral("Урал-2"), QStringLiteral("У2"),
+                                              QStringLiteral("https://u2.example/")}));
     EXPECT_EQ(file.sections(), QStringList({QStringLiteral("Юг"), QStringLiteral("Урал-2")}));
     // A change of letter case alone renames as well.
-    ASSERT_TRUE(regions.edit(QStringLiteral("Урал-2"), {QStringLiteral("УРАЛ-2"), QStringLiteral("У2"),
-                                                       QStringLiteral("https://u2.example/")}));
+    ASSERT_TRUE(
+        regions.edit(QStringLiteral("Урал-2"), {QStringLiteral("УРАЛ-2"), QStringLiteral("У2"),
+                                                QStringLiteral("https://u2.example/")}));
     EXPECT_EQ(file.sections(), QStringList({QStringLiteral("Юг"), QStringLiteral("УРАЛ-2")}));
     // Editing to the name of another region overwrites that one.
     ASSERT_TRUE(regions.edit(QStringLiteral("УРАЛ-2"), {QStringLiteral("юг"), QStringLiteral("У3"),
-                                                       QStringLiteral("https://u3.example/")}));
+                                                        QStringLiteral("https://u3.example/")}));
     EXPECT_EQ(file.sections(), QStringList{QStringLiteral("Юг")});
     EXPECT_EQ(regions.region(QStringLiteral("Юг")).shortName, QStringLiteral("У3"));
     EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("ЮГ")), QString());
@@ -157,25 +159,25 @@ TEST(Regions, InvalidEntriesAndFailedWritesAreReportedAndChangeNothing)
     const QString path = dir.file(QStringLiteral("servers.ini"));
     IniFile file(path);
     RegionList regions(file);
-    ASSERT_TRUE(regions.add({QStringLiteral("Юг"), QStringLiteral("ЮГ"),
-                             QStringLiteral("https://south.example/")}));
+    ASSERT_TRUE(regions.add(
+        {QStringLiteral("Юг"), QStringLiteral("ЮГ"), QStringLiteral("https://south.example/")}));
     const QByteArray before = dir.read(QStringLiteral("servers.ini"));
     QString error;
-    EXPECT_FALSE(regions.add({QStringLiteral(" "), QStringLiteral("X"), QStringLiteral("u")}, &error));
+    EXPECT_FALSE(
+        regions.add({QStringLiteral(" "), QStringLiteral("X"), QStringLiteral("u")}, &error));
     EXPECT_EQ(error, QStringLiteral("Все поля должны быть заполнены !"));
     EXPECT_FALSE(regions.add({QStringLiteral("X"), QStringLiteral("X"), QStringLiteral("  ")}));
     // The built-in region's name, the built-in region itself.
     error.clear();
-    EXPECT_FALSE(regions.add({QStringLiteral("ORVEL - москва"), QStringLiteral("X"),
-                              QStringLiteral("u")},
-                             &error));
+    EXPECT_FALSE(regions.add(
+        {QStringLiteral("ORVEL - москва"), QStringLiteral("X"), QStringLiteral("u")}, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(regions.remove(Moscow));
     // A name that cannot be a section, a text outside the code page.
     EXPECT_FALSE(regions.add({QStringLiteral("a]b"), QStringLiteral("X"), QStringLiteral("u")}));
     error.clear();
-    EXPECT_FALSE(regions.edit(QStringLiteral("Юг"), {QStringLiteral("Юг ✓"), QStringLiteral("X"),
-                                                    QStringLiteral("u")},
+    EXPECT_FALSE(regions.edit(QStringLiteral("Юг"),
+                              {QStringLiteral("Юг ✓"), QStringLiteral("X"), QStringLiteral("u")},
                               &error));
     EXPECT_FALSE(error.isEmpty());
     // A failed rename keeps the old section: erase and write go together.

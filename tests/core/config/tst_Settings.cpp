@@ -6,10 +6,10 @@
 #include <QDir>
 #include <QLocale>
 
+#include "core/TextCodec.h"
 #include "core/config/AutoStart.h"
 #include "core/config/IniFile.h"
 #include "core/config/Settings.h"
-#include "core/TextCodec.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -123,21 +123,17 @@ TEST(SettingsLoad, HandEditedValuesAreValidatedWithTheirDefaults)
         const char *balanceAfter;
         const char *turnOffAfter;
     } thresholds[] = {
-        {"-230973", "-230973", "2.5", "2"},
-        {"3,75", "0x3", "2.5", "0x3"},
-        {"1,000", "3.0", "2.5", "2"},
-        {"inf", "", "2.5", "2"},
-        {" 3.75 ", "-1", "3.75", "-1"},
-        {"1e2", "7", "1e2", "7"},
+        {"-230973", "-230973", "2.5", "2"}, {"3,75", "0x3", "2.5", "0x3"},
+        {"1,000", "3.0", "2.5", "2"},       {"inf", "", "2.5", "2"},
+        {" 3.75 ", "-1", "3.75", "-1"},     {"1e2", "7", "1e2", "7"},
         {"-230973.0", "10", "2.5", "10"},
     };
     for (const auto &t : thresholds) {
-        ASSERT_TRUE(ini.apply({IniFile::Change::write(QStringLiteral("Mark"),
-                                                      QStringLiteral("edBalanceLessThen"),
-                                                      QLatin1String(t.balance)),
-                               IniFile::Change::write(QStringLiteral("Mark"),
-                                                      QStringLiteral("edTurnOffLessThen"),
-                                                      QLatin1String(t.turnOff))}));
+        ASSERT_TRUE(ini.apply(
+            {IniFile::Change::write(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"),
+                                    QLatin1String(t.balance)),
+             IniFile::Change::write(QStringLiteral("Mark"), QStringLiteral("edTurnOffLessThen"),
+                                    QLatin1String(t.turnOff))}));
         o = loadSettings(ini);
         EXPECT_EQ(o.edBalanceLessThen, QLatin1String(t.balanceAfter)) << t.balance;
         EXPECT_EQ(o.edTurnOffLessThen, QLatin1String(t.turnOffAfter)) << t.turnOff;

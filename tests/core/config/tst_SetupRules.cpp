@@ -9,8 +9,7 @@ using namespace zelvant;
 
 namespace {
 
-void Fill(PhoneList &phones, int slot, const QString &number, const QString &password,
-          bool monitor)
+void Fill(PhoneList &phones, int slot, const QString &number, const QString &password, bool monitor)
 {
     PhoneSlot &s = phones.slot(slot);
     s.number = number;

@@ -44,12 +44,12 @@ TEST(ExcelValues, RoundingGoesHalfToEvenAndDatesAreExcelSerials)
     EXPECT_DOUBLE_EQ(roundHalfEven(3.5, 0), 4.0);
     EXPECT_EQ(roundHalfEven(12.125f, 2), 12.12);
     // Halfway in the digits the user saw, whatever the binary expansion.
-    EXPECT_EQ(roundHalfEven(2.675f, 2), 2.68);   // 2.67499995... in binary
-    EXPECT_EQ(roundHalfEven(1.015, 2), 1.02);    // 1.01499999... in binary
+    EXPECT_EQ(roundHalfEven(2.675f, 2), 2.68); // 2.67499995... in binary
+    EXPECT_EQ(roundHalfEven(1.015, 2), 1.02);  // 1.01499999... in binary
     EXPECT_EQ(roundHalfEven(1.025, 2), 1.02);
-    EXPECT_EQ(roundHalfEven(9.995, 2), 10.0);    // the carry runs through
+    EXPECT_EQ(roundHalfEven(9.995, 2), 10.0); // the carry runs through
     EXPECT_EQ(roundHalfEven(-0.135, 2), -0.14);
-    EXPECT_EQ(roundHalfEven(0.12501, 2), 0.13);  // beyond the half
+    EXPECT_EQ(roundHalfEven(0.12501, 2), 0.13); // beyond the half
     // Not halfway: the nearest value, the result being the closest double.
     EXPECT_EQ(roundHalfEven(3.456, 2), 3.46);
     EXPECT_EQ(roundHalfEven(28.1234f, 4), 28.1234);
@@ -64,8 +64,7 @@ TEST(ExcelValues, RoundingGoesHalfToEvenAndDatesAreExcelSerials)
     EXPECT_EQ(excelDateTime(at(1899, 12, 30, 0, 0)), 0.0);
     EXPECT_EQ(excelDateTime(at(1900, 3, 1, 0, 0)), 61.0);
     EXPECT_EQ(excelDateTime(at(2024, 1, 1, 12, 0)), 45292.5);
-    EXPECT_NEAR(excelDateTime(at(2024, 1, 1, 6, 0, 30)), 45292.0 + (6 * 3600 + 30) / 86400.0,
-                1e-9);
+    EXPECT_NEAR(excelDateTime(at(2024, 1, 1, 6, 0, 30)), 45292.0 + (6 * 3600 + 30) / 86400.0, 1e-9);
 
     EXPECT_EQ(historyExportFileName(QStringLiteral(" 9031234567 "), QStringLiteral("Мама")),
               QStringLiteral("9031234567 (Мама).xlsx"));
@@ -92,8 +91,8 @@ TEST(HistoryWorkbook, ValuesTypesEmptyCellsAndTitleRow)
     const XlsxContents x = ReadXlsx(path);
     ASSERT_TRUE(x.ok) << x.error.toStdString();
 
-    const QStringList titles = {"Дата",     "Время", "Баланс", "Расход в день", "Отключение",
-                                "Заплатить", "SMS",  "Минут", "Курс USD"};
+    const QStringList titles = {"Дата",      "Время", "Баланс", "Расход в день", "Отключение",
+                                "Заплатить", "SMS",   "Минут",  "Курс USD"};
     for (int c = 1; c <= 9; ++c) {
         const XlsxCell title = x.cell(CellRef(1, c));
         EXPECT_EQ(title.text, titles.at(c - 1));
@@ -142,13 +141,29 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
     const QString path = dir.file(QStringLiteral("all.xlsx"));
     PhoneList phones;
     PhoneResults results;
-    phones.slot(1) = {QStringLiteral("9030000001"), QStringLiteral("p"), QStringLiteral("Папа"),
-                      true, false, DefaultShortName};
-    phones.slot(2) = {QStringLiteral("9030000002"), QStringLiteral("p"), QStringLiteral("Off"),
-                      false, false, DefaultShortName};
-    phones.slot(7) = {QStringLiteral("9030000007"), QStringLiteral("p"), QStringLiteral("Новый"),
-                      true, false, DefaultShortName};
-    phones.slot(9) = {QStringLiteral("9030000009"), QStringLiteral("p"), QString(), true, false,
+    phones.slot(1) = {QStringLiteral("9030000001"),
+                      QStringLiteral("p"),
+                      QStringLiteral("Папа"),
+                      true,
+                      false,
+                      DefaultShortName};
+    phones.slot(2) = {QStringLiteral("9030000002"),
+                      QStringLiteral("p"),
+                      QStringLiteral("Off"),
+                      false,
+                      false,
+                      DefaultShortName};
+    phones.slot(7) = {QStringLiteral("9030000007"),
+                      QStringLiteral("p"),
+                      QStringLiteral("Новый"),
+                      true,
+                      false,
+                      DefaultShortName};
+    phones.slot(9) = {QStringLiteral("9030000009"),
+                      QStringLiteral("p"),
+                      QString(),
+                      true,
+                      false,
                       DefaultShortName};
     PhoneResult &a = results[1];
     a.slot = 1;
@@ -219,8 +234,7 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
 TEST(WorkbookFailures, NothingHalfWrittenAndTheOldFileSurvives)
 {
     TempFolder dir;
-    const QList<HistoryRow> rows = {
-        MakeHistoryRow(QStringLiteral("1"), at(2024, 3, 2, 18, 0), 1)};
+    const QList<HistoryRow> rows = {MakeHistoryRow(QStringLiteral("1"), at(2024, 3, 2, 18, 0), 1)};
     QString error;
 
     // A folder that does not exist.
@@ -281,11 +295,10 @@ TEST(HistoryExport, ReadsTheChosenRangeFromTheDatabase)
     EXPECT_FALSE(QFileInfo::exists(out));
 
     // Oldest first into the table: 5 and 3 days ago, then three today.
-    ASSERT_TRUE(WriteHistoryRows(db, {MakeHistoryRow(n, now.addDays(-5), 1),
-                                      MakeHistoryRow(n, now.addDays(-3), 2),
-                                      MakeHistoryRow(QStringLiteral("other"), now, 99),
-                                      MakeHistoryRow(n, now.addSecs(-120), 3),
-                                      MakeHistoryRow(n, now.addSecs(-60), 4)}));
+    ASSERT_TRUE(WriteHistoryRows(
+        db, {MakeHistoryRow(n, now.addDays(-5), 1), MakeHistoryRow(n, now.addDays(-3), 2),
+             MakeHistoryRow(QStringLiteral("other"), now, 99),
+             MakeHistoryRow(n, now.addSecs(-120), 3), MakeHistoryRow(n, now.addSecs(-60), 4)}));
 
     o = exportHistory(db, out, QStringLiteral("nobody"), {HistoryRange::All, 0});
     EXPECT_EQ(o.status, ExportOutcome::NoHistory);
@@ -339,9 +352,9 @@ TEST(HistoryExport, CommandLineMode)
 
     // Through the parser, the options after the file and the number.
     const QString parsedOut = dir.file(QStringLiteral("parsed.xlsx"));
-    const CliRequest parsed = parseCommandLine(
-        {QStringLiteral("Zelvant"), QStringLiteral("--export-history"), parsedOut,
-         QStringLiteral("903"), QStringLiteral("--last"), QStringLiteral("1")});
+    const CliRequest parsed =
+        parseCommandLine({QStringLiteral("Zelvant"), QStringLiteral("--export-history"), parsedOut,
+                          QStringLiteral("903"), QStringLiteral("--last"), QStringLiteral("1")});
     ASSERT_EQ(parsed.mode, CliMode::ExportHistory);
     EXPECT_EQ(runCommandLineMode(parsed, paths), 0);
     EXPECT_EQ(ReadXlsx(parsedOut).lastRow, 2);

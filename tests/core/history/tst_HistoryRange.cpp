@@ -7,8 +7,8 @@
 
 #include <QFileInfo>
 
-#include "core/history/HistoryTableModel.h"
 #include "core/history/HistoryRange.h"
+#include "core/history/HistoryTableModel.h"
 #include "support/HistoryFixture.h"
 #include "support/QStringPrinter.h"
 #include "support/TempFolder.h"
@@ -102,12 +102,12 @@ TEST(HistoryGridModel, DatesSeparatorsAndFormats)
     EXPECT_EQ(model.headerData(8, Qt::Horizontal).toString(), QStringLiteral("Курс USD"));
 
     // Newest first: three rows on 5 May, one on 4 May, one on 1 May.
-    model.setRows({MakeHistoryRow("1", at(2024, 5, 5, 20, 1, 2), 12.125, 3.456, 4, 7.5, 0, 75,
-                                  28.12346),
-                   MakeHistoryRow("1", at(2024, 5, 5, 12, 0), -0.5, 0, 0, 0, 12, 0, 0),
-                   MakeHistoryRow("1", at(2024, 5, 5, 8, 0), 1, 0, -1, 0, 0, 0, 1),
-                   MakeHistoryRow("1", at(2024, 5, 4, 23, 0), 2),
-                   MakeHistoryRow("1", at(2024, 5, 1, 9, 30), 3)});
+    model.setRows(
+        {MakeHistoryRow("1", at(2024, 5, 5, 20, 1, 2), 12.125, 3.456, 4, 7.5, 0, 75, 28.12346),
+         MakeHistoryRow("1", at(2024, 5, 5, 12, 0), -0.5, 0, 0, 0, 12, 0, 0),
+         MakeHistoryRow("1", at(2024, 5, 5, 8, 0), 1, 0, -1, 0, 0, 0, 1),
+         MakeHistoryRow("1", at(2024, 5, 4, 23, 0), 2),
+         MakeHistoryRow("1", at(2024, 5, 1, 9, 30), 3)});
     ASSERT_EQ(model.rowCount(), 5);
 
     const QStringList dates = {model.cellText(0, 0), model.cellText(1, 0), model.cellText(2, 0),

@@ -16,9 +16,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include "core/config/AppContext.h"
 #include "core/PhoneResult.h"
 #include "core/TextCodec.h"
+#include "core/config/AppContext.h"
 #include "core/history/HistoryStore.h"
 #include "support/TempFolder.h"
 
@@ -155,10 +155,10 @@ TEST(HistoryRounding, HalfAwayFromZeroOnTheShortestDecimalForm)
     EXPECT_EQ(roundDecimals(-12.5f, 2), -12.5);
     EXPECT_EQ(roundDecimals(3.456f, 2), 3.46);
     EXPECT_EQ(roundDecimals(28.1234f, 4), 28.1234); // not 28.123399734...
-    EXPECT_EQ(roundDecimals(2.675f, 2), 2.68);     // binary 2.67499995 would give 2.67
+    EXPECT_EQ(roundDecimals(2.675f, 2), 2.68);      // binary 2.67499995 would give 2.67
     EXPECT_EQ(roundDecimals(-2.675f, 2), -2.68);
     EXPECT_EQ(roundDecimals(0.005f, 2), 0.01);
-    EXPECT_EQ(roundDecimals(9.995f, 2), 10.0);    // carry through every digit
+    EXPECT_EQ(roundDecimals(9.995f, 2), 10.0); // carry through every digit
     EXPECT_EQ(roundDecimals(-99.999f, 2), -100.0);
     EXPECT_EQ(roundDecimals(1e-7f, 2), 0.0);
     EXPECT_FALSE(std::signbit(roundDecimals(-0.001f, 2))); // no "-0.00" stored
@@ -225,9 +225,11 @@ TEST(HistoryStore, StoresRoundedValuesAndReadsThemBack)
               QStringLiteral("-12.50|3.46|28.1234|real"));
     static const QRegularExpression timeShape(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
-    EXPECT_TRUE(timeShape.match(
-        raw.scalar(QStringLiteral("SELECT QueryDateTime FROM Phones LIMIT 1")).toString())
-                    .hasMatch());
+    EXPECT_TRUE(
+        timeShape
+            .match(
+                raw.scalar(QStringLiteral("SELECT QueryDateTime FROM Phones LIMIT 1")).toString())
+            .hasMatch());
 
     EXPECT_EQ(f.switchedOff, 0);
     EXPECT_TRUE(f.warnings.messages.isEmpty());
@@ -305,8 +307,7 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
     EXPECT_EQ(balances(reader.rows(a, HistoryRange::LastDays, 1)),
               (QList<double>{10, 9, 8, 7, 6, 5, 4}));
     EXPECT_EQ(balances(reader.rows(a, HistoryRange::LastDays, 0)), QList<double>{});
-    EXPECT_EQ(balances(reader.rows(a, HistoryRange::LastRequests, 3)),
-              (QList<double>{10, 9, 8}));
+    EXPECT_EQ(balances(reader.rows(a, HistoryRange::LastRequests, 3)), (QList<double>{10, 9, 8}));
     EXPECT_EQ(reader.rows(a, HistoryRange::LastRequests, 50).size(), 10);
     EXPECT_TRUE(reader.rows(a, HistoryRange::LastRequests, 0).isEmpty());
     EXPECT_TRUE(reader.rows(a, HistoryRange::LastRequests, -1).isEmpty()); // never "no limit"
@@ -321,9 +322,10 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
     EXPECT_EQ(last[1].queryDateTime.secsTo(last[0].queryDateTime), 60);
     // The same wall-clock time and moment as the local time SQLite wrote.
     RawDb raw(path);
-    const QString stored = raw.scalar(QStringLiteral("SELECT QueryDateTime FROM Phones WHERE NN = %1")
-                                          .arg(last[0].rowId))
-                               .toString();
+    const QString stored =
+        raw.scalar(
+               QStringLiteral("SELECT QueryDateTime FROM Phones WHERE NN = %1").arg(last[0].rowId))
+            .toString();
     EXPECT_EQ(last[0].queryDateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), stored);
     EXPECT_EQ(last[0].queryDateTime,
               QDateTime::fromString(stored, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
@@ -441,9 +443,9 @@ TEST(HistoryStore, FileReplacedBetweenResultsIsWrittenNotTheStaleOne)
     ASSERT_TRUE(QFile::remove(f.path));
     ASSERT_TRUE(QFile::copy(aside, f.path));
     EXPECT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("5"))));
-    EXPECT_EQ(RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones ORDER BY NN"),
-                                       0),
-              QStringLiteral("1|5"));
+    EXPECT_EQ(
+        RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones ORDER BY NN"), 0),
+        QStringLiteral("1|5"));
     EXPECT_EQ(RawDb(aside).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
               QStringLiteral("1"));
 }
@@ -638,18 +640,17 @@ TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
     EXPECT_EQ(first.minutesLeft, 15);
     EXPECT_EQ(first.usdRate, 28.1234f);
     EXPECT_EQ(first.lastQueryTime, QDateTime(QDate(2026, 3, 2), QTime(11, 12, 13)));
-    EXPECT_FALSE(first.queryOk); // stored values still count as failed
+    EXPECT_FALSE(first.queryOk);                            // stored values still count as failed
     EXPECT_EQ(first.userName, QStringLiteral("Иванов И.")); // not stored, kept
     EXPECT_EQ(first.balanceExpiresDays, 9);
 
-    EXPECT_EQ(context.results[2], before[2]);  // monitored, no rows
-    EXPECT_EQ(context.results[3], before[3]);  // rows, but not monitored
-    EXPECT_EQ(context.results[4], before[4]);  // no number
+    EXPECT_EQ(context.results[2], before[2]); // monitored, no rows
+    EXPECT_EQ(context.results[3], before[3]); // rows, but not monitored
+    EXPECT_EQ(context.results[4], before[4]); // no number
     EXPECT_EQ(context.results[50].balance, 50.0f);
     EXPECT_EQ(context.results[50].slot, 50);
     EXPECT_EQ(context.results[100].balance, 100.0f);
-    EXPECT_EQ(context.results[100].lastQueryTime,
-              QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
+    EXPECT_EQ(context.results[100].lastQueryTime, QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
 
     // A file that is not a database: an error, the records stay as they are.
     TempFolder foreignDir;
@@ -761,7 +762,8 @@ TEST(HistoryCommandLine, HistoryPrintsRowsNewestFirstAsTextOrJson)
         RawDb raw(cli.history());
         raw.insert(number, QStringLiteral("datetime('now','localtime','-4 days')"), 1.0);
         for (int i = 0; i < 60; ++i)
-            raw.insert(number, QStringLiteral("datetime('now','localtime','-%1 minutes')").arg(60 - i),
+            raw.insert(number,
+                       QStringLiteral("datetime('now','localtime','-%1 minutes')").arg(60 - i),
                        i + 2);
         raw.insert(QStringLiteral("other"), QStringLiteral("datetime('now','localtime')"), 7);
         raw.insert(number, QStringLiteral("'2026-01-02 03:04:05'"), 2.675);

@@ -152,8 +152,8 @@ TEST(ExtractNumbers, DecimalFormatsAndDefaults)
     EXPECT_FLOAT_EQ(f("007,25"), 7.25f);
     // Blanks between the prefix and the number are allowed.
     EXPECT_FLOAT_EQ(extractFloat(S("x:  42  "), S("x:"), QString(), -1), 42.0f);
-    for (const char *bad : {"", "123.45руб", "1.2.3", "1,2,3", "12 34", "-", ".", "e5", "1e",
-                            "1e+", "0x1A", "inf", "nan", "1 000", "--1", "+-1", "1e99"}) {
+    for (const char *bad : {"", "123.45руб", "1.2.3", "1,2,3", "12 34", "-", ".", "e5", "1e", "1e+",
+                            "0x1A", "inf", "nan", "1 000", "--1", "+-1", "1e99"}) {
         EXPECT_EQ(f(bad), -1.0f) << bad;
     }
 
@@ -164,8 +164,8 @@ TEST(ExtractNumbers, DecimalFormatsAndDefaults)
     EXPECT_EQ(i("00045"), 45);
     EXPECT_EQ(i("2147483647"), 2147483647);
     EXPECT_EQ(i("-2147483648"), std::numeric_limits<qint32>::min());
-    for (const char *bad : {"", "2147483648", "-2147483649", "99999999999999999999", "12abc",
-                            "1.0", "1,0", "+", "-", "0x10", "$10", "1 2", "٣"}) {
+    for (const char *bad : {"", "2147483648", "-2147483649", "99999999999999999999", "12abc", "1.0",
+                            "1,0", "+", "-", "0x10", "$10", "1 2", "٣"}) {
         EXPECT_EQ(i(bad), -1) << bad;
     }
 }
@@ -178,7 +178,8 @@ TEST(ExtractNumbers, LocaleWithDecimalCommaChangesNothing)
     const std::string savedC = previousC ? previousC : "C";
     // Any locale with a decimal comma will do; not every machine has all.
     const bool commaLocale = std::setlocale(LC_ALL, "ru_RU.UTF-8")
-        || std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8");
+                             || std::setlocale(LC_ALL, "de_DE.UTF-8")
+                             || std::setlocale(LC_ALL, "fr_FR.UTF-8");
 
     EXPECT_FLOAT_EQ(extractFloat(S("1.5"), QString(), QString(), 0), 1.5f);
     EXPECT_FLOAT_EQ(extractFloat(S("1,5"), QString(), QString(), 0), 1.5f);
@@ -214,7 +215,7 @@ TEST(ParseBalancePage, LineBreaksAndNulEndTheText)
 {
     // CR LF, lone CR and lone LF all end a line; an empty line counts.
     const PhoneResult r = parse(S("<b>Актуальный баланс</b>\r<td>10</td>\n<td>Средняя скорость "
-                            "расходования</td>\r\n\r\n<td>5</td>"));
+                                  "расходования</td>\r\n\r\n<td>5</td>"));
     EXPECT_FLOAT_EQ(r.balance, 10.0f);
     EXPECT_FLOAT_EQ(r.averagePerDay, 0.0f);
     // Nothing after a NUL is read.
@@ -240,7 +241,7 @@ TEST(ParseBalancePage, NextLineValues)
         "<td>52&nbsp;дн.</td>",
     }));
     EXPECT_EQ(r.userName, S("Иванов Пётр ИВАНОВИЧ")); // letter case of the page
-    EXPECT_EQ(r.phoneNumber, S("+7 916 abc"));            // from the lower-cased line
+    EXPECT_EQ(r.phoneNumber, S("+7 916 abc"));        // from the lower-cased line
     EXPECT_FLOAT_EQ(r.usdRate, 28.65f);
     EXPECT_FLOAT_EQ(r.balance, 123.45f);
     EXPECT_FLOAT_EQ(r.averagePerDay, -2.5f);
@@ -262,15 +263,18 @@ TEST(ParseBalancePage, SameLineValuesAndTheirQuirks)
     // The phrase before the first tag is stripped away with the text before
     // it, so the amount in bold is lost.
     EXPECT_FLOAT_EQ(
-        parse(page({"Сумма предоплаты составляет <b>300,00</b> у.е.", "</p>"})).recommendedPayment, 0.0f);
-    EXPECT_FLOAT_EQ(parse(page({"Сумма предоплаты составляет 300.00 у.е.", "</p>"})).recommendedPayment,
-                    300.0f);
+        parse(page({"Сумма предоплаты составляет <b>300,00</b> у.е.", "</p>"})).recommendedPayment,
+        0.0f);
     EXPECT_FLOAT_EQ(
-        parse(page({"<p>Сумма предоплаты составляет <b>300,00</b> у.е.</p>", "</p>"})).recommendedPayment,
+        parse(page({"Сумма предоплаты составляет 300.00 у.е.", "</p>"})).recommendedPayment,
         300.0f);
+    EXPECT_FLOAT_EQ(parse(page({"<p>Сумма предоплаты составляет <b>300,00</b> у.е.</p>", "</p>"}))
+                        .recommendedPayment,
+                    300.0f);
     // The phrase fires without its blank but is removed with it: without
     // the blank the prefix is not found and the value is unreadable.
-    EXPECT_FLOAT_EQ(parse(page({"<p>Итог предоплаты составляет:300</p>", ""})).recommendedPayment, 0.0f);
+    EXPECT_FLOAT_EQ(parse(page({"<p>Итог предоплаты составляет:300</p>", ""})).recommendedPayment,
+                    0.0f);
     EXPECT_FLOAT_EQ(parse(page({"<p>Рек.опл: 40,5 у.е.</p>", ""})).recommendedPayment, 40.5f);
 
     const PhoneResult r = parse(page({
@@ -300,19 +304,26 @@ TEST(ParseBalancePage, WhichFiringWins)
 {
     // An always-step overwrites, also with 0; a while-0 step fills only a 0.
     const PhoneResult zeroed = parse(page({
-        "<td>Актуальный баланс</td>", "<td>50</td>",
-        "<td>Актуальный баланс</td>", "<td>нет данных</td>",
+        "<td>Актуальный баланс</td>",
+        "<td>50</td>",
+        "<td>Актуальный баланс</td>",
+        "<td>нет данных</td>",
     }));
     EXPECT_FLOAT_EQ(zeroed.balance, 0.0f);
     const PhoneResult refilled = parse(page({
-        "<td>Актуальный баланс</td>", "<td>50</td>",
-        "<td>Актуальный баланс</td>", "<td>нет данных</td>",
-        "<p>Баланс вашего лицевого счета равен 12,5 у.е.</p>", "</p>",
+        "<td>Актуальный баланс</td>",
+        "<td>50</td>",
+        "<td>Актуальный баланс</td>",
+        "<td>нет данных</td>",
+        "<p>Баланс вашего лицевого счета равен 12,5 у.е.</p>",
+        "</p>",
     }));
     EXPECT_FLOAT_EQ(refilled.balance, 12.5f);
     const PhoneResult kept = parse(page({
-        "<td>Актуальный баланс</td>", "<td>50</td>",
-        "<p>Баланс вашего лицевого счета равен 12,5 у.е.</p>", "</p>",
+        "<td>Актуальный баланс</td>",
+        "<td>50</td>",
+        "<p>Баланс вашего лицевого счета равен 12,5 у.е.</p>",
+        "</p>",
     }));
     EXPECT_FLOAT_EQ(kept.balance, 50.0f);
     // After "01:00:00" left the minutes 0, a later line may still fill them.
@@ -327,7 +338,8 @@ TEST(ParseBalancePage, WhichFiringWins)
     EXPECT_EQ(parse(page({"<p>sms составляет 5 и смс составляет 9 шт</p>", ""})).smsLeft, 5);
     EXPECT_EQ(parse(page({"<p>смс составляет 9 шт</p>", ""})).smsLeft, 9);
     // Turn-off: the next-line step first, the sentence only while it is 0.
-    EXPECT_EQ(parse(page({"<p>Отключение ожидается менее, чем через 4 дн.</p>", ""})).turnOffDays, 4);
+    EXPECT_EQ(parse(page({"<p>Отключение ожидается менее, чем через 4 дн.</p>", ""})).turnOffDays,
+              4);
 }
 
 TEST(ParseBalancePage, HandWrittenPages)
@@ -358,8 +370,7 @@ TEST(ParseBalancePage, HandWrittenPages)
     EXPECT_EQ(table.smsLeft, 120);
     EXPECT_EQ(table.minutesLeft, 59);
 
-    const PhoneResult wrong =
-        parse(readPage(S(ZELVANT_TEST_DATA "/balance-wrong-password.html")));
+    const PhoneResult wrong = parse(readPage(S(ZELVANT_TEST_DATA "/balance-wrong-password.html")));
     EXPECT_EQ(wrong, PhoneResult());
 }
 
@@ -391,17 +402,24 @@ PhoneResult referenceScan(const QString &pageText)
         const QString &l = lower[i];
         const QString &n = lower[i + 1];
         auto has = [&](const char *phrase) { return l.contains(S(phrase)); };
-        if (has("пользователь:")) r.userName = extractValue(pageLines[i + 1], none, none, none);
-        if (has("номер телефона:")) r.phoneNumber = extractValue(n, none, none, none);
-        if (has("внутренний курс на сегодня")) r.usdRate = extractFloat(n, none, blank, 0);
-        if (has("актуальный баланс")) r.balance = extractFloat(n, none, blank, 0);
-        if (has("средняя скорость расходования")) r.averagePerDay = extractFloat(n, none, blank, 0);
-        if (has("предположительная дата отключения")) r.turnOffDays = extractInt(n, none, blank, 0);
+        if (has("пользователь:"))
+            r.userName = extractValue(pageLines[i + 1], none, none, none);
+        if (has("номер телефона:"))
+            r.phoneNumber = extractValue(n, none, none, none);
+        if (has("внутренний курс на сегодня"))
+            r.usdRate = extractFloat(n, none, blank, 0);
+        if (has("актуальный баланс"))
+            r.balance = extractFloat(n, none, blank, 0);
+        if (has("средняя скорость расходования"))
+            r.averagePerDay = extractFloat(n, none, blank, 0);
+        if (has("предположительная дата отключения"))
+            r.turnOffDays = extractInt(n, none, blank, 0);
         if (has("предоплаты составляет"))
             r.recommendedPayment = extractFloat(l, S("предоплаты составляет "), blank, 0);
         if (r.recommendedPayment == 0 && has("рек.опл:"))
             r.recommendedPayment = extractFloat(l, S("рек.опл: "), blank, 0);
-        if (has("sms составляет ")) r.smsLeft = extractInt(l, S("sms составляет "), blank, 0);
+        if (has("sms составляет "))
+            r.smsLeft = extractInt(l, S("sms составляет "), blank, 0);
         if (r.smsLeft == 0 && has("смс составляет "))
             r.smsLeft = extractInt(l, S("смс составляет "), blank, 0);
         if (has("локальная связь составляет "))
@@ -442,18 +460,28 @@ QString randomCase(const QString &text, QRandomGenerator &random)
 TEST(ParseBalancePage, AgreesWithTheObviousScanOnRandomPages)
 {
     const QStringList phrases = {
-        S("Пользователь:"), S("Номер телефона:"), S("Внутренний курс на сегодня"),
-        S("Актуальный баланс"), S("Средняя скорость расходования"),
-        S("Предположительная дата отключения"), S("предоплаты составляет "), S("рек.опл: "),
-        S("SMS составляет "), S("СМС составляет "), S("локальная связь составляет "),
-        S("разговоров типа составляет "), S("локальная связь составляет :"),
-        S("разговоров типа составляет 00:"), S("разговоров типа составляет 01:"),
-        S("истекает менее чем через "), S("вашего лицевого счета равен "),
+        S("Пользователь:"),
+        S("Номер телефона:"),
+        S("Внутренний курс на сегодня"),
+        S("Актуальный баланс"),
+        S("Средняя скорость расходования"),
+        S("Предположительная дата отключения"),
+        S("предоплаты составляет "),
+        S("рек.опл: "),
+        S("SMS составляет "),
+        S("СМС составляет "),
+        S("локальная связь составляет "),
+        S("разговоров типа составляет "),
+        S("локальная связь составляет :"),
+        S("разговоров типа составляет 00:"),
+        S("разговоров типа составляет 01:"),
+        S("истекает менее чем через "),
+        S("вашего лицевого счета равен "),
         S("ожидается менее, чем через "),
     };
     const QStringList values = {
-        S("12"), S("0"), S("-3,5"), S("7.25 у.е."), S("15:30:00"), S("<b>40</b>"),
-        S("&nbsp;9"), S("abc"), S("1e3"), S("00"), QString(),
+        S("12"),      S("0"),   S("-3,5"), S("7.25 у.е."), S("15:30:00"), S("<b>40</b>"),
+        S("&nbsp;9"), S("abc"), S("1e3"),  S("00"),        QString(),
     };
     const QStringList noise = {
         S("<tr>"), S("</td>"), S("Услуга"), S("<p class=\"x\">"), S("смс"), S("ё"), S(" "),
@@ -468,8 +496,8 @@ TEST(ParseBalancePage, AgreesWithTheObviousScanOnRandomPages)
             for (int k = 0; k < parts; ++k) {
                 switch (random.bounded(3)) {
                 case 0:
-                    text += randomCase(phrases.at(int(random.bounded(int(phrases.size())))),
-                                       random);
+                    text +=
+                        randomCase(phrases.at(int(random.bounded(int(phrases.size())))), random);
                     break;
                 case 1:
                     text += values.at(int(random.bounded(int(values.size()))));

@@ -70,7 +70,8 @@ public:
     std::function<void()> onDocument;
 };
 
-FakeLumoServer::Subscriber subscriber(const QString &number, const QString &password, double balance)
+FakeLumoServer::Subscriber subscriber(const QString &number, const QString &password,
+                                      double balance)
 {
     FakeLumoServer::Subscriber s;
     s.number = number;
@@ -81,8 +82,8 @@ FakeLumoServer::Subscriber subscriber(const QString &number, const QString &pass
 
 QByteArray htmlPage(const QString &body)
 {
-    return toWindows1251(QStringLiteral("<html><head><title>t</title></head>\r\n<body>\r\n")
-                         + body + QStringLiteral("\r\n</body></html>\r\n"));
+    return toWindows1251(QStringLiteral("<html><head><title>t</title></head>\r\n<body>\r\n") + body
+                         + QStringLiteral("\r\n</body></html>\r\n"));
 }
 
 } // namespace
@@ -104,7 +105,8 @@ TEST(PageFetcher, PostsTheBodyBytesAsGivenWithNoCacheHeaders)
     EXPECT_EQ(login.method, "POST");
     EXPECT_EQ(login.target, FakeLumoServer::loginPath());
     EXPECT_EQ(login.body, body);
-    EXPECT_EQ(login.body, QByteArray("Lang=2&mobnum=9031234567&Password=\xef\xe0 \xf0&\xee+\xeb%\xfc=1"));
+    EXPECT_EQ(login.body,
+              QByteArray("Lang=2&mobnum=9031234567&Password=\xef\xe0 \xf0&\xee+\xeb%\xfc=1"));
     EXPECT_EQ(login.header("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(login.header("Content-Length"), QByteArray::number(body.size()));
     for (const FakeLumoServer::Request &r : server.requests()) {
@@ -137,7 +139,8 @@ TEST(PageFetcher, LoginRedirectCarriesTheSessionCookieToTheBalancePage)
 {
     FakeLumoServer server;
     ASSERT_TRUE(server.start());
-    server.addSubscriber(subscriber(QStringLiteral("9031234567"), QStringLiteral("secret"), 123.45));
+    server.addSubscriber(
+        subscriber(QStringLiteral("9031234567"), QStringLiteral("secret"), 123.45));
 
     Browser b;
     ASSERT_TRUE(b.go(server.loginUrl(), FakeLumoServer::loginBody(QStringLiteral("9031234567"),
@@ -199,8 +202,10 @@ TEST(PageFetcher, RedirectionsKeepOrDropThePostAsBrowsersDoAndAreLimited)
     // A chain /r0 -> /r1 -> ... -> /rN -> /end: ten hops are followed, eleven are not.
     auto chain = [&server](int hops) {
         for (int i = 0; i < hops; ++i) {
-            const QByteArray next = i + 1 < hops ? "/r" + QByteArray::number(i + 1) : QByteArray("/end");
-            server.setRoute("/r" + QByteArray::number(i), FakeLumoServer::Reply::redirect(302, next));
+            const QByteArray next =
+                i + 1 < hops ? "/r" + QByteArray::number(i + 1) : QByteArray("/end");
+            server.setRoute("/r" + QByteArray::number(i),
+                            FakeLumoServer::Reply::redirect(302, next));
         }
     };
     chain(PageFetcher::MaxRedirects);
@@ -221,8 +226,10 @@ TEST(PageFetcher, RedirectionsKeepOrDropThePostAsBrowsersDoAndAreLimited)
     // A redirection may not lead a web page to the local disk.
     TempFolder tmp;
     tmp.write(QStringLiteral("local.html"), htmlPage(QStringLiteral("local")));
-    server.setRoute("/tofile", FakeLumoServer::Reply::redirect(
-                                   302, QUrl::fromLocalFile(tmp.file(QStringLiteral("local.html"))).toEncoded()));
+    server.setRoute(
+        "/tofile",
+        FakeLumoServer::Reply::redirect(
+            302, QUrl::fromLocalFile(tmp.file(QStringLiteral("local.html"))).toEncoded()));
     ASSERT_TRUE(b.go(server.url(QStringLiteral("/tofile"))));
     EXPECT_FALSE(b.ok);
     EXPECT_TRUE(b.documents.isEmpty());
@@ -232,7 +239,8 @@ TEST(PageFetcher, MetaRefreshIsFollowedAndEveryDocumentReported)
 {
     FakeLumoServer server;
     ASSERT_TRUE(server.start());
-    FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9035550000"), QStringLiteral("pw"), 7.5);
+    FakeLumoServer::Subscriber s =
+        subscriber(QStringLiteral("9035550000"), QStringLiteral("pw"), 7.5);
     s.answer = FakeLumoServer::LoginAnswer::MetaRefresh;
     server.addSubscriber(s);
 
@@ -246,9 +254,10 @@ TEST(PageFetcher, MetaRefreshIsFollowedAndEveryDocumentReported)
     EXPECT_TRUE(b.documents[1].body.contains(Marker)); // the cookie went along
 
     // A page that refreshes to itself: the first document and five refreshes.
-    server.setRoute("/loop", FakeLumoServer::Reply::html(
-                                 "<html><head><META HTTP-EQUIV=Refresh CONTENT=\"1;URL='/loop'\"></head>"
-                                 "<body>again</body></html>"));
+    server.setRoute("/loop",
+                    FakeLumoServer::Reply::html(
+                        "<html><head><META HTTP-EQUIV=Refresh CONTENT=\"1;URL='/loop'\"></head>"
+                        "<body>again</body></html>"));
     server.clearRequests();
     ASSERT_TRUE(b.go(server.url(QStringLiteral("/loop"))));
     EXPECT_TRUE(b.ok);
@@ -259,8 +268,8 @@ TEST(PageFetcher, MetaRefreshIsFollowedAndEveryDocumentReported)
     // A periodic reload (long delay, or no address) is not followed.
     for (const QByteArray &content : {QByteArray("600; url=/end"), QByteArray("5")}) {
         server.setRoute("/slowreload", FakeLumoServer::Reply::html(
-                                           "<html><head><meta http-equiv=\"refresh\" content=\"" + content
-                                           + "\"></head><body>x</body></html>"));
+                                           "<html><head><meta http-equiv=\"refresh\" content=\""
+                                           + content + "\"></head><body>x</body></html>"));
         server.clearRequests();
         ASSERT_TRUE(b.go(server.url(QStringLiteral("/slowreload"))));
         EXPECT_TRUE(b.ok);
@@ -270,13 +279,21 @@ TEST(PageFetcher, MetaRefreshIsFollowedAndEveryDocumentReported)
 
     // The forms of the content attribute, resolved against the page.
     const QUrl base(QStringLiteral("https://h.example/cgi-bin/cgi.exe?function=is_login"));
-    EXPECT_EQ(metaRefreshTarget(QStringLiteral("<meta http-equiv='refresh' content='0;url=x.exe?a=1&amp;b=2'>"), base),
-              QUrl(QStringLiteral("https://h.example/cgi-bin/x.exe?a=1&b=2")));
-    EXPECT_EQ(metaRefreshTarget(QStringLiteral("<meta content=\"0; URL=http://o.example/\" http-equiv=\"Refresh\">"), base),
-              QUrl(QStringLiteral("http://o.example/")));
-    EXPECT_EQ(metaRefreshTarget(QStringLiteral("<meta http-equiv=\"refresh\" content=\"2, /p\">"), base),
-              QUrl(QStringLiteral("https://h.example/p")));
-    EXPECT_FALSE(metaRefreshTarget(QStringLiteral("<meta name=\"refresh\" content=\"0; url=/p\">"), base).isValid());
+    EXPECT_EQ(
+        metaRefreshTarget(
+            QStringLiteral("<meta http-equiv='refresh' content='0;url=x.exe?a=1&amp;b=2'>"), base),
+        QUrl(QStringLiteral("https://h.example/cgi-bin/x.exe?a=1&b=2")));
+    EXPECT_EQ(
+        metaRefreshTarget(
+            QStringLiteral("<meta content=\"0; URL=http://o.example/\" http-equiv=\"Refresh\">"),
+            base),
+        QUrl(QStringLiteral("http://o.example/")));
+    EXPECT_EQ(
+        metaRefreshTarget(QStringLiteral("<meta http-equiv=\"refresh\" content=\"2, /p\">"), base),
+        QUrl(QStringLiteral("https://h.example/p")));
+    EXPECT_FALSE(
+        metaRefreshTarget(QStringLiteral("<meta name=\"refresh\" content=\"0; url=/p\">"), base)
+            .isValid());
     EXPECT_FALSE(metaRefreshTarget(QStringLiteral("<p>no meta</p>"), base).isValid());
 }
 
@@ -284,8 +301,10 @@ TEST(PageFetcher, EachSessionHasItsOwnCookies)
 {
     FakeLumoServer server;
     ASSERT_TRUE(server.start());
-    FakeLumoServer::Subscriber a = subscriber(QStringLiteral("9031111111"), QStringLiteral("a"), 11);
-    FakeLumoServer::Subscriber c = subscriber(QStringLiteral("9032222222"), QStringLiteral("c"), 22);
+    FakeLumoServer::Subscriber a =
+        subscriber(QStringLiteral("9031111111"), QStringLiteral("a"), 11);
+    FakeLumoServer::Subscriber c =
+        subscriber(QStringLiteral("9032222222"), QStringLiteral("c"), 22);
     a.userName = QStringLiteral("Первый Абонент");
     c.userName = QStringLiteral("Второй Абонент");
     server.addSubscriber(a);
@@ -330,20 +349,24 @@ TEST(PageFetcher, DecodesByHeaderThenMetaThenWindows1251)
     const QByteArray utf8 = "<html><body>" + text.toUtf8() + "</body></html>";
 
     server.setRoute("/header", FakeLumoServer::Reply::html(utf8, "text/html; charset=UTF-8"));
-    server.setRoute("/meta", FakeLumoServer::Reply::html(
-                                 "<html><head><meta charset=\"utf-8\"></head><body>" + text.toUtf8()
-                                 + "</body></html>", QByteArray()));
-    server.setRoute("/metahttp", FakeLumoServer::Reply::html(
-                                     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-                                     "charset=utf-8\"></head><body>" + text.toUtf8() + "</body></html>",
-                                     "text/html"));
+    server.setRoute("/meta",
+                    FakeLumoServer::Reply::html("<html><head><meta charset=\"utf-8\"></head><body>"
+                                                    + text.toUtf8() + "</body></html>",
+                                                QByteArray()));
+    server.setRoute("/metahttp",
+                    FakeLumoServer::Reply::html(
+                        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                        "charset=utf-8\"></head><body>"
+                            + text.toUtf8() + "</body></html>",
+                        "text/html"));
     // The header wins over a contradicting declaration inside the page.
-    server.setRoute("/both", FakeLumoServer::Reply::html(
-                                 "<html><head><meta charset=\"utf-8\"></head><body>"
-                                 + toWindows1251(text1251) + "</body></html>",
-                             "text/html; charset=windows-1251"));
-    server.setRoute("/none", FakeLumoServer::Reply::html(
-                                 "<html><body>" + toWindows1251(text1251) + "</body></html>", "text/html"));
+    server.setRoute("/both",
+                    FakeLumoServer::Reply::html("<html><head><meta charset=\"utf-8\"></head><body>"
+                                                    + toWindows1251(text1251) + "</body></html>",
+                                                "text/html; charset=windows-1251"));
+    server.setRoute("/none",
+                    FakeLumoServer::Reply::html(
+                        "<html><body>" + toWindows1251(text1251) + "</body></html>", "text/html"));
 
     Browser b;
     const QList<QPair<QString, QString>> cases = {{QStringLiteral("/header"), text},
@@ -354,7 +377,8 @@ TEST(PageFetcher, DecodesByHeaderThenMetaThenWindows1251)
     for (const auto &c : cases) {
         ASSERT_TRUE(b.go(server.url(c.first)));
         ASSERT_EQ(b.documents.size(), 1) << c.first.toStdString();
-        EXPECT_EQ(b.documents[0].body, QStringLiteral("<body>") + c.second + QStringLiteral("</body>"))
+        EXPECT_EQ(b.documents[0].body,
+                  QStringLiteral("<body>") + c.second + QStringLiteral("</body>"))
             << c.first.toStdString();
     }
 }
@@ -362,9 +386,11 @@ TEST(PageFetcher, DecodesByHeaderThenMetaThenWindows1251)
 TEST(PageFetcher, BodyElementIsCutFromOpeningThroughClosingTag)
 {
     bool found = false;
-    EXPECT_EQ(extractBodyElement(QStringLiteral("<html><head><title>x</title></head>\r\n"
-                                                "<BODY class=\"a\" onload=\"f()\">\r\nline 1\r\nline 2\n</Body >\r\n</html>"),
-                                 &found),
+    EXPECT_EQ(extractBodyElement(
+                  QStringLiteral(
+                      "<html><head><title>x</title></head>\r\n"
+                      "<BODY class=\"a\" onload=\"f()\">\r\nline 1\r\nline 2\n</Body >\r\n</html>"),
+                  &found),
               QStringLiteral("<BODY class=\"a\" onload=\"f()\">\r\nline 1\r\nline 2\n</Body >"));
     EXPECT_TRUE(found);
 
@@ -379,11 +405,14 @@ TEST(PageFetcher, BodyElementIsCutFromOpeningThroughClosingTag)
     EXPECT_TRUE(found);
 
     // "<body" in a comment, a script or noframes is not the element.
-    EXPECT_EQ(extractBodyElement(QStringLiteral("<!-- <body>old</body> --><script>s='<body>'</script>"
-                                                "<body>real</body>"), &found),
-              QStringLiteral("<body>real</body>"));
+    EXPECT_EQ(
+        extractBodyElement(QStringLiteral("<!-- <body>old</body> --><script>s='<body>'</script>"
+                                          "<body>real</body>"),
+                           &found),
+        QStringLiteral("<body>real</body>"));
     EXPECT_EQ(extractBodyElement(QStringLiteral("<frameset><frame src=a></frameset>"
-                                                "<noframes><body>sorry</body></noframes>"), &found),
+                                                "<noframes><body>sorry</body></noframes>"),
+                                 &found),
               QString());
     EXPECT_FALSE(found);
 
@@ -392,7 +421,8 @@ TEST(PageFetcher, BodyElementIsCutFromOpeningThroughClosingTag)
               QStringLiteral("<body>a</body>b</body>"));
 
     // "</bodyx>" does not close the body.
-    EXPECT_EQ(extractBodyElement(QStringLiteral("<body>a</bodyx>")), QStringLiteral("<body>a</bodyx>"));
+    EXPECT_EQ(extractBodyElement(QStringLiteral("<body>a</bodyx>")),
+              QStringLiteral("<body>a</bodyx>"));
 
     EXPECT_EQ(extractBodyElement(QStringLiteral("<html><p>no body</p></html>"), &found), QString());
     EXPECT_FALSE(found);
@@ -414,11 +444,12 @@ TEST(PageFetcher, BodyElementIsCutFromOpeningThroughClosingTag)
     EXPECT_TRUE(b.documents[0].body.isEmpty());
     EXPECT_EQ(server.requestCount(), 1);
 
-    server.setRoute("/rich", FakeLumoServer::Reply::html(
-                                 "<html><head><link rel=\"stylesheet\" href=\"/s.css\">"
-                                 "<script src=\"/a.js\"></script><style>@import url(/i.css);</style></head>"
-                                 "<body background=\"/bg.gif\"><img src=\"/logo.gif\"><iframe src=\"/f.html\">"
-                                 "</iframe><embed src=\"/m.swf\"><bgsound src=\"/s.wav\"></body></html>"));
+    server.setRoute(
+        "/rich", FakeLumoServer::Reply::html(
+                     "<html><head><link rel=\"stylesheet\" href=\"/s.css\">"
+                     "<script src=\"/a.js\"></script><style>@import url(/i.css);</style></head>"
+                     "<body background=\"/bg.gif\"><img src=\"/logo.gif\"><iframe src=\"/f.html\">"
+                     "</iframe><embed src=\"/m.swf\"><bgsound src=\"/s.wav\"></body></html>"));
     server.clearRequests();
     ASSERT_TRUE(b.go(server.url(QStringLiteral("/rich"))));
     EXPECT_TRUE(b.ok);
@@ -445,7 +476,8 @@ TEST(PageFetcher, ReadsLocalPagesFromDisk)
     EXPECT_FALSE(signalledInside);
     ASSERT_EQ(b.documents.size(), 1);
     EXPECT_EQ(b.documents[0].url, url);
-    EXPECT_EQ(b.documents[0].body, QStringLiteral("<body>\r\n") + page + QStringLiteral("\r\n</body>"));
+    EXPECT_EQ(b.documents[0].body,
+              QStringLiteral("<body>\r\n") + page + QStringLiteral("\r\n</body>"));
 
     ASSERT_TRUE(b.go(QUrl::fromLocalFile(tmp.file(QStringLiteral("missing.html")))));
     EXPECT_FALSE(b.ok);
@@ -461,7 +493,8 @@ TEST(PageFetcher, CertificatesAreVerified)
     FakeLumoServer server(FakeLumoServer::Https);
     ASSERT_TRUE(server.start());
     server.addSubscriber(subscriber(QStringLiteral("9031234567"), QStringLiteral("pw"), 3));
-    const QByteArray body = FakeLumoServer::loginBody(QStringLiteral("9031234567"), QStringLiteral("pw"));
+    const QByteArray body =
+        FakeLumoServer::loginBody(QStringLiteral("9031234567"), QStringLiteral("pw"));
 
     // The test authority is unknown to the system: the page fails and the
     // password never leaves.
@@ -493,7 +526,8 @@ TEST(PageFetcher, OversizedAnswersFailThePage)
 {
     FakeLumoServer server;
     ASSERT_TRUE(server.start());
-    FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9039999999"), QStringLiteral("pw"), 1);
+    FakeLumoServer::Subscriber s =
+        subscriber(QStringLiteral("9039999999"), QStringLiteral("pw"), 1);
     s.answer = FakeLumoServer::LoginAnswer::Huge;
     server.addSubscriber(s);
     const QByteArray login = FakeLumoServer::loginBody(s.number, s.password);
@@ -540,7 +574,8 @@ TEST(PageFetcher, StopEndsAHangingRequestOnceAndSynchronously)
 {
     FakeLumoServer server;
     ASSERT_TRUE(server.start());
-    FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9034444444"), QStringLiteral("pw"), 1);
+    FakeLumoServer::Subscriber s =
+        subscriber(QStringLiteral("9034444444"), QStringLiteral("pw"), 1);
     s.answer = FakeLumoServer::LoginAnswer::Hang;
     server.addSubscriber(s);
     server.addSubscriber(subscriber(QStringLiteral("9035555555"), QStringLiteral("pw"), 2));
@@ -576,7 +611,8 @@ TEST(PageFetcher, StopEndsAHangingRequestOnceAndSynchronously)
     EXPECT_TRUE(b.documents[0].body.contains(Marker));
 
     // stop() from inside a document report: the meta refresh is not followed.
-    FakeLumoServer::Subscriber m = subscriber(QStringLiteral("9036666666"), QStringLiteral("pw"), 3);
+    FakeLumoServer::Subscriber m =
+        subscriber(QStringLiteral("9036666666"), QStringLiteral("pw"), 3);
     m.answer = FakeLumoServer::LoginAnswer::MetaRefresh;
     server.addSubscriber(m);
     server.clearRequests();
@@ -593,13 +629,16 @@ TEST(PageFetcher, NetworkFailuresAndServerErrors)
 {
     FakeLumoServer server;
     ASSERT_TRUE(server.start());
-    FakeLumoServer::Subscriber reset = subscriber(QStringLiteral("9030000010"), QStringLiteral("pw"), 1);
+    FakeLumoServer::Subscriber reset =
+        subscriber(QStringLiteral("9030000010"), QStringLiteral("pw"), 1);
     reset.answer = FakeLumoServer::LoginAnswer::Reset;
     server.addSubscriber(reset);
-    FakeLumoServer::Subscriber error = subscriber(QStringLiteral("9030000020"), QStringLiteral("pw"), 1);
+    FakeLumoServer::Subscriber error =
+        subscriber(QStringLiteral("9030000020"), QStringLiteral("pw"), 1);
     error.answer = FakeLumoServer::LoginAnswer::ServerError;
     server.addSubscriber(error);
-    FakeLumoServer::Subscriber slow = subscriber(QStringLiteral("9030000030"), QStringLiteral("pw"), 30);
+    FakeLumoServer::Subscriber slow =
+        subscriber(QStringLiteral("9030000030"), QStringLiteral("pw"), 30);
     slow.delayMs = 400;
     server.addSubscriber(slow);
 

@@ -5,26 +5,26 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
-#include <QRegularExpression>
 
 #include <functional>
 
-#include "core/config/AppContext.h"
 #include "core/StopFlag.h"
+#include "core/TextCodec.h"
+#include "core/config/AppContext.h"
+#include "core/config/Settings.h"
+#include "core/history/HistoryStore.h"
+#include "core/retrieval/PageFetcher.h"
+#include "core/retrieval/RequestCycle.h"
 #include "core/tray/BalanceIcon.h"
 #include "core/tray/TrayService.h"
-#include "core/config/Settings.h"
-#include "core/TextCodec.h"
-#include "core/retrieval/PageFetcher.h"
-#include "core/history/HistoryStore.h"
-#include "core/retrieval/RequestCycle.h"
-#include "support/RecordingTray.h"
 #include "support/FakeLumoServer.h"
+#include "support/RecordingTray.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -110,9 +110,9 @@ protected:
         wb->setTimings(timings);
     }
 
-    FakeLumoServer::Subscriber subscriber(const QString &number, double balance,
-                                          FakeLumoServer::LoginAnswer answer =
-                                              FakeLumoServer::LoginAnswer::Redirect)
+    FakeLumoServer::Subscriber
+    subscriber(const QString &number, double balance,
+               FakeLumoServer::LoginAnswer answer = FakeLumoServer::LoginAnswer::Redirect)
     {
         FakeLumoServer::Subscriber s;
         s.number = number;
@@ -177,11 +177,11 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
     subscriber(QStringLiteral("9030000005"), 3.75);
     setPhone(1, QStringLiteral("9030000001"));
     setPhone(2, QStringLiteral("9030000002"));
-    context->phones.slot(2).password.clear();                       // no password
-    setPhone(3, QStringLiteral("9030000003"), false);               // not monitored
+    context->phones.slot(2).password.clear();                               // no password
+    setPhone(3, QStringLiteral("9030000003"), false);                       // not monitored
     setPhone(4, QStringLiteral("9030000004"), true, QStringLiteral("НЕТ")); // unknown region
     setPhone(5, QStringLiteral("9030000005"));
-    setPhone(6, QString());                                         // empty slot, monitored
+    setPhone(6, QString()); // empty slot, monitored
     context->phones.slot(6).monitored = true;
 
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
@@ -220,7 +220,7 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
     makeContext();
     subscriber(QStringLiteral("9030000001"), 1);
     FakeLumoServer::Subscriber second = subscriber(QStringLiteral("9030000002"), 2);
-    second.password = QStringLiteral("другой");                    // wrong at first
+    second.password = QStringLiteral("другой"); // wrong at first
     server.addSubscriber(second);
     setPhone(1, QStringLiteral("9030000001"));
     setPhone(2, QStringLiteral("9030000002"));
@@ -287,7 +287,8 @@ TEST_F(CycleTest, LoginBodyIsSentExactlyAsConfigured)
     ASSERT_GE(server.requestCount(), 1);
     const FakeLumoServer::Request &login = server.requests().first();
     EXPECT_EQ(login.method, QByteArray("POST"));
-    EXPECT_EQ(login.body, toWindows1251(QStringLiteral("Lang=2&mobnum=9031234567&Password= Пароль с пробелами ")));
+    EXPECT_EQ(login.body, toWindows1251(QStringLiteral(
+                              "Lang=2&mobnum=9031234567&Password= Пароль с пробелами ")));
     EXPECT_TRUE(context->results[1].queryOk);
 }
 
@@ -388,8 +389,8 @@ TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
                      [&](int, bool) { ends << clock.elapsed(); });
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     ASSERT_EQ(ends.size(), 3);
-    EXPECT_GE(ends[0], 1350); // waited for its time-out (coarse timers may fire 5% early)
-    EXPECT_LT(ends[1] - ends[0], 1000);     // the wrong password did not
+    EXPECT_GE(ends[0], 1350);           // waited for its time-out (coarse timers may fire 5% early)
+    EXPECT_LT(ends[1] - ends[0], 1000); // the wrong password did not
     EXPECT_FALSE(context->results[1].queryOk);
     EXPECT_FALSE(context->results[2].queryOk);
     EXPECT_TRUE(context->results[3].queryOk);
@@ -508,9 +509,10 @@ TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
         warnings.messages.clear();
         warnings.whileShown = [shownMs] { QTest::qWait(shownMs); };
         QList<QPair<int, bool>> ends;
-        const QMetaObject::Connection c = QObject::connect(
-            wb.get(), &RequestCycle::phoneFinished, wb.get(),
-            [&](int slot, bool ok) { ends.append({slot, ok}); });
+        const QMetaObject::Connection c = QObject::connect(wb.get(), &RequestCycle::phoneFinished,
+                                                           wb.get(), [&](int slot, bool ok) {
+                                                               ends.append({slot, ok});
+                                                           });
         QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
         ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
         QElapsedTimer clock;
@@ -538,8 +540,8 @@ TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)
     setPhone(1, QStringLiteral("9030000001"));
     setPhone(2, QStringLiteral("9030000002"));
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
-                                                    QStringLiteral("locker"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
         db.setDatabaseName(context->paths.historyFile());
         ASSERT_TRUE(db.open());
         QSqlQuery lock(db);
@@ -575,14 +577,15 @@ TEST_F(CycleTest, SavedPagesFollowTheSettingReadForEveryDocument)
                                                 QStringLiteral("SaveLogFiles"), true));
     QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
         if (slot == 1)
-            context->settingsFile.writeBool(QStringLiteral("Debug"),
-                                            QStringLiteral("SaveLogFiles"), false);
+            context->settingsFile.writeBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"),
+                                            false);
     });
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     const QStringList files = QDir(temp.path()).entryList(filter, QDir::Files, QDir::Name);
     // The refresh page and the balance page of the first phone, nothing else.
     ASSERT_EQ(files.size(), 2);
-    const QRegularExpression name(QStringLiteral("^\\d\\d-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d-\\d\\d\\d\\.html$"));
+    const QRegularExpression name(
+        QStringLiteral("^\\d\\d-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d-\\d\\d\\d\\.html$"));
     bool sawBalance = false;
     for (const QString &file : files) {
         EXPECT_TRUE(name.match(file).hasMatch()) << file.toStdString();
@@ -606,12 +609,14 @@ TEST(SaveLogFile, LineEndsCodePageAndPagesOfTheSameMillisecond)
 {
     TempFolder temp;
     const QDateTime now(QDate(2007, 3, 15), QTime(14, 5, 9, 123));
-    const QString first = RequestCycle::saveLogFile(temp.path(), QStringLiteral("a\nб\rc\r\nd\n"), now);
+    const QString first =
+        RequestCycle::saveLogFile(temp.path(), QStringLiteral("a\nб\rc\r\nd\n"), now);
     EXPECT_EQ(QFileInfo(first).fileName(), QStringLiteral("07-03-15_14-05-09-123.html"));
     EXPECT_EQ(temp.read(QFileInfo(first).fileName()),
               toWindows1251(QStringLiteral("a\r\nб\r\nc\r\nd\r\n")));
     // A second page in the same millisecond does not replace the first.
-    const QString second = RequestCycle::saveLogFile(temp.path(), QStringLiteral("x\r\n\r\ny"), now);
+    const QString second =
+        RequestCycle::saveLogFile(temp.path(), QStringLiteral("x\r\n\r\ny"), now);
     EXPECT_EQ(QFileInfo(second).fileName(), QStringLiteral("07-03-15_14-05-09-124.html"));
     EXPECT_EQ(temp.read(QFileInfo(second).fileName()), QByteArray("x\r\n\r\ny\r\n"));
     // Characters outside the code page (a UTF-8 page's rouble sign) are kept
@@ -621,7 +626,8 @@ TEST(SaveLogFile, LineEndsCodePageAndPagesOfTheSameMillisecond)
     EXPECT_EQ(temp.read(QFileInfo(first).fileName()).size(), 12);
     // An unwritable folder is dropped quietly.
     EXPECT_TRUE(RequestCycle::saveLogFile(temp.file(QStringLiteral("missing/deeper")),
-                                    QStringLiteral("x"), now).isEmpty());
+                                          QStringLiteral("x"), now)
+                    .isEmpty());
 }
 
 TEST_F(CycleTest, LocalTestPageIsReadWithoutSendingAnything)
@@ -631,8 +637,9 @@ TEST_F(CycleTest, LocalTestPageIsReadWithoutSendingAnything)
     s.balance = 321.5;
     s.usdRate = 28.1234;
     temp.write(QStringLiteral("orvel-test.html"), FakeLumoServer::balancePageFor(s));
-    for (const QString &address : {QUrl::fromLocalFile(temp.file(QStringLiteral("orvel-test.html"))).toString(),
-                                   temp.file(QStringLiteral("orvel-test.html"))}) {
+    for (const QString &address :
+         {QUrl::fromLocalFile(temp.file(QStringLiteral("orvel-test.html"))).toString(),
+          temp.file(QStringLiteral("orvel-test.html"))}) {
         SCOPED_TRACE(address.toStdString());
         makeContext(address);
         setPhone(1, QStringLiteral("9030000001"));

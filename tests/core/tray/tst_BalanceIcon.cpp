@@ -10,11 +10,11 @@
 
 #include <limits>
 
-#include "core/tray/TrayAnimation.h"
-#include "core/tray/BalanceIcon.h"
 #include "core/PhoneResult.h"
-#include "core/tray/TrayService.h"
 #include "core/config/PhoneList.h"
+#include "core/tray/BalanceIcon.h"
+#include "core/tray/TrayAnimation.h"
+#include "core/tray/TrayService.h"
 
 using namespace zelvant;
 
@@ -25,9 +25,9 @@ const QRgb Red = qRgb(255, 0, 0);
 
 // The pictures as drawn on paper, rows 3 to 11 and 4 to 13.
 const char *const LetterRows[] = {
-    ".....######.....", "......#...##....", ".....##..##.....", ".....####.......",
-    ".....##.###.....", ".....##..##.....", "....##...##.....", "....##..###.....",
-    "...#######......",
+    ".....######.....", "......#...##....", ".....##..##.....",
+    ".....####.......", ".....##.###.....", ".....##..##.....",
+    "....##...##.....", "....##..###.....", "...#######......",
 };
 constexpr int LetterFirstRow = 3;
 const char *const DigitRows[] = {
@@ -164,13 +164,34 @@ TEST(Glyphs, StandardIconAndDigitStripMatchTheirTables)
 TEST(ValueIconText, DecimalsRoundingAndOverflow)
 {
     const QList<QPair<float, const char *>> cases = {
-        {0.0f, "0"},       {2.46f, "2.5"},     {10.0f, "10"},     {10.4f, "10"},
-        {123.45f, "123"},  {999.0f, "999"},    {1.5f, "1.5"},     {25.0f, "25"},
-        {-3.2f, "-3.2"},   {-15.0f, "-15"},    {-1000.0f, "---"}, {5.0f, "5"},
-        {-9.0f, "-9"},     {-9.04f, "-9"},     {-9.5f, "-10"},    {9.96f, "10"},
-        {10.5f, "11"},     {0.9995f, "1"},     {1.23456f, "1.2"}, {-0.04f, "0"},
-        {1234.5f, "1235"}, {9999.4f, "9999"},  {9999.5f, "---"},  {-999.0f, "-999"},
-        {0.05f, "0.1"},    {-0.05f, "-0.1"},   {0.35f, "0.4"},    {9.95f, "10"},
+        {0.0f, "0"},
+        {2.46f, "2.5"},
+        {10.0f, "10"},
+        {10.4f, "10"},
+        {123.45f, "123"},
+        {999.0f, "999"},
+        {1.5f, "1.5"},
+        {25.0f, "25"},
+        {-3.2f, "-3.2"},
+        {-15.0f, "-15"},
+        {-1000.0f, "---"},
+        {5.0f, "5"},
+        {-9.0f, "-9"},
+        {-9.04f, "-9"},
+        {-9.5f, "-10"},
+        {9.96f, "10"},
+        {10.5f, "11"},
+        {0.9995f, "1"},
+        {1.23456f, "1.2"},
+        {-0.04f, "0"},
+        {1234.5f, "1235"},
+        {9999.4f, "9999"},
+        {9999.5f, "---"},
+        {-999.0f, "-999"},
+        {0.05f, "0.1"},
+        {-0.05f, "-0.1"},
+        {0.35f, "0.4"},
+        {9.95f, "10"},
         {std::numeric_limits<float>::quiet_NaN(), "---"},
         {std::numeric_limits<float>::infinity(), "---"},
     };
@@ -181,11 +202,11 @@ TEST(ValueIconText, DecimalsRoundingAndOverflow)
 TEST(CreateValueIcon, DigitsAreCopiedAndCentredPixelByPixel)
 {
     // value, the text it must show
+    // -3.2 is 17 columns wide: the last is lost, the copy starts at 0;
+    // 1000 is 20 columns wide: 16 are kept, shifted two to the left.
     const QList<QPair<float, QByteArray>> cases = {
-        {0.0f, "0"},       {2.46f, "2.5"},   {1.23456f, "1.2"}, {10.0f, "10"},
-        {123.45f, "123"},  {-15.0f, "-15"},  {-1000.0f, "---"},
-        {-3.2f, "-3.2"},   // 17 columns: the last is lost, the copy starts at 0
-        {1000.0f, "1000"}, // 20 columns: 16 kept, shifted two to the left
+        {0.0f, "0"},     {2.46f, "2.5"},    {1.23456f, "1.2"}, {10.0f, "10"},     {123.45f, "123"},
+        {-15.0f, "-15"}, {-1000.0f, "---"}, {-3.2f, "-3.2"},   {1000.0f, "1000"},
     };
     for (const auto &[value, text] : cases) {
         const QImage icon = createValueIcon(value);
@@ -312,7 +333,7 @@ TEST(ShowTrayBalance, TheFirstMonitoredTraySlotOrTheStandardIcon)
 
     // Thousands are divided, large debts are not.
     const QList<QPair<float, QByteArray>> balances = {
-        {1234.56f, "1.2"}, {10400.0f, "10"}, {999.0f, "999"}, {999.5f, "1"},
+        {1234.56f, "1.2"}, {10400.0f, "10"},  {999.0f, "999"}, {999.5f, "1"},
         {25000.0f, "25"},  {-1500.0f, "---"}, {2.46f, "2.5"},
     };
     for (const auto &[balance, text] : balances) {

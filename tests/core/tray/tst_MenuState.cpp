@@ -51,20 +51,29 @@ TEST(MenuState, MenuInEveryState)
 
     // Starting: as created, the retry command is off without asking.
     EXPECT_EQ(logic.state(), ControllerState::Starting);
-    expectMenu(logic, {{MenuItem::About, true, true},     {MenuItem::Site, true, true},
-                       {MenuItem::Setup, true, true},     {MenuItem::History, true, true},
-                       {MenuItem::PhonesInfo, true, true}, {MenuItem::QueryBad, false, true},
-                       {MenuItem::StopRequest, true, false}, {MenuItem::QueryNow, true, true},
+    expectMenu(logic, {{MenuItem::About, true, true},
+                       {MenuItem::Site, true, true},
+                       {MenuItem::Setup, true, true},
+                       {MenuItem::History, true, true},
+                       {MenuItem::PhonesInfo, true, true},
+                       {MenuItem::QueryBad, false, true},
+                       {MenuItem::StopRequest, true, false},
+                       {MenuItem::QueryNow, true, true},
                        {MenuItem::Exit, true, true}});
     EXPECT_EQ(failed.asked, 0);
 
     // Cycle running: only home page, stop and exit are usable.
-    ASSERT_EQ(logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1), CycleDecision::Start);
+    ASSERT_EQ(logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1),
+              CycleDecision::Start);
     EXPECT_EQ(logic.state(), ControllerState::CycleRunning);
-    expectMenu(logic, {{MenuItem::About, false, true},     {MenuItem::Site, true, true},
-                       {MenuItem::Setup, false, true},     {MenuItem::History, false, true},
-                       {MenuItem::PhonesInfo, false, true}, {MenuItem::QueryBad, false, true},
-                       {MenuItem::StopRequest, true, true}, {MenuItem::QueryNow, false, false},
+    expectMenu(logic, {{MenuItem::About, false, true},
+                       {MenuItem::Site, true, true},
+                       {MenuItem::Setup, false, true},
+                       {MenuItem::History, false, true},
+                       {MenuItem::PhonesInfo, false, true},
+                       {MenuItem::QueryBad, false, true},
+                       {MenuItem::StopRequest, true, true},
+                       {MenuItem::QueryNow, false, false},
                        {MenuItem::Exit, true, true}});
 
     // Idle after the cycle: the retry command is offered while a phone failed.
@@ -72,16 +81,22 @@ TEST(MenuState, MenuInEveryState)
     logic.startupFinished();
     EXPECT_EQ(logic.state(), ControllerState::Idle);
     EXPECT_EQ(failed.asked, 1);
-    expectMenu(logic, {{MenuItem::QueryBad, true, true}, {MenuItem::QueryNow, true, true},
-                       {MenuItem::StopRequest, true, false}, {MenuItem::Setup, true, true}});
+    expectMenu(logic, {{MenuItem::QueryBad, true, true},
+                       {MenuItem::QueryNow, true, true},
+                       {MenuItem::StopRequest, true, false},
+                       {MenuItem::Setup, true, true}});
 
     // Window open: the same commands off, the query command stays visible.
     logic.windowOpened();
     EXPECT_EQ(logic.state(), ControllerState::WindowOpen);
-    expectMenu(logic, {{MenuItem::About, false, true},     {MenuItem::Site, true, true},
-                       {MenuItem::Setup, false, true},     {MenuItem::History, false, true},
-                       {MenuItem::PhonesInfo, false, true}, {MenuItem::QueryBad, false, true},
-                       {MenuItem::StopRequest, true, false}, {MenuItem::QueryNow, false, true},
+    expectMenu(logic, {{MenuItem::About, false, true},
+                       {MenuItem::Site, true, true},
+                       {MenuItem::Setup, false, true},
+                       {MenuItem::History, false, true},
+                       {MenuItem::PhonesInfo, false, true},
+                       {MenuItem::QueryBad, false, true},
+                       {MenuItem::StopRequest, true, false},
+                       {MenuItem::QueryNow, false, true},
                        {MenuItem::Exit, true, true}});
     logic.windowClosed();
     EXPECT_EQ(logic.state(), ControllerState::Idle);
@@ -148,16 +163,21 @@ TEST(MenuState, RequestsDuringACycle)
     FailedPhones failed;
     MenuState logic(failed.fn());
     EXPECT_TRUE(logic.canRequestSinglePhone());
-    ASSERT_EQ(logic.requestCycle(CycleSource::Startup, CycleMode::AllPhones, -1), CycleDecision::Start);
+    ASSERT_EQ(logic.requestCycle(CycleSource::Startup, CycleMode::AllPhones, -1),
+              CycleDecision::Start);
 
     // The refresh tick and the single-phone command are dropped.
     EXPECT_FALSE(logic.canRequestSinglePhone());
-    EXPECT_EQ(logic.requestCycle(CycleSource::Timer, CycleMode::AllPhones, -1), CycleDecision::Skip);
-    EXPECT_EQ(logic.requestCycle(CycleSource::SinglePhone, CycleMode::OnePhone, 7), CycleDecision::Skip);
+    EXPECT_EQ(logic.requestCycle(CycleSource::Timer, CycleMode::AllPhones, -1),
+              CycleDecision::Skip);
+    EXPECT_EQ(logic.requestCycle(CycleSource::SinglePhone, CycleMode::OnePhone, 7),
+              CycleDecision::Skip);
 
     // A user's request waits for the stopped cycle; the latest one wins.
-    EXPECT_EQ(logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1), CycleDecision::Queue);
-    EXPECT_EQ(logic.requestCycle(CycleSource::User, CycleMode::FailedPhones, -1), CycleDecision::Queue);
+    EXPECT_EQ(logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1),
+              CycleDecision::Queue);
+    EXPECT_EQ(logic.requestCycle(CycleSource::User, CycleMode::FailedPhones, -1),
+              CycleDecision::Queue);
     ASSERT_TRUE(logic.cycleFinished());
     EXPECT_EQ(logic.pendingMode(), CycleMode::FailedPhones);
     EXPECT_EQ(logic.pendingSlot(), -1);
@@ -213,7 +233,7 @@ TEST(RequestInterval, EveryOfferedIntervalInHours)
 {
     Options options;
     const qint64 hour = 3600LL * 1000;
-    const qint64 expected[] = {3 * hour, 4 * hour, 5 * hour, 6 * hour,
+    const qint64 expected[] = {3 * hour, 4 * hour, 5 * hour,  6 * hour,
                                7 * hour, 8 * hour, 12 * hour, 24 * hour};
     for (int i = 0; i < 8; ++i) {
         options.cbRefreshTime = i;

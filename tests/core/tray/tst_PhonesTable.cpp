@@ -94,8 +94,8 @@ TEST(PhonesTable, ColumnsFollowTheOptions)
 
     // The defaults.
     grid.buildGrid(Options{}, phones);
-    EXPECT_EQ(grid.columnKeys(), QStringList({"Alias", "UserName", "PhoneNum", "Balance",
-                                              "TurnOff", "Recomend", "LastQueryTime"}));
+    EXPECT_EQ(grid.columnKeys(), QStringList({"Alias", "UserName", "PhoneNum", "Balance", "TurnOff",
+                                              "Recomend", "LastQueryTime"}));
 }
 
 TEST(PhonesTable, RowsHoldTheMonitoredSlotsInOrder)
@@ -184,13 +184,13 @@ TEST(PhonesTable, ColoursAndMarking)
     Fixture f;
     f.options.edBalanceLessThen = QStringLiteral("10.5");
     f.options.edTurnOffLessThen = QStringLiteral("3");
-    f.monitor(1, record(QStringLiteral("ровно"), 10.5f, true));       // equal: marked
-    f.monitor(2, record(QStringLiteral("выше"), 10.51f, true));       // above: not
-    f.monitor(3, record(QStringLiteral("старый"), 1, false));         // stale, marked
-    f.results[1].turnOffDays = 3;  // equal: marked
-    f.results[2].turnOffDays = 4;  // above: not
-    f.results[3].turnOffDays = 0;  // none: never marked, empty
-    f.phones.slot(4).monitored = true;                                   // no values
+    f.monitor(1, record(QStringLiteral("ровно"), 10.5f, true)); // equal: marked
+    f.monitor(2, record(QStringLiteral("выше"), 10.51f, true)); // above: not
+    f.monitor(3, record(QStringLiteral("старый"), 1, false));   // stale, marked
+    f.results[1].turnOffDays = 3;                               // equal: marked
+    f.results[2].turnOffDays = 4;                               // above: not
+    f.results[3].turnOffDays = 0;                               // none: never marked, empty
+    f.phones.slot(4).monitored = true;                          // no values
     f.fill();
 
     const CellStyle freshMark{GridColors::FreshMark, GridColors::Background, true};
@@ -250,18 +250,18 @@ TEST(PhonesTable, TrayTipLinesFitTheTray)
 
     // Lines are never cut: one that does not fit whole is left out, and a
     // shorter one after it may still be added.
-    const QString first = QString(40, QLatin1Char('x'));           // "x…: 1.00" = 46
+    const QString first = QString(40, QLatin1Char('x')); // "x…: 1.00" = 46
     const QStringList lines = {first + QStringLiteral(": 1.00"),
-                               QStringLiteral("long alias: 123.45"),  // 46+2+18 = 66
-                               QStringLiteral("abcdefgh: 1.05"),      // 46+2+14 = 62
-                               QStringLiteral("z")};                  // 62+2+1 = 65
+                               QStringLiteral("long alias: 123.45"), // 46+2+18 = 66
+                               QStringLiteral("abcdefgh: 1.05"),     // 46+2+14 = 62
+                               QStringLiteral("z")};                 // 62+2+1 = 65
     const QString tip = composeTrayTip(lines, 63);
     EXPECT_EQ(tip, lines[0] + QStringLiteral("\r\n") + lines[2]);
     EXPECT_EQ(tip.size(), 62);
 
     // The limit is what the tray shows: 63 fits, 64 does not (the tray
     // would cut it, turning "1.05" into "1.0").
-    const QString base = QString(50, QLatin1Char('y'));            // 50
+    const QString base = QString(50, QLatin1Char('y')); // 50
     EXPECT_EQ(composeTrayTip({base, QStringLiteral("ab: 1.05")}, 63).size(), 50 + 2 + 8 + 0);
     EXPECT_EQ(composeTrayTip({base, QStringLiteral("abcd: 1.05")}, 63).size(), 62);
     EXPECT_EQ(composeTrayTip({base, QStringLiteral("abcde: 1.05")}, 63).size(), 63);
@@ -293,7 +293,8 @@ TEST(PhonesTableModel, KeepsTheItemModelRulesThroughRebuildsAndRefreshes)
     model.rebuilt();
     EXPECT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.columnCount(), f.grid.columnCount());
-    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("NN"));
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("NN"));
 
     f.monitor(3, record(QStringLiteral("Дача"), -1.0f, false));
     f.fill();
