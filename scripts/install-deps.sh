@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n
     libxlsxwriter-dev zlib1g-dev
     libgtest-dev libbenchmark-dev
