@@ -41,9 +41,14 @@ TEST(PageRulesFile, PrintedBuiltInRulesReadBackAndReadEveryTestPageAlike)
     ASSERT_TRUE(toWindows1251Exact(QString::fromUtf8(printed.mid(3)), &windows1251));
     const QList<QPair<const char *, QByteArray>> files = {{"utf8-bom.ini", printed},
                                                           {"cp1251.ini", windows1251}};
+    // The test pages and the demo's sample pages.
     const QDir data(QStringLiteral(ZELVANT_TEST_DATA));
-    const QStringList pages = data.entryList({QStringLiteral("*.html")}, QDir::Files);
-    ASSERT_GE(pages.size(), 3);
+    QStringList pages;
+    for (const QString &name : data.entryList({QStringLiteral("*.html")}, QDir::Files))
+        pages << data.filePath(name);
+    for (int demo = 1; demo <= 3; ++demo)
+        pages << QStringLiteral(ZELVANT_SOURCE_DIR "/resources/demo/%1/orvel-test.html").arg(demo);
+    ASSERT_GE(pages.size(), 7);
     for (const auto &[name, bytes] : files) {
         SCOPED_TRACE(name);
         temp.write(QLatin1String(name), bytes);
@@ -53,7 +58,7 @@ TEST(PageRulesFile, PrintedBuiltInRulesReadBackAndReadEveryTestPageAlike)
             << error.toStdString();
         EXPECT_EQ(read, PageRules::builtIn());
         for (const QString &page : pages) {
-            QFile file(data.filePath(page));
+            QFile file(page);
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
             const QString text = decodeDocument(file.readAll(), QByteArray());
             PhoneResult expected;
