@@ -158,6 +158,9 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
     CheckWarnings warnings(output);
     RequestCycle wb(context, tray, hooks, &warnings);
     wb.setTimings(timings);
+    QObject::connect(&wb, &RequestCycle::pageRulesRefused, &wb, [&](const QString &message) {
+        output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
+    });
     QObject::connect(&wb, &RequestCycle::phoneFinished, &wb, [&](int slot, bool ok) {
         QString line = QStringLiteral("Phone %1/%2: %3: ")
                            .arg(wb.queriedCount())

@@ -77,8 +77,17 @@ CliRequest parseCommandLine(const QStringList &arguments)
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("History: everything."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print JSON instead of text."));
-    parser.addOptions(
-        {help, version, parse, check, history, exportHistory, initHistory, last, days, all, json});
+    const QCommandLineOption rules(QStringLiteral("rules"),
+                                   QStringLiteral("--parse: read the page by this rules file."),
+                                   QStringLiteral("RULES"));
+    const QCommandLineOption explain(
+        QStringLiteral("explain"),
+        QStringLiteral("--parse: tell for every field the step and line that set it."));
+    const QCommandLineOption printRules(
+        QStringLiteral("print-rules"),
+        QStringLiteral("Print the built-in page rules in the format of page-rules.ini."));
+    parser.addOptions({help, version, parse, check, history, exportHistory, initHistory, last, days,
+                       all, json, rules, explain, printRules});
     // The mode options take their FILE / NUMBER as positional arguments, so
     // "--parse --json FILE" works as well as "--parse FILE --json".
     parser.addPositionalArgument(QStringLiteral("FILE/NUMBER"),
@@ -103,13 +112,17 @@ CliRequest parseCommandLine(const QStringList &arguments)
 
     int modes = 0;
     for (const QCommandLineOption *option :
-         {&parse, &check, &history, &exportHistory, &initHistory})
+         {&parse, &check, &history, &exportHistory, &initHistory, &printRules})
         modes += parser.isSet(*option) ? 1 : 0;
     if (modes > 1)
         return usageError(QStringLiteral("choose one of --parse, --check, --history, "
-                                         "--export-history, --init-history"));
+                                         "--export-history, --init-history, --print-rules"));
 
     request.json = parser.isSet(json);
+    request.rulesFile = parser.value(rules);
+    request.explain = parser.isSet(explain);
+    if (parser.isSet(rules) && request.rulesFile.isEmpty())
+        return usageError(QStringLiteral("--rules takes the name of a rules file"));
     request.positional = parser.positionalArguments();
     const int rangeOptions =
         (parser.isSet(last) ? 1 : 0) + (parser.isSet(days) ? 1 : 0) + (parser.isSet(all) ? 1 : 0);
@@ -134,7 +147,8 @@ CliRequest parseCommandLine(const QStringList &arguments)
     QString usage;
     if (parser.isSet(parse)) {
         request.mode = CliMode::Parse;
-        usage = expect(1, QStringLiteral("usage: --parse FILE [--json]"));
+        usage =
+            expect(1, QStringLiteral("usage: --parse FILE [--rules RULES] [--explain] [--json]"));
     } else if (parser.isSet(check)) {
         request.mode = CliMode::Check;
         usage = expect(0, QStringLiteral("usage: --check [--json]"));
@@ -149,7 +163,11 @@ CliRequest parseCommandLine(const QStringList &arguments)
     } else if (parser.isSet(initHistory)) {
         request.mode = CliMode::InitHistory;
         usage = expect(0, QStringLiteral("usage: --init-history"));
-    } else if (request.json || rangeOptions > 0 || given > 0) {
+    } else if (parser.isSet(printRules)) {
+        request.mode = CliMode::PrintRules;
+        usage = expect(0, QStringLiteral("usage: --print-rules"));
+    } else if (request.json || rangeOptions > 0 || given > 0 || parser.isSet(rules)
+               || request.explain) {
         usage = QStringLiteral("these options need a mode such as --parse or --history");
     }
     // Range options belong to the history modes, --json to the printing ones.
@@ -161,6 +179,9 @@ CliRequest parseCommandLine(const QStringList &arguments)
         usage = QStringLiteral("--last, --days and --all go with --history or --export-history");
     if (usage.isEmpty() && request.json && !printingMode)
         usage = QStringLiteral("--json goes with --parse, --check or --history");
+    if (usage.isEmpty() && (parser.isSet(rules) || request.explain)
+        && request.mode != CliMode::Parse)
+        usage = QStringLiteral("--rules and --explain go with --parse");
     if (!usage.isEmpty())
         return usageError(usage);
     return request;
@@ -179,6 +200,8 @@ int runCommandLineMode(const CliRequest &request, const AppPaths &paths)
         return runExportHistoryMode(request, paths);
     case CliMode::InitHistory:
         return runInitHistoryMode(request, paths);
+    case CliMode::PrintRules:
+        return runPrintRulesMode(request, paths);
     case CliMode::Exit:
         return request.exitCode;
     case CliMode::TrayProgram:

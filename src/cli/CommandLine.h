@@ -12,7 +12,16 @@
 
 namespace zelvant {
 
-enum class CliMode { TrayProgram, Parse, Check, History, ExportHistory, InitHistory, Exit };
+enum class CliMode {
+    TrayProgram,
+    Parse,
+    Check,
+    History,
+    ExportHistory,
+    InitHistory,
+    PrintRules,
+    Exit
+};
 
 struct CliRequest
 {
@@ -22,6 +31,8 @@ struct CliRequest
     bool json = false;
     int rangeKind = 2; // HistoryRange: 0 all, 1 days, 2 last N
     int rangeCount = 50;
+    QString rulesFile;    // --parse: read by these rules instead of the program's
+    bool explain = false; // --parse: where each value came from
 };
 
 // Parses the arguments (argv[0] included). Help, version and usage errors
@@ -43,6 +54,7 @@ int runCheckMode(const CliRequest &request, const AppPaths &paths);
 int runHistoryMode(const CliRequest &request, const AppPaths &paths);
 int runExportHistoryMode(const CliRequest &request, const AppPaths &paths);
 int runInitHistoryMode(const CliRequest &request, const AppPaths &paths);
+int runPrintRulesMode(const CliRequest &request, const AppPaths &paths);
 
 struct HistoryRow;
 // The printed forms of --history: tab-separated lines under a title line of

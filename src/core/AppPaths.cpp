@@ -30,4 +30,14 @@ QString AppPaths::settingsFile() const
     return base + QStringLiteral(".ini");
 }
 
+QString AppPaths::pageRulesFile() const
+{
+    return QFileInfo(regionFile()).dir().filePath(QStringLiteral("page-rules.ini"));
+}
+
+QString AppPaths::failedPagesDir() const
+{
+    return QFileInfo(errorLogFile()).dir().filePath(QStringLiteral("failed-pages"));
+}
+
 } // namespace zelvant

@@ -23,6 +23,10 @@ public:
     QString regionFile() const { return m_dir + QStringLiteral("servers.ini"); }
     QString phonesFile() const { return m_dir + QStringLiteral("phones.xml"); }
     QString historyFile() const { return m_dir + QStringLiteral("Zelvant.mdb"); }
+    // The page rules lie with the region list, the pages that gave no
+    // balance with the error log that names them.
+    QString pageRulesFile() const;
+    QString failedPagesDir() const;
 
 private:
     QString m_executablePath;

@@ -43,6 +43,11 @@ TEST(CommandLine, ModesGetTheirArgumentsWhateverTheOrderOfTheFlags)
 
     EXPECT_EQ(parse({"--check"}).mode, CliMode::Check);
     EXPECT_EQ(parse({"--init-history"}).mode, CliMode::InitHistory);
+    const CliRequest tester = parse({"--explain", "--parse", "p.html", "--rules", "r.ini"});
+    EXPECT_EQ(tester.mode, CliMode::Parse);
+    EXPECT_EQ(tester.rulesFile, QStringLiteral("r.ini"));
+    EXPECT_TRUE(tester.explain);
+    EXPECT_EQ(parse({"--print-rules"}).mode, CliMode::PrintRules);
 }
 
 TEST(CommandLine, UsageErrorsExitWithStatusTwo)
@@ -61,6 +66,10 @@ TEST(CommandLine, UsageErrorsExitWithStatusTwo)
         {"--parse", "a", "--all"}, // a range without a history mode
         {"--check", "--days", "2"},
         {"--export-history", "o.xlsx", "1", "--json"}, // nothing to print as JSON
+        {"--check", "--rules", "r.ini"},               // rules only for --parse
+        {"--explain"},
+        {"--print-rules", "out.ini"},
+        {"--print-rules", "--json"},
     };
     for (const QStringList &args : bad) {
         const CliRequest r = parse(args);

@@ -217,3 +217,62 @@ TEST(ParseMode, UnreadableFilesExitWithStatus2)
     EXPECT_EQ(noArgument.exitCode, 2);
     EXPECT_FALSE(noArgument.err.isEmpty());
 }
+
+TEST(ParseMode, ExplainShowsWhereARewordedPhraseMissesAndARulesFileFixesIt)
+{
+    const QString page = QStringLiteral(ZELVANT_TEST_DATA "/balance-reworded.html");
+    // The operator now writes "Текущий баланс"; the old phrase survives only
+    // in the menu, whose next line is no number. Lines count in the file,
+    // its address comment included.
+    const ProcessResult miss =
+        runZelvant({QStringLiteral("--parse"), page, QStringLiteral("--explain")});
+    EXPECT_EQ(miss.exitCode, 0) << qPrintable(miss.err);
+    EXPECT_TRUE(miss.out.startsWith(S("marker found: \"туальный баланс\" (line 4)\n")))
+        << qPrintable(miss.out);
+    EXPECT_TRUE(miss.out.contains(
+        S("\nBalance: 0.00 (step 4, line 4, value on line 5: \"услуги\" does not convert)\n")))
+        << qPrintable(miss.out);
+    EXPECT_TRUE(miss.out.contains(S("\nSMS: 45 (step 9, line 18)\n")));
+    EXPECT_TRUE(miss.out.contains(S("\nMin: 0 (not found)\n")));
+
+    // The one-line change, tried on the page before the program uses it.
+    TempFolder dir;
+    const ProcessResult printed = runZelvant({QStringLiteral("--print-rules")});
+    ASSERT_EQ(printed.exitCode, 0);
+    QString rules = printed.out;
+    ASSERT_EQ(rules.count(S("Key=\"актуальный баланс\"")), 1);
+    rules.replace(S("Key=\"актуальный баланс\""), S("Key=\"Текущий баланс\""));
+    // The text came through QString, which dropped the byte order mark.
+    dir.write(QStringLiteral("page-rules.ini"), "\xEF\xBB\xBF" + rules.toUtf8());
+    const QString rulesFile = dir.file(QStringLiteral("page-rules.ini"));
+    const ProcessResult fixed =
+        runZelvant({QStringLiteral("--parse"), page, QStringLiteral("--rules"), rulesFile,
+                    QStringLiteral("--json"), QStringLiteral("--explain")});
+    EXPECT_EQ(fixed.exitCode, 0) << qPrintable(fixed.err);
+    const QJsonObject object = QJsonDocument::fromJson(fixed.out.toUtf8()).object();
+    EXPECT_EQ(object.value(QStringLiteral("Balance")).toDouble(), 57.1);
+    const QJsonObject balance = object.value(QStringLiteral("Explain"))
+                                    .toObject()
+                                    .value(QStringLiteral("Fields"))
+                                    .toObject()
+                                    .value(QStringLiteral("Balance"))
+                                    .toObject();
+    EXPECT_EQ(balance.value(QStringLiteral("Line")).toInt(), 11);
+    EXPECT_EQ(balance.value(QStringLiteral("ValueLine")).toInt(), 12);
+
+    // A page without the marker says so first; a rules file under test that
+    // cannot be used is an error, not a silent return to the built-in rules.
+    const ProcessResult wrong =
+        runZelvant({QStringLiteral("--parse"),
+                    QStringLiteral(ZELVANT_TEST_DATA "/balance-wrong-password.html"),
+                    QStringLiteral("--explain")});
+    EXPECT_TRUE(wrong.out.startsWith(S("marker not found: \"туальный баланс\"\n")))
+        << qPrintable(wrong.out);
+    dir.write(QStringLiteral("page-rules.ini"),
+              "\xEF\xBB\xBF" + rules.replace(S("Field=SMS"), S("Field=Sms2")).toUtf8());
+    const ProcessResult refused =
+        runZelvant({QStringLiteral("--parse"), page, QStringLiteral("--rules"), rulesFile});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_TRUE(refused.err.contains(S("[Step9] Field:"))) << qPrintable(refused.err);
+}

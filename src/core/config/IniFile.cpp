@@ -81,14 +81,35 @@ struct IniFile::Content
 
     Stamp stamp;
     bool unreadable = false; // exists, but could not be read
+    // A file that starts with the UTF-8 byte order mark is UTF-8 throughout,
+    // also in what a write adds; the mark stays in the first line's bytes.
+    bool utf8 = false;
     QByteArray eol = "\r\n";
     QList<Line> lines;
 
-    static Line parseLine(const QByteArray &raw)
+    QString decode(const QByteArray &raw) const
+    {
+        if (!utf8)
+            return fromWindows1251(raw);
+        QString text = QString::fromUtf8(raw);
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        return text;
+    }
+
+    bool encode(const QString &text, QByteArray *bytes) const
+    {
+        if (!utf8)
+            return toWindows1251Exact(text, bytes);
+        *bytes = text.toUtf8();
+        return true;
+    }
+
+    Line parseLine(const QByteArray &raw) const
     {
         Line line;
         line.raw = raw;
-        const QString text = fromWindows1251(raw).trimmed();
+        const QString text = decode(raw).trimmed();
         if (text.startsWith(QLatin1Char('['))) {
             const qsizetype close = text.indexOf(QLatin1Char(']'));
             if (close > 0) {
@@ -111,6 +132,7 @@ struct IniFile::Content
     void parse(const QByteArray &bytes)
     {
         lines.clear();
+        utf8 = bytes.startsWith("\xEF\xBB\xBF");
         qsizetype start = 0;
         bool eolChosen = false;
         while (start < bytes.size()) {
@@ -200,7 +222,7 @@ struct IniFile::Content
         const int h = findSection(fold(section));
         if (h < 0) {
             ensureLastLineEnds();
-            if (!lines.isEmpty() && !fromWindows1251(lines.last().raw).trimmed().isEmpty())
+            if (!lines.isEmpty() && !decode(lines.last().raw).trimmed().isEmpty())
                 lines.append(makeLine(QByteArray()));
             lines.append(makeLine('[' + sectionBytes + ']'));
             lines.append(makeLine(keyBytes + '=' + valueBytes));
@@ -210,7 +232,7 @@ struct IniFile::Content
         if (k >= 0) {
             // Keep the key as the user spelled it.
             QByteArray keyAsStored;
-            toWindows1251Exact(lines[k].name, &keyAsStored);
+            encode(lines[k].name, &keyAsStored);
             const QByteArray raw = keyAsStored + '=' + valueBytes;
             if (raw == lines[k].raw)
                 return false;
@@ -440,9 +462,10 @@ bool hasLineBreak(const QString &text)
 }
 
 // Encodes one name or value, refusing what the file could not hold.
-bool encodeItem(const QString &text, QByteArray *bytes, const QString &path, QString *error)
+bool encodeItem(const IniFile::Content &content, const QString &text, QByteArray *bytes,
+                const QString &path, QString *error)
 {
-    if (toWindows1251Exact(text, bytes))
+    if (content.encode(text, bytes))
         return true;
     return fail(error, QStringLiteral("Текст \"%1\" содержит символы, которых нет в кодировке "
                                       "Windows-1251; файл \"%2\" не изменён.")
@@ -468,7 +491,7 @@ bool IniFile::apply(const QList<Change> &changes, QString *error)
                                               "изменён.")
                                    .arg(change.section, nativePath(m_path)));
         QByteArray sectionBytes;
-        if (!encodeItem(section, &sectionBytes, m_path, error))
+        if (!encodeItem(next, section, &sectionBytes, m_path, error))
             return false;
         if (change.kind == Change::EraseSection) {
             changed |= next.eraseSection(section);
@@ -481,7 +504,7 @@ bool IniFile::apply(const QList<Change> &changes, QString *error)
                                               "изменён.")
                                    .arg(change.key, nativePath(m_path)));
         QByteArray keyBytes;
-        if (!encodeItem(key, &keyBytes, m_path, error))
+        if (!encodeItem(next, key, &keyBytes, m_path, error))
             return false;
         if (change.kind == Change::EraseKey) {
             changed |= next.eraseKey(section, key);
@@ -492,7 +515,7 @@ bool IniFile::apply(const QList<Change> &changes, QString *error)
                                               "перевод строки; файл \"%2\" не изменён.")
                                    .arg(key, nativePath(m_path)));
         QByteArray valueBytes;
-        if (!encodeItem(change.value, &valueBytes, m_path, error))
+        if (!encodeItem(next, change.value, &valueBytes, m_path, error))
             return false;
         changed |= next.write(section, key, sectionBytes, keyBytes, valueBytes);
     }

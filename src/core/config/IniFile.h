@@ -5,6 +5,8 @@
 // decimal or "0x" hexadecimal, a missing file reads as empty and is created
 // by the first write, every write reaches the disk at once and atomically,
 // comments and unknown lines survive a write, section order is file order.
+// A file that begins with the UTF-8 byte order mark is read and written as
+// UTF-8 instead.
 
 #include <QByteArray>
 #include <QList>

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <array>
 #include <charconv>
@@ -238,61 +239,12 @@ qint32 intValue(QStringView line, QStringView prefix, QStringView endMark, qint3
     return parseInt32(extractValueText(line, prefix, endMark), &result) ? result : defaultValue;
 }
 
-// The key phrases of the scan, in lower case.
-enum class Phrase {
-    User,
-    Phone,
-    Rate,
-    Balance,
-    Average,
-    TurnOffDate,
-    Prepayment,
-    RecommendedShort,
-    SmsLatin,
-    SmsCyrillic,
-    LocalCalls,
-    CallsOfType,
-    LocalCallsColon,
-    CallsTime00,
-    CallsTime01,
-    Expires,
-    AccountBalance,
-    TurnOffSentence,
-    Count
-};
-
-constexpr std::array<std::u16string_view, std::size_t(Phrase::Count)> PhraseTexts = {
-    u"пользователь:",
-    u"номер телефона:",
-    u"внутренний курс на сегодня",
-    u"актуальный баланс",
-    u"средняя скорость расходования",
-    u"предположительная дата отключения",
-    u"предоплаты составляет",
-    u"рек.опл:",
-    u"sms составляет ",
-    u"смс составляет ",
-    u"локальная связь составляет ",
-    u"разговоров типа составляет ",
-    u"локальная связь составляет :",
-    u"разговоров типа составляет 00:",
-    u"разговоров типа составляет 01:",
-    u"истекает менее чем через ",
-    u"вашего лицевого счета равен ",
-    u"ожидается менее, чем через ",
-};
-
-QStringView phraseText(Phrase phrase)
-{
-    const std::u16string_view text = PhraseTexts[std::size_t(phrase)];
-    return QStringView(text.data(), qsizetype(text.size()));
-}
-
-// A page line is searched for a phrase only when it holds every letter of
-// the phrase: almost no line of a page does. The mask has a bit per basic
+// A page line is searched for a key phrase only when it holds every letter
+// of the phrase: almost no line of a page does. The mask has a bit per basic
 // Cyrillic letter, whatever its case, and for 's', ':' and the digits 0 and
 // 1; a line that lowers to text containing a phrase always has all of the
-// phrase's bits.
+// phrase's bits (lowering never turns a character without a bit into one
+// with a bit).
 constexpr int bitOf(char16_t c)
 {
     if (c >= 0x0410 && c <= 0x044F)
@@ -322,37 +274,14 @@ constexpr std::array<quint64, 0x460> CharacterBits = [] {
     return bits;
 }();
 
-constexpr quint64 maskOf(std::u16string_view text)
+quint64 maskOf(QStringView text)
 {
     quint64 mask = 0;
-    for (const char16_t c : text) {
-        const int bit = bitOf(c);
-        if (bit >= 0)
-            mask |= quint64(1) << bit;
+    for (const QChar c : text) {
+        if (c.unicode() < CharacterBits.size())
+            mask |= CharacterBits[c.unicode()];
     }
     return mask;
-}
-
-constexpr std::array<quint64, std::size_t(Phrase::Count)> PhraseMasks = [] {
-    std::array<quint64, std::size_t(Phrase::Count)> masks{};
-    for (std::size_t i = 0; i < masks.size(); ++i)
-        masks[i] = maskOf(PhraseTexts[i]);
-    return masks;
-}();
-
-quint64 phraseMask(Phrase phrase)
-{
-    return PhraseMasks[std::size_t(phrase)];
-}
-
-// A line needs a closer look when it could hold at least one phrase.
-bool mayHoldAPhrase(quint64 present)
-{
-    for (const quint64 mask : PhraseMasks) {
-        if ((mask & ~present) == 0)
-            return true;
-    }
-    return false;
 }
 
 struct PageLine
@@ -432,7 +361,97 @@ qint32 extractInt(const QString &line, const QString &prefix, const QString &end
     return intValue(line, prefix, endMark, defaultValue);
 }
 
-void parseBalancePage(const QString &page, PhoneResult &record)
+namespace {
+
+QString *textField(PhoneResult &r, PageField field)
+{
+    switch (field) {
+    case PageField::UserName:
+        return &r.userName;
+    case PageField::PhoneNum:
+        return &r.phoneNumber;
+    default:
+        return nullptr;
+    }
+}
+
+float *floatField(PhoneResult &r, PageField field)
+{
+    switch (field) {
+    case PageField::Balance:
+        return &r.balance;
+    case PageField::Average:
+        return &r.averagePerDay;
+    case PageField::Recomend:
+        return &r.recommendedPayment;
+    case PageField::USDRate:
+        return &r.usdRate;
+    default:
+        return nullptr;
+    }
+}
+
+qint32 *intField(PhoneResult &r, PageField field)
+{
+    switch (field) {
+    case PageField::TurnOff:
+        return &r.turnOffDays;
+    case PageField::SMS:
+        return &r.smsLeft;
+    case PageField::Min:
+        return &r.minutesLeft;
+    case PageField::BalExpired:
+        return &r.balanceExpiresDays;
+    default:
+        return nullptr;
+    }
+}
+
+bool holdsZero(PhoneResult &r, PageField field)
+{
+    if (const QString *text = textField(r, field))
+        return text->isEmpty();
+    if (const float *number = floatField(r, field))
+        return *number == 0;
+    const qint32 *count = intField(r, field);
+    return !count || *count == 0;
+}
+
+// Converts value as the step says and stores it in the step's field; a value
+// that does not convert stores 0. False when it did not convert.
+bool store(const PageStep &step, const QString &value, PhoneResult &r)
+{
+    if (QString *text = textField(r, step.field)) {
+        *text = value;
+        return true;
+    }
+    if (float *number = floatField(r, step.field)) {
+        QString decimal = value;
+        decimal.replace(QLatin1Char(','), QLatin1Char('.'));
+        float result = 0;
+        const bool ok = step.convert != Conversion::Text && parseFloatText(decimal, &result);
+        *number = ok ? result : 0;
+        return ok;
+    }
+    qint32 *count = intField(r, step.field);
+    if (!count)
+        return false;
+    qint32 result = 0;
+    bool ok = step.convert != Conversion::Text && parseInt32(value, &result);
+    // Minutes of a time "01:mm:ss": the hour adds 60, but only to a
+    // non-zero count; a count the hour would push past the 32-bit range is
+    // as unreadable as any other out-of-range number.
+    if (ok && step.convert == Conversion::Minutes && result != 0) {
+        ok = result <= std::numeric_limits<qint32>::max() - 60;
+        result = ok ? result + 60 : 0;
+    }
+    *count = ok ? result : 0;
+    return ok;
+}
+
+using FieldOrigins = std::array<FieldOrigin, PageFieldCount>;
+
+void scan(const QString &page, const PageRules &rules, PhoneResult &record, FieldOrigins *origins)
 {
     record = PhoneResult();
 
@@ -444,6 +463,19 @@ void parseBalancePage(const QString &page, PhoneResult &record)
     const qsizetype count = pageLines.size();
     if (count < 2)
         return;
+
+    const qsizetype stepCount = rules.steps.size();
+    QVarLengthArray<quint64, 32> masks(stepCount);
+    for (qsizetype s = 0; s < stepCount; ++s)
+        masks[s] = maskOf(rules.steps[s].key);
+    // A line needs a closer look when it could hold at least one phrase.
+    auto mayHoldAPhrase = [&masks](quint64 present) {
+        for (const quint64 mask : masks) {
+            if ((mask & ~present) == 0)
+                return true;
+        }
+        return false;
+    };
 
     // Lower-casing keeps every character in place and never makes or
     // removes a line break, so lowering line by line gives the same lines as
@@ -460,69 +492,72 @@ void parseBalancePage(const QString &page, PhoneResult &record)
     };
 
     // The phrases are matched in the lower-cased lines; the last line is
-    // never a key line, even for the phrases whose value is on it.
+    // never a key line, even for the steps whose value is on it. The steps
+    // run in order, so a while-0 step sees what an earlier step of the same
+    // line wrote.
     for (qsizetype i = 0; i + 1 < count; ++i) {
         const quint64 present = pageLines[i].mask;
         if (!mayHoldAPhrase(present))
             continue;
         bool lowered = false;
-        auto has = [&](Phrase phrase) {
-            if ((phraseMask(phrase) & ~present) != 0)
-                return false;
+        for (qsizetype s = 0; s < stepCount; ++s) {
+            const PageStep &step = rules.steps[s];
+            if ((masks[s] & ~present) != 0)
+                continue;
+            if (step.runs == StepRuns::WhileZero && !holdsZero(record, step.field))
+                continue;
             if (!lowered) {
                 line = nextIndex == i ? next : lowerWindows1251(pageLines[i].text.toString());
                 lowered = true;
             }
-            return QStringView(line).contains(phraseText(phrase));
-        };
-
-        if (has(Phrase::User))
-            record.userName = extractValueText(pageLines[i + 1].text, {}, {});
-        if (has(Phrase::Phone))
-            record.phoneNumber = extractValueText(nextLine(i), {}, {});
-        if (has(Phrase::Rate))
-            record.usdRate = floatValue(nextLine(i), {}, u" ");
-        if (has(Phrase::Balance))
-            record.balance = floatValue(nextLine(i), {}, u" ");
-        if (has(Phrase::Average))
-            record.averagePerDay = floatValue(nextLine(i), {}, u" ");
-        if (has(Phrase::TurnOffDate))
-            record.turnOffDays = intValue(nextLine(i), {}, u" ");
-        // Fires on the phrase alone but removes it with its trailing blank:
-        // an amount in its own markup after the phrase is therefore lost.
-        if (has(Phrase::Prepayment))
-            record.recommendedPayment = floatValue(line, u"предоплаты составляет ", u" ");
-        if (record.recommendedPayment == 0 && has(Phrase::RecommendedShort))
-            record.recommendedPayment = floatValue(line, u"рек.опл: ", u" ");
-        if (has(Phrase::SmsLatin))
-            record.smsLeft = intValue(line, u"sms составляет ", u" ");
-        if (record.smsLeft == 0 && has(Phrase::SmsCyrillic))
-            record.smsLeft = intValue(line, u"смс составляет ", u" ");
-        if (has(Phrase::LocalCalls))
-            record.minutesLeft = intValue(line, u"локальная связь составляет ", u" ");
-        if (record.minutesLeft == 0 && has(Phrase::CallsOfType))
-            record.minutesLeft = intValue(line, u"разговоров типа составляет ", u" ");
-        if (record.minutesLeft == 0 && has(Phrase::LocalCallsColon))
-            record.minutesLeft = intValue(line, u"локальная связь составляет :", u":");
-        // A time "hh:mm:ss": the minutes behind "00:" or "01:"; one hour
-        // adds 60, but only to a non-zero count.
-        if (record.minutesLeft == 0 && has(Phrase::CallsTime00))
-            record.minutesLeft = intValue(line, u"разговоров типа составляет 00:", u":");
-        if (record.minutesLeft == 0 && has(Phrase::CallsTime01)) {
-            const qint32 minutes = intValue(line, u"разговоров типа составляет 01:", u":");
-            // A count that the hour would push past the 32-bit range is as
-            // unreadable as any other out-of-range number.
-            record.minutesLeft = minutes == 0 || minutes > std::numeric_limits<qint32>::max() - 60
-                                     ? 0
-                                     : minutes + 60;
+            if (!QStringView(line).contains(step.key))
+                continue;
+            const bool nextOne = step.valueLine == ValueLine::Next;
+            const bool asPage = step.lineCase == LineCase::Page;
+            const QStringView source = nextOne ? (asPage ? pageLines[i + 1].text : nextLine(i))
+                                               : (asPage ? pageLines[i].text : QStringView(line));
+            const QString value = extractValueText(source, step.prefix, step.end);
+            const bool converted = store(step, value, record);
+            if (origins) {
+                FieldOrigin &origin = (*origins)[std::size_t(step.field)];
+                origin.step = int(s + 1);
+                origin.line = int(i + 1);
+                origin.valueLine = int(nextOne ? i + 2 : i + 1);
+                origin.value = value;
+                origin.converted = converted;
+            }
         }
-        if (has(Phrase::Expires))
-            record.balanceExpiresDays = intValue(line, u"истекает менее чем через ", u" ");
-        if (record.balance == 0 && has(Phrase::AccountBalance))
-            record.balance = floatValue(line, u"вашего лицевого счета равен ", u" ");
-        if (record.turnOffDays == 0 && has(Phrase::TurnOffSentence))
-            record.turnOffDays = intValue(line, u"ожидается менее, чем через ", u" ");
     }
+}
+
+} // namespace
+
+void parseBalancePage(const QString &page, PhoneResult &record)
+{
+    scan(page, PageRules::builtIn(), record, nullptr);
+}
+
+int lineNumberAt(QStringView text, qsizetype at)
+{
+    int line = 1;
+    for (qsizetype i = 0; i < at; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\n' || (c == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n')))
+            ++line;
+    }
+    return line;
+}
+
+PageReading readBalancePage(const QString &page, const PageRules &rules)
+{
+    PageReading reading;
+    // Any page text counts, also beyond a NUL that ends the scan: the marker
+    // test has always looked at the whole page.
+    const qsizetype at = rules.marker.isEmpty() ? -1 : page.indexOf(rules.marker);
+    if (at >= 0)
+        reading.markerLine = lineNumberAt(page, at);
+    scan(page, rules, reading.record, &reading.origins);
+    return reading;
 }
 
 } // namespace zelvant

@@ -5,13 +5,54 @@
 
 #include <QString>
 
+#include <array>
+
 #include "core/PhoneResult.h"
+#include "core/retrieval/PageRules.h"
 
 namespace zelvant {
 
 // Resets record and fills UserName, PhoneNum, Balance, Average, TurnOff,
-// Recomend, SMS, Min, BalExpired and USDRate from the page.
+// Recomend, SMS, Min, BalExpired and USDRate from the page by the built-in
+// rules.
 void parseBalancePage(const QString &page, PhoneResult &record);
+
+// Which step set a field, for a user who has to find out why a page reads
+// wrong. Lines count from 1 as an editor shows them.
+struct FieldOrigin
+{
+    int step = 0;      // 1-based step number; 0 when no step set the field
+    int line = 0;      // where the step's key phrase stood
+    int valueLine = 0; // where the value was read
+    QString value;     // the value text the conversion was given
+    bool converted = false;
+};
+
+struct PageReading
+{
+    PhoneResult record;
+    int markerLine = 0; // the first line holding the marker, 0 when none does
+    std::array<FieldOrigin, PageFieldCount> origins;
+
+    bool hasMarker() const { return markerLine > 0; }
+    const FieldOrigin &origin(PageField field) const { return origins[std::size_t(field)]; }
+    // A page gives a result only when it carries the marker and its last
+    // balance firing converted: a balance of 0 read from the page is real, a 0
+    // that no step or no number gave is not.
+    bool hasBalance() const
+    {
+        const FieldOrigin &balance = origin(PageField::Balance);
+        return hasMarker() && balance.step > 0 && balance.converted;
+    }
+};
+
+// Reads the page by the rules: the record as parseBalancePage fills it with
+// the same rules, and where each value came from.
+PageReading readBalancePage(const QString &page, const PageRules &rules);
+
+// The 1-based line of text that holds position at; lines end at CR LF, a
+// lone CR or a lone LF, as in the scan.
+int lineNumberAt(QStringView text, qsizetype at);
 
 QString replaceEntities(const QString &text);
 QString stripTags(const QString &line);

@@ -2,17 +2,19 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimer>
 
 #include "core/ErrorLog.h"
 #include "core/StopFlag.h"
 #include "core/TextCodec.h"
 #include "core/config/AppContext.h"
+#include "core/config/AtomicWrite.h"
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
 #include "core/retrieval/BalancePageParser.h"
+#include "core/retrieval/FailedPages.h"
 #include "core/retrieval/PageFetcher.h"
+#include "core/retrieval/PageRulesFile.h"
 #include "core/tray/BalanceIcon.h"
 #include "core/tray/TrayAnimation.h"
 #include "core/tray/TrayService.h"
@@ -21,30 +23,8 @@ namespace zelvant {
 
 namespace {
 
-const QString BalanceMarker = QStringLiteral("туальный баланс");
 const QString LocalTestPage = QStringLiteral("orvel-test.html");
 const QString LogFileFormat = QStringLiteral("yy-MM-dd_hh-mm-ss-zzz");
-
-// Splits on CR LF, CR or LF. A line break at the very end closes the last
-// line rather than opening an empty one.
-QStringList splitLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
-            continue;
-        lines << text.mid(start, i - start);
-        if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
-            ++i;
-        start = i + 1;
-    }
-    if (start < size)
-        lines << text.mid(start);
-    return lines;
-}
 
 } // namespace
 
@@ -76,6 +56,8 @@ struct RequestCycle::Private
     void onDocument(const QUrl &url, const QString &body, bool hasBody);
     void onNavigationFinished();
     void onTimeout();
+    void loadRules();
+    void keepFailedPage(int slot);
     bool stopping() const { return stopRequested() || hooks.isClosing(); }
     // Runs one step of the cycle; an error escaping it ends the cycle with
     // its end steps rather than leaving it half-way.
@@ -131,6 +113,15 @@ struct RequestCycle::Private
     // Counts the phones begun, so that a page handled across a wait for the
     // user can tell whether its phone is still the one under way.
     quint64 phoneSerial = 0;
+
+    // Read afresh for every cycle, so an edited rules file counts from the
+    // next request on.
+    PageRules rules = PageRules::builtIn();
+    QString loggedRefusal; // a refusal is logged once, not every cycle
+    // The last page of the current phone that gave no balance, with its
+    // address line, and why: kept if the phone ends without a result.
+    QString failedPage;
+    QString failedReason;
 };
 
 bool RequestCycle::Private::passesChecks(int slot, bool checkQueryOk) const
@@ -191,6 +182,8 @@ void RequestCycle::Private::beginRequest()
     }
     done = false;
     timedOut = false;
+    failedPage.clear();
+    failedReason.clear();
     phoneActive = true;
     ++phoneSerial;
     timeoutTimer.start(timings.timeoutMs);
@@ -240,6 +233,10 @@ void RequestCycle::Private::finishPhone()
     const bool ok = done;
     // Whatever the browser still loads for this phone must not reach the next.
     fetcher.stop();
+    // A phone the user stopped did not fail for its page.
+    if (!ok && !failedPage.isEmpty() && !stopping())
+        keepFailedPage(slot);
+    failedPage.clear();
     tray.traySetIcon(standardTrayIcon());
     hooks.fillGrid();
     Q_EMIT q->phoneFinished(slot, ok);
@@ -294,10 +291,19 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
             return;
         if (saveLogFilesEnabled(context.settingsFile))
             saveLogFile(context.paths.executableDir(), head + body, QDateTime::currentDateTime());
-        if (!hasBalanceMarker(body))
+        const PageReading reading = readBalancePage(body, rules);
+        if (!reading.hasBalance()) {
+            // Like a page without the marker, a page whose balance cannot be
+            // read is no result: no history row, no 0.00 in the tray.
+            failedPage = head + body;
+            const FieldOrigin &balance = reading.origin(PageField::Balance);
+            failedReason =
+                reading.hasMarker() && balance.step > 0
+                    ? QStringLiteral("баланс на странице не прочитан (\"%1\")").arg(balance.value)
+                    : QStringLiteral("нет баланса на странице");
             return;
-        PhoneResult parsed;
-        parseBalancePage(body, parsed);
+        }
+        const PhoneResult &parsed = reading.record;
         const int slot = currentSlot;
         const quint64 serial = phoneSerial;
         const PhoneResult record =
@@ -325,6 +331,36 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
     }
     if (done && state == State::Waiting)
         endPhone();
+}
+
+void RequestCycle::Private::loadRules()
+{
+    QString refusal;
+    rules = loadPageRules(context.paths.pageRulesFile(), &refusal);
+    if (refusal.isEmpty()) {
+        loggedRefusal.clear();
+        return;
+    }
+    if (refusal != loggedRefusal)
+        writeErrorLog(refusal, context.paths.errorLogFile());
+    loggedRefusal = refusal;
+    Q_EMIT q->pageRulesRefused(refusal);
+}
+
+void RequestCycle::Private::keepFailedPage(int slot)
+{
+    QString error;
+    const QString path = zelvant::keepFailedPage(context.paths.failedPagesDir(), failedPage, slot,
+                                                 QDateTime::currentDateTime(), &error);
+    const QString phone = QStringLiteral("Телефон %1 (%2): %3")
+                              .arg(slot)
+                              .arg(context.phones.numberOf(slot), failedReason);
+    writeErrorLog(path.isEmpty()
+                      ? phone + QStringLiteral("; страницу не удалось сохранить: ") + error
+                      : phone
+                            + QStringLiteral("; страница сохранена в \"%1\"")
+                                  .arg(QDir::toNativeSeparators(path)),
+                  context.paths.errorLogFile());
 }
 
 void RequestCycle::Private::onNavigationFinished()
@@ -407,6 +443,7 @@ bool RequestCycle::queryPhones(CycleMode mode, int slot)
     d->total = d->context.phones.monitoredCount();
     d->nextSlot = mode == CycleMode::OnePhone ? slot : 1;
     d->currentSlot = 0;
+    d->loadRules();
     d->hooks.fillGrid();
     // The first phone starts from the event loop, so that the caller has
     // connected to cycleFinished() whatever happens.
@@ -476,17 +513,12 @@ QByteArray RequestCycle::loginBody(const QString &number, const QString &passwor
 
 bool RequestCycle::hasBalanceMarker(const QString &page)
 {
-    return page.contains(BalanceMarker);
+    return page.contains(PageRules::builtIn().marker);
 }
 
 QString RequestCycle::saveLogFile(const QString &folder, const QString &text, const QDateTime &now)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size() + text.size() / 16);
-    for (const QString &line : splitLines(text)) {
-        bytes += toWindows1251WithCharRefs(line);
-        bytes += "\r\n";
-    }
+    const QByteArray bytes = savedPageBytes(text);
     // Names are the time of arrival; a second page within the same
     // millisecond takes the next free one instead of replacing the first.
     const QDir dir(folder);
@@ -496,12 +528,7 @@ QString RequestCycle::saveLogFile(const QString &folder, const QString &text, co
         stamp = stamp.addMSecs(1);
         path = dir.filePath(stamp.toString(LogFileFormat) + QStringLiteral(".html"));
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return QString();
-    return path;
+    return writeFileAtomically(path, bytes) ? path : QString();
 }
 
 } // namespace zelvant

@@ -84,6 +84,9 @@ public:
 Q_SIGNALS:
     void cycleFinished();
     void phoneFinished(int slot, bool ok);
+    // The rules file beside the other files cannot be used; the cycle reads
+    // by the built-in rules (the error log has the message too).
+    void pageRulesRefused(const QString &message);
 
 private:
     struct Private;

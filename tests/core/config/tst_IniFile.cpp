@@ -304,3 +304,18 @@ TEST(IniFileWrite, AWriteCutShortLeavesTheOldFileWhole)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("full.ini")});
 }
 #endif
+
+TEST(IniFileRead, AByteOrderMarkMakesTheFileUtf8AlsoForWrites)
+{
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("utf8.ini"));
+    dir.write(QStringLiteral("utf8.ini"), "\xEF\xBB\xBF[Шаг]\r\nФраза=\"₽ и ё\"\r\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.sections(), QStringList{QStringLiteral("Шаг")});
+    EXPECT_EQ(ini.readString(QStringLiteral("шаг"), QStringLiteral("ФРАЗА"), QString()),
+              QStringLiteral("\"₽ и ё\""));
+    // What a write adds is UTF-8 too, and the mark stays in front.
+    ASSERT_TRUE(ini.writeString(QStringLiteral("Шаг"), QStringLiteral("Ещё"), QStringLiteral("€")));
+    EXPECT_EQ(dir.read(QStringLiteral("utf8.ini")),
+              QByteArray("\xEF\xBB\xBF[Шаг]\r\nФраза=\"₽ и ё\"\r\nЕщё=€\r\n"));
+}

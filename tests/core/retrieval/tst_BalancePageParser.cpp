@@ -516,3 +516,43 @@ TEST(ParseBalancePage, AgreesWithTheObviousScanOnRandomPages)
         ASSERT_EQ(parsed, referenceScan(text)) << qPrintable(text);
     }
 }
+
+TEST(ReadBalancePage, TellsWhereEachValueCameFromAndWhetherTheBalanceWasRead)
+{
+    const QString page = S("<body>\r\n"
+                           "<td>Актуальный баланс</td>\r\n"
+                           "<td>57,10руб.</td>\r\n"
+                           "<p>Баланс вашего лицевого счета равен 0,00 у.е.</p>\r\n"
+                           "<p>Остаток SMS составляет 5 шт.</p>\r\n"
+                           "</body>");
+    const PageReading reading = readBalancePage(page, PageRules::builtIn());
+    EXPECT_EQ(reading.markerLine, 2);
+    // The next-line step fired but did not convert; the while-0 step on line
+    // 4 then read a real zero.
+    const FieldOrigin &balance = reading.origin(PageField::Balance);
+    EXPECT_EQ(balance.step, 17);
+    EXPECT_EQ(balance.line, 4);
+    EXPECT_EQ(balance.valueLine, 4);
+    EXPECT_TRUE(balance.converted);
+    EXPECT_TRUE(reading.hasBalance());
+    const FieldOrigin &sms = reading.origin(PageField::SMS);
+    EXPECT_EQ(sms.step, 9);
+    EXPECT_EQ(sms.value, S("5"));
+    EXPECT_EQ(reading.origin(PageField::UserName).step, 0);
+
+    // Without the later sentence the balance stays unread, not zero.
+    QString unread = page;
+    unread.remove(S("<p>Баланс вашего лицевого счета равен 0,00 у.е.</p>\r\n"));
+    const PageReading notRead = readBalancePage(unread, PageRules::builtIn());
+    EXPECT_EQ(notRead.origin(PageField::Balance).step, 4);
+    EXPECT_EQ(notRead.origin(PageField::Balance).valueLine, 3);
+    EXPECT_FALSE(notRead.origin(PageField::Balance).converted);
+    EXPECT_FALSE(notRead.hasBalance());
+    // The marker without any balance step firing, and no marker at all.
+    const PageReading none =
+        readBalancePage(S("<p>Виртуальный баланс: 5</p>\r\n</p>"), PageRules::builtIn());
+    EXPECT_EQ(none.markerLine, 1);
+    EXPECT_EQ(none.origin(PageField::Balance).step, 0);
+    EXPECT_FALSE(none.hasBalance());
+    EXPECT_EQ(readBalancePage(S("<p>Неверный пароль</p>\r\n"), PageRules::builtIn()).markerLine, 0);
+}

@@ -19,7 +19,9 @@
 #include "core/config/AppContext.h"
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
+#include "core/retrieval/FailedPages.h"
 #include "core/retrieval/PageFetcher.h"
+#include "core/retrieval/PageRulesFile.h"
 #include "core/retrieval/RequestCycle.h"
 #include "core/tray/BalanceIcon.h"
 #include "core/tray/TrayService.h"
@@ -816,4 +818,103 @@ TEST_F(CycleTest, SecondBalanceDocumentCountsOnlyWhileThePhoneLasts)
     EXPECT_EQ(historyRows(s.number), 3);
     EXPECT_TRUE(context->results[1].queryOk);
     EXPECT_NE(context->results[1], before);
+}
+
+TEST_F(CycleTest, PagesWithoutABalanceFailAreKeptRotatedAndNamedInTheLog)
+{
+    makeContext();
+    // Earlier failures of this program, and a file of the user's own.
+    const QString folder = context->paths.failedPagesDir();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (int i = 0; i < 25; ++i)
+        temp.write(QStringLiteral("failed-pages/26-01-01_00-00-%1-000_slot9.html")
+                       .arg(i, 2, 10, QLatin1Char('0')),
+                   "old");
+    temp.write(QStringLiteral("failed-pages/notes.txt"), "mine");
+
+    auto rawPage = [&](const QString &number, const char *body) {
+        FakeLumoServer::Subscriber s = subscriber(number, 0, FakeLumoServer::LoginAnswer::Direct);
+        s.rawPage = toWindows1251(QStringLiteral("<html><body>\r\n") + QString::fromUtf8(body)
+                                  + QStringLiteral("\r\n</body></html>"));
+        server.addSubscriber(s);
+    };
+    setPhone(1, QStringLiteral("9030000001")); // unknown to the server: wrong password
+    rawPage(QStringLiteral("9030000002"), "<p>Виртуальный баланс</p>\r\n<p>скоро</p>");
+    setPhone(2, QStringLiteral("9030000002"));
+    rawPage(QStringLiteral("9030000003"), "<td>Актуальный баланс</td>\r\n<td>57.10руб</td>");
+    setPhone(3, QStringLiteral("9030000003"));
+    subscriber(QStringLiteral("9030000004"), 0); // a real zero balance
+    setPhone(4, QStringLiteral("9030000004"));
+
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
+    for (int slot = 1; slot <= 3; ++slot) {
+        EXPECT_FALSE(context->results[slot].queryOk) << slot;
+        EXPECT_EQ(historyRows(context->phones.numberOf(slot)), 0) << slot;
+    }
+    EXPECT_TRUE(context->results[4].queryOk);
+    EXPECT_EQ(historyRows(QStringLiteral("9030000004")), 1);
+
+    const QDir dir(folder);
+    QStringList ours = dir.entryList({QStringLiteral("*_slot*.html")}, QDir::Files, QDir::Name);
+    ASSERT_EQ(ours.size(), KeptFailedPages);
+    EXPECT_TRUE(dir.exists(QStringLiteral("notes.txt")));
+    EXPECT_EQ(ours.first(), QStringLiteral("26-01-01_00-00-08-000_slot9.html")); // 8 oldest gone
+    const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
+    const struct
+    {
+        int slot;
+        const char *reason;
+        const char *content;
+    } expected[] = {{1, "нет баланса на странице", "<!-- http://127.0.0.1:"},
+                    {2, "нет баланса на странице", "Виртуальный баланс"},
+                    {3, "баланс на странице не прочитан (\"57.10руб\")", "57.10руб"}};
+    for (const auto &e : expected) {
+        const QStringList files = dir.entryList({QStringLiteral("*_slot%1.html").arg(e.slot)});
+        ASSERT_EQ(files.size(), 1) << e.slot;
+        const QString path = QDir::toNativeSeparators(dir.filePath(files.first()));
+        EXPECT_TRUE(
+            log.contains(QStringLiteral("Телефон %1 (903000000%1): %2; страница сохранена в \"%3\"")
+                             .arg(e.slot)
+                             .arg(QString::fromUtf8(e.reason), path)))
+            << log.toStdString();
+        EXPECT_TRUE(fromWindows1251(temp.read(QStringLiteral("failed-pages/") + files.first()))
+                        .contains(QString::fromUtf8(e.content)));
+    }
+}
+
+TEST_F(CycleTest, RulesFileBesideTheOtherFilesIsReadForEveryCycle)
+{
+    makeContext();
+    FakeLumoServer::Subscriber s =
+        subscriber(QStringLiteral("9030000001"), 0, FakeLumoServer::LoginAnswer::Direct);
+    s.rawPage =
+        toWindows1251(QStringLiteral("<html><body>\r\n<td>Актуальный баланс</td>\r\n<td>Текущий "
+                                     "остаток</td>\r\n<td>8,25 руб.</td>\r\n</body></html>"));
+    server.addSubscriber(s);
+    setPhone(1, s.number);
+    QSignalSpy refused(wb.get(), &RequestCycle::pageRulesRefused);
+
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
+    EXPECT_FALSE(context->results[1].queryOk);
+
+    // The user's rule: the balance follows the new phrase.
+    QString rules = QString::fromUtf8(pageRulesFileText(PageRules::builtIn()).mid(3));
+    rules.replace(QStringLiteral("Key=\"актуальный баланс\""),
+                  QStringLiteral("Key=\"Текущий остаток\""));
+    temp.write(QStringLiteral("page-rules.ini"), toWindows1251(rules));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_FLOAT_EQ(context->results[1].balance, 8.25f);
+    EXPECT_TRUE(refused.isEmpty());
+
+    // A file that cannot be used: the built-in rules again, said in the log
+    // once however many cycles run.
+    temp.write(QStringLiteral("page-rules.ini"),
+               toWindows1251(rules + QStringLiteral("[Step19]\r\n")));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
+    EXPECT_FALSE(context->results[1].queryOk);
+    ASSERT_EQ(refused.size(), 2);
+    const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
+    EXPECT_EQ(log.count(QStringLiteral("[Step19] Key:")), 1) << log.toStdString();
 }
