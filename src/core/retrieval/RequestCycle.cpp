@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include "core/AppPaths.h"
 #include "core/ErrorLog.h"
 #include "core/StopFlag.h"
 #include "core/TextCodec.h"
@@ -293,7 +294,7 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
         if (!hasBody)
             return;
         if (saveLogFilesEnabled(context.settingsFile))
-            saveLogFile(context.paths.executableDir(), head + body, QDateTime::currentDateTime());
+            saveLogFile(context.paths.savedPagesDir(), head + body, QDateTime::currentDateTime());
         if (!hasBalanceMarker(body))
             return;
         PhoneResult parsed;
@@ -496,6 +497,8 @@ QString RequestCycle::saveLogFile(const QString &folder, const QString &text, co
         stamp = stamp.addMSecs(1);
         path = dir.filePath(stamp.toString(LogFileFormat) + QStringLiteral(".html"));
     }
+    if (!prepareFolderFor(path))
+        return QString();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QString();
