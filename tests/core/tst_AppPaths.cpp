@@ -55,6 +55,11 @@ struct PathsCase
     FileMode expected;
 };
 
+void PrintTo(const PathsCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class PathsDecision : public ::testing::TestWithParam<PathsCase>
 {};
 
