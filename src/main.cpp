@@ -20,6 +20,8 @@ int main(int argc, char *argv[])
 
     // The command-line modes need no display.
     QCoreApplication app(argc, argv);
-    const zelvant::AppPaths paths(QCoreApplication::applicationFilePath());
+    const zelvant::AppPaths paths =
+        zelvant::AppPaths::forRunningProgram(QCoreApplication::applicationFilePath());
+    zelvant::registerOwnFolders(paths);
     return zelvant::runCommandLineMode(request, paths);
 }

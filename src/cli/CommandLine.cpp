@@ -57,7 +57,7 @@ CliRequest parseCommandLine(const QStringList &arguments)
         QStringLiteral("--parse FILE: parse a saved balance page and print its fields."));
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("Run one request cycle over the phone list "
-                                                  "beside the executable, without a window."));
+                                                  "(see --paths), without a window."));
     const QCommandLineOption history(
         QStringLiteral("history"),
         QStringLiteral("--history NUMBER: print the stored history of one number."));
@@ -67,7 +67,11 @@ CliRequest parseCommandLine(const QStringList &arguments)
             "--export-history FILE NUMBER: write the history of one number to a workbook."));
     const QCommandLineOption initHistory(
         QStringLiteral("init-history"),
-        QStringLiteral("Create an empty history database beside the executable if none exists."));
+        QStringLiteral("Create an empty history database where the program reads it (see "
+                       "--paths) if none exists."));
+    const QCommandLineOption paths(QStringLiteral("paths"),
+                                   QStringLiteral("Print whether the program runs installed or "
+                                                  "portable and where each of its files lies."));
     const QCommandLineOption last(QStringLiteral("last"),
                                   QStringLiteral("History: the last N requests (default 50)."),
                                   QStringLiteral("N"));
@@ -86,8 +90,8 @@ CliRequest parseCommandLine(const QStringList &arguments)
     const QCommandLineOption printRules(
         QStringLiteral("print-rules"),
         QStringLiteral("Print the built-in page rules in the format of page-rules.ini."));
-    parser.addOptions({help, version, parse, check, history, exportHistory, initHistory, last, days,
-                       all, json, rules, explain, printRules});
+    parser.addOptions({help, version, parse, check, history, exportHistory, initHistory, paths,
+                       last, days, all, json, rules, explain, printRules});
     // The mode options take their FILE / NUMBER as positional arguments, so
     // "--parse --json FILE" works as well as "--parse FILE --json".
     parser.addPositionalArgument(QStringLiteral("FILE/NUMBER"),
@@ -112,11 +116,12 @@ CliRequest parseCommandLine(const QStringList &arguments)
 
     int modes = 0;
     for (const QCommandLineOption *option :
-         {&parse, &check, &history, &exportHistory, &initHistory, &printRules})
+         {&parse, &check, &history, &exportHistory, &initHistory, &paths, &printRules})
         modes += parser.isSet(*option) ? 1 : 0;
     if (modes > 1)
         return usageError(QStringLiteral("choose one of --parse, --check, --history, "
-                                         "--export-history, --init-history, --print-rules"));
+                                         "--export-history, --init-history, --paths, "
+                                         "--print-rules"));
 
     request.json = parser.isSet(json);
     request.rulesFile = parser.value(rules);
@@ -163,6 +168,9 @@ CliRequest parseCommandLine(const QStringList &arguments)
     } else if (parser.isSet(initHistory)) {
         request.mode = CliMode::InitHistory;
         usage = expect(0, QStringLiteral("usage: --init-history"));
+    } else if (parser.isSet(paths)) {
+        request.mode = CliMode::Paths;
+        usage = expect(0, QStringLiteral("usage: --paths [--json]"));
     } else if (parser.isSet(printRules)) {
         request.mode = CliMode::PrintRules;
         usage = expect(0, QStringLiteral("usage: --print-rules"));
@@ -174,11 +182,11 @@ CliRequest parseCommandLine(const QStringList &arguments)
     const bool historyMode =
         request.mode == CliMode::History || request.mode == CliMode::ExportHistory;
     const bool printingMode = request.mode == CliMode::Parse || request.mode == CliMode::Check
-                              || request.mode == CliMode::History;
+                              || request.mode == CliMode::History || request.mode == CliMode::Paths;
     if (usage.isEmpty() && rangeOptions > 0 && !historyMode)
         usage = QStringLiteral("--last, --days and --all go with --history or --export-history");
     if (usage.isEmpty() && request.json && !printingMode)
-        usage = QStringLiteral("--json goes with --parse, --check or --history");
+        usage = QStringLiteral("--json goes with --parse, --check, --history or --paths");
     if (usage.isEmpty() && (parser.isSet(rules) || request.explain)
         && request.mode != CliMode::Parse)
         usage = QStringLiteral("--rules and --explain go with --parse");
@@ -202,6 +210,8 @@ int runCommandLineMode(const CliRequest &request, const AppPaths &paths)
         return runInitHistoryMode(request, paths);
     case CliMode::PrintRules:
         return runPrintRulesMode(request, paths);
+    case CliMode::Paths:
+        return runPathsMode(request, paths);
     case CliMode::Exit:
         return request.exitCode;
     case CliMode::TrayProgram:

@@ -22,6 +22,7 @@ enum class CliMode {
     PrintRules,
     Exit
 };
+enum class CliMode { TrayProgram, Parse, Check, History, ExportHistory, InitHistory, Paths, Exit };
 
 struct CliRequest
 {
@@ -40,7 +41,7 @@ struct CliRequest
 CliRequest parseCommandLine(const QStringList &arguments);
 
 // Runs a command-line mode (everything but TrayProgram) and returns the exit
-// status. The files are those beside the executable of paths.
+// status. The files are those of paths (installed or portable).
 int runCommandLineMode(const CliRequest &request, const AppPaths &paths);
 
 // Output of the modes: written at once (no buffering between the two
@@ -54,7 +55,11 @@ int runCheckMode(const CliRequest &request, const AppPaths &paths);
 int runHistoryMode(const CliRequest &request, const AppPaths &paths);
 int runExportHistoryMode(const CliRequest &request, const AppPaths &paths);
 int runInitHistoryMode(const CliRequest &request, const AppPaths &paths);
-int runPrintRulesMode(const CliRequest &request, const AppPaths &paths);
+int runPathsMode(const CliRequest &request, const AppPaths &paths);
+
+// What --paths prints, in order: the mode, then each file and folder of the
+// program under its key ("settings", "history", ...).
+QList<std::pair<QString, QString>> pathsListing(const AppPaths &paths);
 
 struct HistoryRow;
 // The printed forms of --history: tab-separated lines under a title line of

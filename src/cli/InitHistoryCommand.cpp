@@ -1,5 +1,6 @@
-// --init-history: puts an empty history database beside the executable, the
-// install step that the tray program itself never takes.
+// --init-history: puts an empty history database where this mode reads it
+// (beside a portable executable, in the user's data folder when installed),
+// the install step that the tray program itself never takes.
 #include "cli/CommandLine.h"
 
 #include <QFileInfo>

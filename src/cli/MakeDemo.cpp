@@ -4,7 +4,9 @@
 //
 //     ZelvantMakeDemo FOLDER PAGES
 //
-// PAGES holds 1/orvel-test.html, 2/orvel-test.html and 3/orvel-test.html.
+// PAGES holds 1/orvel-test.html, 2/orvel-test.html and 3/orvel-test.html, or
+// is the address ("http://...") of a web server that serves them, as the
+// install test's page server does.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,6 +40,9 @@ int main(int argc, char *argv[])
     if (args.size() != 3)
         return fail(QStringLiteral("usage: ZelvantMakeDemo FOLDER PAGES"));
     const QString folder = QFileInfo(args.at(1)).absoluteFilePath();
+    const QUrl served(args.at(2));
+    const bool isServed =
+        served.scheme() == QStringLiteral("http") || served.scheme() == QStringLiteral("https");
     const QString pages = QFileInfo(args.at(2)).absoluteFilePath();
     const AppPaths paths = AppPaths::forFolder(folder);
 
@@ -59,11 +64,16 @@ int main(int argc, char *argv[])
     PhoneList phones;
     QString error;
     for (int i = 0; i < 3; ++i) {
-        const QString page = QDir(pages).filePath(QStringLiteral("%1/orvel-test.html").arg(i + 1));
-        if (!QFileInfo::exists(page))
-            return fail(QStringLiteral("missing sample page %1").arg(page));
+        const QString name = QStringLiteral("%1/orvel-test.html").arg(i + 1);
+        QString address = served.resolved(QUrl(name)).toString();
+        if (!isServed) {
+            const QString page = QDir(pages).filePath(name);
+            if (!QFileInfo::exists(page))
+                return fail(QStringLiteral("missing sample page %1").arg(page));
+            address = QUrl::fromLocalFile(page).toString();
+        }
         const Region region{QString::fromUtf8(demo[i].region), QString::fromUtf8(demo[i].shortName),
-                            QUrl::fromLocalFile(page).toString()};
+                            address};
         if (!regions.add(region, &error))
             return fail(error);
         PhoneSlot &slot = phones.slot(i + 1);

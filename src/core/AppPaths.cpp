@@ -1,16 +1,73 @@
 #include "core/AppPaths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace zelvant {
+
+namespace {
+
+QStringList g_ownFolders; // registered once at start, before any write
+
+constexpr QFile::Permissions PrivateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+
+QString withSlash(QString folder)
+{
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+// A folder as the file system names it, so that /bin/zelvant counts as lying
+// in /usr/bin where /bin links there; a folder that does not exist keeps its
+// cleaned absolute name.
+QString fileSystemName(const QString &folder)
+{
+    const QFileInfo info(folder);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+QString homeFolder(const QProcessEnvironment &environment)
+{
+    const QString home = environment.value(QStringLiteral("HOME"));
+    if (!home.isEmpty() && QDir::isAbsolutePath(home))
+        return QDir::cleanPath(home);
+#ifdef Q_OS_UNIX
+    // No usable HOME (started through "env -i" or by a service): the
+    // account's own home folder rather than the root of the file system.
+    if (const passwd *account = getpwuid(getuid()); account && account->pw_dir)
+        return QDir::cleanPath(QFile::decodeName(account->pw_dir));
+#endif
+    return QDir::homePath();
+}
+
+// $name/zelvant/ when $name holds an absolute path; a relative one is invalid
+// and ignored, as the XDG rules say, and the default under home applies.
+QString xdgFolder(const QProcessEnvironment &environment, const char *name, const QString &home,
+                  const char *fallback)
+{
+    QString base = environment.value(QLatin1String(name));
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = home + QLatin1String(fallback);
+    return withSlash(QDir::cleanPath(base + QStringLiteral("/zelvant")));
+}
+
+} // namespace
 
 AppPaths::AppPaths(const QString &executablePath)
     : m_executablePath(QFileInfo(executablePath).absoluteFilePath())
 {
-    m_dir = QFileInfo(m_executablePath).absolutePath();
-    if (!m_dir.endsWith(QLatin1Char('/')))
-        m_dir += QLatin1Char('/');
+    m_dir = withSlash(QFileInfo(m_executablePath).absolutePath());
+    m_configDir = m_dataDir = m_stateDir = m_dir;
 }
 
 AppPaths AppPaths::forFolder(const QString &folder, const QString &executableName)
@@ -18,8 +75,47 @@ AppPaths AppPaths::forFolder(const QString &folder, const QString &executableNam
     return AppPaths(QDir(folder).filePath(executableName));
 }
 
+AppPaths AppPaths::forExecutable(const QString &executablePath, const QString &installBinDir,
+                                 const QProcessEnvironment &environment)
+{
+    AppPaths paths(executablePath);
+    // Writable or not plays no part: a portable folder stays portable when
+    // it is read-only, and root running the installed program still keeps
+    // its files in its home.
+    if (installBinDir.isEmpty() || fileSystemName(paths.m_dir) != fileSystemName(installBinDir))
+        return paths;
+    const QFileInfo marker(paths.m_dir + QStringLiteral("portable"));
+    if (marker.exists() || marker.isSymLink())
+        return paths;
+    const QString home = homeFolder(environment);
+    paths.m_mode = FileMode::Installed;
+    paths.m_configDir = xdgFolder(environment, "XDG_CONFIG_HOME", home, "/.config");
+    paths.m_dataDir = xdgFolder(environment, "XDG_DATA_HOME", home, "/.local/share");
+    paths.m_stateDir = xdgFolder(environment, "XDG_STATE_HOME", home, "/.local/state");
+    return paths;
+}
+
+AppPaths AppPaths::forRunningProgram(const QString &executablePath)
+{
+#if defined(ZELVANT_INSTALL_BINDIR) && !defined(Q_OS_WIN)
+    const QString installBinDir = QStringLiteral(ZELVANT_INSTALL_BINDIR);
+#else
+    const QString installBinDir; // Windows installations stay portable
+#endif
+    return forExecutable(executablePath, installBinDir, QProcessEnvironment::systemEnvironment());
+}
+
+QString AppPaths::modeName() const
+{
+    return m_mode == FileMode::Installed ? QStringLiteral("installed") : QStringLiteral("portable");
+}
+
 QString AppPaths::settingsFile() const
 {
+    // Installed, the name is fixed, so that a portable folder's settings
+    // file can be copied over as it is.
+    if (m_mode == FileMode::Installed)
+        return m_configDir + ProgramName + QStringLiteral(".ini");
     // The executable's full path with its extension replaced by ".ini"; an
     // executable without extension (Linux) just gets ".ini" appended.
     const QFileInfo info(m_executablePath);
@@ -38,6 +134,34 @@ QString AppPaths::pageRulesFile() const
 QString AppPaths::failedPagesDir() const
 {
     return QFileInfo(errorLogFile()).dir().filePath(QStringLiteral("failed-pages"));
+void registerOwnFolders(const AppPaths &paths)
+{
+    g_ownFolders.clear();
+    if (paths.mode() != FileMode::Installed)
+        return;
+    for (const QString &folder : {paths.configDir(), paths.dataDir(), paths.stateDir()})
+        g_ownFolders << QDir::cleanPath(folder);
+}
+
+bool prepareFolderFor(const QString &filePath, QString *error)
+{
+    const QString folder = QDir::cleanPath(QFileInfo(filePath).absolutePath());
+    if (!g_ownFolders.contains(folder) || QFileInfo(folder).isDir())
+        return true;
+    QStringList missing;
+    for (QString level = folder; !QFileInfo::exists(level) && !QDir(level).isRoot();
+         level = QFileInfo(level).absolutePath())
+        missing.prepend(level);
+    // Another instance may make the same folder at the same moment, so only
+    // the end result counts.
+    for (const QString &level : std::as_const(missing))
+        QDir().mkdir(level, PrivateFolder);
+    if (QFileInfo(folder).isDir())
+        return true;
+    if (error)
+        *error =
+            QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
+    return false;
 }
 
 } // namespace zelvant

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLocale>
 
+#include "core/AppPaths.h"
 #include "core/TextCodec.h"
 
 namespace zelvant {
@@ -44,6 +45,8 @@ QString errorLogLine(const QString &message, const QDateTime &when, const QLocal
 
 bool writeErrorLog(const QString &message, const QString &fileName, QString *error)
 {
+    if (!prepareFolderFor(fileName, error))
+        return false;
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         if (error)

@@ -7,14 +7,30 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "core/ErrorLog.h"
 #include "core/SingleInstance.h"
 #include "core/config/AppContext.h"
 #include "core/config/PhoneList.h"
+#include "core/history/HistoryStore.h"
 #include "core/tray/BalanceIcon.h"
 #include "gui/SystemTray.h"
 #include "gui/TrayController.h"
 
 namespace zelvant {
+
+namespace {
+
+// The program's own icon at every rendered size, for the windows and the
+// about box (the tray shows the balance instead).
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/zelvant.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+} // namespace
 
 int runTrayProgram(int argc, char *argv[])
 {
@@ -37,11 +53,20 @@ int runTrayProgram(int argc, char *argv[])
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
-    AppContext context(AppPaths(QCoreApplication::applicationFilePath()));
+    const AppPaths paths = AppPaths::forRunningProgram(QCoreApplication::applicationFilePath());
+    registerOwnFolders(paths);
+    QString error;
+    if (!initHistoryAtFirstStart(paths, &error))
+        writeErrorLog(QStringLiteral("Не удалось создать файл истории баланса %1: %2")
+                          .arg(paths.historyFile(), error),
+                      paths.errorLogFile());
+    AppContext context(paths);
     loadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);
 
     const QImage standardIcon = standardTrayIcon();
-    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(standardIcon)));
+    QApplication::setWindowIcon(applicationIcon());
+    // Lets the desktop match the windows with the installed desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zelvant"));
 
     SystemTray tray;
     TrayController main(context, tray);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcessEnvironment>
+
 #include "cli/CommandLine.h"
 
 using namespace zelvant;
@@ -48,6 +50,32 @@ TEST(CommandLine, ModesGetTheirArgumentsWhateverTheOrderOfTheFlags)
     EXPECT_EQ(tester.rulesFile, QStringLiteral("r.ini"));
     EXPECT_TRUE(tester.explain);
     EXPECT_EQ(parse({"--print-rules"}).mode, CliMode::PrintRules);
+    EXPECT_TRUE(parse({"--json", "--paths"}).json);
+    EXPECT_EQ(parse({"--paths"}).mode, CliMode::Paths);
+}
+
+TEST(CommandLine, PathsListTheModeThenEveryFile)
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), QStringLiteral("/home/u"));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), QStringLiteral("/var/u"));
+    const AppPaths installed = AppPaths::forExecutable(QStringLiteral("/usr/bin/zelvant"),
+                                                       QStringLiteral("/usr/bin"), env);
+    const auto listing = pathsListing(installed);
+    ASSERT_GE(listing.size(), 8);
+    const QList<std::pair<QString, QString>> expected = {
+        {"mode", "installed"},
+        {"executable", "/usr/bin/zelvant"},
+        {"settings", "/home/u/.config/zelvant/Zelvant.ini"},
+        {"phones", "/home/u/.config/zelvant/phones.xml"},
+        {"regions", "/home/u/.config/zelvant/servers.ini"},
+        {"history", "/home/u/.local/share/zelvant/Zelvant.mdb"},
+        {"errorLog", "/var/u/zelvant/Zelvant.err"},
+        {"savedPages", "/var/u/zelvant/"},
+    };
+    EXPECT_EQ(listing.mid(0, expected.size()), expected);
+    EXPECT_EQ(pathsListing(AppPaths(QStringLiteral("/opt/z/Zelvant"))).first().second,
+              QStringLiteral("portable"));
 }
 
 TEST(CommandLine, UsageErrorsExitWithStatusTwo)
@@ -70,6 +98,8 @@ TEST(CommandLine, UsageErrorsExitWithStatusTwo)
         {"--explain"},
         {"--print-rules", "out.ini"},
         {"--print-rules", "--json"},
+        {"--paths", "x"},
+        {"--paths", "--init-history"},
     };
     for (const QStringList &args : bad) {
         const CliRequest r = parse(args);

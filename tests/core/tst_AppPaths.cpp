@@ -1,9 +1,12 @@
-// File locations, error log, phone records, codec, single-instance lock.
+// File locations (installed or portable, folders made at the first write),
+// error log, phone records, codec, single-instance lock.
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 
 #include "core/AppPaths.h"
@@ -11,6 +14,9 @@
 #include "core/PhoneResult.h"
 #include "core/SingleInstance.h"
 #include "core/TextCodec.h"
+#include "core/config/AppContext.h"
+#include "core/config/AtomicWrite.h"
+#include "core/history/HistoryStore.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -31,6 +37,182 @@ TEST(AppPaths, FilesLieBesideTheExecutableAndSettingsFollowItsName)
     EXPECT_EQ(renamed.settingsFile(), QStringLiteral("/tools/Balance.ini"));
     EXPECT_EQ(renamed.phonesFile(), QStringLiteral("/tools/phones.xml"));
     EXPECT_EQ(renamed.errorLogFile(), QStringLiteral("/tools/Zelvant.err"));
+}
+
+namespace {
+
+enum class Place { BinDir, BinDirThroughLink, OtherFolder };
+enum class Xdg { Unset, Absolute, Relative };
+
+struct PathsCase
+{
+    const char *name;
+    Place place;
+    Xdg xdg;
+    bool portableMarker;
+    bool readOnlyFolder;
+    bool installFolderKnown; // false: a build that is never installed (Windows)
+    FileMode expected;
+};
+
+void PrintTo(const PathsCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class PathsDecision : public ::testing::TestWithParam<PathsCase>
+{};
+
+QString folderIn(const TempFolder &temp, const char *name)
+{
+    return temp.file(QLatin1String(name)) + QLatin1Char('/');
+}
+
+} // namespace
+
+TEST_P(PathsDecision, ModeAndFolders)
+{
+    const PathsCase &c = GetParam();
+    TempFolder temp;
+    QDir(temp.path()).mkpath(QStringLiteral("usr/bin"));
+    QDir(temp.path()).mkpath(QStringLiteral("opt/zelvant"));
+    QFile::link(temp.file(QStringLiteral("usr/bin")), temp.file(QStringLiteral("bin")));
+    const QString folder =
+        temp.file(c.place == Place::BinDir              ? QStringLiteral("usr/bin")
+                  : c.place == Place::BinDirThroughLink ? QStringLiteral("bin")
+                                                        : QStringLiteral("opt/zelvant"));
+    if (c.portableMarker)
+        temp.write(QStringLiteral("usr/bin/portable"), QByteArray());
+    if (c.readOnlyFolder)
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), temp.file(QStringLiteral("home")));
+    if (c.xdg != Xdg::Unset) {
+        const QString base =
+            c.xdg == Xdg::Absolute ? temp.path() + QLatin1Char('/') : QStringLiteral("relative/");
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), base + QStringLiteral("config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), base + QStringLiteral("data"));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), base + QStringLiteral("state"));
+    }
+    const QString installBinDir =
+        c.installFolderKnown ? temp.file(QStringLiteral("usr/bin")) : QString();
+    const AppPaths paths =
+        AppPaths::forExecutable(folder + QStringLiteral("/zelvant"), installBinDir, env);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    EXPECT_EQ(paths.mode(), c.expected);
+    QString config = folder + QLatin1Char('/'), data = config, state = config;
+    QString settings = config + QStringLiteral("zelvant.ini"); // after the executable's name
+    if (c.expected == FileMode::Installed) {
+        const bool xdg = c.xdg == Xdg::Absolute;
+        config = folderIn(temp, xdg ? "config/zelvant" : "home/.config/zelvant");
+        data = folderIn(temp, xdg ? "data/zelvant" : "home/.local/share/zelvant");
+        state = folderIn(temp, xdg ? "state/zelvant" : "home/.local/state/zelvant");
+        settings = config + QStringLiteral("Zelvant.ini"); // a portable folder's name
+    }
+    EXPECT_EQ(paths.settingsFile(), settings);
+    EXPECT_EQ(paths.phonesFile(), config + QStringLiteral("phones.xml"));
+    EXPECT_EQ(paths.regionFile(), config + QStringLiteral("servers.ini"));
+    EXPECT_EQ(paths.historyFile(), data + QStringLiteral("Zelvant.mdb"));
+    EXPECT_EQ(paths.errorLogFile(), state + QStringLiteral("Zelvant.err"));
+    EXPECT_EQ(paths.savedPagesDir(), state);
+    // Deciding creates nothing.
+    for (const char *name : {"home", "config", "data", "state"})
+        EXPECT_FALSE(QFileInfo::exists(temp.file(QLatin1String(name)))) << name;
+}
+
+const PathsCase pathsCases[] = {
+    {"InstalledXdgUnset", Place::BinDir, Xdg::Unset, false, false, true, FileMode::Installed},
+    {"InstalledXdgSet", Place::BinDir, Xdg::Absolute, false, false, true, FileMode::Installed},
+    {"RelativeXdgIgnored", Place::BinDir, Xdg::Relative, false, false, true, FileMode::Installed},
+    {"BinDirThroughLink", Place::BinDirThroughLink, Xdg::Unset, false, false, true,
+     FileMode::Installed},
+    {"ReadOnlyBinDir", Place::BinDir, Xdg::Unset, false, true, true, FileMode::Installed},
+    {"PortableMarker", Place::BinDir, Xdg::Absolute, true, false, true, FileMode::Portable},
+    {"OtherFolder", Place::OtherFolder, Xdg::Absolute, false, false, true, FileMode::Portable},
+    {"ReadOnlyOtherFolder", Place::OtherFolder, Xdg::Unset, false, true, true, FileMode::Portable},
+    {"NoInstallFolder", Place::BinDir, Xdg::Unset, false, false, false, FileMode::Portable},
+};
+INSTANTIATE_TEST_SUITE_P(AppPaths, PathsDecision, ::testing::ValuesIn(pathsCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+namespace {
+
+// The registration is process-wide; every test leaves none behind.
+struct OwnFolders
+{
+    explicit OwnFolders(const AppPaths &paths) { registerOwnFolders(paths); }
+    ~OwnFolders() { registerOwnFolders(AppPaths()); }
+};
+
+QFile::Permissions modeOf(const QString &path)
+{
+    const QFile::Permissions unixBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                        | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+                                        | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    return QFileInfo(path).permissions() & unixBits;
+}
+
+} // namespace
+
+TEST(AppPaths, InstalledFoldersArePrivateAndMadeAtTheFirstWriteNeverAtARead)
+{
+    TempFolder temp;
+    QDir(temp.path()).mkdir(QStringLiteral("bin"));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), temp.file(QStringLiteral("home")));
+    const AppPaths paths = AppPaths::forExecutable(temp.file(QStringLiteral("bin/zelvant")),
+                                                   temp.file(QStringLiteral("bin")), env);
+    ASSERT_EQ(paths.mode(), FileMode::Installed);
+    const OwnFolders own(paths);
+
+    {
+        AppContext context(paths);
+        context.options = loadSettings(context.settingsFile);
+        loadPhones(context.phones, paths.phonesFile(), &context.phonesFileUnreadable);
+    }
+    EXPECT_FALSE(QFileInfo::exists(temp.file(QStringLiteral("home"))));
+
+    const QFile::Permissions privateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QString error;
+    ASSERT_TRUE(writeErrorLog(QStringLiteral("x"), paths.errorLogFile(), &error))
+        << error.toStdString();
+    for (const char *folder :
+         {"home", "home/.local", "home/.local/state", "home/.local/state/zelvant"})
+        EXPECT_EQ(modeOf(temp.file(QLatin1String(folder))), privateFolder) << folder;
+    EXPECT_FALSE(QFileInfo::exists(temp.file(QStringLiteral("home/.config"))));
+
+    IniFile settings(paths.settingsFile());
+    ASSERT_TRUE(
+        settings.writeBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true, &error))
+        << error.toStdString();
+    EXPECT_EQ(modeOf(temp.file(QStringLiteral("home/.config/zelvant"))), privateFolder);
+
+    // The tray program's first start sets up the history; once the data
+    // folder exists, a removed history stays removed.
+    ASSERT_TRUE(initHistoryAtFirstStart(paths, &error)) << error.toStdString();
+    EXPECT_EQ(modeOf(temp.file(QStringLiteral("home/.local/share/zelvant"))), privateFolder);
+    ASSERT_TRUE(QFile::remove(paths.historyFile()));
+    EXPECT_TRUE(initHistoryAtFirstStart(paths));
+    EXPECT_FALSE(QFileInfo::exists(paths.historyFile()));
+
+    // A folder that cannot be made is named in the error.
+    QDir(temp.file(QStringLiteral("home/.config/zelvant"))).removeRecursively();
+    temp.write(QStringLiteral("home/.config/zelvant"), QByteArray("a file in the way"));
+    error.clear();
+    EXPECT_FALSE(writeFileAtomically(paths.phonesFile(), QByteArray("x"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral(".config/zelvant"))) << error.toStdString();
+}
+
+TEST(AppPaths, PortableProgramMakesNoFolders)
+{
+    TempFolder temp;
+    const AppPaths paths = AppPaths::forFolder(temp.file(QStringLiteral("gone")));
+    const OwnFolders own(paths);
+    EXPECT_FALSE(writeErrorLog(QStringLiteral("x"), paths.errorLogFile()));
+    EXPECT_TRUE(initHistoryAtFirstStart(paths));
+    EXPECT_FALSE(QFileInfo::exists(temp.file(QStringLiteral("gone"))));
 }
 
 TEST(Constants, TitleAndDefaults)

@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "core/AppPaths.h"
 #include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
 
@@ -213,6 +214,8 @@ bool initHistory(const QString &path, QString *error)
     // Built under a temporary name and moved into place, so no half-made
     // database is ever seen under the real name and an existing one is never
     // replaced.
+    if (!prepareFolderFor(path, error))
+        return false;
     QTemporaryFile file(target.absolutePath() + QStringLiteral("/.Zelvant.mdb.XXXXXX"));
     if (!file.open())
         return fail(QStringLiteral("%1: %2").arg(target.absolutePath(), file.errorString()));
@@ -246,6 +249,13 @@ bool initHistory(const QString &path, QString *error)
     }
     file.setAutoRemove(false);
     return true;
+}
+
+bool initHistoryAtFirstStart(const AppPaths &paths, QString *error)
+{
+    if (paths.mode() != FileMode::Installed || QFileInfo::exists(paths.dataDir()))
+        return true;
+    return initHistory(paths.historyFile(), error);
 }
 
 // ---------------------------------------------------------------------------

@@ -24,6 +24,14 @@ enum class HistoryRange { All = 0, LastDays = 1, LastRequests = 2 };
 // exists at path. True when a database is there afterwards.
 bool initHistory(const QString &path, QString *error = nullptr);
 
+class AppPaths;
+// An installed program has no install step for each user, so the first
+// start of the tray program for a user (no data folder yet) sets up the
+// empty history, as --init-history does for a portable folder. A user who
+// later removes the file keeps history off. True when nothing was to be done
+// or the history was made.
+bool initHistoryAtFirstStart(const AppPaths &paths, QString *error = nullptr);
+
 // The warning and error-log line of a history file that is missing at a write.
 inline const QString HistoryFileMissingMessage = QStringLiteral(
     "Файл истории баланса Zelvant.mdb не найден! Функция ведения истории отключена.");

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "core/AppPaths.h"
 #include "core/TextCodec.h"
 #include "core/config/AtomicWrite.h"
 
@@ -56,7 +57,8 @@ QString keepFailedPage(const QString &folder, const QString &text, int slot, con
                        QString *error)
 {
     const QDir dir(folder);
-    if (!dir.mkpath(QStringLiteral("."))) {
+    // An installed program's state folder is made private at its first write.
+    if (!prepareFolderFor(dir.path(), error) || !dir.mkpath(QStringLiteral("."))) {
         if (error)
             *error = QStringLiteral("не удалось создать папку \"%1\"")
                          .arg(QDir::toNativeSeparators(folder));

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "core/AppPaths.h"
 #include "core/ErrorLog.h"
 #include "core/StopFlag.h"
 #include "core/TextCodec.h"
@@ -290,7 +291,7 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
         if (!hasBody)
             return;
         if (saveLogFilesEnabled(context.settingsFile))
-            saveLogFile(context.paths.executableDir(), head + body, QDateTime::currentDateTime());
+            saveLogFile(context.paths.savedPagesDir(), head + body, QDateTime::currentDateTime());
         const PageReading reading = readBalancePage(body, rules);
         if (!reading.hasBalance()) {
             // Like a page without the marker, a page whose balance cannot be
