@@ -16,7 +16,7 @@ const QString FailureTitle = QStringLiteral("Zelvant");
 
 } // namespace
 
-bool IsMarkedLow(const PhoneResult &record, const Options &options)
+bool isMarkedLow(const PhoneResult &record, const Options &options)
 {
     if (!record.hasValues())
         return false;
@@ -67,7 +67,7 @@ void AlertRules::seed(const PhoneResults &results, const PhoneList &phones, cons
 {
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
         memory(slot, phones.numberOf(slot)).lowShown =
-            phones.isMonitored(slot) && IsMarkedLow(results[slot], options);
+            phones.isMonitored(slot) && isMarkedLow(results[slot], options);
     }
 }
 
@@ -87,7 +87,7 @@ QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &
         if (record.queryOk) {
             m.failedScheduled = 0;
             m.failureShown = false;
-            const bool low = IsMarkedLow(record, options);
+            const bool low = isMarkedLow(record, options);
             if (low && !m.lowShown) {
                 lowLines << lowBalanceLine(label, record);
                 negative = negative || record.balance < 0;

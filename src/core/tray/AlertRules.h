@@ -28,7 +28,7 @@ class PhoneResults;
 
 // Marked as the phones window marks: balance at or under "Баланс меньше",
 // turn-off within "Отключение менее чем через", each only when switched on.
-bool IsMarkedLow(const PhoneResult &record, const Options &options);
+bool isMarkedLow(const PhoneResult &record, const Options &options);
 
 class AlertRules
 {
