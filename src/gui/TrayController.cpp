@@ -61,7 +61,10 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     , m_context(context)
     , m_tray(tray)
     , m_hooks(std::move(hooks))
-    , m_logic([this] { return hasFailedPhones(m_context, m_hooks.beep); })
+    , m_logic([this] {
+        // An automatic retry comes unasked, often unattended: no beep for it.
+        return hasFailedPhones(m_context, m_quietMenu ? std::function<void()>() : m_hooks.beep);
+    })
 {
     if (!m_hooks.beep)
         m_hooks.beep = [] { QApplication::beep(); };
@@ -308,8 +311,10 @@ void TrayController::onCycleFinished()
         m_phonesInfo->raise();
         m_phonesInfo->activateWindow();
     }
+    m_quietMenu = source == CycleSource::Retry;
     const bool startNext = m_logic.cycleFinished();
     applyMenuState();
+    m_quietMenu = false;
     if (m_startupCycle) {
         m_startupCycle = false;
         restartRequestTimer();

@@ -120,6 +120,7 @@ private:
     std::unique_ptr<RetryScheduler> m_retry;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
+    bool m_quietMenu = false; // the menu comes back after a retry: no beep
 };
 
 } // namespace zelvant

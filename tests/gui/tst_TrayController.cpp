@@ -496,4 +496,6 @@ TEST_F(TrayWindows, AlertsAfterTheStartUpCycleThenRetriesOfTheNetworkFailure)
     EXPECT_FALSE(main->retryScheduler().isPlanned());
     EXPECT_EQ(notifier.shown.size(), 1);
     EXPECT_EQ(main->logic().state(), ControllerState::Idle);
+    EXPECT_EQ(beeps, 1) << "the start-up cycle beeps, the unasked retries do not";
+    EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
 }
