@@ -11,6 +11,7 @@ packages=(
     sqlite3 desktop-file-utils unzip openssl python3
     xvfb xauth trayer xdotool x11-utils fonts-dejavu-core
     librsvg2-bin file lintian appstream
+    dbus-daemon
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonValue>
 
 #include <cstdio>
 
@@ -90,6 +91,13 @@ QString number(float value, int decimals)
     return QString::number(roundedValue(value, decimals), 'f', decimals);
 }
 
+// "failed: time-out"; plain "failed" when no reason is known.
+QString failedStatus(const PhoneResult &record)
+{
+    const QString reason = record.failure.englishText();
+    return reason.isEmpty() ? QStringLiteral("failed") : QStringLiteral("failed: ") + reason;
+}
+
 QString textLine(const PhoneResult &record, int slot, const AppContext &context)
 {
     QStringList fields;
@@ -106,7 +114,7 @@ QString textLine(const PhoneResult &record, int slot, const AppContext &context)
         for (int i = 0; i < 11; ++i)
             fields << QStringLiteral("-");
     }
-    fields << (record.queryOk ? QStringLiteral("OK") : QStringLiteral("failed"));
+    fields << (record.queryOk ? QStringLiteral("OK") : failedStatus(record));
     return fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
 }
 
@@ -170,7 +178,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
             line +=
                 QStringLiteral("OK, balance %1\n").arg(number(context.results[slot].balance, 2));
         else
-            line += QStringLiteral("failed\n");
+            line += failedStatus(context.results[slot]) + QLatin1Char('\n');
         output.err(line);
     });
     QEventLoop loop;
@@ -195,6 +203,9 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                 object.insert(QStringLiteral("Alias"), context.phones.aliasOf(slot));
                 object.insert(QStringLiteral("PhoneNum"), context.phones.numberOf(slot));
             }
+            const QString reason = record.queryOk ? QString() : record.failure.englishText();
+            object.insert(QStringLiteral("FailReason"),
+                          reason.isEmpty() ? QJsonValue() : QJsonValue(reason));
             array.append(object);
         } else {
             text += textLine(record, slot, context);

@@ -20,9 +20,9 @@ enum class CliMode {
     ExportHistory,
     InitHistory,
     PrintRules,
+    Paths,
     Exit
 };
-enum class CliMode { TrayProgram, Parse, Check, History, ExportHistory, InitHistory, Paths, Exit };
 
 struct CliRequest
 {
@@ -55,6 +55,7 @@ int runCheckMode(const CliRequest &request, const AppPaths &paths);
 int runHistoryMode(const CliRequest &request, const AppPaths &paths);
 int runExportHistoryMode(const CliRequest &request, const AppPaths &paths);
 int runInitHistoryMode(const CliRequest &request, const AppPaths &paths);
+int runPrintRulesMode(const CliRequest &request, const AppPaths &paths);
 int runPathsMode(const CliRequest &request, const AppPaths &paths);
 
 // What --paths prints, in order: the mode, then each file and folder of the

@@ -134,6 +134,8 @@ QString AppPaths::pageRulesFile() const
 QString AppPaths::failedPagesDir() const
 {
     return QFileInfo(errorLogFile()).dir().filePath(QStringLiteral("failed-pages"));
+}
+
 void registerOwnFolders(const AppPaths &paths)
 {
     g_ownFolders.clear();

@@ -55,6 +55,10 @@ public:
     QString errorLogFile() const { return m_stateDir + QStringLiteral("Zelvant.err"); }
     // Where "SaveLogFiles" keeps the received pages.
     QString savedPagesDir() const { return m_stateDir; }
+    // The page rules lie with the region list, the pages that gave no
+    // balance with the error log that names them.
+    QString pageRulesFile() const;
+    QString failedPagesDir() const;
 
 private:
     FileMode m_mode = FileMode::Portable;

@@ -4,11 +4,15 @@ namespace zelvant {
 
 void PhoneResults::clearQueryOk(CycleMode mode, int slot)
 {
+    // A phone about to be asked again has no reason to fail yet.
     if (mode == CycleMode::AllPhones) {
-        for (PhoneResult &record : m_records)
+        for (PhoneResult &record : m_records) {
             record.queryOk = false;
+            record.failure = {};
+        }
     } else if (mode == CycleMode::OnePhone && slot >= 1 && slot <= PhoneSlotCount) {
         (*this)[slot].queryOk = false;
+        (*this)[slot].failure = {};
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/AppPaths.h"
 #include "core/CycleMode.h"
+#include "core/FailReason.h"
 
 namespace zelvant {
 
@@ -32,6 +33,8 @@ struct PhoneResult
     // (the empty value 0 of the record).
     QDateTime lastQueryTime;
     bool queryOk = false;
+    // Why the last request for this slot brought no balance.
+    PhoneFailure failure;
 
     bool hasValues() const { return lastQueryTime.isValid(); }
     bool operator==(const PhoneResult &) const = default;
@@ -61,8 +64,8 @@ public:
     PhoneResult &operator[](int slot) { return m_records.at(slot - 1); }
     const PhoneResult &operator[](int slot) const { return m_records.at(slot - 1); }
 
-    // AllPhones clears every queryOk, OnePhone only the given slot's,
-    // FailedPhones none.
+    // AllPhones clears every queryOk (and failure), OnePhone only the given
+    // slot's, FailedPhones none.
     void clearQueryOk(CycleMode mode, int slot);
 
 private:

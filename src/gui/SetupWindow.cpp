@@ -194,7 +194,7 @@ struct SetupWindow::Private
     QCheckBox *cbNN = nullptr, *cbAlias = nullptr, *cbUserName = nullptr, *cbPhoneNum = nullptr,
               *cbBalans = nullptr, *cbAverage = nullptr, *cbTurnOff = nullptr,
               *cbRecomend = nullptr, *cbSMS = nullptr, *cbMin = nullptr,
-              *cbJeansBalExpired = nullptr, *cbLastQueryTime = nullptr;
+              *cbJeansBalExpired = nullptr, *cbLastQueryTime = nullptr, *cbFailReason = nullptr;
     QCheckBox *cbMarkIfBalance = nullptr, *cbMarkIfTurnOff = nullptr;
     QLineEdit *edBalanceLessThen = nullptr, *edTurnOffLessThen = nullptr;
 
@@ -202,6 +202,7 @@ struct SetupWindow::Private
     QComboBox *cbRefreshTime = nullptr;
     QCheckBox *cbAutoStart = nullptr, *cbExecAfterRun = nullptr, *cbHistory = nullptr,
               *cbLoadHistory = nullptr;
+    QCheckBox *cbRetryFailed = nullptr, *cbNotifyLowBalance = nullptr, *cbNotifyFailures = nullptr;
 
     QScrollArea *scrlbxPhones = nullptr;
     QWidget *rowsArea = nullptr;
@@ -268,6 +269,7 @@ void SetupWindow::Private::createHintSheet()
         QStringLiteral("Срок действия вашего баланса истекает..."));
     add(cbLastQueryTime, "cbLastQueryTime",
         QStringLiteral("Дата/время последнего запроса информации"));
+    add(cbFailReason, "cbFailReason", QStringLiteral("Причина неудачного запроса"));
     // The balance column is always shown.
     cbBalans->setChecked(true);
     cbBalans->setEnabled(false);
@@ -336,11 +338,18 @@ void SetupWindow::Private::createConnectionSheet()
     lblRefresh_b->setObjectName(QStringLiteral("lblRefresh_b"));
     QObject::connect(cbRefreshTime, &QComboBox::currentIndexChanged, q,
                      [this] { updateIntervalLabels(); });
-    auto *refreshLayout = new QHBoxLayout(refresh);
-    refreshLayout->addWidget(lblRefresh_a);
-    refreshLayout->addWidget(cbRefreshTime);
-    refreshLayout->addWidget(lblRefresh_b);
-    refreshLayout->addStretch(1);
+    auto *intervalLayout = new QHBoxLayout;
+    intervalLayout->addWidget(lblRefresh_a);
+    intervalLayout->addWidget(cbRefreshTime);
+    intervalLayout->addWidget(lblRefresh_b);
+    intervalLayout->addStretch(1);
+    cbRetryFailed =
+        newCheckBox(QStringLiteral("cbRetryFailed"),
+                    QStringLiteral("Повторять неудачные запросы автоматически"), refresh);
+    auto *refreshLayout = new QVBoxLayout(refresh);
+    refreshLayout->setSpacing(2);
+    refreshLayout->addLayout(intervalLayout);
+    refreshLayout->addWidget(cbRetryFailed);
 
     auto *start =
         new QGroupBox(QStringLiteral("Запуск программы и история баланса"), connectionSheet);
@@ -358,11 +367,22 @@ void SetupWindow::Private::createConnectionSheet()
     for (QCheckBox *box : {cbAutoStart, cbExecAfterRun, cbHistory, cbLoadHistory})
         startLayout->addWidget(box);
 
+    auto *notify = new QGroupBox(QStringLiteral("Оповещения"), connectionSheet);
+    auto *notifyLayout = new QVBoxLayout(notify);
+    notifyLayout->setSpacing(2);
+    cbNotifyLowBalance = newCheckBox(QStringLiteral("cbNotifyLowBalance"),
+                                     QStringLiteral("Оповещать о низком балансе"), notify);
+    cbNotifyFailures = newCheckBox(QStringLiteral("cbNotifyFailures"),
+                                   QStringLiteral("Оповещать о сбоях запросов"), notify);
+    notifyLayout->addWidget(cbNotifyLowBalance);
+    notifyLayout->addWidget(cbNotifyFailures);
+
     auto *layout = new QVBoxLayout(connectionSheet);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(warning);
     layout->addWidget(refresh);
     layout->addWidget(start);
+    layout->addWidget(notify);
     layout->addStretch(1);
 }
 
@@ -536,6 +556,7 @@ void SetupWindow::Private::optionsToControls(const Options &o)
     cbMin->setChecked(o.cbMin);
     cbJeansBalExpired->setChecked(o.cbJeansBalExpired);
     cbLastQueryTime->setChecked(o.cbLastQueryTime);
+    cbFailReason->setChecked(o.cbFailReason);
     cbMarkIfBalance->setChecked(o.cbMarkIfBalance);
     cbMarkIfTurnOff->setChecked(o.cbMarkIfTurnOff);
     markClick(1);
@@ -551,6 +572,9 @@ void SetupWindow::Private::optionsToControls(const Options &o)
     cbExecAfterRun->setChecked(o.cbExecAfterRun);
     cbHistory->setChecked(o.cbHistory);
     cbLoadHistory->setChecked(o.cbLoadHistory);
+    cbRetryFailed->setChecked(o.cbRetryFailed);
+    cbNotifyLowBalance->setChecked(o.cbNotifyLowBalance);
+    cbNotifyFailures->setChecked(o.cbNotifyFailures);
 }
 
 Options SetupWindow::Private::controlsToOptions() const
@@ -567,6 +591,7 @@ Options SetupWindow::Private::controlsToOptions() const
     o.cbMin = cbMin->isChecked();
     o.cbJeansBalExpired = cbJeansBalExpired->isChecked();
     o.cbLastQueryTime = cbLastQueryTime->isChecked();
+    o.cbFailReason = cbFailReason->isChecked();
     o.cbMarkIfBalance = cbMarkIfBalance->isChecked();
     o.cbMarkIfTurnOff = cbMarkIfTurnOff->isChecked();
     o.edBalanceLessThen = edBalanceLessThen->text();
@@ -576,6 +601,9 @@ Options SetupWindow::Private::controlsToOptions() const
     o.cbExecAfterRun = cbExecAfterRun->isChecked();
     o.cbHistory = cbHistory->isChecked();
     o.cbLoadHistory = cbLoadHistory->isChecked();
+    o.cbRetryFailed = cbRetryFailed->isChecked();
+    o.cbNotifyLowBalance = cbNotifyLowBalance->isChecked();
+    o.cbNotifyFailures = cbNotifyFailures->isChecked();
     return o;
 }
 

@@ -28,6 +28,7 @@ bool SystemTray::trayAdd(const QImage &icon, const QString &tip)
     if (!m_icon) {
         m_icon = new QSystemTrayIcon(this);
         connect(m_icon, &QSystemTrayIcon::activated, this, &SystemTray::activated);
+        connect(m_icon, &QSystemTrayIcon::messageClicked, this, &SystemTray::messageClicked);
         if (m_menu)
             m_icon->setContextMenu(m_menu);
     }
@@ -76,6 +77,15 @@ QString SystemTray::toolTip() const
 bool SystemTray::isShown() const
 {
     return m_icon && m_icon->isVisible();
+}
+
+void SystemTray::showMessage(const QString &title, const QString &body, Urgency urgency)
+{
+    if (!m_icon)
+        return;
+    const QSystemTrayIcon::MessageIcon kind =
+        urgency == Urgency::Critical ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information;
+    m_icon->showMessage(title, body, kind, 15000);
 }
 
 } // namespace zelvant

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 
+#include "core/tray/Notifier.h"
 #include "core/tray/TrayService.h"
 
 class QMenu;
@@ -27,9 +28,13 @@ public:
     void setContextMenu(QMenu *menu);
     QString toolTip() const;
     bool isShown() const;
+    // The icon's own balloon: the way out for notifications where the
+    // desktop has no notification service.
+    void showMessage(const QString &title, const QString &body, Urgency urgency);
 
 Q_SIGNALS:
     void activated(QSystemTrayIcon::ActivationReason reason);
+    void messageClicked();
 
 private:
     QSystemTrayIcon *m_icon = nullptr;

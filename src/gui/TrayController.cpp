@@ -61,7 +61,10 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     , m_context(context)
     , m_tray(tray)
     , m_hooks(std::move(hooks))
-    , m_logic([this] { return hasFailedPhones(m_context, m_hooks.beep); })
+    , m_logic([this] {
+        // An automatic retry comes unasked, often unattended: no beep for it.
+        return hasFailedPhones(m_context, m_quietMenu ? std::function<void()>() : m_hooks.beep);
+    })
 {
     if (!m_hooks.beep)
         m_hooks.beep = [] { QApplication::beep(); };
@@ -88,6 +91,10 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     HistoryWarnings *warnings = this;
     m_wb = std::make_unique<RequestCycle>(m_context, m_tray, cycleHooks, warnings, this);
     connect(m_wb.get(), &RequestCycle::cycleFinished, this, &TrayController::onCycleFinished);
+    m_retry = std::make_unique<RetryScheduler>(
+        [this](const QList<int> &targets) { return startRetry(targets); }, this);
+    if (!m_hooks.retryDelaysMs.isEmpty())
+        m_retry->setDelays(m_hooks.retryDelaysMs);
 
     m_requestTimer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_requestTimer, &QTimer::timeout, this,
@@ -103,7 +110,8 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
 
 TrayController::~TrayController()
 {
-    // The cycle calls back into this window; it goes first.
+    // The cycle and the retries call back into this window; they go first.
+    m_retry.reset();
     m_wb.reset();
     delete m_setup;
     delete m_phonesInfo;
@@ -222,6 +230,9 @@ void TrayController::startWork()
             showTrayBalance(m_tray, m_context);
         }
     }
+    // Balances already low when the program starts are no news.
+    m_alerts.seed(m_context.results, m_context.phones, m_context.options);
+    m_retry->setEnabled(m_context.options.cbRetryFailed);
     markStartup();
 
     if (m_context.options.cbExecAfterRun) {
@@ -259,6 +270,32 @@ void TrayController::startCycleNow(CycleMode mode, int slot)
         onCycleFinished();
 }
 
+bool TrayController::startRetry(const QList<int> &targets)
+{
+    if (m_logic.requestCycle(CycleSource::Retry, CycleMode::FailedPhones, -1)
+        != CycleDecision::Start)
+        return false;
+    applyMenuState();
+    if (!m_wb->retryPhones(targets) && !m_wb->isRunning())
+        onCycleFinished();
+    return true;
+}
+
+void TrayController::afterCycle(CycleSource source, bool fullCycle, const QList<int> &queried)
+{
+    const bool scheduled = source == CycleSource::Timer || source == CycleSource::Startup;
+    const QList<Notification> notifications = m_alerts.cycleFinished(
+        scheduled, queried, m_context.results, m_context.phones, m_context.options);
+    if (m_hooks.notifier) {
+        for (const Notification &n : notifications)
+            m_hooks.notifier->notify(n);
+    }
+    m_retry->setEnabled(m_context.options.cbRetryFailed);
+    const qint64 nextScheduledAt =
+        m_requestTimer.isActive() ? m_retry->now() + m_requestTimer.remainingTime() : -1;
+    m_retry->cycleFinished(fullCycle, queried, m_context.results, nextScheduledAt);
+}
+
 void TrayController::onCycleFinished()
 {
     if (!m_logic.cycleRunning())
@@ -267,18 +304,26 @@ void TrayController::onCycleFinished()
         m_logic.cycleFinished();
         return;
     }
+    const CycleSource source = m_logic.runningSource();
+    const bool fullCycle = m_wb->mode() == CycleMode::AllPhones;
+    const QList<int> queried = m_wb->queriedSlots();
     if (m_phonesInfo->isVisible()) {
         m_phonesInfo->raise();
         m_phonesInfo->activateWindow();
     }
+    m_quietMenu = source == CycleSource::Retry;
     const bool startNext = m_logic.cycleFinished();
     applyMenuState();
+    m_quietMenu = false;
     if (m_startupCycle) {
         m_startupCycle = false;
         restartRequestTimer();
         m_logic.startupFinished();
         Q_EMIT startWorkDone();
     }
+    // After the schedule restarted: a retry must come before the next
+    // scheduled cycle.
+    afterCycle(source, fullCycle, queried);
     if (startNext)
         startCycleNow(m_logic.pendingMode(), m_logic.pendingSlot());
 }
@@ -297,6 +342,9 @@ void TrayController::runModal(const std::function<void()> &show)
     ScopeExit closed([this] {
         m_logic.windowClosed();
         applyMenuState();
+        // A retry that came due while the window was open follows, after
+        // whatever the closing of the window starts itself.
+        QTimer::singleShot(0, m_retry.get(), [this] { m_retry->resume(); });
     });
     show();
 }
@@ -314,6 +362,7 @@ void TrayController::showSetupWindow()
         requestNow = m_setup->requestNow();
         if (result == QDialog::Accepted) {
             saveSettingsNow();
+            m_retry->setEnabled(m_context.options.cbRetryFailed);
             restartRequestTimer();
             showTrayBalance(m_tray, m_context);
             m_phonesInfo->buildGrid();
@@ -368,6 +417,7 @@ void TrayController::exitProgram()
     m_logic.beginEnding();
     applyMenuState();
     m_requestTimer.stop();
+    m_retry->setEnabled(false);
     // Leaving stops a running cycle at once rather than letting it walk
     // through its remaining phones.
     if (m_wb->isRunning())

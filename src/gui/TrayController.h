@@ -13,6 +13,8 @@
 #include "core/config/AutoStart.h"
 #include "core/history/HistoryStore.h"
 #include "core/retrieval/RequestCycle.h"
+#include "core/retrieval/RetryScheduler.h"
+#include "core/tray/AlertRules.h"
 #include "core/tray/MenuState.h"
 
 class QAction;
@@ -23,6 +25,7 @@ namespace zelvant {
 class AppContext;
 class PhonesWindow;
 class SetupWindow;
+class Notifier;
 class TrayService;
 
 // Call once, as early as the process starts: ZELVANT_STARTUP_MARK then prints
@@ -36,6 +39,8 @@ struct TrayControllerHooks
     std::function<void()> quit;                // default QCoreApplication::quit
     std::function<void(const QUrl &)> openUrl; // default QDesktopServices
     std::unique_ptr<AutoStart> autoStart;      // default: this platform's
+    Notifier *notifier = nullptr;              // alerts go nowhere without one
+    QList<qint64> retryDelaysMs;               // default 10, 30 and 60 minutes
     bool startTimer = true;                    // StartWork 10 ms after the loop starts
 };
 
@@ -73,6 +78,7 @@ public:
     const QTimer &requestTimer() const { return m_requestTimer; }
     PhonesWindow *phonesWindow() const { return m_phonesInfo; }
     RequestCycle *cycle() const { return m_wb.get(); }
+    const RetryScheduler &retryScheduler() const { return *m_retry; }
 
 Q_SIGNALS:
     void startWorkDone();
@@ -94,6 +100,8 @@ private:
     void applyMenuState();
     void onCycleFinished();
     void startCycleNow(CycleMode mode, int slot);
+    bool startRetry(const QList<int> &targets);
+    void afterCycle(CycleSource source, bool fullCycle, const QList<int> &queried);
     void runModal(const std::function<void()> &show);
     void markStartup();
 
@@ -108,8 +116,11 @@ private:
     PhonesWindow *m_phonesInfo = nullptr;
     SetupWindow *m_setup = nullptr;
     std::unique_ptr<RequestCycle> m_wb;
+    AlertRules m_alerts;
+    std::unique_ptr<RetryScheduler> m_retry;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
+    bool m_quietMenu = false; // the menu comes back after a retry: no beep
 };
 
 } // namespace zelvant

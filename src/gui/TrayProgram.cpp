@@ -8,11 +8,14 @@
 #include <QTranslator>
 
 #include "core/ErrorLog.h"
+#include <memory>
+
 #include "core/SingleInstance.h"
 #include "core/config/AppContext.h"
 #include "core/config/PhoneList.h"
 #include "core/history/HistoryStore.h"
 #include "core/tray/BalanceIcon.h"
+#include "gui/DesktopNotifier.h"
 #include "gui/SystemTray.h"
 #include "gui/TrayController.h"
 
@@ -69,7 +72,18 @@ int runTrayProgram(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("zelvant"));
 
     SystemTray tray;
-    TrayController main(context, tray);
+    // Alerts reach the desktop's notification service, or the icon's balloon.
+    std::unique_ptr<DesktopNotifier> notifier(DesktopNotifier::createForDesktop(
+        [&tray](const QString &title, const QString &body, Urgency urgency) {
+            tray.showMessage(title, body, urgency);
+        },
+        standardIcon));
+    TrayControllerHooks hooks;
+    hooks.notifier = notifier.get();
+    TrayController main(context, tray, std::move(hooks));
+    QObject::connect(notifier.get(), &DesktopNotifier::openRequested, &main,
+                     &TrayController::showPhonesWindow);
+    QObject::connect(&tray, &SystemTray::messageClicked, &main, &TrayController::showPhonesWindow);
     tray.setContextMenu(main.trayMenu());
     QObject::connect(&tray, &SystemTray::activated, &main, &TrayController::trayNotify);
     tray.trayAdd(standardIcon, ProgramTitle);

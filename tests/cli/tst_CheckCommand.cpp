@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
 
 #include "cli/CheckCommand.h"
 #include "core/TextCodec.h"
@@ -72,7 +74,7 @@ protected:
         output.err = [this](const QString &text) { err += text; };
         CycleTimings timings;
         timings.pauseBeforePhoneMs = 0;
-        timings.timeoutMs = 10000;
+        timings.timeoutMs = timeoutMs;
         timings.afterPhoneMs = 0;
         return runCheck(paths, json, timings, output);
     }
@@ -83,6 +85,7 @@ protected:
     PhoneList phones;
     QString out;
     QString err;
+    int timeoutMs = 10000;
 };
 
 } // namespace
@@ -161,8 +164,8 @@ TEST_F(CheckTest, SomeFailedIsExitOneAndMissingHistorySwitchesOff)
     EXPECT_EQ(okFields.at(3), QStringLiteral("10.50"));
     EXPECT_EQ(okFields.last(), QStringLiteral("OK"));
     EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("2\t")));
-    EXPECT_TRUE(lines.at(1).endsWith(QStringLiteral("\tfailed")));
-    EXPECT_TRUE(lines.at(2).endsWith(QStringLiteral("\tfailed")));
+    EXPECT_TRUE(lines.at(1).endsWith(QStringLiteral("\tfailed: no balance on the page")));
+    EXPECT_TRUE(lines.at(2).endsWith(QStringLiteral("\tfailed: skipped: no password")));
     EXPECT_TRUE(err.contains(QStringLiteral("not queried: no password"))) << err.toStdString();
     // No history file beside the executable: warned once, switched off in
     // the settings file, not created.
@@ -202,4 +205,89 @@ TEST_F(CheckTest, RealExecutableRunsWithoutDisplay)
     ASSERT_EQ(array.size(), 2) << stdoutBytes.toStdString();
     EXPECT_DOUBLE_EQ(array.at(1).toObject().value(QStringLiteral("Balance")).toDouble(), 20.5);
     EXPECT_EQ(server.loginCount(), 2);
+}
+
+TEST_F(CheckTest, FailureReasonsForEveryFaultOfTheServer)
+{
+    using A = FakeLumoServer::LoginAnswer;
+    FakeLumoServer https(FakeLumoServer::Https);
+    ASSERT_TRUE(https.start());
+    https.setUseUntrustedCertificate(true);
+    QTcpServer vacant;
+    ASSERT_TRUE(vacant.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = vacant.serverPort();
+    vacant.close();
+    FakeLumoServer::Reply busy = FakeLumoServer::Reply::html("<html><body>busy</body></html>");
+    busy.status = 503;
+    server.setRoute("/busy", busy);
+    timeoutMs = 500;
+    // Regions other than the test server's own: a certificate nobody vouches
+    // for, nobody listening, pages that are not there or overloaded.
+    temp.write(QStringLiteral("servers.ini"),
+               toWindows1251(
+                   QStringLiteral("[Тест]\r\nLoginURL=%1\r\nShortName=TST\r\n"
+                                  "[TLS]\r\nLoginURL=%2\r\nShortName=TLS\r\n"
+                                  "[Закрыт]\r\nLoginURL=http://127.0.0.1:%3/\r\nShortName=OFF\r\n"
+                                  "[Нет]\r\nLoginURL=%4\r\nShortName=404\r\n"
+                                  "[Занят]\r\nLoginURL=%5\r\nShortName=503\r\n")
+                       .arg(server.loginUrl().toString(), https.loginUrl().toString())
+                       .arg(closedPort)
+                       .arg(server.url(QStringLiteral("/nowhere")).toString(),
+                            server.url(QStringLiteral("/busy")).toString())));
+    struct Case
+    {
+        const char *region;
+        A answer;
+        bool rightPassword;
+        const char *reason; // null: succeeds
+    };
+    const Case cases[] = {
+        {"TST", A::Redirect, true, nullptr},
+        {"TST", A::Redirect, false, "no balance on the page"},
+        {"TST", A::Frameset, true, "no balance on the page"},
+        {"TST", A::Hang, true, "time-out"},
+        {"TST", A::Reset, true, "no connection"},
+        {"TST", A::ServerError, true, "HTTP error 500"},
+        {"TST", A::Huge, true, "answer too large"},
+        {"TLS", A::Redirect, true, "TLS certificate refused"},
+        {"OFF", A::Redirect, true, "no connection"},
+        {"404", A::Redirect, true, "HTTP error 404"},
+        {"503", A::Redirect, true, "HTTP error 503"},
+        {"XXX", A::Redirect, true, "skipped: unknown region"},
+    };
+    int slot = 0;
+    for (const Case &c : cases) {
+        ++slot;
+        const QString number = QStringLiteral("90300000%1").arg(slot, 2, 10, QLatin1Char('0'));
+        addPhone(slot, number, QStringLiteral("пароль"));
+        phones.slot(slot).region = QLatin1String(c.region);
+        FakeLumoServer::Subscriber s = *server.subscriber(number);
+        s.answer = c.answer;
+        if (!c.rightPassword)
+            s.password = QStringLiteral("другой");
+        server.addSubscriber(s);
+        https.addSubscriber(s);
+    }
+    addPhone(++slot, QStringLiteral("9030000099"), QString(), true, false);
+    savePhones();
+
+    EXPECT_EQ(check(true), 1);
+    const QJsonArray array = QJsonDocument::fromJson(out.toUtf8()).array();
+    ASSERT_EQ(array.size(), slot) << out.toStdString();
+    for (int i = 0; i < slot; ++i) {
+        const char *expected = i < int(std::size(cases)) ? cases[i].reason : "skipped: no password";
+        SCOPED_TRACE(i + 1);
+        const QJsonValue reason = array.at(i).toObject().value(QStringLiteral("FailReason"));
+        if (expected)
+            EXPECT_EQ(reason.toString(), QLatin1String(expected));
+        else
+            EXPECT_TRUE(reason.isNull());
+    }
+    // The text output says the same in its status field.
+    EXPECT_EQ(check(false), 1);
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), slot);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("\tOK")));
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tfailed: time-out"))) << lines[3].toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("failed: HTTP error 500\n"))) << err.toStdString();
 }

@@ -148,6 +148,27 @@ TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPa
         EXPECT_FALSE(box("cbRequestNow")->isChecked());
         EXPECT_TRUE(window->isVisible());
 
+        // Retries and notifications are on, the reason column off; the grown
+        // pages show every choice whole.
+        EXPECT_TRUE(box("cbRetryFailed")->isChecked());
+        EXPECT_TRUE(box("cbNotifyLowBalance")->isChecked());
+        EXPECT_TRUE(box("cbNotifyFailures")->isChecked());
+        EXPECT_FALSE(box("cbFailReason")->isChecked());
+        const std::pair<const char *, int> grown[] = {
+            {"cbLastQueryTime", 0}, {"cbFailReason", 0},  {"cbMarkIfTurnOff", 0},
+            {"cbRetryFailed", 1},   {"cbLoadHistory", 1}, {"cbNotifyLowBalance", 1},
+            {"cbNotifyFailures", 1}};
+        for (const auto &[name, index] : grown) {
+            QCheckBox *b = box(name);
+            QWidget *page = pages()->widget(index);
+            // A page is laid out when it is shown.
+            pages()->setCurrentIndex(index);
+            QCoreApplication::processEvents();
+            const QRect onPage(b->mapTo(page, QPoint(0, 0)), b->size());
+            EXPECT_TRUE(page->rect().contains(onPage)) << name;
+            EXPECT_GE(b->width(), b->sizeHint().width()) << name << " is cut";
+        }
+
         // The warning lights up while the mouse is over it.
         auto *warning = child<QLabel>(QStringLiteral("lblWarning"));
         auto *group = qobject_cast<QWidget *>(warning->parent());
@@ -439,8 +460,10 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
         click(trayButton(1));
         pages()->setCurrentIndex(0);
         click(box("cbSMS"));
+        click(box("cbFailReason"));
         pages()->setCurrentIndex(1);
         click(box("cbExecAfterRun"));
+        click(box("cbNotifyFailures"));
         click(box("cbRequestNow"));
         pages()->setCurrentIndex(2);
         save();
@@ -449,6 +472,9 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
     EXPECT_TRUE(window->requestNow());
     EXPECT_TRUE(context.options.cbSMS);
     EXPECT_TRUE(context.options.cbExecAfterRun);
+    EXPECT_TRUE(context.options.cbFailReason);
+    EXPECT_FALSE(context.options.cbNotifyFailures);
+    EXPECT_TRUE(context.options.cbNotifyLowBalance);
     EXPECT_EQ(context.phones.numberOf(1), QStringLiteral("9161234567"));
     EXPECT_TRUE(context.phones.isTrayShown(1));
     EXPECT_EQ(storedPhones(), context.phones);

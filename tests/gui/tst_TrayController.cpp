@@ -22,6 +22,7 @@
 #include "core/config/IniFile.h"
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
+#include "core/tray/Notifier.h"
 #include "core/tray/TrayService.h"
 #include "gui/AboutBox.h"
 #include "gui/PhonesWindow.h"
@@ -54,6 +55,16 @@ public:
 
 private:
     QList<bool> &m_calls;
+};
+
+class RecordingNotifier : public Notifier
+{
+public:
+    void notify(const QString &title, const QString &body, Urgency urgency) override
+    {
+        shown << Notification{title, body, urgency};
+    }
+    QList<Notification> shown;
 };
 
 class TrayWindows : public ::testing::Test
@@ -103,6 +114,8 @@ protected:
         hooks.openUrl = [this](const QUrl &url) { urls << url; };
         hooks.autoStart = std::make_unique<RecordingAutoStart>(autoStartCalls);
         hooks.startTimer = startTimer;
+        hooks.notifier = &notifier;
+        hooks.retryDelaysMs = retryDelaysMs;
         main = std::make_unique<TrayController>(*context, tray, std::move(hooks));
         CycleTimings timings;
         timings.pauseBeforePhoneMs = pauseMs;
@@ -132,6 +145,8 @@ protected:
     int quits = 0;
     QList<QUrl> urls;
     QList<bool> autoStartCalls;
+    RecordingNotifier notifier;
+    QList<qint64> retryDelaysMs;
 };
 
 } // namespace
@@ -434,4 +449,53 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
     main->action(MenuItem::StopRequest)->trigger();
     QTest::qWait(100);
     EXPECT_FALSE(main->cycle()->isRunning());
+}
+
+TEST_F(TrayWindows, AlertsAfterTheStartUpCycleThenRetriesOfTheNetworkFailure)
+{
+    // Slot 3 is served by a server that resets every login.
+    FakeLumoServer server;
+    ASSERT_TRUE(server.start());
+    FakeLumoServer::Subscriber reset;
+    reset.number = QStringLiteral("9037778899");
+    reset.password = QStringLiteral("пароль");
+    reset.answer = FakeLumoServer::LoginAnswer::Reset;
+    server.addSubscriber(reset);
+    temp.write(QStringLiteral("servers.ini"),
+               temp.read(QStringLiteral("servers.ini"))
+                   + toWindows1251(QStringLiteral("[Сервер]\r\nLoginURL=%1\r\nShortName=SRV\r\n")
+                                       .arg(server.loginUrl().toString())));
+    context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
+    setPhone(1, QStringLiteral("9031112233"), QStringLiteral("ОБР"));
+    setPhone(3, reset.number, QStringLiteral("SRV"));
+    Options options;
+    options.cbExecAfterRun = true;
+    options.edBalanceLessThen = QStringLiteral("50"); // the sample page's 42.50 is low
+    writeOptions(options);
+    retryDelaysMs = {40, 40, 40};
+
+    makeMain(true, 0);
+    QSignalSpy finished(main->cycle(), &RequestCycle::cycleFinished);
+    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_EQ(notifier.shown.size(), 1);
+    EXPECT_EQ(notifier.shown[0].title, QStringLiteral("Zelvant: пора пополнить баланс"));
+    EXPECT_EQ(notifier.shown[0].body, QStringLiteral("Тел1 (9031112233): 42.50 у.е."));
+    EXPECT_EQ(context->results[3].failure.reason, FailReason::NoConnection);
+    // Qt sends a request once more on a reset connection: count attempts by the first.
+    const int loginsPerAttempt = server.loginCount();
+    ASSERT_GE(loginsPerAttempt, 1);
+
+    // Three retries of slot 3 alone, then none; they are not scheduled cycles,
+    // so no failure notification either.
+    while (finished.size() < 4 && finished.wait(5000)) {
+    }
+    EXPECT_EQ(finished.size(), 4);
+    QTest::qWait(200);
+    EXPECT_EQ(finished.size(), 4);
+    EXPECT_EQ(server.loginCount(), 4 * loginsPerAttempt);
+    EXPECT_FALSE(main->retryScheduler().isPlanned());
+    EXPECT_EQ(notifier.shown.size(), 1);
+    EXPECT_EQ(main->logic().state(), ControllerState::Idle);
+    EXPECT_EQ(beeps, 1) << "the start-up cycle beeps, the unasked retries do not";
+    EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
 }

@@ -38,6 +38,7 @@ constexpr HintKey HintKeys[] = {
     {"cbMin", &Options::cbMin},
     {"cbJeansBalExpired", &Options::cbJeansBalExpired},
     {"cbLastQueryTime", &Options::cbLastQueryTime},
+    {"cbFailReason", &Options::cbFailReason},
 };
 
 } // namespace
@@ -120,6 +121,11 @@ Options loadSettings(const IniFile &settings)
     o.cbExecAfterRun = settings.readBool(Connection, QStringLiteral("cbExecAfterRun"), false);
     o.cbHistory = settings.readBool(Connection, QStringLiteral("cbHistory"), true);
     o.cbLoadHistory = settings.readBool(Connection, QStringLiteral("cbLoadHistory"), true);
+    // Keys newer than many settings files: a missing one takes its default.
+    o.cbRetryFailed = settings.readBool(Connection, QStringLiteral("cbRetryFailed"), true);
+    o.cbNotifyLowBalance =
+        settings.readBool(Connection, QStringLiteral("cbNotifyLowBalance"), true);
+    o.cbNotifyFailures = settings.readBool(Connection, QStringLiteral("cbNotifyFailures"), true);
     return o;
 }
 
@@ -149,6 +155,12 @@ bool saveSettings(IniFile &settings, const Options &options, bool trayNotShown,
     changes.append(Change::writeBool(Connection, QStringLiteral("cbHistory"), options.cbHistory));
     changes.append(
         Change::writeBool(Connection, QStringLiteral("cbLoadHistory"), options.cbLoadHistory));
+    changes.append(
+        Change::writeBool(Connection, QStringLiteral("cbRetryFailed"), options.cbRetryFailed));
+    changes.append(Change::writeBool(Connection, QStringLiteral("cbNotifyLowBalance"),
+                                     options.cbNotifyLowBalance));
+    changes.append(Change::writeBool(Connection, QStringLiteral("cbNotifyFailures"),
+                                     options.cbNotifyFailures));
 
     if (trayNotShown)
         changes.append(Change::write(Phones, QStringLiteral("rbTray"), -1));

@@ -30,6 +30,7 @@ struct Options
     bool cbMin = false;
     bool cbJeansBalExpired = false;
     bool cbLastQueryTime = true;
+    bool cbFailReason = false; // "Причина": why a phone has no fresh balance
     // "Mark"
     bool cbMarkIfBalance = true;
     bool cbMarkIfTurnOff = true;
@@ -41,6 +42,9 @@ struct Options
     bool cbExecAfterRun = false;
     bool cbHistory = true;
     bool cbLoadHistory = true;
+    bool cbRetryFailed = true; // "Повторять неудачные запросы автоматически"
+    bool cbNotifyLowBalance = true; // "Оповещать о низком балансе"
+    bool cbNotifyFailures = true;   // "Оповещать о сбоях запросов"
 
     int refreshHours() const;         // hours of the chosen interval
     qint64 refreshIntervalMs() const; // hours * 3,600,000

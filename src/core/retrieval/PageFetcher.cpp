@@ -36,6 +36,20 @@ public:
     }
 };
 
+// What a failed transfer means for the phone: the certificate, the clock,
+// or the way to the server.
+PhoneFailure transportFailure(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::SslHandshakeFailedError:
+        return {FailReason::TlsRefused};
+    case QNetworkReply::TimeoutError:
+        return {FailReason::TimeOut};
+    default:
+        return {FailReason::NoConnection};
+    }
+}
+
 bool isWebScheme(const QUrl &url)
 {
     const QString s = url.scheme().toLower();
@@ -81,6 +95,10 @@ struct PageFetcher::Private
     // an earlier one (a file read, a reply handled after a signal whose
     // receiver stopped us) is recognised and dropped.
     quint64 generation = 0;
+    // HTTP status of the last document (0 for a file) and how the last
+    // navigation ended.
+    int lastStatus = 0;
+    PhoneFailure outcome;
     int redirects = 0;
     int refreshes = 0;
     // The request on its way, repeated as it is for a 307/308 redirection.
@@ -88,7 +106,7 @@ struct PageFetcher::Private
     QByteArray body;
 
     void dropReply();
-    void finish(bool ok, const QString &error);
+    void finish(bool ok, const QString &error, PhoneFailure failure = {});
     void request(const QUrl &url, const QByteArray &requestMethod, const QByteArray &requestBody);
     void loadFile(const QUrl &url, quint64 gen);
     void onMetaData();
@@ -110,10 +128,16 @@ void PageFetcher::Private::dropReply()
     received.clear();
 }
 
-void PageFetcher::Private::finish(bool ok, const QString &error)
+void PageFetcher::Private::finish(bool ok, const QString &error, PhoneFailure failure)
 {
     dropReply();
     busy = false;
+    // A server's error page is a document like any other, but it tells why
+    // no balance came.
+    if (ok)
+        failure =
+            lastStatus >= 400 ? PhoneFailure{FailReason::HttpError, lastStatus} : PhoneFailure{};
+    outcome = failure;
     ++generation;
     Q_EMIT q->navigationFinished(ok, error);
 }
@@ -139,7 +163,7 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
         const QString text = QStringLiteral("unsupported address: ") + url.toString();
         QTimer::singleShot(0, q, [this, gen, text] {
             if (gen == generation && busy)
-                finish(false, text);
+                finish(false, text, {FailReason::NoConnection});
         });
         return;
     }
@@ -188,18 +212,22 @@ void PageFetcher::Private::loadFile(const QUrl &url, quint64 gen)
         return;
     QFile f(url.toLocalFile());
     if (!f.open(QIODevice::ReadOnly)) {
-        finish(false, QStringLiteral("cannot read %1: %2").arg(f.fileName(), f.errorString()));
+        finish(false, QStringLiteral("cannot read %1: %2").arg(f.fileName(), f.errorString()),
+               {FailReason::NoConnection});
         return;
     }
     if (f.size() > maxBytes) {
-        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes));
+        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes),
+               {FailReason::TooLarge});
         return;
     }
     const QByteArray bytes = f.read(maxBytes + 1);
     if (bytes.size() > maxBytes) {
-        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes));
+        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes),
+               {FailReason::TooLarge});
         return;
     }
+    lastStatus = 0;
     deliver(url, bytes, QByteArray());
 }
 
@@ -209,7 +237,8 @@ void PageFetcher::Private::onMetaData()
         return;
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() > maxBytes)
-        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes));
+        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes),
+               {FailReason::TooLarge});
 }
 
 void PageFetcher::Private::onReadyRead()
@@ -218,7 +247,8 @@ void PageFetcher::Private::onReadyRead()
         return;
     received += reply->read(maxBytes + 1 - received.size());
     if (received.size() > maxBytes)
-        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes));
+        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes),
+               {FailReason::TooLarge});
 }
 
 void PageFetcher::Private::onFinished()
@@ -228,7 +258,8 @@ void PageFetcher::Private::onFinished()
     QNetworkReply *r = reply;
     received += r->read(maxBytes + 1 - received.size());
     if (received.size() > maxBytes || r->bytesAvailable() > 0) {
-        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes));
+        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes),
+               {FailReason::TooLarge});
         return;
     }
     const QVariant statusAttr = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -242,7 +273,7 @@ void PageFetcher::Private::onFinished()
         || (error >= QNetworkReply::ProtocolUnknownError
             && error <= QNetworkReply::ProtocolFailure);
     if (!statusAttr.isValid() || transportFailed) {
-        finish(false, r->errorString());
+        finish(false, r->errorString(), transportFailure(error));
         return;
     }
     const int status = statusAttr.toInt();
@@ -253,11 +284,12 @@ void PageFetcher::Private::onFinished()
     if (isRedirectStatus(status) && r->hasRawHeader("Location")) {
         const QUrl target = url.resolved(QUrl::fromEncoded(r->rawHeader("Location").trimmed()));
         if (!isWebScheme(target) || !target.isValid()) {
-            finish(false, QStringLiteral("refused redirection to %1").arg(target.toString()));
+            finish(false, QStringLiteral("refused redirection to %1").arg(target.toString()),
+                   {FailReason::HttpError, status});
             return;
         }
         if (redirects >= MaxRedirects) {
-            finish(false, QStringLiteral("too many redirections"));
+            finish(false, QStringLiteral("too many redirections"), {FailReason::HttpError, status});
             return;
         }
         ++redirects;
@@ -270,6 +302,7 @@ void PageFetcher::Private::onFinished()
         return;
     }
     dropReply();
+    lastStatus = status;
     deliver(url, bytes, contentType);
 }
 
@@ -326,13 +359,15 @@ void PageFetcher::navigate(const QUrl &url, const QByteArray &body)
     if (d->busy) {
         const quint64 gen = d->generation;
         QPointer<PageFetcher> self(this);
-        d->finish(false, QStringLiteral("stopped"));
+        d->finish(false, QStringLiteral("stopped"), {FailReason::Stopped});
         if (!self || d->generation != gen + 1 || d->busy)
             return; // the receiver of that report already started something else
     }
     ++d->generation;
     d->busy = true;
     d->redirects = 0;
+    d->lastStatus = 0;
+    d->outcome = {};
     d->refreshes = 0;
     d->request(url, body.isNull() ? QByteArrayLiteral("GET") : QByteArrayLiteral("POST"), body);
 }
@@ -340,7 +375,7 @@ void PageFetcher::navigate(const QUrl &url, const QByteArray &body)
 void PageFetcher::stop()
 {
     if (d->busy)
-        d->finish(false, QStringLiteral("stopped"));
+        d->finish(false, QStringLiteral("stopped"), {FailReason::Stopped});
 }
 
 bool PageFetcher::isBusy() const
@@ -462,6 +497,11 @@ QUrl metaRefreshTarget(const QString &html, const QUrl &base)
         return base.resolved(QUrl(target));
     }
     return QUrl();
+}
+
+PhoneFailure PageFetcher::lastFailure() const
+{
+    return d->outcome;
 }
 
 } // namespace zelvant

@@ -35,6 +35,7 @@
 #include <QUrl>
 #include <memory>
 
+#include "core/FailReason.h"
 #include "core/retrieval/PageDecoding.h" // DecodeDocument
 
 class QNetworkAccessManager;
@@ -70,6 +71,10 @@ public:
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
     // Largest answer accepted (DefaultMaxBytes); a larger one fails the page.
     void setMaxBytes(qint64 bytes);
+    // Why the last navigation brought nothing usable, once it has finished:
+    // its failure (connection, TLS, size, stop), or an error status of the
+    // server's last page (HttpError); none for a page served normally.
+    PhoneFailure lastFailure() const;
 
 Q_SIGNALS:
     // Every completed document, with its final address. hasBody is false

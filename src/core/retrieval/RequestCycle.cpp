@@ -48,6 +48,7 @@ struct RequestCycle::Private
     }
 
     bool passesChecks(int slot, bool checkQueryOk) const;
+    PhoneFailure skipFailure(int slot) const;
     void advance();
     void beginRequest();
     void postLogin(int slot);
@@ -102,6 +103,12 @@ struct RequestCycle::Private
     bool startPending = false; // QueryPhones returned, the first step not yet run
     CycleMode mode = CycleMode::AllPhones;
     int nextSlot = 0;
+    // A retry asks these slots only (empty: no such restriction).
+    QList<int> only;
+    // The slots a request went out for in this (or the last) cycle.
+    QList<int> queried;
+    // Why the current phone has no balance, should it end without one.
+    PhoneFailure failure;
     int count = 0;
     int total = 0;
     bool firstPhone = true;
@@ -137,6 +144,21 @@ bool RequestCycle::Private::passesChecks(int slot, bool checkQueryOk) const
     return !context.loginUrlOf(slot).isEmpty();
 }
 
+PhoneFailure RequestCycle::Private::skipFailure(int slot) const
+{
+    const PhoneList &phones = context.phones;
+    if (phones.numberOf(slot).isEmpty())
+        return {FailReason::NoNumber};
+    if (phones.passwordOf(slot).isEmpty())
+        return {FailReason::NoPassword};
+    if (!phones.isMonitored(slot))
+        return {FailReason::NotMonitored};
+    if (context.loginUrlOf(slot).isEmpty())
+        return {FailReason::UnknownRegion};
+    // It passes the checks: it is left out only while the setup window is open.
+    return {FailReason::Stopped};
+}
+
 void RequestCycle::Private::advance()
 {
     if (state != State::Between)
@@ -147,8 +169,14 @@ void RequestCycle::Private::advance()
             break;
         // A single-phone request examines its slot and nothing after it.
         nextSlot = mode == CycleMode::OnePhone ? 0 : slot + 1;
-        if (!passesChecks(slot, true))
+        if (!only.isEmpty() && !only.contains(slot))
             continue;
+        if (!passesChecks(slot, true)) {
+            // A slot with a fresh result keeps it; any other says why not.
+            if (!context.results[slot].queryOk)
+                context.results[slot].failure = skipFailure(slot);
+            continue;
+        }
 
         ++count;
         tray.traySetTip(ProgramTitle
@@ -178,9 +206,12 @@ void RequestCycle::Private::beginRequest()
     // The phone list may have been edited during the pause: the request uses
     // the slot as it is now, and a slot that no longer qualifies is left out.
     if (stopping() || !passesChecks(currentSlot, false)) {
+        failure = stopping() ? PhoneFailure{FailReason::Stopped} : skipFailure(currentSlot);
         endPhone();
         return;
     }
+    queried << currentSlot;
+    failure = {FailReason::Stopped};
     done = false;
     timedOut = false;
     failedPage.clear();
@@ -238,6 +269,8 @@ void RequestCycle::Private::finishPhone()
     if (!ok && !failedPage.isEmpty() && !stopping())
         keepFailedPage(slot);
     failedPage.clear();
+    if (!ok && slot >= 1 && slot <= PhoneSlotCount)
+        context.results[slot].failure = failure;
     tray.traySetIcon(standardTrayIcon());
     hooks.fillGrid();
     Q_EMIT q->phoneFinished(slot, ok);
@@ -254,6 +287,12 @@ void RequestCycle::Private::finish()
     afterTimer.stop();
     phoneActive = false;
     startPending = false;
+    // Stopped before their turn: the phones the cycle would still have asked.
+    for (int slot = nextSlot; slot >= 1 && slot <= PhoneSlotCount;
+         slot = mode == CycleMode::OnePhone ? 0 : slot + 1) {
+        if ((only.isEmpty() || only.contains(slot)) && passesChecks(slot, true))
+            context.results[slot].failure = {FailReason::Stopped};
+    }
     try {
         store.reset();
         if (animation)
@@ -353,9 +392,14 @@ void RequestCycle::Private::keepFailedPage(int slot)
     QString error;
     const QString path = zelvant::keepFailedPage(context.paths.failedPagesDir(), failedPage, slot,
                                                  QDateTime::currentDateTime(), &error);
+    // A page that came with an error status failed for that status, not for
+    // its text.
+    const QString reason = failure.isFailure() && failure.reason != FailReason::NoBalance
+                               ? failure.text()
+                               : failedReason;
     const QString phone = QStringLiteral("Телефон %1 (%2): %3")
                               .arg(slot)
-                              .arg(context.phones.numberOf(slot), failedReason);
+                              .arg(context.phones.numberOf(slot), reason);
     writeErrorLog(path.isEmpty()
                       ? phone + QStringLiteral("; страницу не удалось сохранить: ") + error
                       : phone
@@ -368,13 +412,18 @@ void RequestCycle::Private::onNavigationFinished()
 {
     // Without scripts nothing more can come: a navigation that ended without
     // a balance page ends the phone now rather than at its time-out.
-    if (phoneActive && state == State::Waiting)
+    if (phoneActive && state == State::Waiting) {
+        failure = fetcher.lastFailure();
+        if (!failure.isFailure())
+            failure = {FailReason::NoBalance};
         endPhone();
+    }
 }
 
 void RequestCycle::Private::onTimeout()
 {
     timedOut = true;
+    failure = {FailReason::TimeOut};
     if (state == State::Waiting)
         endPhone();
 }
@@ -423,6 +472,16 @@ void RequestCycle::setTimings(const CycleTimings &timings)
         d->animation = std::make_unique<TrayAnimation>(d->tray, timings.animationFrameMs);
 }
 
+bool RequestCycle::retryPhones(const QList<int> &targets)
+{
+    if (targets.isEmpty() || d->state != Private::State::Idle)
+        return false;
+    const bool started = queryPhones(CycleMode::FailedPhones);
+    // Read from the event loop on, when the first phone is chosen.
+    d->only = targets;
+    return started;
+}
+
 bool RequestCycle::queryPhones(CycleMode mode, int slot)
 {
     // One cycle at a time: it owns the history store and the stop flag.
@@ -430,6 +489,8 @@ bool RequestCycle::queryPhones(CycleMode mode, int slot)
         return false;
     d->state = Private::State::Between;
     d->mode = mode;
+    d->only.clear();
+    d->queried.clear();
     d->context.results.clearQueryOk(mode, slot);
     d->store = std::make_shared<HistoryStore>(d->context.paths.historyFile(),
                                               d->context.paths.errorLogFile(), d->warnings, [this] {
@@ -494,6 +555,16 @@ PageFetcher &RequestCycle::fetcher()
 int RequestCycle::queriedCount() const
 {
     return d->count;
+}
+
+QList<int> RequestCycle::queriedSlots() const
+{
+    return d->queried;
+}
+
+CycleMode RequestCycle::mode() const
+{
+    return d->mode;
 }
 
 QUrl RequestCycle::loginUrl(const QString &address)

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -54,6 +55,9 @@ public:
     // Asks the phones that mode names (OnePhone: the given slot). Returns at
     // once; cycleFinished() follows. Refused (false) while a cycle runs.
     bool queryPhones(CycleMode mode, int slot = -1);
+    // The automatic retry: the given slots only, those of them without a
+    // fresh result. Refused (false) while a cycle runs.
+    bool retryPhones(const QList<int> &targets);
     // Abandons the current phone's request and ends the cycle: a cycle in a
     // pause or a wait is over (cycleFinished() emitted) when this returns.
     // Leaving the program calls it too.
@@ -66,6 +70,10 @@ public:
 
     // Number of phones queried so far in the running (or last) cycle.
     int queriedCount() const;
+    // The slots a request went out for in the running (or last) cycle.
+    QList<int> queriedSlots() const;
+    // Which phones the running (or last) cycle asks; a retry's is FailedPhones.
+    CycleMode mode() const;
 
     // The login address as the browser is given it: a local path becomes a
     // file:// address.

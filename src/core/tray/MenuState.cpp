@@ -76,14 +76,29 @@ CycleDecision MenuState::requestCycle(CycleSource source, CycleMode mode, int sl
 {
     if (m_ending)
         return CycleDecision::Skip;
+    // The automatic retry never runs beside another cycle or a modal window;
+    // it asks again when they are over.
+    if (source == CycleSource::Retry && (m_cycleRunning || m_openWindows > 0))
+        return CycleDecision::Skip;
     if (!m_cycleRunning) {
         m_cycleRunning = true;
+        m_runningSource = source;
         update();
         return CycleDecision::Start;
     }
     switch (source) {
     case CycleSource::Timer:
+        // A retry of a few phones must not cost the schedule a whole cycle.
+        if (m_runningSource == CycleSource::Retry) {
+            m_hasPending = true;
+            m_pendingSource = source;
+            m_pendingMode = mode;
+            m_pendingSlot = slot;
+            return CycleDecision::Queue;
+        }
+        return CycleDecision::Skip;
     case CycleSource::SinglePhone:
+    case CycleSource::Retry:
         // The running cycle already brings fresh values; a second one on top
         // of it would only double the load on the operator's site.
         return CycleDecision::Skip;
@@ -92,6 +107,7 @@ CycleDecision MenuState::requestCycle(CycleSource source, CycleMode mode, int sl
         // The user stopped the running cycle and asked for a new one: it
         // starts as soon as the stopped one has wound down.
         m_hasPending = true;
+        m_pendingSource = source;
         m_pendingMode = mode;
         m_pendingSlot = slot;
         return CycleDecision::Queue;
@@ -105,6 +121,7 @@ bool MenuState::cycleFinished()
     if (m_hasPending && !m_ending) {
         m_hasPending = false;
         m_cycleRunning = true;
+        m_runningSource = m_pendingSource;
         return true;
     }
     m_hasPending = false;

@@ -38,10 +38,11 @@ enum class ControllerState { Starting, Idle, CycleRunning, WindowOpen, Ending };
 
 // Who asks for a request cycle.
 enum class CycleSource {
-    Startup,    // first cycle after start ("cbExecAfterRun")
-    Timer,      // refresh timer tick
-    User,       // tray menu, setup window's "save and request"
-    SinglePhone // phones window, one slot
+    Startup,     // first cycle after start ("cbExecAfterRun")
+    Timer,       // refresh timer tick
+    User,        // tray menu, setup window's "save and request"
+    SinglePhone, // phones window, one slot
+    Retry        // the automatic retry of network failures
 };
 
 enum class CycleDecision {
@@ -81,6 +82,8 @@ public:
     bool cycleFinished();
     CycleMode pendingMode() const { return m_pendingMode; }
     int pendingSlot() const { return m_pendingSlot; }
+    // Who asked for the running (or last) cycle.
+    CycleSource runningSource() const { return m_runningSource; }
 
     // A modal window (setup, about, history) opens or closes. While any is
     // open the commands stay off, also when a cycle ends meanwhile.
@@ -106,6 +109,8 @@ private:
     bool m_hasPending = false;
     CycleMode m_pendingMode = CycleMode::AllPhones;
     int m_pendingSlot = -1;
+    CycleSource m_pendingSource = CycleSource::User;
+    CycleSource m_runningSource = CycleSource::User;
 };
 
 } // namespace zelvant

@@ -34,6 +34,7 @@ const ColumnDef Columns[] = {
     {"BalExpired", "Истекает", 60, &Options::cbJeansBalExpired},
     {"Min", "Минут", 50, &Options::cbMin},
     {"LastQueryTime", "Посл.запрос", 130, &Options::cbLastQueryTime},
+    {"FailReason", "Причина", 160, &Options::cbFailReason},
 };
 
 QString fixed2(double value)
@@ -96,6 +97,7 @@ void PhonesTable::buildGrid(const Options &options, const PhoneList &phones)
     const int shown = phones.monitoredCount();
     m_rowMap = QList<int>(shown + 1, 0);
     m_cells = QList<QList<GridCell>>(shown + 1, QList<GridCell>(m_keys.size()));
+    m_toolTips = QStringList(shown + 1);
     m_highlightedRow = -1;
 }
 
@@ -141,6 +143,11 @@ int PhonesTable::rowOfSlot(int slot) const
     return row < 1 ? 0 : row;
 }
 
+QString PhonesTable::rowToolTip(int row) const
+{
+    return row >= 1 && row < m_toolTips.size() ? m_toolTips.at(row) : QString();
+}
+
 QString PhonesTable::rowNumberText(int row) const
 {
     if (row < 1 || row >= m_rowMap.size())
@@ -184,6 +191,7 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
     if (m_rowMap.size() != shown + 1) {
         m_rowMap = QList<int>(shown + 1, 0);
         m_cells = QList<QList<GridCell>>(shown + 1, QList<GridCell>(m_keys.size()));
+        m_toolTips = QStringList(shown + 1);
         if (m_highlightedRow > shown)
             m_highlightedRow = -1;
     }
@@ -238,6 +246,10 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
                 integerOrEmpty(record.balanceExpiresDays));
         setCell(QStringLiteral("LastQueryTime"), row, false, normal, brush,
                 hasData ? dateTimeText(record.lastQueryTime) : dash);
+        // Only a phone without a fresh balance has a reason.
+        const QString reason = record.queryOk ? QString() : record.failure.text();
+        setCell(QStringLiteral("FailReason"), row, false, normal, brush, reason);
+        m_toolTips[row] = reason;
 
         tipLines << record.alias + QStringLiteral(": ") + fixed2(record.balance);
         ++row;

@@ -70,6 +70,8 @@ public:
     int slotOfRow(int row) const;  // 0 for row 0 or out of range
     int rowOfSlot(int slot) const; // 0 when not shown
     QString rowNumberText(int row) const;
+    // Why the row's phone has no fresh balance; empty when it has one.
+    QString rowToolTip(int row) const;
     const GridCell &cell(int column, int row) const;
 
     // Client width that shows every column: the widths + 25.
@@ -87,6 +89,7 @@ private:
     bool m_showNN = false;
     QList<int> m_rowMap;            // row -> slot; entry 0 unused
     QList<QList<GridCell>> m_cells; // [row][key index]
+    QStringList m_toolTips;         // per row
     int m_highlightedRow = -1;
 };
 

@@ -20,9 +20,15 @@ int PhonesTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant PhonesTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || role != Qt::DisplayRole)
+    if (!index.isValid())
         return QVariant();
     const int row = index.row() + 1;
+    if (role == Qt::ToolTipRole) {
+        const QString tip = m_grid.rowToolTip(row);
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
+    if (role != Qt::DisplayRole)
+        return QVariant();
     if (index.column() == 0)
         return m_grid.rowNumberText(row);
     return m_grid.cell(index.column(), row).text;

@@ -68,6 +68,8 @@ TEST(SettingsLoad, NoFileGivesTheDefaults)
     EXPECT_EQ(o.refreshIntervalMs(), 5 * 3600000LL);
     EXPECT_TRUE(o.cbAutoStart && o.cbHistory && o.cbLoadHistory);
     EXPECT_FALSE(o.cbExecAfterRun);
+    EXPECT_FALSE(o.cbFailReason);
+    EXPECT_TRUE(o.cbRetryFailed && o.cbNotifyLowBalance && o.cbNotifyFailures);
     EXPECT_FALSE(saveLogFilesEnabled(ini));
     EXPECT_FALSE(QFile::exists(ini.path()));
 }
@@ -87,7 +89,9 @@ TEST(SettingsLoad, HandEditedValuesAreValidatedWithTheirDefaults)
                                              "[connection]\r\n"
                                              "cbRefreshTime=9\r\n"
                                              "cbHistory=\r\n"
-                                             "cbExecAfterRun=0x10\r\n");
+                                             "cbExecAfterRun=0x10\r\n"
+                                             "cbRetryFailed=yes\r\n"
+                                             "CBNOTIFYFAILURES=0\r\n");
     IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
     Options o = loadSettings(ini);
     EXPECT_FALSE(o.cbNN); // a word gives the default
@@ -100,6 +104,9 @@ TEST(SettingsLoad, HandEditedValuesAreValidatedWithTheirDefaults)
     EXPECT_EQ(o.cbRefreshTime, 2);
     EXPECT_TRUE(o.cbHistory);
     EXPECT_TRUE(o.cbExecAfterRun);
+    EXPECT_TRUE(o.cbRetryFailed);
+    EXPECT_TRUE(o.cbNotifyLowBalance);
+    EXPECT_FALSE(o.cbNotifyFailures);
 
     const struct
     {
@@ -159,19 +166,22 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
     o.cbRefreshTime = 7;
     o.cbAutoStart = false;
     o.cbExecAfterRun = true;
+    o.cbFailReason = true;
+    o.cbRetryFailed = false;
     ASSERT_TRUE(saveSettings(ini, o, true, &autoStart));
     EXPECT_EQ(autoStart.calls, QList<bool>{false});
     EXPECT_EQ(dir.read(QStringLiteral("Zelvant.ini")),
               QByteArray("[Hint Window]\r\n"
                          "cbNN=1\r\ncbAlias=0\r\ncbUserName=1\r\ncbPhoneNum=1\r\ncbAverage=0\r\n"
                          "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\n"
-                         "cbJeansBalExpired=1\r\ncbLastQueryTime=1\r\n"
+                         "cbJeansBalExpired=1\r\ncbLastQueryTime=1\r\ncbFailReason=1\r\n"
                          "\r\n[Mark]\r\n"
                          "cbMarkIfBalance=1\r\ncbMarkIfTurnOff=0\r\n"
                          "edBalanceLessThen=3.75\r\nedTurnOffLessThen=5\r\n"
                          "\r\n[Connection]\r\n"
                          "cbRefreshTime=7\r\ncbAutoStart=0\r\ncbExecAfterRun=1\r\n"
                          "cbHistory=1\r\ncbLoadHistory=1\r\n"
+                         "cbRetryFailed=0\r\ncbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
                          "\r\n[Phones]\r\nrbTray=-1\r\n"
                          "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
     const Options back = loadSettings(ini);

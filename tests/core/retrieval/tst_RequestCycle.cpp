@@ -202,8 +202,16 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
     EXPECT_EQ(context->results[1].alias, QStringLiteral("Телефон 1"));
     EXPECT_TRUE(context->results[5].queryOk);
     EXPECT_FLOAT_EQ(context->results[5].balance, 3.75f);
-    for (int slot : {2, 3, 4, 6})
-        EXPECT_EQ(context->results[slot], PhoneResult()) << slot;
+    // Skipped phones get no values, only the reason they were skipped.
+    const std::pair<int, FailReason> skipped[] = {{2, FailReason::NoPassword},
+                                                  {3, FailReason::NotMonitored},
+                                                  {4, FailReason::UnknownRegion},
+                                                  {6, FailReason::NoNumber}};
+    for (const auto &[slot, reason] : skipped) {
+        PhoneResult expected;
+        expected.failure.reason = reason;
+        EXPECT_EQ(context->results[slot], expected) << slot;
+    }
     // FillGrid once at the start and once after every queried phone.
     EXPECT_EQ(hooks.fillGridCount, 3);
 
@@ -698,6 +706,9 @@ TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
     makeContext();
     setTimings(0, 600, 0);
     const A answers[] = {A::Redirect, A::MetaRefresh, A::Hang, A::Direct, A::Reset, A::Frameset};
+    const FailReason reasons[] = {FailReason::None,         FailReason::None,
+                                  FailReason::TimeOut,      FailReason::NoBalance,
+                                  FailReason::NoConnection, FailReason::NoBalance};
     PhoneResult old;
     old.balance = -1;
     old.userName = QStringLiteral("Прежний");
@@ -733,6 +744,7 @@ TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
             expected.slot = slot;
             expected.phoneNumber = context->phones.numberOf(slot);
             expected.queryOk = false;
+            expected.failure.reason = reasons[slot - 1];
             EXPECT_EQ(record, expected);
         }
         EXPECT_EQ(historyRows(context->phones.numberOf(slot)), ok ? 1 : 0);

@@ -201,6 +201,33 @@ TEST(MenuState, RequestsDuringACycle)
     EXPECT_TRUE(other.canRequestSinglePhone());
 }
 
+TEST(MenuState, AutomaticRetryNeverBesideAnotherCycleAndKeepsTheSchedule)
+{
+    FailedPhones failed;
+    MenuState logic(failed.fn());
+    logic.startupFinished();
+    // Not beside a modal window, nor beside another cycle.
+    logic.windowOpened();
+    EXPECT_EQ(logic.requestCycle(CycleSource::Retry, CycleMode::FailedPhones, -1),
+              CycleDecision::Skip);
+    logic.windowClosed();
+    ASSERT_EQ(logic.requestCycle(CycleSource::User, CycleMode::AllPhones, -1),
+              CycleDecision::Start);
+    EXPECT_EQ(logic.requestCycle(CycleSource::Retry, CycleMode::FailedPhones, -1),
+              CycleDecision::Skip);
+    EXPECT_FALSE(logic.cycleFinished());
+
+    // A refresh tick during a retry waits for it instead of being lost.
+    ASSERT_EQ(logic.requestCycle(CycleSource::Retry, CycleMode::FailedPhones, -1),
+              CycleDecision::Start);
+    EXPECT_EQ(logic.runningSource(), CycleSource::Retry);
+    EXPECT_EQ(logic.requestCycle(CycleSource::Timer, CycleMode::AllPhones, -1),
+              CycleDecision::Queue);
+    ASSERT_TRUE(logic.cycleFinished());
+    EXPECT_EQ(logic.runningSource(), CycleSource::Timer);
+    EXPECT_EQ(logic.pendingMode(), CycleMode::AllPhones);
+}
+
 TEST(HasFailedPhones, MonitoredPhonesWithoutFreshResultBeepOnce)
 {
     TempFolder temp;

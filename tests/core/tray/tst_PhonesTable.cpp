@@ -316,3 +316,37 @@ TEST(PhonesTableModel, KeepsTheItemModelRulesThroughRebuildsAndRefreshes)
     model.rebuilt();
     EXPECT_EQ(model.columnCount(), 2);
 }
+
+TEST(PhonesTable, FailReasonColumnAndRowTipForPhonesWithoutAFreshBalance)
+{
+    Fixture f;
+    f.options.cbFailReason = true;
+    f.monitor(1, record(QStringLiteral("A"), 10, true));
+    PhoneResult down = record(QStringLiteral("B"), 5, false);
+    down.failure = {FailReason::NoConnection};
+    f.monitor(2, down);
+    PhoneResult busy = record(QStringLiteral("C"), 5, false);
+    busy.failure = {FailReason::HttpError, 503};
+    f.monitor(3, busy);
+    f.phones.slot(4).monitored = true; // not asked yet in this run: no reason
+    f.fill();
+
+    EXPECT_EQ(f.grid.title(f.grid.columnOf(QStringLiteral("FailReason"))),
+              QStringLiteral("Причина"));
+    const QString reasons[] = {QString(), QStringLiteral("нет соединения"),
+                               QStringLiteral("ошибка HTTP 503"), QString()};
+    PhonesTableModel model(f.grid);
+    for (int row = 1; row <= 4; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(f.at("FailReason", row).text, reasons[row - 1]);
+        EXPECT_EQ(f.grid.rowToolTip(row), reasons[row - 1]);
+        // The tooltip shows over every cell of the row, column or not.
+        EXPECT_EQ(model.data(model.index(row - 1, 1), Qt::ToolTipRole).toString(),
+                  reasons[row - 1]);
+    }
+    // The column is off by default; the tooltip stays.
+    f.options.cbFailReason = false;
+    f.fill();
+    EXPECT_EQ(f.grid.columnOf(QStringLiteral("FailReason")), -1);
+    EXPECT_EQ(f.grid.rowToolTip(2), reasons[1]);
+}

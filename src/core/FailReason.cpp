@@ -1,0 +1,81 @@
+#include "core/FailReason.h"
+
+namespace zelvant {
+
+bool PhoneFailure::isNetworkFault() const
+{
+    switch (reason) {
+    case FailReason::NoConnection:
+    case FailReason::TimeOut:
+    case FailReason::TlsRefused:
+        return true;
+    case FailReason::HttpError:
+        return httpStatus >= 500 && httpStatus <= 599;
+    default:
+        return false;
+    }
+}
+
+QString PhoneFailure::text() const
+{
+    switch (reason) {
+    case FailReason::None:
+        return QString();
+    case FailReason::NoConnection:
+        return QStringLiteral("нет соединения");
+    case FailReason::TimeOut:
+        return QStringLiteral("истекло время ожидания");
+    case FailReason::TlsRefused:
+        return QStringLiteral("сертификат TLS отклонён");
+    case FailReason::HttpError:
+        return QStringLiteral("ошибка HTTP %1").arg(httpStatus);
+    case FailReason::NoBalance:
+        return QStringLiteral("нет баланса на странице");
+    case FailReason::TooLarge:
+        return QStringLiteral("слишком большой ответ");
+    case FailReason::NoNumber:
+        return QStringLiteral("пропущен: нет номера");
+    case FailReason::NoPassword:
+        return QStringLiteral("пропущен: нет пароля");
+    case FailReason::UnknownRegion:
+        return QStringLiteral("пропущен: неизвестный регион");
+    case FailReason::NotMonitored:
+        return QStringLiteral("пропущен: не отслеживается");
+    case FailReason::Stopped:
+        return QStringLiteral("запрос остановлен");
+    }
+    return QString();
+}
+
+QString PhoneFailure::englishText() const
+{
+    switch (reason) {
+    case FailReason::None:
+        return QString();
+    case FailReason::NoConnection:
+        return QStringLiteral("no connection");
+    case FailReason::TimeOut:
+        return QStringLiteral("time-out");
+    case FailReason::TlsRefused:
+        return QStringLiteral("TLS certificate refused");
+    case FailReason::HttpError:
+        return QStringLiteral("HTTP error %1").arg(httpStatus);
+    case FailReason::NoBalance:
+        return QStringLiteral("no balance on the page");
+    case FailReason::TooLarge:
+        return QStringLiteral("answer too large");
+    case FailReason::NoNumber:
+        return QStringLiteral("skipped: no number");
+    case FailReason::NoPassword:
+        return QStringLiteral("skipped: no password");
+    case FailReason::UnknownRegion:
+        return QStringLiteral("skipped: unknown region");
+    case FailReason::NotMonitored:
+        return QStringLiteral("skipped: not monitored");
+    case FailReason::Stopped:
+        return QStringLiteral("stopped");
+    }
+    return QString();
+}
+
+} // namespace zelvant

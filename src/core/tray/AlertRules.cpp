@@ -1,0 +1,120 @@
+#include "core/tray/AlertRules.h"
+
+#include <QStringList>
+
+#include "core/PhoneResult.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Settings.h"
+#include "core/tray/PhonesTable.h"
+
+namespace zelvant {
+
+namespace {
+
+const QString LowBalanceTitle = QStringLiteral("Zelvant: пора пополнить баланс");
+const QString FailureTitle = QStringLiteral("Zelvant");
+
+} // namespace
+
+bool isMarkedLow(const PhoneResult &record, const Options &options)
+{
+    if (!record.hasValues())
+        return false;
+    // The same single-precision comparison as the window's red digits.
+    const bool balance =
+        options.cbMarkIfBalance && record.balance <= balanceThresholdOf(options.edBalanceLessThen);
+    const bool turnOff = options.cbMarkIfTurnOff && record.turnOffDays != 0
+                         && record.turnOffDays <= turnOffThresholdOf(options.edTurnOffLessThen);
+    return balance || turnOff;
+}
+
+QString AlertRules::phoneLabel(const QString &alias, const QString &number)
+{
+    if (alias.isEmpty())
+        return number;
+    return alias + QStringLiteral(" (") + number + QLatin1Char(')');
+}
+
+QString AlertRules::lowBalanceLine(const QString &label, const PhoneResult &record)
+{
+    QString line = label + QStringLiteral(": ") + QString::asprintf("%.2f", double(record.balance))
+                   + QStringLiteral(" у.е.");
+    if (record.turnOffDays != 0)
+        line += QStringLiteral(", отключение через %1 дн.").arg(record.turnOffDays);
+    return line;
+}
+
+QString AlertRules::failureLine(const QString &label, const PhoneResult &record)
+{
+    const QString when = record.hasValues()
+                             ? record.lastQueryTime.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
+                             : QStringLiteral("ни разу");
+    return QStringLiteral("Не удаётся получить баланс: ") + label
+           + QStringLiteral(", последний успешный запрос ") + when;
+}
+
+AlertRules::SlotMemory &AlertRules::memory(int slot, const QString &number)
+{
+    SlotMemory &m = m_slots.at(slot - 1);
+    // The slot was given to another phone in the setup window: what was
+    // told about the old one says nothing about the new one.
+    if (m.number != number)
+        m = SlotMemory{number};
+    return m;
+}
+
+void AlertRules::seed(const PhoneResults &results, const PhoneList &phones, const Options &options)
+{
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
+        memory(slot, phones.numberOf(slot)).lowShown =
+            phones.isMonitored(slot) && isMarkedLow(results[slot], options);
+    }
+}
+
+QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &queried,
+                                              const PhoneResults &results, const PhoneList &phones,
+                                              const Options &options)
+{
+    QStringList lowLines;
+    QStringList failureLines;
+    bool negative = false;
+    for (int slot : queried) {
+        if (slot < 1 || slot > PhoneSlotCount || !phones.isMonitored(slot))
+            continue;
+        const PhoneResult &record = results[slot];
+        SlotMemory &m = memory(slot, phones.numberOf(slot));
+        const QString label = phoneLabel(phones.aliasOf(slot), phones.numberOf(slot));
+        if (record.queryOk) {
+            m.failedScheduled = 0;
+            m.failureShown = false;
+            const bool low = isMarkedLow(record, options);
+            if (low && !m.lowShown) {
+                lowLines << lowBalanceLine(label, record);
+                negative = negative || record.balance < 0;
+            }
+            m.lowShown = low;
+            continue;
+        }
+        if (!scheduled)
+            continue;
+        ++m.failedScheduled;
+        if (m.failedScheduled >= FailureStreak && !m.failureShown) {
+            m.failureShown = true;
+            failureLines << failureLine(label, record);
+        }
+    }
+    QList<Notification> notifications;
+    // The memory moves on also while a kind is switched off, so that
+    // switching it on does not bring up old news.
+    if (options.cbNotifyLowBalance && !lowLines.isEmpty()) {
+        notifications << Notification{LowBalanceTitle, lowLines.join(QLatin1Char('\n')),
+                                      negative ? Urgency::Critical : Urgency::Normal};
+    }
+    if (options.cbNotifyFailures && !failureLines.isEmpty()) {
+        notifications << Notification{FailureTitle, failureLines.join(QLatin1Char('\n')),
+                                      Urgency::Normal};
+    }
+    return notifications;
+}
+
+} // namespace zelvant
