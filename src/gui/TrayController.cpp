@@ -11,6 +11,9 @@
 #include <QUrl>
 
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 
 #include "core/ErrorLog.h"
@@ -209,6 +212,7 @@ void TrayController::startWork()
 {
     m_startWorkTimer.stop();
     m_context.options = loadSettings(m_context.settingsFile);
+    m_tray.setIconStyle(m_context.options.cbTrayIcon);
     m_phonesInfo->buildGrid();
 
     if (m_context.options.cbLoadHistory && QFile::exists(m_context.paths.historyFile())) {
@@ -223,6 +227,11 @@ void TrayController::startWork()
         }
     }
     markStartup();
+#ifdef __GLIBC__
+    // The preload's history pages and the parsed files are freed by now: give
+    // that memory back, the program then idles for hours.
+    malloc_trim(0);
+#endif
 
     if (m_context.options.cbExecAfterRun) {
         m_startupCycle = true;
@@ -315,6 +324,7 @@ void TrayController::showSetupWindow()
         if (result == QDialog::Accepted) {
             saveSettingsNow();
             restartRequestTimer();
+            m_tray.setIconStyle(m_context.options.cbTrayIcon);
             showTrayBalance(m_tray, m_context);
             m_phonesInfo->buildGrid();
             fillGrid();

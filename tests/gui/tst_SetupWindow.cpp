@@ -439,6 +439,9 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
         click(trayButton(1));
         pages()->setCurrentIndex(0);
         click(box("cbSMS"));
+        auto *trayIcon = child<QComboBox>(QStringLiteral("cbTrayIcon"));
+        EXPECT_EQ(trayIcon->currentText(), QStringLiteral("тёмный с контуром"));
+        trayIcon->setCurrentIndex(trayIcon->findText(QStringLiteral("светлый")));
         pages()->setCurrentIndex(1);
         click(box("cbExecAfterRun"));
         click(box("cbRequestNow"));
@@ -449,6 +452,7 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
     EXPECT_TRUE(window->requestNow());
     EXPECT_TRUE(context.options.cbSMS);
     EXPECT_TRUE(context.options.cbExecAfterRun);
+    EXPECT_EQ(context.options.cbTrayIcon, TrayIconStyle::Light);
     EXPECT_EQ(context.phones.numberOf(1), QStringLiteral("9161234567"));
     EXPECT_TRUE(context.phones.isTrayShown(1));
     EXPECT_EQ(storedPhones(), context.phones);

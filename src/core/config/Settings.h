@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "core/AppPaths.h"
+#include "core/config/TrayIconStyle.h"
 
 namespace zelvant {
 
@@ -30,6 +31,8 @@ struct Options
     bool cbMin = false;
     bool cbJeansBalExpired = false;
     bool cbLastQueryTime = true;
+    // The tray icon's colours ("Значок в трее:"), on the same page.
+    TrayIconStyle cbTrayIcon = TrayIconStyle::DarkOutlined;
     // "Mark"
     bool cbMarkIfBalance = true;
     bool cbMarkIfTurnOff = true;
