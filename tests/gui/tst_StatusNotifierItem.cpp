@@ -140,12 +140,6 @@ private:
     bool m_host = true;
 };
 
-struct MenuEntry
-{
-    int id = 0;
-    QVariantMap properties;
-};
-
 class StatusNotifier : public ::testing::Test
 {
 protected:
@@ -280,32 +274,26 @@ protected:
         return images;
     }
 
-    QStringList toolTip()
+    QStringList toolTip() // title and description
     {
         const QDBusArgument arg = itemProperty(QStringLiteral("ToolTip"));
         QString iconName, title, description;
         arg.beginStructure();
         arg >> iconName;
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            int w, h;
-            QByteArray bytes;
-            arg.beginStructure();
-            arg >> w >> h >> bytes;
-            arg.endStructure();
-        }
+        arg.beginArray(); // no pictures: the icon itself is the picture
+        EXPECT_TRUE(arg.atEnd());
         arg.endArray();
         arg >> title >> description;
         arg.endStructure();
         return {title, description};
     }
 
-    QList<MenuEntry> menuLayout()
+    QList<QVariantMap> menuItems() // the properties of the root's children
     {
         const QDBusMessage reply =
             callItem(QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"),
                      {0, -1, QStringList()}, QStringLiteral("/MenuBar"));
-        QList<MenuEntry> entries;
+        QList<QVariantMap> items;
         const QDBusArgument root = reply.arguments().value(1).value<QDBusArgument>();
         int id = 0;
         QVariantMap properties;
@@ -316,25 +304,24 @@ protected:
             QDBusVariant child;
             root >> child;
             const QDBusArgument item = child.variant().value<QDBusArgument>();
-            MenuEntry entry;
             item.beginStructure();
-            item >> entry.id >> entry.properties;
+            item >> id >> properties;
             item.endStructure();
-            entries << entry;
+            items << properties;
         }
         root.endArray();
         root.endStructure();
-        return entries;
+        return items;
     }
 
     // What the panel must show of each menu action.
     void expectMenuAsExported()
     {
         const QList<QAction *> actions = main->trayMenu()->actions();
-        const QList<MenuEntry> entries = menuLayout();
-        ASSERT_EQ(entries.size(), actions.size());
+        const QList<QVariantMap> items = menuItems();
+        ASSERT_EQ(items.size(), actions.size());
         for (qsizetype i = 0; i < actions.size(); ++i) {
-            const QVariantMap &p = entries.at(i).properties;
+            const QVariantMap &p = items.at(i);
             const QAction *a = actions.at(i);
             EXPECT_EQ(p.value(QStringLiteral("visible"), true).toBool(), a->isVisible()) << i;
             if (a->isSeparator()) {
