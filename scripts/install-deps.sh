@@ -12,6 +12,8 @@ packages=(
     xvfb xauth trayer xdotool x11-utils fonts-dejavu-core
     librsvg2-bin file lintian appstream
     dbus-daemon
+    # the private session bus of the StatusNotifierItem test
+    dbus
 )
 
 missing=()

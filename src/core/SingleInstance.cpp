@@ -1,8 +1,15 @@
 #include "core/SingleInstance.h"
 
 #include <QDir>
-#include <QRegularExpression>
+#include <QFile>
+#include <QLockFile>
 #include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace zelvant {
 
@@ -22,8 +29,13 @@ QString desktopName()
 
 QString safeFileName(QString text)
 {
-    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]"));
-    return text.replace(unsafe, QStringLiteral("_"));
+    for (QChar &c : text) {
+        const bool safe = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')
+                          || (c >= u'0' && c <= u'9') || c == u'.' || c == u'_' || c == u'-';
+        if (!safe)
+            c = u'_';
+    }
+    return text;
 }
 
 } // namespace
@@ -37,9 +49,42 @@ SingleInstanceLock::SingleInstanceLock(const QString &title, const QString &lock
         folder = QDir::tempPath();
     m_path = QDir(folder).filePath(safeFileName(title + QLatin1Char('-') + desktopName())
                                    + QStringLiteral(".lock"));
+#ifndef Q_OS_UNIX
     m_lock = std::make_unique<QLockFile>(m_path);
     m_lock->setStaleLockTime(0); // only a dead owner's lock is stale
+#endif
 }
+
+#ifdef Q_OS_UNIX
+
+// The kernel's lock on an open file: it ends with the process however the
+// process ends, so there is no stale lock to detect and nothing to write or
+// sync to disk (QLockFile's owner record costs a disk sync on every start).
+// The file itself stays; removing it would race with a starting instance.
+
+SingleInstanceLock::~SingleInstanceLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool SingleInstanceLock::tryAcquire()
+{
+    if (m_fd >= 0)
+        return true;
+    const QByteArray path = QFile::encodeName(m_path);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return true; // an unusable runtime folder must not keep the program from running
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+#else
 
 SingleInstanceLock::~SingleInstanceLock() = default;
 
@@ -49,5 +94,7 @@ bool SingleInstanceLock::tryAcquire()
         return true;
     return m_lock->tryLock(0);
 }
+
+#endif
 
 } // namespace zelvant

@@ -2,10 +2,11 @@
 // Single instance per user and desktop: a lock file in the user's runtime
 // folder, named after the title line and the desktop (display).
 
-#include <QLockFile>
 #include <QString>
 
 #include <memory>
+
+class QLockFile;
 
 namespace zelvant {
 
@@ -17,14 +18,18 @@ public:
     ~SingleInstanceLock();
 
     // True when this process now holds the lock; false when another running
-    // instance on the same desktop holds it. A stale lock of a crashed
-    // instance is taken over.
+    // instance on the same desktop holds it. The lock of an instance that
+    // crashed or was killed does not count.
     bool tryAcquire();
     QString lockFilePath() const { return m_path; }
 
 private:
     QString m_path;
+#ifdef Q_OS_UNIX
+    int m_fd = -1;
+#else
     std::unique_ptr<QLockFile> m_lock;
+#endif
 };
 
 } // namespace zelvant

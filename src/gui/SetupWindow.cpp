@@ -197,6 +197,7 @@ struct SetupWindow::Private
               *cbJeansBalExpired = nullptr, *cbLastQueryTime = nullptr, *cbFailReason = nullptr;
     QCheckBox *cbMarkIfBalance = nullptr, *cbMarkIfTurnOff = nullptr;
     QLineEdit *edBalanceLessThen = nullptr, *edTurnOffLessThen = nullptr;
+    QComboBox *cbTrayIcon = nullptr;
 
     QLabel *lblRefresh_a = nullptr, *lblRefresh_b = nullptr;
     QComboBox *cbRefreshTime = nullptr;
@@ -305,6 +306,18 @@ void SetupWindow::Private::createHintSheet()
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(show);
     layout->addWidget(mark);
+    // The tray icon's colours, in the order of TrayIconStyle.
+    auto *trayIconRow = new QHBoxLayout;
+    auto *trayIconLabel = new QLabel(QStringLiteral("Значок в трее:"), hintSheet);
+    cbTrayIcon = new QComboBox(hintSheet);
+    cbTrayIcon->setObjectName(QStringLiteral("cbTrayIcon"));
+    cbTrayIcon->addItems(
+        {QStringLiteral("тёмный с контуром"), QStringLiteral("тёмный"), QStringLiteral("светлый")});
+    trayIconLabel->setBuddy(cbTrayIcon);
+    trayIconRow->addWidget(trayIconLabel);
+    trayIconRow->addWidget(cbTrayIcon);
+    trayIconRow->addStretch(1);
+    layout->addLayout(trayIconRow);
     layout->addStretch(1);
 }
 
@@ -563,6 +576,7 @@ void SetupWindow::Private::optionsToControls(const Options &o)
     markClick(2);
     edBalanceLessThen->setText(o.edBalanceLessThen);
     edTurnOffLessThen->setText(o.edTurnOffLessThen);
+    cbTrayIcon->setCurrentIndex(int(o.cbTrayIcon));
     const int index = o.cbRefreshTime >= 0 && o.cbRefreshTime < cbRefreshTime->count()
                           ? o.cbRefreshTime
                           : DefaultRefreshIndex;
@@ -596,6 +610,7 @@ Options SetupWindow::Private::controlsToOptions() const
     o.cbMarkIfTurnOff = cbMarkIfTurnOff->isChecked();
     o.edBalanceLessThen = edBalanceLessThen->text();
     o.edTurnOffLessThen = edTurnOffLessThen->text();
+    o.cbTrayIcon = TrayIconStyle(qMax(0, cbTrayIcon->currentIndex()));
     o.cbRefreshTime = cbRefreshTime->currentIndex();
     o.cbAutoStart = cbAutoStart->isChecked();
     o.cbExecAfterRun = cbExecAfterRun->isChecked();

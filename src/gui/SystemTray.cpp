@@ -2,15 +2,28 @@
 
 #include <QIcon>
 #include <QMenu>
-#include <QPixmap>
+
+#include "core/tray/TrayIconSet.h"
+
+#ifdef ZELVANT_STATUS_NOTIFIER
+#include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusConnectionInterface>
+#include <QtDBus/QDBusMessage>
+#include <QtDBus/QDBusPendingCallWatcher>
+#include <QtDBus/QDBusPendingReply>
+#include <QtDBus/QDBusServiceWatcher>
+#include <QtDBus/QDBusVariant>
+
+#include "gui/StatusNotifierItem.h"
+#endif
 
 namespace zelvant {
 
 namespace {
-QIcon toIcon(const QImage &image)
-{
-    return QIcon(QPixmap::fromImage(image));
-}
+#ifdef ZELVANT_STATUS_NOTIFIER
+const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
+#endif
 } // namespace
 
 SystemTray::SystemTray(QObject *parent)
@@ -20,72 +33,220 @@ SystemTray::SystemTray(QObject *parent)
 
 SystemTray::~SystemTray()
 {
-    delete m_icon;
+    delete m_qtIcon;
 }
 
 bool SystemTray::trayAdd(const QImage &icon, const QString &tip)
 {
-    if (!m_icon) {
-        m_icon = new QSystemTrayIcon(this);
-        connect(m_icon, &QSystemTrayIcon::activated, this, &SystemTray::activated);
-        connect(m_icon, &QSystemTrayIcon::messageClicked, this, &SystemTray::messageClicked);
-        if (m_menu)
-            m_icon->setContextMenu(m_menu);
-    }
-    m_icon->setIcon(toIcon(icon));
-    m_icon->setToolTip(tip.left(TrayTipMaxLength));
-    m_icon->show();
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    m_drawing = icon;
+    m_tip = tip.left(TrayTipMaxLength);
+    m_added = true;
+    if (m_host == Host::Unknown)
+        followStatusNotifierWatcher();
+    show();
+    return true;
 }
 
 bool SystemTray::traySetTip(const QString &tip)
 {
-    if (!m_icon)
+    m_tip = tip.left(TrayTipMaxLength);
+    if (!m_added)
         return false;
-    m_icon->setToolTip(tip.left(TrayTipMaxLength));
+    show();
     return true;
 }
 
 bool SystemTray::traySetIcon(const QImage &icon)
 {
-    if (!m_icon)
+    m_drawing = icon;
+    if (!m_added)
         return false;
-    m_icon->setIcon(toIcon(icon));
+    show();
     return true;
 }
 
 bool SystemTray::trayRemove()
 {
-    if (!m_icon)
+    if (!m_added)
         return false;
-    m_icon->hide();
+    m_added = false;
+    if (m_qtIcon)
+        m_qtIcon->hide();
+#ifdef ZELVANT_STATUS_NOTIFIER
+    // The watcher drops the item when its bus name goes.
+    delete m_item;
+    m_item = nullptr;
+    m_itemRegistered = false;
+#endif
     return true;
+}
+
+void SystemTray::setIconStyle(TrayIconStyle style)
+{
+    if (style == m_style)
+        return;
+    m_style = style;
+    show();
 }
 
 void SystemTray::setContextMenu(QMenu *menu)
 {
     m_menu = menu;
-    if (m_icon)
-        m_icon->setContextMenu(menu);
+    if (m_qtIcon)
+        m_qtIcon->setContextMenu(menu);
+#ifdef ZELVANT_STATUS_NOTIFIER
+    if (m_item)
+        m_item->setMenu(menu);
+#endif
 }
 
 QString SystemTray::toolTip() const
 {
-    return m_icon ? m_icon->toolTip() : QString();
+    return m_added ? m_tip : QString();
 }
 
 bool SystemTray::isShown() const
 {
-    return m_icon && m_icon->isVisible();
+    if (!m_added)
+        return false;
+    if (isStatusNotifierItem())
+        return true;
+    return m_qtIcon && m_qtIcon->isVisible();
+}
+
+bool SystemTray::isStatusNotifierItem() const
+{
+    return m_added && m_host == Host::StatusNotifier && m_itemRegistered;
+}
+
+void SystemTray::show()
+{
+    if (!m_added)
+        return;
+    switch (m_host) {
+    case Host::StatusNotifier:
+        showAsItem();
+        break;
+    case Host::Asking:
+        // Shown once the watcher has answered; a QSystemTrayIcon made now
+        // would register with the watcher a second time by itself.
+        break;
+    case Host::Unknown:
+    case Host::Other:
+        showAsQtIcon();
+        break;
+    }
+}
+
+void SystemTray::showAsQtIcon()
+{
+    if (!m_qtIcon) {
+        m_qtIcon = new QSystemTrayIcon(this);
+        connect(m_qtIcon, &QSystemTrayIcon::activated, this, &SystemTray::activated);
+        connect(m_qtIcon, &QSystemTrayIcon::messageClicked, this, &SystemTray::messageClicked);
+        m_qtIcon->setContextMenu(m_menu);
+    }
+    m_qtIcon->setIcon(trayIcon(m_drawing, m_style));
+    m_qtIcon->setToolTip(m_tip);
+    m_qtIcon->show();
+}
+
+void SystemTray::showAsItem()
+{
+#ifdef ZELVANT_STATUS_NOTIFIER
+    // Never both: the desktop would show two icons.
+    delete m_qtIcon;
+    m_qtIcon = nullptr;
+    if (!m_item) {
+        m_item = new StatusNotifierItem(QDBusConnection::sessionBus(), this);
+        connect(m_item, &StatusNotifierItem::activated, this,
+                [this] { Q_EMIT activated(QSystemTrayIcon::Trigger); });
+        connect(m_item, &StatusNotifierItem::secondaryActivated, this,
+                [this] { Q_EMIT activated(QSystemTrayIcon::MiddleClick); });
+        connect(m_item, &StatusNotifierItem::failed, this, [this] {
+            m_itemRegistered = false;
+            setHost(Host::Other);
+        });
+    }
+    m_item->setMenu(m_menu);
+    m_item->setIcons(trayIconSet(m_drawing, m_style));
+    m_item->setToolTip(m_tip);
+    if (!m_itemRegistered) {
+        m_itemRegistered = true;
+        m_item->registerWithWatcher();
+    }
+#endif
+}
+
+void SystemTray::followStatusNotifierWatcher()
+{
+    m_host = Host::Other;
+#ifdef ZELVANT_STATUS_NOTIFIER
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    // Qt picks its kind of tray icon once, when the first one is made: a
+    // panel that comes later would never see it. So the watcher is followed
+    // here, and the item is ours.
+    m_watcher = new QDBusServiceWatcher(WatcherService, bus,
+                                        QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &owner) {
+                // A new watcher knows nothing of the item.
+                m_itemRegistered = false;
+                if (owner.isEmpty())
+                    setHost(Host::Other);
+                else
+                    askForStatusNotifierHost();
+            });
+    bus.connect(WatcherService, WatcherPath, WatcherService,
+                QStringLiteral("StatusNotifierHostRegistered"), this,
+                SLOT(statusNotifierHostRegistered()));
+    if (bus.interface()->isServiceRegistered(WatcherService))
+        askForStatusNotifierHost();
+#endif
+}
+
+void SystemTray::askForStatusNotifierHost()
+{
+#ifdef ZELVANT_STATUS_NOTIFIER
+    m_host = Host::Asking;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        WatcherService, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    get << WatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    auto *call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *w;
+        // A watcher without a host shows nothing: an XEmbed tray may.
+        const bool host = !reply.isError() && reply.value().variant().toBool();
+        if (m_host == Host::Asking)
+            setHost(host ? Host::StatusNotifier : Host::Other);
+    });
+#endif
+}
+
+void SystemTray::statusNotifierHostRegistered()
+{
+    setHost(Host::StatusNotifier);
+}
+
+void SystemTray::setHost(Host host)
+{
+    m_host = host;
+    show();
 }
 
 void SystemTray::showMessage(const QString &title, const QString &body, Urgency urgency)
 {
-    if (!m_icon)
+    // A StatusNotifierItem has no balloon of its own; its hosts come with a
+    // notification service, which the notifier tries first.
+    if (!m_qtIcon)
         return;
     const QSystemTrayIcon::MessageIcon kind =
         urgency == Urgency::Critical ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information;
-    m_icon->showMessage(title, body, kind, 15000);
+    m_qtIcon->showMessage(title, body, kind, 15000);
 }
 
 } // namespace zelvant

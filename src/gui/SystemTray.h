@@ -1,16 +1,27 @@
 #pragma once
-// The tray icon through QSystemTrayIcon. Without a notification area the
-// program still runs; the icon then simply is not seen.
+// The tray icon on the desktop at hand. Where a StatusNotifierWatcher with a
+// host runs on the session bus (KDE Plasma, GNOME with the AppIndicator
+// extension, Xfce), the icon is a StatusNotifierItem of our own; elsewhere
+// (XEmbed trays, Windows) it is a QSystemTrayIcon. The watcher is followed for
+// the whole run: a panel that starts after the program, or restarts, gets the
+// icon within moments. Without any notification area the program still runs;
+// the icon then simply is not seen.
 
+#include <QImage>
+#include <QMenu>
 #include <QObject>
+#include <QPointer>
 #include <QSystemTrayIcon>
 
 #include "core/tray/Notifier.h"
+#include "core/config/TrayIconStyle.h"
 #include "core/tray/TrayService.h"
 
-class QMenu;
+class QDBusServiceWatcher;
 
 namespace zelvant {
+
+class StatusNotifierItem;
 
 class SystemTray : public QObject, public TrayService
 {
@@ -23,6 +34,7 @@ public:
     bool traySetTip(const QString &tip) override;
     bool traySetIcon(const QImage &icon) override;
     bool trayRemove() override;
+    void setIconStyle(TrayIconStyle style) override;
 
     // Shown by the tray itself on a right click.
     void setContextMenu(QMenu *menu);
@@ -31,14 +43,36 @@ public:
     // The icon's own balloon: the way out for notifications where the
     // desktop has no notification service.
     void showMessage(const QString &title, const QString &body, Urgency urgency);
+    // True while the icon is shown through the StatusNotifierWatcher.
+    bool isStatusNotifierItem() const;
 
 Q_SIGNALS:
     void activated(QSystemTrayIcon::ActivationReason reason);
     void messageClicked();
 
+private Q_SLOTS:
+    void statusNotifierHostRegistered();
+
 private:
-    QSystemTrayIcon *m_icon = nullptr;
-    QMenu *m_menu = nullptr;
+    enum class Host { Unknown, Asking, StatusNotifier, Other };
+
+    void show();
+    void showAsItem();
+    void showAsQtIcon();
+    void followStatusNotifierWatcher();
+    void askForStatusNotifierHost();
+    void setHost(Host host);
+
+    QImage m_drawing;
+    QString m_tip;
+    TrayIconStyle m_style = TrayIconStyle::DarkOutlined;
+    bool m_added = false;
+    Host m_host = Host::Unknown;
+    QSystemTrayIcon *m_qtIcon = nullptr;
+    QPointer<QMenu> m_menu;
+    StatusNotifierItem *m_item = nullptr;
+    QDBusServiceWatcher *m_watcher = nullptr;
+    bool m_itemRegistered = false;
 };
 
 } // namespace zelvant

@@ -11,6 +11,9 @@
 #include <QUrl>
 
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 
 #include "core/ErrorLog.h"
@@ -217,6 +220,7 @@ void TrayController::startWork()
 {
     m_startWorkTimer.stop();
     m_context.options = loadSettings(m_context.settingsFile);
+    m_tray.setIconStyle(m_context.options.cbTrayIcon);
     m_phonesInfo->buildGrid();
 
     if (m_context.options.cbLoadHistory && QFile::exists(m_context.paths.historyFile())) {
@@ -234,6 +238,11 @@ void TrayController::startWork()
     m_alerts.seed(m_context.results, m_context.phones, m_context.options);
     m_retry->setEnabled(m_context.options.cbRetryFailed);
     markStartup();
+#ifdef __GLIBC__
+    // The preload's history pages and the parsed files are freed by now: give
+    // that memory back, the program then idles for hours.
+    malloc_trim(0);
+#endif
 
     if (m_context.options.cbExecAfterRun) {
         m_startupCycle = true;
@@ -364,6 +373,7 @@ void TrayController::showSetupWindow()
             saveSettingsNow();
             m_retry->setEnabled(m_context.options.cbRetryFailed);
             restartRequestTimer();
+            m_tray.setIconStyle(m_context.options.cbTrayIcon);
             showTrayBalance(m_tray, m_context);
             m_phonesInfo->buildGrid();
             fillGrid();

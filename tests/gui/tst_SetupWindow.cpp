@@ -461,6 +461,9 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
         pages()->setCurrentIndex(0);
         click(box("cbSMS"));
         click(box("cbFailReason"));
+        auto *trayIcon = child<QComboBox>(QStringLiteral("cbTrayIcon"));
+        EXPECT_EQ(trayIcon->currentText(), QStringLiteral("тёмный с контуром"));
+        trayIcon->setCurrentIndex(trayIcon->findText(QStringLiteral("светлый")));
         pages()->setCurrentIndex(1);
         click(box("cbExecAfterRun"));
         click(box("cbNotifyFailures"));
@@ -475,6 +478,7 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
     EXPECT_TRUE(context.options.cbFailReason);
     EXPECT_FALSE(context.options.cbNotifyFailures);
     EXPECT_TRUE(context.options.cbNotifyLowBalance);
+    EXPECT_EQ(context.options.cbTrayIcon, TrayIconStyle::Light);
     EXPECT_EQ(context.phones.numberOf(1), QStringLiteral("9161234567"));
     EXPECT_TRUE(context.phones.isTrayShown(1));
     EXPECT_EQ(storedPhones(), context.phones);

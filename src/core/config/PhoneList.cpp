@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <vector>
@@ -70,6 +69,8 @@ bool readFlag(const QString &text)
 }
 
 // The encoding named in the XML declaration, lower case; empty when none.
+// Read by hand: a regular expression here would cost every start the pages
+// of the expression engine.
 QByteArray declaredEncoding(const QByteArray &bytes)
 {
     if (!bytes.startsWith("<?xml"))
@@ -77,10 +78,33 @@ QByteArray declaredEncoding(const QByteArray &bytes)
     const qsizetype end = bytes.indexOf("?>");
     if (end < 0)
         return {};
-    static const QRegularExpression pattern(
-        QStringLiteral("encoding\\s*=\\s*[\"']([A-Za-z0-9._-]+)[\"']"));
-    const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(bytes.left(end)));
-    return m.hasMatch() ? m.captured(1).toLatin1().toLower() : QByteArray();
+    const QByteArray declaration = bytes.left(end);
+    const auto isSpace = [](char c) { return QChar::isSpace(uchar(c)); };
+    const auto isNameChar = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
+               || c == '.' || c == '_' || c == '-';
+    };
+    const auto isQuote = [](char c) { return c == '"' || c == '\''; };
+    // encoding = "name", blanks allowed around "=", either quote at either end.
+    for (qsizetype at = declaration.indexOf("encoding"); at >= 0;
+         at = declaration.indexOf("encoding", at + 1)) {
+        qsizetype i = at + 8;
+        while (i < declaration.size() && isSpace(declaration.at(i)))
+            ++i;
+        if (i >= declaration.size() || declaration.at(i) != '=')
+            continue;
+        ++i;
+        while (i < declaration.size() && isSpace(declaration.at(i)))
+            ++i;
+        if (i >= declaration.size() || !isQuote(declaration.at(i)))
+            continue;
+        const qsizetype start = ++i;
+        while (i < declaration.size() && isNameChar(declaration.at(i)))
+            ++i;
+        if (i > start && i < declaration.size() && isQuote(declaration.at(i)))
+            return declaration.mid(start, i - start).toLower();
+    }
+    return {};
 }
 
 bool isWindows1251Name(const QByteArray &name)

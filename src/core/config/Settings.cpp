@@ -101,6 +101,9 @@ Options loadSettings(const IniFile &settings)
     Options o;
     for (const HintKey &h : HintKeys)
         o.*h.member = settings.readBool(HintWindow, QLatin1String(h.key), o.*h.member);
+    const int trayIcon = settings.readInteger(HintWindow, QStringLiteral("cbTrayIcon"), 0);
+    if (trayIcon >= 0 && trayIcon < TrayIconStyleCount)
+        o.cbTrayIcon = TrayIconStyle(trayIcon);
 
     o.cbMarkIfBalance = settings.readBool(Mark, QStringLiteral("cbMarkIfBalance"), true);
     o.cbMarkIfTurnOff = settings.readBool(Mark, QStringLiteral("cbMarkIfTurnOff"), true);
@@ -136,6 +139,8 @@ bool saveSettings(IniFile &settings, const Options &options, bool trayNotShown,
     QList<Change> changes;
     for (const HintKey &h : HintKeys)
         changes.append(Change::writeBool(HintWindow, QLatin1String(h.key), options.*h.member));
+    changes.append(
+        Change::write(HintWindow, QStringLiteral("cbTrayIcon"), int(options.cbTrayIcon)));
 
     changes.append(
         Change::writeBool(Mark, QStringLiteral("cbMarkIfBalance"), options.cbMarkIfBalance));

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "core/AppPaths.h"
+#include "core/config/TrayIconStyle.h"
 
 namespace zelvant {
 
@@ -31,6 +32,8 @@ struct Options
     bool cbJeansBalExpired = false;
     bool cbLastQueryTime = true;
     bool cbFailReason = false; // "Причина": why a phone has no fresh balance
+    // The tray icon's colours ("Значок в трее:"), on the same page.
+    TrayIconStyle cbTrayIcon = TrayIconStyle::DarkOutlined;
     // "Mark"
     bool cbMarkIfBalance = true;
     bool cbMarkIfTurnOff = true;

@@ -85,6 +85,7 @@ struct PageFetcher::Private
 {
     PageFetcher *q = nullptr;
     QNetworkAccessManager *nam = nullptr;
+    QNetworkAccessManager *manager();
     QList<QSslCertificate> extraCa;
     qint64 maxBytes = DefaultMaxBytes;
 
@@ -193,9 +194,9 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
     if (method == "POST") {
         req.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
-        r = nam->post(req, body.isNull() ? QByteArray("") : body);
+        r = manager()->post(req, body.isNull() ? QByteArray("") : body);
     } else {
-        r = nam->get(req);
+        r = manager()->get(req);
     }
     reply = r;
     received.clear();
@@ -330,16 +331,25 @@ void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes,
     request(next, "GET", QByteArray());
 }
 
+// Made at the first request: the tray program starts and mostly idles
+// without touching the network stack.
+QNetworkAccessManager *PageFetcher::Private::manager()
+{
+    if (!nam) {
+        nam = new QNetworkAccessManager(q);
+        // No cache is ever set on the manager, and every request says not
+        // to use one; a balance must come from the operator, never from disk.
+        nam->setProxyFactory(new SystemProxyFactory);
+        nam->setCookieJar(new QNetworkCookieJar(nam));
+    }
+    return nam;
+}
+
 PageFetcher::PageFetcher(QObject *parent)
     : QObject(parent)
     , d(new Private)
 {
     d->q = this;
-    d->nam = new QNetworkAccessManager(this);
-    // No cache is ever set on the manager, and every request says not to
-    // use one; a balance must come from the operator, never from disk.
-    d->nam->setProxyFactory(new SystemProxyFactory);
-    d->nam->setCookieJar(new QNetworkCookieJar(d->nam));
 }
 
 PageFetcher::~PageFetcher()
@@ -350,6 +360,8 @@ PageFetcher::~PageFetcher()
 void PageFetcher::newSession()
 {
     // The manager deletes the jar it owned; cookies of the last phone are gone.
+    if (!d->nam)
+        return;
     d->nam->setCookieJar(new QNetworkCookieJar(d->nam));
     d->nam->clearConnectionCache();
 }
@@ -388,7 +400,8 @@ void PageFetcher::setExtraCaCertificates(const QList<QSslCertificate> &certifica
     d->extraCa = certificates;
     // Connections to a host are pooled with the TLS settings of the request
     // that opened them; new trust must not wait for the pool to expire.
-    d->nam->clearConnectionCache();
+    if (d->nam)
+        d->nam->clearConnectionCache();
 }
 
 void PageFetcher::setMaxBytes(qint64 bytes)

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+#include "core/config/TrayIconStyle.h"
+
 namespace zelvant {
 
 class AppContext;
@@ -22,6 +24,8 @@ public:
     virtual bool traySetTip(const QString &tip) = 0; // cut to 63 characters
     virtual bool traySetIcon(const QImage &icon) = 0;
     virtual bool trayRemove() = 0;
+    // The colours of the icon on the desktop; the drawings stay as they are.
+    virtual void setIconStyle(TrayIconStyle) {}
 };
 
 // A tray that shows nothing: for runs without a desktop (the headless check,

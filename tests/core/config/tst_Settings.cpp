@@ -149,6 +149,25 @@ TEST(SettingsLoad, HandEditedValuesAreValidatedWithTheirDefaults)
     EXPECT_EQ(o.turnOffThreshold(), 10);
 }
 
+TEST(SettingsLoad, TrayIconStyleOfOlderAndHandEditedFiles)
+{
+    TempFolder dir;
+    IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
+    // A file of an older version has the section but not the key.
+    ASSERT_TRUE(ini.writeString(QStringLiteral("Hint Window"), QStringLiteral("cbNN"),
+                                QStringLiteral("1")));
+    EXPECT_EQ(loadSettings(ini).cbTrayIcon, TrayIconStyle::DarkOutlined);
+    const std::pair<const char *, TrayIconStyle> cases[] = {
+        {"0", TrayIconStyle::DarkOutlined},  {"1", TrayIconStyle::Dark},
+        {"2", TrayIconStyle::Light},         {"3", TrayIconStyle::DarkOutlined},
+        {"-1", TrayIconStyle::DarkOutlined}, {"светлый", TrayIconStyle::DarkOutlined}};
+    for (const auto &[text, style] : cases) {
+        ASSERT_TRUE(ini.writeString(QStringLiteral("hint window"), QStringLiteral("CBTRAYICON"),
+                                    QString::fromUtf8(text)));
+        EXPECT_EQ(loadSettings(ini).cbTrayIcon, style) << text;
+    }
+}
+
 TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
 {
     LocaleGuard guard;
@@ -168,6 +187,7 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
     o.cbExecAfterRun = true;
     o.cbFailReason = true;
     o.cbRetryFailed = false;
+    o.cbTrayIcon = TrayIconStyle::Light;
     ASSERT_TRUE(saveSettings(ini, o, true, &autoStart));
     EXPECT_EQ(autoStart.calls, QList<bool>{false});
     EXPECT_EQ(dir.read(QStringLiteral("Zelvant.ini")),
@@ -175,6 +195,7 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
                          "cbNN=1\r\ncbAlias=0\r\ncbUserName=1\r\ncbPhoneNum=1\r\ncbAverage=0\r\n"
                          "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\n"
                          "cbJeansBalExpired=1\r\ncbLastQueryTime=1\r\ncbFailReason=1\r\n"
+                         "cbTrayIcon=2\r\n"
                          "\r\n[Mark]\r\n"
                          "cbMarkIfBalance=1\r\ncbMarkIfTurnOff=0\r\n"
                          "edBalanceLessThen=3.75\r\nedTurnOffLessThen=5\r\n"

@@ -1,0 +1,429 @@
+// The tray icon as a StatusNotifierItem, seen from the desktop's side: a
+// private session bus (dbus-daemon) with a StatusNotifierWatcher of the
+// test's own, and the tray program's controller and tray on the offscreen
+// platform. Everything is read back over D-Bus as a panel reads it.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QUrl>
+#include <QtDBus/QDBusArgument>
+#include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusConnectionInterface>
+#include <QtDBus/QDBusMessage>
+#include <QtDBus/QDBusPendingCall>
+#include <QtDBus/QDBusVariant>
+#include <QtEndian>
+
+#include "core/TextCodec.h"
+#include "core/config/AppContext.h"
+#include "core/config/IniFile.h"
+#include "core/history/HistoryStore.h"
+#include "core/retrieval/RequestCycle.h"
+#include "core/tray/BalanceIcon.h"
+#include "core/tray/TrayIconSet.h"
+#include "gui/PhonesWindow.h"
+#include "gui/SystemTray.h"
+#include "gui/TrayController.h"
+#include "support/FakeLumoServer.h"
+#include "support/TempFolder.h"
+
+using namespace zelvant;
+using zelvant::test::FakeLumoServer;
+using zelvant::test::TempFolder;
+
+namespace {
+
+const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString ItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+
+// A session bus of the test's own, for the whole test program.
+class PrivateSessionBus
+{
+public:
+    bool start()
+    {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty())
+            return false;
+        m_folder.write(
+            QStringLiteral("bus.conf"),
+            QStringLiteral(
+                "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\""
+                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
+                "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+                .arg(m_folder.path())
+                .toUtf8());
+        m_daemon.start(
+            daemon, {QStringLiteral("--config-file=") + m_folder.file(QStringLiteral("bus.conf")),
+                     QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
+            return false;
+        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        // The program's own connection (QDBusConnection::sessionBus) goes here.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+        return !address.isEmpty();
+    }
+    ~PrivateSessionBus()
+    {
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+
+    QString address;
+
+private:
+    TempFolder m_folder;
+    QProcess m_daemon;
+};
+
+// The panel's side: a StatusNotifierWatcher that takes registrations.
+class FakeWatcher : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+public:
+    explicit FakeWatcher(const QDBusConnection &bus)
+        : m_bus(bus)
+    {
+    }
+
+    bool start(bool withHost = true)
+    {
+        m_host = withHost;
+        return m_bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                                    QDBusConnection::ExportAllContents)
+               && m_bus.registerService(WatcherService);
+    }
+    void stop()
+    {
+        m_bus.unregisterService(WatcherService);
+        m_bus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+        m_items.clear();
+    }
+    void registerHost()
+    {
+        m_host = true;
+        Q_EMIT StatusNotifierHostRegistered();
+    }
+
+    QStringList items() const { return m_items; }
+    bool hostRegistered() const { return m_host; }
+    int protocolVersion() const { return 0; }
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString &service)
+    {
+        m_items << service;
+        Q_EMIT StatusNotifierItemRegistered(service);
+    }
+    void RegisterStatusNotifierHost(const QString &) {}
+
+Q_SIGNALS:
+    void StatusNotifierItemRegistered(const QString &service);
+    void StatusNotifierHostRegistered();
+
+private:
+    QDBusConnection m_bus;
+    QStringList m_items;
+    bool m_host = true;
+};
+
+class StatusNotifier : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        bus = new PrivateSessionBus;
+        if (!bus->start()) {
+            delete bus;
+            bus = nullptr;
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        delete bus;
+        bus = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!bus)
+            GTEST_SKIP() << "dbus-daemon is not installed";
+        panel = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(bus->address, QStringLiteral("panel")));
+        ASSERT_TRUE(panel->isConnected());
+        watcher = std::make_unique<FakeWatcher>(*panel);
+
+        // A slow answer keeps the cycle running while the menu is read.
+        ASSERT_TRUE(server.start());
+        FakeLumoServer::Subscriber s;
+        s.number = QStringLiteral("9031112233");
+        s.password = QStringLiteral("пароль");
+        s.balance = 42.5;
+        s.delayMs = 500;
+        server.addSubscriber(s);
+        temp.write(QStringLiteral("servers.ini"),
+                   toWindows1251(QStringLiteral("[Образец]\r\nLoginURL=%1\r\nShortName=ОБР\r\n")
+                                     .arg(server.loginUrl().toString())));
+        context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
+        PhoneSlot &p = context->phones.slot(1);
+        p.number = QStringLiteral("9031112233");
+        p.password = QStringLiteral("пароль");
+        p.alias = QStringLiteral("Тел1");
+        p.monitored = true;
+        p.region = QStringLiteral("ОБР");
+        context->phones.setTrayShown(1);
+        ASSERT_TRUE(initHistory(context->paths.historyFile()));
+    }
+
+    void TearDown() override
+    {
+        // The controller owns the menu the tray shows.
+        if (tray)
+            tray->setContextMenu(nullptr);
+        main.reset();
+        tray.reset();
+        if (watcher)
+            watcher->stop();
+        watcher.reset();
+        if (panel)
+            QDBusConnection::disconnectFromBus(QStringLiteral("panel"));
+    }
+
+    // The tray program's wiring of controller and tray.
+    void startProgram()
+    {
+        tray = std::make_unique<SystemTray>();
+        TrayControllerHooks hooks;
+        hooks.beep = [] {};
+        hooks.quit = [] {};
+        hooks.openUrl = [](const QUrl &) {};
+        hooks.startTimer = false;
+        main = std::make_unique<TrayController>(*context, *tray, std::move(hooks));
+        CycleTimings timings;
+        timings.pauseBeforePhoneMs = 0;
+        timings.afterPhoneMs = 0;
+        timings.animationFrameMs = 10;
+        main->setCycleTimings(timings);
+        tray->setContextMenu(main->trayMenu());
+        QObject::connect(tray.get(), &SystemTray::activated, main.get(),
+                         &TrayController::trayNotify);
+        tray->trayAdd(standardTrayIcon(), ProgramTitle);
+    }
+
+    // "Within a few seconds" of the watcher's appearance.
+    bool waitForItem()
+    {
+        return QTest::qWaitFor([&] { return watcher->items().size() == 1; }, 3000);
+    }
+
+    // Calls from the panel's connection, answered while the event loop runs
+    // (the item lives on this thread).
+    QDBusMessage callItem(const QString &interface, const QString &method, const QVariantList &args,
+                          const QString &path = QStringLiteral("/StatusNotifierItem"))
+    {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(watcher->items().value(0), path, interface, method);
+        call.setArguments(args);
+        QDBusPendingCall pending = panel->asyncCall(call, 5000);
+        // A call that never finishes comes back as an error reply.
+        if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 6000))
+            ADD_FAILURE() << method.toStdString() << " was not answered";
+        return pending.reply();
+    }
+
+    QDBusArgument itemProperty(const QString &name)
+    {
+        const QDBusMessage reply = callItem(QStringLiteral("org.freedesktop.DBus.Properties"),
+                                            QStringLiteral("Get"), {ItemInterface, name});
+        return reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+    }
+
+    QList<QImage> iconPixmaps()
+    {
+        QList<QImage> images;
+        const QDBusArgument arg = itemProperty(QStringLiteral("IconPixmap"));
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            int width = 0, height = 0;
+            QByteArray bytes;
+            arg.beginStructure();
+            arg >> width >> height >> bytes;
+            arg.endStructure();
+            QImage image(width, height, QImage::Format_ARGB32);
+            if (bytes.size() != qsizetype(width) * height * 4)
+                return {};
+            for (int i = 0; i < width * height; ++i)
+                image.setPixel(i % width, i / width,
+                               qFromBigEndian<quint32>(bytes.constData() + 4 * i));
+            images << image;
+        }
+        arg.endArray();
+        return images;
+    }
+
+    QStringList toolTip() // title and description
+    {
+        const QDBusArgument arg = itemProperty(QStringLiteral("ToolTip"));
+        QString iconName, title, description;
+        arg.beginStructure();
+        arg >> iconName;
+        arg.beginArray(); // no pictures: the icon itself is the picture
+        EXPECT_TRUE(arg.atEnd());
+        arg.endArray();
+        arg >> title >> description;
+        arg.endStructure();
+        return {title, description};
+    }
+
+    QList<QVariantMap> menuItems() // the properties of the root's children
+    {
+        const QDBusMessage reply =
+            callItem(QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"),
+                     {0, -1, QStringList()}, QStringLiteral("/MenuBar"));
+        QList<QVariantMap> items;
+        const QDBusArgument root = reply.arguments().value(1).value<QDBusArgument>();
+        int id = 0;
+        QVariantMap properties;
+        root.beginStructure();
+        root >> id >> properties;
+        root.beginArray();
+        while (!root.atEnd()) {
+            QDBusVariant child;
+            root >> child;
+            const QDBusArgument item = child.variant().value<QDBusArgument>();
+            item.beginStructure();
+            item >> id >> properties;
+            item.endStructure();
+            items << properties;
+        }
+        root.endArray();
+        root.endStructure();
+        return items;
+    }
+
+    // What the panel must show of each menu action.
+    void expectMenuAsExported()
+    {
+        const QList<QAction *> actions = main->trayMenu()->actions();
+        const QList<QVariantMap> items = menuItems();
+        ASSERT_EQ(items.size(), actions.size());
+        for (qsizetype i = 0; i < actions.size(); ++i) {
+            const QVariantMap &p = items.at(i);
+            const QAction *a = actions.at(i);
+            EXPECT_EQ(p.value(QStringLiteral("visible"), true).toBool(), a->isVisible()) << i;
+            if (a->isSeparator()) {
+                EXPECT_EQ(p.value(QStringLiteral("type")).toString(), QStringLiteral("separator"))
+                    << i;
+                continue;
+            }
+            EXPECT_EQ(p.value(QStringLiteral("label")).toString(), a->text());
+            EXPECT_EQ(p.value(QStringLiteral("enabled"), true).toBool(), a->isEnabled())
+                << a->text().toStdString();
+        }
+    }
+
+    void expectIcon(const QImage &drawing, TrayIconStyle style = TrayIconStyle::DarkOutlined)
+    {
+        const QList<QImage> expected = trayIconSet(drawing, style);
+        const QList<QImage> shown = iconPixmaps();
+        ASSERT_EQ(shown.size(), expected.size());
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            EXPECT_EQ(shown.at(i), expected.at(i)) << "size " << expected.at(i).width();
+    }
+
+    static PrivateSessionBus *bus;
+    FakeLumoServer server;
+    std::unique_ptr<QDBusConnection> panel;
+    std::unique_ptr<FakeWatcher> watcher;
+    TempFolder temp;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<SystemTray> tray;
+    std::unique_ptr<TrayController> main;
+};
+
+PrivateSessionBus *StatusNotifier::bus = nullptr;
+
+TEST_F(StatusNotifier, ItemCarriesIconTipAndMenuAndAnswersClicks)
+{
+    ASSERT_TRUE(watcher->start());
+    startProgram();
+    ASSERT_TRUE(waitForItem());
+    EXPECT_TRUE(tray->isStatusNotifierItem());
+    expectIcon(standardTrayIcon());
+    EXPECT_EQ(toolTip(), QStringList({ProgramTitle, QString()}));
+    expectMenuAsExported();
+
+    // A cycle: the menu switches while it runs, then the tray phone's balance.
+    QSignalSpy finished(main->cycle(), &RequestCycle::cycleFinished);
+    ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
+    expectMenuAsExported();
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
+    ASSERT_FLOAT_EQ(context->results[1].balance, 42.5f);
+    expectIcon(createValueIcon(42.5f));
+    EXPECT_EQ(toolTip(), QStringList({QStringLiteral("Тел1: 42.50"), QString()}));
+    expectMenuAsExported();
+
+    // A click on an item of the panel's menu runs its command.
+    const int phonesItem =
+        int(main->trayMenu()->actions().indexOf(main->action(MenuItem::PhonesInfo))) + 1;
+    EXPECT_FALSE(main->phonesWindow()->isVisible());
+    callItem(QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+             {phonesItem, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u},
+             QStringLiteral("/MenuBar"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main->phonesWindow()->isVisible(); }, 3000));
+    main->phonesWindow()->hide();
+
+    // Left click: the phones window; right click where the panel has no menu
+    // of its own: the tray menu.
+    callItem(ItemInterface, QStringLiteral("Activate"), {10, 10});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main->phonesWindow()->isVisible(); }, 3000));
+    callItem(ItemInterface, QStringLiteral("ContextMenu"), {10, 10});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main->trayMenu()->isVisible(); }, 3000));
+    main->trayMenu()->hide();
+}
+
+TEST_F(StatusNotifier, AppearsWhenThePanelComesLateOrRestarts)
+{
+    startProgram();
+    QTest::qWait(200);
+    EXPECT_FALSE(tray->isStatusNotifierItem()) << "no watcher yet";
+
+    // A watcher without a host shows nothing: the item waits for the host.
+    ASSERT_TRUE(watcher->start(false));
+    QTest::qWait(300);
+    EXPECT_TRUE(watcher->items().isEmpty());
+    watcher->registerHost();
+    ASSERT_TRUE(waitForItem());
+
+    // The panel restarts: a new watcher knows nothing of the item.
+    watcher->stop();
+    ASSERT_TRUE(watcher->start());
+    ASSERT_TRUE(waitForItem());
+    expectIcon(standardTrayIcon());
+
+    // The colours chosen in the settings reach the panel; the tray phone was
+    // never requested, so its balance is 0.
+    IniFile settings(context->paths.settingsFile());
+    ASSERT_TRUE(settings.writeString(QStringLiteral("Hint Window"), QStringLiteral("cbTrayIcon"),
+                                     QStringLiteral("2")));
+    main->startWork();
+    expectIcon(createValueIcon(0), TrayIconStyle::Light);
+    EXPECT_EQ(watcher->items().size(), 1) << "one icon only";
+}
+
+} // namespace
+
+#include "tst_StatusNotifierItem.moc"
