@@ -267,7 +267,8 @@ void TrayController::onCycleFinished()
         m_logic.cycleFinished();
         return;
     }
-    if (m_phonesInfo->isVisible()) {
+    // Never in front of a modal window, which waits for an answer.
+    if (m_phonesInfo->isVisible() && !QApplication::activeModalWidget()) {
         m_phonesInfo->raise();
         m_phonesInfo->activateWindow();
     }
@@ -330,6 +331,8 @@ void TrayController::showSetupWindow()
 void TrayController::showPhonesWindow()
 {
     m_phonesInfo->show();
+    if (QApplication::activeModalWidget())
+        return; // it stays beneath the modal window that is open
     m_phonesInfo->raise();
     m_phonesInfo->activateWindow();
 }

@@ -1,5 +1,7 @@
 #include "core/tray/PhonesTableModel.h"
 
+#include <QFont>
+
 namespace zelvant {
 
 PhonesTableModel::PhonesTableModel(const PhonesTable &grid, QObject *parent)
@@ -20,9 +22,20 @@ int PhonesTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant PhonesTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || role != Qt::DisplayRole)
+    if (!index.isValid())
         return QVariant();
     const int row = index.row() + 1;
+    if (role == Qt::FontRole) {
+        // Only the weight; the rest of the font is the view's.
+        if (index.column() > 0 && m_grid.cell(index.column(), row).style.fontBold) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return QVariant();
+    }
+    if (role != Qt::DisplayRole)
+        return QVariant();
     if (index.column() == 0)
         return m_grid.rowNumberText(row);
     return m_grid.cell(index.column(), row).text;
