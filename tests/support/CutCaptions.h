@@ -1,10 +1,10 @@
 #pragma once
 // Finds the texts of a window that do not fit the room their widget gives
 // them in the font actually used: captions of labels, buttons, check boxes,
-// group boxes, tabs and column titles, and the values in table cells.
+// group boxes, tabs and column titles, the values in table cells, fields too
+// low for their text, and rows wider than a box that cannot scroll sideways.
 
 #include <QAbstractButton>
-#include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -17,19 +17,10 @@
 #include <QStyleOption>
 #include <QTabBar>
 #include <QTableView>
-#include <QToolButton>
 
 namespace zelvant::test {
 
 namespace cutcaptions {
-
-inline QString where(const QWidget *w)
-{
-    QString name = w->objectName();
-    if (name.isEmpty())
-        name = QString::fromLatin1(w->metaObject()->className());
-    return name;
-}
 
 inline int widthOf(const QFontMetrics &metrics, QString text)
 {
@@ -40,28 +31,36 @@ inline int widthOf(const QFontMetrics &metrics, QString text)
     return width;
 }
 
+// Adds a line when needed does not fit into room.
+inline void check(QStringList &cut, const QObject *where, const QString &text, QSize needed,
+                  QSize room)
+{
+    if (needed.width() <= room.width() && needed.height() <= room.height())
+        return;
+    const QString name = where->objectName().isEmpty()
+                             ? QString::fromLatin1(where->metaObject()->className())
+                             : where->objectName();
+    cut << QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
+               .arg(name, text)
+               .arg(needed.width())
+               .arg(needed.height())
+               .arg(room.width())
+               .arg(room.height());
+}
+
 inline void label(const QLabel *l, QStringList &cut)
 {
     if (l->text().isEmpty() || l->textFormat() == Qt::RichText)
         return;
     const QRect room = l->contentsRect();
     if (l->wordWrap()) {
-        if (l->heightForWidth(l->width()) > l->height())
-            cut << QStringLiteral("%1 \"%2\": wrapped text needs %3 px height, has %4")
-                       .arg(where(l), l->text())
-                       .arg(l->heightForWidth(l->width()))
-                       .arg(l->height());
+        check(cut, l, l->text(), QSize(0, l->heightForWidth(l->width())), l->size());
         return;
     }
-    const int needed =
-        widthOf(l->fontMetrics(), l->text()) + 2 * l->margin() + std::max(0, l->indent());
-    if (needed > room.width() || l->fontMetrics().height() > room.height())
-        cut << QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
-                   .arg(where(l), l->text())
-                   .arg(needed)
-                   .arg(l->fontMetrics().height())
-                   .arg(room.width())
-                   .arg(room.height());
+    const int inset = 2 * l->margin() + std::max(0, l->indent());
+    check(cut, l, l->text(),
+          QSize(widthOf(l->fontMetrics(), l->text()) + inset, l->fontMetrics().height()),
+          room.size());
 }
 
 inline void button(const QAbstractButton *b, QStringList &cut)
@@ -71,72 +70,35 @@ inline void button(const QAbstractButton *b, QStringList &cut)
     QStyleOptionButton option;
     option.initFrom(b);
     option.text = b->text();
-    option.icon = b->icon();
-    option.iconSize = b->iconSize();
-    QStyle::SubElement element;
+    QStyle::SubElement element = QStyle::SE_PushButtonContents;
     if (qobject_cast<const QCheckBox *>(b))
         element = QStyle::SE_CheckBoxContents;
     else if (qobject_cast<const QRadioButton *>(b))
         element = QStyle::SE_RadioButtonContents;
-    else if (qobject_cast<const QPushButton *>(b))
-        element = QStyle::SE_PushButtonContents;
-    else {
-        if (b->sizeHint().width() > b->width())
-            cut << QStringLiteral("%1 \"%2\": needs %3 px, has %4")
-                       .arg(where(b), b->text())
-                       .arg(b->sizeHint().width())
-                       .arg(b->width());
+    else if (!qobject_cast<const QPushButton *>(b)) {
+        check(cut, b, b->text(), b->sizeHint(), b->size()); // tool buttons
         return;
     }
     const QRect room = b->style()->subElementRect(element, &option, b);
-    int needed = widthOf(b->fontMetrics(), b->text());
-    if (!b->icon().isNull())
-        needed += b->iconSize().width() + 4;
-    if (needed > room.width() || b->fontMetrics().height() > room.height())
-        cut << QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
-                   .arg(where(b), b->text())
-                   .arg(needed)
-                   .arg(b->fontMetrics().height())
-                   .arg(room.width())
-                   .arg(room.height());
-}
-
-inline void groupBox(const QGroupBox *g, QStringList &cut)
-{
-    if (g->title().isEmpty())
-        return;
-    if (g->minimumSizeHint().width() > g->width())
-        cut << QStringLiteral("%1 \"%2\": needs %3 px, has %4")
-                   .arg(where(g), g->title())
-                   .arg(g->minimumSizeHint().width())
-                   .arg(g->width());
+    const int icon = b->icon().isNull() ? 0 : b->iconSize().width() + 4;
+    check(cut, b, b->text(),
+          QSize(widthOf(b->fontMetrics(), b->text()) + icon, b->fontMetrics().height()),
+          room.size());
 }
 
 inline void tabBar(const QTabBar *bar, QStringList &cut)
 {
+    const int space = bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
     for (int i = 0; i < bar->count(); ++i) {
         const QRect tab = bar->tabRect(i);
-        const int needed = widthOf(bar->fontMetrics(), bar->tabText(i))
-                           + bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
-        if (tab.width() < needed || !bar->rect().contains(tab))
-            cut << QStringLiteral("tab \"%1\": needs %2 px, has %3")
-                       .arg(bar->tabText(i))
-                       .arg(needed)
-                       .arg(tab.width());
+        check(cut, bar, bar->tabText(i),
+              QSize(widthOf(bar->fontMetrics(), bar->tabText(i)) + space, 0),
+              bar->rect().contains(tab) ? tab.size() : QSize());
     }
 }
 
-inline void lineEdit(const QLineEdit *e, QStringList &cut)
-{
-    if (e->minimumSizeHint().height() > e->height())
-        cut << QStringLiteral("%1: needs %2 px height, has %3")
-                   .arg(where(e))
-                   .arg(e->minimumSizeHint().height())
-                   .arg(e->height());
-}
-
 // The title row and the cells; cellPadding is the room a cell's drawing
-// keeps beside its text.
+// keeps beside its text. Model fonts give only the weight.
 inline void table(const QTableView *view, int cellPadding, QStringList &cut)
 {
     const QAbstractItemModel *model = view->model();
@@ -145,40 +107,19 @@ inline void table(const QTableView *view, int cellPadding, QStringList &cut)
         if (view->isColumnHidden(c) || view->columnWidth(c) == 0)
             continue;
         const QString title = model->headerData(c, Qt::Horizontal).toString();
-        if (header->isVisible() && header->sectionSize(c) < header->sectionSizeHint(c))
-            cut << QStringLiteral("column title \"%1\": needs %2 px, has %3")
-                       .arg(title)
-                       .arg(header->sectionSizeHint(c))
-                       .arg(header->sectionSize(c));
+        if (header->isVisible())
+            check(cut, header, title, QSize(header->sectionSizeHint(c), 0),
+                  QSize(header->sectionSize(c), 0));
         for (int r = 0; r < model->rowCount(); ++r) {
             const QModelIndex index = model->index(r, c);
-            const QString text = index.data().toString();
-            const QVariant fontData = index.data(Qt::FontRole);
-            const QFont font = fontData.isValid() ? fontData.value<QFont>() : view->font();
-            const int needed = widthOf(QFontMetrics(font), text) + cellPadding;
-            if (needed > view->columnWidth(c))
-                cut << QStringLiteral("cell \"%1\" under \"%2\": needs %3 px, has %4")
-                           .arg(text, title)
-                           .arg(needed)
-                           .arg(view->columnWidth(c));
-            if (QFontMetrics(font).height() > view->rowHeight(r))
-                cut << QStringLiteral("row %1: needs %2 px height, has %3")
-                           .arg(r)
-                           .arg(QFontMetrics(font).height())
-                           .arg(view->rowHeight(r));
+            QFont font = view->font();
+            font.setBold(index.data(Qt::FontRole).value<QFont>().bold());
+            const QFontMetrics metrics(font);
+            check(cut, view, index.data().toString(),
+                  QSize(widthOf(metrics, index.data().toString()) + cellPadding, metrics.height()),
+                  QSize(view->columnWidth(c), view->rowHeight(r)));
         }
     }
-}
-
-// A scrolling area that cannot scroll sideways must show its rows whole.
-inline void scrollArea(const QScrollArea *area, QStringList &cut)
-{
-    if (area->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff && area->widget()
-        && area->widget()->width() > area->viewport()->width())
-        cut << QStringLiteral("%1: rows need %2 px, has %3")
-                   .arg(where(area))
-                   .arg(area->widget()->width())
-                   .arg(area->viewport()->width());
 }
 
 } // namespace cutcaptions
@@ -186,29 +127,27 @@ inline void scrollArea(const QScrollArea *area, QStringList &cut)
 // Every text of the visible widgets of window that is cut, one line each.
 inline QStringList cutCaptions(const QWidget *window, int cellPadding = 2)
 {
+    using namespace cutcaptions;
     QStringList cut;
-    const auto visible = [window](const QWidget *w) { return w->isVisibleTo(window); };
-    for (const QLabel *l : window->findChildren<QLabel *>())
-        if (visible(l))
-            cutcaptions::label(l, cut);
-    for (const QAbstractButton *b : window->findChildren<QAbstractButton *>())
-        if (visible(b) && !qobject_cast<const QTabBar *>(b->parentWidget()))
-            cutcaptions::button(b, cut);
-    for (const QGroupBox *g : window->findChildren<QGroupBox *>())
-        if (visible(g))
-            cutcaptions::groupBox(g, cut);
-    for (const QTabBar *bar : window->findChildren<QTabBar *>())
-        if (visible(bar))
-            cutcaptions::tabBar(bar, cut);
-    for (const QLineEdit *e : window->findChildren<QLineEdit *>())
-        if (visible(e))
-            cutcaptions::lineEdit(e, cut);
-    for (const QTableView *t : window->findChildren<QTableView *>())
-        if (visible(t))
-            cutcaptions::table(t, cellPadding, cut);
-    for (const QScrollArea *a : window->findChildren<QScrollArea *>())
-        if (visible(a))
-            cutcaptions::scrollArea(a, cut);
+    for (const QWidget *w : window->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        if (auto *l = qobject_cast<const QLabel *>(w))
+            label(l, cut);
+        else if (auto *b = qobject_cast<const QAbstractButton *>(w))
+            button(b, cut);
+        else if (auto *g = qobject_cast<const QGroupBox *>(w))
+            check(cut, g, g->title(), g->minimumSizeHint(), g->size());
+        else if (auto *bar = qobject_cast<const QTabBar *>(w))
+            tabBar(bar, cut);
+        else if (auto *e = qobject_cast<const QLineEdit *>(w))
+            check(cut, e, e->text(), QSize(0, e->minimumSizeHint().height()), e->size());
+        else if (auto *t = qobject_cast<const QTableView *>(w))
+            table(t, cellPadding, cut);
+        else if (auto *a = qobject_cast<const QScrollArea *>(w);
+                 a && a->widget() && a->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff)
+            check(cut, a, QString(), QSize(a->widget()->width(), 0), a->viewport()->size());
+    }
     return cut;
 }
 
