@@ -14,6 +14,7 @@ packages=(
     dbus-daemon
     # the private session bus of the StatusNotifierItem test
     dbus
+    openbox
 )
 
 missing=()

@@ -37,6 +37,11 @@ QString localDateTimeText(const QDateTime &when, const QLocale &locale)
            + locale.toString(when.time(), longTimeFormatWithoutZone(locale));
 }
 
+QString interfaceDateTimeText(const QDateTime &when)
+{
+    return localDateTimeText(when, QLocale(QLocale::Russian, QLocale::Russia));
+}
+
 QString errorLogLine(const QString &message, const QDateTime &when, const QLocale &locale)
 {
     return localDateTimeText(when, locale) + QStringLiteral(": ") + message

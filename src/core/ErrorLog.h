@@ -13,6 +13,10 @@ namespace zelvant {
 // without a zone name (the times are this machine's wall clock).
 QString localDateTimeText(const QDateTime &when, const QLocale &locale);
 
+// A date and time as the windows show it: in Russian formats, like the rest
+// of the interface, whatever the desktop's locale ("07.12.2026 10:00:08").
+QString interfaceDateTimeText(const QDateTime &when);
+
 // One line of the error log: when as locale writes it (short date, long time
 // without a zone name), ": ", message, CR LF.
 QString errorLogLine(const QString &message, const QDateTime &when, const QLocale &locale);

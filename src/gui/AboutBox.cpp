@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/AppPaths.h"
+#include "gui/TextFit.h"
 
 namespace zelvant {
 
@@ -85,7 +86,8 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     layout->addWidget(panel, 1);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
 
-    setFixedSize(264, 200);
+    // The designed size, unless the texts need more in the font in use.
+    fixWindowSize(this, QSize(264, 200));
 }
 
 void AboutBox::setLinkColor(const QColor &color)

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "core/ErrorLog.h"
@@ -19,6 +20,7 @@
 #include "core/export/HistoryWorkbook.h"
 #include "gui/ExportDialogs.h"
 #include "gui/PhoneHistoryWindow.h"
+#include "gui/TextFit.h"
 
 namespace zelvant {
 
@@ -64,8 +66,6 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     setWindowTitle(QStringLiteral("История баланса"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
-    setMinimumSize(FixedWidth, 300);
-    setMaximumWidth(FixedWidth);
 
     // The caption is longer than the fixed width allows on one line, so it is
     // a wrapped label inside the group rather than the group's title.
@@ -103,6 +103,8 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     scrbxPhones = new QScrollArea;
     scrbxPhones->setObjectName(QStringLiteral("scrbxPhones"));
     scrbxPhones->setWidgetResizable(false);
+    // Tab goes straight to the phone buttons, not to the box around them.
+    scrbxPhones->setFocusPolicy(Qt::NoFocus);
     auto *phonesLayout = new QVBoxLayout(phones);
     phonesLayout->addWidget(scrbxPhones);
 
@@ -119,9 +121,10 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     connect(bnShow, &QPushButton::clicked, this, &HistoryWindow::bnShowClick);
     connect(bnExcel, &QPushButton::clicked, this, &HistoryWindow::bnExcelClick);
 
+    // Read from the top: first the phone, then the range, then the action.
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(period);
     layout->addWidget(phones, 1);
+    layout->addWidget(period);
     layout->addLayout(buttons);
 
     const IniFile &settings = m_context.settingsFile;
@@ -132,11 +135,27 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
         storedRangeText(settings.readString(HistoryFormSection, LastDaysKey, DefaultLastDaysText),
                         DefaultLastDaysText));
 
-    resize(FixedWidth, 381);
+    buildPhoneList();
+    setTabOrderOfReading();
+    // The designed width, or what the captions need in the font in use.
+    m_width = std::min(std::max(FixedWidth, minimumSizeHint().width()),
+                       availableScreenSize(this).width());
+    setMinimumSize(m_width, 300);
+    setMaximumWidth(m_width);
+    resize(m_width, 381);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     loadPlacement();
-    buildPhoneList();
+}
+
+void HistoryWindow::setTabOrderOfReading()
+{
+    // Within a group of radio buttons Tab stops at the chosen one only.
+    QList<QWidget *> order(m_phoneButtons.cbegin(), m_phoneButtons.cend());
+    order << rbShowLastRequest << edLastRequest << rbShowLastDays << edLastDays << rbShowAll
+          << bnShow << bnExcel;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
 }
 
 HistoryWindow::~HistoryWindow()
@@ -149,7 +168,7 @@ void HistoryWindow::loadPlacement()
     const WindowPlacement p = readWindowPlacement(m_context.settingsFile, HistoryFormSection);
     // Each stored value applies on its own; the width is fixed.
     if (p.height != NotFoundSentinel)
-        resize(FixedWidth, p.height);
+        resize(m_width, p.height);
     if (p.left != NotFoundSentinel || p.top != NotFoundSentinel)
         move(p.left != NotFoundSentinel ? p.left : x(), p.top != NotFoundSentinel ? p.top : y());
 }
@@ -180,6 +199,9 @@ void HistoryWindow::buildPhoneList()
             continue;
         auto *label = new QLabel(QString::number(k), box);
         label->setObjectName(QStringLiteral("lblNN_%1").arg(k));
+        // The designed 20 and 200 pixels, or what the texts need.
+        const int labelWidth = std::max(20, label->sizeHint().width());
+        const int buttonLeft = 25 + labelWidth - 20;
         const QString number = m_context.phones.numberOf(k).trimmed();
         const QString alias = m_context.phones.aliasOf(k).trimmed();
         QString caption = number;
@@ -189,8 +211,9 @@ void HistoryWindow::buildPhoneList()
         button->setObjectName(QStringLiteral("rbPhone_%1").arg(k));
         button->setProperty("slot", k);
         const int height = button->sizeHint().height();
-        label->setGeometry(9, y + 2, 20, height - 2);
-        button->setGeometry(25, y, 200, height);
+        const int buttonWidth = std::max(200, button->sizeHint().width());
+        label->setGeometry(9, y + 2, labelWidth, std::max(height - 2, label->sizeHint().height()));
+        button->setGeometry(buttonLeft, y, buttonWidth, height);
         connect(button, &QRadioButton::clicked, this, [this, k] { rbPhoneClick(k); });
         button->installEventFilter(this);
         if (m_phoneButtons.isEmpty()) {
@@ -199,10 +222,15 @@ void HistoryWindow::buildPhoneList()
         }
         m_phoneButtons << button;
         y += height + 2;
-        right = 225;
+        right = std::max(right, buttonLeft + button->sizeHint().width());
     }
+    // The list is as wide as its captions, and the window wide enough for it:
+    // no caption is ever hidden behind a sideways scroll bar.
     box->resize(std::max(right, 1), y);
     scrbxPhones->setWidget(box);
+    scrbxPhones->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrbxPhones->setMinimumWidth(box->width() + 2 * scrbxPhones->frameWidth()
+                                 + scrbxPhones->verticalScrollBar()->sizeHint().width());
 }
 
 bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)

@@ -60,6 +60,7 @@ protected:
 
 private:
     void buildPhoneList();
+    void setTabOrderOfReading();
     void rbPhoneClick(int slot);
     void loadPlacement();
     void savePlacement();
@@ -68,6 +69,7 @@ private:
     QString m_number;
     QString m_alias;
     QList<QRadioButton *> m_phoneButtons;
+    int m_width = 0;
 };
 
 } // namespace zelvant

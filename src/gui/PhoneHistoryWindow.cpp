@@ -11,7 +11,9 @@
 #include <QVBoxLayout>
 
 #include "core/history/HistoryTableModel.h"
+#include "gui/DialogSupport.h"
 #include "gui/ExportDialogs.h"
+#include "gui/TextFit.h"
 
 namespace zelvant {
 
@@ -105,16 +107,6 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setHighlightSections(false);
 
-    // Each column as wide as its title (spaces included) in the grid's font.
-    const QFontMetrics metrics(sgHistory->font());
-    const QStringList titles = HistoryTableModel::titles();
-    int total = 0;
-    for (int c = 0; c < titles.size(); ++c) {
-        const int width = metrics.horizontalAdvance(titles.at(c)) + 10;
-        header->resizeSection(c, width);
-        total += width + 1;
-    }
-
     bnClose = new QPushButton(QStringLiteral("Закрыть"));
     bnClose->setObjectName(QStringLiteral("bnClose"));
     bnClose->setAutoDefault(false);
@@ -130,7 +122,7 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     layout->addWidget(sgHistory, 1);
     layout->addWidget(m_bottom);
 
-    resize(total + 25, 337);
+    resize(std::min(fitColumns() + 25, availableScreenSize(this).width()), 337);
     centreCloseButton();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -147,10 +139,42 @@ PhoneHistoryWindow *PhoneHistoryWindow::current()
     return g_current;
 }
 
+int PhoneHistoryWindow::fitColumns()
+{
+    // Each column as wide as its title (spaces included) in the grid's font
+    // + 10, or as its values need when they are wider. Like Qt's own fitting
+    // to contents, the first rows stand for all: a long history stays fast.
+    constexpr int MeasuredRows = 1000;
+    const QFontMetrics metrics(sgHistory->font());
+    const QStringList titles = HistoryTableModel::titles();
+    const int rows = std::min(m_model->rowCount(), MeasuredRows);
+    int total = 0;
+    for (int c = 0; c < titles.size(); ++c) {
+        QStringList texts{titles.at(c)};
+        for (int r = 0; r < rows; ++r)
+            texts << m_model->index(r, c).data().toString();
+        const int width = std::max(fittedWidth(0, metrics, texts, 10),
+                                   sgHistory->horizontalHeader()->sectionSizeHint(c));
+        sgHistory->horizontalHeader()->resizeSection(c, width);
+        total += width + 1;
+    }
+    return total;
+}
+
 void PhoneHistoryWindow::centreCloseButton()
 {
     const int w = bnClose->sizeHint().width();
     bnClose->setGeometry(m_bottom->width() / 2 - w / 2, 6, w, bnClose->sizeHint().height());
+}
+
+void PhoneHistoryWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Its frame fits on the screen too, and it opens in the middle of it.
+    const int room = availableScreenSize(this).width() - (frameGeometry().width() - width());
+    if (width() > room)
+        resize(room, height());
+    centerOnScreen(this);
 }
 
 void PhoneHistoryWindow::resizeEvent(QResizeEvent *event)
@@ -170,6 +194,9 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
         return false;
     }
     m_model->setRows(result.rows);
+    const int width = std::min(fitColumns() + 25, availableScreenSize(this).width());
+    if (width > this->width())
+        resize(width, height());
     if (result.rows.isEmpty())
         showMessage(this, MessageKind::Warning, HistoryNotFoundText);
     return true;

@@ -35,10 +35,13 @@ public:
     HistoryTableModel *model() const { return m_model; }
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void centreCloseButton();
+    // Sizes the columns to their titles and values; returns their total width.
+    int fitColumns();
 
     QString m_historyFile;
     HistoryTableModel *m_model = nullptr;

@@ -15,10 +15,19 @@
 #include "core/tray/PhonesTableModel.h"
 #include "core/tray/TrayService.h"
 #include "gui/ReportWindows.h"
+#include "gui/TextFit.h"
+#include "gui/TopmostUnlessBlocked.h"
 
 namespace zelvant {
 
 namespace {
+
+// A cell's text starts two pixels in and keeps a little room before the grid
+// line on its right.
+constexpr int CellTextInset = 2;
+constexpr int CellTextSpare = 4;
+// The designed row height; a larger font gets taller rows.
+constexpr int DesignedRowHeight = 17;
 
 // Every cell is drawn here: no selection or focus marks, the colours of the
 // cell's style, the text from two pixels in.
@@ -61,8 +70,8 @@ public:
         painter->setClipRect(r);
         painter->setFont(font);
         painter->setPen(pen);
-        painter->drawText(r.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                          text);
+        painter->drawText(r.adjusted(CellTextInset, CellTextInset, 0, 0),
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
         painter->restore();
     }
 
@@ -80,6 +89,8 @@ PhonesWindow::PhonesWindow(AppContext &context, TrayService &tray, QWidget *pare
 {
     setWindowTitle(PhonesInfoCaption);
     resize(333, 117);
+    // On top of other windows, but never of the program's own modal windows.
+    new TopmostUnlessBlocked(this);
     // The grid's content is kept from the start (it also makes the tray
     // tip); the widgets that draw it are made when the window first shows.
     buildGrid();
@@ -102,8 +113,10 @@ void PhonesWindow::ensureUi()
     m_table->setWordWrap(false);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->verticalHeader()->setMinimumSectionSize(17);
-    m_table->verticalHeader()->setDefaultSectionSize(17);
+    const int rowHeight =
+        std::max(DesignedRowHeight, m_table->fontMetrics().height() + CellTextInset + 1);
+    m_table->verticalHeader()->setMinimumSectionSize(rowHeight);
+    m_table->verticalHeader()->setDefaultSectionSize(rowHeight);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_table->horizontalHeader()->setMinimumSectionSize(0);
     m_table->horizontalHeader()->setHighlightSections(false);
@@ -185,9 +198,63 @@ void PhonesWindow::buildGrid()
 
 void PhonesWindow::applyColumnWidths()
 {
-    for (int column = 0; column < m_grid.columnCount(); ++column)
-        m_table->setColumnWidth(column, m_grid.columnWidth(column));
+    // The table's widths are minimums, measured in another platform's font:
+    // a column is as wide as its title and its values need in this one.
+    for (int column = 0; column < m_grid.columnCount(); ++column) {
+        const int designed = m_grid.columnWidth(column);
+        m_table->setColumnWidth(column,
+                                designed == 0 ? 0 : std::max(designed, neededColumnWidth(column)));
+    }
     m_table->setColumnHidden(0, m_grid.columnWidth(0) == 0);
+    if (isVisible())
+        fitWindowToColumns();
+}
+
+void PhonesWindow::widenColumnsToValues()
+{
+    // New values (a subscriber's name arrives with the first result) widen
+    // their column; a column the user made wider keeps its width.
+    for (int column = 0; column < m_grid.columnCount(); ++column) {
+        if (m_table->isColumnHidden(column))
+            continue;
+        const int needed = neededColumnWidth(column);
+        if (m_table->columnWidth(column) < needed)
+            m_table->setColumnWidth(column, needed);
+    }
+    if (isVisible())
+        fitWindowToColumns();
+}
+
+int PhonesWindow::neededColumnWidth(int column) const
+{
+    int width = m_table->horizontalHeader()->sectionSizeHint(column);
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const QModelIndex index = m_model->index(row, column);
+        QFont font = m_table->font();
+        font.setBold(index.data(Qt::FontRole).value<QFont>().bold());
+        width = std::max(width, textWidth(QFontMetrics(font), index.data().toString())
+                                    + CellTextInset + CellTextSpare);
+    }
+    return width;
+}
+
+int PhonesWindow::fittingWidth() const
+{
+    int columns = 0;
+    for (int column = 0; column < m_grid.columnCount(); ++column) {
+        if (!m_table->isColumnHidden(column))
+            columns += m_table->columnWidth(column);
+    }
+    const int frame = frameGeometry().width() - width();
+    return std::min(columns + PhonesTable::FitSpare, availableScreenSize(this).width() - frame);
+}
+
+void PhonesWindow::fitWindowToColumns()
+{
+    // Every column stays in sight, also one switched on or widened after the
+    // user last sized the window (as far as the screen allows).
+    if (width() < fittingWidth())
+        resize(fittingWidth(), height());
 }
 
 void PhonesWindow::fillGrid()
@@ -201,6 +268,7 @@ void PhonesWindow::fillGrid()
         applyColumnWidths();
     } else {
         m_model->refreshed();
+        widenColumnsToValues();
     }
     if (!tip.isNull())
         m_tray.traySetTip(tip);
@@ -258,7 +326,7 @@ void PhonesWindow::loadPosition()
 {
     const WindowPlacement p = readWindowPlacement(m_context.settingsFile, PhonesInfoSection);
     if (p.width == NotFoundSentinel)
-        resize(m_grid.fitWidth(), height());
+        resize(fittingWidth(), height());
     else
         resize(p.width, height());
     if (p.height != NotFoundSentinel)
@@ -285,6 +353,7 @@ void PhonesWindow::showEvent(QShowEvent *event)
         buildGrid();
         loadPosition();
         fillGrid();
+        fitWindowToColumns();
     }
     QWidget::showEvent(event);
 }

@@ -59,6 +59,10 @@ private:
     void loadPosition();
     void savePosition();
     void applyColumnWidths();
+    void widenColumnsToValues();
+    int neededColumnWidth(int column) const;
+    int fittingWidth() const;
+    void fitWindowToColumns();
     void strgrPhonesInfoContextPopup(const QPoint &pos);
     void ppmRequestOnlyOneClick();
     void ppmHistoryClick();

@@ -9,11 +9,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/ProgramInfo.h"
 #include "core/config/IniFile.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Regions.h"
 #include "gui/DialogSupport.h"
+#include "gui/ElidedLabel.h"
 #include "gui/RegionEntryDialog.h"
+#include "gui/TextFit.h"
 
 namespace zelvant {
 
@@ -30,9 +33,10 @@ QToolButton *newToolButton(const QString &name, const QString &text, const QStri
     return button;
 }
 
-QLabel *newBlueLabel(const QString &name, QWidget *parent)
+template<typename Label>
+Label *newBlueLabel(const QString &name, QWidget *parent)
 {
-    auto *label = new QLabel(parent);
+    auto *label = new Label(parent);
     label->setObjectName(name);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QPalette p = label->palette();
@@ -54,14 +58,16 @@ RegionChoiceDialog::RegionChoiceDialog(RegionList &regions, QWidget *parent)
     m_cbLumoLongName = new QComboBox(this);
     m_cbLumoLongName->setObjectName(QStringLiteral("cbLumoLongName"));
     m_cbLumoLongName->setMinimumWidth(260);
+    // Nor does the list's width follow the region names.
+    m_cbLumoLongName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_bnEdit = newToolButton(QStringLiteral("bnEdit"), QStringLiteral("..."),
                              QStringLiteral("Редактировать"), this);
     m_bnAdd = newToolButton(QStringLiteral("bnAdd"), QStringLiteral("+"),
                             QStringLiteral("Добавить"), this);
     m_bnRemove = newToolButton(QStringLiteral("bnRemove"), QStringLiteral("-"),
                                QStringLiteral("Удалить"), this);
-    m_lblShortName = newBlueLabel(QStringLiteral("lblShortName"), this);
-    m_lblLumoUrl = newBlueLabel(QStringLiteral("lblLumoUrl"), this);
+    m_lblShortName = newBlueLabel<QLabel>(QStringLiteral("lblShortName"), this);
+    m_lblLumoUrl = newBlueLabel<ElidedLabel>(QStringLiteral("lblLumoUrl"), this);
 
     auto *bnOK = new QPushButton(QStringLiteral("Выбрать"), this);
     bnOK->setObjectName(QStringLiteral("bnOK"));
@@ -98,9 +104,13 @@ RegionChoiceDialog::RegionChoiceDialog(RegionList &regions, QWidget *parent)
     layout->addLayout(details);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    // The size is fixed once, with room for the built-in address and a
+    // regional one a fifth longer: a longer address is elided rather than
+    // widening the dialog.
     fillRegionList(DefaultShortName);
+    fixWindowSize(this,
+                  sizeHint() + QSize(fontMetrics().horizontalAdvance(DefaultLoginUrl) / 5, 0));
 }
 
 void RegionChoiceDialog::fillRegionList(const QString &shortName)
@@ -132,7 +142,7 @@ void RegionChoiceDialog::showSelection()
     const QString name = m_cbLumoLongName->currentText();
     const Region region = m_regions.region(name);
     m_lblShortName->setText(region.shortName);
-    m_lblLumoUrl->setText(region.loginUrl);
+    m_lblLumoUrl->setFullText(region.loginUrl);
     // The built-in region is part of the program, not of the region list.
     const bool builtIn = name.compare(defaultRegion().longName, Qt::CaseInsensitive) == 0;
     m_bnEdit->setEnabled(!builtIn);

@@ -13,6 +13,7 @@ class QToolButton;
 namespace zelvant {
 
 class RegionList;
+class ElidedLabel;
 class RegionEntryDialog;
 struct Region;
 
@@ -46,7 +47,7 @@ private:
     QToolButton *m_bnAdd;
     QToolButton *m_bnRemove;
     QLabel *m_lblShortName;
-    QLabel *m_lblLumoUrl;
+    ElidedLabel *m_lblLumoUrl;
 };
 
 } // namespace zelvant

@@ -10,6 +10,7 @@
 #include "core/AppPaths.h"
 #include "core/config/Regions.h"
 #include "gui/DialogSupport.h"
+#include "gui/TextFit.h"
 
 namespace zelvant {
 
@@ -118,7 +119,7 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
     buttons->addWidget(bnCancel);
     layout->addLayout(buttons);
 
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    fixWindowSize(this);
 }
 
 void RegionEntryDialog::setValues(const QString &name, const QString &shortName,

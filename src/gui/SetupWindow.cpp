@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -24,32 +25,33 @@
 #include <array>
 
 #include "core/config/AppContext.h"
+#include "core/config/AutoStart.h"
 #include "core/config/SetupRules.h"
 #include "gui/DialogSupport.h"
+#include "gui/PhoneRowGeometry.h"
 #include "gui/RegionChoiceDialog.h"
 
 namespace zelvant {
 
 namespace {
 
-// Geometry of one phone row inside the scrolling area.
-constexpr int RowHeight = 21;
-constexpr int RowTop = 5;
-constexpr int PanelLeft = 0, PanelWidth = 25;
-constexpr int MonitorLeft = PanelLeft + PanelWidth + 3, MonitorWidth = 17; // 28
-constexpr int TrayLeft = MonitorLeft + MonitorWidth + 5, TrayWidth = 17;   // 50
-constexpr int NumberLeft = TrayLeft + TrayWidth + 7, NumberWidth = 90;     // 74
-constexpr int PasswordLeft = NumberLeft + NumberWidth, PasswordWidth = 60; // 164
-constexpr int AliasLeft = PasswordLeft + PasswordWidth, AliasWidth = 100;  // 224
-constexpr int RegionLeft = AliasLeft + AliasWidth + 8, RegionWidth = 35;   // 332
-constexpr int RowsRight = RegionLeft + RegionWidth;                        // 367
-constexpr int ClientWidth = RowsRight + 35;                                // 402
+// The window is as wide as the phone rows (PhoneRowGeometry) plus this
+// margin, 367 + 35 = 402 pixels in the design, and at least this high.
+constexpr int RowsMargin = 35;
 constexpr int MinimumClientHeight = 447;
 
-int rowTopOf(int a)
+// The design's password character; most styles draw a bullet instead.
+class PasswordStarStyle : public QProxyStyle
 {
-    return RowHeight * (a - 1) + RowTop;
-}
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 const QColor warningCaptionColor(128, 64, 64);
 const QColor warningTextColor(128, 128, 128);
@@ -205,6 +207,8 @@ struct SetupWindow::Private
               *cbLoadHistory = nullptr;
     QCheckBox *cbRetryFailed = nullptr, *cbNotifyLowBalance = nullptr, *cbNotifyFailures = nullptr;
 
+    PhoneRowGeometry rowGeometry;
+    QProxyStyle *passwordStyle = nullptr;
     QScrollArea *scrlbxPhones = nullptr;
     QWidget *rowsArea = nullptr;
     std::array<Row, PhoneSlotCount> rows;
@@ -368,8 +372,7 @@ void SetupWindow::Private::createConnectionSheet()
         new QGroupBox(QStringLiteral("Запуск программы и история баланса"), connectionSheet);
     auto *startLayout = new QVBoxLayout(start);
     startLayout->setSpacing(2);
-    cbAutoStart = newCheckBox(QStringLiteral("cbAutoStart"),
-                              QStringLiteral("Запускать программу при запуске Windows"), start);
+    cbAutoStart = newCheckBox(QStringLiteral("cbAutoStart"), autoStartCaption(), start);
     cbExecAfterRun = newCheckBox(QStringLiteral("cbExecAfterRun"),
                                  QStringLiteral("Запрашивать баланс сразу после запуска"), start);
     cbHistory = newCheckBox(QStringLiteral("cbHistory"),
@@ -416,21 +419,27 @@ void SetupWindow::Private::createPhonesSheet()
     rowsArea->setObjectName(QStringLiteral("plPhoneRows"));
 
     // Column titles, each over the left edge of its column in the rows.
+    rowGeometry = PhoneRowGeometry::fittedTo(q);
+    const PhoneRowGeometry &g = rowGeometry;
     auto *header = new QWidget(grbPhones);
-    header->setFixedHeight(18);
     const int shift = scrlbxPhones->frameWidth();
+    int headerHeight = 18;
     auto title = [&](const char *name, const QString &text, int left) {
         auto *label = new QLabel(text, header);
         label->setObjectName(QString::fromLatin1(name));
         label->move(left + shift, 0);
-        return label;
+        if (text.isEmpty())
+            label->setPixmap(trayColumnPicture());
+        label->resize(label->sizeHint());
+        headerHeight = std::max(headerHeight, label->height());
     };
-    title("lblTurnOnOff", QStringLiteral("вкл"), MonitorLeft);
-    title("imgTrayShow", QString(), TrayLeft)->setPixmap(trayColumnPicture());
-    title("lblNumber", QStringLiteral("Телефон"), NumberLeft);
-    title("lblPassword", QStringLiteral("Пароль"), PasswordLeft);
-    title("lblAlias", QStringLiteral("Псевдоним"), AliasLeft);
-    title("lblLumo", QStringLiteral("Регион"), RegionLeft);
+    title("lblTurnOnOff", QStringLiteral("вкл"), g.monitorLeft);
+    title("imgTrayShow", QString(), g.trayLeft);
+    title("lblNumber", QStringLiteral("Телефон"), g.numberLeft);
+    title("lblPassword", QStringLiteral("Пароль"), g.passwordLeft);
+    title("lblAlias", QStringLiteral("Псевдоним"), g.aliasLeft);
+    title("lblLumo", QStringLiteral("Регион"), g.regionLeft);
+    header->setFixedHeight(headerHeight);
 
     createPhoneSlots();
     scrlbxPhones->setWidget(rowsArea);
@@ -457,19 +466,24 @@ void SetupWindow::Private::createPhoneSlots()
     trayGroup = new QButtonGroup(q);
     trayGroup->setExclusive(true);
     phoneKeys = new KeyFilter(KeyFilter::Phone, q);
+    passwordStyle = new PasswordStarStyle;
+    passwordStyle->setParent(q);
     for (int a = 1; a <= PhoneSlotCount; ++a)
         createPhoneSlot(a);
 
     rbTrayNotShow =
         new QRadioButton(QStringLiteral("  Не показывать значение баланса в трее"), rowsArea);
     rbTrayNotShow->setObjectName(QStringLiteral("rbTrayNotShow"));
-    const int lastBottom = rowTopOf(PhoneSlotCount) + RowHeight;
-    rbTrayNotShow->move(MonitorLeft, lastBottom + 3);
-    rbTrayNotShow->resize(rbTrayNotShow->sizeHint().width(), RowHeight);
+    const PhoneRowGeometry &g = rowGeometry;
+    const int lastBottom = g.topOf(PhoneSlotCount) + g.height;
+    rbTrayNotShow->move(g.monitorLeft, lastBottom + 3);
+    rbTrayNotShow->resize(rbTrayNotShow->sizeHint().width(),
+                          std::max(g.height, rbTrayNotShow->sizeHint().height()));
     rbTrayNotShow->setChecked(true);
     trayGroup->addButton(rbTrayNotShow, 0);
 
-    rowsArea->resize(ClientWidth - 35, rbTrayNotShow->geometry().bottom() + 6);
+    rowsArea->resize(std::max(g.right(), rbTrayNotShow->geometry().right() + 1),
+                     rbTrayNotShow->geometry().bottom() + 6);
     rowsArea->show();
 }
 
@@ -477,42 +491,44 @@ void SetupWindow::Private::createPhoneSlot(int a)
 {
     Row &r = row(a);
     const QString n = QString::number(a);
-    const int top = rowTopOf(a);
+    const PhoneRowGeometry &g = rowGeometry;
+    const int top = g.topOf(a);
 
     r.panel = new QLabel(n, rowsArea);
     r.panel->setObjectName(QStringLiteral("plNN__") + n);
     r.panel->setAlignment(Qt::AlignCenter);
-    r.panel->setGeometry(PanelLeft, top, PanelWidth, RowHeight);
+    r.panel->setGeometry(g.panelLeft, top, g.panelWidth, g.height);
 
     r.monitor = new QCheckBox(rowsArea);
     r.monitor->setObjectName(QStringLiteral("cbMonitor_") + n);
     r.monitor->setProperty("tag", a);
-    r.monitor->setGeometry(MonitorLeft, top, MonitorWidth, RowHeight);
+    r.monitor->setGeometry(g.monitorLeft, top, g.monitorWidth, g.height);
     QObject::connect(r.monitor, &QCheckBox::toggled, q, [this, a] { monitorClick(a); });
 
     r.tray = new QRadioButton(rowsArea);
     r.tray->setObjectName(QStringLiteral("rbTrayShow_") + n);
-    r.tray->setGeometry(TrayLeft, top, TrayWidth, RowHeight);
+    r.tray->setGeometry(g.trayLeft, top, g.trayWidth, g.height);
     trayGroup->addButton(r.tray, a);
 
     r.number = new QLineEdit(rowsArea);
     r.number->setObjectName(QStringLiteral("edNumber_") + n);
-    r.number->setGeometry(NumberLeft, top, NumberWidth, RowHeight);
+    r.number->setGeometry(g.numberLeft, top, g.numberWidth, g.height);
     r.number->installEventFilter(phoneKeys);
 
     r.password = new QLineEdit(rowsArea);
     r.password->setObjectName(QStringLiteral("edPassword_") + n);
-    r.password->setGeometry(PasswordLeft, top, PasswordWidth, RowHeight);
+    r.password->setGeometry(g.passwordLeft, top, g.passwordWidth, g.height);
     r.password->setEchoMode(QLineEdit::Password);
+    r.password->setStyle(passwordStyle);
     r.password->installEventFilter(phoneKeys);
 
     r.alias = new QLineEdit(rowsArea);
     r.alias->setObjectName(QStringLiteral("edAlias_") + n);
-    r.alias->setGeometry(AliasLeft, top, AliasWidth, RowHeight);
+    r.alias->setGeometry(g.aliasLeft, top, g.aliasWidth, g.height);
 
     r.region = new QPushButton(DefaultShortName, rowsArea);
     r.region->setObjectName(QStringLiteral("bnLumo_") + n);
-    r.region->setGeometry(RegionLeft, top, RegionWidth, RowHeight);
+    r.region->setGeometry(g.regionLeft, top, g.regionWidth, g.height);
     r.region->setAutoDefault(false);
     // Blue while the row is monitored; a greyed row greys its caption too.
     QPalette p = r.region->palette();
@@ -743,7 +759,7 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
     d->phonesToControls(context.phones);
 
     // As narrow as the rows allow (the texts wrap), as tall as the tallest page.
-    const int width = qMax(ClientWidth, minimumSizeHint().width());
+    const int width = qMax(d->rowGeometry.right() + RowsMargin, minimumSizeHint().width());
     const int height =
         layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : sizeHint().height();
     setFixedSize(width, qMax(MinimumClientHeight, height));

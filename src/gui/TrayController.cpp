@@ -316,7 +316,8 @@ void TrayController::onCycleFinished()
     const CycleSource source = m_logic.runningSource();
     const bool fullCycle = m_wb->mode() == CycleMode::AllPhones;
     const QList<int> queried = m_wb->queriedSlots();
-    if (m_phonesInfo->isVisible()) {
+    // Never in front of a modal window, which waits for an answer.
+    if (m_phonesInfo->isVisible() && !QApplication::activeModalWidget()) {
         m_phonesInfo->raise();
         m_phonesInfo->activateWindow();
     }
@@ -389,6 +390,8 @@ void TrayController::showSetupWindow()
 void TrayController::showPhonesWindow()
 {
     m_phonesInfo->show();
+    if (QApplication::activeModalWidget())
+        return; // it stays beneath the modal window that is open
     m_phonesInfo->raise();
     m_phonesInfo->activateWindow();
 }

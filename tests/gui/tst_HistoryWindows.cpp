@@ -164,6 +164,28 @@ TEST(HistoryWindow, PhoneListNamesSelectionAndRangeChoice)
     EXPECT_TRUE(none.selectedNumber().isEmpty());
 }
 
+TEST(HistoryWindow, TabFollowsTheReadingOrder)
+{
+    // Phone list, range choices with their fields, "Показать", "Excel"; in
+    // a group of radio buttons Tab stops at the chosen one.
+    Fixture f;
+    HistoryWindow window(f.context);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.phoneButtons().first()->setFocus();
+    QStringList order;
+    for (int i = 0; i < 7; ++i) {
+        order << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(order, QStringList({"rbPhone_1", "rbShowLastRequest", "edLastRequest", "edLastDays",
+                                  "bnShow", "bnExcel", "rbPhone_1"}));
+    // The phone list also comes first on the screen.
+    EXPECT_LT(window.phoneButtons().first()->mapTo(&window, QPoint()).y(),
+              window.rbShowLastRequest->mapTo(&window, QPoint()).y());
+}
+
 TEST(HistoryWindow, RangeFieldsFilterKeysAndAreStoredWithThePlacement)
 {
     Fixture f;
@@ -241,11 +263,15 @@ TEST(HistoryPhoneWindow, RowsHeaderColumnWidthsAndDaySeparators)
     EXPECT_EQ(window.model()->cellText(0, 2), QStringLiteral("3.00"));
     EXPECT_EQ(window.model()->cellText(1, 0), QStringLiteral(" "));
 
+    // Each column as wide as its title + 10 in the grid's font, or more when
+    // the title row or a value needs it (tst_CaptionsFit checks those).
     const QFontMetrics metrics(window.sgHistory->font());
     const QStringList titles = HistoryTableModel::titles();
-    for (int c = 0; c < titles.size(); ++c)
-        EXPECT_EQ(window.sgHistory->horizontalHeader()->sectionSize(c),
-                  metrics.horizontalAdvance(titles.at(c)) + 10);
+    for (int c = 0; c < titles.size(); ++c) {
+        const int width = window.sgHistory->horizontalHeader()->sectionSize(c);
+        EXPECT_GE(width, metrics.horizontalAdvance(titles.at(c)) + 10) << c;
+        EXPECT_LE(width, metrics.horizontalAdvance(titles.at(c)) + 20) << c;
+    }
 
     // The navy line is drawn along the top of the first row of an older
     // day, and not above a row of the same day.

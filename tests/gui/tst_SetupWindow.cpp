@@ -132,6 +132,17 @@ TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPa
         EXPECT_TRUE(notShown->isChecked());
         EXPECT_EQ(notShown->text(), QStringLiteral("  Не показывать значение баланса в трее"));
         EXPECT_EQ(edit("edPassword_", 1)->echoMode(), QLineEdit::Password);
+        // The design's password character, whatever the style draws.
+        edit("edPassword_", 1)->setText(QStringLiteral("123"));
+        EXPECT_EQ(edit("edPassword_", 1)->displayText(), QStringLiteral("***"));
+        // Windows starts programs at its start, a Linux desktop at log-in.
+#ifdef Q_OS_WIN
+        EXPECT_EQ(box("cbAutoStart")->text(),
+                  QStringLiteral("Запускать программу при запуске Windows"));
+#else
+        EXPECT_EQ(box("cbAutoStart")->text(),
+                  QStringLiteral("Запускать программу при входе в систему"));
+#endif
 
         // Option controls hold the defaults.
         EXPECT_TRUE(box("cbAlias")->isChecked());
@@ -192,28 +203,49 @@ TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPa
 TEST_F(SetupWindowTest, RowsFollowTheirGeometryAndKeyboardOrder)
 {
     create();
-    // Row a sits at 21*(a-1)+5; the columns start at 0, 28, 50, 74, 164, 224, 332.
+    // The design: rows 21 high from 5 down, columns 25, 17, 17, 90, 60, 100
+    // and 35 wide with gaps of 3, 5, 7, 0, 0 and 8 (lefts 0, 28, 50, 74, 164,
+    // 224, 332). Those sizes are minimums: a column is as wide as its title
+    // needs in the font in use, and the gaps stay.
     const struct
     {
         const char *prefix;
-        int left;
+        int gap;
         int width;
+        const char *title;
     } columns[] = {
-        {"plNN__", 0, 25},     {"cbMonitor_", 28, 17},   {"rbTrayShow_", 50, 17},
-        {"edNumber_", 74, 90}, {"edPassword_", 164, 60}, {"edAlias_", 224, 100},
-        {"bnLumo_", 332, 35},
+        {"plNN__", 0, 25, nullptr},
+        {"cbMonitor_", 3, 17, "lblTurnOnOff"},
+        {"rbTrayShow_", 5, 17, nullptr},
+        {"edNumber_", 7, 90, "lblNumber"},
+        {"edPassword_", 0, 60, "lblPassword"},
+        {"edAlias_", 0, 100, "lblAlias"},
+        {"bnLumo_", 8, 35, "lblLumo"},
     };
+    const int rowHeight = child<QWidget>(QStringLiteral("plNN__1"))->height();
+    EXPECT_GE(rowHeight, 21);
     for (int a : {1, 3, 100}) {
+        int left = 0;
         for (const auto &c : columns) {
             auto *w = child<QWidget>(QString::fromLatin1(c.prefix) + QString::number(a));
             ASSERT_NE(w, nullptr);
-            EXPECT_EQ(w->geometry(), QRect(c.left, 21 * (a - 1) + 5, c.width, 21)) << c.prefix << a;
+            left += c.gap;
+            EXPECT_EQ(w->pos(), QPoint(left, rowHeight * (a - 1) + 5)) << c.prefix << a;
+            EXPECT_GE(w->width(), c.width) << c.prefix << a;
+            EXPECT_EQ(w->height(), rowHeight) << c.prefix << a;
+            if (c.title) {
+                auto *title = child<QLabel>(QString::fromLatin1(c.title));
+                EXPECT_GE(w->width(), title->fontMetrics().horizontalAdvance(title->text()))
+                    << c.title;
+            }
+            left += w->width();
         }
     }
     EXPECT_EQ(child<QLabel>(QStringLiteral("plNN__7"))->text(), QStringLiteral("7"));
     auto *notShown = child<QRadioButton>(QStringLiteral("rbTrayNotShow"));
-    EXPECT_EQ(notShown->y(), 21 * 99 + 5 + 21 + 3);
-    EXPECT_GE(window->width(), 402);
+    EXPECT_EQ(notShown->y(), rowHeight * 99 + 5 + rowHeight + 3);
+    const QWidget *lastRegion = child<QWidget>(QStringLiteral("bnLumo_100"));
+    EXPECT_GE(window->width(), std::max(402, lastRegion->geometry().right() + 1 + 35));
     EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "fixed size";
 
     // Keyboard order: Monitor, tray, number, password, alias, region, next row.

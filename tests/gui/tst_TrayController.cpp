@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 #include "core/TextCodec.h"
 #include "core/config/AppContext.h"
@@ -174,8 +175,9 @@ TEST_F(TrayWindows, StartWorkPreloadsTheHistoryAndStartsTheSchedule)
     EXPECT_FLOAT_EQ(context->results[1].balance, 12.3f);
     EXPECT_FALSE(context->results[1].queryOk) << "stored values are not fresh";
     ASSERT_FALSE(tray.tips.isEmpty());
-    // Slot 2 has nothing stored: its record is still empty, alias included.
-    EXPECT_EQ(tray.tips.last(), QStringLiteral("Тел1: 12.30\r\n: 0.00"));
+    // Slot 2 has nothing stored: its record is still empty, but its alias
+    // is configured, and it has no balance.
+    EXPECT_EQ(tray.tips.last(), QStringLiteral("Тел1: 12.30\r\nТел2: -"));
     EXPECT_FALSE(tray.icons.isEmpty()) << "the tray phone's balance is drawn";
     EXPECT_TRUE(main->requestTimer().isActive());
     EXPECT_EQ(main->requestTimer().interval(), 10800000);
@@ -305,9 +307,19 @@ TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
     EXPECT_FALSE(phones->isVisible()) << "the right button only opens the menu";
     main->trayNotify(QSystemTrayIcon::Trigger);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(phones));
-    // No stored width: the window fits its columns.
-    EXPECT_EQ(phones->width(), phones->grid().fitWidth());
+    // No stored width: the window fits its columns, each as wide as the
+    // table says or as its title needs in this font.
     QTableView *table = phones->table();
+    auto fittingWidth = [&] {
+        int width = 0;
+        for (int column = 0; column < table->model()->columnCount(); ++column) {
+            if (!table->isColumnHidden(column))
+                width += table->columnWidth(column);
+        }
+        return width + 25;
+    };
+    EXPECT_GE(fittingWidth(), phones->grid().fitWidth());
+    EXPECT_EQ(phones->width(), fittingWidth());
     EXPECT_EQ(table->model()->rowCount(), 2);
     EXPECT_TRUE(table->isColumnHidden(0)) << "no NN column by default";
     EXPECT_EQ(
@@ -322,16 +334,23 @@ TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
     EXPECT_EQ(saved.width, 400);
     EXPECT_EQ(saved.height, 150);
 
-    // Shown again: the stored size, the columns' widths of the table again.
+    // Shown again: the stored size, but never narrower than the columns
+    // (here 400 would hide three of them); the columns' widths of the table
+    // again.
     table->setColumnWidth(1, 10);
     main->showPhonesWindow();
     EXPECT_TRUE(phones->isVisible());
-    EXPECT_EQ(phones->width(), 400);
+    EXPECT_EQ(phones->width(), fittingWidth());
     EXPECT_EQ(phones->height(), 150);
     EXPECT_EQ(table->columnWidth(1), 120);
+    // A stored width wider than the columns is kept.
+    phones->resize(fittingWidth() + 40, 150);
+    QTest::keyClick(phones, Qt::Key_Escape);
+    main->showPhonesWindow();
+    EXPECT_EQ(phones->width(), fittingWidth() + 40);
 
     // The tray tip is the balance lines; the title row opens no menu.
-    EXPECT_EQ(tray.tips.last(), QStringLiteral(": 0.00\r\n: 0.00"));
+    EXPECT_EQ(tray.tips.last(), QStringLiteral("Тел1: -\r\nТел2: -"));
     const QPoint header =
         table->viewport()->mapFromGlobal(table->horizontalHeader()->mapToGlobal(QPoint(5, 5)));
     EXPECT_FALSE(phones->prepareContextMenu(header));
@@ -368,6 +387,37 @@ TEST_F(TrayWindows, HomePageAndAboutBox)
     QTest::keyClick(&box, Qt::Key_Return);
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.result(), QDialog::Accepted);
+}
+
+TEST_F(TrayWindows, PhonesWindowStaysOnTopExceptBeneathModalWindows)
+{
+    makeMain(false);
+    main->startWork();
+    PhonesWindow *phones = main->phonesWindow();
+    auto onTop = [phones] {
+        return phones->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+    };
+    main->showPhonesWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(phones));
+    EXPECT_TRUE(onTop());
+
+    // While the about box is open the phones window gives way; shown again
+    // meanwhile, it stays beneath.
+    bool checkedInside = false;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_FALSE(onTop());
+        phones->hide();
+        main->showPhonesWindow();
+        EXPECT_TRUE(phones->isVisible());
+        EXPECT_FALSE(onTop());
+        checkedInside = true;
+        box->accept();
+    });
+    main->showAboutBox();
+    EXPECT_TRUE(checkedInside);
+    EXPECT_TRUE(onTop()) << "on top again once the modal window has closed";
 }
 
 TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)

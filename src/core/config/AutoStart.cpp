@@ -161,11 +161,21 @@ std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath
     return std::make_unique<RegistryAutoStart>(executablePath);
 }
 
+QString autoStartCaption()
+{
+    return QStringLiteral("Запускать программу при запуске Windows");
+}
+
 #else
 
 std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath)
 {
     return std::make_unique<XdgAutoStart>(executablePath);
+}
+
+QString autoStartCaption()
+{
+    return QStringLiteral("Запускать программу при входе в систему");
 }
 
 #endif

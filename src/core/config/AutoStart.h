@@ -40,4 +40,8 @@ private:
 // The implementation for this platform, for the given executable.
 std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath);
 
+// The setup window's caption of the autostart switch, true to this platform:
+// Windows starts programs "at its start", a Linux desktop at log-in.
+QString autoStartCaption();
+
 } // namespace zelvant

@@ -43,12 +43,6 @@ QString fixed2(double value)
     return QString::asprintf("%.2f", value);
 }
 
-// Short date and long time as the user's locale writes them.
-QString dateTimeText(const QDateTime &when)
-{
-    return localDateTimeText(when, QLocale());
-}
-
 const GridCell EmptyCell;
 
 } // namespace
@@ -167,7 +161,7 @@ int PhonesTable::fitWidth() const
     int width = columnWidth(0);
     for (int w : m_widths)
         width += w;
-    return width + 25;
+    return width + FitSpare;
 }
 
 void PhonesTable::setCell(const QString &key, int row, bool bold, const QColor &font,
@@ -214,9 +208,11 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
         const QString dash = QStringLiteral("-");
         auto text = [&](const QString &value) { return hasData ? value : dash; };
 
-        setCell(QStringLiteral("Alias"), row, false, normal, brush, text(record.alias));
+        // Alias and number are configuration, known before any result.
+        const QString alias = phones.aliasOf(slot);
+        setCell(QStringLiteral("Alias"), row, false, normal, brush, alias);
         setCell(QStringLiteral("UserName"), row, false, normal, brush, text(record.userName));
-        setCell(QStringLiteral("PhoneNum"), row, false, normal, brush, text(record.phoneNumber));
+        setCell(QStringLiteral("PhoneNum"), row, false, normal, brush, phones.numberOf(slot));
 
         // A record without values has a balance of 0, so it is marked as
         // well when the threshold is 0 or more: "no value" deserves a look.
@@ -245,13 +241,16 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
         setCell(QStringLiteral("BalExpired"), row, false, normal, brush,
                 integerOrEmpty(record.balanceExpiresDays));
         setCell(QStringLiteral("LastQueryTime"), row, false, normal, brush,
-                hasData ? dateTimeText(record.lastQueryTime) : dash);
+                hasData ? interfaceDateTimeText(record.lastQueryTime) : dash);
         // Only a phone without a fresh balance has a reason.
         const QString reason = record.queryOk ? QString() : record.failure.text();
         setCell(QStringLiteral("FailReason"), row, false, normal, brush, reason);
         m_toolTips[row] = reason;
 
-        tipLines << record.alias + QStringLiteral(": ") + fixed2(record.balance);
+        // A phone without a result has no balance, not a balance of 0; one
+        // without an alias is named by its number.
+        const QString name = alias.trimmed().isEmpty() ? phones.numberOf(slot) : alias;
+        tipLines << name + QStringLiteral(": ") + text(fixed2(record.balance));
         ++row;
     }
     if (tipLines.isEmpty())

@@ -52,6 +52,8 @@ class PhonesTable
 {
 public:
     static constexpr int RowNumberWidth = 25;
+    // What fitWidth adds to the columns (room for the vertical scroll bar).
+    static constexpr int FitSpare = 25;
 
     // Columns from the options, one row per monitored slot (plus the title
     // row 0). Cells lose their values until the next FillGrid.

@@ -1,5 +1,7 @@
 #include "core/tray/PhonesTableModel.h"
 
+#include <QFont>
+
 namespace zelvant {
 
 PhonesTableModel::PhonesTableModel(const PhonesTable &grid, QObject *parent)
@@ -26,6 +28,15 @@ QVariant PhonesTableModel::data(const QModelIndex &index, int role) const
     if (role == Qt::ToolTipRole) {
         const QString tip = m_grid.rowToolTip(row);
         return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
+    if (role == Qt::FontRole) {
+        // Only the weight; the rest of the font is the view's.
+        if (index.column() > 0 && m_grid.cell(index.column(), row).style.fontBold) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return QVariant();
     }
     if (role != Qt::DisplayRole)
         return QVariant();

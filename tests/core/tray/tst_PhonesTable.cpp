@@ -43,9 +43,12 @@ struct Fixture
     Options options;
     PhonesTable grid;
 
+    // A monitored slot with a result, configured as the result names it.
     void monitor(int slot, const PhoneResult &r)
     {
         phones.slot(slot).monitored = true;
+        phones.slot(slot).alias = r.alias;
+        phones.slot(slot).number = r.phoneNumber;
         results[slot] = r;
         results[slot].slot = slot;
     }
@@ -143,6 +146,8 @@ TEST(PhonesTable, TextsOfARecordWithAndWithoutValues)
     PhoneResult zeros = record(QStringLiteral("B"), -3.2f, true);
     f.monitor(2, zeros);
     f.phones.slot(3).monitored = true; // never queried
+    f.phones.slot(3).alias = QStringLiteral("Дача");
+    f.phones.slot(3).number = QStringLiteral("9035550000");
     f.fill();
 
     EXPECT_EQ(f.at("Balance", 1).text, QStringLiteral("123.46"));
@@ -155,14 +160,17 @@ TEST(PhonesTable, TextsOfARecordWithAndWithoutValues)
     EXPECT_EQ(f.at("Min", 1).text, QStringLiteral("45"));
     EXPECT_EQ(f.at("BalExpired", 1).text, QStringLiteral("60"));
     EXPECT_TRUE(f.at("LastQueryTime", 1).text.contains(QStringLiteral("14:03:07")));
-    // Short date and long time of the user's locale, without a zone name.
+    // Russian short date and long time, without a zone name, whatever the
+    // desktop's locale: the interface is Russian.
     const QLocale before;
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    f.fill();
-    EXPECT_EQ(f.at("LastQueryTime", 1).text, QStringLiteral("07.12.2026 14:03:07"));
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    f.fill();
-    EXPECT_EQ(f.at("LastQueryTime", 1).text, QStringLiteral("12/7/26 2:03:07 PM"));
+    for (const QLocale &desktop :
+         {QLocale(QLocale::Russian, QLocale::Russia),
+          QLocale(QLocale::English, QLocale::UnitedStates), QLocale::c()}) {
+        QLocale::setDefault(desktop);
+        f.fill();
+        EXPECT_EQ(f.at("LastQueryTime", 1).text, QStringLiteral("07.12.2026 14:03:07"))
+            << qPrintable(desktop.name());
+    }
     QLocale::setDefault(before);
 
     // Zero values are empty cells, a negative balance keeps its sign.
@@ -170,9 +178,12 @@ TEST(PhonesTable, TextsOfARecordWithAndWithoutValues)
     for (const char *key : {"Average", "TurnOff", "Recomend", "SMS", "Min", "BalExpired"})
         EXPECT_EQ(f.at(key, 2).text, QString()) << key;
 
-    // Never queried: "-" in texts and numbers, empty where zero empties.
-    for (const char *key : {"Alias", "UserName", "PhoneNum", "Balance", "LastQueryTime"})
+    // Never queried: "-" in what a result brings, empty where zero empties;
+    // alias and number are the configured ones.
+    for (const char *key : {"UserName", "Balance", "LastQueryTime"})
         EXPECT_EQ(f.at(key, 3).text, QStringLiteral("-")) << key;
+    EXPECT_EQ(f.at("Alias", 3).text, QStringLiteral("Дача"));
+    EXPECT_EQ(f.at("PhoneNum", 3).text, QStringLiteral("9035550000"));
     for (const char *key : {"Average", "TurnOff", "Recomend", "SMS", "Min", "BalExpired"})
         EXPECT_EQ(f.at(key, 3).text, QString()) << key;
     for (int row = 1; row <= 3; ++row)
@@ -349,4 +360,51 @@ TEST(PhonesTable, FailReasonColumnAndRowTipForPhonesWithoutAFreshBalance)
     f.fill();
     EXPECT_EQ(f.grid.columnOf(QStringLiteral("FailReason")), -1);
     EXPECT_EQ(f.grid.rowToolTip(2), reasons[1]);
+}
+
+TEST(PhonesTable, PhonesWithoutAResultKeepTheirNamesAndHaveNoBalance)
+{
+    // Alias and number come from the phone list, whatever the result holds:
+    // a failed or never-queried phone has an empty result record.
+    const struct
+    {
+        const char *alias;
+        const char *number;
+        bool hasValues; // a result of an earlier run
+        bool queryOk;   // a result of this run
+        const char *balanceCell;
+        const char *userNameCell;
+        const char *tipLine;
+    } rows[] = {
+        {"Дача", "9031110001", false, false, "-", "-", "Дача: -"},
+        {"Мой", "9031110002", true, false, "12.50", "Иванов И.И.", "Мой: 12.50"},
+        {"Офис", "9031110003", true, true, "7.25", "Иванов И.И.", "Офис: 7.25"},
+        {"", "9031110004", false, false, "-", "-", "9031110004: -"},
+    };
+    Fixture f;
+    f.options = allColumns();
+    QStringList tip;
+    int slot = 1;
+    for (const auto &row : rows) {
+        PhoneSlot &configured = f.phones.slot(slot);
+        configured.monitored = true;
+        configured.alias = QString::fromUtf8(row.alias);
+        configured.number = QString::fromLatin1(row.number);
+        if (row.hasValues) {
+            f.results[slot] = record(QStringLiteral("старый псевдоним"),
+                                     QString::fromLatin1(row.balanceCell).toFloat(), row.queryOk);
+            f.results[slot].phoneNumber = QStringLiteral("старый номер");
+        }
+        tip << QString::fromUtf8(row.tipLine);
+        ++slot;
+    }
+    EXPECT_EQ(f.fill(), tip.join(QStringLiteral("\r\n")));
+    for (int r = 1; r <= int(std::size(rows)); ++r) {
+        const auto &row = rows[r - 1];
+        EXPECT_EQ(f.at("Alias", r).text, QString::fromUtf8(row.alias)) << r;
+        EXPECT_EQ(f.at("PhoneNum", r).text, QString::fromLatin1(row.number)) << r;
+        EXPECT_EQ(f.at("Balance", r).text, QString::fromLatin1(row.balanceCell)) << r;
+        EXPECT_EQ(f.at("UserName", r).text, QString::fromUtf8(row.userNameCell)) << r;
+        EXPECT_EQ(f.at("LastQueryTime", r).text == QStringLiteral("-"), !row.hasValues) << r;
+    }
 }
