@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libbenchmark-dev
     sqlite3 desktop-file-utils unzip openssl python3
     xvfb xauth trayer xdotool x11-utils fonts-dejavu-core
+    # the balance chart (Qt Charts' CMake files need Qt OpenGL's)
+    qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()

@@ -7,10 +7,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "core/history/HistoryTableModel.h"
+#include "gui/BalanceChartView.h"
 #include "gui/ExportDialogs.h"
 
 namespace zelvant {
@@ -123,11 +125,18 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     m_bottom->setFixedHeight(bnClose->sizeHint().height() + 12);
     bnClose->setParent(m_bottom);
 
+    balanceChart = new BalanceChartView(this);
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabHistory"));
+    tabs->addTab(sgHistory, QStringLiteral("Таблица"));
+    tabs->addTab(balanceChart, QStringLiteral("График"));
+    connect(tabs, &QTabWidget::currentChanged, this, &PhoneHistoryWindow::fillChartIfShown);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(plHeader);
-    layout->addWidget(sgHistory, 1);
+    layout->addWidget(tabs, 1);
     layout->addWidget(m_bottom);
 
     resize(total + 25, 337);
@@ -145,6 +154,21 @@ PhoneHistoryWindow::~PhoneHistoryWindow()
 PhoneHistoryWindow *PhoneHistoryWindow::current()
 {
     return g_current;
+}
+
+void PhoneHistoryWindow::setBalanceThreshold(std::optional<double> threshold)
+{
+    m_balanceThreshold = threshold;
+    m_chartFilled = false;
+    fillChartIfShown();
+}
+
+void PhoneHistoryWindow::fillChartIfShown()
+{
+    if (m_chartFilled || tabs->currentWidget() != balanceChart)
+        return;
+    balanceChart->setRows(m_model->rows(), m_balanceThreshold);
+    m_chartFilled = true;
 }
 
 void PhoneHistoryWindow::centreCloseButton()
@@ -170,17 +194,21 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
         return false;
     }
     m_model->setRows(result.rows);
+    m_chartFilled = false;
+    fillChartIfShown();
     if (result.rows.isEmpty())
         showMessage(this, MessageKind::Warning, HistoryNotFoundText);
     return true;
 }
 
 void showHistoryPhoneModal(const QString &historyFile, const QString &number, const QString &alias,
-                           const HistoryRangeChoice &choice, QWidget *parent)
+                           const HistoryRangeChoice &choice, QWidget *parent,
+                           std::optional<double> balanceThreshold)
 {
     if (PhoneHistoryWindow::current())
         return;
     PhoneHistoryWindow window(historyFile, parent);
+    window.setBalanceThreshold(balanceThreshold);
     if (window.loadHistory(number, alias, choice))
         window.exec();
 }
