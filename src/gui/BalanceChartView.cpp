@@ -24,11 +24,13 @@ constexpr double WheelStep = 0.8;              // span factor per wheel notch
 
 } // namespace
 
+// The chart is handed over at construction: one set later would leave the
+// view's own default chart to nobody.
 BalanceChartView::BalanceChartView(QWidget *parent)
-    : QChartView(parent)
-    , m_chart(new QChart)
+    : QChartView(new QChart, parent)
 {
-    setObjectName(QStringLiteral("chHistory"));
+    m_chart = chart();
+    setObjectName(QStringLiteral("balanceChart"));
     setRenderHint(QPainter::Antialiasing);
     setMouseTracking(true);
     setDragMode(QGraphicsView::NoDrag);
@@ -55,7 +57,16 @@ BalanceChartView::BalanceChartView(QWidget *parent)
         series->attachAxis(m_timeAxis);
         series->attachAxis(m_valueAxis);
     }
-    setChart(m_chart);
+    // One pixel column per column of points: a wider or narrower plot (the
+    // window resized, the axis labels changed) needs its points chosen anew.
+    // Queued, as the plot area changes while the chart lays itself out.
+    connect(
+        m_chart, &QChart::plotAreaChanged, this,
+        [this](const QRectF &plotArea) {
+            if (int(std::ceil(plotArea.width())) != m_drawnWidth)
+                redraw();
+        },
+        Qt::QueuedConnection);
 
     m_marker = new QGraphicsEllipseItem(-4, -4, 8, 8, m_chart);
     m_marker->setBrush(BalanceColor);
@@ -140,14 +151,6 @@ void BalanceChartView::updateTimeAxis()
     }
     m_timeAxis->setStartValue(double(m_from));
     m_timeAxis->setRange(double(m_from), double(m_to));
-}
-
-void BalanceChartView::resizeEvent(QResizeEvent *event)
-{
-    QChartView::resizeEvent(event);
-    // The plot area follows the new size only after the layout ran.
-    if (int(std::ceil(m_chart->plotArea().width())) != m_drawnWidth)
-        redraw();
 }
 
 std::optional<qint64> BalanceChartView::timeAt(const QPoint &viewPosition) const
