@@ -15,6 +15,8 @@ packages=(
     # the private session bus of the StatusNotifierItem test
     dbus
     openbox
+    # the balance chart (Qt Charts' CMake files need Qt OpenGL's)
+    qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()

@@ -18,6 +18,7 @@
 #include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
 #include "core/export/HistoryWorkbook.h"
+#include "core/history/BalanceChartSeries.h"
 #include "gui/ExportDialogs.h"
 #include "gui/PhoneHistoryWindow.h"
 #include "gui/TextFit.h"
@@ -264,7 +265,8 @@ void HistoryWindow::bnShowClick()
 {
     if (PhoneHistoryWindow::current())
         return;
-    showHistoryPhoneModal(m_context.paths.historyFile(), m_number, m_alias, rangeChoice(), this);
+    showHistoryPhoneModal(m_context.paths.historyFile(), m_number, m_alias, rangeChoice(), this,
+                          BalanceChartSeries::thresholdOf(m_context.options));
 }
 
 void HistoryWindow::bnExcelClick()

@@ -7,11 +7,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "core/history/HistoryTableModel.h"
 #include "gui/DialogSupport.h"
+#include "gui/BalanceChartView.h"
 #include "gui/ExportDialogs.h"
 #include "gui/TextFit.h"
 
@@ -115,11 +117,18 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     m_bottom->setFixedHeight(bnClose->sizeHint().height() + 12);
     bnClose->setParent(m_bottom);
 
+    balanceChart = new BalanceChartView(this);
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabHistory"));
+    tabs->addTab(sgHistory, QStringLiteral("Таблица"));
+    tabs->addTab(balanceChart, QStringLiteral("График"));
+    connect(tabs, &QTabWidget::currentChanged, this, &PhoneHistoryWindow::fillChartIfShown);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(plHeader);
-    layout->addWidget(sgHistory, 1);
+    layout->addWidget(tabs, 1);
     layout->addWidget(m_bottom);
 
     resize(std::min(fitColumns() + 25, availableScreenSize(this).width()), 337);
@@ -161,6 +170,21 @@ int PhoneHistoryWindow::fitColumns()
     return total;
 }
 
+void PhoneHistoryWindow::setBalanceThreshold(std::optional<double> threshold)
+{
+    m_balanceThreshold = threshold;
+    m_chartFilled = false;
+    fillChartIfShown();
+}
+
+void PhoneHistoryWindow::fillChartIfShown()
+{
+    if (m_chartFilled || tabs->currentWidget() != balanceChart)
+        return;
+    balanceChart->setRows(m_model->rows(), m_balanceThreshold);
+    m_chartFilled = true;
+}
+
 void PhoneHistoryWindow::centreCloseButton()
 {
     const int w = bnClose->sizeHint().width();
@@ -197,17 +221,21 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
     const int width = std::min(fitColumns() + 25, availableScreenSize(this).width());
     if (width > this->width())
         resize(width, height());
+    m_chartFilled = false;
+    fillChartIfShown();
     if (result.rows.isEmpty())
         showMessage(this, MessageKind::Warning, HistoryNotFoundText);
     return true;
 }
 
 void showHistoryPhoneModal(const QString &historyFile, const QString &number, const QString &alias,
-                           const HistoryRangeChoice &choice, QWidget *parent)
+                           const HistoryRangeChoice &choice, QWidget *parent,
+                           std::optional<double> balanceThreshold)
 {
     if (PhoneHistoryWindow::current())
         return;
     PhoneHistoryWindow window(historyFile, parent);
+    window.setBalanceThreshold(balanceThreshold);
     if (window.loadHistory(number, alias, choice))
         window.exec();
 }

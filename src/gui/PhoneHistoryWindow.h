@@ -1,16 +1,21 @@
 #pragma once
-// "История баланса по телефону": one phone's stored results, newest first.
+// "История баланса по телефону": one phone's stored results, newest first,
+// as a table and, on a second tab, as a balance chart.
 
 #include <QDialog>
+
+#include <optional>
 
 #include "core/history/HistoryRange.h"
 
 class QLabel;
 class QPushButton;
+class QTabWidget;
 class QTableView;
 
 namespace zelvant {
 
+class BalanceChartView;
 class HistoryTableModel;
 
 class PhoneHistoryWindow : public QDialog
@@ -21,6 +26,9 @@ public:
     explicit PhoneHistoryWindow(const QString &historyFile, QWidget *parent = nullptr);
     ~PhoneHistoryWindow() override;
 
+    // The chart's red dashed line; none by default.
+    void setBalanceThreshold(std::optional<double> threshold);
+
     // Sets the header and reads the rows. A missing file or an empty result
     // shows the not-found warning and leaves the grid empty (true: the window
     // still opens); a database error is shown and false returned.
@@ -30,7 +38,9 @@ public:
     static PhoneHistoryWindow *current();
 
     QLabel *plHeader = nullptr;
+    QTabWidget *tabs = nullptr; // "Таблица" first, then "График"
     QTableView *sgHistory = nullptr;
+    BalanceChartView *balanceChart = nullptr;
     QPushButton *bnClose = nullptr;
     HistoryTableModel *model() const { return m_model; }
 
@@ -42,15 +52,21 @@ private:
     void centreCloseButton();
     // Sizes the columns to their titles and values; returns their total width.
     int fitColumns();
+    // The chart gets the rows when its tab is first shown, so a window that
+    // is only read as a table opens as fast as before.
+    void fillChartIfShown();
 
     QString m_historyFile;
+    std::optional<double> m_balanceThreshold;
+    bool m_chartFilled = false;
     HistoryTableModel *m_model = nullptr;
     QWidget *m_bottom = nullptr;
 };
 
 // Creates, loads and shows one phone's history modally, unless such a
-// window is open already.
+// window is open already. balanceThreshold: the chart's threshold line.
 void showHistoryPhoneModal(const QString &historyFile, const QString &number, const QString &alias,
-                           const HistoryRangeChoice &choice, QWidget *parent);
+                           const HistoryRangeChoice &choice, QWidget *parent,
+                           std::optional<double> balanceThreshold = std::nullopt);
 
 } // namespace zelvant

@@ -5,6 +5,7 @@
 
 #include "core/config/AppContext.h"
 #include "core/export/PhonesWorkbook.h"
+#include "core/history/BalanceChartSeries.h"
 #include "gui/ExportDialogs.h"
 #include "gui/HistoryWindow.h"
 #include "gui/PhoneHistoryWindow.h"
@@ -34,7 +35,8 @@ void showPhoneHistory(AppContext &context, int slot, QWidget *parent)
         return;
     showHistoryPhoneModal(context.paths.historyFile(), context.phones.numberOf(slot),
                           context.phones.aliasOf(slot),
-                          {HistoryRange::LastRequests, PhoneWindowHistoryRows}, parent);
+                          {HistoryRange::LastRequests, PhoneWindowHistoryRows}, parent,
+                          BalanceChartSeries::thresholdOf(context.options));
 }
 
 void exportAllPhonesInteractive(AppContext &context, QWidget *parent)

@@ -90,6 +90,11 @@ int rowOf(const QString &ref)
 
 } // namespace
 
+QByteArray ReadXlsxPart(const QString &path, const QString &part, QString *error)
+{
+    return unzipPart(path, part, error);
+}
+
 QString CellRef(int row, int column)
 {
     QString letters;

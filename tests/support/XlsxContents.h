@@ -3,6 +3,7 @@
 // unpacked with the "unzip" tool): cell values with their types and styles,
 // and the column widths.
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 
@@ -32,6 +33,10 @@ struct XlsxContents
 };
 
 XlsxContents ReadXlsx(const QString &path);
+
+// One part of the workbook as stored, such as "xl/workbook.xml"; empty with
+// *error set when it cannot be read.
+QByteArray ReadXlsxPart(const QString &path, const QString &part, QString *error);
 
 // "A1" style reference of a 1-based row and column.
 QString CellRef(int row, int column);

@@ -23,6 +23,9 @@ constexpr double SecondsPerDay = 86400.0;
 constexpr double BoldFactor = 1.15;
 constexpr double CellPadding = 1.5;
 const char DateTimeFormat[] = "dd.mm.yyyy hh:mm:ss";
+// The worksheet's name, as charts refer to its cells.
+const char WorksheetName[] = "Лист1";
+constexpr lxw_color_t ChartLineColor = 0x004080; // the history window's header colour
 constexpr int DateTimeChars = 19;
 
 // Characters of a number as the "General" format shows it.
@@ -145,7 +148,7 @@ WorkbookWriter::WorkbookWriter(const QString &path, int columns)
         fail(QStringLiteral("не удалось создать книгу"));
         return;
     }
-    d->sheet = workbook_add_worksheet(d->workbook, "Лист1");
+    d->sheet = workbook_add_worksheet(d->workbook, WorksheetName);
     d->bold = workbook_add_format(d->workbook);
     d->dateTime = workbook_add_format(d->workbook);
     if (!d->sheet || !d->bold || !d->dateTime) {
@@ -227,6 +230,54 @@ void WorkbookWriter::writeDateTime(int row, int column, const QDateTime &value)
     widen(column, DateTimeChars);
 }
 
+void WorkbookWriter::addLineChartSheet(const LineChartSheet &spec)
+{
+    if (!ok())
+        return;
+    const QByteArray sheetName = spec.sheetName.toUtf8();
+    lxw_chart *chart = workbook_add_chart(d->workbook, LXW_CHART_LINE);
+    lxw_chartsheet *sheet =
+        chart ? workbook_add_chartsheet(d->workbook, sheetName.constData()) : nullptr;
+    lxw_chart_series *series = sheet ? chart_add_series(chart, nullptr, nullptr) : nullptr;
+    if (!series) {
+        fail(QStringLiteral("не удалось создать лист \"%1\"").arg(spec.sheetName));
+        return;
+    }
+    const auto row = [](int r) { return lxw_row_t(r - 1); };
+    const auto column = [](int c) { return lxw_col_t(c - 1); };
+    chart_series_set_categories(series, WorksheetName, row(spec.firstRow),
+                                column(spec.categoryColumn), row(spec.lastRow),
+                                column(spec.categoryColumn));
+    chart_series_set_values(series, WorksheetName, row(spec.firstRow), column(spec.valueColumn),
+                            row(spec.lastRow), column(spec.valueColumn));
+    chart_series_set_name_range(series, WorksheetName, 0, column(spec.valueColumn));
+    lxw_chart_line line = {};
+    line.color = ChartLineColor;
+    line.width = 1.5;
+    chart_series_set_line(series, &line);
+    chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
+    chart_title_set_name(chart, spec.title.toUtf8().constData());
+    chart_axis_set_name(chart->x_axis, spec.categoryAxisTitle.toUtf8().constData());
+    chart_axis_set_name(chart->y_axis, spec.valueAxisTitle.toUtf8().constData());
+    // Upright labels: slanted ones are thinned out to a few by LibreOffice
+    // when most categories have none (a date names only a day's first row).
+    lxw_chart_font labels = {};
+    labels.rotation = -90;
+    chart_axis_set_num_font(chart->x_axis, &labels);
+    if (spec.newestFirst) {
+        chart_axis_set_reverse(chart->x_axis);
+        // Keeps the value axis on the left of the turned axis.
+        chart_axis_set_crossing_max(chart->x_axis);
+    }
+    const lxw_error placed = chartsheet_set_chart(sheet, chart);
+    if (placed != LXW_NO_ERROR) {
+        fail(lxwErrorText(placed));
+        return;
+    }
+    // Printed across the page, as charts are read.
+    chartsheet_set_landscape(sheet);
+}
+
 bool WorkbookWriter::finish(QString *error)
 {
     if (ok()) {
@@ -297,6 +348,13 @@ bool writeHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QS
         if (r.minutes != 0)
             writer.writeNumber(row, Minutes, r.minutes);
         writer.writeNumber(row, UsdRate, roundHalfEven(r.usdRate, 4));
+    }
+    if (!rows.isEmpty()) {
+        // A second sheet that shows the balance column as a curve; it reads
+        // the first sheet's cells, so a change there redraws it.
+        writer.addLineChartSheet(
+            {QStringLiteral("График"), historyHeaderText(rows.first().phoneNumber, QString()),
+             QStringLiteral("Дата"), QStringLiteral("Баланс, у.е."), Date, Balance, 2, row, true});
     }
     return writer.finish(error);
 }

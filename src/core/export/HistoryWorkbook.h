@@ -1,7 +1,8 @@
 #pragma once
-// The spreadsheet exports: a one-sheet .xlsx workbook written cell by cell
-// (bold title row, fitted column widths, replaced atomically on success),
-// and the history export of one phone built on it.
+// The spreadsheet exports: an .xlsx workbook of one worksheet written cell by
+// cell (bold title row, fitted column widths, replaced atomically on
+// success), optionally followed by a chart sheet, and the history export of
+// one phone built on it (its balance charted on the second sheet).
 
 #include <QDateTime>
 #include <QList>
@@ -24,6 +25,23 @@ inline const QString HistoryExportDoneText =
 // the time of day) of a local date and time.
 double excelDateTime(const QDateTime &dateTime);
 
+// A chart sheet's line chart of the numbers in one column of the worksheet
+// over the labels in another, rows firstRow..lastRow (counted from 1).
+struct LineChartSheet
+{
+    QString sheetName;
+    QString title;
+    QString categoryAxisTitle;
+    QString valueAxisTitle;
+    int categoryColumn = 1;
+    int valueColumn = 1;
+    int firstRow = 2;
+    int lastRow = 2;
+    // The rows run back in time: the category axis is turned round so that
+    // time runs from left to right.
+    bool newestFirst = false;
+};
+
 // One worksheet written into path. Cells that are never written stay empty.
 // The first failure is remembered; later writes are ignored, and finish()
 // then reports it without touching path. Rows and columns count from 1, row
@@ -45,6 +63,8 @@ public:
     // A date-time number shown as "dd.mm.yyyy hh:mm:ss"; an invalid value is
     // written as 0, the origin of the date-time numbers.
     void writeDateTime(int row, int column, const QDateTime &value);
+    // A sheet after the worksheet that holds nothing but the chart.
+    void addLineChartSheet(const LineChartSheet &chart);
 
     // Fits the columns, writes the workbook and puts it in place of path.
     // On failure path is left as it was and *error says why.
