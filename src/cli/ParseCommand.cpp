@@ -50,7 +50,7 @@ int runParseMode(const CliRequest &request, const AppPaths &)
     bool hasBody = false;
     const QString body = extractBodyElement(html, &hasBody);
     PhoneResult record;
-    parseBalancePage(hasBody ? body : html, record);
+    parseBalancePage(normalizePageText(hasBody ? body : html), record);
 
     if (request.json)
         writeTo(stdout, QJsonDocument(phoneResultToJson(record)).toJson(QJsonDocument::Indented));

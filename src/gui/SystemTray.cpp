@@ -61,6 +61,14 @@ bool SystemTray::trayRemove()
     return true;
 }
 
+bool SystemTray::trayShowMessage(const QString &title, const QString &text)
+{
+    if (!m_icon || !m_icon->isVisible())
+        return false;
+    m_icon->showMessage(title, text, QSystemTrayIcon::Warning);
+    return true;
+}
+
 void SystemTray::setContextMenu(QMenu *menu)
 {
     m_menu = menu;

@@ -22,6 +22,7 @@ public:
     bool traySetTip(const QString &tip) override;
     bool traySetIcon(const QImage &icon) override;
     bool trayRemove() override;
+    bool trayShowMessage(const QString &title, const QString &text) override;
 
     // Shown by the tray itself on a right click.
     void setContextMenu(QMenu *menu);

@@ -88,6 +88,11 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     HistoryWarnings *warnings = this;
     m_wb = std::make_unique<RequestCycle>(m_context, m_tray, cycleHooks, warnings, this);
     connect(m_wb.get(), &RequestCycle::cycleFinished, this, &TrayController::onCycleFinished);
+    connect(m_wb.get(), &RequestCycle::historyWritten, this,
+            [this](int, bool stored, const QString &failure) {
+                if (!stored)
+                    m_historyFailures << failure;
+            });
 
     m_requestTimer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_requestTimer, &QTimer::timeout, this,
@@ -263,6 +268,16 @@ void TrayController::onCycleFinished()
 {
     if (!m_logic.cycleRunning())
         return;
+    if (!m_historyFailures.isEmpty()) {
+        // Once per cycle, however many rows were lost; each is in the error log.
+        QString message = m_historyFailures.first();
+        if (m_historyFailures.size() > 1)
+            message += QStringLiteral("\nВсего не записано результатов: %1.")
+                           .arg(m_historyFailures.size());
+        m_historyFailures.clear();
+        if (!m_logic.isEnding())
+            notifyHistoryNotStored(message);
+    }
     if (m_logic.isEnding()) {
         m_logic.cycleFinished();
         return;
@@ -416,6 +431,11 @@ bool TrayController::isClosing() const
 void TrayController::saveSettings()
 {
     saveSettingsNow();
+}
+
+void TrayController::notifyHistoryNotStored(const QString &message)
+{
+    m_tray.trayShowMessage(ProgramTitle, message);
 }
 
 void TrayController::historyFileMissing(const QString &message)

@@ -3,6 +3,7 @@
 // refresh schedule, the request cycles and the windows opened from the tray.
 // Its decisions live in MenuState; this class wires them to Qt.
 
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -93,6 +94,9 @@ private:
     void buildMenu();
     void applyMenuState();
     void onCycleFinished();
+    // The one place that tells the user that fetched results did not reach
+    // the history: a desktop notification through the tray icon.
+    void notifyHistoryNotStored(const QString &message);
     void startCycleNow(CycleMode mode, int slot);
     void runModal(const std::function<void()> &show);
     void markStartup();
@@ -110,6 +114,7 @@ private:
     std::unique_ptr<RequestCycle> m_wb;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
+    QStringList m_historyFailures; // of the running cycle
 };
 
 } // namespace zelvant

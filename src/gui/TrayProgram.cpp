@@ -3,12 +3,16 @@
 #include "gui/TrayProgram.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
+#include "core/ErrorLog.h"
 #include "core/SingleInstance.h"
 #include "core/config/AppContext.h"
+#include "core/config/AtomicWrite.h"
 #include "core/config/PhoneList.h"
 #include "core/tray/BalanceIcon.h"
 #include "gui/SystemTray.h"
@@ -38,7 +42,20 @@ int runTrayProgram(int argc, char *argv[])
         QApplication::installTranslator(&qtTexts);
 
     AppContext context(AppPaths(QCoreApplication::applicationFilePath()));
-    loadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);
+    // Copies left by a run killed in the middle of an atomic write.
+    removeStaleTemporaryCopies(
+        context.paths.executableDir(),
+        {QFileInfo(context.paths.settingsFile()).fileName(),
+         QFileInfo(context.paths.regionFile()).fileName(),
+         QFileInfo(context.paths.phonesFile()).fileName(),
+         QFileInfo(context.paths.phonesFile()).fileName() + QStringLiteral(".bak"),
+         QFileInfo(context.paths.historyFile()).fileName()},
+        QDateTime::currentDateTime().addSecs(-StaleCopyAgeSeconds));
+    int leftOut = 0;
+    loadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable, &leftOut);
+    if (leftOut > 0)
+        writeErrorLog(phonesLeftOutMessage(context.paths.phonesFile(), leftOut),
+                      context.paths.errorLogFile());
 
     const QImage standardIcon = standardTrayIcon();
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(standardIcon)));

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -109,6 +111,7 @@ protected:
         timings.timeoutMs = 5000;
         timings.afterPhoneMs = 0;
         timings.animationFrameMs = 10;
+        timings.historyBusyTimeoutMs = 50;
         main->setCycleTimings(timings);
     }
 
@@ -434,4 +437,41 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
     main->action(MenuItem::StopRequest)->trigger();
     QTest::qWait(100);
     EXPECT_FALSE(main->cycle()->isRunning());
+}
+
+TEST_F(TrayWindows, ResultsNotStoredInTheHistoryAreToldOncePerCycle)
+{
+    setPhone(3, QStringLiteral("9037778899"), QStringLiteral("ОБР"));
+    makeMain(false);
+    const auto cycle = [this] {
+        EXPECT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
+        EXPECT_TRUE(waitForCycleEnd());
+    };
+    {
+        // Another program holds the history for longer than a write waits.
+        QSqlDatabase lock =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lock"));
+        lock.setDatabaseName(context->paths.historyFile());
+        ASSERT_TRUE(lock.open());
+        ASSERT_TRUE(QSqlQuery(lock).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        cycle();
+        lock.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("lock"));
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_TRUE(context->results[3].queryOk);
+    ASSERT_EQ(tray.messages.size(), 1);
+    EXPECT_TRUE(
+        tray.messages[0].startsWith(ProgramTitle + QStringLiteral("\nИстория не записана: ")))
+        << tray.messages[0].toStdString();
+    EXPECT_TRUE(tray.messages[0].contains(QStringLiteral("Всего не записано результатов: 2")));
+    // Each lost row has its line in the error log, with the reason.
+    const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
+    EXPECT_EQ(log.count(QStringLiteral("История не записана: database is locked")), 2)
+        << log.toStdString();
+    EXPECT_TRUE(context->options.cbHistory);
+
+    // Stored again: nothing more to tell.
+    cycle();
+    EXPECT_EQ(tray.messages.size(), 1);
 }

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/CycleMode.h"
+#include "core/history/HistoryStore.h" // DefaultHistoryBusyTimeoutMs
 
 namespace zelvant {
 
@@ -28,6 +29,8 @@ struct CycleTimings
     int timeoutMs = 180000;
     int afterPhoneMs = 100;
     int animationFrameMs = 100;
+    // How long a history write waits for another process's lock.
+    int historyBusyTimeoutMs = DefaultHistoryBusyTimeoutMs;
 };
 
 // What the cycle needs of the windows.
@@ -68,8 +71,9 @@ public:
     int queriedCount() const;
 
     // The login address as the browser is given it: a local path becomes a
-    // file:// address.
-    static QUrl loginUrl(const QString &address);
+    // file:// address, and one without a scheme is taken as http://. When
+    // the address still cannot be used, *problem says why (empty otherwise).
+    static QUrl loginUrl(const QString &address, QString *problem = nullptr);
     // "Lang=2&mobnum=%s&Password=%s" as Windows-1251 bytes, number and
     // password exactly as configured (no encoding, no trimming).
     static QByteArray loginBody(const QString &number, const QString &password);
@@ -84,6 +88,13 @@ public:
 Q_SIGNALS:
     void cycleFinished();
     void phoneFinished(int slot, bool ok);
+    // A fresh result of the slot was (stored) or was not written to the
+    // history; failure is the message "История не записана: …". Not emitted
+    // while history is off, nor when a missing history switched it off.
+    void historyWritten(int slot, bool stored, const QString &failure);
+    // The slot's login address cannot be used (message says which and why,
+    // and is in the error log); the phone fails without a request.
+    void loginAddressUnusable(int slot, const QString &message);
 
 private:
     struct Private;

@@ -22,6 +22,14 @@ public:
     virtual bool traySetTip(const QString &tip) = 0; // cut to 63 characters
     virtual bool traySetIcon(const QImage &icon) = 0;
     virtual bool trayRemove() = 0;
+    // A desktop notification from the icon; false when none can be shown
+    // (no tray, or a tray that shows nothing).
+    virtual bool trayShowMessage(const QString &title, const QString &text)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(text);
+        return false;
+    }
 };
 
 // A tray that shows nothing: for runs without a desktop (the headless check,
