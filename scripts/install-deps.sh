@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     sqlite3 desktop-file-utils unzip openssl python3
     xvfb xauth trayer xdotool x11-utils fonts-dejavu-core
+    clang libclang-rt-14-dev
 )
 
 missing=()
