@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
@@ -266,17 +267,16 @@ void TrayController::startCycleNow(CycleMode mode, int slot)
 
 void TrayController::onCycleFinished()
 {
+    // Told once per cycle, however many rows were lost; each is in the error log.
+    const QStringList historyFailures = std::exchange(m_historyFailures, {});
     if (!m_logic.cycleRunning())
         return;
-    if (!m_historyFailures.isEmpty()) {
-        // Once per cycle, however many rows were lost; each is in the error log.
-        QString message = m_historyFailures.first();
-        if (m_historyFailures.size() > 1)
-            message += QStringLiteral("\nВсего не записано результатов: %1.")
-                           .arg(m_historyFailures.size());
-        m_historyFailures.clear();
-        if (!m_logic.isEnding())
-            notifyHistoryNotStored(message);
+    if (!historyFailures.isEmpty() && !m_logic.isEnding()) {
+        QString message = historyFailures.first();
+        if (historyFailures.size() > 1)
+            message +=
+                QStringLiteral("\nВсего не записано результатов: %1.").arg(historyFailures.size());
+        notifyHistoryNotStored(message);
     }
     if (m_logic.isEnding()) {
         m_logic.cycleFinished();

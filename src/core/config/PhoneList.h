@@ -62,11 +62,12 @@ QString phonesLeftOutMessage(const QString &path, int leftOut);
 // be read as a phone list (checked afresh at each save, so a file repaired by
 // hand meanwhile is not backed up) is first kept as path + ".bak" and the
 // error log says so. A file with more phones than the slots is kept the
-// same way, and *notice (for the user) says how many did not fit. On failure the old file is intact
-// and *error says why. Refuses, with the file untouched, a password with characters outside
-// Windows-1251 (the scramble could not give it back) and control characters
-// that XML cannot carry; other characters outside the code page are written
-// as character references.
+// same way, and *notice (for the user) says how many did not fit. On
+// failure the old file is intact and *error says why. Refuses, with the file
+// untouched, a password with characters outside Windows-1251 (the scramble
+// could not give it back) and control characters that XML cannot carry;
+// other characters outside the code page are written as character
+// references.
 bool savePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
                 QString *error = nullptr, QString *notice = nullptr);
 
