@@ -56,7 +56,11 @@ int removeStaleTemporaryCopies(const QString &folder, const QStringList &fileNam
         alternatives << QRegularExpression::escape(name);
     alternatives << QStringLiteral("\\d{2}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}-\\d{3}\\.html");
     const QRegularExpression ours(
-        QStringLiteral("^\\.?(?:%1)\\.[A-Za-z0-9]{6}$").arg(alternatives.join(QLatin1Char('|'))));
+        QStringLiteral("^\\.?(?:%1)\\.([A-Za-z0-9]{6})$").arg(alternatives.join(QLatin1Char('|'))));
+    // A suffix a person would choose ("backup", "Copy01", "202401") is never
+    // taken for a random one: such a file may be the user's own copy.
+    static const QRegularExpression wordLike(
+        QStringLiteral("^(?:[a-z]+|[A-Z]+|[A-Z][a-z]+|)[0-9]*$"));
     int removed = 0;
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -64,7 +68,9 @@ int removeStaleTemporaryCopies(const QString &folder, const QStringList &fileNam
         // A copy still being written by another run of the program (the
         // command line beside the tray program) is young; only one that
         // nobody has touched for a while was left by a process that died.
-        if (!ours.match(entry.fileName()).hasMatch() || entry.lastModified() >= olderThan)
+        const QRegularExpressionMatch match = ours.match(entry.fileName());
+        if (!match.hasMatch() || wordLike.match(match.captured(1)).hasMatch()
+            || entry.lastModified() >= olderThan)
             continue;
         if (QFile::remove(entry.absoluteFilePath()))
             ++removed;

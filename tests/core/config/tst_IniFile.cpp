@@ -334,18 +334,21 @@ TEST(IniFileEncoding, ByteOrderMarkMeansUtf8ForReadingAndWriting)
 }
 
 // Copies that a process killed during an atomic write left behind: only
-// the program's own, and only those nobody has touched for a while.
+// the program's own, only those nobody has touched for a while, and never
+// a copy the user named.
 TEST(AtomicWrite, StaleTemporaryCopiesOfOurOwnFilesAreRemoved)
 {
     TempFolder dir;
     const QStringList ours = {
         QStringLiteral("Zelvant.ini.aB3dE9"), QStringLiteral("phones.xml.Xy12Z3"),
-        QStringLiteral("phones.xml.bak.000000"), QStringLiteral(".Zelvant.mdb.q1w2e3"),
+        QStringLiteral("phones.xml.bak.q9Zx0w"), QStringLiteral(".Zelvant.mdb.q1w2e3"),
         QStringLiteral("24-01-02_03-04-05-678.html.AbCdEf")};
     const QStringList kept = {
         QStringLiteral("notes.txt.abcdef"),   QStringLiteral("phones.xml"),
         QStringLiteral("phones.xml.bak"),     QStringLiteral("phones.xml.toolong7"),
-        QStringLiteral("Zelvant.ini.ab-de9"), QStringLiteral("servers.ini.Zz9Yy8")};
+        QStringLiteral("Zelvant.ini.ab-de9"), QStringLiteral("phones.xml.backup"),
+        QStringLiteral("phones.xml.Copy01"),  QStringLiteral("servers.ini.202401"),
+        QStringLiteral("servers.ini.Zz9Yy8")};
     const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
     for (const QString &name : ours + kept) {
         dir.write(name, "x");
