@@ -7,6 +7,7 @@
 
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "core/TextCodec.h"
 #include "core/config/AtomicWrite.h"
@@ -89,15 +90,10 @@ struct IniFile::Content
     // a key, as the linear search finds them.
     struct Index
     {
-        QHash<QString, int> sections; // folded name -> header line
-        QHash<QString, int> entries;  // entryKey(folded section, folded key) -> line
-        QStringList sectionNames;     // first spelling of each, in file order
+        QHash<QString, int> sections;                // folded name -> header line
+        QHash<std::pair<int, QString>, int> entries; // (header line, folded key) -> line
+        QStringList sectionNames;                    // first spelling of each, in file order
     };
-
-    static QString entryKey(const QString &foldedSection, const QString &foldedKey)
-    {
-        return foldedSection + QChar(u'\n') + foldedKey; // no name holds a line break
-    }
 
     Stamp stamp;
     bool unreadable = false; // exists, but could not be read
@@ -196,19 +192,19 @@ struct IniFile::Content
         Index built;
         built.sections.reserve(lines.size() / 4 + 1);
         built.entries.reserve(lines.size());
-        const QString *section = nullptr; // folded name of a section searched
+        int header = -1; // of a section that is searched
         for (int i = 0; i < lines.size(); ++i) {
             const Line &line = lines[i];
             if (line.kind == Line::Header) {
                 // A repeated section is never searched: its keys are not indexed.
-                section = nullptr;
+                header = -1;
                 if (!built.sections.contains(line.folded)) {
                     built.sections.insert(line.folded, i);
                     built.sectionNames.append(line.name);
-                    section = &line.folded;
+                    header = i;
                 }
-            } else if (line.kind == Line::Entry && section) {
-                const QString key = entryKey(*section, line.folded);
+            } else if (line.kind == Line::Entry && header >= 0) {
+                const std::pair<int, QString> key(header, line.folded);
                 if (!built.entries.contains(key))
                     built.entries.insert(key, i);
             }
@@ -239,7 +235,7 @@ struct IniFile::Content
     int findKey(int header, const QString &foldedKey) const
     {
         if (index)
-            return index->entries.value(entryKey(lines[header].folded, foldedKey), -1);
+            return index->entries.value({header, foldedKey}, -1);
         const int end = sectionEnd(header);
         for (int i = header + 1; i < end; ++i) {
             if (lines[i].kind == Line::Entry && lines[i].folded == foldedKey)
