@@ -1,6 +1,7 @@
 // Timing of the configuration files: the per-page read of "SaveLogFiles"
 // with and without the parsed-content cache, region look-ups in a large
-// "servers.ini", and a load and save of a full phone list.
+// "servers.ini" and reading one of 2,000 and 20,000 sections, and a load and
+// save of a full phone list.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -9,6 +10,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "core/TextCodec.h"
+#include "core/config/AtomicWrite.h"
 #include "core/config/IniFile.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Regions.h"
@@ -68,6 +71,33 @@ int main(int argc, char **argv)
         servers.writeString(QStringLiteral("Регион 100"), QStringLiteral("ShortName"),
                             QStringLiteral("X"));
     });
+
+    // A servers.ini of thousands of sections: reading it (a fresh IniFile,
+    // as after the file changed) and then looking regions up. Ten times
+    // the sections should cost ten times the reading and the same per look-up.
+    for (const int count : {2000, 20000}) {
+        QByteArray big;
+        for (int i = 0; i < count; ++i)
+            big += toWindows1251(QStringLiteral("[Регион %1]\r\nLoginURL=https://r%1.example/\r\n"
+                                                "ShortName=Р%1\r\n")
+                                     .arg(i));
+        const QString bigPath = dir.filePath(QStringLiteral("servers-%1.ini").arg(count));
+        writeFileAtomically(bigPath, big);
+        const QString last = QStringLiteral("р%1").arg(count - 1);
+        const QByteArray readLabel =
+            QStringLiteral("Read servers.ini of %1 sections, one look-up").arg(count).toUtf8();
+        report(readLabel.constData(), count == 20000 ? 3 : 30, [&] {
+            IniFile fresh(bigPath);
+            length = RegionList(fresh).loginUrlForShortName(last).size();
+        });
+        IniFile bigFile(bigPath);
+        RegionList bigRegions(bigFile);
+        length = bigRegions.loginUrlForShortName(last).size(); // the file is read here
+        const QByteArray lookUpLabel =
+            QStringLiteral("loginUrlForShortName, last of %1 regions").arg(count).toUtf8();
+        report(lookUpLabel.constData(), count == 20000 ? 5 : 50,
+               [&] { length = bigRegions.loginUrlForShortName(last).size(); });
+    }
 
     PhoneList phones;
     for (int i = 1; i <= PhoneSlotCount; ++i) {

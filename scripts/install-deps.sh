@@ -17,6 +17,7 @@ packages=(
     openbox
     # the balance chart (Qt Charts' CMake files need Qt OpenGL's)
     qt6-charts-dev libqt6opengl6-dev
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -62,6 +63,20 @@ private:
     const CheckOutput &m_output;
 };
 
+// A field of the tab-separated output: a control character inside it (a
+// line break or tab in an alias or in a name from the page) would start a
+// line or a column of its own, so it becomes a blank.
+QString field(QString text)
+{
+    for (QChar &c : text) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 QString describe(const AppContext &context, int slot)
 {
     const QString alias = context.phones.aliasOf(slot);
@@ -71,7 +86,7 @@ QString describe(const AppContext &context, int slot)
         text += QStringLiteral(" \"%1\"").arg(alias);
     if (!number.isEmpty())
         text += QLatin1Char(' ') + number;
-    return text;
+    return field(text);
 }
 
 // Why a monitored slot will not be queried, empty when it will be.
@@ -101,17 +116,19 @@ QString failedStatus(const PhoneResult &record)
 QString textLine(const PhoneResult &record, int slot, const AppContext &context)
 {
     QStringList fields;
-    fields << QString::number(slot) << context.phones.aliasOf(slot)
-           << context.phones.numberOf(slot);
+    fields << QString::number(slot) << field(context.phones.aliasOf(slot))
+           << field(context.phones.numberOf(slot));
     if (record.hasValues()) {
         fields << number(record.balance, 2) << number(record.averagePerDay, 2)
                << QString::number(record.turnOffDays) << number(record.recommendedPayment, 2)
                << QString::number(record.smsLeft) << QString::number(record.minutesLeft)
                << QString::number(record.balanceExpiresDays) << number(record.usdRate, 4)
-               << record.userName
+               << field(record.userName)
                << record.lastQueryTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
     } else {
-        for (int i = 0; i < 11; ++i)
+        // As many columns as a line with values, so that the status column
+        // is always the same one.
+        for (int i = 0; i < 10; ++i)
             fields << QStringLiteral("-");
     }
     fields << (record.queryOk ? QStringLiteral("OK") : failedStatus(record));
@@ -140,12 +157,19 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
         output.err(QStringLiteral("Zelvant: no phone list: %1 does not exist\n").arg(phonesFile));
         return 2;
     }
-    loadPhones(context.phones, phonesFile, &context.phonesFileUnreadable);
+    int leftOut = 0;
+    loadPhones(context.phones, phonesFile, &context.phonesFileUnreadable, &leftOut);
     if (context.phonesFileUnreadable) {
         output.err(
             QStringLiteral("Zelvant: the phone list %1 could not be read\n").arg(phonesFile));
         return 2;
     }
+    if (leftOut > 0)
+        output.err(QStringLiteral("Zelvant: the phone list %1 holds %2 phones more than the %3 "
+                                  "slots; they are left out\n")
+                       .arg(phonesFile)
+                       .arg(leftOut)
+                       .arg(PhoneSlotCount));
     const int total = context.phones.monitoredCount();
     if (total == 0) {
         output.err(QStringLiteral("Zelvant: no phone is monitored in %1; nothing to check\n")
@@ -181,6 +205,19 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
             line += failedStatus(context.results[slot]) + QLatin1Char('\n');
         output.err(line);
     });
+    // Per slot with a fresh result: whether the history got it (absent
+    // while history is off).
+    QHash<int, bool> historyStored;
+    QObject::connect(&wb, &RequestCycle::historyWritten, &wb,
+                     [&](int slot, bool stored, const QString &failure) {
+                         historyStored[slot] = historyStored.value(slot, true) && stored;
+                         if (!stored)
+                             output.err(QStringLiteral("Zelvant: ") + failure + QLatin1Char('\n'));
+                     });
+    QObject::connect(&wb, &RequestCycle::loginAddressUnusable, &wb,
+                     [&](int, const QString &message) {
+                         output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
+                     });
     QEventLoop loop;
     QObject::connect(&wb, &RequestCycle::cycleFinished, &loop, &QEventLoop::quit);
     if (!wb.queryPhones(CycleMode::AllPhones))
@@ -195,9 +232,14 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
             continue;
         const PhoneResult &record = context.results[slot];
         allOk = allOk && record.queryOk;
+        // A result that was fetched but not stored is a failure of the check.
+        const bool storedKnown = record.queryOk && historyStored.contains(slot);
+        allOk = allOk && (!storedKnown || historyStored.value(slot));
         if (json) {
             // A phone without a result still says which slot it is.
             QJsonObject object = phoneResultToJson(record);
+            if (storedKnown)
+                object.insert(QStringLiteral("HistoryStored"), historyStored.value(slot));
             if (!record.hasValues()) {
                 object.insert(QStringLiteral("NN"), slot);
                 object.insert(QStringLiteral("Alias"), context.phones.aliasOf(slot));

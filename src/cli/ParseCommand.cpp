@@ -75,7 +75,7 @@ int runParseMode(const CliRequest &request, const AppPaths &paths)
     PageRules rules;
     if (!rulesFor(request, paths, &rules))
         return 2;
-    const PageReading reading = readBalancePage(hasBody ? body : html, rules);
+    const PageReading reading = readBalancePage(normalizePageText(hasBody ? body : html), rules);
     // Lines are told as an editor shows the file, not counted from <body>.
     const int firstLine = hasBody ? lineNumberAt(html, html.indexOf(body)) : 1;
 

@@ -39,6 +39,8 @@ QString PhoneFailure::text() const
         return QStringLiteral("пропущен: нет пароля");
     case FailReason::UnknownRegion:
         return QStringLiteral("пропущен: неизвестный регион");
+    case FailReason::BadLoginAddress:
+        return QStringLiteral("адрес входа не годится");
     case FailReason::NotMonitored:
         return QStringLiteral("пропущен: не отслеживается");
     case FailReason::Stopped:
@@ -70,6 +72,8 @@ QString PhoneFailure::englishText() const
         return QStringLiteral("skipped: no password");
     case FailReason::UnknownRegion:
         return QStringLiteral("skipped: unknown region");
+    case FailReason::BadLoginAddress:
+        return QStringLiteral("unusable login address");
     case FailReason::NotMonitored:
         return QStringLiteral("skipped: not monitored");
     case FailReason::Stopped:

@@ -9,18 +9,19 @@
 namespace zelvant {
 
 enum class FailReason {
-    None,          // the last request succeeded, or none failed yet
-    NoConnection,  // refused, reset, host not found, proxy and protocol errors
-    TimeOut,       // no answer within the time-out
-    TlsRefused,    // the server's certificate did not verify
-    HttpError,     // the server answered with an error status (see httpStatus)
-    NoBalance,     // a page came, but without a balance
-    TooLarge,      // the answer was over the size limit
-    NoNumber,      // skipped: the slot has no number
-    NoPassword,    // skipped: the slot has no password
-    UnknownRegion, // skipped: the slot's region has no login address
-    NotMonitored,  // skipped: the slot is not monitored
-    Stopped,       // the cycle was stopped before the phone's answer
+    None,            // the last request succeeded, or none failed yet
+    NoConnection,    // refused, reset, host not found, proxy and protocol errors
+    TimeOut,         // no answer within the time-out
+    TlsRefused,      // the server's certificate did not verify
+    HttpError,       // the server answered with an error status (see httpStatus)
+    NoBalance,       // a page came, but without a balance
+    TooLarge,        // the answer was over the size limit
+    NoNumber,        // skipped: the slot has no number
+    NoPassword,      // skipped: the slot has no password
+    UnknownRegion,   // skipped: the slot's region has no login address
+    BadLoginAddress, // the region's login address cannot be used
+    NotMonitored,    // skipped: the slot is not monitored
+    Stopped,         // the cycle was stopped before the phone's answer
 };
 
 struct PhoneFailure

@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 
 #include "core/history/HistoryTableModel.h"
-#include "gui/DialogSupport.h"
 #include "gui/BalanceChartView.h"
+#include "gui/DialogSupport.h"
 #include "gui/ExportDialogs.h"
 #include "gui/TextFit.h"
 

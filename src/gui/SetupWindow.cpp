@@ -700,12 +700,15 @@ void SetupWindow::Private::bnOKClick()
 
     const QString path = context.paths.phonesFile();
     QString error;
-    if (!savePhones(edited, path, context.paths.errorLogFile(), &error)) {
+    QString notice;
+    if (!savePhones(edited, path, context.paths.errorLogFile(), &error, &notice)) {
         showErrorBox(q, error.isEmpty() ? QStringLiteral("Не удалось записать файл \"%1\".")
                                               .arg(QDir::toNativeSeparators(path))
                                         : error);
         return;
     }
+    if (!notice.isEmpty())
+        showMessage(q, MessageKind::Warning, notice);
     context.phonesFileUnreadable = false;
     context.phones = edited;
     context.options = controlsToOptions();

@@ -89,6 +89,14 @@ void SystemTray::setIconStyle(TrayIconStyle style)
     show();
 }
 
+bool SystemTray::trayShowMessage(const QString &title, const QString &text)
+{
+    if (!m_qtIcon || !m_qtIcon->isVisible())
+        return false;
+    m_qtIcon->showMessage(title, text, QSystemTrayIcon::Warning);
+    return true;
+}
+
 void SystemTray::setContextMenu(QMenu *menu)
 {
     m_menu = menu;

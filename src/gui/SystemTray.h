@@ -13,8 +13,8 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 
-#include "core/tray/Notifier.h"
 #include "core/config/TrayIconStyle.h"
+#include "core/tray/Notifier.h"
 #include "core/tray/TrayService.h"
 
 class QDBusServiceWatcher;
@@ -35,6 +35,7 @@ public:
     bool traySetIcon(const QImage &icon) override;
     bool trayRemove() override;
     void setIconStyle(TrayIconStyle style) override;
+    bool trayShowMessage(const QString &title, const QString &text) override;
 
     // Shown by the tray itself on a right click.
     void setContextMenu(QMenu *menu);

@@ -15,6 +15,7 @@
 #include <malloc.h>
 #endif
 #include <memory>
+#include <utility>
 
 #include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
@@ -98,6 +99,11 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
         [this](const QList<int> &targets) { return startRetry(targets); }, this);
     if (!m_hooks.retryDelaysMs.isEmpty())
         m_retry->setDelays(m_hooks.retryDelaysMs);
+    connect(m_wb.get(), &RequestCycle::historyWritten, this,
+            [this](int, bool stored, const QString &failure) {
+                if (!stored)
+                    m_historyFailures << failure;
+            });
 
     m_requestTimer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_requestTimer, &QTimer::timeout, this,
@@ -307,8 +313,17 @@ void TrayController::afterCycle(CycleSource source, bool fullCycle, const QList<
 
 void TrayController::onCycleFinished()
 {
+    // Told once per cycle, however many rows were lost; each is in the error log.
+    const QStringList historyFailures = std::exchange(m_historyFailures, {});
     if (!m_logic.cycleRunning())
         return;
+    if (!historyFailures.isEmpty() && !m_logic.isEnding()) {
+        QString message = historyFailures.first();
+        if (historyFailures.size() > 1)
+            message +=
+                QStringLiteral("\nВсего не записано результатов: %1.").arg(historyFailures.size());
+        notifyHistoryNotStored(message);
+    }
     if (m_logic.isEnding()) {
         m_logic.cycleFinished();
         return;
@@ -479,6 +494,16 @@ bool TrayController::isClosing() const
 void TrayController::saveSettings()
 {
     saveSettingsNow();
+}
+
+void TrayController::notifyHistoryNotStored(const QString &message)
+{
+    // Through the desktop's notifications like the balance alerts; the tray
+    // icon's own message where the program runs without a notifier.
+    if (m_hooks.notifier)
+        m_hooks.notifier->notify(ProgramTitle, message, Urgency::Critical);
+    else
+        m_tray.trayShowMessage(ProgramTitle, message);
 }
 
 void TrayController::historyFileMissing(const QString &message)

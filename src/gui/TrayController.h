@@ -3,6 +3,7 @@
 // refresh schedule, the request cycles and the windows opened from the tray.
 // Its decisions live in MenuState; this class wires them to Qt.
 
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -99,6 +100,9 @@ private:
     void buildMenu();
     void applyMenuState();
     void onCycleFinished();
+    // The one place that tells the user that fetched results did not reach
+    // the history: a desktop notification through the tray icon.
+    void notifyHistoryNotStored(const QString &message);
     void startCycleNow(CycleMode mode, int slot);
     bool startRetry(const QList<int> &targets);
     void afterCycle(CycleSource source, bool fullCycle, const QList<int> &queried);
@@ -120,7 +124,8 @@ private:
     std::unique_ptr<RetryScheduler> m_retry;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
-    bool m_quietMenu = false; // the menu comes back after a retry: no beep
+    bool m_quietMenu = false;      // the menu comes back after a retry: no beep
+    QStringList m_historyFailures; // of the running cycle
 };
 
 } // namespace zelvant

@@ -3,6 +3,8 @@
 #include "gui/TrayProgram.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -12,6 +14,7 @@
 
 #include "core/SingleInstance.h"
 #include "core/config/AppContext.h"
+#include "core/config/AtomicWrite.h"
 #include "core/config/PhoneList.h"
 #include "core/history/HistoryStore.h"
 #include "core/tray/BalanceIcon.h"
@@ -58,13 +61,26 @@ int runTrayProgram(int argc, char *argv[])
 
     const AppPaths paths = AppPaths::forRunningProgram(QCoreApplication::applicationFilePath());
     registerOwnFolders(paths);
+    // Copies left by a run killed in the middle of an atomic write.
+    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-StaleCopyAgeSeconds);
+    const auto nameOf = [](const QString &path) { return QFileInfo(path).fileName(); };
+    removeStaleTemporaryCopies(paths.configDir(),
+                               {nameOf(paths.settingsFile()), nameOf(paths.regionFile()),
+                                nameOf(paths.phonesFile()),
+                                nameOf(paths.phonesFile()) + QStringLiteral(".bak")},
+                               staleBefore);
+    removeStaleTemporaryCopies(paths.dataDir(), {nameOf(paths.historyFile())}, staleBefore);
     QString error;
     if (!initHistoryAtFirstStart(paths, &error))
         writeErrorLog(QStringLiteral("Не удалось создать файл истории баланса %1: %2")
                           .arg(paths.historyFile(), error),
                       paths.errorLogFile());
     AppContext context(paths);
-    loadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable);
+    int leftOut = 0;
+    loadPhones(context.phones, context.paths.phonesFile(), &context.phonesFileUnreadable, &leftOut);
+    if (leftOut > 0)
+        writeErrorLog(phonesLeftOutMessage(context.paths.phonesFile(), leftOut),
+                      context.paths.errorLogFile());
 
     const QImage standardIcon = standardTrayIcon();
     QApplication::setWindowIcon(applicationIcon());

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonArray>
@@ -10,7 +11,15 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "cli/CheckCommand.h"
 #include "core/TextCodec.h"
@@ -76,6 +85,7 @@ protected:
         timings.pauseBeforePhoneMs = 0;
         timings.timeoutMs = timeoutMs;
         timings.afterPhoneMs = 0;
+        timings.historyBusyTimeoutMs = 100;
         return runCheck(paths, json, timings, output);
     }
 
@@ -291,3 +301,208 @@ TEST_F(CheckTest, FailureReasonsForEveryFaultOfTheServer)
     EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tfailed: time-out"))) << lines[3].toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral("failed: HTTP error 500\n"))) << err.toStdString();
 }
+
+TEST_F(CheckTest, ControlCharactersInFieldsCannotForgeLinesOrColumns)
+{
+    // An alias from the file and a user name from the page, each with the
+    // characters that would start a line or a column.
+    ASSERT_TRUE(initHistory(paths.historyFile()));
+    addPhone(1, QStringLiteral("9030000001"), QStringLiteral("п"));
+    phones.slot(1).alias = QStringLiteral("Дом\n2\t9030000009\r\u2028x\u0085y");
+    FakeLumoServer::Subscriber s;
+    s.number = QStringLiteral("9030000001");
+    s.password = QStringLiteral("п");
+    s.userName = QStringLiteral("Иван\tИванов\u000Bи\u001Fк");
+    server.addSubscriber(s);
+    addPhone(2, QStringLiteral("9030000002"), QStringLiteral("в"), true, false);
+    savePhones();
+
+    EXPECT_EQ(check(false), 1) << err.toStdString();
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << out.toStdString();
+    const QStringList fields = lines[0].split(QLatin1Char('\t'));
+    ASSERT_EQ(fields.size(), 14) << lines[0].toStdString();
+    EXPECT_EQ(fields[1], QStringLiteral("Дом 2 9030000009  x y"));
+    EXPECT_EQ(fields[2], QStringLiteral("9030000001"));
+    EXPECT_TRUE(fields.contains(QStringLiteral("Иван Иванов и к"))) << lines[0].toStdString();
+    // A failed phone has the same columns.
+    EXPECT_EQ(lines[1].split(QLatin1Char('\t')).size(), 14) << lines[1].toStdString();
+    // The progress lines on standard error are one line each too.
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 2) << err.toStdString();
+
+    // The JSON output keeps the texts as they are.
+    EXPECT_EQ(check(true), 1);
+    const QJsonObject first = QJsonDocument::fromJson(out.toUtf8()).array().at(0).toObject();
+    EXPECT_EQ(first.value(QStringLiteral("Alias")).toString(), phones.slot(1).alias);
+}
+
+TEST_F(CheckTest, PhonesLeftOutAndUnusableAddressesAreOnStandardError)
+{
+    temp.write(QStringLiteral("servers.ini"),
+               toWindows1251(
+                   QStringLiteral("[Плохой]\r\nLoginURL=ftp://127.0.0.1/x\r\nShortName=BAD\r\n")));
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot)
+        addPhone(slot, QStringLiteral("90300%1").arg(slot, 5, 10, QLatin1Char('0')),
+                 QStringLiteral("п"), slot == 1, false);
+    phones.slot(1).region = QStringLiteral("BAD");
+    savePhones();
+    // One phone more than the slots, added by hand.
+    QByteArray file = temp.read(QStringLiteral("phones.xml"));
+    file.replace("</Phones>", "<Phone Number=\"9039999999\" Monitor=\"True\"/></Phones>");
+    temp.write(QStringLiteral("phones.xml"), file);
+
+    EXPECT_EQ(check(false), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("holds 1 phones more than the 100 slots")))
+        << err.toStdString();
+    EXPECT_TRUE(
+        err.contains(QStringLiteral("Zelvant: Адрес входа \"ftp://127.0.0.1/x\" телефона "
+                                    "9030000001 не годится: протокол \"ftp\" не поддерживается")))
+        << err.toStdString();
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+// A history that exists but cannot take the rows: every fetched result is
+// still "OK", but the check says which rows were lost and fails.
+namespace {
+
+enum class HistoryFault { DiskFull, ReadOnlyFile, ReadOnlyFolder, Locked };
+
+// Puts the fault in place for the duration of one check. Permissions do not
+// hold for root, who runs the check as nobody then.
+class FaultScope
+{
+public:
+    FaultScope(HistoryFault fault, const TempFolder &folder, const QString &history)
+        : m_fault(fault)
+        , m_folder(folder.path())
+        , m_history(history)
+    {
+        switch (fault) {
+        case HistoryFault::DiskFull:
+            // Every file is full: no byte can be added anywhere.
+            ::getrlimit(RLIMIT_FSIZE, &m_limit);
+            m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            setLimit(1);
+            break;
+        case HistoryFault::ReadOnlyFile:
+            QFile::setPermissions(m_history,
+                                  QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+            dropRoot();
+            break;
+        case HistoryFault::ReadOnlyFolder:
+            QFile::setPermissions(m_history, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther
+                                                 | QFile::WriteOther);
+            QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther
+                                                | QFile::ExeOther);
+            dropRoot();
+            break;
+        case HistoryFault::Locked:
+            m_lock = std::make_unique<QSqlDatabase>(
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lock")));
+            m_lock->setDatabaseName(m_history);
+            if (!m_lock->open() || !QSqlQuery(*m_lock).exec(QStringLiteral("BEGIN EXCLUSIVE")))
+                ADD_FAILURE() << "cannot lock the history";
+            break;
+        }
+    }
+    ~FaultScope()
+    {
+        if (m_root && (::seteuid(0) != 0 || ::setegid(0) != 0))
+            ADD_FAILURE() << "cannot become root again";
+        switch (m_fault) {
+        case HistoryFault::DiskFull:
+            ::setrlimit(RLIMIT_FSIZE, &m_limit);
+            std::signal(SIGXFSZ, m_oldHandler);
+            break;
+        case HistoryFault::ReadOnlyFile:
+        case HistoryFault::ReadOnlyFolder:
+            QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(m_history, QFile::ReadOwner | QFile::WriteOwner);
+            break;
+        case HistoryFault::Locked:
+            m_lock->close();
+            m_lock.reset();
+            QSqlDatabase::removeDatabase(QStringLiteral("lock"));
+            break;
+        }
+    }
+
+private:
+    void setLimit(rlim_t bytes)
+    {
+        rlimit limit = m_limit;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    void dropRoot()
+    {
+        if (::geteuid() != 0)
+            return;
+        // Everything the check reads must stay readable for nobody.
+        QFile::setPermissions(m_folder,
+                              QFile::permissions(m_folder) | QFile::ReadOther | QFile::ExeOther);
+        const QFileInfoList files = QDir(m_folder).entryInfoList(QDir::Files);
+        for (const QFileInfo &file : files) {
+            if (file.filePath() != m_history)
+                QFile::setPermissions(file.filePath(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        }
+        // Group first: root's group would otherwise still pick the group bits.
+        m_root = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+        if (!m_root)
+            ADD_FAILURE() << "cannot run as nobody";
+    }
+
+    HistoryFault m_fault;
+    QString m_folder;
+    QString m_history;
+    bool m_root = false;
+    rlimit m_limit = {};
+    void (*m_oldHandler)(int) = SIG_DFL;
+    std::unique_ptr<QSqlDatabase> m_lock;
+};
+
+class HistoryFaultTest : public CheckTest, public ::testing::WithParamInterface<HistoryFault>
+{};
+
+} // namespace
+
+TEST_P(HistoryFaultTest, UnwrittenRowsAreToldAndFailTheCheck)
+{
+    ASSERT_TRUE(initHistory(paths.historyFile()));
+    addPhone(1, QStringLiteral("9030000001"), QStringLiteral("один"));
+    addPhone(2, QStringLiteral("9030000002"), QStringLiteral("два"));
+    savePhones();
+    IniFile settings(paths.settingsFile());
+    ASSERT_TRUE(loadSettings(settings).cbHistory);
+
+    int status = -1;
+    {
+        FaultScope fault(GetParam(), temp, paths.historyFile());
+        status = check(true);
+    }
+    EXPECT_EQ(status, 1) << err.toStdString();
+    const QJsonArray array = QJsonDocument::fromJson(out.toUtf8()).array();
+    ASSERT_EQ(array.size(), 2) << out.toStdString();
+    for (const QJsonValue &phone : array) {
+        EXPECT_TRUE(phone[QStringLiteral("QueryOk")].toBool());
+        EXPECT_EQ(phone[QStringLiteral("HistoryStored")], QJsonValue(false));
+    }
+    // One line per lost row, naming the phone and the database's reason.
+    const QStringList lost =
+        err.split(QLatin1Char('\n')).filter(QStringLiteral("История не записана: "));
+    ASSERT_EQ(lost.size(), 2) << err.toStdString();
+    EXPECT_TRUE(lost[0].contains(QStringLiteral("(телефон 9030000001)"))) << lost[0].toStdString();
+    EXPECT_TRUE(lost[1].contains(QStringLiteral("(телефон 9030000002)"))) << lost[1].toStdString();
+    // Nothing else changes: history stays on, and the next check stores.
+    EXPECT_TRUE(loadSettings(settings).cbHistory);
+    EXPECT_EQ(check(true), 0) << err.toStdString();
+    for (const QJsonValue &phone : QJsonDocument::fromJson(out.toUtf8()).array())
+        EXPECT_EQ(phone[QStringLiteral("HistoryStored")], QJsonValue(true));
+    HistoryReader reader(paths.historyFile());
+    EXPECT_EQ(reader.rows(QStringLiteral("9030000001"), HistoryRange::All, 0).size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, HistoryFaultTest,
+                         ::testing::Values(HistoryFault::DiskFull, HistoryFault::ReadOnlyFile,
+                                           HistoryFault::ReadOnlyFolder, HistoryFault::Locked));

@@ -8,11 +8,15 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSignalSpy>
 #include <QStringEncoder>
+#include <QUrl>
 
 #include "cli/ResultJson.h"
 #include "core/TextCodec.h"
+#include "core/retrieval/BalancePageParser.h"
 #include "core/retrieval/PageDecoding.h"
+#include "core/retrieval/PageFetcher.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -275,4 +279,51 @@ TEST(ParseMode, ExplainShowsWhereARewordedPhraseMissesAndARulesFileFixesIt)
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_TRUE(refused.out.isEmpty());
     EXPECT_TRUE(refused.err.contains(S("[Step9] Field:"))) << qPrintable(refused.err);
+}
+
+// The parser reads the body as a browser serializes it: a no-break space,
+// however the page writes it, is "&nbsp;"; numeric references are the
+// characters they stand for; line breaks stay where they are.
+TEST(PageNormalisation, NoBreakSpacesAndCharacterReferencesAsABrowserWritesThem)
+{
+    const struct
+    {
+        const char *page;
+        const char *normalized;
+    } cases[] = {
+        {"123,45&#160;у.е.", "123,45&nbsp;у.е."},
+        {"123,45&#xA0;у.е. &#Xa0;", "123,45&nbsp;у.е. &nbsp;"},
+        {"123,45\xC2\xA0у.е.", "123,45&nbsp;у.е."},
+        {"&#1040;&#x43a;&#1090;&#1091;&#1072;&#1083;&#1100;&#1085;&#1099;&#1081;", "Актуальный"},
+        {"&#160", "&nbsp;"},                                     // the semicolon is optional
+        {"&#60;b&#62; &#38;lt; &#34;", "&lt;b&gt; &amp;lt; \""}, // never new markup
+        {"a&#10;b&#13;c\r\nd", "a b c\r\nd"},                    // no new lines
+        {"&#0; &#xD800; &#99999999999;", "\xEF\xBF\xBD \xEF\xBF\xBD \xEF\xBF\xBD"},
+        {"&NBSP; &amp; &Quote; &lt;", "&NBSP; &amp; &Quote; &lt;"}, // left to the parser
+        {"&#; &#x; & #1 &laquo; &&#35;160;", "&amp;#; &amp;#x; &amp; #1 &amp;laquo; &amp;#160;"},
+    };
+    for (const auto &c : cases) {
+        const QString normalized = normalizePageText(S(c.page));
+        EXPECT_EQ(normalized, S(c.normalized)) << c.page;
+        EXPECT_EQ(normalizePageText(normalized), normalized) << c.page;
+    }
+
+    // A balance written with a no-break space is a balance, not 0.00, read
+    // from a saved page and from a page the browser fetched alike.
+    TempFolder dir;
+    dir.write(
+        QStringLiteral("page.html"),
+        toWindows1251(S("<body>\r\n<td>Актуальный баланс</td>\r\n<td>123,45&#160;у.е.</td>\r\n"
+                        "</body>")));
+    const ProcessResult parsed =
+        runZelvant({QStringLiteral("--parse"), dir.file(QStringLiteral("page.html"))});
+    EXPECT_TRUE(parsed.out.contains(S("\nBalance: 123.45\n"))) << qPrintable(parsed.out);
+
+    PageFetcher fetcher;
+    QSignalSpy documents(&fetcher, &PageFetcher::documentComplete);
+    fetcher.navigate(QUrl::fromLocalFile(dir.file(QStringLiteral("page.html"))));
+    ASSERT_TRUE(documents.wait(5000));
+    PhoneResult record;
+    parseBalancePage(documents.at(0).at(1).toString(), record);
+    EXPECT_FLOAT_EQ(record.balance, 123.45f);
 }

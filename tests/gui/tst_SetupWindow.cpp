@@ -587,3 +587,22 @@ TEST_F(SetupWindowTest, RegionButtonTakesTheRegionChosenInTheDialog)
     EXPECT_EQ(context.phones.slot(1).region, QStringLiteral("УРЛ"));
     EXPECT_EQ(context.loginUrlOf(1), QStringLiteral("https://ural.example/cgi-bin/cgi.exe"));
 }
+
+TEST_F(SetupWindowTest, SavingAListLongerThanTheSlotsKeepsTheFileAndSaysSo)
+{
+    QByteArray file = "<?xml version=\"1.0\" encoding=\"windows-1251\"?><Phones>";
+    for (int i = 1; i <= PhoneSlotCount + 2; ++i)
+        file += "<Phone Number=\"" + QByteArray::number(i) + "\" Monitor=\"False\"/>";
+    file += "</Phones>";
+    folder.write(QStringLiteral("phones.xml"), file);
+    create();
+    const int result = show([&] {
+        save();
+        ASSERT_EQ(boxes.errors.size(), 1);
+        EXPECT_TRUE(boxes.errors.first().contains(QStringLiteral("phones.xml.bak")))
+            << qPrintable(boxes.errors.first());
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(folder.read(QStringLiteral("phones.xml.bak")), file);
+    EXPECT_EQ(folder.read(QStringLiteral("phones.xml")).count("<Phone "), PhoneSlotCount);
+}

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -123,6 +125,7 @@ protected:
         timings.timeoutMs = 5000;
         timings.afterPhoneMs = 0;
         timings.animationFrameMs = 10;
+        timings.historyBusyTimeoutMs = 50;
         main->setCycleTimings(timings);
     }
 
@@ -548,4 +551,52 @@ TEST_F(TrayWindows, AlertsAfterTheStartUpCycleThenRetriesOfTheNetworkFailure)
     EXPECT_EQ(main->logic().state(), ControllerState::Idle);
     EXPECT_EQ(beeps, 1) << "the start-up cycle beeps, the unasked retries do not";
     EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
+}
+
+TEST_F(TrayWindows, ResultsNotStoredInTheHistoryAreToldOncePerCycle)
+{
+    setPhone(3, QStringLiteral("9037778899"), QStringLiteral("ОБР"));
+    makeMain(false);
+    const auto cycle = [this] {
+        EXPECT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
+        EXPECT_TRUE(waitForCycleEnd());
+    };
+    {
+        // Another program holds the history for longer than a write waits.
+        QSqlDatabase lock =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lock"));
+        lock.setDatabaseName(context->paths.historyFile());
+        ASSERT_TRUE(lock.open());
+        ASSERT_TRUE(QSqlQuery(lock).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        cycle();
+        lock.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("lock"));
+    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_TRUE(context->results[3].queryOk);
+    // One desktop notification for the cycle, through the same path as the
+    // balance alerts.
+    const auto historyNotices = [this] {
+        QList<Notification> found;
+        for (const Notification &n : notifier.shown)
+            if (n.body.startsWith(QStringLiteral("История не записана: ")))
+                found << n;
+        return found;
+    };
+    ASSERT_EQ(historyNotices().size(), 1);
+    EXPECT_EQ(historyNotices()[0].title, ProgramTitle);
+    EXPECT_EQ(historyNotices()[0].urgency, Urgency::Critical);
+    EXPECT_TRUE(
+        historyNotices()[0].body.contains(QStringLiteral("Всего не записано результатов: 2")))
+        << historyNotices()[0].body.toStdString();
+    EXPECT_TRUE(tray.messages.isEmpty());
+    // Each lost row has its line in the error log, with the reason.
+    const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
+    EXPECT_EQ(log.count(QStringLiteral("История не записана: database is locked")), 2)
+        << log.toStdString();
+    EXPECT_TRUE(context->options.cbHistory);
+
+    // Stored again: nothing more to tell.
+    cycle();
+    EXPECT_EQ(historyNotices().size(), 1);
 }

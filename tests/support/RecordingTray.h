@@ -33,8 +33,14 @@ public:
         ++removed;
         return true;
     }
+    bool trayShowMessage(const QString &title, const QString &text) override
+    {
+        messages << title + QLatin1Char('\n') + text;
+        return true;
+    }
 
     QStringList tips;
+    QStringList messages; // "title\ntext" of each notification
     QList<QImage> icons;
     int removed = 0;
 };

@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+class QDateTime;
 
 namespace zelvant {
 
@@ -15,6 +18,21 @@ namespace zelvant {
 // when the final flush of its write buffer failed (a full disk, a file size
 // limit), which replaces a good file by a truncated one and reports
 // success; the buffer is therefore flushed and checked before committing.
+// The folder is synced after the rename, so the new name survives a power cut.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
+
+// Makes a rename or a removal in folder durable (a no-op where the system
+// offers no such call).
+void syncFolder(const QString &folder);
+
+// A temporary copy untouched this long belongs to no running writer.
+constexpr int StaleCopyAgeSeconds = 5 * 60;
+
+// Removes from folder the temporary copies that a process killed during an
+// atomic write left behind: "name.XXXXXX" (and ".name.XXXXXX") for each
+// given file name and for saved pages, last modified before olderThan.
+// Returns how many were removed.
+int removeStaleTemporaryCopies(const QString &folder, const QStringList &fileNames,
+                               const QDateTime &olderThan);
 
 } // namespace zelvant

@@ -3,8 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "core/TextCodec.h"
 #include "core/config/AtomicWrite.h"
@@ -59,6 +62,8 @@ QString fold(const QString &name)
     return lowerWindows1251(name);
 }
 
+const QByteArray Utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
+
 QString nativePath(const QString &path)
 {
     return QDir::toNativeSeparators(path);
@@ -79,28 +84,44 @@ struct IniFile::Content
         QString value;  // value of an entry, blanks trimmed
     };
 
+    // Where each section and key is, built once per read of the file so
+    // that a look-up costs the same in a file of thousands of sections.
+    // Only the first section of a name counts, and in it the first entry of
+    // a key, as the linear search finds them.
+    struct Index
+    {
+        QHash<QString, int> sections;                // folded name -> header line
+        QHash<std::pair<int, QString>, int> entries; // (header line, folded key) -> line
+        QStringList sectionNames;                    // first spelling of each, in file order
+    };
+
     Stamp stamp;
     bool unreadable = false; // exists, but could not be read
-    // A file that starts with the UTF-8 byte order mark is UTF-8 throughout,
-    // also in what a write adds; the mark stays in the first line's bytes.
+    // A file that starts with a UTF-8 byte order mark is UTF-8 (an editor
+    // saved it so) and is written back the same way.
     bool utf8 = false;
     QByteArray eol = "\r\n";
     QList<Line> lines;
+    // Built for what is read; a change to the lines drops it.
+    std::optional<Index> index;
 
-    QString decode(const QByteArray &raw) const
+    QString decode(const QByteArray &bytes) const
     {
-        if (!utf8)
-            return fromWindows1251(raw);
-        QString text = QString::fromUtf8(raw);
-        if (text.startsWith(QChar(0xFEFF)))
-            text.remove(0, 1);
-        return text;
+        return utf8 ? QString::fromUtf8(bytes) : fromWindows1251(bytes);
     }
 
+    // False when the file's encoding has no bytes for the text.
     bool encode(const QString &text, QByteArray *bytes) const
     {
         if (!utf8)
             return toWindows1251Exact(text, bytes);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+                ++i;
+            else if (c.isSurrogate())
+                return false;
+        }
         *bytes = text.toUtf8();
         return true;
     }
@@ -132,8 +153,9 @@ struct IniFile::Content
     void parse(const QByteArray &bytes)
     {
         lines.clear();
-        utf8 = bytes.startsWith("\xEF\xBB\xBF");
-        qsizetype start = 0;
+        index.reset();
+        utf8 = bytes.startsWith(Utf8Bom);
+        qsizetype start = utf8 ? Utf8Bom.size() : 0;
         bool eolChosen = false;
         while (start < bytes.size()) {
             qsizetype nl = bytes.indexOf('\n', start);
@@ -156,7 +178,7 @@ struct IniFile::Content
 
     QByteArray serialize() const
     {
-        QByteArray out;
+        QByteArray out = utf8 ? Utf8Bom : QByteArray();
         for (const Line &line : lines) {
             out += line.raw;
             if (line.hasEol)
@@ -165,9 +187,36 @@ struct IniFile::Content
         return out;
     }
 
+    void buildIndex()
+    {
+        Index built;
+        built.sections.reserve(lines.size() / 4 + 1);
+        built.entries.reserve(lines.size());
+        int header = -1; // of a section that is searched
+        for (int i = 0; i < lines.size(); ++i) {
+            const Line &line = lines[i];
+            if (line.kind == Line::Header) {
+                // A repeated section is never searched: its keys are not indexed.
+                header = -1;
+                if (!built.sections.contains(line.folded)) {
+                    built.sections.insert(line.folded, i);
+                    built.sectionNames.append(line.name);
+                    header = i;
+                }
+            } else if (line.kind == Line::Entry && header >= 0) {
+                const std::pair<int, QString> key(header, line.folded);
+                if (!built.entries.contains(key))
+                    built.entries.insert(key, i);
+            }
+        }
+        index = std::move(built);
+    }
+
     // Index of the first header of that section, or -1.
     int findSection(const QString &folded) const
     {
+        if (index)
+            return index->sections.value(folded, -1);
         for (int i = 0; i < lines.size(); ++i) {
             if (lines[i].kind == Line::Header && lines[i].folded == folded)
                 return i;
@@ -185,6 +234,8 @@ struct IniFile::Content
 
     int findKey(int header, const QString &foldedKey) const
     {
+        if (index)
+            return index->entries.value({header, foldedKey}, -1);
         const int end = sectionEnd(header);
         for (int i = header + 1; i < end; ++i) {
             if (lines[i].kind == Line::Entry && lines[i].folded == foldedKey)
@@ -219,6 +270,7 @@ struct IniFile::Content
     bool write(const QString &section, const QString &key, const QByteArray &sectionBytes,
                const QByteArray &keyBytes, const QByteArray &valueBytes)
     {
+        index.reset();
         const int h = findSection(fold(section));
         if (h < 0) {
             ensureLastLineEnds();
@@ -257,6 +309,7 @@ struct IniFile::Content
 
     bool eraseKey(const QString &section, const QString &key)
     {
+        index.reset();
         const int h = findSection(fold(section));
         if (h < 0)
             return false;
@@ -275,6 +328,7 @@ struct IniFile::Content
     // does not surface in its place.
     bool eraseSection(const QString &section)
     {
+        index.reset();
         const QString folded = fold(section);
         bool changed = false;
         for (int h = findSection(folded); h >= 0; h = findSection(folded)) {
@@ -346,8 +400,16 @@ std::shared_ptr<const IniFile::Content> IniFile::load() const
         else
             content->parse(file.readAll());
     }
+    content->buildIndex();
     m_cache = content;
+    ++m_revision;
     return m_cache;
+}
+
+quint64 IniFile::revision() const
+{
+    load();
+    return m_revision;
 }
 
 QString IniFile::readString(const QString &section, const QString &key,
@@ -380,16 +442,7 @@ bool IniFile::readBool(const QString &section, const QString &key, bool defaultV
 
 QStringList IniFile::sections() const
 {
-    const auto content = load();
-    QStringList names;
-    QStringList folded;
-    for (const Content::Line &line : content->lines) {
-        if (line.kind == Content::Line::Header && !folded.contains(line.folded)) {
-            names.append(line.name);
-            folded.append(line.folded);
-        }
-    }
-    return names;
+    return load()->index->sectionNames;
 }
 
 bool IniFile::sectionExists(const QString &section) const
@@ -401,17 +454,15 @@ QStringList IniFile::keys(const QString &section) const
 {
     const auto content = load();
     QStringList names;
-    QStringList folded;
     const int h = content->findSection(fold(section.trimmed()));
     if (h < 0)
         return names;
     const int end = content->sectionEnd(h);
     for (int i = h + 1; i < end; ++i) {
         const Content::Line &line = content->lines[i];
-        if (line.kind == Content::Line::Entry && !folded.contains(line.folded)) {
+        // The first entry of each key is the one the index points at.
+        if (line.kind == Content::Line::Entry && content->findKey(h, line.folded) == i)
             names.append(line.name);
-            folded.append(line.folded);
-        }
     }
     return names;
 }
@@ -528,7 +579,9 @@ bool IniFile::apply(const QList<Change> &changes, QString *error)
             error,
             QStringLiteral("Не удалось записать файл \"%1\": %2").arg(nativePath(m_path), reason));
     next.stamp = stampOf(m_path);
+    next.buildIndex();
     m_cache = std::make_shared<const Content>(std::move(next));
+    ++m_revision;
     return true;
 }
 

@@ -1,12 +1,10 @@
 #pragma once
 // INI files with the semantics of the Windows private-profile service:
-// Windows-1251 on disk, section and key names matched without regard to
-// letter case (Cyrillic too), blanks around keys and values ignored, integers
-// decimal or "0x" hexadecimal, a missing file reads as empty and is created
-// by the first write, every write reaches the disk at once and atomically,
-// comments and unknown lines survive a write, section order is file order.
-// A file that begins with the UTF-8 byte order mark is read and written as
-// UTF-8 instead.
+// Windows-1251 on disk (UTF-8 when the file starts with a byte order mark), section and key names
+// matched without regard to letter case (Cyrillic too), blanks around keys and values ignored,
+// integers decimal or "0x" hexadecimal, a missing file reads as empty and is created by the first
+// write, every write reaches the disk at once and atomically, comments and unknown lines survive a
+// write, section order is file order.
 
 #include <QByteArray>
 #include <QList>
@@ -36,7 +34,11 @@ public:
     // An integer: 0 false, any other true; anything else gives defaultValue.
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
 
-    QStringList sections() const; // in file order
+    QStringList sections() const; // in file order, each name once
+    // Changes whenever the content read through this object may have
+    // changed (the file was read anew or written), so that a caller can keep
+    // what it derives from the content until then.
+    quint64 revision() const;
     bool sectionExists(const QString &section) const;
     QStringList keys(const QString &section) const;
     bool keyExists(const QString &section, const QString &key) const;
@@ -101,6 +103,7 @@ private:
     // modification time and identity stay the same (some keys are read for
     // every received page).
     mutable std::shared_ptr<const Content> m_cache;
+    mutable quint64 m_revision = 0;
 };
 
 } // namespace zelvant

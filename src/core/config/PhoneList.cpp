@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <vector>
@@ -122,29 +123,43 @@ struct ParsedPhone
     QString region;
 };
 
+const QByteArray Utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
+
 // Parses the whole document; false when it is not well-formed XML or has no
-// root element, so that half a file never fills half a list. Only the first
-// `limit` child elements of the root are kept: whitespace, comments and
-// other non-element nodes are not phones and take no slot.
-bool parsePhones(const QByteArray &bytes, int limit, std::vector<ParsedPhone> *phones)
+// root element, so that half a file never fills half a list. The "Phone"
+// children of the root are the phones (any letter case): whitespace,
+// comments and other elements take no slot. Only the first `limit` are
+// kept; *total counts them all.
+bool parsePhones(const QByteArray &bytes, int limit, std::vector<ParsedPhone> *phones, int *total)
 {
     QXmlStreamReader reader;
-    // Qt's reader may not know the code page; the file's own declaration
-    // then stays the truth and the text is decoded here.
-    if (isWindows1251Name(declaredEncoding(bytes)))
+    // A byte order mark says UTF-8, whatever the declaration claims (an
+    // editor added the mark and re-encoded the file). Qt's reader may not
+    // know the code page; the file's own declaration then stays the truth
+    // and the text is decoded here.
+    if (bytes.startsWith(Utf8Bom)) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(QByteArrayView(bytes).sliced(Utf8Bom.size()));
+        if (utf8.hasError())
+            return false;
+        reader.addData(text);
+    } else if (isWindows1251Name(declaredEncoding(bytes))) {
         reader.addData(fromWindows1251(bytes));
-    else
+    } else {
         reader.addData(bytes);
+    }
 
     int depth = 0;
     bool sawRoot = false;
+    *total = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
             ++depth;
             if (depth == 1) {
                 sawRoot = true;
-            } else if (depth == 2 && int(phones->size()) < limit) {
+            } else if (depth == 2 && reader.name().compare(PhoneTag, Qt::CaseInsensitive) == 0
+                       && ++*total <= limit) {
                 const QXmlStreamAttributes attributes = reader.attributes();
                 ParsedPhone p;
                 p.number = attributes.value(QLatin1String("Number")).toString();
@@ -163,22 +178,24 @@ bool parsePhones(const QByteArray &bytes, int limit, std::vector<ParsedPhone> *p
 }
 
 // Reads the file; false when it exists but cannot be read or parsed.
-// A missing or empty file is an empty list and not an error.
-bool readPhonesFile(const QString &path, std::vector<ParsedPhone> *phones, bool *exists)
+// A missing or empty file is an empty list and not an error. *total is the
+// number of phones the file holds, of which the first `limit` are read.
+bool readPhonesFile(const QString &path, int limit, std::vector<ParsedPhone> *phones, int *total)
 {
     phones->clear();
+    *total = 0;
     const QFileInfo info(path);
-    *exists = info.exists();
-    if (!*exists)
+    if (!info.exists())
         return true;
     QFile file(path);
     if (info.isDir() || !file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.readAll();
-    if (bytes.trimmed().isEmpty())
+    if (bytes.trimmed().isEmpty() || bytes == Utf8Bom)
         return true;
-    if (!parsePhones(bytes, PhoneSlotCount, phones)) {
+    if (!parsePhones(bytes, limit, phones, total)) {
         phones->clear();
+        *total = 0;
         return false;
     }
     return true;
@@ -260,13 +277,15 @@ bool fail(QString *error, const QString &message)
 
 } // namespace
 
-void loadPhones(PhoneList &phones, const QString &path, bool *unreadable)
+void loadPhones(PhoneList &phones, const QString &path, bool *unreadable, int *leftOut)
 {
     std::vector<ParsedPhone> parsed;
-    bool exists = false;
-    const bool ok = readPhonesFile(path, &parsed, &exists);
+    int total = 0;
+    const bool ok = readPhonesFile(path, PhoneSlotCount, &parsed, &total);
     if (unreadable)
         *unreadable = !ok;
+    if (leftOut)
+        *leftOut = total - int(parsed.size());
     for (int i = 1; i <= PhoneSlotCount; ++i) {
         phones.clearSlot(i);
         if (i > int(parsed.size()))
@@ -282,6 +301,14 @@ void loadPhones(PhoneList &phones, const QString &path, bool *unreadable)
         if (p.trayShown)
             phones.setTrayShown(i);
     }
+}
+
+QString phonesLeftOutMessage(const QString &path, int leftOut)
+{
+    return QStringLiteral("В файле \"%1\" телефонов больше, чем %2: ещё %3 не загружены.")
+        .arg(QDir::toNativeSeparators(path))
+        .arg(PhoneSlotCount)
+        .arg(leftOut);
 }
 
 QByteArray phonesDocument(const PhoneList &phones)
@@ -306,7 +333,7 @@ QByteArray phonesDocument(const PhoneList &phones)
 }
 
 bool savePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
-                QString *error)
+                QString *error, QString *notice)
 {
     // Refuse, before touching anything, what the file could not give back.
     for (int i = 1; i <= PhoneSlotCount; ++i) {
@@ -327,12 +354,16 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
     }
 
     const QString shownPath = QDir::toNativeSeparators(path);
+    const QString shownBackup = QDir::toNativeSeparators(path + QStringLiteral(".bak"));
     const QFileInfo info(path);
     if (info.exists() && !info.isDir()) {
         std::vector<ParsedPhone> parsed;
-        bool exists = false;
-        if (!readPhonesFile(path, &parsed, &exists)) {
-            // Keep what the user had before replacing it with the slots.
+        int total = 0;
+        const bool readable = readPhonesFile(path, 0, &parsed, &total);
+        // Keep what the user had before replacing it with the slots: a file
+        // that could not be read, or one with more phones than the slots
+        // hold (those beyond were never loaded and would be gone).
+        if (!readable || total > PhoneSlotCount) {
             QFile old(path);
             if (!old.open(QIODevice::ReadOnly))
                 return fail(error, QStringLiteral("Не удалось прочитать файл \"%1\" (%2); чтобы "
@@ -340,16 +371,26 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
                                        .arg(shownPath, old.errorString()));
             const QByteArray oldBytes = old.readAll();
             old.close();
-            const QString backup = path + QStringLiteral(".bak");
             QString reason;
-            if (!writeFileAtomically(backup, oldBytes, &reason))
+            if (!writeFileAtomically(path + QStringLiteral(".bak"), oldBytes, &reason))
                 return fail(error, QStringLiteral("Не удалось сохранить копию \"%1\" (%2); "
                                                   "список телефонов не сохранён.")
-                                       .arg(QDir::toNativeSeparators(backup), reason));
-            writeErrorLog(QStringLiteral("Файл \"%1\" не удалось прочитать; он сохранён как "
-                                         "\"%2\" перед записью нового списка телефонов.")
-                              .arg(shownPath, QDir::toNativeSeparators(backup)),
-                          errorLogFile);
+                                       .arg(shownBackup, reason));
+            if (!readable) {
+                writeErrorLog(QStringLiteral("Файл \"%1\" не удалось прочитать; он сохранён как "
+                                             "\"%2\" перед записью нового списка телефонов.")
+                                  .arg(shownPath, shownBackup),
+                              errorLogFile);
+            } else if (notice) {
+                *notice = QStringLiteral("В файле \"%1\" было телефонов: %2, а программа "
+                                         "хранит не более %3; остальные %4 в новый список не "
+                                         "вошли. Прежний файл сохранён как \"%5\".")
+                              .arg(shownPath)
+                              .arg(total)
+                              .arg(PhoneSlotCount)
+                              .arg(total - PhoneSlotCount)
+                              .arg(shownBackup);
+            }
         }
     }
 

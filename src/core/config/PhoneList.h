@@ -50,19 +50,26 @@ private:
 
 // Reads the file into the slots. Any failure gives 100 empty slots, silently;
 // *unreadable is set when a file exists but could not be read (so a later
-// save keeps it as "phones.xml.bak").
-void loadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullptr);
+// save keeps it as "phones.xml.bak"). Only "Phone" elements are phones;
+// *leftOut is the number of them beyond the 100 slots, which are not read.
+void loadPhones(PhoneList &phones, const QString &path, bool *unreadable = nullptr,
+                int *leftOut = nullptr);
+
+// The error-log line of a load that left phones out.
+QString phonesLeftOutMessage(const QString &path, int leftOut);
 
 // Writes every slot with a number, atomically. A file in place that cannot
 // be read as a phone list (checked afresh at each save, so a file repaired by
 // hand meanwhile is not backed up) is first kept as path + ".bak" and the
-// error log says so. On failure the old file is intact and *error says why.
-// Refuses, with the file untouched, a password with characters outside
-// Windows-1251 (the scramble could not give it back) and control characters
-// that XML cannot carry; other characters outside the code page are written
-// as character references.
+// error log says so. A file with more phones than the slots is kept the
+// same way, and *notice (for the user) says how many did not fit. On
+// failure the old file is intact and *error says why. Refuses, with the file
+// untouched, a password with characters outside Windows-1251 (the scramble
+// could not give it back) and control characters that XML cannot carry;
+// other characters outside the code page are written as character
+// references.
 bool savePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
-                QString *error = nullptr);
+                QString *error = nullptr, QString *notice = nullptr);
 
 // The bytes SavePhones writes: Windows-1251 XML, no whitespace between
 // elements, the six attributes of each phone with a number in slot order.

@@ -57,12 +57,23 @@ QString RegionList::loginUrlForShortName(const QString &shortName) const
         return QString();
     if (sameText(shortName, defaultRegion().shortName))
         return defaultRegion().loginUrl;
-    const QStringList sections = m_file.sections();
-    for (const QString &section : sections) {
-        if (sameText(m_file.readString(section, ShortNameKey, QString()), shortName))
-            return m_file.readString(section, LoginUrlKey, QString());
+    // Asked for every slot of every cycle: answered from a table made once
+    // per read of the file.
+    const quint64 revision = m_file.revision();
+    if (!m_loginUrls || m_loginUrlsRevision != revision) {
+        QHash<QString, QString> urls;
+        const QStringList sections = m_file.sections();
+        for (const QString &section : sections) {
+            // The first section in file order wins.
+            const QString key =
+                lowerWindows1251(m_file.readString(section, ShortNameKey, QString()));
+            if (!urls.contains(key))
+                urls.insert(key, m_file.readString(section, LoginUrlKey, QString()));
+        }
+        m_loginUrls = std::move(urls);
+        m_loginUrlsRevision = revision;
     }
-    return QString();
+    return m_loginUrls->value(lowerWindows1251(shortName));
 }
 
 namespace {

@@ -2,8 +2,11 @@
 // Regions of the self-service system: the built-in one and those of
 // "servers.ini" (section = long name, keys "LoginURL" and "ShortName").
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace zelvant {
 
@@ -47,6 +50,10 @@ public:
 
 private:
     IniFile &m_file;
+    // Login address by folded short name, for the file's content as of
+    // m_loginUrlsRevision.
+    mutable std::optional<QHash<QString, QString>> m_loginUrls;
+    mutable quint64 m_loginUrlsRevision = 0;
 };
 
 } // namespace zelvant

@@ -26,6 +26,7 @@
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
+#include "core/config/AtomicWrite.h"
 
 namespace zelvant {
 
@@ -190,6 +191,11 @@ HistoryRow rowFrom(const QSqlQuery &query, const QTimeZone &zone)
 
 } // namespace
 
+QString historyNotStoredMessage(const QString &number, const QString &reason)
+{
+    return QStringLiteral("История не записана: %1 (телефон %2)").arg(reason, number);
+}
+
 bool initHistory(const QString &path, QString *error)
 {
     QString problem;
@@ -248,6 +254,7 @@ bool initHistory(const QString &path, QString *error)
         return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
     }
     file.setAutoRemove(false);
+    syncFolder(target.absolutePath());
     return true;
 }
 
@@ -322,10 +329,14 @@ HistoryReader::Statements *HistoryReader::statements(QString *error) const
     statements->db = QSqlDatabase::contains(m_connection)
                          ? QSqlDatabase::database(m_connection, false)
                          : QSqlDatabase::addDatabase(SqliteDriver, m_connection);
-    statements->db.setDatabaseName(m_path);
-    // Read-only: a reader never creates, repairs or otherwise changes the file.
+    // Opened for writing but never created: a writer that died inside a
+    // write left a hot journal, which must be rolled back before anything
+    // can be read, and only a connection that may write can do that. A
+    // reader runs no statement that changes the file, and a file it may not
+    // write is opened for reading all the same.
+    statements->db.setDatabaseName(writeUri(m_path));
     statements->db.setConnectOptions(
-        QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
     if (!statements->db.open()) {
         *error = errorText(statements->db.lastError());
         return nullptr;
@@ -482,8 +493,10 @@ void HistoryStore::logError(const QString &message) const
     writeErrorLog(message, m_errorLogFile);
 }
 
-bool HistoryStore::storeResult(const PhoneResult &result)
+bool HistoryStore::storeResult(const PhoneResult &result, QString *failure)
 {
+    if (failure)
+        failure->clear();
     if (m_switchedOff)
         return false;
 
@@ -502,7 +515,11 @@ bool HistoryStore::storeResult(const PhoneResult &result)
 
     QString error;
     if (!insertRow(result, &error)) {
-        logError(QStringLiteral("Ошибка записи в историю баланса Zelvant.mdb: ") + error);
+        const QString message = historyNotStoredMessage(result.phoneNumber, error);
+        // On a full disk this line is lost too; the caller tells the user.
+        logError(message);
+        if (failure)
+            *failure = message;
         return false;
     }
     return true;

@@ -36,6 +36,10 @@ bool initHistoryAtFirstStart(const AppPaths &paths, QString *error = nullptr);
 inline const QString HistoryFileMissingMessage = QStringLiteral(
     "Файл истории баланса Zelvant.mdb не найден! Функция ведения истории отключена.");
 
+// "История не записана: <reason> (телефон <number>)": a fetched result that
+// did not reach the history.
+QString historyNotStoredMessage(const QString &number, const QString &reason);
+
 // How long a statement waits for another process's lock before it fails.
 constexpr int DefaultHistoryBusyTimeoutMs = 3000;
 
@@ -94,8 +98,11 @@ public:
     HistoryStore &operator=(const HistoryStore &) = delete;
 
     // Appends one row, or handles a missing file / a failing write as the
-    // history rules say. True when a row was written.
-    bool storeResult(const PhoneResult &result);
+    // history rules say. True when a row was written. When a row could not
+    // be written to an existing history, *failure is the message for the
+    // user (also in the error log); it stays empty when the history is
+    // missing and has switched itself off, which is told on its own.
+    bool storeResult(const PhoneResult &result, QString *failure = nullptr);
 
     // The bounded wait for a lock held by another process (tests shorten it).
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }

@@ -85,7 +85,130 @@ bool decodeAs(const QByteArray &charset, QByteArrayView bytes, QString *text)
     return true;
 }
 
+int digitValue(QChar c, int base)
+{
+    const char16_t u = c.unicode();
+    int value = -1;
+    if (u >= u'0' && u <= u'9')
+        value = u - u'0';
+    else if (u >= u'a' && u <= u'f')
+        value = u - u'a' + 10;
+    else if (u >= u'A' && u <= u'F')
+        value = u - u'A' + 10;
+    return value < base ? value : -1;
+}
+
+// A numeric character reference at pos ("&#" digits, or "&#x" hexadecimal
+// digits, then an optional ';'): its length, 0 when there is none.
+qsizetype numericReference(QStringView text, qsizetype pos, char32_t *code)
+{
+    qsizetype i = pos + 2;
+    int base = 10;
+    if (i < text.size() && (text[i] == u'x' || text[i] == u'X')) {
+        base = 16;
+        ++i;
+    }
+    const qsizetype digits = i;
+    char32_t value = 0;
+    for (int d; i < text.size() && (d = digitValue(text[i], base)) >= 0; ++i) {
+        if (value <= 0x10FFFF)
+            value = value * char32_t(base) + char32_t(d);
+    }
+    if (i == digits)
+        return 0;
+    if (i < text.size() && text[i] == u';')
+        ++i;
+    *code = value;
+    return i - pos;
+}
+
+// One of the six entities the balance parser replaces, at pos (letter case
+// ignored as the parser does).
+bool isParserEntity(QStringView text, qsizetype pos)
+{
+    static const QLatin1String entities[] = {QLatin1String("&nbsp;"), QLatin1String("&lt;"),
+                                             QLatin1String("&gt;"),   QLatin1String("&quote;"),
+                                             QLatin1String("&amp;"),  QLatin1String("&quot;")};
+    const QStringView rest = text.mid(pos);
+    for (const QLatin1String entity : entities) {
+        if (rest.startsWith(entity, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// What the serialized document shows for one character of its text.
+void appendSerialized(QString &out, char32_t c)
+{
+    switch (c) {
+    case U'&':
+        out += QLatin1String("&amp;");
+        return;
+    case U'<':
+        out += QLatin1String("&lt;");
+        return;
+    case U'>':
+        out += QLatin1String("&gt;");
+        return;
+    case 0xA0:
+        out += QLatin1String("&nbsp;");
+        return;
+    case U'\r':
+    case U'\n':
+        out += QLatin1Char(' ');
+        return;
+    default:
+        break;
+    }
+    // A reference to no character at all reads as the replacement
+    // character, as in a browser.
+    if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        c = 0xFFFD;
+    out += QString::fromUcs4(&c, 1);
+}
+
 } // namespace
+
+QString normalizePageText(const QString &page)
+{
+    const QStringView text(page);
+    QString out;
+    out.reserve(text.size());
+    qsizetype copied = 0; // text before this index is in out already
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar c = text[i];
+        qsizetype length = 0;
+        char32_t code = 0;
+        if (c == QChar(0xA0)) {
+            length = 1;
+            code = 0xA0;
+        } else if (c == u'&') {
+            length = text.mid(i + 1).startsWith(u'#') ? numericReference(text, i, &code) : 0;
+            if (length == 0 && isParserEntity(text, i)) {
+                ++i;
+                continue;
+            }
+            // Any other '&' is text, which a browser writes as "&amp;": so
+            // no reference can form from what a reference gave.
+            if (length == 0) {
+                length = 1;
+                code = U'&';
+            }
+        }
+        if (length == 0) {
+            ++i;
+            continue;
+        }
+        out += text.mid(copied, i - copied);
+        appendSerialized(out, code);
+        i += length;
+        copied = i;
+    }
+    if (copied == 0)
+        return page;
+    out += text.mid(copied);
+    return out;
+}
 
 QByteArray charsetFromContentType(const QByteArray &contentType)
 {

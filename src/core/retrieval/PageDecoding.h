@@ -22,4 +22,14 @@ QByteArray charsetFromMeta(const QByteArray &document);
 // cannot decode counts as none given.
 QString decodeDocument(const QByteArray &bytes, const QByteArray &contentType);
 
+// The page text as a browser serializes the document: numeric character
+// references ("&#160;", "&#xA0;") become the characters they stand for,
+// and the no-break space, however written, becomes "&nbsp;"; "&", "<" and
+// ">" reached through a reference are written as "&amp;", "&lt;" and "&gt;",
+// so no markup appears that was not there, and so is an "&" that starts no
+// reference. Line breaks stay where they are (a reference to one becomes a
+// blank); the six named entities are left to the parser. Normalizing twice
+// changes nothing more.
+QString normalizePageText(const QString &page);
+
 } // namespace zelvant

@@ -312,7 +312,9 @@ void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes,
 {
     const QString html = decodeDocument(bytes, contentType);
     bool found = false;
-    const QString body = extractBodyElement(html, &found);
+    // Handed over as a browser would serialize it, which is what the parser
+    // reads (a no-break space as "&nbsp;", character references resolved).
+    const QString body = normalizePageText(extractBodyElement(html, &found));
 
     const quint64 gen = generation;
     QPointer<PageFetcher> self(q);

@@ -79,6 +79,7 @@ public:
 Q_SIGNALS:
     // Every completed document, with its final address. hasBody is false
     // when the document has no <body> element (bodyHtml is then empty).
+    // bodyHtml is the element as normalizePageText gives it.
     void documentComplete(const QUrl &url, const QString &bodyHtml, bool hasBody);
     // The navigation is over: no further document will come for it. ok is
     // false for network errors, TLS failures, oversized answers and stops.

@@ -227,12 +227,24 @@ void RequestCycle::Private::beginRequest()
 void RequestCycle::Private::postLogin(int slot)
 {
     const QString address = context.loginUrlOf(slot);
-    if (address.contains(LocalTestPage)) {
-        // A local test page is read as it is; nothing is sent.
-        fetcher.navigate(loginUrl(address));
+    QString problem;
+    const QUrl url = loginUrl(address, &problem);
+    if (!problem.isEmpty()) {
+        // Nothing can be sent; the phone fails at once, and says why.
+        const QString message = QStringLiteral("Адрес входа \"%1\" телефона %2 не годится: %3")
+                                    .arg(address, context.phones.numberOf(slot), problem);
+        writeErrorLog(message, context.paths.errorLogFile());
+        Q_EMIT q->loginAddressUnusable(slot, message);
+        failure = {FailReason::BadLoginAddress};
+        endPhone();
         return;
     }
-    fetcher.navigate(loginUrl(address),
+    if (address.contains(LocalTestPage)) {
+        // A local test page is read as it is; nothing is sent.
+        fetcher.navigate(url);
+        return;
+    }
+    fetcher.navigate(url,
                      loginBody(context.phones.numberOf(slot), context.phones.passwordOf(slot)));
 }
 
@@ -349,11 +361,17 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
         const PhoneResult record =
             fillFromPage(parsed, slot, context.phones.numberOf(slot), context.phones.aliasOf(slot),
                          QDateTime::currentDateTime());
+        bool stored = false;
+        QString failure;
         if (context.options.cbHistory && store) {
             const std::shared_ptr<HistoryStore> writer = store;
-            writer->storeResult(record);
+            stored = writer->storeResult(record, &failure);
         }
         context.results[slot] = record;
+        // A history that switched itself off (missing file) has told the
+        // user already; any other result not stored is told by the receiver.
+        if (stored || !failure.isEmpty())
+            Q_EMIT q->historyWritten(slot, stored, failure);
         if (!phoneActive || serial != phoneSerial) {
             // The phone ended (and maybe the cycle) while a warning waited
             // for the user: the result is kept, but it must not end whatever
@@ -397,9 +415,8 @@ void RequestCycle::Private::keepFailedPage(int slot)
     const QString reason = failure.isFailure() && failure.reason != FailReason::NoBalance
                                ? failure.text()
                                : failedReason;
-    const QString phone = QStringLiteral("Телефон %1 (%2): %3")
-                              .arg(slot)
-                              .arg(context.phones.numberOf(slot), reason);
+    const QString phone =
+        QStringLiteral("Телефон %1 (%2): %3").arg(slot).arg(context.phones.numberOf(slot), reason);
     writeErrorLog(path.isEmpty()
                       ? phone + QStringLiteral("; страницу не удалось сохранить: ") + error
                       : phone
@@ -499,6 +516,7 @@ bool RequestCycle::queryPhones(CycleMode mode, int slot)
                                                   d->context.options.cbHistory = false;
                                                   d->hooks.saveSettings();
                                               });
+    d->store->setBusyTimeout(d->timings.historyBusyTimeoutMs);
     d->firstPhone = true;
     setStopRequested(false);
     d->count = 0;
@@ -567,13 +585,35 @@ CycleMode RequestCycle::mode() const
     return d->mode;
 }
 
-QUrl RequestCycle::loginUrl(const QString &address)
+QUrl RequestCycle::loginUrl(const QString &address, QString *problem)
 {
-    const QUrl url(address);
-    // "C:/..." parses with the drive letter as scheme; a plain path has none.
-    if (url.scheme().size() <= 1 && !address.isEmpty()
-        && (QDir::isAbsolutePath(address) || url.scheme().size() == 1))
-        return QUrl::fromLocalFile(address);
+    QUrl url;
+    const QString text = address.trimmed();
+    const QUrl parsed(text);
+    if (parsed.scheme().size() <= 1 && !text.isEmpty()
+        && (QDir::isAbsolutePath(text) || parsed.scheme().size() == 1)) {
+        // "C:/..." parses with the drive letter as scheme; a plain path has none.
+        url = QUrl::fromLocalFile(text);
+    } else if (!text.contains(QLatin1String("://")) && !text.startsWith(QLatin1String("file:"))) {
+        // Taken as a web address without its scheme, as a browser's address
+        // bar does ("host/path", "host:8080/path").
+        url = QUrl(QStringLiteral("http://") + text);
+    } else {
+        url = parsed;
+    }
+    QString reason;
+    const QString scheme = url.scheme().toLower();
+    if (text.isEmpty())
+        reason = QStringLiteral("адрес пуст");
+    else if (!url.isValid())
+        reason = url.errorString();
+    else if (scheme != QLatin1String("http") && scheme != QLatin1String("https")
+             && scheme != QLatin1String("file"))
+        reason = QStringLiteral("протокол \"%1\" не поддерживается").arg(url.scheme());
+    else if (scheme != QLatin1String("file") && url.host().isEmpty())
+        reason = QStringLiteral("в адресе нет имени сервера");
+    if (problem)
+        *problem = reason;
     return url;
 }
 

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "core/CycleMode.h"
+#include "core/history/HistoryStore.h" // DefaultHistoryBusyTimeoutMs
 
 namespace zelvant {
 
@@ -29,6 +30,8 @@ struct CycleTimings
     int timeoutMs = 180000;
     int afterPhoneMs = 100;
     int animationFrameMs = 100;
+    // How long a history write waits for another process's lock.
+    int historyBusyTimeoutMs = DefaultHistoryBusyTimeoutMs;
 };
 
 // What the cycle needs of the windows.
@@ -76,8 +79,9 @@ public:
     CycleMode mode() const;
 
     // The login address as the browser is given it: a local path becomes a
-    // file:// address.
-    static QUrl loginUrl(const QString &address);
+    // file:// address, and one without a scheme is taken as http://. When
+    // the address still cannot be used, *problem says why (empty otherwise).
+    static QUrl loginUrl(const QString &address, QString *problem = nullptr);
     // "Lang=2&mobnum=%s&Password=%s" as Windows-1251 bytes, number and
     // password exactly as configured (no encoding, no trimming).
     static QByteArray loginBody(const QString &number, const QString &password);
@@ -95,6 +99,13 @@ Q_SIGNALS:
     // The rules file beside the other files cannot be used; the cycle reads
     // by the built-in rules (the error log has the message too).
     void pageRulesRefused(const QString &message);
+    // A fresh result of the slot was (stored) or was not written to the
+    // history; failure is the message "История не записана: …". Not emitted
+    // while history is off, nor when a missing history switched it off.
+    void historyWritten(int slot, bool stored, const QString &failure);
+    // The slot's login address cannot be used (message says which and why,
+    // and is in the error log); the phone fails without a request.
+    void loginAddressUnusable(int slot, const QString &message);
 
 private:
     struct Private;

@@ -26,6 +26,14 @@ public:
     virtual bool trayRemove() = 0;
     // The colours of the icon on the desktop; the drawings stay as they are.
     virtual void setIconStyle(TrayIconStyle) {}
+    // A desktop notification from the icon; false when none can be shown
+    // (no tray, or a tray that shows nothing).
+    virtual bool trayShowMessage(const QString &title, const QString &text)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(text);
+        return false;
+    }
 };
 
 // A tray that shows nothing: for runs without a desktop (the headless check,

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
 #include "core/TextCodec.h"
+#include "core/config/AtomicWrite.h"
 #include "core/config/IniFile.h"
 #include "support/TempFolder.h"
 
@@ -318,4 +320,68 @@ TEST(IniFileRead, AByteOrderMarkMakesTheFileUtf8AlsoForWrites)
     ASSERT_TRUE(ini.writeString(QStringLiteral("Шаг"), QStringLiteral("Ещё"), QStringLiteral("€")));
     EXPECT_EQ(dir.read(QStringLiteral("utf8.ini")),
               QByteArray("\xEF\xBB\xBF[Шаг]\r\nФраза=\"₽ и ё\"\r\nЕщё=€\r\n"));
+}
+
+// A file an editor saved as UTF-8 with a byte order mark: read as UTF-8
+// (the first section is not hidden behind the mark) and written back the
+// same way, untouched lines byte for byte.
+TEST(IniFileEncoding, ByteOrderMarkMeansUtf8ForReadingAndWriting)
+{
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("servers.ini"));
+    const QByteArray original =
+        "\xEF\xBB\xBF[Регион]\r\nShortName=Юг\r\n; заметка ₽\r\n";
+    dir.write(QStringLiteral("servers.ini"), original);
+    IniFile file(path);
+    EXPECT_EQ(file.sections(), QStringList{QStringLiteral("Регион")});
+    EXPECT_EQ(file.readString(QStringLiteral("регион"), QStringLiteral("shortname"), QString()),
+              QStringLiteral("Юг"));
+
+    // UTF-8 holds what Windows-1251 cannot.
+    ASSERT_TRUE(file.writeString(QStringLiteral("Регион"), QStringLiteral("Валюта"),
+                                 QStringLiteral("₽")));
+    const QByteArray written = dir.read(QStringLiteral("servers.ini"));
+    EXPECT_EQ(written, original.left(original.indexOf("; "))
+                           + "Валюта=₽\r\n; заметка ₽\r\n");
+    EXPECT_EQ(
+        IniFile(path).readString(QStringLiteral("Регион"), QStringLiteral("Валюта"), QString()),
+        QStringLiteral("₽"));
+}
+
+// Copies that a process killed during an atomic write left behind: only
+// the program's own, only those nobody has touched for a while, and never
+// a copy the user named.
+TEST(AtomicWrite, StaleTemporaryCopiesOfOurOwnFilesAreRemoved)
+{
+    TempFolder dir;
+    const QStringList ours = {
+        QStringLiteral("Zelvant.ini.aB3dE9"), QStringLiteral("phones.xml.Xy12Z3"),
+        QStringLiteral("phones.xml.bak.q9Zx0w"), QStringLiteral(".Zelvant.mdb.q1w2e3"),
+        QStringLiteral("24-01-02_03-04-05-678.html.AbCdEf")};
+    const QStringList kept = {
+        QStringLiteral("notes.txt.abcdef"),   QStringLiteral("phones.xml"),
+        QStringLiteral("phones.xml.bak"),     QStringLiteral("phones.xml.toolong7"),
+        QStringLiteral("Zelvant.ini.ab-de9"), QStringLiteral("phones.xml.backup"),
+        QStringLiteral("phones.xml.Copy01"),  QStringLiteral("servers.ini.202401"),
+        QStringLiteral("servers.ini.Zz9Yy8")};
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString &name : ours + kept) {
+        dir.write(name, "x");
+        QFile file(dir.file(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        // The last one is young: a writer may still be at work.
+        if (name != kept.last()) {
+            ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+    }
+    const QStringList names = {QStringLiteral("Zelvant.ini"), QStringLiteral("servers.ini"),
+                               QStringLiteral("phones.xml"), QStringLiteral("phones.xml.bak"),
+                               QStringLiteral("Zelvant.mdb")};
+    EXPECT_EQ(removeStaleTemporaryCopies(
+                  dir.path(), names, QDateTime::currentDateTime().addSecs(-StaleCopyAgeSeconds)),
+              ours.size());
+    for (const QString &name : ours)
+        EXPECT_FALSE(QFile::exists(dir.file(name))) << name.toStdString();
+    for (const QString &name : kept)
+        EXPECT_TRUE(QFile::exists(dir.file(name))) << name.toStdString();
 }

@@ -170,17 +170,15 @@ TEST(PhonesFileLoad, ReadsHandWrittenFilesWithAnyLayoutCaseAndNumbers)
     // A plain-text password reads as empty; a missing Region as empty.
     EXPECT_EQ(phones.slot(2), makeSlot(QStringLiteral("2"), QString(), QStringLiteral("式一"), true,
                                        false, QString()));
-    // The element's name is not looked at; nested elements are not phones.
-    EXPECT_EQ(phones.slot(3), makeSlot(QStringLiteral("3"), QString(), QString(), false, false,
-                                       QStringLiteral("x")));
+    // Elements other than "Phone" take no slot, nor do nested ones.
     // Attribute names are matched exactly; odd flags read as false, numbers as numbers.
-    EXPECT_EQ(phones.slot(4).number, QString());
-    EXPECT_FALSE(phones.slot(4).monitored);
+    EXPECT_EQ(phones.slot(3).number, QString());
+    EXPECT_FALSE(phones.slot(3).monitored);
     // Several TrayShow: the last one keeps it.
-    EXPECT_EQ(phones.trayShownSlot(), 4);
-    EXPECT_TRUE(phones.slot(5).monitored);
-    EXPECT_FALSE(phones.slot(6).monitored);
-    for (int i = 7; i <= PhoneSlotCount; ++i)
+    EXPECT_EQ(phones.trayShownSlot(), 3);
+    EXPECT_TRUE(phones.slot(4).monitored);
+    EXPECT_FALSE(phones.slot(5).monitored);
+    for (int i = 6; i <= PhoneSlotCount; ++i)
         EXPECT_EQ(phones.slot(i), PhoneSlot()) << i;
 }
 
@@ -364,3 +362,63 @@ TEST(PhonesFileSave, ASaveCutShortLeavesTheOldListWhole)
     EXPECT_EQ(loaded(path).numberOf(1), QStringLiteral("1"));
 }
 #endif
+
+// More phones than slots: the rest is counted on load and kept in a backup
+// before a save drops it. Elements that are not phones take no slot. A
+// byte order mark makes the file UTF-8, whatever the declaration says.
+TEST(PhonesFileLimits, PhonesBeyondTheSlotsAreCountedAndKeptAndOtherElementsTakeNoSlot)
+{
+    const struct
+    {
+        int phones;
+        bool byteOrderMark;
+    } cases[] = {{103, false}, {103, true}, {100, false}, {PhoneSlotCount + 1, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.phones);
+        SCOPED_TRACE(c.byteOrderMark);
+        TempFolder dir;
+        const QString path = dir.file(QStringLiteral("phones.xml"));
+        QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"windows-1251\"?><Phones>"
+                                      "<Settings Number=\"not a phone\"/>");
+        for (int i = 1; i <= c.phones; ++i)
+            text += QStringLiteral("<Phone Number=\"%1\" Alias=\"Ёж %1\"/><Note/>").arg(i);
+        text += QStringLiteral("</Phones>");
+        const QByteArray bytes =
+            c.byteOrderMark ? "\xEF\xBB\xBF" + text.toUtf8() : toWindows1251(text);
+        dir.write(QStringLiteral("phones.xml"), bytes);
+
+        PhoneList phones;
+        bool unreadable = true;
+        int leftOut = -1;
+        loadPhones(phones, path, &unreadable, &leftOut);
+        EXPECT_FALSE(unreadable);
+        EXPECT_EQ(leftOut, c.phones - PhoneSlotCount > 0 ? c.phones - PhoneSlotCount : 0);
+        EXPECT_EQ(phones.slot(1).number, QStringLiteral("1"));
+        EXPECT_EQ(phones.slot(1).alias, QStringLiteral("Ёж 1"));
+        EXPECT_EQ(phones.slot(PhoneSlotCount).number, QString::number(PhoneSlotCount));
+
+        QString error;
+        QString notice;
+        ASSERT_TRUE(
+            savePhones(phones, path, dir.file(QStringLiteral("Zelvant.err")), &error, &notice))
+            << error.toStdString();
+        EXPECT_EQ(dir.read(QStringLiteral("phones.xml")).count("<Phone "), PhoneSlotCount);
+        if (leftOut > 0) {
+            EXPECT_EQ(dir.read(QStringLiteral("phones.xml.bak")), bytes);
+            EXPECT_TRUE(notice.contains(QStringLiteral("phones.xml.bak")));
+            EXPECT_TRUE(notice.contains(QStringLiteral("остальные %1 ").arg(leftOut)))
+                << notice.toStdString();
+        } else {
+            EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bak")));
+            EXPECT_TRUE(notice.isEmpty());
+        }
+        // The saved list holds no more than the slots, so the next save keeps
+        // no backup and says nothing.
+        QFile::remove(path + QStringLiteral(".bak"));
+        notice.clear();
+        ASSERT_TRUE(
+            savePhones(phones, path, dir.file(QStringLiteral("Zelvant.err")), &error, &notice));
+        EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bak")));
+        EXPECT_TRUE(notice.isEmpty());
+    }
+}

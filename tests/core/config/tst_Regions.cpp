@@ -192,3 +192,30 @@ TEST(Regions, InvalidEntriesAndFailedWritesAreReportedAndChangeNothing)
                                     &error));
     EXPECT_TRUE(error.contains(QStringLiteral("blocked.ini")));
 }
+
+// Look-ups are answered from a table made once per read of the file: every
+// change, through the program or by hand, is seen at the next look-up.
+TEST(Regions, LookUpsFollowEveryChangeOfTheFile)
+{
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("servers.ini"));
+    // An editor's byte order mark does not hide the first section.
+    dir.write(QStringLiteral("servers.ini"),
+              "\xEF\xBB\xBF[Юг]\r\nLoginURL=https://south.example/\r\nShortName=ЮГ\r\n");
+    IniFile file(path);
+    RegionList regions(file);
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("юг")),
+              QStringLiteral("https://south.example/"));
+    ASSERT_TRUE(regions.add({QStringLiteral("Север"), QStringLiteral("СЕВ"),
+                             QStringLiteral("https://north.example/")}));
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("сев")),
+              QStringLiteral("https://north.example/"));
+    ASSERT_TRUE(regions.remove(QStringLiteral("Юг")));
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("юг")), QString());
+    dir.write(QStringLiteral("servers.ini"),
+              toWindows1251(
+                  QStringLiteral("[Запад]\r\nLoginURL=https://west.example/\r\nShortName=ЮГ\r\n")));
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("ЮГ")),
+              QStringLiteral("https://west.example/"));
+    EXPECT_EQ(regions.loginUrlForShortName(QStringLiteral("СЕВ")), QString());
+}

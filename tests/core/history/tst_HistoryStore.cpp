@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +16,11 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
 
 #include "core/PhoneResult.h"
 #include "core/TextCodec.h"
@@ -816,4 +822,123 @@ TEST(HistoryCommandLine, HistoryPrintsRowsNewestFirstAsTextOrJson)
     EXPECT_EQ(QJsonDocument::fromJson(run.out).array().size(), 0);
     EXPECT_TRUE(QString::fromUtf8(run.err).contains(
         QStringLiteral("История по выбранному телефону не найдена!")));
+}
+
+// ---------------------------------------------------------------------------
+// A writer killed inside a write leaves a hot journal: the database file holds
+// half a transaction until someone rolls the journal back.
+
+namespace {
+
+const char CrashDatabaseVariable[] = "ZELVANT_TEST_CRASH_DATABASE";
+
+// The first bytes of a journal that must be rolled back: a synced journal
+// starts with its magic number, an unsynced one with zeros.
+bool journalIsHot(const QString &databasePath)
+{
+    QFile journal(databasePath + QStringLiteral("-journal"));
+    if (!journal.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = journal.read(8);
+    return head.size() == 8 && head != QByteArray(8, '\0');
+}
+
+} // namespace
+
+// Run only as the child of the test below: writes one long transaction
+// with a tiny page cache, so that changed pages reach the database file
+// under a synced journal, says so, and waits to be killed.
+TEST(HistoryCrashChild, DISABLED_WritesUntilKilled)
+{
+    const QString path = qEnvironmentVariable(CrashDatabaseVariable);
+    ASSERT_FALSE(path.isEmpty());
+    RawDb db(path);
+    ASSERT_TRUE(db.exec(QStringLiteral("PRAGMA cache_size = 2")));
+    ASSERT_TRUE(db.exec(QStringLiteral("BEGIN")));
+    for (int i = 0; i < 100000 && !journalIsHot(path); ++i)
+        db.insert(QStringLiteral("crash %1").arg(i), QStringLiteral("datetime('now')"), i);
+    ASSERT_TRUE(journalIsHot(path));
+    std::fputs("hot\n", stdout);
+    std::fflush(stdout);
+    QThread::sleep(60);
+}
+
+TEST(HistoryCrash, EveryReaderRollsBackAJournalLeftByAKilledWriter)
+{
+    const QString number = QStringLiteral("9160000001");
+    // The crash, once: one committed row, then a writer killed inside its
+    // next transaction. Each reader below gets its own copy of both files.
+    TempFolder crashed;
+    const QString path = crashed.file(QStringLiteral("Zelvant.mdb"));
+    ASSERT_TRUE(initHistory(path));
+    {
+        RecordingWarnings warnings;
+        HistoryStore store(path, crashed.file(QStringLiteral("Zelvant.err")), &warnings, [] {});
+        ASSERT_TRUE(store.storeResult(sampleResult(number)));
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(CrashDatabaseVariable), path);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_also_run_disabled_tests"),
+                 QStringLiteral("--gtest_filter=HistoryCrashChild.DISABLED_WritesUntilKilled")});
+    QByteArray said;
+    while (!said.contains("hot\n") && child.waitForReadyRead(30000))
+        said += child.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("hot\n")) << said.toStdString();
+    child.kill();
+    ASSERT_TRUE(child.waitForFinished(10000));
+    ASSERT_TRUE(journalIsHot(path));
+    const QByteArray database = crashed.read(QStringLiteral("Zelvant.mdb"));
+    const QByteArray journal = crashed.read(QStringLiteral("Zelvant.mdb-journal"));
+
+    // Each reads the committed row and nothing of the broken transaction.
+    const std::vector<std::pair<const char *, std::function<void(const CliFolder &)>>> readers = {
+        {"history window and export reader",
+         [&](const CliFolder &cli) {
+             HistoryReader reader(cli.history());
+             QString error;
+             EXPECT_EQ(reader.rows(number, HistoryRange::All, 0, &error).size(), 1);
+             EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+         }},
+        {"start-up preload",
+         [&](const CliFolder &cli) {
+             AppContext context(AppPaths::forFolder(cli.dir().path()));
+             context.phones.slot(1).number = number;
+             context.phones.slot(1).monitored = true;
+             QString error;
+             EXPECT_EQ(loadLatestResults(context, &error), 1) << error.toStdString();
+         }},
+        {"--history",
+         [&](const CliFolder &cli) {
+             const CliRun run =
+                 cli.run({QStringLiteral("--history"), number, QStringLiteral("--json")});
+             EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+             EXPECT_EQ(QJsonDocument::fromJson(run.out).array().size(), 1);
+         }},
+        {"--export-history",
+         [&](const CliFolder &cli) {
+             const CliRun run = cli.run({QStringLiteral("--export-history"),
+                                         cli.dir().file(QStringLiteral("h.xlsx")), number});
+             EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+         }},
+        {"--init-history",
+         [&](const CliFolder &cli) {
+             const CliRun run = cli.run({QStringLiteral("--init-history")});
+             EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+         }},
+    };
+    for (const auto &[name, read] : readers) {
+        SCOPED_TRACE(name);
+        CliFolder cli;
+        cli.dir().write(QStringLiteral("Zelvant.mdb"), database);
+        cli.dir().write(QStringLiteral("Zelvant.mdb-journal"), journal);
+        read(cli);
+        EXPECT_FALSE(QFile::exists(cli.history() + QStringLiteral("-journal")));
+        RawDb check(cli.history());
+        EXPECT_EQ(check.scalar(QStringLiteral("SELECT count(*) FROM Phones")).toInt(), 1);
+        EXPECT_EQ(check.scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
+                  QStringLiteral("ok"));
+    }
 }

@@ -930,3 +930,53 @@ TEST_F(CycleTest, RulesFileBesideTheOtherFilesIsReadForEveryCycle)
     const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
     EXPECT_EQ(log.count(QStringLiteral("[Step19] Key:")), 1) << log.toStdString();
 }
+
+// An address without a scheme is a web address, as in a browser's address
+// bar; one that still cannot be used fails its phone at once, with the
+// reason in the error log.
+TEST_F(CycleTest, LoginAddressWithoutSchemeIsSentAndUnusableOnesAreReported)
+{
+    const QString withoutScheme =
+        server.loginUrl().toString().mid(QStringLiteral("http://").size());
+    const struct
+    {
+        QString address;
+        const char *reason; // empty when the address is used
+    } cases[] = {
+        {withoutScheme, ""},
+        {QStringLiteral("  ") + withoutScheme, ""},
+        {QStringLiteral("ftp://127.0.0.1/cgi-bin/cgi.exe"), "протокол \"ftp\" не поддерживается"},
+        {QStringLiteral("http:///cgi-bin/cgi.exe"), "нет имени сервера"},
+        {QStringLiteral("http://127.0.0.1:99999/x"), "Invalid port"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.address.toStdString());
+        temp.write(QStringLiteral("Zelvant.err"), QByteArray());
+        makeContext(c.address);
+        subscriber(QStringLiteral("9030000001"), 5);
+        setPhone(1, QStringLiteral("9030000001"));
+        QStringList unusable;
+        QObject::connect(wb.get(), &RequestCycle::loginAddressUnusable, wb.get(),
+                         [&](int slot, const QString &message) {
+                             EXPECT_EQ(slot, 1);
+                             unusable << message;
+                         });
+        const int logins = server.loginCount();
+        ASSERT_TRUE(runCycle(CycleMode::AllPhones));
+        const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
+        if (QByteArray(c.reason).isEmpty()) {
+            EXPECT_EQ(server.loginCount(), logins + 1);
+            EXPECT_TRUE(context->results[1].queryOk);
+            EXPECT_TRUE(unusable.isEmpty());
+            EXPECT_TRUE(log.isEmpty()) << log.toStdString();
+        } else {
+            EXPECT_EQ(server.loginCount(), logins);
+            EXPECT_FALSE(context->results[1].queryOk);
+            ASSERT_EQ(unusable.size(), 1);
+            EXPECT_TRUE(unusable[0].contains(QString::fromUtf8(c.reason)))
+                << unusable[0].toStdString();
+            EXPECT_TRUE(unusable[0].contains(QStringLiteral("9030000001")));
+            EXPECT_TRUE(log.contains(unusable[0])) << log.toStdString();
+        }
+    }
+}
