@@ -33,11 +33,13 @@ dictionary() {
 # One harness per core at a time; new inputs go to a scratch corpus, never
 # into the repository.
 run() {
-    local name="$1" corpus="$root/fuzz/corpus/${1#fuzz_}"
+    local name="$1" corpus="$root/fuzz/corpus/${1#fuzz_}" extra=()
+    # The parser also starts from the sample pages of the tests.
+    if [ "$name" = fuzz_parser ]; then extra=("$root/tests/data"); fi
     mkdir -p "$build/runs/$name"
     "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -max_len=8192 -print_final_stats=1 $(dictionary "$name") \
-        -artifact_prefix="$build/artifacts/$name-" "$build/runs/$name" "$corpus" \
+        -artifact_prefix="$build/artifacts/$name-" "$build/runs/$name" "$corpus" "${extra[@]}" \
         >"$build/runs/$name.log" 2>&1
 }
 pids=()
