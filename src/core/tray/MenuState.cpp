@@ -89,13 +89,8 @@ CycleDecision MenuState::requestCycle(CycleSource source, CycleMode mode, int sl
     switch (source) {
     case CycleSource::Timer:
         // A retry of a few phones must not cost the schedule a whole cycle.
-        if (m_runningSource == CycleSource::Retry) {
-            m_hasPending = true;
-            m_pendingSource = source;
-            m_pendingMode = mode;
-            m_pendingSlot = slot;
-            return CycleDecision::Queue;
-        }
+        if (m_runningSource == CycleSource::Retry)
+            return queue(source, mode, slot);
         return CycleDecision::Skip;
     case CycleSource::SinglePhone:
     case CycleSource::Retry:
@@ -106,13 +101,18 @@ CycleDecision MenuState::requestCycle(CycleSource source, CycleMode mode, int sl
     case CycleSource::User:
         // The user stopped the running cycle and asked for a new one: it
         // starts as soon as the stopped one has wound down.
-        m_hasPending = true;
-        m_pendingSource = source;
-        m_pendingMode = mode;
-        m_pendingSlot = slot;
-        return CycleDecision::Queue;
+        return queue(source, mode, slot);
     }
     return CycleDecision::Skip;
+}
+
+CycleDecision MenuState::queue(CycleSource source, CycleMode mode, int slot)
+{
+    m_hasPending = true;
+    m_pendingSource = source;
+    m_pendingMode = mode;
+    m_pendingSlot = slot;
+    return CycleDecision::Queue;
 }
 
 bool MenuState::cycleFinished()

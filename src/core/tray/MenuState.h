@@ -96,6 +96,8 @@ public:
     void beginEnding();
 
 private:
+    // Remembers the request to start once the running cycle has ended.
+    CycleDecision queue(CycleSource source, CycleMode mode, int slot);
     void enableMenu(bool on);
     void update();
 
