@@ -15,53 +15,24 @@
 #include "core/config/AppContext.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
-#include "core/history/HistoryStore.h"
-#include "core/tray/TrayService.h"
+#include "core/history/ResultStore.h"
 
 namespace zelvant {
 
 namespace {
 
-class CheckHooks : public CycleHooks
+// The history file is gone: told, and history keeping off for good, as the
+// tray program does.
+void switchHistoryOff(AppContext &context, const QString &message, const CheckOutput &output)
 {
-public:
-    CheckHooks(AppContext &context, const CheckOutput &output)
-        : m_context(context)
-        , m_output(output)
-    {
-    }
-    void fillGrid() override {}
-    bool isSetupWindowVisible() const override { return false; }
-    bool isClosing() const override { return false; }
-    void saveSettings() override
-    {
-        QString error;
-        if (!zelvant::saveSettings(m_context.settingsFile, m_context.options,
-                                   m_context.phones.trayShownSlot() == 0, nullptr, &error))
-            m_output.err(QStringLiteral("Zelvant: the settings could not be saved to %1: %2\n")
-                             .arg(m_context.settingsFile.path(), error));
-    }
-
-private:
-    AppContext &m_context;
-    const CheckOutput &m_output;
-};
-
-class CheckWarnings : public HistoryWarnings
-{
-public:
-    explicit CheckWarnings(const CheckOutput &output)
-        : m_output(output)
-    {
-    }
-    void historyFileMissing(const QString &message) override
-    {
-        m_output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
-    }
-
-private:
-    const CheckOutput &m_output;
-};
+    output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
+    context.options.cbHistory = false;
+    QString error;
+    if (!saveSettings(context.settingsFile, context.options, context.phones.trayShownSlot() == 0,
+                      nullptr, &error))
+        output.err(QStringLiteral("Zelvant: the settings could not be saved to %1: %2\n")
+                       .arg(context.settingsFile.path(), error));
+}
 
 // A field of the tab-separated output: a control character inside it (a
 // line break or tab in an alias or in a name from the page) would start a
@@ -185,11 +156,13 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                 QStringLiteral("%1: not queried: %2\n").arg(describe(context, slot), reason));
     }
 
-    NullTrayService tray;
-    CheckHooks hooks(context, output);
-    CheckWarnings warnings(output);
-    RequestCycle wb(context, tray, hooks, &warnings);
+    ResultStore store(paths);
+    store.setBusyTimeout(timings.historyBusyTimeoutMs);
+    RequestCycle wb(context, store.results());
     wb.setTimings(timings);
+    keepCycleResults(wb, store, context);
+    QObject::connect(&store, &ResultStore::historyFileMissing, &wb,
+                     [&](const QString &message) { switchHistoryOff(context, message, output); });
     QObject::connect(&wb, &RequestCycle::pageRulesRefused, &wb, [&](const QString &message) {
         output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
     });
@@ -199,16 +172,15 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                            .arg(total)
                            .arg(describe(context, slot));
         if (ok)
-            line +=
-                QStringLiteral("OK, balance %1\n").arg(number(context.results[slot].balance, 2));
+            line += QStringLiteral("OK, balance %1\n").arg(number(store[slot].balance, 2));
         else
-            line += failedStatus(context.results[slot]) + QLatin1Char('\n');
+            line += failedStatus(store[slot]) + QLatin1Char('\n');
         output.err(line);
     });
     // Per slot with a fresh result: whether the history got it (absent
     // while history is off).
     QHash<int, bool> historyStored;
-    QObject::connect(&wb, &RequestCycle::historyWritten, &wb,
+    QObject::connect(&store, &ResultStore::historyWritten, &wb,
                      [&](int slot, bool stored, const QString &failure) {
                          historyStored[slot] = historyStored.value(slot, true) && stored;
                          if (!stored)
@@ -230,7 +202,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
         if (!context.phones.isMonitored(slot))
             continue;
-        const PhoneResult &record = context.results[slot];
+        const PhoneResult &record = store[slot];
         allOk = allOk && record.queryOk;
         // A result that was fetched but not stored is a failure of the check.
         const bool storedKnown = record.queryOk && historyStored.contains(slot);

@@ -13,7 +13,6 @@
 #include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
 #include "core/tray/PhonesTableModel.h"
-#include "core/tray/TrayService.h"
 #include "gui/ReportWindows.h"
 #include "gui/TextFit.h"
 #include "gui/TopmostUnlessBlocked.h"
@@ -81,11 +80,11 @@ private:
 
 } // namespace
 
-PhonesWindow::PhonesWindow(AppContext &context, TrayService &tray, QWidget *parent)
+PhonesWindow::PhonesWindow(AppContext &context, const PhoneResults &results, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
     , m_context(context)
-    , m_tray(tray)
+    , m_results(results)
 {
     setWindowTitle(PhonesInfoCaption);
     resize(333, 117);
@@ -257,10 +256,10 @@ void PhonesWindow::fitWindowToColumns()
         resize(fittingWidth(), height());
 }
 
-void PhonesWindow::fillGrid()
+QString PhonesWindow::fillGrid()
 {
     const int rowsBefore = m_grid.rowCount();
-    const QString tip = m_grid.fillGrid(m_context.results, m_context.options, m_context.phones);
+    const QString tip = m_grid.fillGrid(m_results, m_context.options, m_context.phones);
     if (!m_table) {
         // Nothing drawn yet.
     } else if (m_grid.rowCount() != rowsBefore) {
@@ -270,8 +269,7 @@ void PhonesWindow::fillGrid()
         m_model->refreshed();
         widenColumnsToValues();
     }
-    if (!tip.isNull())
-        m_tray.traySetTip(tip);
+    return tip;
 }
 
 bool PhonesWindow::prepareContextMenu(const QPoint &viewportPos)
@@ -319,7 +317,7 @@ void PhonesWindow::ppmHistoryClick()
 
 void PhonesWindow::ppmExcelClick()
 {
-    exportAllPhonesInteractive(m_context, this);
+    exportAllPhonesInteractive(m_context, m_results, this);
 }
 
 void PhonesWindow::loadPosition()

@@ -16,7 +16,7 @@ class QTableView;
 namespace zelvant {
 
 class AppContext;
-class TrayService;
+class PhoneResults;
 class PhonesTableModel;
 
 inline const QString PhonesInfoCaption = QStringLiteral("Информация о балансе телефонов");
@@ -26,11 +26,14 @@ class PhonesWindow : public QWidget
 {
     Q_OBJECT
 public:
-    PhonesWindow(AppContext &context, TrayService &tray, QWidget *parent = nullptr);
+    // results: the slots' results the window shows, as they are kept.
+    PhonesWindow(AppContext &context, const PhoneResults &results, QWidget *parent = nullptr);
     ~PhonesWindow() override;
 
     void buildGrid();
-    void fillGrid();
+    // Shows the results as they are now; returns the tray tip made from
+    // them (null when no phone is shown).
+    QString fillGrid();
 
     // The single-phone command: whether it may run now, and how it runs.
     void setSinglePhoneRequest(std::function<bool()> allowed, std::function<void(int)> request);
@@ -69,7 +72,7 @@ private:
     void ppmExcelClick();
 
     AppContext &m_context;
-    TrayService &m_tray;
+    const PhoneResults &m_results;
     PhonesTable m_grid;
     PhonesTableModel *m_model = nullptr;
     QTableView *m_table = nullptr;

@@ -39,13 +39,14 @@ void showPhoneHistory(AppContext &context, int slot, QWidget *parent)
                           BalanceChartSeries::thresholdOf(context.options));
 }
 
-void exportAllPhonesInteractive(AppContext &context, QWidget *parent)
+void exportAllPhonesInteractive(AppContext &context, const PhoneResults &results,
+                                QWidget *parent)
 {
     const ExcelFileAnswer answer = askExcelFile(parent, QString());
     if (!answer.confirmed)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ExportOutcome outcome = exportAllPhones(answer.path, context.phones, context.results);
+    const ExportOutcome outcome = exportAllPhones(answer.path, context.phones, results);
     QApplication::restoreOverrideCursor();
     showMessage(parent,
                 outcome.status == ExportOutcome::Written ? MessageKind::Information

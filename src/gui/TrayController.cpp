@@ -26,6 +26,7 @@
 #include "gui/PhonesWindow.h"
 #include "gui/ReportWindows.h"
 #include "gui/SetupWindow.h"
+#include "gui/TrayPresenter.h"
 
 namespace zelvant {
 
@@ -67,7 +68,8 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     , m_hooks(std::move(hooks))
     , m_logic([this] {
         // An automatic retry comes unasked, often unattended: no beep for it.
-        return hasFailedPhones(m_context, m_quietMenu ? std::function<void()>() : m_hooks.beep);
+        return hasFailedPhones(m_context.phones, m_results->results(),
+                               m_quietMenu ? std::function<void()>() : m_hooks.beep);
     })
 {
     if (!m_hooks.beep)
@@ -86,24 +88,30 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
 
     buildMenu();
 
-    m_phonesInfo = new PhonesWindow(m_context, m_tray);
+    m_results = std::make_unique<ResultStore>(m_context.paths);
+    m_phonesInfo = new PhonesWindow(m_context, m_results->results());
     m_phonesInfo->setSinglePhoneRequest(
         [this] { return m_logic.canRequestSinglePhone(); },
         [this](int slot) { runQueryCycle(CycleMode::OnePhone, slot, CycleSource::SinglePhone); });
 
-    CycleHooks &cycleHooks = *this;
-    HistoryWarnings *warnings = this;
-    m_wb = std::make_unique<RequestCycle>(m_context, m_tray, cycleHooks, warnings, this);
+    m_wb = std::make_unique<RequestCycle>(m_context, m_results->results(), this);
+    keepCycleResults(*m_wb, *m_results, m_context);
+    // What the cycle and the store tell is drawn before the end of a cycle
+    // is handled here.
+    m_presenter = std::make_unique<TrayPresenter>(m_context, *m_results, m_tray, *m_phonesInfo);
+    m_presenter->follow(*m_wb);
     connect(m_wb.get(), &RequestCycle::cycleFinished, this, &TrayController::onCycleFinished);
     m_retry = std::make_unique<RetryScheduler>(
         [this](const QList<int> &targets) { return startRetry(targets); }, this);
     if (!m_hooks.retryDelaysMs.isEmpty())
         m_retry->setDelays(m_hooks.retryDelaysMs);
-    connect(m_wb.get(), &RequestCycle::historyWritten, this,
+    connect(m_results.get(), &ResultStore::historyWritten, this,
             [this](int, bool stored, const QString &failure) {
                 if (!stored)
                     m_historyFailures << failure;
             });
+    connect(m_results.get(), &ResultStore::historyFileMissing, this,
+            &TrayController::historyFileMissing);
 
     m_requestTimer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_requestTimer, &QTimer::timeout, this,
@@ -122,6 +130,7 @@ TrayController::~TrayController()
     // The cycle and the retries call back into this window; they go first.
     m_retry.reset();
     m_wb.reset();
+    m_presenter.reset();
     delete m_setup;
     delete m_phonesInfo;
 }
@@ -129,6 +138,8 @@ TrayController::~TrayController()
 void TrayController::setCycleTimings(const CycleTimings &timings)
 {
     m_wb->setTimings(timings);
+    m_presenter->setAnimationFrameMs(timings.animationFrameMs);
+    m_results->setBusyTimeout(timings.historyBusyTimeoutMs);
 }
 
 void TrayController::buildMenu()
@@ -231,17 +242,17 @@ void TrayController::startWork()
 
     if (m_context.options.cbLoadHistory && QFile::exists(m_context.paths.historyFile())) {
         QString error;
-        if (loadLatestResults(m_context, &error) < 0) {
+        if (m_results->loadLatest(m_context.phones, &error) < 0) {
             // An unreadable history must not keep the balances from being
             // requested: note it and go on with the start-up.
             writeErrorLog(error, m_context.paths.errorLogFile());
         } else {
-            fillGrid();
-            showTrayBalance(m_tray, m_context);
+            m_presenter->showResults();
+            m_presenter->showBalance();
         }
     }
     // Balances already low when the program starts are no news.
-    m_alerts.seed(m_context.results, m_context.phones, m_context.options);
+    m_alerts.seed(m_results->results(), m_context.phones, m_context.options);
     m_retry->setEnabled(m_context.options.cbRetryFailed);
     markStartup();
 #ifdef __GLIBC__
@@ -263,6 +274,10 @@ void TrayController::startWork()
 
 bool TrayController::runQueryCycle(CycleMode mode, int slot, CycleSource source)
 {
+    // The phone list is being edited: nothing is asked until the window has
+    // closed (opening it stopped any cycle under way).
+    if (isSetupWindowVisible())
+        return false;
     switch (m_logic.requestCycle(source, mode, slot)) {
     case CycleDecision::Start:
         applyMenuState();
@@ -300,7 +315,7 @@ void TrayController::afterCycle(CycleSource source, bool fullCycle, const QList<
 {
     const bool scheduled = source == CycleSource::Timer || source == CycleSource::Startup;
     const QList<Notification> notifications = m_alerts.cycleFinished(
-        scheduled, queried, m_context.results, m_context.phones, m_context.options);
+        scheduled, queried, m_results->results(), m_context.phones, m_context.options);
     if (m_hooks.notifier) {
         for (const Notification &n : notifications)
             m_hooks.notifier->notify(n);
@@ -308,21 +323,24 @@ void TrayController::afterCycle(CycleSource source, bool fullCycle, const QList<
     m_retry->setEnabled(m_context.options.cbRetryFailed);
     const qint64 nextScheduledAt =
         m_requestTimer.isActive() ? m_retry->now() + m_requestTimer.remainingTime() : -1;
-    m_retry->cycleFinished(fullCycle, queried, m_context.results, nextScheduledAt);
+    m_retry->cycleFinished(fullCycle, queried, m_results->results(), nextScheduledAt);
 }
 
 void TrayController::onCycleFinished()
 {
     // Told once per cycle, however many rows were lost; each is in the error log.
     const QStringList historyFailures = std::exchange(m_historyFailures, {});
+    const QString historyMissing = std::exchange(m_historyMissing, {});
     if (!m_logic.cycleRunning())
         return;
+    if (!historyMissing.isEmpty() && !m_logic.isEnding())
+        notifyHistoryProblem(historyMissing);
     if (!historyFailures.isEmpty() && !m_logic.isEnding()) {
         QString message = historyFailures.first();
         if (historyFailures.size() > 1)
             message +=
                 QStringLiteral("\nВсего не записано результатов: %1.").arg(historyFailures.size());
-        notifyHistoryNotStored(message);
+        notifyHistoryProblem(message);
     }
     if (m_logic.isEnding()) {
         m_logic.cycleFinished();
@@ -390,9 +408,9 @@ void TrayController::showSetupWindow()
             m_retry->setEnabled(m_context.options.cbRetryFailed);
             restartRequestTimer();
             m_tray.setIconStyle(m_context.options.cbTrayIcon);
-            showTrayBalance(m_tray, m_context);
+            m_presenter->showBalance();
             m_phonesInfo->buildGrid();
-            fillGrid();
+            m_presenter->showResults();
         } else {
             m_context.options = loadSettings(m_context.settingsFile);
         }
@@ -446,6 +464,7 @@ void TrayController::exitProgram()
     applyMenuState();
     m_requestTimer.stop();
     m_retry->setEnabled(false);
+    m_presenter->stopShowing();
     // Leaving stops a running cycle at once rather than letting it walk
     // through its remaining phones.
     if (m_wb->isRunning())
@@ -476,27 +495,12 @@ bool TrayController::saveSettingsNow()
     return false;
 }
 
-void TrayController::fillGrid()
-{
-    m_phonesInfo->fillGrid();
-}
-
 bool TrayController::isSetupWindowVisible() const
 {
     return m_setup && m_setup->isVisible();
 }
 
-bool TrayController::isClosing() const
-{
-    return m_logic.isEnding();
-}
-
-void TrayController::saveSettings()
-{
-    saveSettingsNow();
-}
-
-void TrayController::notifyHistoryNotStored(const QString &message)
+void TrayController::notifyHistoryProblem(const QString &message)
 {
     // Through the desktop's notifications like the balance alerts; the tray
     // icon's own message where the program runs without a notifier.
@@ -508,7 +512,10 @@ void TrayController::notifyHistoryNotStored(const QString &message)
 
 void TrayController::historyFileMissing(const QString &message)
 {
-    showMessage(nullptr, MessageKind::Warning, message);
+    // Off until the user switches it on again (the error log has the line).
+    m_context.options.cbHistory = false;
+    saveSettingsNow();
+    m_historyMissing = message;
 }
 
 void TrayController::paintEvent(QPaintEvent *)

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "core/config/AutoStart.h"
-#include "core/history/HistoryStore.h"
+#include "core/history/ResultStore.h"
 #include "core/retrieval/RequestCycle.h"
 #include "core/retrieval/RetryScheduler.h"
 #include "core/tray/AlertRules.h"
@@ -27,6 +27,7 @@ class AppContext;
 class PhonesWindow;
 class SetupWindow;
 class Notifier;
+class TrayPresenter;
 class TrayService;
 
 // Call once, as early as the process starts: ZELVANT_STARTUP_MARK then prints
@@ -45,7 +46,7 @@ struct TrayControllerHooks
     bool startTimer = true;                    // StartWork 10 ms after the loop starts
 };
 
-class TrayController : public QWidget, private CycleHooks, private HistoryWarnings
+class TrayController : public QWidget
 {
     Q_OBJECT
 public:
@@ -79,6 +80,7 @@ public:
     const QTimer &requestTimer() const { return m_requestTimer; }
     PhonesWindow *phonesWindow() const { return m_phonesInfo; }
     RequestCycle *cycle() const { return m_wb.get(); }
+    const ResultStore &results() const { return *m_results; }
     const RetryScheduler &retryScheduler() const { return *m_retry; }
 
 Q_SIGNALS:
@@ -89,20 +91,16 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // CycleHooks
-    void fillGrid() override;
-    bool isSetupWindowVisible() const override;
-    bool isClosing() const override;
-    void saveSettings() override;
-    // HistoryWarnings
-    void historyFileMissing(const QString &message) override;
-
     void buildMenu();
+    bool isSetupWindowVisible() const;
+    // The history file is gone: keeping history goes off for good, and the
+    // user is told once the cycle has ended.
+    void historyFileMissing(const QString &message);
     void applyMenuState();
     void onCycleFinished();
     // The one place that tells the user that fetched results did not reach
     // the history: a desktop notification through the tray icon.
-    void notifyHistoryNotStored(const QString &message);
+    void notifyHistoryProblem(const QString &message);
     void startCycleNow(CycleMode mode, int slot);
     bool startRetry(const QList<int> &targets);
     void afterCycle(CycleSource source, bool fullCycle, const QList<int> &queried);
@@ -119,13 +117,16 @@ private:
     QAction *m_actions[9] = {};
     PhonesWindow *m_phonesInfo = nullptr;
     SetupWindow *m_setup = nullptr;
+    std::unique_ptr<ResultStore> m_results;
     std::unique_ptr<RequestCycle> m_wb;
+    std::unique_ptr<TrayPresenter> m_presenter;
     AlertRules m_alerts;
     std::unique_ptr<RetryScheduler> m_retry;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
     bool m_quietMenu = false;      // the menu comes back after a retry: no beep
     QStringList m_historyFailures; // of the running cycle
+    QString m_historyMissing;      // told when the running cycle has ended
 };
 
 } // namespace zelvant

@@ -19,7 +19,7 @@ ALLOWED = {
     'core/history': ['core', 'core/config'],
     'core/tray': ['core', 'core/config'],
     'core/export': ['core', 'core/config', 'core/history'],
-    'core/retrieval': ['core', 'core/config', 'core/history', 'core/tray'],
+    'core/retrieval': ['core', 'core/config', 'core/history'],
     'gui': ['core', 'core/config', 'core/history', 'core/tray', 'core/export', 'core/retrieval'],
     'cli': ['core', 'core/config', 'core/history', 'core/tray', 'core/export', 'core/retrieval'],
     '': ['core', 'core/config', 'core/history', 'core/tray', 'core/export', 'core/retrieval',

@@ -1,11 +1,11 @@
 #pragma once
 // What the running program holds in memory: file locations, the two INI
-// files, the options, the phone slots, the regions and the phone results.
+// files, the options, the phone slots and the regions. The phone results are
+// kept by a ResultStore.
 // One instance lives for the whole run; tests make their own on temporary
 // folders.
 
 #include "core/AppPaths.h"
-#include "core/PhoneResult.h"
 #include "core/config/IniFile.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Regions.h"
@@ -38,7 +38,6 @@ public:
     Options options;
     PhoneList phones;
     RegionList regions;
-    PhoneResults results;
     bool phonesFileUnreadable = false; // set by the last LoadPhones
 };
 

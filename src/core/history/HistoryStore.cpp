@@ -25,7 +25,7 @@
 
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
-#include "core/config/AppContext.h"
+#include "core/config/PhoneList.h"
 #include "core/config/AtomicWrite.h"
 
 namespace zelvant {
@@ -466,13 +466,10 @@ struct HistoryStore::Writer
     FileIdentity identity;
 };
 
-HistoryStore::HistoryStore(const QString &path, const QString &errorLogFile,
-                           HistoryWarnings *warnings, std::function<void()> switchHistoryOff)
+HistoryStore::HistoryStore(const QString &path, const QString &errorLogFile)
     : m_path(path)
     , m_errorLogFile(errorLogFile)
     , m_connection(nextConnectionName("writer"))
-    , m_warnings(warnings)
-    , m_switchHistoryOff(std::move(switchHistoryOff))
 {
 }
 
@@ -506,10 +503,6 @@ bool HistoryStore::storeResult(const PhoneResult &result, QString *failure)
         m_switchedOff = true;
         closeWriter();
         logError(HistoryFileMissingMessage);
-        if (m_warnings)
-            m_warnings->historyFileMissing(HistoryFileMissingMessage);
-        if (m_switchHistoryOff)
-            m_switchHistoryOff();
         return false;
     }
 
@@ -618,18 +611,18 @@ bool HistoryStore::insertRow(const PhoneResult &result, QString *error)
 
 // ---------------------------------------------------------------------------
 
-int loadLatestResults(AppContext &context, QString *error)
+int loadLatestResults(const QString &path, const PhoneList &phones, PhoneResults &results,
+                      QString *error)
 {
-    const QString path = context.paths.historyFile();
     if (!QFileInfo::exists(path))
         return 0;
 
     HistoryReader reader(path);
     int filled = 0;
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (!context.phones.isMonitored(slot))
+        if (!phones.isMonitored(slot))
             continue;
-        const QString number = context.phones.numberOf(slot);
+        const QString number = phones.numberOf(slot);
         if (number.isEmpty())
             continue; // a cycle never stores a phone without a number
         QString problem;
@@ -641,8 +634,8 @@ int loadLatestResults(AppContext &context, QString *error)
         }
         if (!row)
             continue;
-        context.results[slot] = fillFromHistory(context.results[slot], slot, number,
-                                                context.phones.aliasOf(slot), *row);
+        results[slot] =
+            fillFromHistory(results[slot], slot, number, phones.aliasOf(slot), *row);
         ++filled;
     }
     return filled;

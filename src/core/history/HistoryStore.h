@@ -6,7 +6,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -14,8 +13,6 @@
 #include "core/Rounding.h"
 
 namespace zelvant {
-
-class AppContext;
 
 // 0 the whole history, 1 the last N days, 2 the last N requests.
 enum class HistoryRange { All = 0, LastDays = 1, LastRequests = 2 };
@@ -77,32 +74,23 @@ private:
     mutable std::unique_ptr<Statements> m_statements;
 };
 
-// Shows the warning of a missing history file; the widgets layer implements
-// it with a message box, the command line with standard error.
-class HistoryWarnings
-{
-public:
-    virtual ~HistoryWarnings() = default;
-    virtual void historyFileMissing(const QString &message) = 0;
-};
-
 // The writer of one request cycle.
 class HistoryStore
 {
 public:
-    // switchHistoryOff clears cbHistory and saves the settings.
-    HistoryStore(const QString &path, const QString &errorLogFile, HistoryWarnings *warnings,
-                 std::function<void()> switchHistoryOff);
+    HistoryStore(const QString &path, const QString &errorLogFile);
     ~HistoryStore();
     HistoryStore(const HistoryStore &) = delete;
     HistoryStore &operator=(const HistoryStore &) = delete;
 
-    // Appends one row, or handles a missing file / a failing write as the
-    // history rules say. True when a row was written. When a row could not
-    // be written to an existing history, *failure is the message for the
-    // user (also in the error log); it stays empty when the history is
-    // missing and has switched itself off, which is told on its own.
+    // Appends one row. True when a row was written. When a row could not be
+    // written to an existing history, *failure is the message for the user
+    // (also in the error log). A missing file writes its line to the error
+    // log once and switches this writer off (fileMissing()); *failure stays
+    // empty then, since whoever owns the options tells it on its own.
     bool storeResult(const PhoneResult &result, QString *failure = nullptr);
+    // The file was missing at a write: nothing more is written by this writer.
+    bool fileMissing() const { return m_switchedOff; }
 
     // The bounded wait for a lock held by another process (tests shorten it).
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
@@ -122,17 +110,17 @@ private:
     // writer's lifetime; dropped after a failed write and when the file at
     // the path is no longer the one it was opened on.
     std::unique_ptr<Writer> m_writer;
-    HistoryWarnings *m_warnings;
-    std::function<void()> m_switchHistoryOff;
     int m_busyTimeoutMs = DefaultHistoryBusyTimeoutMs;
     // Set once the missing file has switched history off: the rest of the
     // cycle writes nothing and warns no more.
     bool m_switchedOff = false;
 };
 
-// Fills the records of monitored slots from their newest rows. Nothing
-// happens when the file is missing. Returns the number of slots filled, or
-// -1 with *error when the database could not be read.
-int loadLatestResults(AppContext &context, QString *error = nullptr);
+class PhoneList;
+// Fills the records of monitored slots from their newest rows in the history
+// at path. Nothing happens when the file is missing. Returns the number of
+// slots filled, or -1 with *error when the database could not be read.
+int loadLatestResults(const QString &path, const PhoneList &phones, PhoneResults &results,
+                      QString *error = nullptr);
 
 } // namespace zelvant

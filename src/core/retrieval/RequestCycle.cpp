@@ -6,19 +6,16 @@
 
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
-#include "core/StopFlag.h"
+#include "core/Logging.h"
 #include "core/TextCodec.h"
 #include "core/config/AppContext.h"
 #include "core/config/AtomicWrite.h"
 #include "core/config/Settings.h"
-#include "core/history/HistoryStore.h"
+#include "core/history/ResultStore.h"
 #include "core/retrieval/BalancePageParser.h"
 #include "core/retrieval/FailedPages.h"
 #include "core/retrieval/PageFetcher.h"
 #include "core/retrieval/PageRulesFile.h"
-#include "core/tray/BalanceIcon.h"
-#include "core/tray/TrayAnimation.h"
-#include "core/tray/TrayService.h"
 
 namespace zelvant {
 
@@ -37,13 +34,10 @@ struct RequestCycle::Private
     // a phone, before the standard icon returns.
     enum class State { Idle, Between, Pausing, Waiting, AfterPhone };
 
-    Private(RequestCycle *q, AppContext &context, TrayService &tray, CycleHooks &hooks,
-            HistoryWarnings *warnings)
+    Private(RequestCycle *q, const AppContext &context, const PhoneResults &results)
         : q(q)
         , context(context)
-        , tray(tray)
-        , hooks(hooks)
-        , warnings(warnings)
+        , results(results)
     {
     }
 
@@ -60,7 +54,7 @@ struct RequestCycle::Private
     void onTimeout();
     void loadRules();
     void keepFailedPage(int slot);
-    bool stopping() const { return stopRequested() || hooks.isClosing(); }
+    bool stopping() const { return stopRequested; }
     // Runs one step of the cycle; an error escaping it ends the cycle with
     // its end steps rather than leaving it half-way.
     template<typename Step>
@@ -83,23 +77,18 @@ struct RequestCycle::Private
     }
 
     RequestCycle *q;
-    AppContext &context;
-    TrayService &tray;
-    CycleHooks &hooks;
-    HistoryWarnings *warnings;
+    const AppContext &context;
+    const PhoneResults &results;
     CycleTimings timings;
 
     PageFetcher fetcher;
-    std::unique_ptr<TrayAnimation> animation;
     QTimer pauseTimer;
     QTimer timeoutTimer;
     QTimer afterTimer;
-    // Shared so that a write still under way keeps its store alive: the
-    // warning of a missing history file waits for the user, and the cycle
-    // may end (and free its store) meanwhile.
-    std::shared_ptr<HistoryStore> store;
 
     State state = State::Idle;
+    // stop() was called: ends the current pause, wait and the cycle.
+    bool stopRequested = false;
     bool startPending = false; // QueryPhones returned, the first step not yet run
     CycleMode mode = CycleMode::AllPhones;
     int nextSlot = 0;
@@ -118,8 +107,8 @@ struct RequestCycle::Private
     // Documents are taken for the current phone only from its login until
     // the phone has ended; anything later belongs to no one.
     bool phoneActive = false;
-    // Counts the phones begun, so that a page handled across a wait for the
-    // user can tell whether its phone is still the one under way.
+    // Counts the phones begun, so that a page whose result a listener handled
+    // at length can tell whether its phone is still the one under way.
     quint64 phoneSerial = 0;
 
     // Read afresh for every cycle, so an edited rules file counts from the
@@ -137,9 +126,9 @@ bool RequestCycle::Private::passesChecks(int slot, bool checkQueryOk) const
     const PhoneList &phones = context.phones;
     if (phones.numberOf(slot).isEmpty() || phones.passwordOf(slot).isEmpty())
         return false;
-    if (!phones.isMonitored(slot) || hooks.isSetupWindowVisible())
+    if (!phones.isMonitored(slot))
         return false;
-    if (checkQueryOk && context.results[slot].queryOk)
+    if (checkQueryOk && results[slot].queryOk)
         return false;
     return !context.loginUrlOf(slot).isEmpty();
 }
@@ -155,7 +144,6 @@ PhoneFailure RequestCycle::Private::skipFailure(int slot) const
         return {FailReason::NotMonitored};
     if (context.loginUrlOf(slot).isEmpty())
         return {FailReason::UnknownRegion};
-    // It passes the checks: it is left out only while the setup window is open.
     return {FailReason::Stopped};
 }
 
@@ -173,14 +161,15 @@ void RequestCycle::Private::advance()
             continue;
         if (!passesChecks(slot, true)) {
             // A slot with a fresh result keeps it; any other says why not.
-            if (!context.results[slot].queryOk)
-                context.results[slot].failure = skipFailure(slot);
+            if (!results[slot].queryOk)
+                Q_EMIT q->phoneFailed(slot, skipFailure(slot));
             continue;
         }
 
         ++count;
-        tray.traySetTip(ProgramTitle
-                        + QStringLiteral("\r\nТелефон %1/%2. Запрос...").arg(count).arg(total));
+        Q_EMIT q->progress(slot, count, total);
+        if (state != State::Between)
+            return; // a listener stopped the cycle
         const int pause = firstPhone ? 0 : timings.pauseBeforePhoneMs;
         firstPhone = false;
         currentSlot = slot;
@@ -201,8 +190,6 @@ void RequestCycle::Private::beginRequest()
         return;
     pauseTimer.stop();
     state = State::Waiting;
-    if (animation)
-        animation->resume();
     // The phone list may have been edited during the pause: the request uses
     // the slot as it is now, and a slot that no longer qualifies is left out.
     if (stopping() || !passesChecks(currentSlot, false)) {
@@ -218,6 +205,10 @@ void RequestCycle::Private::beginRequest()
     failedReason.clear();
     phoneActive = true;
     ++phoneSerial;
+    qCDebug(lcRetrieval) << "phone" << currentSlot << "requested";
+    Q_EMIT q->phoneStarted(currentSlot);
+    if (state != State::Waiting || !phoneActive)
+        return; // a listener stopped the cycle
     timeoutTimer.start(timings.timeoutMs);
     // Sessions of two subscribers must never mix.
     fetcher.newSession();
@@ -255,14 +246,12 @@ void RequestCycle::Private::endPhone()
     state = State::AfterPhone;
     pauseTimer.stop();
     timeoutTimer.stop();
-    if (animation)
-        animation->suspend();
     if (stopping()) {
         finishPhone();
         return;
     }
-    // A frame change the animation had scheduled is over before the standard
-    // icon returns, so no frame can replace it.
+    // A short pause before the phone is over: the tray's last animation frame
+    // stays a moment before the standard icon returns.
     afterTimer.start(timings.afterPhoneMs);
 }
 
@@ -281,10 +270,9 @@ void RequestCycle::Private::finishPhone()
     if (!ok && !failedPage.isEmpty() && !stopping())
         keepFailedPage(slot);
     failedPage.clear();
+    qCDebug(lcRetrieval) << "phone" << slot << (ok ? "ok" : "failed:") << failure.englishText();
     if (!ok && slot >= 1 && slot <= PhoneSlotCount)
-        context.results[slot].failure = failure;
-    tray.traySetIcon(standardTrayIcon());
-    hooks.fillGrid();
+        Q_EMIT q->phoneFailed(slot, failure);
     Q_EMIT q->phoneFinished(slot, ok);
     advance();
 }
@@ -303,17 +291,7 @@ void RequestCycle::Private::finish()
     for (int slot = nextSlot; slot >= 1 && slot <= PhoneSlotCount;
          slot = mode == CycleMode::OnePhone ? 0 : slot + 1) {
         if ((only.isEmpty() || only.contains(slot)) && passesChecks(slot, true))
-            context.results[slot].failure = {FailReason::Stopped};
-    }
-    try {
-        store.reset();
-        if (animation)
-            animation->suspend();
-        if (!hooks.isClosing())
-            showTrayBalance(tray, context);
-    } catch (...) {
-        // The cycle is over whatever the tray could show.
-        logUnexpectedError(QStringLiteral("конец цикла запросов"));
+            Q_EMIT q->phoneFailed(slot, {FailReason::Stopped});
     }
     Q_EMIT q->cycleFinished();
 }
@@ -361,25 +339,12 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
         const PhoneResult record =
             fillFromPage(parsed, slot, context.phones.numberOf(slot), context.phones.aliasOf(slot),
                          QDateTime::currentDateTime());
-        bool stored = false;
-        QString failure;
-        if (context.options.cbHistory && store) {
-            const std::shared_ptr<HistoryStore> writer = store;
-            stored = writer->storeResult(record, &failure);
-        }
-        context.results[slot] = record;
-        // A history that switched itself off (missing file) has told the
-        // user already; any other result not stored is told by the receiver.
-        if (stored || !failure.isEmpty())
-            Q_EMIT q->historyWritten(slot, stored, failure);
-        if (!phoneActive || serial != phoneSerial) {
-            // The phone ended (and maybe the cycle) while a warning waited
-            // for the user: the result is kept, but it must not end whatever
-            // runs now.
-            if (!hooks.isClosing())
-                hooks.fillGrid();
+        Q_EMIT q->resultReady(slot, record);
+        // A listener that let the event loop run may have seen the phone end
+        // (and maybe the cycle): the result is told, but it must not end
+        // whatever runs now.
+        if (!phoneActive || serial != phoneSerial)
             return;
-        }
         done = true;
     } catch (...) {
         // A page that cannot be handled leaves the phone as it was.
@@ -445,10 +410,9 @@ void RequestCycle::Private::onTimeout()
         endPhone();
 }
 
-RequestCycle::RequestCycle(AppContext &context, TrayService &tray, CycleHooks &hooks,
-                           HistoryWarnings *warnings, QObject *parent)
+RequestCycle::RequestCycle(const AppContext &context, const PhoneResults &results, QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Private>(this, context, tray, hooks, warnings))
+    , d(std::make_unique<Private>(this, context, results))
 {
     d->pauseTimer.setSingleShot(true);
     d->timeoutTimer.setSingleShot(true);
@@ -465,7 +429,6 @@ RequestCycle::RequestCycle(AppContext &context, TrayService &tray, CycleHooks &h
             });
     connect(&d->fetcher, &PageFetcher::navigationFinished, this,
             [this](bool, const QString &) { d->guarded([this] { d->onNavigationFinished(); }); });
-    d->animation = std::make_unique<TrayAnimation>(tray, d->timings.animationFrameMs);
 }
 
 RequestCycle::~RequestCycle()
@@ -476,17 +439,11 @@ RequestCycle::~RequestCycle()
     d->afterTimer.stop();
     d->phoneActive = false;
     d->fetcher.stop();
-    if (d->animation)
-        d->animation->suspend();
-    d->store.reset();
 }
 
 void RequestCycle::setTimings(const CycleTimings &timings)
 {
-    const bool newRate = timings.animationFrameMs != d->timings.animationFrameMs;
     d->timings = timings;
-    if (newRate && d->state == Private::State::Idle)
-        d->animation = std::make_unique<TrayAnimation>(d->tray, timings.animationFrameMs);
 }
 
 bool RequestCycle::retryPhones(const QList<int> &targets)
@@ -501,30 +458,21 @@ bool RequestCycle::retryPhones(const QList<int> &targets)
 
 bool RequestCycle::queryPhones(CycleMode mode, int slot)
 {
-    // One cycle at a time: it owns the history store and the stop flag.
+    // One cycle at a time.
     if (d->state != Private::State::Idle || int(mode) < 0 || int(mode) > 2)
         return false;
     d->state = Private::State::Between;
     d->mode = mode;
     d->only.clear();
     d->queried.clear();
-    d->context.results.clearQueryOk(mode, slot);
-    d->store = std::make_shared<HistoryStore>(d->context.paths.historyFile(),
-                                              d->context.paths.errorLogFile(), d->warnings, [this] {
-                                                  // A missing history file switches history keeping
-                                                  // off for good.
-                                                  d->context.options.cbHistory = false;
-                                                  d->hooks.saveSettings();
-                                              });
-    d->store->setBusyTimeout(d->timings.historyBusyTimeoutMs);
     d->firstPhone = true;
-    setStopRequested(false);
+    d->stopRequested = false;
     d->count = 0;
     d->total = d->context.phones.monitoredCount();
     d->nextSlot = mode == CycleMode::OnePhone ? slot : 1;
     d->currentSlot = 0;
     d->loadRules();
-    d->hooks.fillGrid();
+    Q_EMIT cycleStarted(mode, slot);
     // The first phone starts from the event loop, so that the caller has
     // connected to cycleFinished() whatever happens.
     d->startPending = true;
@@ -539,7 +487,7 @@ bool RequestCycle::queryPhones(CycleMode mode, int slot)
 
 void RequestCycle::stop()
 {
-    setStopRequested(true);
+    d->stopRequested = true;
     d->fetcher.stop();
     switch (d->state) {
     case Private::State::Pausing:
@@ -641,6 +589,17 @@ QString RequestCycle::saveLogFile(const QString &folder, const QString &text, co
         path = dir.filePath(stamp.toString(LogFileFormat) + QStringLiteral(".html"));
     }
     return writeFileAtomically(path, bytes) ? path : QString();
+}
+
+void keepCycleResults(RequestCycle &cycle, ResultStore &store, const AppContext &context)
+{
+    QObject::connect(&cycle, &RequestCycle::cycleStarted, &store,
+                     [&store, &context](CycleMode mode, int slot) {
+                         store.beginCycle(mode, slot, context.options.cbHistory);
+                     });
+    QObject::connect(&cycle, &RequestCycle::resultReady, &store, &ResultStore::keepResult);
+    QObject::connect(&cycle, &RequestCycle::phoneFailed, &store, &ResultStore::keepFailure);
+    QObject::connect(&cycle, &RequestCycle::cycleFinished, &store, &ResultStore::endCycle);
 }
 
 } // namespace zelvant

@@ -1,8 +1,10 @@
 #pragma once
 // The request cycle: for every phone in turn, log into the self-service
-// system, wait for the balance page, parse it, store the result. An
-// asynchronous state machine on the GUI thread: QueryPhones starts a cycle
-// and cycleFinished() is emitted when it is over.
+// system, wait for the balance page, parse it. An asynchronous state machine
+// on the GUI thread: queryPhones() starts a cycle, and what it learns travels
+// by its signals (a phone chosen, its request sent, a result, a failure, the
+// end); it keeps nothing itself and asks nobody anything. A ResultStore keeps
+// the results (keepCycleResults() connects the two).
 
 #include <QByteArray>
 #include <QDateTime>
@@ -14,14 +16,15 @@
 #include <memory>
 
 #include "core/CycleMode.h"
+#include "core/FailReason.h"
+#include "core/PhoneResult.h"
 #include "core/history/HistoryStore.h" // DefaultHistoryBusyTimeoutMs
 
 namespace zelvant {
 
 class AppContext;
-class TrayService;
-class HistoryWarnings;
 class PageFetcher;
+class ResultStore;
 
 // Durations of the cycle; tests inject short ones.
 struct CycleTimings
@@ -29,28 +32,20 @@ struct CycleTimings
     int pauseBeforePhoneMs = 5000;
     int timeoutMs = 180000;
     int afterPhoneMs = 100;
+    // The tray's animation while a request is under way.
     int animationFrameMs = 100;
     // How long a history write waits for another process's lock.
     int historyBusyTimeoutMs = DefaultHistoryBusyTimeoutMs;
-};
-
-// What the cycle needs of the windows.
-class CycleHooks
-{
-public:
-    virtual ~CycleHooks() = default;
-    virtual void fillGrid() = 0;                   // phones window + tray tip lines
-    virtual bool isSetupWindowVisible() const = 0; // every phone is skipped then
-    virtual bool isClosing() const = 0;            // the program is ending
-    virtual void saveSettings() = 0;               // after history switched itself off
 };
 
 class RequestCycle : public QObject
 {
     Q_OBJECT
 public:
-    RequestCycle(AppContext &context, TrayService &tray, CycleHooks &hooks,
-                 HistoryWarnings *warnings, QObject *parent = nullptr);
+    // results: the slots' results as the store keeps them, read to leave out
+    // the phones that already have a fresh one.
+    RequestCycle(const AppContext &context, const PhoneResults &results,
+                 QObject *parent = nullptr);
     ~RequestCycle() override;
 
     void setTimings(const CycleTimings &timings);
@@ -63,7 +58,8 @@ public:
     bool retryPhones(const QList<int> &targets);
     // Abandons the current phone's request and ends the cycle: a cycle in a
     // pause or a wait is over (cycleFinished() emitted) when this returns.
-    // Leaving the program calls it too.
+    // Whoever runs the cycle calls it when the phone list is about to be
+    // edited or the program ends.
     void stop();
     bool isRunning() const;
 
@@ -94,15 +90,25 @@ public:
     static QString saveLogFile(const QString &folder, const QString &text, const QDateTime &now);
 
 Q_SIGNALS:
-    void cycleFinished();
+    // A cycle begins (before any phone): the slots mode asks lose their fresh
+    // flag (OnePhone: slot's only).
+    void cycleStarted(CycleMode mode, int slot);
+    // The slot is the count-th of the cycle's phones to be asked, of total
+    // monitored; its pause begins.
+    void progress(int slot, int count, int total);
+    // The slot's login goes out now.
+    void phoneStarted(int slot);
+    // A balance page of the slot was read: the fresh result.
+    void resultReady(int slot, const PhoneResult &result);
+    // The slot has no fresh balance from this cycle, and why: a failed
+    // request, a slot left out (no number, not monitored …) or stopped.
+    void phoneFailed(int slot, const PhoneFailure &failure);
+    // The slot's request is over (ok: a result came).
     void phoneFinished(int slot, bool ok);
+    void cycleFinished();
     // The rules file beside the other files cannot be used; the cycle reads
     // by the built-in rules (the error log has the message too).
     void pageRulesRefused(const QString &message);
-    // A fresh result of the slot was (stored) or was not written to the
-    // history; failure is the message "История не записана: …". Not emitted
-    // while history is off, nor when a missing history switched it off.
-    void historyWritten(int slot, bool stored, const QString &failure);
     // The slot's login address cannot be used (message says which and why,
     // and is in the error log); the phone fails without a request.
     void loginAddressUnusable(int slot, const QString &message);
@@ -111,5 +117,10 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// The store keeps what the cycle reports: each cycle's start, results and
+// failures. History is kept for the cycles that begin while
+// context.options say so.
+void keepCycleResults(RequestCycle &cycle, ResultStore &store, const AppContext &context);
 
 } // namespace zelvant

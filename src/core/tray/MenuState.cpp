@@ -1,13 +1,16 @@
 #include "core/tray/MenuState.h"
 
-#include "core/config/AppContext.h"
+#include "core/PhoneResult.h"
+#include "core/config/PhoneList.h"
+#include "core/config/Settings.h"
 
 namespace zelvant {
 
-bool hasFailedPhones(const AppContext &context, const std::function<void()> &beeper)
+bool hasFailedPhones(const PhoneList &phones, const PhoneResults &results,
+                     const std::function<void()> &beeper)
 {
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (isFailedSlot(context.phones.isMonitored(slot), context.results[slot])) {
+        if (isFailedSlot(phones.isMonitored(slot), results[slot])) {
             if (beeper)
                 beeper();
             return true;

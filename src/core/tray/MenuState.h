@@ -12,7 +12,8 @@
 
 namespace zelvant {
 
-class AppContext;
+class PhoneList;
+class PhoneResults;
 struct Options;
 
 enum class MenuItem {
@@ -53,7 +54,8 @@ enum class CycleDecision {
 
 // A slot is failed when it is monitored and has no fresh result. At the first
 // one the beeper sounds once and true is returned; none: false, silently.
-bool hasFailedPhones(const AppContext &context, const std::function<void()> &beeper);
+bool hasFailedPhones(const PhoneList &phones, const PhoneResults &results,
+                     const std::function<void()> &beeper);
 
 // Refresh interval of the chosen "cbRefreshTime" entry, in milliseconds.
 qint64 requestIntervalMs(const Options &options);

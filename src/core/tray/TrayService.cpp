@@ -1,30 +1,30 @@
 #include "core/tray/TrayService.h"
 
-#include "core/config/AppContext.h"
+#include "core/PhoneResult.h"
+#include "core/config/PhoneList.h"
 #include "core/tray/BalanceIcon.h"
 
 namespace zelvant {
 
-void showTrayBalance(TrayService &tray, const PhoneList &phones, const PhoneResults &results)
+QImage trayBalanceIcon(const PhoneList &phones, const PhoneResults &results)
 {
-    tray.traySetIcon(standardTrayIcon());
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
         if (!phones.isTrayShown(slot) || !phones.isMonitored(slot))
             continue;
         float balance = results[slot].balance;
         if (balance == float(NotFoundSentinel))
-            return;
+            break;
         // Thousands are shown as a short number; large debts are not.
         if (balance > 999)
             balance /= 1000;
-        tray.traySetIcon(createValueIcon(balance));
-        return;
+        return createValueIcon(balance);
     }
+    return standardTrayIcon();
 }
 
-void showTrayBalance(TrayService &tray, const AppContext &context)
+void showTrayBalance(TrayService &tray, const PhoneList &phones, const PhoneResults &results)
 {
-    showTrayBalance(tray, context.phones, context.results);
+    tray.traySetIcon(trayBalanceIcon(phones, results));
 }
 
 } // namespace zelvant

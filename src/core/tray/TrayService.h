@@ -10,7 +10,6 @@
 
 namespace zelvant {
 
-class AppContext;
 class PhoneList;
 class PhoneResults;
 
@@ -47,9 +46,10 @@ public:
     bool trayRemove() override { return true; }
 };
 
-// First TrayShow-and-Monitor slot's balance, or the standard icon.
-void showTrayBalance(TrayService &tray, const AppContext &context);
-// The same from the slots and results alone.
+// The icon of the first slot shown in the tray and monitored: its balance,
+// or the standard icon when there is none.
+QImage trayBalanceIcon(const PhoneList &phones, const PhoneResults &results);
+// Sets that icon.
 void showTrayBalance(TrayService &tray, const PhoneList &phones, const PhoneResults &results);
 
 } // namespace zelvant

@@ -230,30 +230,33 @@ TEST(MenuState, AutomaticRetryNeverBesideAnotherCycleAndKeepsTheSchedule)
 
 TEST(HasFailedPhones, MonitoredPhonesWithoutFreshResultBeepOnce)
 {
-    TempFolder temp;
-    AppContext context(AppPaths::forFolder(temp.path()));
+    struct
+    {
+        PhoneList phones;
+        PhoneResults results;
+    } context;
     int beeps = 0;
     const auto beep = [&beeps] { ++beeps; };
 
     // No monitored slot: silent, whatever the records say.
     context.results[5].queryOk = false;
-    EXPECT_FALSE(hasFailedPhones(context, beep));
+    EXPECT_FALSE(hasFailedPhones(context.phones, context.results, beep));
     EXPECT_EQ(beeps, 0);
 
     context.phones.slot(5).monitored = true;
     context.phones.slot(9).monitored = true;
-    EXPECT_TRUE(hasFailedPhones(context, beep));
+    EXPECT_TRUE(hasFailedPhones(context.phones, context.results, beep));
     EXPECT_EQ(beeps, 1) << "one beep for any number of failed phones";
 
     context.results[5].queryOk = true;
-    EXPECT_TRUE(hasFailedPhones(context, beep));
+    EXPECT_TRUE(hasFailedPhones(context.phones, context.results, beep));
     EXPECT_EQ(beeps, 2);
 
     context.results[9].queryOk = true;
     context.results[50].queryOk = false; // not monitored
-    EXPECT_FALSE(hasFailedPhones(context, beep));
+    EXPECT_FALSE(hasFailedPhones(context.phones, context.results, beep));
     EXPECT_EQ(beeps, 2);
-    EXPECT_FALSE(hasFailedPhones(context, nullptr));
+    EXPECT_FALSE(hasFailedPhones(context.phones, context.results, nullptr));
 }
 
 TEST(RequestInterval, EveryOfferedIntervalInHours)
