@@ -14,7 +14,6 @@
 
 #include <functional>
 
-#include "core/StopFlag.h"
 #include "core/TextCodec.h"
 #include "core/config/AppContext.h"
 #include "core/config/Settings.h"
@@ -23,93 +22,34 @@
 #include "core/retrieval/PageFetcher.h"
 #include "core/retrieval/PageRulesFile.h"
 #include "core/retrieval/RequestCycle.h"
-#include "core/tray/BalanceIcon.h"
-#include "core/tray/TrayService.h"
+#include "support/CycleRig.h"
 #include "support/FakeLumoServer.h"
-#include "support/RecordingTray.h"
-#include "support/TempFolder.h"
 
 using namespace zelvant;
+using zelvant::test::CycleRig;
 using zelvant::test::FakeLumoServer;
 using zelvant::test::TempFolder;
-
-using zelvant::test::RecordingTray;
 
 namespace {
 
 const QString TestRegion = QStringLiteral("TST");
 
-class FakeHooks : public CycleHooks
-{
-public:
-    void fillGrid() override
-    {
-        ++fillGridCount;
-        if (onFillGrid)
-            onFillGrid();
-    }
-    bool isSetupWindowVisible() const override { return setupVisible; }
-    bool isClosing() const override { return closing; }
-    void saveSettings() override { ++saveCount; }
-
-    int fillGridCount = 0;
-    int saveCount = 0;
-    bool setupVisible = false;
-    bool closing = false;
-    std::function<void()> onFillGrid;
-};
-
-class FakeWarnings : public HistoryWarnings
-{
-public:
-    void historyFileMissing(const QString &message) override
-    {
-        messages << message;
-        if (whileShown)
-            whileShown(); // the user takes a while to close the warning
-    }
-    QStringList messages;
-    std::function<void()> whileShown;
-};
-
-QString progressTip(int n, int total)
-{
-    return ProgramTitle + QStringLiteral("\r\nТелефон %1/%2. Запрос...").arg(n).arg(total);
-}
-
-class CycleTest : public ::testing::Test
+class CycleTest : public ::testing::Test, protected CycleRig
 {
 protected:
     void SetUp() override { ASSERT_TRUE(server.start()); }
 
-    // Builds the program's context beside a fake executable in the temporary
+    // The program's context beside a fake executable in the temporary
     // folder, with region "TST" pointing at the fake server.
     void makeContext(const QString &loginUrl = QString())
     {
-        const QString url = loginUrl.isEmpty() ? server.loginUrl().toString() : loginUrl;
-        temp.write(QStringLiteral("servers.ini"),
-                   toWindows1251(QStringLiteral("[Тестовый]\r\nLoginURL=%1\r\nShortName=%2\r\n")
-                                     .arg(url, TestRegion)));
-        context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
+        make({{QStringLiteral("Тестовый"),
+               loginUrl.isEmpty() ? server.loginUrl().toString() : loginUrl, TestRegion}});
         ASSERT_TRUE(initHistory(context->paths.historyFile()));
-        wb = std::make_unique<RequestCycle>(*context, tray, hooks, &warnings);
-        CycleTimings timings;
-        timings.pauseBeforePhoneMs = 0;
-        timings.timeoutMs = 10000;
-        timings.afterPhoneMs = 0;
-        timings.animationFrameMs = 10;
-        wb->setTimings(timings);
-        wb->fetcher().setExtraCaCertificates(FakeLumoServer::caCertificates());
-    }
-
-    void setTimings(int pause, int timeout, int after)
-    {
-        CycleTimings timings;
-        timings.pauseBeforePhoneMs = pause;
-        timings.timeoutMs = timeout;
-        timings.afterPhoneMs = after;
-        timings.animationFrameMs = 10;
-        wb->setTimings(timings);
+        QObject::connect(cycle.get(), &RequestCycle::progress, cycle.get(),
+                         [this](int, int count, int total) {
+                             progress << QStringLiteral("%1/%2").arg(count).arg(total);
+                         });
     }
 
     FakeLumoServer::Subscriber
@@ -140,10 +80,7 @@ protected:
 
     bool runCycle(CycleMode mode, int slot = -1, int waitMs = 15000)
     {
-        QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
-        if (!wb->queryPhones(mode, slot))
-            return false;
-        return finished.wait(waitMs) && !wb->isRunning();
+        return run(mode, slot, waitMs);
     }
 
     int historyRows(const QString &number)
@@ -152,22 +89,8 @@ protected:
         return int(reader.rows(number, HistoryRange::All, 0).size());
     }
 
-    QStringList progressTips() const
-    {
-        QStringList out;
-        for (const QString &tip : tray.tips)
-            if (tip.contains(QStringLiteral("Запрос...")))
-                out << tip;
-        return out;
-    }
-
-    TempFolder temp;
     FakeLumoServer server;
-    RecordingTray tray;
-    FakeHooks hooks;
-    FakeWarnings warnings;
-    std::unique_ptr<AppContext> context;
-    std::unique_ptr<RequestCycle> wb;
+    QStringList progress; // "count/total" of each phone the cycle chose
 };
 
 } // namespace
@@ -188,7 +111,7 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
 
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     // Total counts every monitored slot, the count only the queried ones.
-    EXPECT_EQ(progressTips(), QStringList({progressTip(1, 5), progressTip(2, 5)}));
+    EXPECT_EQ(progress, QStringList({QStringLiteral("1/5"), QStringLiteral("2/5")}));
     EXPECT_EQ(server.loginCount(), 2);
     // Every login starts a session of its own: no cookie of the phone before.
     for (const FakeLumoServer::Request &r : server.requests()) {
@@ -196,12 +119,12 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
             EXPECT_TRUE(r.cookies.isEmpty());
         }
     }
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_FLOAT_EQ(context->results[1].balance, 12.5f);
-    EXPECT_EQ(context->results[1].slot, 1);
-    EXPECT_EQ(context->results[1].alias, QStringLiteral("Телефон 1"));
-    EXPECT_TRUE(context->results[5].queryOk);
-    EXPECT_FLOAT_EQ(context->results[5].balance, 3.75f);
+    EXPECT_TRUE(result(1).queryOk);
+    EXPECT_FLOAT_EQ(result(1).balance, 12.5f);
+    EXPECT_EQ(result(1).slot, 1);
+    EXPECT_EQ(result(1).alias, QStringLiteral("Телефон 1"));
+    EXPECT_TRUE(result(5).queryOk);
+    EXPECT_FLOAT_EQ(result(5).balance, 3.75f);
     // Skipped phones get no values, only the reason they were skipped.
     const std::pair<int, FailReason> skipped[] = {{2, FailReason::NoPassword},
                                                   {3, FailReason::NotMonitored},
@@ -210,19 +133,8 @@ TEST_F(CycleTest, ModeZeroQueriesOnlyPhonesThatPassTheChecksAndCountsProgress)
     for (const auto &[slot, reason] : skipped) {
         PhoneResult expected;
         expected.failure.reason = reason;
-        EXPECT_EQ(context->results[slot], expected) << slot;
+        EXPECT_EQ(result(slot), expected) << slot;
     }
-    // FillGrid once at the start and once after every queried phone.
-    EXPECT_EQ(hooks.fillGridCount, 3);
-
-    // While the setup window is open nothing is queried, but the cycle still
-    // clears the flags and ends with the tray balance.
-    hooks.setupVisible = true;
-    tray.icons.clear();
-    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_EQ(server.loginCount(), 2);
-    EXPECT_FALSE(context->results[1].queryOk);
-    EXPECT_FALSE(tray.icons.isEmpty());
 }
 
 TEST_F(CycleTest, RetryAndSinglePhoneModes)
@@ -237,47 +149,45 @@ TEST_F(CycleTest, RetryAndSinglePhoneModes)
     setPhone(3, QStringLiteral("9030000003"), false);
 
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_FALSE(context->results[2].queryOk);
-    const PhoneResult first = context->results[1];
+    EXPECT_TRUE(result(1).queryOk);
+    EXPECT_FALSE(result(2).queryOk);
+    const PhoneResult first = result(1);
 
     // Mode 1 repeats only the failed phone and keeps the fresh flag of the other.
     second.password = QStringLiteral("пароль-9030000002");
     server.addSubscriber(second);
     server.clearRequests();
-    tray.tips.clear();
+    progress.clear();
     ASSERT_TRUE(runCycle(CycleMode::FailedPhones));
     EXPECT_EQ(server.loginCount(), 1);
     EXPECT_EQ(server.requests().first().body,
               FakeLumoServer::loginBody(QStringLiteral("9030000002"), second.password));
-    EXPECT_EQ(progressTips(), QStringList({progressTip(1, 2)}));
-    EXPECT_EQ(context->results[1], first);
-    EXPECT_TRUE(context->results[2].queryOk);
+    EXPECT_EQ(progress, QStringList({QStringLiteral("1/2")}));
+    EXPECT_EQ(result(1), first);
+    EXPECT_TRUE(result(2).queryOk);
 
     // Mode 2 clears and queries exactly its slot.
     server.clearRequests();
     ASSERT_TRUE(runCycle(CycleMode::OnePhone, 1));
     EXPECT_EQ(server.loginCount(), 1);
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_GE(context->results[1].lastQueryTime, first.lastQueryTime);
-    EXPECT_TRUE(context->results[2].queryOk);
+    EXPECT_TRUE(result(1).queryOk);
+    EXPECT_GE(result(1).lastQueryTime, first.lastQueryTime);
+    EXPECT_TRUE(result(2).queryOk);
 
     // Mode 2 on a slot that is not monitored queries nothing, yet ends normally.
     server.clearRequests();
-    tray.icons.clear();
     ASSERT_TRUE(runCycle(CycleMode::OnePhone, 3));
     EXPECT_EQ(server.requestCount(), 0);
-    EXPECT_FALSE(tray.icons.isEmpty());
 
     // A second cycle is refused while one runs.
     setTimings(0, 10000, 300);
-    QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
-    ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
-    EXPECT_FALSE(wb->queryPhones(CycleMode::AllPhones));
-    EXPECT_FALSE(wb->queryPhones(CycleMode::OnePhone, 1));
+    QSignalSpy finished(cycle.get(), &RequestCycle::cycleFinished);
+    ASSERT_TRUE(cycle->queryPhones(CycleMode::AllPhones));
+    EXPECT_FALSE(cycle->queryPhones(CycleMode::AllPhones));
+    EXPECT_FALSE(cycle->queryPhones(CycleMode::OnePhone, 1));
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_FALSE(wb->queryPhones(CycleMode(7)));
+    EXPECT_FALSE(cycle->queryPhones(CycleMode(7)));
 }
 
 TEST_F(CycleTest, LoginBodyIsSentExactlyAsConfigured)
@@ -299,7 +209,7 @@ TEST_F(CycleTest, LoginBodyIsSentExactlyAsConfigured)
     EXPECT_EQ(login.method, QByteArray("POST"));
     EXPECT_EQ(login.body, toWindows1251(QStringLiteral(
                               "Lang=2&mobnum=9031234567&Password= Пароль с пробелами ")));
-    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_TRUE(result(1).queryOk);
 }
 
 TEST_F(CycleTest, FirstPhoneStartsAtOnceLaterOnesAfterThePause)
@@ -318,7 +228,7 @@ TEST_F(CycleTest, FirstPhoneStartsAtOnceLaterOnesAfterThePause)
             loginTimes << clock.elapsed();
     });
     QList<qint64> phoneEnds;
-    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(),
+    QObject::connect(cycle.get(), &RequestCycle::phoneFinished, cycle.get(),
                      [&](int, bool) { phoneEnds << clock.elapsed(); });
     clock.start();
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
@@ -340,44 +250,43 @@ TEST_F(CycleTest, StopEndsThePauseAndTheWaitAtOnce)
 
     // Stop during the pause before the second phone.
     setTimings(60000, 60000, 0);
-    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(cycle.get(), &RequestCycle::phoneFinished, cycle.get(), [&](int slot, bool) {
         if (slot == 1)
-            QTimer::singleShot(50, wb.get(), [&] { wb->stop(); });
+            QTimer::singleShot(50, cycle.get(), [&] { cycle->stop(); });
     });
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(runCycle(CycleMode::AllPhones, -1, 5000));
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(server.loginCount(), 1);
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_FALSE(context->results[2].queryOk);
-    EXPECT_TRUE(stopRequested());
-    QObject::disconnect(wb.get(), &RequestCycle::phoneFinished, nullptr, nullptr);
+    EXPECT_TRUE(result(1).queryOk);
+    EXPECT_FALSE(result(2).queryOk);
+    QObject::disconnect(cycle.get(), &RequestCycle::phoneFinished, nullptr, nullptr);
 
     // Stop while the hanging second phone waits: its record stays, the third
     // is never asked.
-    context->results[2].balance = 42;
-    const PhoneResult before = context->results[2];
+    PhoneResult before = result(2);
+    before.balance = 42;
+    store->setResult(2, before);
     context->phones.slot(1).monitored = false;
     server.clearRequests();
     setTimings(0, 60000, 0);
     QObject::connect(&server, &FakeLumoServer::requestReceived, &server, [&] {
         if (server.requestCount() == 1)
-            QTimer::singleShot(50, wb.get(), [&] { wb->stop(); });
+            QTimer::singleShot(50, cycle.get(), [&] { cycle->stop(); });
     });
     clock.restart();
     ASSERT_TRUE(runCycle(CycleMode::AllPhones, -1, 5000));
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(server.loginCount(), 1);
-    EXPECT_EQ(context->results[2], before);
-    EXPECT_FALSE(context->results[3].queryOk);
+    EXPECT_EQ(result(2), before);
+    EXPECT_FALSE(result(3).queryOk);
     // The next cycle clears the flag again and runs normally.
     QObject::disconnect(&server, &FakeLumoServer::requestReceived, nullptr, nullptr);
     server.subscriber(QStringLiteral("9030000002"))->answer = FakeLumoServer::LoginAnswer::Direct;
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_FALSE(stopRequested());
-    EXPECT_TRUE(context->results[2].queryOk);
-    EXPECT_TRUE(context->results[3].queryOk);
+    EXPECT_TRUE(result(2).queryOk);
+    EXPECT_TRUE(result(3).queryOk);
 }
 
 TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
@@ -395,15 +304,15 @@ TEST_F(CycleTest, HangingAnswerTimesOutButAnAnswerWithoutBalanceEndsAtOnce)
     QElapsedTimer clock;
     clock.start();
     QList<qint64> ends;
-    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(),
+    QObject::connect(cycle.get(), &RequestCycle::phoneFinished, cycle.get(),
                      [&](int, bool) { ends << clock.elapsed(); });
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     ASSERT_EQ(ends.size(), 3);
     EXPECT_GE(ends[0], 1350);           // waited for its time-out (coarse timers may fire 5% early)
     EXPECT_LT(ends[1] - ends[0], 1000); // the wrong password did not
-    EXPECT_FALSE(context->results[1].queryOk);
-    EXPECT_FALSE(context->results[2].queryOk);
-    EXPECT_TRUE(context->results[3].queryOk);
+    EXPECT_FALSE(result(1).queryOk);
+    EXPECT_FALSE(result(2).queryOk);
+    EXPECT_TRUE(result(3).queryOk);
     EXPECT_EQ(server.loginCount(), 3);
 }
 
@@ -447,10 +356,10 @@ TEST_F(CycleTest, AnswersOfTheServerDecideSuccessPerPhone)
     for (const Case &c : cases) {
         ++slot;
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(context->results[slot].queryOk, c.ok);
+        EXPECT_EQ(result(slot).queryOk, c.ok);
         EXPECT_EQ(historyRows(context->phones.numberOf(slot)), c.ok ? 1 : 0);
         if (c.ok) {
-            EXPECT_FLOAT_EQ(context->results[slot].balance, float(10 + slot));
+            EXPECT_FLOAT_EQ(result(slot).balance, float(10 + slot));
         }
     }
 }
@@ -468,12 +377,12 @@ TEST_F(CycleTest, CertificatesAreVerified)
     setPhone(1, s.number);
 
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_FLOAT_EQ(context->results[1].balance, 77);
+    EXPECT_TRUE(result(1).queryOk);
+    EXPECT_FLOAT_EQ(result(1).balance, 77);
 
     https.setUseUntrustedCertificate(true);
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_FALSE(context->results[1].queryOk);
+    EXPECT_FALSE(result(1).queryOk);
     EXPECT_EQ(https.loginCount(), 1); // nothing was sent over the unverified link
     EXPECT_EQ(historyRows(s.number), 1);
 }
@@ -485,61 +394,19 @@ TEST_F(CycleTest, HistoryFileMissingMidCycleWarnsOnceAndSwitchesOff)
         subscriber(QStringLiteral("903000000%1").arg(slot), slot);
         setPhone(slot, QStringLiteral("903000000%1").arg(slot));
     }
-    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(cycle.get(), &RequestCycle::phoneFinished, cycle.get(), [&](int slot, bool) {
         if (slot == 1)
             QFile::remove(context->paths.historyFile());
     });
-    ASSERT_TRUE(context->options.cbHistory);
+    QSignalSpy missing(store.get(), &ResultStore::historyFileMissing);
+    QSignalSpy written(store.get(), &ResultStore::historyWritten);
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_EQ(warnings.messages.size(), 1);
-    EXPECT_FALSE(context->options.cbHistory);
-    EXPECT_EQ(hooks.saveCount, 1);
+    ASSERT_EQ(missing.count(), 1);
+    EXPECT_EQ(missing.first().first().toString(), HistoryFileMissingMessage);
+    EXPECT_EQ(written.count(), 1); // the first phone's row; nothing after the file went
     for (int slot = 1; slot <= 3; ++slot)
-        EXPECT_TRUE(context->results[slot].queryOk) << slot;
+        EXPECT_TRUE(result(slot).queryOk) << slot;
     EXPECT_FALSE(QFile::exists(context->paths.historyFile())); // never created by the cycle
-}
-
-TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
-{
-    // The warning waits for the user while the cycle goes on: the phone
-    // times out, the next one starts, maybe the cycle ends and frees its
-    // history store. Closing the warning then must neither end the phone
-    // now under way as a success nor touch the freed store.
-    makeContext();
-    subscriber(QStringLiteral("9030000001"), 1);
-    subscriber(QStringLiteral("9030000002"), 2, FakeLumoServer::LoginAnswer::Hang);
-    setPhone(1, QStringLiteral("9030000001"));
-    setPhone(2, QStringLiteral("9030000002"));
-    setTimings(0, 500, 0);
-
-    for (const int shownMs : {750, 1500}) { // closed while phone 2 waits; after the cycle
-        SCOPED_TRACE(shownMs);
-        context->options.cbHistory = true;
-        QFile::remove(context->paths.historyFile());
-        warnings.messages.clear();
-        warnings.whileShown = [shownMs] { QTest::qWait(shownMs); };
-        QList<QPair<int, bool>> ends;
-        const QMetaObject::Connection c = QObject::connect(wb.get(), &RequestCycle::phoneFinished,
-                                                           wb.get(), [&](int slot, bool ok) {
-                                                               ends.append({slot, ok});
-                                                           });
-        QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
-        ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
-        QElapsedTimer clock;
-        clock.start();
-        while (finished.isEmpty() && clock.elapsed() < 5000)
-            QTest::qWait(20);
-        QTest::qWait(shownMs); // the warning is closed by now
-        QObject::disconnect(c);
-        EXPECT_EQ(finished.size(), 1);
-        EXPECT_FALSE(wb->isRunning());
-        EXPECT_EQ(warnings.messages.size(), 1);
-        EXPECT_FALSE(context->options.cbHistory);
-        EXPECT_TRUE(context->results[1].queryOk); // the page did arrive
-        EXPECT_FALSE(context->results[2].queryOk);
-        const QList<QPair<int, bool>> expected{{1, false}, {2, false}};
-        EXPECT_EQ(ends, expected);
-    }
 }
 
 TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)
@@ -556,11 +423,11 @@ TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)
         ASSERT_TRUE(db.open());
         QSqlQuery lock(db);
         ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        QSignalSpy missing(store.get(), &ResultStore::historyFileMissing);
         ASSERT_TRUE(runCycle(CycleMode::AllPhones, -1, 60000));
-        EXPECT_TRUE(context->results[1].queryOk);
-        EXPECT_TRUE(context->results[2].queryOk);
-        EXPECT_TRUE(context->options.cbHistory); // a busy file is no missing file
-        EXPECT_TRUE(warnings.messages.isEmpty());
+        EXPECT_TRUE(result(1).queryOk);
+        EXPECT_TRUE(result(2).queryOk);
+        EXPECT_TRUE(missing.isEmpty()); // a busy file is no missing file
         lock.exec(QStringLiteral("ROLLBACK"));
         lock.finish();
         db.close();
@@ -585,7 +452,7 @@ TEST_F(CycleTest, SavedPagesFollowTheSettingReadForEveryDocument)
     // On for the first phone, switched off in the file before the second.
     ASSERT_TRUE(context->settingsFile.writeBool(QStringLiteral("Debug"),
                                                 QStringLiteral("SaveLogFiles"), true));
-    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(cycle.get(), &RequestCycle::phoneFinished, cycle.get(), [&](int slot, bool) {
         if (slot == 1)
             context->settingsFile.writeBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"),
                                             false);
@@ -655,10 +522,10 @@ TEST_F(CycleTest, LocalTestPageIsReadWithoutSendingAnything)
         setPhone(1, QStringLiteral("9030000001"));
         ASSERT_TRUE(runCycle(CycleMode::AllPhones));
         EXPECT_EQ(server.requestCount(), 0);
-        EXPECT_TRUE(context->results[1].queryOk);
-        EXPECT_FLOAT_EQ(context->results[1].balance, 321.5f);
+        EXPECT_TRUE(result(1).queryOk);
+        EXPECT_FLOAT_EQ(result(1).balance, 321.5f);
         // The configured number, not the one the page shows.
-        EXPECT_EQ(context->results[1].phoneNumber, QStringLiteral("9030000001"));
+        EXPECT_EQ(result(1).phoneNumber, QStringLiteral("9030000001"));
     }
 }
 
@@ -672,18 +539,18 @@ TEST_F(CycleTest, PhoneEditedDuringThePauseIsQueriedAsItIsNow)
     setPhone(2, QStringLiteral("9030000002"));
     setPhone(3, QStringLiteral("9030000003"));
     setTimings(300, 10000, 0);
-    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(cycle.get(), &RequestCycle::phoneFinished, cycle.get(), [&](int slot, bool) {
         if (slot != 1)
             return;
         // Both edits happen after slot 2 was chosen and before it is asked.
-        QTimer::singleShot(100, wb.get(), [&] {
+        QTimer::singleShot(100, cycle.get(), [&] {
             setPhone(2, QStringLiteral("9030000022"));
             context->phones.slot(2).alias = QStringLiteral("Новое имя");
         });
     });
-    QObject::connect(wb.get(), &RequestCycle::phoneFinished, wb.get(), [&](int slot, bool) {
+    QObject::connect(cycle.get(), &RequestCycle::phoneFinished, cycle.get(), [&](int slot, bool) {
         if (slot == 2)
-            QTimer::singleShot(100, wb.get(), [&] { context->phones.slot(3).password.clear(); });
+            QTimer::singleShot(100, cycle.get(), [&] { context->phones.slot(3).password.clear(); });
     });
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     ASSERT_EQ(server.loginCount(), 2);
@@ -693,11 +560,11 @@ TEST_F(CycleTest, PhoneEditedDuringThePauseIsQueriedAsItIsNow)
             lastLogin = r.body;
     EXPECT_EQ(lastLogin, FakeLumoServer::loginBody(QStringLiteral("9030000022"),
                                                    QStringLiteral("пароль-9030000022")));
-    EXPECT_TRUE(context->results[2].queryOk);
-    EXPECT_EQ(context->results[2].phoneNumber, QStringLiteral("9030000022"));
-    EXPECT_EQ(context->results[2].alias, QStringLiteral("Новое имя"));
-    EXPECT_FLOAT_EQ(context->results[2].balance, 22);
-    EXPECT_FALSE(context->results[3].queryOk); // lost its password in the pause: not sent
+    EXPECT_TRUE(result(2).queryOk);
+    EXPECT_EQ(result(2).phoneNumber, QStringLiteral("9030000022"));
+    EXPECT_EQ(result(2).alias, QStringLiteral("Новое имя"));
+    EXPECT_FLOAT_EQ(result(2).balance, 22);
+    EXPECT_FALSE(result(3).queryOk); // lost its password in the pause: not sent
 }
 
 TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
@@ -721,7 +588,7 @@ TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
         setPhone(slot, number);
         old.slot = slot;
         old.phoneNumber = number;
-        context->results[slot] = old;
+        store->setResult(slot, old);
     }
     setPhone(4, QStringLiteral("9030000004"));
     context->phones.slot(4).password = QStringLiteral("неверный");
@@ -729,7 +596,7 @@ TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     for (int slot = 1; slot <= 6; ++slot) {
         SCOPED_TRACE(slot);
-        const PhoneResult &record = context->results[slot];
+        const PhoneResult &record = result(slot);
         const bool ok = slot == 1 || slot == 2;
         if (ok) {
             EXPECT_TRUE(record.queryOk);
@@ -751,53 +618,50 @@ TEST_F(CycleTest, EveryRecordIsNewOrExactlyTheOldOneAndEachSuccessStoredOnce)
     }
 }
 
-TEST_F(CycleTest, TrayShowsAnimationThenStandardIconThenTheBalance)
+TEST_F(CycleTest, TellsEachStepInTurnAndStopsAtOnce)
 {
     makeContext();
     FakeLumoServer::Subscriber s = subscriber(QStringLiteral("9030000001"), 7);
-    s.delayMs = 150;
-    server.addSubscriber(s);
     setPhone(1, s.number);
-    context->phones.slot(1).trayShown = true;
-    setTimings(0, 5000, 50);
+    setPhone(2, QString()); // monitored, no number: left out with its reason
+    context->phones.slot(2).monitored = true;
+    QStringList told;
+    const auto tell = [&](const char *what) {
+        return [&told, what](int slot) { told << QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(slot); };
+    };
+    RequestCycle *c = cycle.get();
+    QObject::connect(c, &RequestCycle::cycleStarted, c, [&](CycleMode, int) { told << QStringLiteral("started"); });
+    QObject::connect(c, &RequestCycle::progress, c, tell("progress"));
+    QObject::connect(c, &RequestCycle::phoneStarted, c, tell("phone"));
+    QObject::connect(c, &RequestCycle::resultReady, c, tell("result"));
+    QObject::connect(c, &RequestCycle::phoneFailed, c, [&](int slot) {
+        if (slot <= 2) // every empty slot says why it has no balance too
+            tell("failed")(slot);
+    });
+    QObject::connect(c, &RequestCycle::phoneFinished, c, tell("finished"));
+    QObject::connect(c, &RequestCycle::cycleFinished, c, [&] { told << QStringLiteral("end"); });
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    const QList<QImage> frames = animationFrames();
-    int animated = 0;
-    for (const QImage &icon : tray.icons)
-        animated += frames.contains(icon) ? 1 : 0;
-    EXPECT_GE(animated, 2);
-    ASSERT_GE(tray.icons.size(), 2);
-    EXPECT_EQ(tray.icons.at(tray.icons.size() - 2), standardTrayIcon());
-    EXPECT_EQ(tray.icons.last(), createValueIcon(7));
-    // Nothing changes the icon once the cycle is over.
-    const qsizetype count = tray.icons.size();
-    QTest::qWait(100);
-    EXPECT_EQ(tray.icons.size(), count);
-
-    // A program that is closing queries nothing more and leaves the icon alone.
-    hooks.closing = true;
-    tray.icons.clear();
-    server.clearRequests();
-    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_EQ(server.requestCount(), 0);
-    EXPECT_TRUE(tray.icons.isEmpty());
+    EXPECT_EQ(told.join(QLatin1Char(',')).toStdString(),
+              "started,progress 1,phone 1,result 1,finished 1,failed 2,end");
+    EXPECT_FLOAT_EQ(result(1).balance, 7);
+    EXPECT_EQ(result(2).failure.reason, FailReason::NoNumber);
+    QObject::disconnect(c, nullptr, c, nullptr);
 
     // Stop right before a new cycle (the menu's "query now") ends a running
     // cycle at once, so the new one is accepted.
-    hooks.closing = false;
     s.delayMs = 2000;
     server.addSubscriber(s);
-    QSignalSpy finished(wb.get(), &RequestCycle::cycleFinished);
+    QSignalSpy finished(cycle.get(), &RequestCycle::cycleFinished);
     QSignalSpy asked(&server, &FakeLumoServer::requestReceived);
-    ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
-    wb->stop();
+    ASSERT_TRUE(cycle->queryPhones(CycleMode::AllPhones));
+    cycle->stop();
     EXPECT_EQ(finished.count(), 1);
-    ASSERT_TRUE(wb->queryPhones(CycleMode::AllPhones));
+    ASSERT_TRUE(cycle->queryPhones(CycleMode::AllPhones));
     ASSERT_TRUE(asked.wait(2000)); // the new cycle did ask
     // A stop during the wait is over when StopRequest returns.
-    wb->stop();
+    cycle->stop();
     EXPECT_EQ(finished.count(), 2);
-    EXPECT_FALSE(wb->isRunning());
+    EXPECT_FALSE(cycle->isRunning());
 }
 
 TEST_F(CycleTest, SecondBalanceDocumentCountsOnlyWhileThePhoneLasts)
@@ -824,12 +688,12 @@ TEST_F(CycleTest, SecondBalanceDocumentCountsOnlyWhileThePhoneLasts)
     again.delayMs = 800;
     server.setRoute("/again", again);
     setTimings(0, 5000, 0);
-    const PhoneResult before = context->results[1];
+    const PhoneResult before = result(1);
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     QTest::qWait(1200);
     EXPECT_EQ(historyRows(s.number), 3);
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_NE(context->results[1], before);
+    EXPECT_TRUE(result(1).queryOk);
+    EXPECT_NE(result(1), before);
 }
 
 TEST_F(CycleTest, PagesWithoutABalanceFailAreKeptRotatedAndNamedInTheLog)
@@ -860,10 +724,10 @@ TEST_F(CycleTest, PagesWithoutABalanceFailAreKeptRotatedAndNamedInTheLog)
 
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     for (int slot = 1; slot <= 3; ++slot) {
-        EXPECT_FALSE(context->results[slot].queryOk) << slot;
+        EXPECT_FALSE(result(slot).queryOk) << slot;
         EXPECT_EQ(historyRows(context->phones.numberOf(slot)), 0) << slot;
     }
-    EXPECT_TRUE(context->results[4].queryOk);
+    EXPECT_TRUE(result(4).queryOk);
     EXPECT_EQ(historyRows(QStringLiteral("9030000004")), 1);
 
     const QDir dir(folder);
@@ -904,10 +768,10 @@ TEST_F(CycleTest, RulesFileBesideTheOtherFilesIsReadForEveryCycle)
                                      "остаток</td>\r\n<td>8,25 руб.</td>\r\n</body></html>"));
     server.addSubscriber(s);
     setPhone(1, s.number);
-    QSignalSpy refused(wb.get(), &RequestCycle::pageRulesRefused);
+    QSignalSpy refused(cycle.get(), &RequestCycle::pageRulesRefused);
 
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_FALSE(context->results[1].queryOk);
+    EXPECT_FALSE(result(1).queryOk);
 
     // The user's rule: the balance follows the new phrase.
     QString rules = QString::fromUtf8(pageRulesFileText(PageRules::builtIn()).mid(3));
@@ -915,8 +779,8 @@ TEST_F(CycleTest, RulesFileBesideTheOtherFilesIsReadForEveryCycle)
                   QStringLiteral("Key=\"Текущий остаток\""));
     temp.write(QStringLiteral("page-rules.ini"), toWindows1251(rules));
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_FLOAT_EQ(context->results[1].balance, 8.25f);
+    EXPECT_TRUE(result(1).queryOk);
+    EXPECT_FLOAT_EQ(result(1).balance, 8.25f);
     EXPECT_TRUE(refused.isEmpty());
 
     // A file that cannot be used: the built-in rules again, said in the log
@@ -925,7 +789,7 @@ TEST_F(CycleTest, RulesFileBesideTheOtherFilesIsReadForEveryCycle)
                toWindows1251(rules + QStringLiteral("[Step19]\r\n")));
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
-    EXPECT_FALSE(context->results[1].queryOk);
+    EXPECT_FALSE(result(1).queryOk);
     ASSERT_EQ(refused.size(), 2);
     const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
     EXPECT_EQ(log.count(QStringLiteral("[Step19] Key:")), 1) << log.toStdString();
@@ -956,7 +820,7 @@ TEST_F(CycleTest, LoginAddressWithoutSchemeIsSentAndUnusableOnesAreReported)
         subscriber(QStringLiteral("9030000001"), 5);
         setPhone(1, QStringLiteral("9030000001"));
         QStringList unusable;
-        QObject::connect(wb.get(), &RequestCycle::loginAddressUnusable, wb.get(),
+        QObject::connect(cycle.get(), &RequestCycle::loginAddressUnusable, cycle.get(),
                          [&](int slot, const QString &message) {
                              EXPECT_EQ(slot, 1);
                              unusable << message;
@@ -966,12 +830,12 @@ TEST_F(CycleTest, LoginAddressWithoutSchemeIsSentAndUnusableOnesAreReported)
         const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
         if (QByteArray(c.reason).isEmpty()) {
             EXPECT_EQ(server.loginCount(), logins + 1);
-            EXPECT_TRUE(context->results[1].queryOk);
+            EXPECT_TRUE(result(1).queryOk);
             EXPECT_TRUE(unusable.isEmpty());
             EXPECT_TRUE(log.isEmpty()) << log.toStdString();
         } else {
             EXPECT_EQ(server.loginCount(), logins);
-            EXPECT_FALSE(context->results[1].queryOk);
+            EXPECT_FALSE(result(1).queryOk);
             ASSERT_EQ(unusable.size(), 1);
             EXPECT_TRUE(unusable[0].contains(QString::fromUtf8(c.reason)))
                 << unusable[0].toStdString();

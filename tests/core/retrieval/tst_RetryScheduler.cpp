@@ -7,31 +7,17 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "core/TextCodec.h"
-#include "core/config/AppContext.h"
-#include "core/retrieval/RequestCycle.h"
 #include "core/retrieval/RetryScheduler.h"
+#include "support/CycleRig.h"
 #include "support/FakeLumoServer.h"
-#include "support/RecordingTray.h"
-#include "support/TempFolder.h"
 
 using namespace zelvant;
+using zelvant::test::CycleRig;
 using zelvant::test::FakeLumoServer;
-using zelvant::test::RecordingTray;
-using zelvant::test::TempFolder;
 
 namespace {
 
 using A = FakeLumoServer::LoginAnswer;
-
-class NoHooks : public CycleHooks
-{
-public:
-    void fillGrid() override {}
-    bool isSetupWindowVisible() const override { return false; }
-    bool isClosing() const override { return false; }
-    void saveSettings() override {}
-};
 
 // One cycle as the scheduler saw it: which slots, when (ms on the test's clock).
 struct CycleRun
@@ -41,7 +27,7 @@ struct CycleRun
     qint64 end = 0;
 };
 
-class RetryTest : public ::testing::Test
+class RetryTest : public ::testing::Test, protected CycleRig
 {
 protected:
     void SetUp() override
@@ -49,21 +35,12 @@ protected:
         ASSERT_TRUE(server.start());
         ASSERT_TRUE(https.start());
         https.setUseUntrustedCertificate(true);
-        temp.write(QStringLiteral("servers.ini"),
-                   toWindows1251(QStringLiteral("[Тест]\r\nLoginURL=%1\r\nShortName=TST\r\n"
-                                                "[TLS]\r\nLoginURL=%2\r\nShortName=TLS\r\n"
-                                                "[Нет]\r\nLoginURL=%3\r\nShortName=404\r\n")
-                                     .arg(server.loginUrl().toString(), https.loginUrl().toString(),
-                                          server.url(QStringLiteral("/nowhere")).toString())));
-        context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
+        make({{QStringLiteral("Тест"), server.loginUrl().toString(), QStringLiteral("TST")},
+              {QStringLiteral("TLS"), https.loginUrl().toString(), QStringLiteral("TLS")},
+              {QStringLiteral("Нет"), server.url(QStringLiteral("/nowhere")).toString(),
+               QStringLiteral("404")}});
         context->options.cbHistory = false;
-        cycle = std::make_unique<RequestCycle>(*context, tray, hooks, nullptr);
-        CycleTimings timings;
-        timings.pauseBeforePhoneMs = 0;
-        timings.timeoutMs = 300;
-        timings.afterPhoneMs = 0;
-        timings.animationFrameMs = 10;
-        cycle->setTimings(timings);
+        setTimings(0, 300, 0);
         clock.start();
         retry = std::make_unique<RetryScheduler>([this](const QList<int> &targets) {
             ++asked;
@@ -78,7 +55,7 @@ protected:
             runs.last().queried = cycle->queriedSlots();
             runs.last().end = clock.elapsed();
             retry->cycleFinished(cycle->mode() == CycleMode::AllPhones, cycle->queriedSlots(),
-                                 context->results, -1);
+                                 store->results(), -1);
         });
     }
 
@@ -120,13 +97,8 @@ protected:
     }
 
     const QList<qint64> delays{150, 300, 450};
-    TempFolder temp;
     FakeLumoServer server;
     FakeLumoServer https{FakeLumoServer::Https};
-    RecordingTray tray;
-    NoHooks hooks;
-    std::unique_ptr<AppContext> context;
-    std::unique_ptr<RequestCycle> cycle;
     std::unique_ptr<RetryScheduler> retry;
     QElapsedTimer clock;
     QList<CycleRun> runs;
@@ -162,10 +134,10 @@ TEST_F(RetryTest, NetworkFaultsAreRetriedOnScheduleAPageWithoutBalanceNever)
         // timer may fire up to 5% early).
         EXPECT_GE(runs[i].start - runs[i - 1].end, delays[i - 1] * 95 / 100);
     }
-    EXPECT_TRUE(context->results[2].queryOk);
-    EXPECT_EQ(context->results[1].failure.reason, FailReason::NoConnection);
-    EXPECT_EQ(context->results[4].failure.reason, FailReason::TimeOut);
-    EXPECT_EQ(context->results[6].failure.reason, FailReason::TlsRefused);
+    EXPECT_TRUE(result(2).queryOk);
+    EXPECT_EQ(result(1).failure.reason, FailReason::NoConnection);
+    EXPECT_EQ(result(4).failure.reason, FailReason::TimeOut);
+    EXPECT_EQ(result(6).failure.reason, FailReason::TlsRefused);
     EXPECT_EQ(https.loginCount(), 0);
     // The three attempts are all: nothing follows.
     QTest::qWait(600);
@@ -190,7 +162,7 @@ TEST_F(RetryTest, NeverDuringAnotherCycleNorPastTheNextScheduledOne)
     ASSERT_GE(runs.size(), 3);
     EXPECT_EQ(runs[2].queried, QList<int>({1}));
     EXPECT_GE(runs[2].start, runs[1].end);
-    EXPECT_TRUE(context->results[2].queryOk);
+    EXPECT_TRUE(result(2).queryOk);
     cycle->stop();
     retry->setEnabled(false);
 
