@@ -22,8 +22,8 @@
 #include "core/TextCodec.h"
 #include "core/config/AppContext.h"
 #include "core/history/HistoryStore.h"
+#include "core/history/ResultStore.h"
 #include "core/retrieval/RequestCycle.h"
-#include "core/tray/TrayService.h"
 #include "support/FakeLumoServer.h"
 #include "support/TempFolder.h"
 
@@ -31,15 +31,6 @@ using namespace zelvant;
 using zelvant::test::FakeLumoServer;
 
 namespace {
-
-class QuietHooks : public CycleHooks
-{
-public:
-    void fillGrid() override {}
-    bool isSetupWindowVisible() const override { return false; }
-    bool isClosing() const override { return false; }
-    void saveSettings() override {}
-};
 
 long residentKiB()
 {
@@ -62,8 +53,8 @@ long heapInUseKiB()
 
 // Runs `cycles` mode-0 cycles (numbered from first + 1); prints each one's
 // time. Returns false on a failed phone or a cycle that did not end.
-bool runCycles(RequestCycle &wb, AppContext &context, FakeLumoServer &server, int first, int cycles,
-               int phones, std::vector<qint64> &times)
+bool runCycles(RequestCycle &wb, const ResultStore &store, FakeLumoServer &server, int first,
+               int cycles, int phones, std::vector<qint64> &times)
 {
     for (int i = first; i < first + cycles; ++i) {
         // The fake server keeps every request it answered (about 3.5 KiB per
@@ -80,7 +71,7 @@ bool runCycles(RequestCycle &wb, AppContext &context, FakeLumoServer &server, in
         const qint64 ms = clock.elapsed();
         times.push_back(ms);
         for (int slot = 1; slot <= phones; ++slot)
-            if (!context.results[slot].queryOk)
+            if (!store[slot].queryOk)
                 return false;
         std::printf("  cycle %2d: %5lld ms, %.2f ms per phone, RSS %ld KiB, heap in use %ld KiB\n",
                     i + 1, static_cast<long long>(ms), double(ms) / phones, residentKiB(),
@@ -115,9 +106,9 @@ bool bench(bool history, int cycles, int phones)
         p.monitored = true;
         p.region = QStringLiteral("BEN");
     }
-    NullTrayService tray;
-    QuietHooks hooks;
-    RequestCycle wb(context, tray, hooks, nullptr);
+    ResultStore store(context.paths);
+    RequestCycle wb(context, store.results());
+    keepCycleResults(wb, store, context);
     CycleTimings timings;
     timings.pauseBeforePhoneMs = 0;
     timings.afterPhoneMs = 0;
@@ -128,11 +119,11 @@ bool bench(bool history, int cycles, int phones)
     // The first cycle pays for first-time set-up; memory is compared from
     // the end of it.
     std::vector<qint64> times;
-    if (!runCycles(wb, context, server, 0, 1, phones, times))
+    if (!runCycles(wb, store, server, 0, 1, phones, times))
         return false;
     const long after100 = residentKiB();
     const long heap100 = heapInUseKiB();
-    if (!runCycles(wb, context, server, 1, cycles - 1, phones, times))
+    if (!runCycles(wb, store, server, 1, cycles - 1, phones, times))
         return false;
     const long after1000 = residentKiB();
     const long heap1000 = heapInUseKiB();

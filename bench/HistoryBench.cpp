@@ -285,7 +285,7 @@ bool storeLoop(const QString &folder, int rows)
             rssStart = residentKiB();
             total.start();
         }
-        HistoryStore store(path, log, nullptr, {});
+        HistoryStore store(path, log);
         for (int phone = 0; phone < NumberCount && written < rows; ++phone, ++written) {
             result.phoneNumber = numberOf(phone);
             QElapsedTimer timer;
@@ -449,7 +449,10 @@ int main(int argc, char *argv[])
         context.phones.slot(i).monitored = true;
     }
     int filled = 0;
-    const OurTiming preload = timeOurs(runs, [&] { filled = loadLatestResults(context); });
+    const OurTiming preload = timeOurs(runs, [&] {
+        PhoneResults results;
+        filled = loadLatestResults(paths.historyFile(), context.phones, results);
+    });
     if (filled != PhoneSlotCount)
         std::fprintf(stderr, "preload filled %d slots\n", filled);
     QStringList latestStatements;
@@ -499,7 +502,7 @@ int main(int argc, char *argv[])
 
     // One write, as a cycle does it after its first (the writer's connection
     // is open; the insert is its own transaction).
-    HistoryStore store(path, paths.errorLogFile(), nullptr, {});
+    HistoryStore store(path, paths.errorLogFile());
     PhoneResult result;
     result.phoneNumber = numberOf(99);
     result.balance = 12.34f;

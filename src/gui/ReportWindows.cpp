@@ -39,8 +39,7 @@ void showPhoneHistory(AppContext &context, int slot, QWidget *parent)
                           BalanceChartSeries::thresholdOf(context.options));
 }
 
-void exportAllPhonesInteractive(AppContext &context, const PhoneResults &results,
-                                QWidget *parent)
+void exportAllPhonesInteractive(AppContext &context, const PhoneResults &results, QWidget *parent)
 {
     const ExcelFileAnswer answer = askExcelFile(parent, QString());
     if (!answer.confirmed)

@@ -80,7 +80,7 @@ public:
     const QTimer &requestTimer() const { return m_requestTimer; }
     PhonesWindow *phonesWindow() const { return m_phonesInfo; }
     RequestCycle *cycle() const { return m_wb.get(); }
-    const ResultStore &results() const { return *m_results; }
+    ResultStore &results() { return *m_results; }
     const RetryScheduler &retryScheduler() const { return *m_retry; }
 
 Q_SIGNALS:

@@ -43,7 +43,7 @@ struct Data
 {
     TempFolder folder;
     std::unique_ptr<AppContext> context;
-    RecordingTray tray;
+    PhoneResults results;
 
     Data()
     {
@@ -59,7 +59,7 @@ struct Data
         s.number = QStringLiteral("9037654321");
         s.alias = QStringLiteral("Дочь на даче");
         s.monitored = true;
-        PhoneResult &r = context->results[1];
+        PhoneResult &r = results[1];
         r.userName = QStringLiteral("Смирнова Анна Викторовна");
         r.balance = -12345.67f;
         r.averagePerDay = 123.45f;
@@ -108,7 +108,8 @@ const Window Windows[] = {
                              HistoryRangeChoice());
          return window;
      }},
-    {"phones window", [](Data &d) { return std::make_unique<PhonesWindow>(*d.context, d.tray); }},
+    {"phones window",
+     [](Data &d) { return std::make_unique<PhonesWindow>(*d.context, d.results); }},
 };
 
 // Every cut text of a shown window, page by page.
@@ -173,7 +174,7 @@ TEST_P(CaptionsFit, PhonesWindowKeepsColumnsSwitchedOnLaterInSight)
     WindowPlacement narrow;
     narrow.width = 150;
     ASSERT_TRUE(writeWindowPlacement(data.context->settingsFile, PhonesInfoSection, narrow));
-    PhonesWindow window(*data.context, data.tray);
+    PhonesWindow window(*data.context, data.results);
     window.show();
     QApplication::processEvents();
     QScrollBar *sideways = window.table()->horizontalScrollBar();

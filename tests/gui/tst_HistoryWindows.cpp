@@ -454,17 +454,18 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
 TEST(AllPhonesExport, InteractiveExportReportsSuccessAndFailure)
 {
     Fixture f;
-    f.context.results[1].phoneNumber = QStringLiteral("9030000001");
-    f.context.results[1].balance = 5.5f;
-    f.context.results[1].lastQueryTime = QDateTime::currentDateTime();
+    PhoneResults results;
+    results[1].phoneNumber = QStringLiteral("9030000001");
+    results[1].balance = 5.5f;
+    results[1].lastQueryTime = QDateTime::currentDateTime();
     Answers answers;
 
-    exportAllPhonesInteractive(f.context); // cancelled
+    exportAllPhonesInteractive(f.context, results); // cancelled
     EXPECT_EQ(answers.suggestions, QStringList{QString()});
     EXPECT_TRUE(answers.messages.isEmpty());
 
     answers.savePath = f.dir.file(QStringLiteral("all.xlsx"));
-    exportAllPhonesInteractive(f.context);
+    exportAllPhonesInteractive(f.context, results);
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Information);
     EXPECT_EQ(answers.messages.at(0).text,
@@ -475,7 +476,7 @@ TEST(AllPhonesExport, InteractiveExportReportsSuccessAndFailure)
 
     answers.messages.clear();
     answers.savePath = f.dir.file(QStringLiteral("gone/all.xlsx"));
-    exportAllPhonesInteractive(f.context);
+    exportAllPhonesInteractive(f.context, results);
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages.at(0).kind, MessageKind::Error);
     EXPECT_FALSE(QFileInfo::exists(f.dir.file(QStringLiteral("gone"))));

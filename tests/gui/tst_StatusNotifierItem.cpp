@@ -371,7 +371,7 @@ TEST_F(StatusNotifier, ItemCarriesIconTipAndMenuAndAnswersClicks)
     ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
     expectMenuAsExported();
     ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
-    ASSERT_FLOAT_EQ(context->results[1].balance, 42.5f);
+    ASSERT_FLOAT_EQ(main->results()[1].balance, 42.5f);
     expectIcon(createValueIcon(42.5f));
     EXPECT_EQ(toolTip(), QStringList({QStringLiteral("Тел1: 42.50"), QString()}));
     expectMenuAsExported();

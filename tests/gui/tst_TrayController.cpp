@@ -135,6 +135,14 @@ protected:
         return finished.wait(10000);
     }
 
+    // The slot's result as if it had not come in this run.
+    void markStale(int slot)
+    {
+        PhoneResult stale = main->results()[slot];
+        stale.queryOk = false;
+        main->results().setResult(slot, stale);
+    }
+
     QPoint cellPoint(int gridRow, int column = 1) const
     {
         QTableView *table = main->phonesWindow()->table();
@@ -161,8 +169,7 @@ TEST_F(TrayWindows, StartWorkPreloadsTheHistoryAndStartsTheSchedule)
     options.cbRefreshTime = 0; // 3 hours
     writeOptions(options);
     {
-        HistoryStore store(context->paths.historyFile(), context->paths.errorLogFile(), nullptr,
-                           {});
+        HistoryStore store(context->paths.historyFile(), context->paths.errorLogFile());
         PhoneResult stored;
         stored.phoneNumber = QStringLiteral("9031112233");
         stored.balance = 12.3f;
@@ -175,8 +182,8 @@ TEST_F(TrayWindows, StartWorkPreloadsTheHistoryAndStartsTheSchedule)
     QSignalSpy done(main.get(), &TrayController::startWorkDone);
     ASSERT_TRUE(done.wait(5000));
 
-    EXPECT_FLOAT_EQ(context->results[1].balance, 12.3f);
-    EXPECT_FALSE(context->results[1].queryOk) << "stored values are not fresh";
+    EXPECT_FLOAT_EQ(main->results()[1].balance, 12.3f);
+    EXPECT_FALSE(main->results()[1].queryOk) << "stored values are not fresh";
     ASSERT_FALSE(tray.tips.isEmpty());
     // Slot 2 has nothing stored: its record is still empty, but its alias
     // is configured, and it has no balance.
@@ -205,8 +212,8 @@ TEST_F(TrayWindows, CycleAtStartUpThenTheSchedule)
     EXPECT_EQ(done.count(), 1);
     EXPECT_TRUE(main->requestTimer().isActive()) << "counted from the end of the first cycle";
     EXPECT_EQ(main->requestTimer().interval(), 86400000);
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_FLOAT_EQ(context->results[1].balance, 42.5f);
+    EXPECT_TRUE(main->results()[1].queryOk);
+    EXPECT_FLOAT_EQ(main->results()[1].balance, 42.5f);
     EXPECT_EQ(beeps, 1) << "slot 2 can never be requested";
     EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
 }
@@ -261,13 +268,13 @@ TEST_F(TrayWindows, MenuAndSinglePhoneCommandAroundACycle)
     EXPECT_EQ(grid.cell(balance, 2).style.fontColor, GridColors::StaleMark);
 
     // Now the command runs one phone alone.
-    context->results[1].queryOk = false;
+    markStale(1);
     EXPECT_TRUE(phones->prepareContextMenu(cellPoint(1)));
     EXPECT_TRUE(phones->requestOnlyOneAction()->isEnabled());
     phones->requestOnlyOneAction()->trigger();
     EXPECT_TRUE(main->cycle()->isRunning());
     ASSERT_TRUE(waitForCycleEnd());
-    EXPECT_TRUE(context->results[1].queryOk);
+    EXPECT_TRUE(main->results()[1].queryOk);
     EXPECT_EQ(beeps, 2) << "slot 2 is still failed";
 }
 
@@ -287,7 +294,7 @@ TEST_F(TrayWindows, LeavingStopsTheCycleSavesAndRemovesTheIcon)
     EXPECT_FALSE(main->requestTimer().isActive());
     QTest::qWait(100);
     EXPECT_FALSE(main->cycle()->isRunning()) << "stopped at once, not after a minute";
-    EXPECT_FALSE(context->results[2].queryOk);
+    EXPECT_FALSE(main->results()[2].queryOk);
     // The settings were written and the autostart choice (on by default)
     // applied; leaving twice does it once.
     IniFile settings(context->paths.settingsFile());
@@ -493,12 +500,12 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
         requestNow->click();
         cancel->click();
     });
-    context->results[1].queryOk = false;
+    markStale(1);
     main->showSetupWindow();
     EXPECT_TRUE(main->cycle()->isRunning());
     EXPECT_EQ(main->logic().state(), ControllerState::CycleRunning);
     QTest::qWait(200);
-    EXPECT_TRUE(context->results[1].queryOk) << "the first phone was requested";
+    EXPECT_TRUE(main->results()[1].queryOk) << "the first phone was requested";
     main->action(MenuItem::StopRequest)->trigger();
     QTest::qWait(100);
     EXPECT_FALSE(main->cycle()->isRunning());
@@ -533,7 +540,7 @@ TEST_F(TrayWindows, AlertsAfterTheStartUpCycleThenRetriesOfTheNetworkFailure)
     ASSERT_EQ(notifier.shown.size(), 1);
     EXPECT_EQ(notifier.shown[0].title, QStringLiteral("Zelvant: пора пополнить баланс"));
     EXPECT_EQ(notifier.shown[0].body, QStringLiteral("Тел1 (9031112233): 42.50 у.е."));
-    EXPECT_EQ(context->results[3].failure.reason, FailReason::NoConnection);
+    EXPECT_EQ(main->results()[3].failure.reason, FailReason::NoConnection);
     // Qt sends a request once more on a reset connection: count attempts by the first.
     const int loginsPerAttempt = server.loginCount();
     ASSERT_GE(loginsPerAttempt, 1);
@@ -572,8 +579,8 @@ TEST_F(TrayWindows, ResultsNotStoredInTheHistoryAreToldOncePerCycle)
         lock.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("lock"));
-    EXPECT_TRUE(context->results[1].queryOk);
-    EXPECT_TRUE(context->results[3].queryOk);
+    EXPECT_TRUE(main->results()[1].queryOk);
+    EXPECT_TRUE(main->results()[3].queryOk);
     // One desktop notification for the cycle, through the same path as the
     // balance alerts.
     const auto historyNotices = [this] {

@@ -25,8 +25,8 @@
 
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
-#include "core/config/PhoneList.h"
 #include "core/config/AtomicWrite.h"
+#include "core/config/PhoneList.h"
 
 namespace zelvant {
 
@@ -634,8 +634,7 @@ int loadLatestResults(const QString &path, const PhoneList &phones, PhoneResults
         }
         if (!row)
             continue;
-        results[slot] =
-            fillFromHistory(results[slot], slot, number, phones.aliasOf(slot), *row);
+        results[slot] = fillFromHistory(results[slot], slot, number, phones.aliasOf(slot), *row);
         ++filled;
     }
     return filled;

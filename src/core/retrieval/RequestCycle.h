@@ -44,8 +44,7 @@ class RequestCycle : public QObject
 public:
     // results: the slots' results as the store keeps them, read to leave out
     // the phones that already have a fresh one.
-    RequestCycle(const AppContext &context, const PhoneResults &results,
-                 QObject *parent = nullptr);
+    RequestCycle(const AppContext &context, const PhoneResults &results, QObject *parent = nullptr);
     ~RequestCycle() override;
 
     void setTimings(const CycleTimings &timings);

@@ -35,17 +35,6 @@ public:
     }
 };
 
-// A tray that shows nothing: for runs without a desktop (the headless check,
-// benchmarks), where the cycle still sets its icons and tips.
-class NullTrayService : public TrayService
-{
-public:
-    bool trayAdd(const QImage &, const QString &) override { return true; }
-    bool traySetTip(const QString &) override { return true; }
-    bool traySetIcon(const QImage &) override { return true; }
-    bool trayRemove() override { return true; }
-};
-
 // The icon of the first slot shown in the tray and monitored: its balance,
 // or the standard icon when there is none.
 QImage trayBalanceIcon(const PhoneList &phones, const PhoneResults &results);

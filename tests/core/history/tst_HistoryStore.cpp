@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -26,6 +27,7 @@
 #include "core/TextCodec.h"
 #include "core/config/AppContext.h"
 #include "core/history/HistoryStore.h"
+#include "core/history/ResultStore.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -103,13 +105,6 @@ private:
     QString m_name;
 };
 
-class RecordingWarnings : public HistoryWarnings
-{
-public:
-    void historyFileMissing(const QString &message) override { messages << message; }
-    QStringList messages;
-};
-
 PhoneResult sampleResult(const QString &number)
 {
     PhoneResult result;
@@ -149,9 +144,7 @@ struct StoreFixture
     TempFolder dir;
     QString path = dir.file(QStringLiteral("Zelvant.mdb"));
     QString log = dir.file(QStringLiteral("Zelvant.err"));
-    RecordingWarnings warnings;
-    int switchedOff = 0;
-    HistoryStore store{path, log, &warnings, [this] { ++switchedOff; }};
+    HistoryStore store{path, log};
 };
 
 } // namespace
@@ -237,8 +230,7 @@ TEST(HistoryStore, StoresRoundedValuesAndReadsThemBack)
                 raw.scalar(QStringLiteral("SELECT QueryDateTime FROM Phones LIMIT 1")).toString())
             .hasMatch());
 
-    EXPECT_EQ(f.switchedOff, 0);
-    EXPECT_TRUE(f.warnings.messages.isEmpty());
+    EXPECT_FALSE(f.store.fileMissing());
     EXPECT_FALSE(QFile::exists(f.log));
 }
 
@@ -268,7 +260,7 @@ TEST(HistoryStore, NumbersWithQuotesOrSqlTextAreOrdinaryValues)
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString path = folder + QStringLiteral("/Zelvant.mdb");
     ASSERT_TRUE(initHistory(path));
-    HistoryStore store(path, f.log, &f.warnings, {});
+    HistoryStore store(path, f.log);
     EXPECT_TRUE(store.storeResult(sampleResult(numbers[0])));
     EXPECT_EQ(HistoryReader(path).rows(numbers[0], HistoryRange::All, 0).size(), 1);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("Zelvant.mdb")});
@@ -337,7 +329,7 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
               QDateTime::fromString(stored, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 
     // The reader keeps its connection; rows written meanwhile are seen.
-    HistoryStore store(path, dir.file(QStringLiteral("Zelvant.err")), nullptr, {});
+    HistoryStore store(path, dir.file(QStringLiteral("Zelvant.err")));
     PhoneResult result = sampleResult(a);
     result.balance = 11;
     ASSERT_TRUE(store.storeResult(result));
@@ -349,18 +341,13 @@ TEST(HistoryStore, MissingFileSwitchesHistoryOffOnceAndCreatesNothing)
 {
     StoreFixture f;
     EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("9161234567"))));
-    EXPECT_EQ(f.switchedOff, 1);
-    ASSERT_EQ(f.warnings.messages.size(), 1);
-    EXPECT_EQ(f.warnings.messages[0], QStringLiteral("Файл истории баланса Zelvant.mdb не найден! "
-                                                     "Функция ведения истории отключена."));
+    EXPECT_TRUE(f.store.fileMissing());
     QStringList lines = logLines(f.dir);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral(": ") + HistoryFileMissingMessage));
 
-    // The rest of the cycle: nothing written, no second warning or log line.
+    // The rest of the cycle: nothing written, no second log line.
     EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("9161234567"))));
-    EXPECT_EQ(f.switchedOff, 1);
-    EXPECT_EQ(f.warnings.messages.size(), 1);
     EXPECT_EQ(logLines(f.dir).size(), 1);
     EXPECT_EQ(filesIn(f.dir), QStringList{QStringLiteral("Zelvant.err")});
 
@@ -381,8 +368,7 @@ TEST(HistoryStore, FileRemovedDuringACycleIsNoticedAtTheNextResult)
     ASSERT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("1"))));
     ASSERT_TRUE(QFile::remove(f.path));
     EXPECT_FALSE(f.store.storeResult(sampleResult(QStringLiteral("2"))));
-    EXPECT_EQ(f.switchedOff, 1);
-    EXPECT_EQ(f.warnings.messages.size(), 1);
+    EXPECT_TRUE(f.store.fileMissing());
     EXPECT_FALSE(QFile::exists(f.path));
 }
 
@@ -435,7 +421,7 @@ TEST(HistoryStore, FileReplacedBetweenResultsIsWrittenNotTheStaleOne)
     EXPECT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("3"))));
     EXPECT_EQ(RawDb(f.path).columnText(QStringLiteral("SELECT PhoneNumber FROM Phones"), 0),
               QStringLiteral("3"));
-    EXPECT_EQ(f.switchedOff, 0);
+    EXPECT_FALSE(f.store.fileMissing());
     EXPECT_FALSE(QFile::exists(f.log));
 
     // Replaced by a file of another kind: left as it is, logged, and the
@@ -475,7 +461,7 @@ TEST(HistoryStore, FileOverwrittenInPlaceWithOtherContentIsNotWritten)
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[1].contains(QStringLiteral("не является базой данных SQLite")))
         << lines[1].toStdString();
-    EXPECT_EQ(f.switchedOff, 0);
+    EXPECT_FALSE(f.store.fileMissing());
 }
 
 TEST(HistoryStore, LockedFileWaitsABoundedTimeThenTheNextResultSucceeds)
@@ -497,8 +483,7 @@ TEST(HistoryStore, LockedFileWaitsABoundedTimeThenTheNextResultSucceeds)
     const QStringList lines = logLines(f.dir);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains(QStringLiteral("locked"))) << lines[0].toStdString();
-    EXPECT_EQ(f.switchedOff, 0); // history stays on
-    EXPECT_TRUE(f.warnings.messages.isEmpty());
+    EXPECT_FALSE(f.store.fileMissing()); // history stays on
 
     EXPECT_TRUE(f.store.storeResult(sampleResult(QStringLiteral("2"))));
     HistoryReader reader(f.path);
@@ -525,8 +510,7 @@ TEST(HistoryStore, ForeignFileIsNeverModified)
         ASSERT_EQ(lines.size(), 2); // one line per attempt
         EXPECT_TRUE(lines[1].contains(QStringLiteral("не является базой данных SQLite")))
             << lines[1].toStdString();
-        EXPECT_EQ(f.switchedOff, 0);
-        EXPECT_TRUE(f.warnings.messages.isEmpty());
+        EXPECT_FALSE(f.store.fileMissing());
 
         HistoryReader reader(f.path);
         QString error;
@@ -596,6 +580,7 @@ TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
 {
     TempFolder dir;
     AppContext context(AppPaths::forFolder(dir.path()));
+    ResultStore store(context.paths);
     const auto monitor = [&](int slot, const QString &number, const QString &alias, bool on) {
         context.phones.slot(slot).number = number;
         context.phones.slot(slot).alias = alias;
@@ -607,17 +592,21 @@ TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
     monitor(50, QStringLiteral("916'050"), QStringLiteral("Кавычка"), true);
     monitor(100, QStringLiteral("9160000100"), QString(), true);
     monitor(4, QString(), QStringLiteral("Пустой"), true);
-    context.results[1].userName = QStringLiteral("Иванов И.");
-    context.results[1].balanceExpiresDays = 9;
-    context.results[1].queryOk = true;
+    PhoneResult known;
+    known.userName = QStringLiteral("Иванов И.");
+    known.balanceExpiresDays = 9;
+    known.queryOk = true;
+    store.setResult(1, known);
+    QSignalSpy changed(&store, &ResultStore::resultChanged);
 
     // No file: nothing happens and nothing is created.
-    const PhoneResults before = context.results;
+    const PhoneResults before = store.results();
     QString error;
-    EXPECT_EQ(loadLatestResults(context, &error), 0);
+    EXPECT_EQ(store.loadLatest(context.phones, &error), 0);
     EXPECT_TRUE(filesIn(dir).isEmpty());
+    EXPECT_TRUE(changed.isEmpty());
     for (int slot = 1; slot <= PhoneSlotCount; ++slot)
-        ASSERT_EQ(context.results[slot], before[slot]) << slot;
+        ASSERT_EQ(store[slot], before[slot]) << slot;
 
     ASSERT_TRUE(initHistory(context.paths.historyFile()));
     {
@@ -631,10 +620,11 @@ TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
         raw.exec(QStringLiteral("UPDATE Phones SET Average = 0.75, TurnOff = 3, Recomend = 120, "
                                 "SMS = 40, Minutes = 15, USDRate = 28.1234 WHERE Balance = -1.25"));
     }
-    EXPECT_EQ(loadLatestResults(context, &error), 3);
+    EXPECT_EQ(store.loadLatest(context.phones, &error), 3);
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(changed.count(), 3); // told slot by slot
 
-    const PhoneResult &first = context.results[1];
+    const PhoneResult &first = store[1];
     EXPECT_EQ(first.slot, 1);
     EXPECT_EQ(first.alias, QStringLiteral("Мама"));
     EXPECT_EQ(first.phoneNumber, QStringLiteral("9160000001"));
@@ -650,23 +640,24 @@ TEST(LoadLastResults, FillsMonitoredSlotsFromTheirNewestRows)
     EXPECT_EQ(first.userName, QStringLiteral("Иванов И.")); // not stored, kept
     EXPECT_EQ(first.balanceExpiresDays, 9);
 
-    EXPECT_EQ(context.results[2], before[2]); // monitored, no rows
-    EXPECT_EQ(context.results[3], before[3]); // rows, but not monitored
-    EXPECT_EQ(context.results[4], before[4]); // no number
-    EXPECT_EQ(context.results[50].balance, 50.0f);
-    EXPECT_EQ(context.results[50].slot, 50);
-    EXPECT_EQ(context.results[100].balance, 100.0f);
-    EXPECT_EQ(context.results[100].lastQueryTime, QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
+    EXPECT_EQ(store[2], before[2]); // monitored, no rows
+    EXPECT_EQ(store[3], before[3]); // rows, but not monitored
+    EXPECT_EQ(store[4], before[4]); // no number
+    EXPECT_EQ(store[50].balance, 50.0f);
+    EXPECT_EQ(store[50].slot, 50);
+    EXPECT_EQ(store[100].balance, 100.0f);
+    EXPECT_EQ(store[100].lastQueryTime, QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
 
     // A file that is not a database: an error, the records stay as they are.
     TempFolder foreignDir;
     AppContext foreign(AppPaths::forFolder(foreignDir.path()));
+    ResultStore foreignStore(foreign.paths);
     foreign.phones.slot(1).number = QStringLiteral("9160000001");
     foreign.phones.slot(1).monitored = true;
     foreignDir.write(QStringLiteral("Zelvant.mdb"), "not a database");
-    EXPECT_EQ(loadLatestResults(foreign, &error), -1);
+    EXPECT_EQ(foreignStore.loadLatest(foreign.phones, &error), -1);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(foreign.results[1].hasValues());
+    EXPECT_FALSE(foreignStore[1].hasValues());
 }
 
 // ---------------------------------------------------------------------------
@@ -872,8 +863,7 @@ TEST(HistoryCrash, EveryReaderRollsBackAJournalLeftByAKilledWriter)
     const QString path = crashed.file(QStringLiteral("Zelvant.mdb"));
     ASSERT_TRUE(initHistory(path));
     {
-        RecordingWarnings warnings;
-        HistoryStore store(path, crashed.file(QStringLiteral("Zelvant.err")), &warnings, [] {});
+        HistoryStore store(path, crashed.file(QStringLiteral("Zelvant.err")));
         ASSERT_TRUE(store.storeResult(sampleResult(number)));
     }
     QProcess child;
@@ -904,11 +894,13 @@ TEST(HistoryCrash, EveryReaderRollsBackAJournalLeftByAKilledWriter)
          }},
         {"start-up preload",
          [&](const CliFolder &cli) {
-             AppContext context(AppPaths::forFolder(cli.dir().path()));
-             context.phones.slot(1).number = number;
-             context.phones.slot(1).monitored = true;
+             PhoneList phones;
+             phones.slot(1).number = number;
+             phones.slot(1).monitored = true;
+             PhoneResults results;
              QString error;
-             EXPECT_EQ(loadLatestResults(context, &error), 1) << error.toStdString();
+             EXPECT_EQ(loadLatestResults(cli.history(), phones, results, &error), 1)
+                 << error.toStdString();
          }},
         {"--history",
          [&](const CliFolder &cli) {

@@ -627,10 +627,13 @@ TEST_F(CycleTest, TellsEachStepInTurnAndStopsAtOnce)
     context->phones.slot(2).monitored = true;
     QStringList told;
     const auto tell = [&](const char *what) {
-        return [&told, what](int slot) { told << QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(slot); };
+        return [&told, what](int slot) {
+            told << QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(slot);
+        };
     };
     RequestCycle *c = cycle.get();
-    QObject::connect(c, &RequestCycle::cycleStarted, c, [&](CycleMode, int) { told << QStringLiteral("started"); });
+    QObject::connect(c, &RequestCycle::cycleStarted, c,
+                     [&](CycleMode, int) { told << QStringLiteral("started"); });
     QObject::connect(c, &RequestCycle::progress, c, tell("progress"));
     QObject::connect(c, &RequestCycle::phoneStarted, c, tell("phone"));
     QObject::connect(c, &RequestCycle::resultReady, c, tell("result"));

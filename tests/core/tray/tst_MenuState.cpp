@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/PhoneResult.h"
 #include "core/config/AppContext.h"
 #include "core/tray/MenuState.h"
 #include "support/TempFolder.h"
