@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -25,6 +26,7 @@
 #include "core/config/IniFile.h"
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
+#include "core/tray/BalanceIcon.h"
 #include "core/tray/Notifier.h"
 #include "core/tray/TrayService.h"
 #include "gui/AboutBox.h"
@@ -606,4 +608,72 @@ TEST_F(TrayWindows, ResultsNotStoredInTheHistoryAreToldOncePerCycle)
     // Stored again: nothing more to tell.
     cycle();
     EXPECT_EQ(historyNotices().size(), 1);
+}
+
+TEST_F(TrayWindows, MissingHistoryIsToldOnceAfterTheCycleWhichKeepsTheBalance)
+{
+    // A portable folder that never got its history, nobody at the screen:
+    // the page comes at once, and three scheduled cycles run.
+    context->phones.slot(2).monitored = false;
+    ASSERT_TRUE(QFile::remove(context->paths.historyFile()));
+    retryDelaysMs = {20, 40, 60};
+    makeMain(false);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones, -1, CycleSource::Timer));
+        ASSERT_TRUE(waitForCycleEnd());
+        EXPECT_TRUE(main->results()[1].queryOk) << cycle;
+    }
+    QTest::qWait(100); // past every retry delay
+    EXPECT_FLOAT_EQ(main->results()[1].balance, 42.5f);
+    EXPECT_FALSE(main->retryScheduler().isPlanned());
+    EXPECT_FALSE(main->retryScheduler().isRetryRunning());
+    // Told once, when the first cycle had ended; no failure alert, no window.
+    ASSERT_EQ(notifier.shown.size(), 1);
+    EXPECT_EQ(notifier.shown[0].body, HistoryFileMissingMessage);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    EXPECT_TRUE(std::none_of(windows.begin(), windows.end(),
+                             [](const QWidget *w) { return w->isVisible() && w->isModal(); }));
+    // History keeping is off for good, and nothing was created.
+    EXPECT_FALSE(context->options.cbHistory);
+    EXPECT_FALSE(loadSettings(IniFile(context->paths.settingsFile())).cbHistory);
+    EXPECT_FALSE(QFile::exists(context->paths.historyFile()));
+}
+
+TEST_F(TrayWindows, TrayShowsProgressAndDrawsTheIconOnlyWhenItChanges)
+{
+    makeMain(false);
+    ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
+    ASSERT_TRUE(waitForCycleEnd());
+    EXPECT_TRUE(tray.tips.contains(ProgramTitle + QStringLiteral("\r\nТелефон 1/2. Запрос...")));
+    EXPECT_EQ(tray.tips.last(), QStringLiteral("Тел1: 42.50\r\nТел2: -"));
+    // The animation while the page was read, the standard icon when the
+    // phone was done, then the tray phone's balance.
+    ASSERT_GE(tray.icons.size(), 3);
+    EXPECT_TRUE(animationFrames().contains(tray.icons.at(tray.icons.size() - 3)));
+    EXPECT_EQ(tray.icons.at(tray.icons.size() - 2), standardTrayIcon());
+    EXPECT_EQ(tray.icons.last(), createValueIcon(42.5f));
+
+    // Another phone's balance changes the tip, not the icon.
+    const qsizetype icons = tray.icons.size();
+    PhoneResult other;
+    other.balance = 7;
+    other.lastQueryTime = QDateTime::currentDateTime();
+    main->results().setResult(2, other);
+    QTest::qWait(20);
+    EXPECT_EQ(tray.tips.last(), QStringLiteral("Тел1: 42.50\r\nТел2: 7.00"));
+    EXPECT_EQ(tray.icons.size(), icons);
+
+    // Leaving in the middle of a cycle draws nothing more.
+    main->setCycleTimings([] {
+        CycleTimings t;
+        t.pauseBeforePhoneMs = 60000;
+        return t;
+    }());
+    context->phones.slot(2).region = QStringLiteral("ОБР");
+    ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
+    QTest::qWait(200);
+    const qsizetype beforeExit = tray.icons.size();
+    main->exitProgram();
+    QTest::qWait(50);
+    EXPECT_EQ(tray.icons.size(), beforeExit);
 }

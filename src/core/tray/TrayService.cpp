@@ -22,9 +22,4 @@ QImage trayBalanceIcon(const PhoneList &phones, const PhoneResults &results)
     return standardTrayIcon();
 }
 
-void showTrayBalance(TrayService &tray, const PhoneList &phones, const PhoneResults &results)
-{
-    tray.traySetIcon(trayBalanceIcon(phones, results));
-}
-
 } // namespace zelvant

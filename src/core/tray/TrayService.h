@@ -38,7 +38,5 @@ public:
 // The icon of the first slot shown in the tray and monitored: its balance,
 // or the standard icon when there is none.
 QImage trayBalanceIcon(const PhoneList &phones, const PhoneResults &results);
-// Sets that icon.
-void showTrayBalance(TrayService &tray, const PhoneList &phones, const PhoneResults &results);
 
 } // namespace zelvant
