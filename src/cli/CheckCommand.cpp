@@ -36,7 +36,7 @@ public:
     void saveSettings() override
     {
         QString error;
-        if (!zelvant::saveSettings(m_context.settingsFile, m_context.options,
+        if (!zelvant::saveSettings(m_context.settingsFile, m_context.options.values(),
                                    m_context.phones.trayShownSlot() == 0, nullptr, &error))
             m_output.err(QStringLiteral("Zelvant: the settings could not be saved to %1: %2\n")
                              .arg(m_context.settingsFile.path(), error));
@@ -151,7 +151,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
              const CheckOutput &output)
 {
     AppContext context(paths);
-    context.options = loadSettings(context.settingsFile);
+    context.options.apply(loadSettings(context.settingsFile));
     const QString phonesFile = paths.phonesFile();
     if (!QFileInfo::exists(phonesFile)) {
         output.err(QStringLiteral("Zelvant: no phone list: %1 does not exist\n").arg(phonesFile));

@@ -189,7 +189,7 @@ void PhonesWindow::setSinglePhoneRequest(std::function<bool()> allowed,
 
 void PhonesWindow::buildGrid()
 {
-    m_grid.buildGrid(m_context.options, m_context.phones);
+    m_grid.buildGrid(m_context.options.values(), m_context.phones);
     if (!m_table)
         return;
     m_model->rebuilt();
@@ -260,7 +260,8 @@ void PhonesWindow::fitWindowToColumns()
 void PhonesWindow::fillGrid()
 {
     const int rowsBefore = m_grid.rowCount();
-    const QString tip = m_grid.fillGrid(m_context.results, m_context.options, m_context.phones);
+    const QString tip =
+        m_grid.fillGrid(m_context.results, m_context.options.values(), m_context.phones);
     if (!m_table) {
         // Nothing drawn yet.
     } else if (m_grid.rowCount() != rowsBefore) {

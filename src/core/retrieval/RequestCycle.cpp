@@ -363,7 +363,7 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
                          QDateTime::currentDateTime());
         bool stored = false;
         QString failure;
-        if (context.options.cbHistory && store) {
+        if (context.options.values().cbHistory && store) {
             const std::shared_ptr<HistoryStore> writer = store;
             stored = writer->storeResult(record, &failure);
         }
@@ -513,7 +513,9 @@ bool RequestCycle::queryPhones(CycleMode mode, int slot)
                                               d->context.paths.errorLogFile(), d->warnings, [this] {
                                                   // A missing history file switches history keeping
                                                   // off for good.
-                                                  d->context.options.cbHistory = false;
+                                                  Options off = d->context.options.values();
+                                                  off.cbHistory = false;
+                                                  d->context.options.apply(off);
                                                   d->hooks.saveSettings();
                                               });
     d->store->setBusyTimeout(d->timings.historyBusyTimeoutMs);

@@ -13,7 +13,6 @@
 namespace zelvant {
 
 class AppContext;
-struct Options;
 
 enum class MenuItem {
     About,       // ppmAbout
@@ -54,9 +53,6 @@ enum class CycleDecision {
 // A slot is failed when it is monitored and has no fresh result. At the first
 // one the beeper sounds once and true is returned; none: false, silently.
 bool hasFailedPhones(const AppContext &context, const std::function<void()> &beeper);
-
-// Refresh interval of the chosen "cbRefreshTime" entry, in milliseconds.
-qint64 requestIntervalMs(const Options &options);
 
 class MenuState
 {

@@ -489,10 +489,10 @@ TEST_F(CycleTest, HistoryFileMissingMidCycleWarnsOnceAndSwitchesOff)
         if (slot == 1)
             QFile::remove(context->paths.historyFile());
     });
-    ASSERT_TRUE(context->options.cbHistory);
+    ASSERT_TRUE(context->options.values().cbHistory);
     ASSERT_TRUE(runCycle(CycleMode::AllPhones));
     EXPECT_EQ(warnings.messages.size(), 1);
-    EXPECT_FALSE(context->options.cbHistory);
+    EXPECT_FALSE(context->options.values().cbHistory);
     EXPECT_EQ(hooks.saveCount, 1);
     for (int slot = 1; slot <= 3; ++slot)
         EXPECT_TRUE(context->results[slot].queryOk) << slot;
@@ -514,7 +514,7 @@ TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
 
     for (const int shownMs : {750, 1500}) { // closed while phone 2 waits; after the cycle
         SCOPED_TRACE(shownMs);
-        context->options.cbHistory = true;
+        context->options.apply(Options()); // history kept again
         QFile::remove(context->paths.historyFile());
         warnings.messages.clear();
         warnings.whileShown = [shownMs] { QTest::qWait(shownMs); };
@@ -534,7 +534,7 @@ TEST_F(CycleTest, MissingHistoryWarningLeftOpenPastTheTimeOut)
         EXPECT_EQ(finished.size(), 1);
         EXPECT_FALSE(wb->isRunning());
         EXPECT_EQ(warnings.messages.size(), 1);
-        EXPECT_FALSE(context->options.cbHistory);
+        EXPECT_FALSE(context->options.values().cbHistory);
         EXPECT_TRUE(context->results[1].queryOk); // the page did arrive
         EXPECT_FALSE(context->results[2].queryOk);
         const QList<QPair<int, bool>> expected{{1, false}, {2, false}};
@@ -559,7 +559,7 @@ TEST_F(CycleTest, LockedHistoryDoesNotStopTheResults)
         ASSERT_TRUE(runCycle(CycleMode::AllPhones, -1, 60000));
         EXPECT_TRUE(context->results[1].queryOk);
         EXPECT_TRUE(context->results[2].queryOk);
-        EXPECT_TRUE(context->options.cbHistory); // a busy file is no missing file
+        EXPECT_TRUE(context->options.values().cbHistory); // a busy file is no missing file
         EXPECT_TRUE(warnings.messages.isEmpty());
         lock.exec(QStringLiteral("ROLLBACK"));
         lock.finish();

@@ -56,7 +56,9 @@ protected:
                                      .arg(server.loginUrl().toString(), https.loginUrl().toString(),
                                           server.url(QStringLiteral("/nowhere")).toString())));
         context = std::make_unique<AppContext>(AppPaths::forFolder(temp.path()));
-        context->options.cbHistory = false;
+        Options noHistory;
+        noHistory.cbHistory = false;
+        context->options.apply(noHistory);
         cycle = std::make_unique<RequestCycle>(*context, tray, hooks, nullptr);
         CycleTimings timings;
         timings.pauseBeforePhoneMs = 0;

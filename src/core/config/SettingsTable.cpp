@@ -1,0 +1,157 @@
+#include "core/config/SettingsTable.h"
+
+#include "core/config/IniFile.h"
+
+#include <algorithm>
+
+namespace zelvant {
+
+namespace {
+
+constexpr const char *HintWindow = HintWindowSection;
+constexpr const char *Mark = MarkSection;
+constexpr const char *Connection = ConnectionSection;
+
+constexpr Setting flag(const char *section, const char *key, bool byDefault, bool Options::*member)
+{
+    return {section, key, Setting::Kind::Flag, byDefault ? 1 : 0, nullptr, 0, member};
+}
+
+template<typename T>
+constexpr Setting choice(const char *section, const char *key, T byDefault, int choices,
+                         T Options::*member)
+{
+    return {section, key, Setting::Kind::Choice, int(byDefault), nullptr, choices, member};
+}
+
+constexpr Setting text(Setting::Kind kind, const char *section, const char *key,
+                       const char *byDefault, QString Options::*member)
+{
+    return {section, key, kind, 0, byDefault, 0, member};
+}
+
+using enum Setting::Kind;
+
+// The file is written in this order; older files lack the later keys of a
+// section, which then take their defaults.
+constexpr Setting Table[] = {
+    flag(HintWindow, "cbNN", false, &Options::cbNN),
+    flag(HintWindow, "cbAlias", true, &Options::cbAlias),
+    flag(HintWindow, "cbUserName", true, &Options::cbUserName),
+    flag(HintWindow, "cbPhoneNum", true, &Options::cbPhoneNum),
+    flag(HintWindow, "cbAverage", false, &Options::cbAverage),
+    flag(HintWindow, "cbTurnOff", true, &Options::cbTurnOff),
+    flag(HintWindow, "cbRecomend", true, &Options::cbRecomend),
+    flag(HintWindow, "cbSMS", false, &Options::cbSMS),
+    flag(HintWindow, "cbMin", false, &Options::cbMin),
+    flag(HintWindow, "cbJeansBalExpired", false, &Options::cbJeansBalExpired),
+    flag(HintWindow, "cbLastQueryTime", true, &Options::cbLastQueryTime),
+    flag(HintWindow, "cbFailReason", false, &Options::cbFailReason),
+    choice(HintWindow, "cbTrayIcon", TrayIconStyle::DarkOutlined, TrayIconStyleCount,
+           &Options::cbTrayIcon),
+    flag(Mark, "cbMarkIfBalance", true, &Options::cbMarkIfBalance),
+    flag(Mark, "cbMarkIfTurnOff", true, &Options::cbMarkIfTurnOff),
+    text(Decimal, Mark, "edBalanceLessThen", "2.5", &Options::edBalanceLessThen),
+    text(WholeNumber, Mark, "edTurnOffLessThen", "2", &Options::edTurnOffLessThen),
+    choice(Connection, "cbRefreshTime", DefaultRefreshIndex, RefreshHoursCount,
+           &Options::cbRefreshTime),
+    flag(Connection, "cbAutoStart", true, &Options::cbAutoStart),
+    flag(Connection, "cbExecAfterRun", false, &Options::cbExecAfterRun),
+    flag(Connection, "cbHistory", true, &Options::cbHistory),
+    flag(Connection, "cbLoadHistory", true, &Options::cbLoadHistory),
+    flag(Connection, "cbRetryFailed", true, &Options::cbRetryFailed),
+    flag(Connection, "cbNotifyLowBalance", true, &Options::cbNotifyLowBalance),
+    flag(Connection, "cbNotifyFailures", true, &Options::cbNotifyFailures),
+};
+
+template<typename... F>
+struct Overloaded : F...
+{
+    using F::operator()...;
+};
+
+} // namespace
+
+QVariant Setting::defaultValue() const
+{
+    switch (kind) {
+    case Kind::Flag:
+        return defaultNumber != 0;
+    case Kind::Choice:
+        return defaultNumber;
+    case Kind::Decimal:
+    case Kind::WholeNumber:
+        break;
+    }
+    return QString::fromLatin1(defaultText);
+}
+
+QVariant Setting::value(const Options &options) const
+{
+    return std::visit(Overloaded{
+                          [&](bool Options::*m) { return QVariant(options.*m); },
+                          [&](int Options::*m) { return QVariant(options.*m); },
+                          [&](TrayIconStyle Options::*m) { return QVariant(int(options.*m)); },
+                          [&](QString Options::*m) { return QVariant(options.*m); },
+                      },
+                      member);
+}
+
+void Setting::setValue(Options &options, const QVariant &value) const
+{
+    std::visit(Overloaded{
+                   [&](bool Options::*m) { options.*m = value.toBool(); },
+                   [&](int Options::*m) { options.*m = value.toInt(); },
+                   [&](TrayIconStyle Options::*m) { options.*m = TrayIconStyle(value.toInt()); },
+                   [&](QString Options::*m) { options.*m = value.toString(); },
+               },
+               member);
+}
+
+QVariant Setting::fromText(const QString &text) const
+{
+    int number = 0;
+    switch (kind) {
+    case Kind::Flag:
+        return parseIniInteger(text, &number) ? QVariant(number != 0) : QVariant();
+    case Kind::Choice:
+        // A hand-edited index outside the list: the default is safer than a
+        // timer of zero or of days, or a style that does not exist.
+        return parseIniInteger(text, &number) && number >= 0 && number < choices
+                   ? QVariant(number)
+                   : QVariant();
+    case Kind::Decimal:
+        return parseDecimal(text, nullptr) ? QVariant(text) : QVariant();
+    case Kind::WholeNumber:
+        return parseWholeNumber(text, nullptr) ? QVariant(text) : QVariant();
+    }
+    return QVariant();
+}
+
+QString Setting::toText(const QVariant &value) const
+{
+    switch (kind) {
+    case Kind::Flag:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case Kind::Choice:
+        return QString::number(value.toInt());
+    case Kind::Decimal:
+    case Kind::WholeNumber:
+        break;
+    }
+    return value.toString();
+}
+
+std::span<const Setting> settingsTable()
+{
+    return Table;
+}
+
+bool settingsDiffer(const char *section, const Options &a, const Options &b)
+{
+    return std::ranges::any_of(Table, [&](const Setting &s) {
+        return qstrcmp(s.section, section) == 0 && s.value(a) != s.value(b);
+    });
+}
+
+} // namespace zelvant

@@ -1,0 +1,62 @@
+#pragma once
+// Every setting of the settings file described once: its section and key
+// (the key is also the object name of its control in the setup window), its
+// kind, its default and the values it allows. Loading, saving, the defaults
+// of Options and the setup window's controls all read this table; a new
+// setting is a field of Options, one row here and its control.
+
+#include <QString>
+#include <QVariant>
+
+#include <span>
+#include <variant>
+
+#include "core/config/Settings.h"
+
+namespace zelvant {
+
+struct Setting
+{
+    enum class Kind {
+        Flag,        // "1" or "0" (any other integer counts as on)
+        Choice,      // an item of a list: 0 .. choices - 1
+        Decimal,     // text that parseDecimal reads
+        WholeNumber, // text that parseWholeNumber reads
+    };
+    using Member = std::variant<bool Options::*, int Options::*, TrayIconStyle Options::*,
+                                QString Options::*>;
+
+    const char *section;
+    const char *key;
+    Kind kind;
+    int defaultNumber;       // Flag (0 or 1) and Choice
+    const char *defaultText; // Decimal and WholeNumber
+    int choices;             // Choice
+    Member member;
+
+    QString sectionName() const { return QLatin1String(section); }
+    QString keyName() const { return QLatin1String(key); }
+
+    // The values travel as bool (Flag), int (Choice) or QString (the texts).
+    QVariant defaultValue() const;
+    QVariant value(const Options &options) const;
+    void setValue(Options &options, const QVariant &value) const;
+
+    // The value a text of the file stands for; invalid when the text is no
+    // value this setting allows. toText gives the file's text of a value.
+    QVariant fromText(const QString &text) const;
+    QString toText(const QVariant &value) const;
+};
+
+// Every setting, in the order the settings file lists them.
+std::span<const Setting> settingsTable();
+
+// The sections the table fills.
+inline constexpr const char *HintWindowSection = "Hint Window"; // phones window columns, tray icon
+inline constexpr const char *MarkSection = "Mark"; // what the phones window marks
+inline constexpr const char *ConnectionSection = "Connection";
+
+// True when a setting of the section has another value in a than in b.
+bool settingsDiffer(const char *section, const Options &a, const Options &b);
+
+} // namespace zelvant
