@@ -584,13 +584,13 @@ void SetupWindow::Private::findControls()
 void SetupWindow::Private::optionsToControls(const Options &o)
 {
     for (const auto &[setting, control] : controls) {
-        const QVariant value = setting->value(o);
+        const QString text = setting->text(o);
         if (auto *box = qobject_cast<QCheckBox *>(control))
-            box->setChecked(value.toBool());
+            box->setChecked(text != QLatin1String("0"));
         else if (auto *list = qobject_cast<QComboBox *>(control))
-            list->setCurrentIndex(value.toInt());
+            list->setCurrentIndex(text.toInt());
         else if (auto *edit = qobject_cast<QLineEdit *>(control))
-            edit->setText(value.toString());
+            edit->setText(text);
     }
     markClick(1);
     markClick(2);
@@ -599,14 +599,14 @@ void SetupWindow::Private::optionsToControls(const Options &o)
 
 Options SetupWindow::Private::controlsToOptions(Options o) const
 {
+    // A threshold left empty takes its default, as it would from the file.
     for (const auto &[setting, control] : controls) {
         if (auto *box = qobject_cast<QCheckBox *>(control))
-            setting->setValue(o, box->isChecked());
+            setting->setText(o, box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
         else if (auto *list = qobject_cast<QComboBox *>(control))
-            setting->setValue(o, list->currentIndex() >= 0 ? list->currentIndex()
-                                                           : setting->value(o).toInt());
+            setting->setText(o, QString::number(list->currentIndex()));
         else if (auto *edit = qobject_cast<QLineEdit *>(control))
-            setting->setValue(o, edit->text());
+            setting->setText(o, edit->text());
     }
     return o;
 }

@@ -30,35 +30,19 @@
 #include "gui/AboutBox.h"
 #include "gui/PhonesWindow.h"
 #include "gui/TrayController.h"
+#include "support/FakeAutoStart.h"
 #include "support/FakeLumoServer.h"
 #include "support/RecordingTray.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
+using zelvant::test::FakeAutoStart;
 using zelvant::test::FakeLumoServer;
 using zelvant::test::TempFolder;
 
 using zelvant::test::RecordingTray;
 
 namespace {
-
-class RecordingAutoStart : public AutoStart
-{
-public:
-    explicit RecordingAutoStart(QList<bool> &calls)
-        : m_calls(calls)
-    {
-    }
-    bool setAutoStart(bool on, QString *) override
-    {
-        m_calls << on;
-        return true;
-    }
-    bool isRegistered() const override { return !m_calls.isEmpty() && m_calls.last(); }
-
-private:
-    QList<bool> &m_calls;
-};
 
 class RecordingNotifier : public Notifier
 {
@@ -115,7 +99,8 @@ protected:
         hooks.beep = [this] { ++beeps; };
         hooks.quit = [this] { ++quits; };
         hooks.openUrl = [this](const QUrl &url) { urls << url; };
-        hooks.autoStart = std::make_unique<RecordingAutoStart>(autoStartCalls);
+        hooks.autoStart = std::make_unique<FakeAutoStart>();
+        autoStart = static_cast<FakeAutoStart *>(hooks.autoStart.get());
         hooks.startTimer = startTimer;
         hooks.notifier = &notifier;
         hooks.retryDelaysMs = retryDelaysMs;
@@ -148,7 +133,7 @@ protected:
     int beeps = 0;
     int quits = 0;
     QList<QUrl> urls;
-    QList<bool> autoStartCalls;
+    FakeAutoStart *autoStart = nullptr; // owned by main
     RecordingNotifier notifier;
     QList<qint64> retryDelaysMs;
 };
@@ -292,7 +277,7 @@ TEST_F(TrayWindows, LeavingStopsTheCycleSavesAndRemovesTheIcon)
     // applied; leaving twice does it once.
     IniFile settings(context->paths.settingsFile());
     EXPECT_TRUE(settings.sectionExists(QStringLiteral("Connection")));
-    EXPECT_EQ(autoStartCalls, QList<bool>({true}));
+    EXPECT_EQ(autoStart->calls, QList<bool>({true}));
     main->exitProgram();
     EXPECT_EQ(quits, 1);
     EXPECT_FALSE(main->runQueryCycle(CycleMode::AllPhones));

@@ -15,18 +15,13 @@ public:
     bool setAutoStart(bool on, QString *error) override
     {
         calls.append(on);
-        if (failWith.isEmpty()) {
-            registered = on;
-            return true;
-        }
-        if (error)
+        if (!failWith.isEmpty() && error)
             *error = failWith;
-        return false;
+        return failWith.isEmpty();
     }
-    bool isRegistered() const override { return registered; }
+    bool isRegistered() const override { return !calls.isEmpty() && calls.last(); }
 
     QList<bool> calls;
-    bool registered = false;
     QString failWith; // when set, every call fails with it
 };
 

@@ -46,7 +46,7 @@ bool parseWholeNumber(const QString &text, int *value)
 Options::Options()
 {
     for (const Setting &s : settingsTable())
-        s.setValue(*this, s.defaultValue());
+        s.setText(*this, s.defaultText());
 }
 
 qint64 Options::refreshIntervalMs() const
@@ -76,12 +76,9 @@ int Options::turnOffThreshold() const
 Options loadSettings(const IniFile &settings)
 {
     Options o;
-    for (const Setting &s : settingsTable()) {
-        // A missing key reads as empty text, which no setting allows.
-        const QVariant value = s.fromText(settings.readString(s.sectionName(), s.keyName(), {}));
-        if (value.isValid())
-            s.setValue(o, value);
-    }
+    // A missing key reads as empty text, which no setting allows.
+    for (const Setting &s : settingsTable())
+        s.setText(o, settings.readString(s.sectionName(), s.keyName(), {}));
     return o;
 }
 
@@ -91,7 +88,7 @@ bool saveSettings(IniFile &settings, const Options &options, bool trayNotShown,
     using Change = IniFile::Change;
     QList<Change> changes;
     for (const Setting &s : settingsTable())
-        changes.append(Change::write(s.sectionName(), s.keyName(), s.toText(s.value(options))));
+        changes.append(Change::write(s.sectionName(), s.keyName(), s.text(options)));
     if (trayNotShown)
         changes.append(Change::write(Phones, QStringLiteral("rbTray"), -1));
     // Written back so that the hidden switch is visible in the file.

@@ -1,8 +1,9 @@
 #include "core/config/SettingsTable.h"
 
-#include "core/config/IniFile.h"
-
 #include <algorithm>
+#include <type_traits>
+
+#include "core/config/IniFile.h"
 
 namespace zelvant {
 
@@ -64,82 +65,56 @@ constexpr Setting Table[] = {
     flag(Connection, "cbNotifyFailures", true, &Options::cbNotifyFailures),
 };
 
-template<typename... F>
-struct Overloaded : F...
+bool allows(const Setting &s, const QString &text)
 {
-    using F::operator()...;
-};
+    int number = 0;
+    switch (s.kind) {
+    case Flag:
+        return parseIniInteger(text, &number);
+    case Choice:
+        // A hand-edited index outside the list: the default is safer than a
+        // timer of zero or of days, or a style that does not exist.
+        return parseIniInteger(text, &number) && number >= 0 && number < s.choices;
+    case Decimal:
+        return parseDecimal(text, nullptr);
+    case WholeNumber:
+        return parseWholeNumber(text, nullptr);
+    }
+    return false;
+}
 
 } // namespace
 
-QVariant Setting::defaultValue() const
+QString Setting::defaultText() const
 {
-    switch (kind) {
-    case Kind::Flag:
-        return defaultNumber != 0;
-    case Kind::Choice:
-        return defaultNumber;
-    case Kind::Decimal:
-    case Kind::WholeNumber:
-        break;
-    }
-    return QString::fromLatin1(defaultText);
+    return defaultString ? QString::fromLatin1(defaultString) : QString::number(defaultNumber);
 }
 
-QVariant Setting::value(const Options &options) const
+QString Setting::text(const Options &options) const
 {
-    return std::visit(Overloaded{
-                          [&](bool Options::*m) { return QVariant(options.*m); },
-                          [&](int Options::*m) { return QVariant(options.*m); },
-                          [&](TrayIconStyle Options::*m) { return QVariant(int(options.*m)); },
-                          [&](QString Options::*m) { return QVariant(options.*m); },
-                      },
-                      member);
+    return std::visit(
+        [&]<typename T>(T Options::*m) {
+            if constexpr (std::is_same_v<T, QString>)
+                return options.*m;
+            else
+                return QString::number(int(options.*m));
+        },
+        member);
 }
 
-void Setting::setValue(Options &options, const QVariant &value) const
+void Setting::setText(Options &options, const QString &text) const
 {
-    std::visit(Overloaded{
-                   [&](bool Options::*m) { options.*m = value.toBool(); },
-                   [&](int Options::*m) { options.*m = value.toInt(); },
-                   [&](TrayIconStyle Options::*m) { options.*m = TrayIconStyle(value.toInt()); },
-                   [&](QString Options::*m) { options.*m = value.toString(); },
-               },
-               member);
-}
-
-QVariant Setting::fromText(const QString &text) const
-{
+    const QString allowed = allows(*this, text) ? text : defaultText();
     int number = 0;
-    switch (kind) {
-    case Kind::Flag:
-        return parseIniInteger(text, &number) ? QVariant(number != 0) : QVariant();
-    case Kind::Choice:
-        // A hand-edited index outside the list: the default is safer than a
-        // timer of zero or of days, or a style that does not exist.
-        return parseIniInteger(text, &number) && number >= 0 && number < choices
-                   ? QVariant(number)
-                   : QVariant();
-    case Kind::Decimal:
-        return parseDecimal(text, nullptr) ? QVariant(text) : QVariant();
-    case Kind::WholeNumber:
-        return parseWholeNumber(text, nullptr) ? QVariant(text) : QVariant();
-    }
-    return QVariant();
-}
-
-QString Setting::toText(const QVariant &value) const
-{
-    switch (kind) {
-    case Kind::Flag:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case Kind::Choice:
-        return QString::number(value.toInt());
-    case Kind::Decimal:
-    case Kind::WholeNumber:
-        break;
-    }
-    return value.toString();
+    parseIniInteger(allowed, &number);
+    std::visit(
+        [&]<typename T>(T Options::*m) {
+            if constexpr (std::is_same_v<T, QString>)
+                options.*m = allowed;
+            else
+                options.*m = T(number);
+        },
+        member);
 }
 
 std::span<const Setting> settingsTable()
@@ -150,7 +125,7 @@ std::span<const Setting> settingsTable()
 bool settingsDiffer(const char *section, const Options &a, const Options &b)
 {
     return std::ranges::any_of(Table, [&](const Setting &s) {
-        return qstrcmp(s.section, section) == 0 && s.value(a) != s.value(b);
+        return qstrcmp(s.section, section) == 0 && s.text(a) != s.text(b);
     });
 }
 

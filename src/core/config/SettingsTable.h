@@ -6,7 +6,6 @@
 // setting is a field of Options, one row here and its control.
 
 #include <QString>
-#include <QVariant>
 
 #include <span>
 #include <variant>
@@ -18,34 +17,31 @@ namespace zelvant {
 struct Setting
 {
     enum class Kind {
-        Flag,        // "1" or "0" (any other integer counts as on)
+        Flag,        // an integer: 0 off, any other on; written "1" or "0"
         Choice,      // an item of a list: 0 .. choices - 1
         Decimal,     // text that parseDecimal reads
         WholeNumber, // text that parseWholeNumber reads
     };
-    using Member = std::variant<bool Options::*, int Options::*, TrayIconStyle Options::*,
-                                QString Options::*>;
 
     const char *section;
     const char *key;
     Kind kind;
-    int defaultNumber;       // Flag (0 or 1) and Choice
-    const char *defaultText; // Decimal and WholeNumber
-    int choices;             // Choice
-    Member member;
+    int defaultNumber;         // Flag (0 or 1) and Choice
+    const char *defaultString; // Decimal and WholeNumber
+    int choices;               // Choice
+    std::variant<bool Options::*, int Options::*, TrayIconStyle Options::*, QString Options::*>
+        member;
 
     QString sectionName() const { return QLatin1String(section); }
     QString keyName() const { return QLatin1String(key); }
+    QString defaultText() const;
 
-    // The values travel as bool (Flag), int (Choice) or QString (the texts).
-    QVariant defaultValue() const;
-    QVariant value(const Options &options) const;
-    void setValue(Options &options, const QVariant &value) const;
-
-    // The value a text of the file stands for; invalid when the text is no
-    // value this setting allows. toText gives the file's text of a value.
-    QVariant fromText(const QString &text) const;
-    QString toText(const QVariant &value) const;
+    // The value as the file holds it.
+    QString text(const Options &options) const;
+    // Sets the value the text stands for; a text that is no value this
+    // setting allows (a word, an index outside the list, an empty text)
+    // gives the default.
+    void setText(Options &options, const QString &text) const;
 };
 
 // Every setting, in the order the settings file lists them.
@@ -53,7 +49,7 @@ std::span<const Setting> settingsTable();
 
 // The sections the table fills.
 inline constexpr const char *HintWindowSection = "Hint Window"; // phones window columns, tray icon
-inline constexpr const char *MarkSection = "Mark"; // what the phones window marks
+inline constexpr const char *MarkSection = "Mark";              // what the phones window marks
 inline constexpr const char *ConnectionSection = "Connection";
 
 // True when a setting of the section has another value in a than in b.

@@ -84,9 +84,11 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
             QFile::remove(ini.path());
             ASSERT_TRUE(ini.writeString(s.sectionName().toLower(), s.keyName().toUpper(),
                                         QString::fromUtf8(text)));
+            const Options o = loadSettings(ini);
+            EXPECT_EQ(s.text(o), QLatin1String(loaded)) << key << "=" << text;
             Options expected;
-            s.setValue(expected, s.fromText(QLatin1String(loaded)));
-            EXPECT_EQ(loadSettings(ini), expected) << key << "=" << text;
+            s.setText(expected, s.text(o));
+            EXPECT_EQ(o, expected) << "only " << key << " differs from the defaults";
         }
     }
     EXPECT_EQ(loadSettings(ini).turnOffThreshold(), 10);
