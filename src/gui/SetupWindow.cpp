@@ -359,13 +359,12 @@ void SetupWindow::Private::createConnectionSheet()
     intervalLayout->addWidget(cbRefreshTime);
     intervalLayout->addWidget(lblRefresh_b);
     intervalLayout->addStretch(1);
-    QCheckBox *cbRetryFailed =
-        newCheckBox(QStringLiteral("cbRetryFailed"),
-                    QStringLiteral("Повторять неудачные запросы автоматически"), refresh);
     auto *refreshLayout = new QVBoxLayout(refresh);
     refreshLayout->setSpacing(2);
     refreshLayout->addLayout(intervalLayout);
-    refreshLayout->addWidget(cbRetryFailed);
+    refreshLayout->addWidget(
+        newCheckBox(QStringLiteral("cbRetryFailed"),
+                    QStringLiteral("Повторять неудачные запросы автоматически"), refresh));
 
     auto *start =
         new QGroupBox(QStringLiteral("Запуск программы и история баланса"), connectionSheet);

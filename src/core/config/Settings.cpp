@@ -55,8 +55,7 @@ qint64 Options::refreshIntervalMs() const
     return qint64(RefreshHours[listed ? cbRefreshTime : DefaultRefreshIndex]) * 3600 * 1000;
 }
 
-// A text that is no number (typed in the setup window and not yet stored)
-// counts as the default.
+// A text that is no number counts as the default.
 double Options::balanceThreshold() const
 {
     double v = 0;
