@@ -525,13 +525,14 @@ TEST_F(SetupWindowTest, OkAppliesTheEditedCopyOnceAndCancelLeavesTheRunningProgr
     edited.cbNN = true;
     edited.cbRefreshTime = 0;
     ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].value<Options>(), edited);
     EXPECT_EQ(changed[0][1].value<Options>(), before);
     EXPECT_EQ(context.options.values(), edited);
     EXPECT_EQ(loadSettings(context.settingsFile), edited);
     EXPECT_EQ(main.requestTimer().interval(), 3 * 3600 * 1000) << "the schedule follows";
 }
 
-TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
+TEST_F(SetupWindowTest, SaveWritesThePhonesKeepsTheEditedOptionsAndRemembersThePage)
 {
     create();
     int result = show([&] {
