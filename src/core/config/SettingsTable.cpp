@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char *HintWindow = HintWindowSection;
 constexpr const char *Mark = MarkSection;
-constexpr const char *Connection = ConnectionSection;
+constexpr const char *Connection = "Connection";
 
 constexpr Setting flag(const char *section, const char *key, bool byDefault, bool Options::*member)
 {

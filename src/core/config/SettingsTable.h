@@ -47,10 +47,9 @@ struct Setting
 // Every setting, in the order the settings file lists them.
 std::span<const Setting> settingsTable();
 
-// The sections the table fills.
-inline constexpr const char *HintWindowSection = "Hint Window"; // phones window columns, tray icon
-inline constexpr const char *MarkSection = "Mark";              // what the phones window marks
-inline constexpr const char *ConnectionSection = "Connection";
+// Two of the sections the table fills: what the phones window shows.
+inline constexpr const char *HintWindowSection = "Hint Window"; // columns (and the tray icon)
+inline constexpr const char *MarkSection = "Mark";              // what it marks
 
 // True when a setting of the section has another value in a than in b.
 bool settingsDiffer(const char *section, const Options &a, const Options &b);
