@@ -90,7 +90,9 @@ bool bench(bool history, int cycles, int phones)
                toWindows1251(QStringLiteral("[Bench]\r\nLoginURL=%1\r\nShortName=BEN\r\n")
                                  .arg(server.loginUrl().toString())));
     AppContext context(AppPaths::forFolder(temp.path()));
-    context.options.cbHistory = history;
+    Options options;
+    options.cbHistory = history;
+    context.options.apply(options);
     if (history)
         initHistory(context.paths.historyFile());
     for (int slot = 1; slot <= phones; ++slot) {

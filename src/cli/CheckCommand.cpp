@@ -26,10 +26,12 @@ namespace {
 void switchHistoryOff(AppContext &context, const QString &message, const CheckOutput &output)
 {
     output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
-    context.options.cbHistory = false;
+    Options off = context.options.values();
+    off.cbHistory = false;
+    context.options.apply(off);
     QString error;
-    if (!saveSettings(context.settingsFile, context.options, context.phones.trayShownSlot() == 0,
-                      nullptr, &error))
+    if (!saveSettings(context.settingsFile, off, context.phones.trayShownSlot() == 0, nullptr,
+                      &error))
         output.err(QStringLiteral("Zelvant: the settings could not be saved to %1: %2\n")
                        .arg(context.settingsFile.path(), error));
 }
@@ -122,7 +124,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
              const CheckOutput &output)
 {
     AppContext context(paths);
-    context.options = loadSettings(context.settingsFile);
+    context.options.apply(loadSettings(context.settingsFile));
     const QString phonesFile = paths.phonesFile();
     if (!QFileInfo::exists(phonesFile)) {
         output.err(QStringLiteral("Zelvant: no phone list: %1 does not exist\n").arg(phonesFile));

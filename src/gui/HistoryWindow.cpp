@@ -266,7 +266,7 @@ void HistoryWindow::bnShowClick()
     if (PhoneHistoryWindow::current())
         return;
     showHistoryPhoneModal(m_context.paths.historyFile(), m_number, m_alias, rangeChoice(), this,
-                          BalanceChartSeries::thresholdOf(m_context.options));
+                          BalanceChartSeries::thresholdOf(m_context.options.values()));
 }
 
 void HistoryWindow::bnExcelClick()

@@ -188,7 +188,7 @@ void PhonesWindow::setSinglePhoneRequest(std::function<bool()> allowed,
 
 void PhonesWindow::buildGrid()
 {
-    m_grid.buildGrid(m_context.options, m_context.phones);
+    m_grid.buildGrid(m_context.options.values(), m_context.phones);
     if (!m_table)
         return;
     m_model->rebuilt();
@@ -259,7 +259,7 @@ void PhonesWindow::fitWindowToColumns()
 QString PhonesWindow::fillGrid()
 {
     const int rowsBefore = m_grid.rowCount();
-    const QString tip = m_grid.fillGrid(m_results, m_context.options, m_context.phones);
+    const QString tip = m_grid.fillGrid(m_results, m_context.options.values(), m_context.phones);
     if (!m_table) {
         // Nothing drawn yet.
     } else if (m_grid.rowCount() != rowsBefore) {

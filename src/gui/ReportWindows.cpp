@@ -36,7 +36,7 @@ void showPhoneHistory(AppContext &context, int slot, QWidget *parent)
     showHistoryPhoneModal(context.paths.historyFile(), context.phones.numberOf(slot),
                           context.phones.aliasOf(slot),
                           {HistoryRange::LastRequests, PhoneWindowHistoryRows}, parent,
-                          BalanceChartSeries::thresholdOf(context.options));
+                          BalanceChartSeries::thresholdOf(context.options.values()));
 }
 
 void exportAllPhonesInteractive(AppContext &context, const PhoneResults &results, QWidget *parent)

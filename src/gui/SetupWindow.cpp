@@ -26,6 +26,8 @@
 
 #include "core/config/AppContext.h"
 #include "core/config/AutoStart.h"
+#include "core/config/PasswordScramble.h"
+#include "core/config/SettingsTable.h"
 #include "core/config/SetupRules.h"
 #include "gui/DialogSupport.h"
 #include "gui/PhoneRowGeometry.h"
@@ -193,22 +195,19 @@ struct SetupWindow::Private
     QWidget *connectionSheet = nullptr;
     QWidget *phonesSheet = nullptr;
 
-    QCheckBox *cbNN = nullptr, *cbAlias = nullptr, *cbUserName = nullptr, *cbPhoneNum = nullptr,
-              *cbBalans = nullptr, *cbAverage = nullptr, *cbTurnOff = nullptr,
-              *cbRecomend = nullptr, *cbSMS = nullptr, *cbMin = nullptr,
-              *cbJeansBalExpired = nullptr, *cbLastQueryTime = nullptr, *cbFailReason = nullptr;
+    // The options being edited, and the control of each setting: the one
+    // whose object name is the setting's key.
+    Options editedOptions;
+    QList<std::pair<const Setting *, QWidget *>> controls;
+
     QCheckBox *cbMarkIfBalance = nullptr, *cbMarkIfTurnOff = nullptr;
     QLineEdit *edBalanceLessThen = nullptr, *edTurnOffLessThen = nullptr;
-    QComboBox *cbTrayIcon = nullptr;
-
     QLabel *lblRefresh_a = nullptr, *lblRefresh_b = nullptr;
     QComboBox *cbRefreshTime = nullptr;
-    QCheckBox *cbAutoStart = nullptr, *cbExecAfterRun = nullptr, *cbHistory = nullptr,
-              *cbLoadHistory = nullptr;
-    QCheckBox *cbRetryFailed = nullptr, *cbNotifyLowBalance = nullptr, *cbNotifyFailures = nullptr;
 
     PhoneRowGeometry rowGeometry;
     QProxyStyle *passwordStyle = nullptr;
+    QString passwordToolTip;
     QScrollArea *scrlbxPhones = nullptr;
     QWidget *rowsArea = nullptr;
     std::array<Row, PhoneSlotCount> rows;
@@ -239,8 +238,9 @@ struct SetupWindow::Private
     void markClick(int tag);
     void updateIntervalLabels();
 
+    void findControls();
     void optionsToControls(const Options &o);
-    Options controlsToOptions() const;
+    Options controlsToOptions(Options o) const;
     void phonesToControls(const PhoneList &phones);
     PhoneList controlsToPhones() const;
 
@@ -256,28 +256,27 @@ void SetupWindow::Private::createHintSheet()
     auto *show = new QGroupBox(QStringLiteral("Показывать в информационном окне"), hintSheet);
     auto *showLayout = new QVBoxLayout(show);
     showLayout->setSpacing(2);
-    auto add = [&](QCheckBox *&box, const char *name, const QString &caption) {
-        box = newCheckBox(QString::fromLatin1(name), caption, show);
+    auto add = [&](const char *name, const QString &caption) {
+        QCheckBox *box = newCheckBox(QString::fromLatin1(name), caption, show);
         showLayout->addWidget(box);
+        return box;
     };
-    add(cbNN, "cbNN", QStringLiteral("Порядковый номер телефона"));
-    add(cbAlias, "cbAlias", QStringLiteral("Псевдоним"));
-    add(cbUserName, "cbUserName", QStringLiteral("Имя пользователя"));
-    add(cbPhoneNum, "cbPhoneNum", QStringLiteral("Номер телефона"));
-    add(cbBalans, "cbBalans", QStringLiteral("Актуальный баланс"));
-    add(cbAverage, "cbAverage", QStringLiteral("Средний расход средств в день"));
-    add(cbTurnOff, "cbTurnOff", QStringLiteral("Предположительная дата отключения"));
-    add(cbRecomend, "cbRecomend", QStringLiteral("Рекомендовано заплатить"));
-    add(cbSMS, "cbSMS", QStringLiteral("Количество оставшихся SMS"));
-    add(cbMin, "cbMin", QStringLiteral("Количество предоплаченных минут"));
-    add(cbJeansBalExpired, "cbJeansBalExpired",
-        QStringLiteral("Срок действия вашего баланса истекает..."));
-    add(cbLastQueryTime, "cbLastQueryTime",
-        QStringLiteral("Дата/время последнего запроса информации"));
-    add(cbFailReason, "cbFailReason", QStringLiteral("Причина неудачного запроса"));
-    // The balance column is always shown.
+    add("cbNN", QStringLiteral("Порядковый номер телефона"));
+    add("cbAlias", QStringLiteral("Псевдоним"));
+    add("cbUserName", QStringLiteral("Имя пользователя"));
+    add("cbPhoneNum", QStringLiteral("Номер телефона"));
+    // The balance column is always shown; it is no setting.
+    QCheckBox *cbBalans = add("cbBalans", QStringLiteral("Актуальный баланс"));
     cbBalans->setChecked(true);
     cbBalans->setEnabled(false);
+    add("cbAverage", QStringLiteral("Средний расход средств в день"));
+    add("cbTurnOff", QStringLiteral("Предположительная дата отключения"));
+    add("cbRecomend", QStringLiteral("Рекомендовано заплатить"));
+    add("cbSMS", QStringLiteral("Количество оставшихся SMS"));
+    add("cbMin", QStringLiteral("Количество предоплаченных минут"));
+    add("cbJeansBalExpired", QStringLiteral("Срок действия вашего баланса истекает..."));
+    add("cbLastQueryTime", QStringLiteral("Дата/время последнего запроса информации"));
+    add("cbFailReason", QStringLiteral("Причина неудачного запроса"));
 
     auto *mark = new QGroupBox(QStringLiteral("Выделять информацию если:"), hintSheet);
     auto *markLayout = new QGridLayout(mark);
@@ -313,7 +312,7 @@ void SetupWindow::Private::createHintSheet()
     // The tray icon's colours, in the order of TrayIconStyle.
     auto *trayIconRow = new QHBoxLayout;
     auto *trayIconLabel = new QLabel(QStringLiteral("Значок в трее:"), hintSheet);
-    cbTrayIcon = new QComboBox(hintSheet);
+    auto *cbTrayIcon = new QComboBox(hintSheet);
     cbTrayIcon->setObjectName(QStringLiteral("cbTrayIcon"));
     cbTrayIcon->addItems(
         {QStringLiteral("тёмный с контуром"), QStringLiteral("тёмный"), QStringLiteral("светлый")});
@@ -360,38 +359,34 @@ void SetupWindow::Private::createConnectionSheet()
     intervalLayout->addWidget(cbRefreshTime);
     intervalLayout->addWidget(lblRefresh_b);
     intervalLayout->addStretch(1);
-    cbRetryFailed =
-        newCheckBox(QStringLiteral("cbRetryFailed"),
-                    QStringLiteral("Повторять неудачные запросы автоматически"), refresh);
     auto *refreshLayout = new QVBoxLayout(refresh);
     refreshLayout->setSpacing(2);
     refreshLayout->addLayout(intervalLayout);
-    refreshLayout->addWidget(cbRetryFailed);
+    refreshLayout->addWidget(
+        newCheckBox(QStringLiteral("cbRetryFailed"),
+                    QStringLiteral("Повторять неудачные запросы автоматически"), refresh));
 
     auto *start =
         new QGroupBox(QStringLiteral("Запуск программы и история баланса"), connectionSheet);
     auto *startLayout = new QVBoxLayout(start);
     startLayout->setSpacing(2);
-    cbAutoStart = newCheckBox(QStringLiteral("cbAutoStart"), autoStartCaption(), start);
-    cbExecAfterRun = newCheckBox(QStringLiteral("cbExecAfterRun"),
-                                 QStringLiteral("Запрашивать баланс сразу после запуска"), start);
-    cbHistory = newCheckBox(QStringLiteral("cbHistory"),
-                            QStringLiteral("Вести историю баланса в базе данных"), start);
-    cbLoadHistory =
+    startLayout->addWidget(newCheckBox(QStringLiteral("cbAutoStart"), autoStartCaption(), start));
+    startLayout->addWidget(newCheckBox(QStringLiteral("cbExecAfterRun"),
+                                       QStringLiteral("Запрашивать баланс сразу после запуска"),
+                                       start));
+    startLayout->addWidget(newCheckBox(
+        QStringLiteral("cbHistory"), QStringLiteral("Вести историю баланса в базе данных"), start));
+    startLayout->addWidget(
         newCheckBox(QStringLiteral("cbLoadHistory"),
-                    QStringLiteral("Загружать при запуске информацию из истории баланса"), start);
-    for (QCheckBox *box : {cbAutoStart, cbExecAfterRun, cbHistory, cbLoadHistory})
-        startLayout->addWidget(box);
+                    QStringLiteral("Загружать при запуске информацию из истории баланса"), start));
 
     auto *notify = new QGroupBox(QStringLiteral("Оповещения"), connectionSheet);
     auto *notifyLayout = new QVBoxLayout(notify);
     notifyLayout->setSpacing(2);
-    cbNotifyLowBalance = newCheckBox(QStringLiteral("cbNotifyLowBalance"),
-                                     QStringLiteral("Оповещать о низком балансе"), notify);
-    cbNotifyFailures = newCheckBox(QStringLiteral("cbNotifyFailures"),
-                                   QStringLiteral("Оповещать о сбоях запросов"), notify);
-    notifyLayout->addWidget(cbNotifyLowBalance);
-    notifyLayout->addWidget(cbNotifyFailures);
+    notifyLayout->addWidget(newCheckBox(QStringLiteral("cbNotifyLowBalance"),
+                                        QStringLiteral("Оповещать о низком балансе"), notify));
+    notifyLayout->addWidget(newCheckBox(QStringLiteral("cbNotifyFailures"),
+                                        QStringLiteral("Оповещать о сбоях запросов"), notify));
 
     auto *layout = new QVBoxLayout(connectionSheet);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -466,6 +461,8 @@ void SetupWindow::Private::createPhoneSlots()
     trayGroup = new QButtonGroup(q);
     trayGroup->setExclusive(true);
     phoneKeys = new KeyFilter(KeyFilter::Phone, q);
+    passwordToolTip = QStringLiteral("Не более %1 символов: столько хранит файл телефонов")
+                          .arg(MaxPasswordLength);
     passwordStyle = new PasswordStarStyle;
     passwordStyle->setParent(q);
     for (int a = 1; a <= PhoneSlotCount; ++a)
@@ -520,6 +517,9 @@ void SetupWindow::Private::createPhoneSlot(int a)
     r.password->setGeometry(g.passwordLeft, top, g.passwordWidth, g.height);
     r.password->setEchoMode(QLineEdit::Password);
     r.password->setStyle(passwordStyle);
+    // The phone list stores no more; a longer password would be cut there.
+    r.password->setMaxLength(MaxPasswordLength);
+    r.password->setToolTip(passwordToolTip);
     r.password->installEventFilter(phoneKeys);
 
     r.alias = new QLineEdit(rowsArea);
@@ -572,69 +572,41 @@ void SetupWindow::Private::updateIntervalLabels()
     lblRefresh_b->setText(labels.after);
 }
 
-void SetupWindow::Private::optionsToControls(const Options &o)
+void SetupWindow::Private::findControls()
 {
-    cbNN->setChecked(o.cbNN);
-    cbAlias->setChecked(o.cbAlias);
-    cbUserName->setChecked(o.cbUserName);
-    cbPhoneNum->setChecked(o.cbPhoneNum);
-    cbAverage->setChecked(o.cbAverage);
-    cbTurnOff->setChecked(o.cbTurnOff);
-    cbRecomend->setChecked(o.cbRecomend);
-    cbSMS->setChecked(o.cbSMS);
-    cbMin->setChecked(o.cbMin);
-    cbJeansBalExpired->setChecked(o.cbJeansBalExpired);
-    cbLastQueryTime->setChecked(o.cbLastQueryTime);
-    cbFailReason->setChecked(o.cbFailReason);
-    cbMarkIfBalance->setChecked(o.cbMarkIfBalance);
-    cbMarkIfTurnOff->setChecked(o.cbMarkIfTurnOff);
-    markClick(1);
-    markClick(2);
-    edBalanceLessThen->setText(o.edBalanceLessThen);
-    edTurnOffLessThen->setText(o.edTurnOffLessThen);
-    cbTrayIcon->setCurrentIndex(int(o.cbTrayIcon));
-    const int index = o.cbRefreshTime >= 0 && o.cbRefreshTime < cbRefreshTime->count()
-                          ? o.cbRefreshTime
-                          : DefaultRefreshIndex;
-    cbRefreshTime->setCurrentIndex(index);
-    updateIntervalLabels();
-    cbAutoStart->setChecked(o.cbAutoStart);
-    cbExecAfterRun->setChecked(o.cbExecAfterRun);
-    cbHistory->setChecked(o.cbHistory);
-    cbLoadHistory->setChecked(o.cbLoadHistory);
-    cbRetryFailed->setChecked(o.cbRetryFailed);
-    cbNotifyLowBalance->setChecked(o.cbNotifyLowBalance);
-    cbNotifyFailures->setChecked(o.cbNotifyFailures);
+    for (const Setting &setting : settingsTable()) {
+        if (auto *control = q->findChild<QWidget *>(setting.keyName()))
+            controls.append({&setting, control});
+    }
 }
 
-Options SetupWindow::Private::controlsToOptions() const
+void SetupWindow::Private::optionsToControls(const Options &o)
 {
-    Options o;
-    o.cbNN = cbNN->isChecked();
-    o.cbAlias = cbAlias->isChecked();
-    o.cbUserName = cbUserName->isChecked();
-    o.cbPhoneNum = cbPhoneNum->isChecked();
-    o.cbAverage = cbAverage->isChecked();
-    o.cbTurnOff = cbTurnOff->isChecked();
-    o.cbRecomend = cbRecomend->isChecked();
-    o.cbSMS = cbSMS->isChecked();
-    o.cbMin = cbMin->isChecked();
-    o.cbJeansBalExpired = cbJeansBalExpired->isChecked();
-    o.cbLastQueryTime = cbLastQueryTime->isChecked();
-    o.cbFailReason = cbFailReason->isChecked();
-    o.cbMarkIfBalance = cbMarkIfBalance->isChecked();
-    o.cbMarkIfTurnOff = cbMarkIfTurnOff->isChecked();
-    o.edBalanceLessThen = edBalanceLessThen->text();
-    o.edTurnOffLessThen = edTurnOffLessThen->text();
-    o.cbTrayIcon = TrayIconStyle(qMax(0, cbTrayIcon->currentIndex()));
-    o.cbRefreshTime = cbRefreshTime->currentIndex();
-    o.cbAutoStart = cbAutoStart->isChecked();
-    o.cbExecAfterRun = cbExecAfterRun->isChecked();
-    o.cbHistory = cbHistory->isChecked();
-    o.cbLoadHistory = cbLoadHistory->isChecked();
-    o.cbRetryFailed = cbRetryFailed->isChecked();
-    o.cbNotifyLowBalance = cbNotifyLowBalance->isChecked();
-    o.cbNotifyFailures = cbNotifyFailures->isChecked();
+    for (const auto &[setting, control] : controls) {
+        const QString text = setting->text(o);
+        if (auto *box = qobject_cast<QCheckBox *>(control))
+            box->setChecked(text != QLatin1String("0"));
+        else if (auto *list = qobject_cast<QComboBox *>(control))
+            list->setCurrentIndex(text.toInt());
+        else if (auto *edit = qobject_cast<QLineEdit *>(control))
+            edit->setText(text);
+    }
+    markClick(1);
+    markClick(2);
+    updateIntervalLabels();
+}
+
+Options SetupWindow::Private::controlsToOptions(Options o) const
+{
+    // A threshold left empty takes its default, as it would from the file.
+    for (const auto &[setting, control] : controls) {
+        if (auto *box = qobject_cast<QCheckBox *>(control))
+            setting->setText(o, box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        else if (auto *list = qobject_cast<QComboBox *>(control))
+            setting->setText(o, QString::number(list->currentIndex()));
+        else if (auto *edit = qobject_cast<QLineEdit *>(control))
+            setting->setText(o, edit->text());
+    }
     return o;
 }
 
@@ -711,7 +683,7 @@ void SetupWindow::Private::bnOKClick()
         showMessage(q, MessageKind::Warning, notice);
     context.phonesFileUnreadable = false;
     context.phones = edited;
-    context.options = controlsToOptions();
+    editedOptions = controlsToOptions(editedOptions);
     q->accept();
 }
 
@@ -758,7 +730,8 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
     layout->addWidget(d->pages, 1);
     layout->addLayout(bottom);
 
-    d->optionsToControls(context.options);
+    d->findControls();
+    d->optionsToControls(context.options.values());
     d->phonesToControls(context.phones);
 
     // As narrow as the rows allow (the texts wrap), as tall as the tallest page.
@@ -772,12 +745,18 @@ SetupWindow::~SetupWindow() = default;
 
 int SetupWindow::exec()
 {
-    d->optionsToControls(d->context.options);
+    d->editedOptions = d->context.options.values();
+    d->optionsToControls(d->editedOptions);
     d->cbRequestNow->setChecked(false);
     PhoneList stored;
     loadPhones(stored, d->context.paths.phonesFile(), &d->context.phonesFileUnreadable);
     d->phonesToControls(stored);
     return QDialog::exec();
+}
+
+const Options &SetupWindow::options() const
+{
+    return d->editedOptions;
 }
 
 bool SetupWindow::requestNow() const

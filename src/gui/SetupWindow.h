@@ -1,6 +1,7 @@
 #pragma once
-// The setup window: options, phone list, regions. It edits copies of the
-// options and phone slots and commits them to the context on save.
+// The setup window: options, phone list, regions. It edits a copy of the
+// running options, which the caller applies after a save, and writes the
+// phone list on save.
 
 #include <QDialog>
 #include <memory>
@@ -8,6 +9,7 @@
 namespace zelvant {
 
 class AppContext;
+struct Options;
 
 class SetupWindow : public QDialog
 {
@@ -16,11 +18,12 @@ public:
     explicit SetupWindow(AppContext &context, QWidget *parent = nullptr);
     ~SetupWindow() override;
 
-    // Loads context.options and the phone file into the controls, clears
-    // cbRequestNow, shows the window modally. Accepted: the phone list was
-    // written and context.options / context.phones now hold the edits (the
-    // caller then saves the settings). Rejected: nothing was applied.
+    // Loads the running options and the phone file into the controls,
+    // clears cbRequestNow, shows the window modally. Accepted: the phone list
+    // was written, context.phones holds it and options() the edited options
+    // (the caller applies and saves them). Rejected: nothing was applied.
     int exec() override;
+    const Options &options() const;
     // cbRequestNow as the window was closed, saved or not.
     bool requestNow() const;
 

@@ -20,6 +20,7 @@
 #include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
 #include "core/config/AutoStart.h"
+#include "core/config/SettingsTable.h"
 #include "core/tray/TrayService.h"
 #include "gui/AboutBox.h"
 #include "gui/MessageBoxes.h"
@@ -236,11 +237,16 @@ void TrayController::markStartup()
 void TrayController::startWork()
 {
     m_startWorkTimer.stop();
-    m_context.options = loadSettings(m_context.settingsFile);
-    m_tray.setIconStyle(m_context.options.cbTrayIcon);
+    m_context.options.apply(loadSettings(m_context.settingsFile));
+    const Options &options = m_context.options.values();
+    m_tray.setIconStyle(options.cbTrayIcon);
     m_phonesInfo->buildGrid();
+    // From here on the schedule, the tray and the phones window follow the
+    // options, whoever changes them.
+    connect(&m_context.options, &LiveOptions::changed, this, &TrayController::optionsChanged,
+            Qt::UniqueConnection);
 
-    if (m_context.options.cbLoadHistory && QFile::exists(m_context.paths.historyFile())) {
+    if (options.cbLoadHistory && QFile::exists(m_context.paths.historyFile())) {
         QString error;
         if (m_results->loadLatest(m_context.phones, &error) < 0) {
             // An unreadable history must not keep the balances from being
@@ -252,8 +258,8 @@ void TrayController::startWork()
         }
     }
     // Balances already low when the program starts are no news.
-    m_alerts.seed(m_results->results(), m_context.phones, m_context.options);
-    m_retry->setEnabled(m_context.options.cbRetryFailed);
+    m_alerts.seed(m_results->results(), m_context.phones, options);
+    m_retry->setEnabled(options.cbRetryFailed);
     markStartup();
 #ifdef __GLIBC__
     // The preload's history pages and the parsed files are freed by now: give
@@ -261,7 +267,7 @@ void TrayController::startWork()
     malloc_trim(0);
 #endif
 
-    if (m_context.options.cbExecAfterRun) {
+    if (options.cbExecAfterRun) {
         m_startupCycle = true;
         if (runQueryCycle(CycleMode::AllPhones, -1, CycleSource::Startup))
             return; // the schedule starts when this cycle has ended
@@ -315,12 +321,12 @@ void TrayController::afterCycle(CycleSource source, bool fullCycle, const QList<
 {
     const bool scheduled = source == CycleSource::Timer || source == CycleSource::Startup;
     const QList<Notification> notifications = m_alerts.cycleFinished(
-        scheduled, queried, m_results->results(), m_context.phones, m_context.options);
+        scheduled, queried, m_results->results(), m_context.phones, m_context.options.values());
     if (m_hooks.notifier) {
         for (const Notification &n : notifications)
             m_hooks.notifier->notify(n);
     }
-    m_retry->setEnabled(m_context.options.cbRetryFailed);
+    m_retry->setEnabled(m_context.options.values().cbRetryFailed);
     const qint64 nextScheduledAt =
         m_requestTimer.isActive() ? m_retry->now() + m_requestTimer.remainingTime() : -1;
     m_retry->cycleFinished(fullCycle, queried, m_results->results(), nextScheduledAt);
@@ -374,8 +380,25 @@ void TrayController::onCycleFinished()
 void TrayController::restartRequestTimer()
 {
     m_requestTimer.stop();
-    m_requestTimer.setInterval(int(requestIntervalMs(m_context.options)));
+    m_requestTimer.setInterval(int(m_context.options.values().refreshIntervalMs()));
     m_requestTimer.start();
+}
+
+void TrayController::optionsChanged(const Options &now, const Options &before)
+{
+    if (now.cbRetryFailed != before.cbRetryFailed)
+        m_retry->setEnabled(now.cbRetryFailed);
+    if (now.cbTrayIcon != before.cbTrayIcon)
+        m_tray.setIconStyle(now.cbTrayIcon);
+    // A running schedule starts afresh at the new interval; none runs during
+    // the start-up cycle or after leaving.
+    if (now.refreshIntervalMs() != before.refreshIntervalMs() && m_requestTimer.isActive())
+        restartRequestTimer();
+    if (settingsDiffer(HintWindowSection, now, before)
+        || settingsDiffer(MarkSection, now, before)) {
+        m_phonesInfo->buildGrid();
+        m_presenter->showResults();
+    }
 }
 
 void TrayController::runModal(const std::function<void()> &show)
@@ -398,21 +421,21 @@ void TrayController::showSetupWindow()
     runModal([&] {
         if (m_wb->isRunning())
             m_wb->stop();
-        m_context.options = loadSettings(m_context.settingsFile);
         if (!m_setup)
             m_setup = new SetupWindow(m_context);
+        const PhoneList phonesBefore = m_context.phones;
         const int result = m_setup->exec();
         requestNow = m_setup->requestNow();
-        if (result == QDialog::Accepted) {
-            saveSettingsNow();
-            m_retry->setEnabled(m_context.options.cbRetryFailed);
-            restartRequestTimer();
-            m_tray.setIconStyle(m_context.options.cbTrayIcon);
+        if (result != QDialog::Accepted)
+            return; // the running program goes on as it was
+        // What the options change follows their change signal; the phone
+        // rows and the tray's phone follow the phone list.
+        m_context.options.apply(m_setup->options());
+        saveSettingsNow();
+        if (m_context.phones != phonesBefore) {
             m_presenter->showBalance();
             m_phonesInfo->buildGrid();
             m_presenter->showResults();
-        } else {
-            m_context.options = loadSettings(m_context.settingsFile);
         }
     });
     // "Save and request" runs whichever way the window was closed.
@@ -485,7 +508,7 @@ bool TrayController::saveSettingsNow()
 {
     QString error;
     const bool trayNotShown = m_context.phones.trayShownSlot() == 0;
-    if (zelvant::saveSettings(m_context.settingsFile, m_context.options, trayNotShown,
+    if (zelvant::saveSettings(m_context.settingsFile, m_context.options.values(), trayNotShown,
                               m_hooks.autoStart.get(), &error))
         return true;
     writeErrorLog(error, m_context.paths.errorLogFile());
@@ -513,7 +536,9 @@ void TrayController::notifyHistoryProblem(const QString &message)
 void TrayController::historyFileMissing(const QString &message)
 {
     // Off until the user switches it on again (the error log has the line).
-    m_context.options.cbHistory = false;
+    Options off = m_context.options.values();
+    off.cbHistory = false;
+    m_context.options.apply(off);
     saveSettingsNow();
     m_historyMissing = message;
 }

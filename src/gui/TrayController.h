@@ -104,6 +104,7 @@ private:
     void startCycleNow(CycleMode mode, int slot);
     bool startRetry(const QList<int> &targets);
     void afterCycle(CycleSource source, bool fullCycle, const QList<int> &queried);
+    void optionsChanged(const Options &now, const Options &before);
     void runModal(const std::function<void()> &show);
     void markStartup();
 

@@ -169,7 +169,7 @@ TEST(AppPaths, InstalledFoldersArePrivateAndMadeAtTheFirstWriteNeverAtARead)
 
     {
         AppContext context(paths);
-        context.options = loadSettings(context.settingsFile);
+        context.options.apply(loadSettings(context.settingsFile));
         loadPhones(context.phones, paths.phonesFile(), &context.phonesFileUnreadable);
     }
     EXPECT_FALSE(QFileInfo::exists(temp.file(QStringLiteral("home"))));

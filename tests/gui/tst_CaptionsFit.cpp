@@ -52,9 +52,10 @@ struct Data
                                                   "ShortName=УРЛ\r\n")
                                        .arg(LongUrl)));
         context = std::make_unique<AppContext>(AppPaths::forFolder(folder.path()));
-        Options &o = context->options;
+        Options o;
         o.cbNN = o.cbAlias = o.cbUserName = o.cbPhoneNum = o.cbAverage = o.cbTurnOff = true;
         o.cbRecomend = o.cbSMS = o.cbMin = o.cbJeansBalExpired = o.cbLastQueryTime = true;
+        context->options.apply(o);
         PhoneSlot &s = context->phones.slot(1);
         s.number = QStringLiteral("9037654321");
         s.alias = QStringLiteral("Дочь на даче");
@@ -167,9 +168,10 @@ TEST_P(CaptionsFit, NoWindowCutsItsTexts)
 TEST_P(CaptionsFit, PhonesWindowKeepsColumnsSwitchedOnLaterInSight)
 {
     Data data;
-    Options &o = data.context->options;
+    Options o = data.context->options.values();
     o.cbNN = o.cbUserName = o.cbPhoneNum = o.cbAverage = o.cbTurnOff = o.cbRecomend = false;
     o.cbSMS = o.cbMin = o.cbJeansBalExpired = o.cbLastQueryTime = false;
+    data.context->options.apply(o);
     // The user made the window narrow once; its width is stored.
     WindowPlacement narrow;
     narrow.width = 150;
@@ -182,6 +184,7 @@ TEST_P(CaptionsFit, PhonesWindowKeepsColumnsSwitchedOnLaterInSight)
 
     // The setup window switches more columns on while the window is shown.
     o.cbPhoneNum = o.cbLastQueryTime = true;
+    data.context->options.apply(o);
     window.buildGrid();
     window.fillGrid();
     QApplication::processEvents();

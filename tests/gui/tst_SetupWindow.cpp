@@ -12,13 +12,18 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 
 #include "core/config/AppContext.h"
+#include "core/config/SettingsTable.h"
 #include "gui/RegionChoiceDialog.h"
 #include "gui/SetupWindow.h"
+#include "gui/TrayController.h"
 #include "support/DialogDriver.h"
+#include "support/FakeAutoStart.h"
+#include "support/RecordingTray.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -135,6 +140,10 @@ TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPa
         // The design's password character, whatever the style draws.
         edit("edPassword_", 1)->setText(QStringLiteral("123"));
         EXPECT_EQ(edit("edPassword_", 1)->displayText(), QStringLiteral("***"));
+        // No longer than the phone list keeps, and saying so.
+        EXPECT_EQ(edit("edPassword_", 1)->maxLength(), 15);
+        EXPECT_EQ(edit("edPassword_", 1)->toolTip(),
+                  QStringLiteral("Не более 15 символов: столько хранит файл телефонов"));
         // Windows starts programs at its start, a Linux desktop at log-in.
 #ifdef Q_OS_WIN
         EXPECT_EQ(box("cbAutoStart")->text(),
@@ -144,7 +153,9 @@ TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPa
                   QStringLiteral("Запускать программу при входе в систему"));
 #endif
 
-        // Option controls hold the defaults.
+        // Every setting has its control, named by its key; they hold the defaults.
+        for (const Setting &s : settingsTable())
+            EXPECT_NE(window->findChild<QWidget *>(s.keyName()), nullptr) << s.key;
         EXPECT_TRUE(box("cbAlias")->isChecked());
         EXPECT_FALSE(box("cbNN")->isChecked());
         EXPECT_TRUE(box("cbBalans")->isChecked());
@@ -301,16 +312,18 @@ TEST_F(SetupWindowTest, KeyFiltersOfNumberPasswordAndThresholds)
         EXPECT_TRUE(balance->isEnabled());
         save();
     });
-    EXPECT_EQ(context.options.edBalanceLessThen, QStringLiteral("3."));
-    EXPECT_EQ(context.options.edTurnOffLessThen, QStringLiteral("142"));
-    EXPECT_TRUE(context.options.cbMarkIfBalance);
-    EXPECT_FALSE(context.options.cbMarkIfTurnOff);
+    EXPECT_EQ(window->options().edBalanceLessThen, QStringLiteral("3."));
+    EXPECT_EQ(window->options().edTurnOffLessThen, QStringLiteral("142"));
+    EXPECT_TRUE(window->options().cbMarkIfBalance);
+    EXPECT_FALSE(window->options().cbMarkIfTurnOff);
     EXPECT_EQ(context.phones.slot(1).number, QStringLiteral("+7916-12"));
 }
 
 TEST_F(SetupWindowTest, IntervalLabelsFollowTheChosenHours)
 {
-    context.options.cbRefreshTime = 7;
+    Options daily;
+    daily.cbRefreshTime = 7;
+    context.options.apply(daily);
     create();
     show([&] {
         auto *hours = child<QComboBox>(QStringLiteral("cbRefreshTime"));
@@ -329,7 +342,7 @@ TEST_F(SetupWindowTest, IntervalLabelsFollowTheChosenHours)
         EXPECT_EQ(after->text(), QStringLiteral("часов"));
         save();
     });
-    EXPECT_EQ(context.options.cbRefreshTime, 2);
+    EXPECT_EQ(window->options().cbRefreshTime, 2);
 }
 
 TEST_F(SetupWindowTest, TrayChoiceIsOneGroupOverAllRows)
@@ -441,8 +454,9 @@ TEST_F(SetupWindowTest, CancelEscAndCloseBoxApplyNothing)
     PhoneList phones;
     phones.slot(1) = Phone("9161112233", "12", true);
     storePhones(phones);
-    context.options.cbNN = true;
-    const Options options = context.options;
+    Options options;
+    options.cbNN = true;
+    context.options.apply(options);
     const QByteArray file = folder.read(QStringLiteral("phones.xml"));
     create();
 
@@ -474,13 +488,51 @@ TEST_F(SetupWindowTest, CancelEscAndCloseBoxApplyNothing)
               }),
               QDialog::Rejected);
     EXPECT_TRUE(window->requestNow()) << "a ticked request box counts after a cancel too";
-    EXPECT_EQ(context.options, options);
+    EXPECT_EQ(context.options.values(), options);
     EXPECT_EQ(context.phones, phones);
     EXPECT_EQ(folder.read(QStringLiteral("phones.xml")), file);
     EXPECT_TRUE(boxes.errors.isEmpty());
 }
 
-TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
+TEST_F(SetupWindowTest, OkAppliesTheEditedCopyOnceAndCancelLeavesTheRunningProgram)
+{
+    // Opened from the tray, as the program does.
+    RecordingTray tray;
+    TrayControllerHooks hooks;
+    hooks.startTimer = false;
+    hooks.autoStart = std::make_unique<FakeAutoStart>();
+    TrayController main(context, tray, std::move(hooks));
+    main.startWork();
+    const Options before = context.options.values();
+    QSignalSpy changed(&context.options, &LiveOptions::changed);
+    const auto editAndClose = [](const char *button) {
+        WhenModal([button](QDialog *setup) {
+            setup->findChild<QCheckBox *>(QStringLiteral("cbNN"))->click();
+            setup->findChild<QComboBox *>(QStringLiteral("cbRefreshTime"))->setCurrentIndex(0);
+            setup->findChild<QPushButton *>(QLatin1String(button))->click();
+        });
+    };
+
+    editAndClose("bnCancel");
+    main.showSetupWindow();
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(context.options.values(), before);
+    EXPECT_FALSE(QFile::exists(context.paths.settingsFile()));
+
+    editAndClose("bnOK");
+    main.showSetupWindow();
+    Options edited = before;
+    edited.cbNN = true;
+    edited.cbRefreshTime = 0;
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].value<Options>(), edited);
+    EXPECT_EQ(changed[0][1].value<Options>(), before);
+    EXPECT_EQ(context.options.values(), edited);
+    EXPECT_EQ(loadSettings(context.settingsFile), edited);
+    EXPECT_EQ(main.requestTimer().interval(), 3 * 3600 * 1000) << "the schedule follows";
+}
+
+TEST_F(SetupWindowTest, SaveWritesThePhonesKeepsTheEditedOptionsAndRemembersThePage)
 {
     create();
     int result = show([&] {
@@ -505,12 +557,12 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesCommitsTheOptionsAndRemembersThePage)
     });
     ASSERT_EQ(result, QDialog::Accepted);
     EXPECT_TRUE(window->requestNow());
-    EXPECT_TRUE(context.options.cbSMS);
-    EXPECT_TRUE(context.options.cbExecAfterRun);
-    EXPECT_TRUE(context.options.cbFailReason);
-    EXPECT_FALSE(context.options.cbNotifyFailures);
-    EXPECT_TRUE(context.options.cbNotifyLowBalance);
-    EXPECT_EQ(context.options.cbTrayIcon, TrayIconStyle::Light);
+    EXPECT_TRUE(window->options().cbSMS);
+    EXPECT_TRUE(window->options().cbExecAfterRun);
+    EXPECT_TRUE(window->options().cbFailReason);
+    EXPECT_FALSE(window->options().cbNotifyFailures);
+    EXPECT_TRUE(window->options().cbNotifyLowBalance);
+    EXPECT_EQ(window->options().cbTrayIcon, TrayIconStyle::Light);
     EXPECT_EQ(context.phones.numberOf(1), QStringLiteral("9161234567"));
     EXPECT_TRUE(context.phones.isTrayShown(1));
     EXPECT_EQ(storedPhones(), context.phones);
@@ -545,7 +597,7 @@ TEST_F(SetupWindowTest, FailedWriteKeepsTheWindowOpenAndAppliesNothing)
         EXPECT_EQ(edit("edNumber_", 1)->text(), QStringLiteral("1")) << "the edits stay";
     });
     EXPECT_EQ(result, QDialog::Rejected);
-    EXPECT_EQ(context.options, Options());
+    EXPECT_EQ(context.options.values(), Options());
     EXPECT_EQ(context.phones, PhoneList());
     EXPECT_TRUE(window->requestNow()) << "the ticked box still asks for a request";
 }

@@ -32,35 +32,19 @@
 #include "gui/AboutBox.h"
 #include "gui/PhonesWindow.h"
 #include "gui/TrayController.h"
+#include "support/FakeAutoStart.h"
 #include "support/FakeLumoServer.h"
 #include "support/RecordingTray.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
+using zelvant::test::FakeAutoStart;
 using zelvant::test::FakeLumoServer;
 using zelvant::test::TempFolder;
 
 using zelvant::test::RecordingTray;
 
 namespace {
-
-class RecordingAutoStart : public AutoStart
-{
-public:
-    explicit RecordingAutoStart(QList<bool> &calls)
-        : m_calls(calls)
-    {
-    }
-    bool setAutoStart(bool on, QString *) override
-    {
-        m_calls << on;
-        return true;
-    }
-    bool isRegistered() const override { return !m_calls.isEmpty() && m_calls.last(); }
-
-private:
-    QList<bool> &m_calls;
-};
 
 class RecordingNotifier : public Notifier
 {
@@ -117,7 +101,8 @@ protected:
         hooks.beep = [this] { ++beeps; };
         hooks.quit = [this] { ++quits; };
         hooks.openUrl = [this](const QUrl &url) { urls << url; };
-        hooks.autoStart = std::make_unique<RecordingAutoStart>(autoStartCalls);
+        hooks.autoStart = std::make_unique<FakeAutoStart>();
+        autoStart = static_cast<FakeAutoStart *>(hooks.autoStart.get());
         hooks.startTimer = startTimer;
         hooks.notifier = &notifier;
         hooks.retryDelaysMs = retryDelaysMs;
@@ -158,7 +143,7 @@ protected:
     int beeps = 0;
     int quits = 0;
     QList<QUrl> urls;
-    QList<bool> autoStartCalls;
+    FakeAutoStart *autoStart = nullptr; // owned by main
     RecordingNotifier notifier;
     QList<qint64> retryDelaysMs;
 };
@@ -301,7 +286,7 @@ TEST_F(TrayWindows, LeavingStopsTheCycleSavesAndRemovesTheIcon)
     // applied; leaving twice does it once.
     IniFile settings(context->paths.settingsFile());
     EXPECT_TRUE(settings.sectionExists(QStringLiteral("Connection")));
-    EXPECT_EQ(autoStartCalls, QList<bool>({true}));
+    EXPECT_EQ(autoStart->calls, QList<bool>({true}));
     main->exitProgram();
     EXPECT_EQ(quits, 1);
     EXPECT_FALSE(main->runQueryCycle(CycleMode::AllPhones));
@@ -436,7 +421,6 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
 {
     makeMain(false, 60000); // phone 2 would follow after a minute
     context->phones.slot(2).region = QStringLiteral("ОБР");
-    context->options.cbNN = true; // an unsaved change
 
     // The about box opens during a cycle, which is then stopped from the menu.
     ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
@@ -466,8 +450,7 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
     EXPECT_TRUE(main->action(MenuItem::QueryBad)->isEnabled());
     EXPECT_EQ(beeps, 1) << "phone 2 was never reached";
 
-    // The setup window stops a running cycle; cancelled, it throws away the
-    // option changes that were not saved.
+    // The setup window stops a running cycle.
     ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
     QTest::qWait(200);
     ASSERT_TRUE(main->cycle()->isRunning());
@@ -486,7 +469,6 @@ TEST_F(TrayWindows, ModalWindowsKeepTheMenuOffWhileACycleEnds)
     });
     main->showSetupWindow();
     EXPECT_TRUE(checkedInside);
-    EXPECT_FALSE(context->options.cbNN) << "the settings file's value again";
     EXPECT_TRUE(main->action(MenuItem::Setup)->isEnabled());
     EXPECT_FALSE(main->cycle()->isRunning());
     EXPECT_EQ(beeps, 2);
@@ -603,7 +585,7 @@ TEST_F(TrayWindows, ResultsNotStoredInTheHistoryAreToldOncePerCycle)
     const QString log = fromWindows1251(temp.read(QStringLiteral("Zelvant.err")));
     EXPECT_EQ(log.count(QStringLiteral("История не записана: database is locked")), 2)
         << log.toStdString();
-    EXPECT_TRUE(context->options.cbHistory);
+    EXPECT_TRUE(context->options.values().cbHistory);
 
     // Stored again: nothing more to tell.
     cycle();
@@ -634,7 +616,7 @@ TEST_F(TrayWindows, MissingHistoryIsToldOnceAfterTheCycleWhichKeepsTheBalance)
     EXPECT_TRUE(std::none_of(windows.begin(), windows.end(),
                              [](const QWidget *w) { return w->isVisible() && w->isModal(); }));
     // History keeping is off for good, and nothing was created.
-    EXPECT_FALSE(context->options.cbHistory);
+    EXPECT_FALSE(context->options.values().cbHistory);
     EXPECT_FALSE(loadSettings(IniFile(context->paths.settingsFile())).cbHistory);
     EXPECT_FALSE(QFile::exists(context->paths.historyFile()));
 }

@@ -7,9 +7,9 @@
 
 #include "core/AppPaths.h"
 #include "core/config/IniFile.h"
+#include "core/config/LiveOptions.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Regions.h"
-#include "core/config/Settings.h"
 
 namespace zelvant {
 
@@ -35,7 +35,7 @@ public:
     const AppPaths paths;
     IniFile settingsFile;
     IniFile regionFile;
-    Options options;
+    LiveOptions options;
     PhoneList phones;
     RegionList regions;
     bool phonesFileUnreadable = false; // set by the last LoadPhones

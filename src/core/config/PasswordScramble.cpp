@@ -9,7 +9,6 @@ namespace zelvant {
 
 namespace {
 
-constexpr int MaxPasswordLength = 15;
 constexpr int ScrambleLength = 54;
 
 // One generator for the whole run, seeded from the clock on first use, so two
@@ -120,7 +119,7 @@ QString decodePassword(const QString &scramble)
 bool passwordFitsScramble(const QString &password)
 {
     QByteArray bytes;
-    return toWindows1251Exact(password.left(15), &bytes);
+    return toWindows1251Exact(password.left(MaxPasswordLength), &bytes);
 }
 
 } // namespace zelvant

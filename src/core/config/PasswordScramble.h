@@ -6,12 +6,17 @@
 
 namespace zelvant {
 
+// The scramble's length field is one hex digit: a password longer than this
+// cannot be stored.
+inline constexpr int MaxPasswordLength = 15;
+
 QString encodePassword(const QString &password); // 54 upper-case hex digits
 QString decodePassword(const QString &scramble); // empty when malformed
 
-// True when the part of the password that is stored (the first 15
-// characters) consists of Windows-1251 characters only; the scramble works on
-// code page bytes, so anything else could not come back unchanged.
+// True when the part of the password that is stored (the first
+// MaxPasswordLength characters) consists of Windows-1251 characters only; the
+// scramble works on code page bytes, so anything else could not come back
+// unchanged.
 bool passwordFitsScramble(const QString &password);
 
 } // namespace zelvant

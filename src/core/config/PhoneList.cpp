@@ -340,6 +340,14 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
         const PhoneSlot &s = phones.slot(i);
         if (s.number.trimmed().isEmpty())
             continue;
+        // Cut on the way into the file, it would differ from the one the
+        // running program goes on with.
+        if (s.password.size() > MaxPasswordLength)
+            return fail(error, QStringLiteral("Пароль телефона %1 (%2) длиннее %3 символов: "
+                                              "файл телефонов хранит не более %3.")
+                                   .arg(i)
+                                   .arg(s.number.trimmed())
+                                   .arg(MaxPasswordLength));
         if (!passwordFitsScramble(s.password))
             return fail(error, QStringLiteral("Пароль телефона %1 (%2) содержит символы, которые "
                                               "нельзя сохранить: допустимы только символы "

@@ -64,10 +64,10 @@ QString phonesLeftOutMessage(const QString &path, int leftOut);
 // error log says so. A file with more phones than the slots is kept the
 // same way, and *notice (for the user) says how many did not fit. On
 // failure the old file is intact and *error says why. Refuses, with the file
-// untouched, a password with characters outside Windows-1251 (the scramble
-// could not give it back) and control characters that XML cannot carry;
-// other characters outside the code page are written as character
-// references.
+// untouched, a password longer than MaxPasswordLength or with characters
+// outside Windows-1251 (the scramble could not give it back) and control
+// characters that XML cannot carry; other characters outside the code page
+// are written as character references.
 bool savePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
                 QString *error = nullptr, QString *notice = nullptr);
 

@@ -6,40 +6,14 @@
 
 #include "core/config/AutoStart.h"
 #include "core/config/IniFile.h"
+#include "core/config/SettingsTable.h"
 
 namespace zelvant {
 
 namespace {
 
-const QString HintWindow = QStringLiteral("Hint Window");
-const QString Mark = QStringLiteral("Mark");
-const QString Connection = QStringLiteral("Connection");
 const QString Debug = QStringLiteral("Debug");
 const QString Phones = QStringLiteral("Phones");
-
-const QString DefaultBalanceThreshold = QStringLiteral("2.5");
-const QString DefaultTurnOffThreshold = QStringLiteral("2");
-
-// The "Hint Window" check boxes in the order the file lists them.
-struct HintKey
-{
-    const char *key;
-    bool Options::*member;
-};
-constexpr HintKey HintKeys[] = {
-    {"cbNN", &Options::cbNN},
-    {"cbAlias", &Options::cbAlias},
-    {"cbUserName", &Options::cbUserName},
-    {"cbPhoneNum", &Options::cbPhoneNum},
-    {"cbAverage", &Options::cbAverage},
-    {"cbTurnOff", &Options::cbTurnOff},
-    {"cbRecomend", &Options::cbRecomend},
-    {"cbSMS", &Options::cbSMS},
-    {"cbMin", &Options::cbMin},
-    {"cbJeansBalExpired", &Options::cbJeansBalExpired},
-    {"cbLastQueryTime", &Options::cbLastQueryTime},
-    {"cbFailReason", &Options::cbFailReason},
-};
 
 } // namespace
 
@@ -69,66 +43,41 @@ bool parseWholeNumber(const QString &text, int *value)
     return true;
 }
 
-int Options::refreshHours() const
+Options::Options()
 {
-    const int index = (cbRefreshTime >= 0 && cbRefreshTime < RefreshHoursCount)
-                          ? cbRefreshTime
-                          : DefaultRefreshIndex;
-    return RefreshHours[index];
+    for (const Setting &s : settingsTable())
+        s.setText(*this, s.defaultText());
 }
 
 qint64 Options::refreshIntervalMs() const
 {
-    return qint64(refreshHours()) * 3600000;
+    const bool listed = cbRefreshTime >= 0 && cbRefreshTime < RefreshHoursCount;
+    return qint64(RefreshHours[listed ? cbRefreshTime : DefaultRefreshIndex]) * 3600 * 1000;
 }
 
+// A text that is no number counts as the default.
 double Options::balanceThreshold() const
 {
-    double v = 2.5;
-    parseDecimal(edBalanceLessThen, &v);
+    double v = 0;
+    if (!parseDecimal(edBalanceLessThen, &v))
+        parseDecimal(Options().edBalanceLessThen, &v);
     return v;
 }
 
 int Options::turnOffThreshold() const
 {
-    int v = 2;
-    parseWholeNumber(edTurnOffLessThen, &v);
+    int v = 0;
+    if (!parseWholeNumber(edTurnOffLessThen, &v))
+        parseWholeNumber(Options().edTurnOffLessThen, &v);
     return v;
 }
 
 Options loadSettings(const IniFile &settings)
 {
     Options o;
-    for (const HintKey &h : HintKeys)
-        o.*h.member = settings.readBool(HintWindow, QLatin1String(h.key), o.*h.member);
-    const int trayIcon = settings.readInteger(HintWindow, QStringLiteral("cbTrayIcon"), 0);
-    if (trayIcon >= 0 && trayIcon < TrayIconStyleCount)
-        o.cbTrayIcon = TrayIconStyle(trayIcon);
-
-    o.cbMarkIfBalance = settings.readBool(Mark, QStringLiteral("cbMarkIfBalance"), true);
-    o.cbMarkIfTurnOff = settings.readBool(Mark, QStringLiteral("cbMarkIfTurnOff"), true);
-    o.edBalanceLessThen =
-        settings.readString(Mark, QStringLiteral("edBalanceLessThen"), DefaultBalanceThreshold);
-    o.edTurnOffLessThen =
-        settings.readString(Mark, QStringLiteral("edTurnOffLessThen"), DefaultTurnOffThreshold);
-    if (!parseDecimal(o.edBalanceLessThen, nullptr))
-        o.edBalanceLessThen = DefaultBalanceThreshold;
-    if (!parseWholeNumber(o.edTurnOffLessThen, nullptr))
-        o.edTurnOffLessThen = DefaultTurnOffThreshold;
-
-    o.cbRefreshTime =
-        settings.readInteger(Connection, QStringLiteral("cbRefreshTime"), DefaultRefreshIndex);
-    if (o.cbRefreshTime < 0 || o.cbRefreshTime >= RefreshHoursCount)
-        o.cbRefreshTime = DefaultRefreshIndex;
-    o.cbAutoStart = settings.readBool(Connection, QStringLiteral("cbAutoStart"), true);
-    o.cbExecAfterRun = settings.readBool(Connection, QStringLiteral("cbExecAfterRun"), false);
-    o.cbHistory = settings.readBool(Connection, QStringLiteral("cbHistory"), true);
-    o.cbLoadHistory = settings.readBool(Connection, QStringLiteral("cbLoadHistory"), true);
-    // Keys newer than many settings files: a missing one takes its default.
-    o.cbRetryFailed = settings.readBool(Connection, QStringLiteral("cbRetryFailed"), true);
-    o.cbNotifyLowBalance =
-        settings.readBool(Connection, QStringLiteral("cbNotifyLowBalance"), true);
-    o.cbNotifyFailures = settings.readBool(Connection, QStringLiteral("cbNotifyFailures"), true);
+    // A missing key reads as empty text, which no setting allows.
+    for (const Setting &s : settingsTable())
+        s.setText(o, settings.readString(s.sectionName(), s.keyName(), {}));
     return o;
 }
 
@@ -137,36 +86,8 @@ bool saveSettings(IniFile &settings, const Options &options, bool trayNotShown,
 {
     using Change = IniFile::Change;
     QList<Change> changes;
-    for (const HintKey &h : HintKeys)
-        changes.append(Change::writeBool(HintWindow, QLatin1String(h.key), options.*h.member));
-    changes.append(
-        Change::write(HintWindow, QStringLiteral("cbTrayIcon"), int(options.cbTrayIcon)));
-
-    changes.append(
-        Change::writeBool(Mark, QStringLiteral("cbMarkIfBalance"), options.cbMarkIfBalance));
-    changes.append(
-        Change::writeBool(Mark, QStringLiteral("cbMarkIfTurnOff"), options.cbMarkIfTurnOff));
-    changes.append(
-        Change::write(Mark, QStringLiteral("edBalanceLessThen"), options.edBalanceLessThen));
-    changes.append(
-        Change::write(Mark, QStringLiteral("edTurnOffLessThen"), options.edTurnOffLessThen));
-
-    changes.append(
-        Change::write(Connection, QStringLiteral("cbRefreshTime"), options.cbRefreshTime));
-    changes.append(
-        Change::writeBool(Connection, QStringLiteral("cbAutoStart"), options.cbAutoStart));
-    changes.append(
-        Change::writeBool(Connection, QStringLiteral("cbExecAfterRun"), options.cbExecAfterRun));
-    changes.append(Change::writeBool(Connection, QStringLiteral("cbHistory"), options.cbHistory));
-    changes.append(
-        Change::writeBool(Connection, QStringLiteral("cbLoadHistory"), options.cbLoadHistory));
-    changes.append(
-        Change::writeBool(Connection, QStringLiteral("cbRetryFailed"), options.cbRetryFailed));
-    changes.append(Change::writeBool(Connection, QStringLiteral("cbNotifyLowBalance"),
-                                     options.cbNotifyLowBalance));
-    changes.append(Change::writeBool(Connection, QStringLiteral("cbNotifyFailures"),
-                                     options.cbNotifyFailures));
-
+    for (const Setting &s : settingsTable())
+        changes.append(Change::write(s.sectionName(), s.keyName(), s.text(options)));
     if (trayNotShown)
         changes.append(Change::write(Phones, QStringLiteral("rbTray"), -1));
     // Written back so that the hidden switch is visible in the file.

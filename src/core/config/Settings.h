@@ -1,6 +1,8 @@
 #pragma once
 // The options of the settings file (named after the executable, ".ini").
-// The setup window edits a copy and commits it on save.
+// Each field's section, key, default and allowed values are in the settings
+// table (core/config/SettingsTable); the running program holds them in
+// LiveOptions, and the setup window edits a copy.
 
 #include <QString>
 
@@ -19,40 +21,43 @@ inline constexpr int DefaultRefreshIndex = 2;
 
 struct Options
 {
-    // "Hint Window": columns of the phones window.
-    bool cbNN = false;
-    bool cbAlias = true;
-    bool cbUserName = true;
-    bool cbPhoneNum = true;
-    bool cbAverage = false;
-    bool cbTurnOff = true;
-    bool cbRecomend = true;
-    bool cbSMS = false;
-    bool cbMin = false;
-    bool cbJeansBalExpired = false;
-    bool cbLastQueryTime = true;
-    bool cbFailReason = false; // "Причина": why a phone has no fresh balance
-    // The tray icon's colours ("Значок в трее:"), on the same page.
-    TrayIconStyle cbTrayIcon = TrayIconStyle::DarkOutlined;
-    // "Mark"
-    bool cbMarkIfBalance = true;
-    bool cbMarkIfTurnOff = true;
-    QString edBalanceLessThen = QStringLiteral("2.5");
-    QString edTurnOffLessThen = QStringLiteral("2");
-    // "Connection"
-    int cbRefreshTime = DefaultRefreshIndex;
-    bool cbAutoStart = true;
-    bool cbExecAfterRun = false;
-    bool cbHistory = true;
-    bool cbLoadHistory = true;
-    bool cbRetryFailed = true; // "Повторять неудачные запросы автоматически"
-    bool cbNotifyLowBalance = true; // "Оповещать о низком балансе"
-    bool cbNotifyFailures = true;   // "Оповещать о сбоях запросов"
+    Options(); // every field at its default from the settings table
 
-    int refreshHours() const;         // hours of the chosen interval
-    qint64 refreshIntervalMs() const; // hours * 3,600,000
-    double balanceThreshold() const;  // edBalanceLessThen, "." separator
-    int turnOffThreshold() const;     // edTurnOffLessThen
+    // "Hint Window": columns of the phones window.
+    bool cbNN{};
+    bool cbAlias{};
+    bool cbUserName{};
+    bool cbPhoneNum{};
+    bool cbAverage{};
+    bool cbTurnOff{};
+    bool cbRecomend{};
+    bool cbSMS{};
+    bool cbMin{};
+    bool cbJeansBalExpired{};
+    bool cbLastQueryTime{};
+    bool cbFailReason{}; // "Причина": why a phone has no fresh balance
+    // The tray icon's colours ("Значок в трее:"), on the same page.
+    TrayIconStyle cbTrayIcon{};
+    // "Mark"
+    bool cbMarkIfBalance{};
+    bool cbMarkIfTurnOff{};
+    QString edBalanceLessThen;
+    QString edTurnOffLessThen;
+    // "Connection"
+    int cbRefreshTime{};
+    bool cbAutoStart{};
+    bool cbExecAfterRun{};
+    bool cbHistory{};
+    bool cbLoadHistory{};
+    bool cbRetryFailed{}; // "Повторять неудачные запросы автоматически"
+    bool cbNotifyLowBalance{}; // "Оповещать о низком балансе"
+    bool cbNotifyFailures{};   // "Оповещать о сбоях запросов"
+
+    // The refresh timer's interval: the hours of the chosen entry, those of
+    // the default entry for an index outside the list.
+    qint64 refreshIntervalMs() const;
+    double balanceThreshold() const; // edBalanceLessThen, "." separator
+    int turnOffThreshold() const;    // edTurnOffLessThen
     bool operator==(const Options &) const = default;
 };
 
@@ -71,9 +76,11 @@ bool parseDecimal(const QString &text, double *value);
 // An integer, decimal or "0x" hexadecimal; -230973 counts as not a number.
 bool parseWholeNumber(const QString &text, int *value);
 
+// Each setting from the file; a missing key, or a text that is no allowed
+// value, gives its default.
 Options loadSettings(const IniFile &settings);
 
-// Writes the options in the file's order, applies the autostart choice
+// Writes the options in the table's order, applies the autostart choice
 // (autoStart may be null in tests), writes rbTray=-1 to "Phones" when no
 // phone is shown in the tray, and rewrites "SaveLogFiles". Returns false with
 // *error when a write failed.

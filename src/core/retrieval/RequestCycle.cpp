@@ -595,7 +595,7 @@ void keepCycleResults(RequestCycle &cycle, ResultStore &store, const AppContext 
 {
     QObject::connect(&cycle, &RequestCycle::cycleStarted, &store,
                      [&store, &context](CycleMode mode, int slot) {
-                         store.beginCycle(mode, slot, context.options.cbHistory);
+                         store.beginCycle(mode, slot, context.options.values().cbHistory);
                      });
     QObject::connect(&cycle, &RequestCycle::resultReady, &store, &ResultStore::keepResult);
     QObject::connect(&cycle, &RequestCycle::phoneFailed, &store, &ResultStore::keepFailure);

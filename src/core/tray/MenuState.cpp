@@ -19,16 +19,6 @@ bool hasFailedPhones(const PhoneList &phones, const PhoneResults &results,
     return false;
 }
 
-qint64 requestIntervalMs(const Options &options)
-{
-    // A settings file edited by hand may hold an index outside the list; the
-    // default interval is then safer than a timer of zero or of days.
-    int index = options.cbRefreshTime;
-    if (index < 0 || index >= RefreshHoursCount)
-        index = DefaultRefreshIndex;
-    return qint64(RefreshHours[index]) * 3600 * 1000;
-}
-
 MenuState::MenuState(std::function<bool()> failedPhones)
     : m_failedPhones(std::move(failedPhones))
 {

@@ -57,9 +57,6 @@ enum class CycleDecision {
 bool hasFailedPhones(const PhoneList &phones, const PhoneResults &results,
                      const std::function<void()> &beeper);
 
-// Refresh interval of the chosen "cbRefreshTime" entry, in milliseconds.
-qint64 requestIntervalMs(const Options &options);
-
 class MenuState
 {
 public:

@@ -309,6 +309,10 @@ TEST(PhonesFileSave, AnUnreadableFileIsKeptAsBakAndFailuresLeaveTheOldFile)
     QString error;
     EXPECT_FALSE(savePhones(phones, path, log, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("2")));
+    // So is one longer than the file keeps: cut, it would not be the one in use.
+    phones.slot(2).password = QStringLiteral("1234567890123456");
+    EXPECT_FALSE(savePhones(phones, path, log, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("не более 15"))) << error.toStdString();
     // Control characters XML cannot carry are refused as well.
     phones.slot(2).password = QStringLiteral("1");
     phones.slot(2).alias = QString(QChar(0x01));

@@ -10,33 +10,15 @@
 #include "core/config/AutoStart.h"
 #include "core/config/IniFile.h"
 #include "core/config/Settings.h"
+#include "core/config/SettingsTable.h"
+#include "support/FakeAutoStart.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
+using zelvant::test::FakeAutoStart;
 using zelvant::test::TempFolder;
 
 namespace {
-
-class FakeAutoStart : public AutoStart
-{
-public:
-    bool setAutoStart(bool on, QString *error) override
-    {
-        calls.append(on);
-        if (failWith.isEmpty()) {
-            registered = on;
-            return true;
-        }
-        if (error)
-            *error = failWith;
-        return false;
-    }
-    bool isRegistered() const override { return registered; }
-
-    QList<bool> calls;
-    bool registered = false;
-    QString failWith;
-};
 
 // Restores the default locale when a test changed it.
 class LocaleGuard
@@ -48,124 +30,82 @@ private:
     QLocale m_saved;
 };
 
+const Setting &settingOf(const char *key)
+{
+    for (const Setting &s : settingsTable())
+        if (qstrcmp(s.key, key) == 0)
+            return s;
+    ADD_FAILURE() << "no setting " << key;
+    return settingsTable().front();
+}
+
 } // namespace
 
-TEST(SettingsLoad, NoFileGivesTheDefaults)
+TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
 {
     TempFolder dir;
-    const IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
-    const Options o = loadSettings(ini);
-    EXPECT_EQ(o, Options());
-    // The columns shown by default and the other defaults, spelled out.
-    EXPECT_FALSE(o.cbNN);
-    EXPECT_TRUE(o.cbAlias && o.cbUserName && o.cbPhoneNum && o.cbTurnOff && o.cbRecomend
-                && o.cbLastQueryTime);
-    EXPECT_FALSE(o.cbAverage || o.cbSMS || o.cbMin || o.cbJeansBalExpired);
-    EXPECT_TRUE(o.cbMarkIfBalance && o.cbMarkIfTurnOff);
-    EXPECT_EQ(o.edBalanceLessThen, QStringLiteral("2.5"));
-    EXPECT_EQ(o.edTurnOffLessThen, QStringLiteral("2"));
-    EXPECT_EQ(o.refreshHours(), 5);
-    EXPECT_EQ(o.refreshIntervalMs(), 5 * 3600000LL);
-    EXPECT_TRUE(o.cbAutoStart && o.cbHistory && o.cbLoadHistory);
-    EXPECT_FALSE(o.cbExecAfterRun);
-    EXPECT_FALSE(o.cbFailReason);
-    EXPECT_TRUE(o.cbRetryFailed && o.cbNotifyLowBalance && o.cbNotifyFailures);
+    IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
+    EXPECT_EQ(loadSettings(ini), Options());
     EXPECT_FALSE(saveLogFilesEnabled(ini));
     EXPECT_FALSE(QFile::exists(ini.path()));
-}
+    // The defaults, as a save writes them.
+    ASSERT_TRUE(saveSettings(ini, loadSettings(ini), false, nullptr));
+    EXPECT_EQ(
+        dir.read(QStringLiteral("Zelvant.ini")),
+        QByteArray("[Hint Window]\r\n"
+                   "cbNN=0\r\ncbAlias=1\r\ncbUserName=1\r\ncbPhoneNum=1\r\ncbAverage=0\r\n"
+                   "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\ncbJeansBalExpired=0\r\n"
+                   "cbLastQueryTime=1\r\ncbFailReason=0\r\ncbTrayIcon=0\r\n"
+                   "\r\n[Mark]\r\ncbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\n"
+                   "edBalanceLessThen=2.5\r\nedTurnOffLessThen=2\r\n"
+                   "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbAutoStart=1\r\n"
+                   "cbExecAfterRun=0\r\ncbHistory=1\r\ncbLoadHistory=1\r\ncbRetryFailed=1\r\n"
+                   "cbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
+                   "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
 
-TEST(SettingsLoad, HandEditedValuesAreValidatedWithTheirDefaults)
-{
-    TempFolder dir;
-    dir.write(QStringLiteral("Zelvant.ini"), "[hint window]\r\n"
-                                             " CBNN = yes \r\n"
-                                             "cbAlias=0\r\n"
-                                             "cbSMS=2\r\n"
-                                             "cbMin=0x0\r\n"
-                                             "[MARK]\r\n"
-                                             "cbMarkIfBalance=-1\r\n"
-                                             "edBalanceLessThen=abc\r\n"
-                                             "edTurnOffLessThen=2.5\r\n"
-                                             "[connection]\r\n"
-                                             "cbRefreshTime=9\r\n"
-                                             "cbHistory=\r\n"
-                                             "cbExecAfterRun=0x10\r\n"
-                                             "cbRetryFailed=yes\r\n"
-                                             "CBNOTIFYFAILURES=0\r\n");
-    IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
-    Options o = loadSettings(ini);
-    EXPECT_FALSE(o.cbNN); // a word gives the default
-    EXPECT_FALSE(o.cbAlias);
-    EXPECT_TRUE(o.cbSMS);
-    EXPECT_FALSE(o.cbMin);
-    EXPECT_TRUE(o.cbMarkIfBalance);
-    EXPECT_EQ(o.edBalanceLessThen, QStringLiteral("2.5"));
-    EXPECT_EQ(o.edTurnOffLessThen, QStringLiteral("2"));
-    EXPECT_EQ(o.cbRefreshTime, 2);
-    EXPECT_TRUE(o.cbHistory);
-    EXPECT_TRUE(o.cbExecAfterRun);
-    EXPECT_TRUE(o.cbRetryFailed);
-    EXPECT_TRUE(o.cbNotifyLowBalance);
-    EXPECT_FALSE(o.cbNotifyFailures);
-
-    const struct
-    {
-        const char *refresh;
-        int index;
-        int hours;
-    } intervals[] = {{"7", 7, 24}, {"0", 0, 3}, {"-1", 2, 5}, {"8", 2, 5}, {"0x6", 6, 12}};
-    for (const auto &c : intervals) {
-        ASSERT_TRUE(ini.writeString(QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"),
-                                    QLatin1String(c.refresh)));
-        o = loadSettings(ini);
-        EXPECT_EQ(o.cbRefreshTime, c.index) << c.refresh;
-        EXPECT_EQ(o.refreshHours(), c.hours) << c.refresh;
+    // One key in the file, in other letter case: its texts read as the
+    // second of each pair (words, indices outside the list and the numbers
+    // that mean "no number" give the default), every missing key as its
+    // default.
+    using Texts = QList<std::pair<const char *, const char *>>;
+    const std::pair<const char *, Texts> cases[] = {
+        {"cbNN", {{" yes ", "0"}, {"2", "1"}, {"0x0", "0"}, {"-1", "1"}, {"", "0"}}},
+        {"cbHistory", {{"", "1"}, {"yes", "1"}, {"0x10", "1"}, {"0", "0"}}},
+        {"cbRefreshTime", {{"7", "7"}, {"0", "0"}, {"-1", "2"}, {"8", "2"}, {"0x6", "6"}}},
+        {"cbTrayIcon", {{"1", "1"}, {"2", "2"}, {"3", "0"}, {"-1", "0"}, {"светлый", "0"}}},
+        {"edBalanceLessThen", {{"-230973", "2.5"}, {"3,75", "2.5"}, {"1,000", "2.5"}}},
+        {"edBalanceLessThen", {{"inf", "2.5"}, {" 3.75 ", "3.75"}, {"-230973.0", "2.5"}}},
+        {"edBalanceLessThen", {{"1e2", "1e2"}}},
+        {"edTurnOffLessThen",
+         {{"-230973", "2"}, {"0x3", "0x3"}, {"3.0", "2"}, {"", "2"}, {"-1", "-1"}, {"10", "10"}}}};
+    for (const auto &[key, texts] : cases) {
+        const Setting &s = settingOf(key);
+        for (const auto &[text, loaded] : texts) {
+            QFile::remove(ini.path());
+            ASSERT_TRUE(ini.writeString(s.sectionName().toLower(), s.keyName().toUpper(),
+                                        QString::fromUtf8(text)));
+            const Options o = loadSettings(ini);
+            EXPECT_EQ(s.text(o), QLatin1String(loaded)) << key << "=" << text;
+            Options expected;
+            s.setText(expected, s.text(o));
+            EXPECT_EQ(o, expected) << "only " << key << " differs from the defaults";
+        }
     }
+    EXPECT_EQ(loadSettings(ini).turnOffThreshold(), 10);
+    EXPECT_DOUBLE_EQ(Options().balanceThreshold(), 2.5);
 
-    // The numbers that mean "no number" and other odd thresholds.
-    const struct
-    {
-        const char *balance;
-        const char *turnOff;
-        const char *balanceAfter;
-        const char *turnOffAfter;
-    } thresholds[] = {
-        {"-230973", "-230973", "2.5", "2"}, {"3,75", "0x3", "2.5", "0x3"},
-        {"1,000", "3.0", "2.5", "2"},       {"inf", "", "2.5", "2"},
-        {" 3.75 ", "-1", "3.75", "-1"},     {"1e2", "7", "1e2", "7"},
-        {"-230973.0", "10", "2.5", "10"},
-    };
-    for (const auto &t : thresholds) {
-        ASSERT_TRUE(ini.apply(
-            {IniFile::Change::write(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"),
-                                    QLatin1String(t.balance)),
-             IniFile::Change::write(QStringLiteral("Mark"), QStringLiteral("edTurnOffLessThen"),
-                                    QLatin1String(t.turnOff))}));
-        o = loadSettings(ini);
-        EXPECT_EQ(o.edBalanceLessThen, QLatin1String(t.balanceAfter)) << t.balance;
-        EXPECT_EQ(o.edTurnOffLessThen, QLatin1String(t.turnOffAfter)) << t.turnOff;
+    // The refresh timer of each offered interval; an index outside the list
+    // gives the default rather than a timer firing constantly or never.
+    const qint64 hour = 3600 * 1000;
+    const std::pair<int, qint64> intervals[] = {
+        {0, 3 * hour}, {1, 4 * hour},  {2, 5 * hour},  {3, 6 * hour},  {4, 7 * hour},
+        {5, 8 * hour}, {6, 12 * hour}, {7, 24 * hour}, {-1, 5 * hour}, {8, 5 * hour}};
+    for (const auto &[index, ms] : intervals) {
+        Options o;
+        o.cbRefreshTime = index;
+        EXPECT_EQ(o.refreshIntervalMs(), ms) << index;
     }
-    EXPECT_DOUBLE_EQ(o.balanceThreshold(), 2.5);
-    EXPECT_EQ(o.turnOffThreshold(), 10);
-}
-
-TEST(SettingsLoad, TrayIconStyleOfOlderAndHandEditedFiles)
-{
-    TempFolder dir;
-    IniFile ini(dir.file(QStringLiteral("Zelvant.ini")));
-    // A file of an older version has the section but not the key.
-    ASSERT_TRUE(ini.writeString(QStringLiteral("Hint Window"), QStringLiteral("cbNN"),
-                                QStringLiteral("1")));
-    EXPECT_EQ(loadSettings(ini).cbTrayIcon, TrayIconStyle::DarkOutlined);
-    const std::pair<const char *, TrayIconStyle> cases[] = {
-        {"0", TrayIconStyle::DarkOutlined},  {"1", TrayIconStyle::Dark},
-        {"2", TrayIconStyle::Light},         {"3", TrayIconStyle::DarkOutlined},
-        {"-1", TrayIconStyle::DarkOutlined}, {"светлый", TrayIconStyle::DarkOutlined}};
-    for (const auto &[text, style] : cases) {
-        ASSERT_TRUE(ini.writeString(QStringLiteral("hint window"), QStringLiteral("CBTRAYICON"),
-                                    QString::fromUtf8(text)));
-        EXPECT_EQ(loadSettings(ini).cbTrayIcon, style) << text;
-    }
+    EXPECT_EQ(Options().refreshIntervalMs(), 18000000);
 }
 
 TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
@@ -208,7 +148,8 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
     const Options back = loadSettings(ini);
     EXPECT_EQ(back, o);
     EXPECT_DOUBLE_EQ(back.balanceThreshold(), 3.75);
-    EXPECT_EQ(back.refreshHours(), 24);
+    EXPECT_TRUE(settingsDiffer(MarkSection, back, Options()));
+    EXPECT_FALSE(settingsDiffer(MarkSection, back, o));
 
     // A phone in the tray writes nothing under "Phones": the old -1 stays.
     // A hand-set SaveLogFiles survives the save.

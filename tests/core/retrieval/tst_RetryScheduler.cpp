@@ -39,7 +39,9 @@ protected:
               {QStringLiteral("TLS"), https.loginUrl().toString(), QStringLiteral("TLS")},
               {QStringLiteral("Нет"), server.url(QStringLiteral("/nowhere")).toString(),
                QStringLiteral("404")}});
-        context->options.cbHistory = false;
+        Options noHistory;
+        noHistory.cbHistory = false;
+        context->options.apply(noHistory);
         setTimings(0, 300, 0);
         clock.start();
         retry = std::make_unique<RetryScheduler>([this](const QList<int> &targets) {

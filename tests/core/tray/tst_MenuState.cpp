@@ -259,25 +259,3 @@ TEST(HasFailedPhones, MonitoredPhonesWithoutFreshResultBeepOnce)
     EXPECT_EQ(beeps, 2);
     EXPECT_FALSE(hasFailedPhones(context.phones, context.results, nullptr));
 }
-
-TEST(RequestInterval, EveryOfferedIntervalInHours)
-{
-    Options options;
-    const qint64 hour = 3600LL * 1000;
-    const qint64 expected[] = {3 * hour, 4 * hour, 5 * hour,  6 * hour,
-                               7 * hour, 8 * hour, 12 * hour, 24 * hour};
-    for (int i = 0; i < 8; ++i) {
-        options.cbRefreshTime = i;
-        EXPECT_EQ(requestIntervalMs(options), expected[i]) << i;
-    }
-    EXPECT_EQ(requestIntervalMs(Options{}), 5 * hour) << "default";
-    EXPECT_EQ(requestIntervalMs(Options{}), 18000000);
-    EXPECT_EQ(expected[0], 10800000);
-    EXPECT_EQ(expected[7], 86400000);
-    // A hand-edited index outside the list falls back to the default
-    // rather than to a timer firing constantly or never.
-    for (int bad : {-1, 8, 1000}) {
-        options.cbRefreshTime = bad;
-        EXPECT_EQ(requestIntervalMs(options), 5 * hour) << bad;
-    }
-}
