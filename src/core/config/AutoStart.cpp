@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 
 #ifdef Q_OS_WIN
 #include <QSettings>
@@ -31,13 +32,8 @@ XdgAutoStart::XdgAutoStart(const QString &executablePath)
 
 QString XdgAutoStart::desktopFilePath()
 {
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG base
-    // directory rules say.
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty() || !QDir::isAbsolutePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return QDir(config).filePath(QStringLiteral("autostart/") + ProgramName
-                                 + QStringLiteral(".desktop"));
+    return QDir(xdgBaseFolder(XdgBase::Config, QProcessEnvironment::systemEnvironment()))
+        .filePath(QStringLiteral("autostart/") + ProgramName + QStringLiteral(".desktop"));
 }
 
 bool XdgAutoStart::desktopEntry(const QString &executablePath, QByteArray *entry)
