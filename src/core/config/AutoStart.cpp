@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 
 #ifdef Q_OS_WIN
 #include <QSettings>
@@ -25,14 +24,15 @@ bool fail(QString *error, const QString &message)
 
 } // namespace
 
-XdgAutoStart::XdgAutoStart(const QString &executablePath)
+XdgAutoStart::XdgAutoStart(const QString &executablePath, const QProcessEnvironment &environment)
     : m_executablePath(QFileInfo(executablePath).absoluteFilePath())
+    , m_desktopFile(desktopFilePath(environment))
 {
 }
 
-QString XdgAutoStart::desktopFilePath()
+QString XdgAutoStart::desktopFilePath(const QProcessEnvironment &environment)
 {
-    return QDir(xdgBaseFolder(XdgBase::Config, QProcessEnvironment::systemEnvironment()))
+    return QDir(xdgBaseFolder(XdgBase::Config, environment))
         .filePath(QStringLiteral("autostart/") + ProgramName + QStringLiteral(".desktop"));
 }
 
@@ -75,7 +75,7 @@ bool XdgAutoStart::desktopEntry(const QString &executablePath, QByteArray *entry
 
 bool XdgAutoStart::setAutoStart(bool on, QString *error)
 {
-    const QString path = desktopFilePath();
+    const QString &path = m_desktopFile;
     const QString shown = QDir::toNativeSeparators(path);
     if (!on) {
         const QFileInfo info(path);
@@ -105,7 +105,7 @@ bool XdgAutoStart::setAutoStart(bool on, QString *error)
 
 bool XdgAutoStart::isRegistered() const
 {
-    return QFileInfo(desktopFilePath()).isFile();
+    return QFileInfo(m_desktopFile).isFile();
 }
 
 #ifdef Q_OS_WIN
