@@ -27,7 +27,6 @@
 #include "support/CutCaptions.h"
 #include "support/HistoryFixture.h"
 #include "support/RecordingTray.h"
-#include "support/SampleResults.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -60,14 +59,17 @@ struct Data
         s.number = QStringLiteral("9037654321");
         s.alias = QStringLiteral("Дочь на даче");
         s.monitored = true;
-        PhoneResult &r = context->results[1] = sampleResult(1, -12345.67f);
+        PhoneResult &r = context->results[1];
         r.userName = QStringLiteral("Смирнова Анна Викторовна");
+        r.balance = -12345.67f;
         r.averagePerDay = 123.45f;
         r.turnOffDays = 365;
         r.recommendedPayment = 15000;
         r.smsLeft = 1000;
         r.minutesLeft = 10000;
         r.balanceExpiresDays = 365;
+        r.lastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(10, 0, 8));
+        r.queryOk = true;
         context->phones.slot(100).monitored = true; // never queried: row 2
         EXPECT_TRUE(WriteHistoryRows(context->paths.historyFile(),
                                      {MakeHistoryRow(s.number, r.lastQueryTime, -12345.67, 123.45,

@@ -28,7 +28,6 @@
 #include "gui/ReportWindows.h"
 #include "support/HistoryFixture.h"
 #include "support/QStringPrinter.h"
-#include "support/SampleResults.h"
 #include "support/TempFolder.h"
 #include "support/XlsxContents.h"
 
@@ -455,7 +454,9 @@ TEST(HistoryWindow, ExportThroughTheFileQuestion)
 TEST(AllPhonesExport, InteractiveExportReportsSuccessAndFailure)
 {
     Fixture f;
-    f.context.results[1] = sampleResult(1, 5.5f);
+    f.context.results[1].phoneNumber = QStringLiteral("9030000001");
+    f.context.results[1].balance = 5.5f;
+    f.context.results[1].lastQueryTime = QDateTime::currentDateTime();
     Answers answers;
 
     exportAllPhonesInteractive(f.context); // cancelled

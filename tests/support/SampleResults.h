@@ -6,10 +6,9 @@
 
 namespace zelvant::test {
 
-// The slot's result with the given balance and alias, the number 9030000NNN
-// of the slot, the user "Иванов И.И." and the query time 07.12.2026 14:03:07;
-// every other value 0, which tables and workbooks show as empty or zero.
-// fresh false makes it a result of an earlier run.
+// The slot's result with balance and alias, the number 9030000NNN of the slot,
+// the user "Иванов И.И.", the query time 07.12.2026 14:03:07 and every other
+// value 0 (an empty cell); fresh false makes it a result of an earlier run.
 inline PhoneResult sampleResult(int slot, float balance, const QString &alias = QString(),
                                 bool fresh = true)
 {

@@ -107,9 +107,8 @@ QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &
             failureLines << failureLine(label, record);
         }
     }
-    qCDebug(lcTray) << "alerts after the cycle:" << lowLines.size() << "low," << failureLines.size()
-                    << "failing; notices of each kind switched on:" << options.cbNotifyLowBalance
-                    << options.cbNotifyFailures;
+    qCDebug(lcTray) << "after the cycle:" << lowLines.size() << "newly low," << failureLines.size()
+                    << "newly failing";
     QList<Notification> notifications;
     // The memory moves on also while a kind is switched off, so that
     // switching it on does not bring up old news.

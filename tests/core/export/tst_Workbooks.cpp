@@ -142,30 +142,14 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
     const QString path = dir.file(QStringLiteral("all.xlsx"));
     PhoneList phones;
     PhoneResults results;
-    phones.slot(1) = {QStringLiteral("9030000001"),
-                      QStringLiteral("p"),
-                      QStringLiteral("Папа"),
-                      true,
-                      false,
-                      DefaultShortName};
-    phones.slot(2) = {QStringLiteral("9030000002"),
-                      QStringLiteral("p"),
-                      QStringLiteral("Off"),
-                      false,
-                      false,
-                      DefaultShortName};
-    phones.slot(7) = {QStringLiteral("9030000007"),
-                      QStringLiteral("p"),
-                      QStringLiteral("Новый"),
-                      true,
-                      false,
-                      DefaultShortName};
-    phones.slot(9) = {QStringLiteral("9030000009"),
-                      QStringLiteral("p"),
-                      QString(),
-                      true,
-                      false,
-                      DefaultShortName};
+    // The phones of the sample results; slot 2 is not monitored.
+    const std::pair<int, const char *> configured[] = {
+        {1, "Папа"}, {2, "Off"}, {7, "Новый"}, {9, ""}};
+    for (const auto &[slot, alias] : configured) {
+        phones.slot(slot).number = QStringLiteral("903000000%1").arg(slot);
+        phones.slot(slot).alias = QString::fromUtf8(alias);
+        phones.slot(slot).monitored = slot != 2;
+    }
     PhoneResult &a = results[1] = sampleResult(1, 12.125f, QStringLiteral("Папа"));
     a.minutesLeft = 30;
     a.balanceExpiresDays = 5;
