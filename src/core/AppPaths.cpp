@@ -50,15 +50,9 @@ QString homeFolder(const QProcessEnvironment &environment)
     return QDir::homePath();
 }
 
-// $name/zelvant/ when $name holds an absolute path; a relative one is invalid
-// and ignored, as the XDG rules say, and the default under home applies.
-QString xdgFolder(const QProcessEnvironment &environment, const char *name, const QString &home,
-                  const char *fallback)
+QString ownFolder(XdgBase base, const QProcessEnvironment &environment)
 {
-    QString base = environment.value(QLatin1String(name));
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = home + QLatin1String(fallback);
-    return withSlash(QDir::cleanPath(base + QStringLiteral("/zelvant")));
+    return withSlash(QDir(xdgBaseFolder(base, environment)).filePath(QStringLiteral("zelvant")));
 }
 
 } // namespace
@@ -87,11 +81,10 @@ AppPaths AppPaths::forExecutable(const QString &executablePath, const QString &i
     const QFileInfo marker(paths.m_dir + QStringLiteral("portable"));
     if (marker.exists() || marker.isSymLink())
         return paths;
-    const QString home = homeFolder(environment);
     paths.m_mode = FileMode::Installed;
-    paths.m_configDir = xdgFolder(environment, "XDG_CONFIG_HOME", home, "/.config");
-    paths.m_dataDir = xdgFolder(environment, "XDG_DATA_HOME", home, "/.local/share");
-    paths.m_stateDir = xdgFolder(environment, "XDG_STATE_HOME", home, "/.local/state");
+    paths.m_configDir = ownFolder(XdgBase::Config, environment);
+    paths.m_dataDir = ownFolder(XdgBase::Data, environment);
+    paths.m_stateDir = ownFolder(XdgBase::State, environment);
     return paths;
 }
 
@@ -134,6 +127,22 @@ QString AppPaths::pageRulesFile() const
 QString AppPaths::failedPagesDir() const
 {
     return QFileInfo(errorLogFile()).dir().filePath(QStringLiteral("failed-pages"));
+}
+
+QString xdgBaseFolder(XdgBase base, const QProcessEnvironment &environment)
+{
+    static const struct
+    {
+        const char *variable;
+        const char *underHome;
+    } bases[] = {{"XDG_CONFIG_HOME", "/.config"},
+                 {"XDG_DATA_HOME", "/.local/share"},
+                 {"XDG_STATE_HOME", "/.local/state"}};
+    const auto &which = bases[int(base)];
+    QString folder = environment.value(QLatin1String(which.variable));
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
+        folder = homeFolder(environment) + QLatin1String(which.underHome);
+    return QDir::cleanPath(folder);
 }
 
 void registerOwnFolders(const AppPaths &paths)

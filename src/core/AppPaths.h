@@ -69,6 +69,14 @@ private:
     QString m_stateDir;
 };
 
+// The user's base folders of the XDG rules: $XDG_CONFIG_HOME, $XDG_DATA_HOME
+// and $XDG_STATE_HOME as environment gives them, cleaned, without a trailing
+// '/'. A relative value is invalid and ignored, as the rules say, and the
+// default under the home folder applies: ~/.config, ~/.local/share,
+// ~/.local/state, where home is $HOME when absolute, else the account's own.
+enum class XdgBase { Config, Data, State };
+QString xdgBaseFolder(XdgBase base, const QProcessEnvironment &environment);
+
 // An installed program's folders are made at the first write into them,
 // never at a read. The running program registers its folders once at start
 // (a portable one registers none); every writer calls prepareFolderFor

@@ -17,9 +17,11 @@
 #include "core/retrieval/BalancePageParser.h"
 #include "core/retrieval/PageDecoding.h"
 #include "core/retrieval/PageFetcher.h"
+#include "support/SampleResults.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
+using zelvant::test::sampleResult;
 using zelvant::test::TempFolder;
 
 namespace {
@@ -104,12 +106,8 @@ TEST(DecodeDocument, CharsetSourcesInOrder)
 
 TEST(LumoJson, FieldsRoundingAndTime)
 {
-    PhoneResult record;
-    record.slot = 3;
-    record.alias = S("Мама");
+    PhoneResult record = sampleResult(3, 123.456f, S("Мама"));
     record.userName = S("Иванова \"А\"");
-    record.phoneNumber = S("9161234567");
-    record.balance = 123.456f;
     record.averagePerDay = -0.004f; // rounds to zero, printed without a sign
     record.turnOffDays = 52;
     record.recommendedPayment = 0.125f;
@@ -127,22 +125,21 @@ TEST(LumoJson, FieldsRoundingAndTime)
     EXPECT_EQ(json.value(QStringLiteral("Recomend")).toDouble(), 0.13);
     EXPECT_EQ(json.value(QStringLiteral("USDRate")).toDouble(), 28.6543);
     EXPECT_EQ(json.value(QStringLiteral("SMS")).toInt(), -1);
-    EXPECT_TRUE(json.value(QStringLiteral("LastQueryTime")).isNull());
-    EXPECT_EQ(json.value(QStringLiteral("QueryOk")).toBool(true), false);
+    EXPECT_EQ(json.value(QStringLiteral("LastQueryTime")).toString(), S("2026-12-07T14:03:07"));
+    EXPECT_TRUE(json.value(QStringLiteral("QueryOk")).toBool());
     const QByteArray compact = QJsonDocument(json).toJson(QJsonDocument::Compact);
     EXPECT_TRUE(compact.contains("\"Average\":0,")) << compact.constData();
     EXPECT_TRUE(compact.contains("\"Balance\":123.46,")) << compact.constData();
-
-    record.lastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3));
-    record.queryOk = true;
-    json = phoneResultToJson(record);
-    EXPECT_EQ(json.value(QStringLiteral("LastQueryTime")).toString(), S("2026-12-07T09:05:03"));
-    EXPECT_TRUE(json.value(QStringLiteral("QueryOk")).toBool());
-
     EXPECT_EQ(phoneResultFieldsText(record),
-              S("UserName: Иванова \"А\"\nPhoneNum: 9161234567\nBalance: 123.46\n"
+              S("UserName: Иванова \"А\"\nPhoneNum: 9030000003\nBalance: 123.46\n"
                 "Average: 0.00\nTurnOff: 52\nRecomend: 0.13\nSMS: -1\nMin: 75\n"
                 "BalExpired: 14\nUSDRate: 28.6543\n"));
+
+    record.lastQueryTime = QDateTime();
+    record.queryOk = false;
+    json = phoneResultToJson(record);
+    EXPECT_TRUE(json.value(QStringLiteral("LastQueryTime")).isNull());
+    EXPECT_EQ(json.value(QStringLiteral("QueryOk")).toBool(true), false);
 }
 
 TEST(ParseMode, SamplePageAsTextAndJson)

@@ -24,20 +24,16 @@ bool fail(QString *error, const QString &message)
 
 } // namespace
 
-XdgAutoStart::XdgAutoStart(const QString &executablePath)
+XdgAutoStart::XdgAutoStart(const QString &executablePath, const QProcessEnvironment &environment)
     : m_executablePath(QFileInfo(executablePath).absoluteFilePath())
+    , m_desktopFile(desktopFilePath(environment))
 {
 }
 
-QString XdgAutoStart::desktopFilePath()
+QString XdgAutoStart::desktopFilePath(const QProcessEnvironment &environment)
 {
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG base
-    // directory rules say.
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty() || !QDir::isAbsolutePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return QDir(config).filePath(QStringLiteral("autostart/") + ProgramName
-                                 + QStringLiteral(".desktop"));
+    return QDir(xdgBaseFolder(XdgBase::Config, environment))
+        .filePath(QStringLiteral("autostart/") + ProgramName + QStringLiteral(".desktop"));
 }
 
 bool XdgAutoStart::desktopEntry(const QString &executablePath, QByteArray *entry)
@@ -79,7 +75,7 @@ bool XdgAutoStart::desktopEntry(const QString &executablePath, QByteArray *entry
 
 bool XdgAutoStart::setAutoStart(bool on, QString *error)
 {
-    const QString path = desktopFilePath();
+    const QString &path = m_desktopFile;
     const QString shown = QDir::toNativeSeparators(path);
     if (!on) {
         const QFileInfo info(path);
@@ -109,7 +105,7 @@ bool XdgAutoStart::setAutoStart(bool on, QString *error)
 
 bool XdgAutoStart::isRegistered() const
 {
-    return QFileInfo(desktopFilePath()).isFile();
+    return QFileInfo(m_desktopFile).isFile();
 }
 
 #ifdef Q_OS_WIN

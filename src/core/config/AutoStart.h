@@ -3,6 +3,7 @@
 // registry value on Windows.
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <memory>
@@ -23,18 +24,23 @@ public:
 class XdgAutoStart : public AutoStart
 {
 public:
-    explicit XdgAutoStart(const QString &executablePath);
+    // environment gives HOME and XDG_CONFIG_HOME.
+    explicit XdgAutoStart(
+        const QString &executablePath,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     bool setAutoStart(bool on, QString *error = nullptr) override;
     bool isRegistered() const override;
 
-    // Where the entry lies, following $XDG_CONFIG_HOME as it is now.
-    static QString desktopFilePath();
+    // Where the entry lies by environment's $XDG_CONFIG_HOME.
+    static QString desktopFilePath(
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     // The entry's text for an executable; false when the path holds
     // characters (line breaks, control characters) an entry cannot carry.
     static bool desktopEntry(const QString &executablePath, QByteArray *entry);
 
 private:
     QString m_executablePath;
+    QString m_desktopFile;
 };
 
 // The implementation for this platform, for the given executable.

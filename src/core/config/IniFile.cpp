@@ -9,53 +9,14 @@
 #include <optional>
 #include <utility>
 
+#include "core/DigitValue.h"
+#include "core/FileIdentity.h"
 #include "core/TextCodec.h"
 #include "core/config/AtomicWrite.h"
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace zelvant {
 
 namespace {
-
-// Identity of the file on disk as far as the cache is concerned: an atomic
-// rewrite changes the inode, an editor saving in place changes the time.
-struct Stamp
-{
-    bool exists = false;
-    qint64 size = 0;
-    qint64 mtime = 0;
-    qint64 ctime = 0;
-    quint64 inode = 0;
-    bool operator==(const Stamp &) const = default;
-};
-
-Stamp stampOf(const QString &path)
-{
-    Stamp s;
-#ifdef Q_OS_UNIX
-    struct stat st;
-    const QByteArray native = QFile::encodeName(path);
-    if (::stat(native.constData(), &st) != 0)
-        return s;
-    s.exists = true;
-    s.size = st.st_size;
-    s.mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.ctime = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    s.inode = st.st_ino;
-#else
-    const QFileInfo info(path);
-    if (!info.exists())
-        return s;
-    s.exists = true;
-    s.size = info.size();
-    s.mtime = info.lastModified().toMSecsSinceEpoch();
-    s.ctime = info.metadataChangeTime().toMSecsSinceEpoch();
-#endif
-    return s;
-}
 
 QString fold(const QString &name)
 {
@@ -95,7 +56,7 @@ struct IniFile::Content
         QStringList sectionNames;                    // first spelling of each, in file order
     };
 
-    Stamp stamp;
+    FileIdentity stamp;      // the file as read: the content stands while it is unchanged
     bool unreadable = false; // exists, but could not be read
     // A file that starts with a UTF-8 byte order mark is UTF-8 (an editor
     // saved it so) and is written back the same way.
@@ -358,15 +319,8 @@ bool parseIniInteger(const QString &text, int *value)
         return false;
     qint64 result = 0;
     for (; i < t.size(); ++i) {
-        const char16_t c = t[i].unicode();
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
+        const int digit = digitValue(t[i], base);
+        if (digit < 0)
             return false;
         result = result * base + digit;
         if (result > qint64(1) << 32)
@@ -388,7 +342,7 @@ IniFile::IniFile(const QString &path)
 
 std::shared_ptr<const IniFile::Content> IniFile::load() const
 {
-    const Stamp stamp = stampOf(m_path);
+    const FileIdentity stamp = identityOf(m_path);
     if (m_cache && m_cache->stamp == stamp)
         return m_cache;
     auto content = std::make_shared<Content>();
@@ -578,7 +532,7 @@ bool IniFile::apply(const QList<Change> &changes, QString *error)
         return fail(
             error,
             QStringLiteral("Не удалось записать файл \"%1\": %2").arg(nativePath(m_path), reason));
-    next.stamp = stampOf(m_path);
+    next.stamp = identityOf(m_path);
     next.buildIndex();
     m_cache = std::make_shared<const Content>(std::move(next));
     ++m_revision;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 
+#include "core/DigitValue.h"
 #include "core/TextCodec.h"
 
 namespace zelvant {
@@ -32,18 +33,6 @@ void appendHex2(QString &out, int byte)
     out += QLatin1Char(digits[byte & 0xF]);
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // Value of the characters at 1-based positions [from, from + count) that are
 // present; -1 when none are or one is not a hexadecimal digit.
 int piece(const QString &s, int from, int count)
@@ -51,7 +40,7 @@ int piece(const QString &s, int from, int count)
     int value = 0;
     int read = 0;
     for (int pos = from; pos < from + count && pos <= s.size(); ++pos) {
-        const int d = hexDigit(s.at(pos - 1));
+        const int d = digitValue(s.at(pos - 1));
         if (d < 0)
             return -1;
         value = value * 16 + d;

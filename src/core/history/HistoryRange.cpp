@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/AppPaths.h"
+#include "core/Logging.h"
 
 namespace zelvant {
 
@@ -55,6 +56,7 @@ HistoryQueryResult queryHistory(const QString &historyFile, const QString &numbe
     // Opening a missing SQLite file would create an empty one; the program
     // never creates the history database behind the user's back.
     if (!QFileInfo(historyFile).isFile()) {
+        qCDebug(lcHistory).noquote() << "no history file" << historyFile;
         result.status = HistoryQueryResult::FileMissing;
         return result;
     }
@@ -62,9 +64,13 @@ HistoryQueryResult queryHistory(const QString &historyFile, const QString &numbe
     QString error;
     result.rows = reader.rows(number, choice.range, choice.count, &error);
     if (!error.isEmpty()) {
+        qCInfo(lcHistory).noquote() << "history of" << number << "not read:" << error;
         result.status = HistoryQueryResult::Failed;
         result.error = error;
         result.rows.clear();
+    } else {
+        qCDebug(lcHistory).noquote()
+            << "history of" << number << "read:" << result.rows.size() << "rows";
     }
     return result;
 }

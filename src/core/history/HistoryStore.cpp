@@ -19,12 +19,9 @@
 #include <cmath>
 #include <string>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
-
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
+#include "core/FileIdentity.h"
 #include "core/config/AtomicWrite.h"
 #include "core/config/PhoneList.h"
 
@@ -414,50 +411,6 @@ std::optional<HistoryRow> HistoryReader::latest(const QString &number, QString *
 
 // ---------------------------------------------------------------------------
 // Writer
-
-namespace {
-
-// What tells one file from another that later takes its name: device and
-// inode where the system has them. While the writer's connection is open the
-// old inode stays allocated, so a replacement can never reuse it. Elsewhere
-// the creation time stands in; with neither, the file counts as changed at
-// every row and the connection is reopened each time, which is slower but
-// never writes into a file that is no longer the history.
-struct FileIdentity
-{
-    bool known = false;
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 birthMs = 0;
-
-    bool sameAs(const FileIdentity &other) const
-    {
-        return known && other.known && device == other.device && inode == other.inode
-               && birthMs == other.birthMs;
-    }
-};
-
-FileIdentity identityOf(const QString &path)
-{
-    FileIdentity identity;
-#ifdef Q_OS_UNIX
-    struct stat status = {};
-    if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
-        identity.known = true;
-        identity.device = quint64(status.st_dev);
-        identity.inode = quint64(status.st_ino);
-    }
-#else
-    const QDateTime birth = QFileInfo(path).birthTime();
-    if (birth.isValid()) {
-        identity.known = true;
-        identity.birthMs = birth.toMSecsSinceEpoch();
-    }
-#endif
-    return identity;
-}
-
-} // namespace
 
 struct HistoryStore::Writer
 {

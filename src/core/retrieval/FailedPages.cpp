@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "core/AppPaths.h"
+#include "core/Logging.h"
 #include "core/TextCodec.h"
 #include "core/config/AtomicWrite.h"
 
@@ -72,8 +73,11 @@ QString keepFailedPage(const QString &folder, const QString &text, int slot, con
         stamp = stamp.addMSecs(1);
         path = dir.filePath(fileName(stamp, slot));
     }
-    if (!writeFileAtomically(path, savedPageBytes(text), error))
+    if (!writeFileAtomically(path, savedPageBytes(text), error)) {
+        qCInfo(lcRetrieval).noquote()
+            << "failed page of slot" << slot << "not kept:" << (error ? *error : QString());
         return QString();
+    }
 
     // The names begin with the time, so name order is age order; only the
     // program's own files are counted and removed.
@@ -89,6 +93,7 @@ QString keepFailedPage(const QString &folder, const QString &text, int slot, con
         if (kept[i] != written)
             QFile::remove(dir.filePath(kept[i]));
     }
+    qCDebug(lcRetrieval).noquote() << "failed page of slot" << slot << "kept as" << path;
     return path;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include "core/DigitValue.h"
 #include "core/TextCodec.h"
 
 namespace zelvant {
@@ -83,19 +84,6 @@ bool decodeAs(const QByteArray &charset, QByteArrayView bytes, QString *text)
         return false;
     *text = decoder.decode(bytes);
     return true;
-}
-
-int digitValue(QChar c, int base)
-{
-    const char16_t u = c.unicode();
-    int value = -1;
-    if (u >= u'0' && u <= u'9')
-        value = u - u'0';
-    else if (u >= u'a' && u <= u'f')
-        value = u - u'a' + 10;
-    else if (u >= u'A' && u <= u'F')
-        value = u - u'A' + 10;
-    return value < base ? value : -1;
 }
 
 // A numeric character reference at pos ("&#" digits, or "&#x" hexadecimal

@@ -1,6 +1,7 @@
 #include "core/retrieval/PageFetcher.h"
 
 #include "core/AppPaths.h"
+#include "core/Logging.h"
 #include "core/retrieval/PageDecoding.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSslConfiguration>
+#include <QSslError>
 #include <QTimer>
 
 namespace zelvant {
@@ -59,6 +61,12 @@ bool isWebScheme(const QUrl &url)
 bool isRedirectStatus(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// An address as the diagnostics show it: without a user name and password.
+QString shown(const QUrl &url)
+{
+    return url.toDisplayString(QUrl::RemoveUserInfo);
 }
 
 // Value of one attribute in the text of a start tag, unquoted; null when absent.
@@ -139,6 +147,8 @@ void PageFetcher::Private::finish(bool ok, const QString &error, PhoneFailure fa
         failure =
             lastStatus >= 400 ? PhoneFailure{FailReason::HttpError, lastStatus} : PhoneFailure{};
     outcome = failure;
+    if (!ok)
+        qCInfo(lcRetrieval).noquote() << "navigation failed:" << error;
     ++generation;
     Q_EMIT q->navigationFinished(ok, error);
 }
@@ -153,6 +163,7 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
     method = m;
     body = b;
     if (url.isLocalFile()) {
+        qCDebug(lcRetrieval).noquote() << "reading" << url.toLocalFile();
         const quint64 gen = generation;
         // Asynchronous like a network answer: the caller gets its signals
         // from the event loop, never from inside navigate().
@@ -200,11 +211,17 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
     }
     reply = r;
     received.clear();
+    // The body is never shown: it holds the password.
+    qCDebug(lcRetrieval).noquote() << method << shown(url);
     // No ignoreSslErrors() anywhere: a certificate that does not verify
     // ends the reply with an error, which fails the page.
     QObject::connect(r, &QNetworkReply::metaDataChanged, q, [this] { onMetaData(); });
     QObject::connect(r, &QNetworkReply::readyRead, q, [this] { onReadyRead(); });
     QObject::connect(r, &QNetworkReply::finished, q, [this] { onFinished(); });
+    QObject::connect(r, &QNetworkReply::sslErrors, q, [](const QList<QSslError> &errors) {
+        for (const QSslError &error : errors)
+            qCInfo(lcRetrieval).noquote() << "TLS:" << error.errorString();
+    });
 }
 
 void PageFetcher::Private::loadFile(const QUrl &url, quint64 gen)
@@ -294,6 +311,7 @@ void PageFetcher::Private::onFinished()
             return;
         }
         ++redirects;
+        qCDebug(lcRetrieval).noquote() << "status" << status << "redirects to" << shown(target);
         // 307 and 308 repeat the request as it was; the others turn a POST
         // into a GET of the new address, as browsers do.
         if (status == 307 || status == 308)
@@ -303,6 +321,8 @@ void PageFetcher::Private::onFinished()
         return;
     }
     dropReply();
+    qCDebug(lcRetrieval).noquote()
+        << "status" << status << bytes.size() << "bytes from" << shown(url);
     lastStatus = status;
     deliver(url, bytes, contentType);
 }
@@ -330,6 +350,7 @@ void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes,
         return;
     }
     ++refreshes;
+    qCDebug(lcRetrieval).noquote() << "meta refresh to" << shown(next);
     request(next, "GET", QByteArray());
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <utility>
 
+#include "core/Logging.h"
 #include "core/TextCodec.h"
 #include "core/config/IniFile.h"
 
@@ -367,12 +368,18 @@ PageRules loadPageRules(const QString &path, QString *refusal)
 {
     if (refusal)
         refusal->clear();
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        qCDebug(lcRetrieval) << "page rules: built in";
         return PageRules::builtIn();
+    }
     PageRules rules;
     QString error;
-    if (readPageRules(path, &rules, &error))
+    if (readPageRules(path, &rules, &error)) {
+        qCDebug(lcRetrieval).noquote()
+            << "page rules: read" << path << "with" << rules.steps.size() << "steps";
         return rules;
+    }
+    qCInfo(lcRetrieval).noquote() << "page rules: refused" << path << "-" << error;
     if (refusal)
         *refusal = QStringLiteral("Файл правил разбора \"%1\" не принят: %2; действуют встроенные "
                                   "правила.")

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "core/Logging.h"
 #include "core/PhoneResult.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
@@ -89,6 +90,7 @@ QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &
             m.failureShown = false;
             const bool low = isMarkedLow(record, options);
             if (low && !m.lowShown) {
+                qCDebug(lcTray) << "slot" << slot << "turned low";
                 lowLines << lowBalanceLine(label, record);
                 negative = negative || record.balance < 0;
             }
@@ -99,10 +101,14 @@ QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &
             continue;
         ++m.failedScheduled;
         if (m.failedScheduled >= FailureStreak && !m.failureShown) {
+            qCDebug(lcTray) << "slot" << slot << "failed" << m.failedScheduled
+                            << "scheduled cycles in a row";
             m.failureShown = true;
             failureLines << failureLine(label, record);
         }
     }
+    qCDebug(lcTray) << "after the cycle:" << lowLines.size() << "newly low," << failureLines.size()
+                    << "newly failing";
     QList<Notification> notifications;
     // The memory moves on also while a kind is switched off, so that
     // switching it on does not bring up old news.

@@ -1,5 +1,6 @@
 #include "core/tray/BalanceIcon.h"
 
+#include "core/Logging.h"
 #include "core/Rounding.h"
 
 #include <QFile>
@@ -156,6 +157,7 @@ QString valueIconText(float value)
 QImage createValueIcon(float value)
 {
     const QString text = valueIconText(value);
+    qCDebug(lcTray).noquote() << "balance icon drawn:" << value << "as" << text;
     const QImage &digits = cachedDigitStrip();
 
     // The text at its natural width from the left; what lies beyond the

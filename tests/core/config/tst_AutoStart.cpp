@@ -17,28 +17,13 @@ using zelvant::test::TempFolder;
 
 namespace {
 
-// Points XDG_CONFIG_HOME at a folder for the test's lifetime.
-class ConfigHome
+// This process's environment with XDG_CONFIG_HOME set to value.
+QProcessEnvironment configHome(const QString &value)
 {
-public:
-    explicit ConfigHome(const QByteArray &value)
-        : m_had(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-        , m_old(qgetenv("XDG_CONFIG_HOME"))
-    {
-        qputenv("XDG_CONFIG_HOME", value);
-    }
-    ~ConfigHome()
-    {
-        if (m_had)
-            qputenv("XDG_CONFIG_HOME", m_old);
-        else
-            qunsetenv("XDG_CONFIG_HOME");
-    }
-
-private:
-    bool m_had;
-    QByteArray m_old;
-};
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), value);
+    return environment;
+}
 
 // Runs desktop-file-validate; empty when the entry is valid or the tool is
 // not installed (scripts/install-deps.sh installs it).
@@ -61,15 +46,14 @@ QString validate(const QString &path)
 TEST(XdgAutoStart, OnWritesAValidEntryAndOffRemovesIt)
 {
     TempFolder dir;
-    const ConfigHome home(QFile::encodeName(dir.file(QStringLiteral("config"))));
+    const QProcessEnvironment home = configHome(dir.file(QStringLiteral("config")));
     const QString exe = dir.file(QStringLiteral("bin dir/Zelvant"));
-#ifdef Q_OS_WIN
-    auto autoStart = std::make_unique<XdgAutoStart>(exe);
-#else
-    auto autoStart = createPlatformAutoStart(exe);
-#endif
+    auto autoStart = std::make_unique<XdgAutoStart>(exe, home);
     const QString entry = dir.file(QStringLiteral("config/autostart/Zelvant.desktop"));
-    EXPECT_EQ(XdgAutoStart::desktopFilePath(), entry);
+    EXPECT_EQ(XdgAutoStart::desktopFilePath(home), entry);
+#ifndef Q_OS_WIN
+    EXPECT_TRUE(dynamic_cast<XdgAutoStart *>(createPlatformAutoStart(exe).get()));
+#endif
     EXPECT_FALSE(autoStart->isRegistered());
 
     // The autostart folder does not exist yet: it is created.
@@ -96,7 +80,7 @@ TEST(XdgAutoStart, OnWritesAValidEntryAndOffRemovesIt)
 TEST(XdgAutoStart, PathsWithSpecialCharactersAreQuotedForExec)
 {
     TempFolder dir;
-    const ConfigHome home(QFile::encodeName(dir.path()));
+    const QProcessEnvironment home = configHome(dir.path());
     const QString exe = QStringLiteral("/opt/Зел 100%/a\"b`c$d\\e/Zelvant");
     QByteArray entry;
     ASSERT_TRUE(XdgAutoStart::desktopEntry(exe, &entry));
@@ -104,43 +88,39 @@ TEST(XdgAutoStart, PathsWithSpecialCharactersAreQuotedForExec)
         QStringLiteral("\nExec=\"/opt/Зел 100%%/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e/Zelvant\"\n")
             .toUtf8()))
         << entry.constData();
-    XdgAutoStart autoStart(exe);
+    XdgAutoStart autoStart(exe, home);
     ASSERT_TRUE(autoStart.setAutoStart(true));
-    EXPECT_EQ(validate(XdgAutoStart::desktopFilePath()), QString());
+    const QString path = XdgAutoStart::desktopFilePath(home);
+    EXPECT_EQ(validate(path), QString());
 
     // A line break in the path cannot go into an entry: refused, nothing written.
-    QFile::remove(XdgAutoStart::desktopFilePath());
-    XdgAutoStart broken(QStringLiteral("/opt/a\nb/Zelvant"));
+    QFile::remove(path);
+    XdgAutoStart broken(QStringLiteral("/opt/a\nb/Zelvant"), home);
     QString error;
     EXPECT_FALSE(broken.setAutoStart(true, &error));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(QFile::exists(XdgAutoStart::desktopFilePath()));
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 TEST(XdgAutoStart, FoldersFollowTheEnvironmentAndFailuresAreReported)
 {
     TempFolder dir;
-    {
-        // A relative XDG_CONFIG_HOME is ignored.
-        const ConfigHome home("relative/config");
-        EXPECT_EQ(XdgAutoStart::desktopFilePath(),
-                  QDir::homePath() + QStringLiteral("/.config/autostart/Zelvant.desktop"));
-    }
     // The configuration folder is a regular file: the entry cannot be made.
     dir.write(QStringLiteral("file"), "x");
-    const ConfigHome home(QFile::encodeName(dir.file(QStringLiteral("file"))));
-    XdgAutoStart autoStart(QStringLiteral("/opt/Zelvant"));
+    XdgAutoStart autoStart(QStringLiteral("/opt/Zelvant"),
+                           configHome(dir.file(QStringLiteral("file"))));
     QString error;
     EXPECT_FALSE(autoStart.setAutoStart(true, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(autoStart.isRegistered());
 
     // A folder in place of the entry cannot be removed as an entry.
-    const ConfigHome home2(QFile::encodeName(dir.file(QStringLiteral("c2"))));
+    XdgAutoStart blocked(QStringLiteral("/opt/Zelvant"),
+                         configHome(dir.file(QStringLiteral("c2"))));
     QDir(dir.path()).mkpath(QStringLiteral("c2/autostart/Zelvant.desktop"));
     error.clear();
-    EXPECT_FALSE(autoStart.setAutoStart(false, &error));
+    EXPECT_FALSE(blocked.setAutoStart(false, &error));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(autoStart.setAutoStart(true, &error));
+    EXPECT_FALSE(blocked.setAutoStart(true, &error));
     EXPECT_TRUE(QFileInfo(dir.file(QStringLiteral("c2/autostart/Zelvant.desktop"))).isDir());
 }

@@ -14,6 +14,7 @@
 #include "core/export/PhonesWorkbook.h"
 #include "support/HistoryFixture.h"
 #include "support/QStringPrinter.h"
+#include "support/SampleResults.h"
 #include "support/TempFolder.h"
 #include "support/XlsxContents.h"
 
@@ -141,49 +142,21 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
     const QString path = dir.file(QStringLiteral("all.xlsx"));
     PhoneList phones;
     PhoneResults results;
-    phones.slot(1) = {QStringLiteral("9030000001"),
-                      QStringLiteral("p"),
-                      QStringLiteral("Папа"),
-                      true,
-                      false,
-                      DefaultShortName};
-    phones.slot(2) = {QStringLiteral("9030000002"),
-                      QStringLiteral("p"),
-                      QStringLiteral("Off"),
-                      false,
-                      false,
-                      DefaultShortName};
-    phones.slot(7) = {QStringLiteral("9030000007"),
-                      QStringLiteral("p"),
-                      QStringLiteral("Новый"),
-                      true,
-                      false,
-                      DefaultShortName};
-    phones.slot(9) = {QStringLiteral("9030000009"),
-                      QStringLiteral("p"),
-                      QString(),
-                      true,
-                      false,
-                      DefaultShortName};
-    PhoneResult &a = results[1];
-    a.slot = 1;
-    a.alias = QStringLiteral("Папа");
-    a.userName = QStringLiteral("Иванов Иван");
-    a.phoneNumber = QStringLiteral("9030000001");
-    a.balance = 12.125f;
-    a.averagePerDay = 0;
-    a.turnOffDays = 0;
-    a.recommendedPayment = 0;
-    a.smsLeft = 0;
+    // The phones of the sample results; slot 2 is not monitored.
+    const std::pair<int, const char *> configured[] = {
+        {1, "Папа"}, {2, "Off"}, {7, "Новый"}, {9, ""}};
+    for (const auto &[slot, alias] : configured) {
+        phones.slot(slot).number = QStringLiteral("903000000%1").arg(slot);
+        phones.slot(slot).alias = QString::fromUtf8(alias);
+        phones.slot(slot).monitored = slot != 2;
+    }
+    PhoneResult &a = results[1] = sampleResult(1, 12.125f, QStringLiteral("Папа"));
     a.minutesLeft = 30;
     a.balanceExpiresDays = 5;
     a.usdRate = 28.1234f;
-    a.lastQueryTime = at(2024, 3, 2, 18, 0, 0);
     results[2].phoneNumber = QStringLiteral("unmonitored");
     results[2].lastQueryTime = at(2024, 1, 1, 0, 0);
-    results[9] = a;
-    results[9].alias.clear();
-    results[9].phoneNumber = QStringLiteral("9030000009");
+    results[9] = sampleResult(9, 12.125f);
 
     QString error;
     ASSERT_TRUE(writeAllPhonesWorkbook(path, phones, results, &error)) << error.toStdString();
@@ -196,7 +169,7 @@ TEST(AllPhonesWorkbook, MonitoredSlotsInOrderWithZerosAndRequestTime)
     EXPECT_FALSE(x.has("M1"));
 
     EXPECT_EQ(x.cell("A2").text, QStringLiteral("Папа"));
-    EXPECT_EQ(x.cell("B2").text, QStringLiteral("Иванов Иван"));
+    EXPECT_EQ(x.cell("B2").text, QStringLiteral("Иванов И.И."));
     EXPECT_EQ(x.cell("C2").type, XlsxCell::SharedString);
     EXPECT_EQ(x.cell("C2").text, QStringLiteral("9030000001"));
     EXPECT_DOUBLE_EQ(x.cell("D2").number(), 12.12);

@@ -7,6 +7,7 @@
 #include "support/TempFolder.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -133,6 +134,40 @@ TEST(PageFetcher, PostsTheBodyBytesAsGivenWithNoCacheHeaders)
     ASSERT_EQ(server.requestCount(), 1);
     EXPECT_EQ(server.requests().at(0).method, "POST");
     EXPECT_EQ(server.requests().at(0).header("Content-Length"), "0");
+}
+
+// The diagnostics are silent until switched on, and then tell the requests
+// without the login body that holds the password.
+TEST(PageFetcher, DiagnosticsSpeakOnlyWhenSwitchedOnAndKeepThePasswordOut)
+{
+    if (qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        GTEST_SKIP() << "QT_LOGGING_RULES is set: the default cannot be seen";
+    FakeLumoServer server;
+    ASSERT_TRUE(server.start());
+    const QString password = QStringLiteral("секрет-42");
+    server.addSubscriber(subscriber(QStringLiteral("9031234567"), password, 10));
+    const QByteArray body = FakeLumoServer::loginBody(QStringLiteral("9031234567"), password);
+    static QStringList said;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &where, const QString &text) {
+            if (QByteArray(where.category).startsWith("zelvant."))
+                said << QString::fromLatin1(where.category) + QStringLiteral(": ") + text;
+        });
+    Browser b;
+    ASSERT_TRUE(b.go(server.loginUrl(), body));
+    EXPECT_EQ(said, QStringList());
+    QLoggingCategory::setFilterRules(QStringLiteral("zelvant.*=true"));
+    EXPECT_TRUE(b.go(server.loginUrl(), body));
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+
+    const QString balance = server.balanceUrl().toString();
+    ASSERT_EQ(said.size(), 4) << qPrintable(said.join(QLatin1Char('\n')));
+    EXPECT_EQ(said[0], QStringLiteral("zelvant.retrieval: POST ") + server.loginUrl().toString());
+    EXPECT_EQ(said[1], QStringLiteral("zelvant.retrieval: status 302 redirects to ") + balance);
+    EXPECT_EQ(said[2], QStringLiteral("zelvant.retrieval: GET ") + balance);
+    EXPECT_TRUE(said[3].startsWith(QStringLiteral("zelvant.retrieval: status 200 ")));
+    EXPECT_FALSE(said[3].contains(password));
 }
 
 TEST(PageFetcher, LoginRedirectCarriesTheSessionCookieToTheBalancePage)

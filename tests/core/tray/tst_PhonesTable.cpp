@@ -11,22 +11,12 @@
 #include "core/config/Settings.h"
 #include "core/tray/PhonesTable.h"
 #include "core/tray/PhonesTableModel.h"
+#include "support/SampleResults.h"
 
 using namespace zelvant;
+using zelvant::test::sampleResult;
 
 namespace {
-
-PhoneResult record(const QString &alias, float balance, bool ok)
-{
-    PhoneResult r;
-    r.alias = alias;
-    r.userName = QStringLiteral("Иванов И.И.");
-    r.phoneNumber = QStringLiteral("9031234567");
-    r.balance = balance;
-    r.lastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(14, 3, 7));
-    r.queryOk = ok;
-    return r;
-}
 
 Options allColumns()
 {
@@ -44,13 +34,12 @@ struct Fixture
     PhonesTable grid;
 
     // A monitored slot with a result, configured as the result names it.
-    void monitor(int slot, const PhoneResult &r)
+    void monitor(const PhoneResult &r)
     {
-        phones.slot(slot).monitored = true;
-        phones.slot(slot).alias = r.alias;
-        phones.slot(slot).number = r.phoneNumber;
-        results[slot] = r;
-        results[slot].slot = slot;
+        phones.slot(r.slot).monitored = true;
+        phones.slot(r.slot).alias = r.alias;
+        phones.slot(r.slot).number = r.phoneNumber;
+        results[r.slot] = r;
     }
     QString fill()
     {
@@ -108,8 +97,8 @@ TEST(PhonesTable, RowsHoldTheMonitoredSlotsInOrder)
     EXPECT_TRUE(f.fill().isNull());
     EXPECT_EQ(f.grid.rowCount(), 1);
 
-    f.monitor(7, record(QStringLiteral("семь"), 7, true));
-    f.monitor(3, record(QStringLiteral("три"), 3, true));
+    f.monitor(sampleResult(7, 7, QStringLiteral("семь")));
+    f.monitor(sampleResult(3, 3, QStringLiteral("три")));
     f.phones.slot(5).number = QStringLiteral("9030000005"); // not monitored
     f.fill();
     EXPECT_EQ(f.grid.rowCount(), 3);
@@ -124,7 +113,7 @@ TEST(PhonesTable, RowsHoldTheMonitoredSlotsInOrder)
 
     // The cycle fills without rebuilding after the phone list changed: the
     // rows follow, the columns stay.
-    f.monitor(50, record(QStringLiteral("пятьдесят"), 50, true));
+    f.monitor(sampleResult(50, 50, QStringLiteral("пятьдесят")));
     f.grid.fillGrid(f.results, f.options, f.phones);
     EXPECT_EQ(f.grid.rowCount(), 4);
     EXPECT_EQ(f.grid.slotOfRow(3), 50);
@@ -135,16 +124,15 @@ TEST(PhonesTable, TextsOfARecordWithAndWithoutValues)
 {
     Fixture f;
     f.options = allColumns();
-    PhoneResult full = record(QStringLiteral("A"), 123.456f, true);
+    PhoneResult full = sampleResult(1, 123.456f, QStringLiteral("A"));
     full.averagePerDay = 4.5f;
     full.turnOffDays = 12;
     full.recommendedPayment = 100;
     full.smsLeft = 30;
     full.minutesLeft = 45;
     full.balanceExpiresDays = 60;
-    f.monitor(1, full);
-    PhoneResult zeros = record(QStringLiteral("B"), -3.2f, true);
-    f.monitor(2, zeros);
+    f.monitor(full);
+    f.monitor(sampleResult(2, -3.2f, QStringLiteral("B")));
     f.phones.slot(3).monitored = true; // never queried
     f.phones.slot(3).alias = QStringLiteral("Дача");
     f.phones.slot(3).number = QStringLiteral("9035550000");
@@ -195,13 +183,13 @@ TEST(PhonesTable, ColoursAndMarking)
     Fixture f;
     f.options.edBalanceLessThen = QStringLiteral("10.5");
     f.options.edTurnOffLessThen = QStringLiteral("3");
-    f.monitor(1, record(QStringLiteral("ровно"), 10.5f, true)); // equal: marked
-    f.monitor(2, record(QStringLiteral("выше"), 10.51f, true)); // above: not
-    f.monitor(3, record(QStringLiteral("старый"), 1, false));   // stale, marked
-    f.results[1].turnOffDays = 3;                               // equal: marked
-    f.results[2].turnOffDays = 4;                               // above: not
-    f.results[3].turnOffDays = 0;                               // none: never marked, empty
-    f.phones.slot(4).monitored = true;                          // no values
+    f.monitor(sampleResult(1, 10.5f, QStringLiteral("ровно")));     // equal: marked
+    f.monitor(sampleResult(2, 10.51f, QStringLiteral("выше")));     // above: not
+    f.monitor(sampleResult(3, 1, QStringLiteral("старый"), false)); // stale, marked
+    f.results[1].turnOffDays = 3;                                   // equal: marked
+    f.results[2].turnOffDays = 4;                                   // above: not
+    f.results[3].turnOffDays = 0;                                   // none: never marked, empty
+    f.phones.slot(4).monitored = true;                              // no values
     f.fill();
 
     const CellStyle freshMark{GridColors::FreshMark, GridColors::Background, true};
@@ -255,8 +243,8 @@ TEST(PhonesTable, ThresholdTextsThatAreNotNumbers)
 TEST(PhonesTable, TrayTipLinesFitTheTray)
 {
     Fixture f;
-    f.monitor(1, record(QStringLiteral("A"), 1, true));
-    f.monitor(2, record(QStringLiteral("B"), 2, false));
+    f.monitor(sampleResult(1, 1, QStringLiteral("A")));
+    f.monitor(sampleResult(2, 2, QStringLiteral("B"), false));
     EXPECT_EQ(f.fill(), QStringLiteral("A: 1.00\r\nB: 2.00"));
 
     // Lines are never cut: one that does not fit whole is left out, and a
@@ -280,13 +268,13 @@ TEST(PhonesTable, TrayTipLinesFitTheTray)
 
     // Through the grid, with real phones.
     Fixture g;
-    g.monitor(1, record(QString(55, QLatin1Char('a')), 5, true)); // 61 chars
-    g.monitor(2, record(QStringLiteral("B"), 2, true));           // +9 = 72: left out
-    g.monitor(3, record(QString(70, QLatin1Char('c')), 1, true)); // never fits
+    g.monitor(sampleResult(1, 5, QString(55, QLatin1Char('a')))); // 61 chars
+    g.monitor(sampleResult(2, 2, QStringLiteral("B")));           // +9 = 72: left out
+    g.monitor(sampleResult(3, 1, QString(70, QLatin1Char('c')))); // never fits
     EXPECT_EQ(g.fill().size(), 61);
     // A single line longer than the tray: its start rather than nothing.
     Fixture h;
-    h.monitor(1, record(QString(70, QLatin1Char('c')), 1, true));
+    h.monitor(sampleResult(1, 1, QString(70, QLatin1Char('c'))));
     EXPECT_EQ(h.fill(), QString(63, QLatin1Char('c')));
 }
 
@@ -299,7 +287,7 @@ TEST(PhonesTableModel, KeepsTheItemModelRulesThroughRebuildsAndRefreshes)
     PhonesTableModel model(f.grid);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
 
-    f.monitor(1, record(QStringLiteral("Мама"), 12.5f, true));
+    f.monitor(sampleResult(1, 12.5f, QStringLiteral("Мама")));
     f.fill();
     model.rebuilt();
     EXPECT_EQ(model.rowCount(), 1);
@@ -307,7 +295,7 @@ TEST(PhonesTableModel, KeepsTheItemModelRulesThroughRebuildsAndRefreshes)
     EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("NN"));
 
-    f.monitor(3, record(QStringLiteral("Дача"), -1.0f, false));
+    f.monitor(sampleResult(3, -1.0f, QStringLiteral("Дача"), false));
     f.fill();
     model.rebuilt();
     EXPECT_EQ(model.rowCount(), 2);
@@ -332,13 +320,13 @@ TEST(PhonesTable, FailReasonColumnAndRowTipForPhonesWithoutAFreshBalance)
 {
     Fixture f;
     f.options.cbFailReason = true;
-    f.monitor(1, record(QStringLiteral("A"), 10, true));
-    PhoneResult down = record(QStringLiteral("B"), 5, false);
+    f.monitor(sampleResult(1, 10, QStringLiteral("A")));
+    PhoneResult down = sampleResult(2, 5, QStringLiteral("B"), false);
     down.failure = {FailReason::NoConnection};
-    f.monitor(2, down);
-    PhoneResult busy = record(QStringLiteral("C"), 5, false);
+    f.monitor(down);
+    PhoneResult busy = sampleResult(3, 5, QStringLiteral("C"), false);
     busy.failure = {FailReason::HttpError, 503};
-    f.monitor(3, busy);
+    f.monitor(busy);
     f.phones.slot(4).monitored = true; // not asked yet in this run: no reason
     f.fill();
 
@@ -391,8 +379,8 @@ TEST(PhonesTable, PhonesWithoutAResultKeepTheirNamesAndHaveNoBalance)
         configured.alias = QString::fromUtf8(row.alias);
         configured.number = QString::fromLatin1(row.number);
         if (row.hasValues) {
-            f.results[slot] = record(QStringLiteral("старый псевдоним"),
-                                     QString::fromLatin1(row.balanceCell).toFloat(), row.queryOk);
+            f.results[slot] = sampleResult(slot, QString::fromLatin1(row.balanceCell).toFloat(),
+                                           QStringLiteral("старый псевдоним"), row.queryOk);
             f.results[slot].phoneNumber = QStringLiteral("старый номер");
         }
         tip << QString::fromUtf8(row.tipLine);
