@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n
+    # qdbusxml2cpp: the D-Bus adaptors and proxies of src/gui/dbus/ (qt6-base-dev pulls it in too)
+    qt6-base-dev-tools
     libxlsxwriter-dev zlib1g-dev
     libgtest-dev libbenchmark-dev
     sqlite3 desktop-file-utils unzip openssl python3

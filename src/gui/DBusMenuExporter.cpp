@@ -9,130 +9,11 @@
 #include <QIcon>
 #include <QMenu>
 #include <QPixmap>
-#include <QtDBus/QDBusAbstractAdaptor>
-#include <QtDBus/QDBusArgument>
-#include <QtDBus/QDBusMetaType>
-#include <QtDBus/QDBusVariant>
+
+#include "core/Logging.h"
+#include "dbusmenuadaptor.h"
 
 namespace zelvant {
-
-// (ia{sv}av): an item, its properties and its children.
-struct DBusMenuLayoutItem
-{
-    int id = 0;
-    QVariantMap properties;
-    QList<DBusMenuLayoutItem> children;
-};
-
-// (ia{sv}) and (ias), as in GetGroupProperties and ItemsPropertiesUpdated.
-struct DBusMenuItem
-{
-    int id = 0;
-    QVariantMap properties;
-};
-using DBusMenuItemList = QList<DBusMenuItem>;
-
-struct DBusMenuItemKeys
-{
-    int id = 0;
-    QStringList names;
-};
-using DBusMenuItemKeysList = QList<DBusMenuItemKeys>;
-
-// (isvu): one event of EventGroup.
-struct DBusMenuEvent
-{
-    int id = 0;
-    QString eventId;
-    QDBusVariant data;
-    uint timestamp = 0;
-};
-using DBusMenuEventList = QList<DBusMenuEvent>;
-
-} // namespace zelvant
-
-Q_DECLARE_METATYPE(zelvant::DBusMenuLayoutItem)
-Q_DECLARE_METATYPE(zelvant::DBusMenuItem)
-Q_DECLARE_METATYPE(zelvant::DBusMenuItemKeys)
-Q_DECLARE_METATYPE(zelvant::DBusMenuEvent)
-
-namespace zelvant {
-
-QDBusArgument &operator<<(QDBusArgument &arg, const DBusMenuLayoutItem &item)
-{
-    arg.beginStructure();
-    arg << item.id << item.properties;
-    arg.beginArray(qMetaTypeId<QDBusVariant>());
-    for (const DBusMenuLayoutItem &child : item.children)
-        arg << QDBusVariant(QVariant::fromValue(child));
-    arg.endArray();
-    arg.endStructure();
-    return arg;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &arg, DBusMenuLayoutItem &item)
-{
-    arg.beginStructure();
-    arg >> item.id >> item.properties;
-    item.children.clear();
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        QDBusVariant child;
-        arg >> child;
-        item.children.append(qdbus_cast<DBusMenuLayoutItem>(child.variant()));
-    }
-    arg.endArray();
-    arg.endStructure();
-    return arg;
-}
-
-QDBusArgument &operator<<(QDBusArgument &arg, const DBusMenuItem &item)
-{
-    arg.beginStructure();
-    arg << item.id << item.properties;
-    arg.endStructure();
-    return arg;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &arg, DBusMenuItem &item)
-{
-    arg.beginStructure();
-    arg >> item.id >> item.properties;
-    arg.endStructure();
-    return arg;
-}
-
-QDBusArgument &operator<<(QDBusArgument &arg, const DBusMenuItemKeys &keys)
-{
-    arg.beginStructure();
-    arg << keys.id << keys.names;
-    arg.endStructure();
-    return arg;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &arg, DBusMenuItemKeys &keys)
-{
-    arg.beginStructure();
-    arg >> keys.id >> keys.names;
-    arg.endStructure();
-    return arg;
-}
-
-QDBusArgument &operator<<(QDBusArgument &arg, const DBusMenuEvent &event)
-{
-    arg.beginStructure();
-    arg << event.id << event.eventId << event.data << event.timestamp;
-    arg.endStructure();
-    return arg;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &arg, DBusMenuEvent &event)
-{
-    arg.beginStructure();
-    arg >> event.id >> event.eventId >> event.data >> event.timestamp;
-    arg.endStructure();
-    return arg;
-}
 
 namespace {
 
@@ -174,113 +55,6 @@ QByteArray pngOf(const QIcon &icon)
     return png;
 }
 
-class DBusMenuAdaptor : public QDBusAbstractAdaptor
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
-    Q_PROPERTY(uint Version READ version)
-    Q_PROPERTY(QString TextDirection READ textDirection)
-    Q_PROPERTY(QString Status READ status)
-    Q_PROPERTY(QStringList IconThemePath READ iconThemePath)
-public:
-    explicit DBusMenuAdaptor(DBusMenuExporter *exporter)
-        : QDBusAbstractAdaptor(exporter)
-        , m_exporter(exporter)
-    {
-        connect(exporter, &DBusMenuExporter::layoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
-    }
-
-    uint version() const { return 3; }
-    QString textDirection() const
-    {
-        return QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("rtl")
-                                                                     : QStringLiteral("ltr");
-    }
-    QString status() const { return QStringLiteral("normal"); }
-    QStringList iconThemePath() const { return {}; }
-
-public Q_SLOTS:
-    uint GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
-                   zelvant::DBusMenuLayoutItem &layout)
-    {
-        layout.id = parentId;
-        layout.properties = filtered(m_exporter->properties(parentId), propertyNames);
-        if (parentId == 0 && recursionDepth != 0 && m_exporter->menu()) {
-            const qsizetype count = m_exporter->menu()->actions().size();
-            for (int id = 1; id <= count; ++id)
-                layout.children.append(
-                    {id, filtered(m_exporter->properties(id), propertyNames), {}});
-        }
-        return m_exporter->revision();
-    }
-
-    QList<zelvant::DBusMenuItem> GetGroupProperties(const QList<int> &ids,
-                                                    const QStringList &propertyNames)
-    {
-        QList<DBusMenuItem> items;
-        for (const int id : ids)
-            items.append({id, filtered(m_exporter->properties(id), propertyNames)});
-        return items;
-    }
-
-    QDBusVariant GetProperty(int id, const QString &name)
-    {
-        return QDBusVariant(m_exporter->properties(id).value(name));
-    }
-
-    void Event(int id, const QString &eventId, const QDBusVariant &, uint)
-    {
-        // Triggered after the call has been answered: the command may open
-        // a modal window, and the panel must not wait for it.
-        if (eventId == QLatin1String("clicked")) {
-            if (QAction *action = m_exporter->action(id))
-                QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
-        }
-    }
-
-    QList<int> EventGroup(const QList<zelvant::DBusMenuEvent> &events)
-    {
-        QList<int> unknown;
-        for (const DBusMenuEvent &event : events) {
-            if (m_exporter->action(event.id))
-                Event(event.id, event.eventId, event.data, event.timestamp);
-            else
-                unknown.append(event.id);
-        }
-        return unknown;
-    }
-
-    bool AboutToShow(int id)
-    {
-        if (id != 0)
-            return false;
-        const uint before = m_exporter->revision();
-        m_exporter->aboutToShow();
-        return m_exporter->revision() != before;
-    }
-
-    QList<int> AboutToShowGroup(const QList<int> &ids, QList<int> &idErrors)
-    {
-        QList<int> updated;
-        for (const int id : ids) {
-            if (id != 0 && !m_exporter->action(id))
-                idErrors.append(id);
-            else if (AboutToShow(id))
-                updated.append(id);
-        }
-        return updated;
-    }
-
-Q_SIGNALS:
-    void ItemsPropertiesUpdated(const QList<zelvant::DBusMenuItem> &updatedProps,
-                                const QList<zelvant::DBusMenuItemKeys> &removedProps);
-    void LayoutUpdated(uint revision, int parent);
-    void ItemActivationRequested(int id, uint timestamp);
-
-private:
-    DBusMenuExporter *m_exporter;
-};
-
 } // namespace
 
 DBusMenuExporter::DBusMenuExporter(QMenu *menu, const QDBusConnection &bus, QObject *parent)
@@ -288,13 +62,7 @@ DBusMenuExporter::DBusMenuExporter(QMenu *menu, const QDBusConnection &bus, QObj
     , m_menu(menu)
     , m_bus(bus)
 {
-    qDBusRegisterMetaType<DBusMenuLayoutItem>();
-    qDBusRegisterMetaType<DBusMenuItem>();
-    qDBusRegisterMetaType<DBusMenuItemList>();
-    qDBusRegisterMetaType<DBusMenuItemKeys>();
-    qDBusRegisterMetaType<DBusMenuItemKeysList>();
-    qDBusRegisterMetaType<DBusMenuEvent>();
-    qDBusRegisterMetaType<DBusMenuEventList>();
+    registerDBusTypes();
     new DBusMenuAdaptor(this);
 
     // Many states change at once (a cycle starts, a window opens): the host
@@ -303,7 +71,7 @@ DBusMenuExporter::DBusMenuExporter(QMenu *menu, const QDBusConnection &bus, QObj
     m_updateTimer.setInterval(0);
     connect(&m_updateTimer, &QTimer::timeout, this, [this] {
         ++m_revision;
-        Q_EMIT layoutUpdated(m_revision, 0);
+        Q_EMIT LayoutUpdated(m_revision, 0);
     });
     if (m_menu) {
         m_menu->installEventFilter(this);
@@ -355,6 +123,84 @@ QVariantMap DBusMenuExporter::properties(int id) const
     return p;
 }
 
+QString DBusMenuExporter::textDirection() const
+{
+    return QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("rtl")
+                                                                 : QStringLiteral("ltr");
+}
+
+uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
+                                 DBusMenuLayoutItem &layout)
+{
+    layout.id = parentId;
+    layout.properties = filtered(properties(parentId), propertyNames);
+    if (parentId == 0 && recursionDepth != 0 && m_menu) {
+        const qsizetype count = m_menu->actions().size();
+        for (int id = 1; id <= count; ++id)
+            layout.children.append({id, filtered(properties(id), propertyNames), {}});
+    }
+    return m_revision;
+}
+
+DBusMenuItemList DBusMenuExporter::GetGroupProperties(const QList<int> &ids,
+                                                      const QStringList &propertyNames)
+{
+    DBusMenuItemList items;
+    for (const int id : ids)
+        items.append({id, filtered(properties(id), propertyNames)});
+    return items;
+}
+
+QDBusVariant DBusMenuExporter::GetProperty(int id, const QString &name)
+{
+    return QDBusVariant(properties(id).value(name));
+}
+
+void DBusMenuExporter::Event(int id, const QString &eventId, const QDBusVariant &, uint)
+{
+    qCDebug(lcDBus) << "menu item" << id << eventId;
+    // Triggered after the call has been answered: the command may open a
+    // modal window, and the panel must not wait for it.
+    if (eventId == QLatin1String("clicked")) {
+        if (QAction *a = action(id))
+            QMetaObject::invokeMethod(a, &QAction::trigger, Qt::QueuedConnection);
+    }
+}
+
+QList<int> DBusMenuExporter::EventGroup(const DBusMenuEventList &events)
+{
+    QList<int> unknown;
+    for (const DBusMenuEvent &event : events) {
+        if (action(event.id))
+            Event(event.id, event.eventId, event.data, event.timestamp);
+        else
+            unknown.append(event.id);
+    }
+    return unknown;
+}
+
+bool DBusMenuExporter::AboutToShow(int id)
+{
+    qCDebug(lcDBus) << "menu: AboutToShow" << id;
+    if (id != 0)
+        return false;
+    const uint before = m_revision;
+    aboutToShow();
+    return m_revision != before;
+}
+
+QList<int> DBusMenuExporter::AboutToShowGroup(const QList<int> &ids, QList<int> &idErrors)
+{
+    QList<int> updated;
+    for (const int id : ids) {
+        if (id != 0 && !action(id))
+            idErrors.append(id);
+        else if (AboutToShow(id))
+            updated.append(id);
+    }
+    return updated;
+}
+
 void DBusMenuExporter::aboutToShow()
 {
     // The menu loads its pictures when it is first shown.
@@ -363,7 +209,7 @@ void DBusMenuExporter::aboutToShow()
     if (m_updateTimer.isActive()) {
         m_updateTimer.stop();
         ++m_revision;
-        Q_EMIT layoutUpdated(m_revision, 0);
+        Q_EMIT LayoutUpdated(m_revision, 0);
     }
 }
 
@@ -392,5 +238,3 @@ void DBusMenuExporter::scheduleUpdate()
 }
 
 } // namespace zelvant
-
-#include "DBusMenuExporter.moc"

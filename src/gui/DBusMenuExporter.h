@@ -3,12 +3,17 @@
 // StatusNotifierItem hosts: the items with their captions, enabled and
 // visible states and pictures; a click on an item triggers its action. The
 // menu's own aboutToShow runs when the host is about to show it.
+//
+// The interface is gui/dbus/com.canonical.dbusmenu.xml; the adaptor
+// generated from it reads the properties below and calls the methods below.
 
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <QtDBus/QDBusConnection>
+
+#include "gui/DBusTypes.h"
 
 class QAction;
 
@@ -19,6 +24,10 @@ inline constexpr char DBusMenuPath[] = "/MenuBar";
 class DBusMenuExporter : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(uint Version READ version CONSTANT)
+    Q_PROPERTY(QString TextDirection READ textDirection)
+    Q_PROPERTY(QString Status READ status CONSTANT)
+    // IconThemePath: not declared, read as empty.
 public:
     DBusMenuExporter(QMenu *menu, const QDBusConnection &bus, QObject *parent = nullptr);
     ~DBusMenuExporter() override;
@@ -30,11 +39,25 @@ public:
     QVariantMap properties(int id) const;
     void aboutToShow();
 
+    // com.canonical.dbusmenu, as the generated adaptor calls it.
+    uint version() const { return 3; }
+    QString textDirection() const;
+    QString status() const { return QStringLiteral("normal"); }
+    uint GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
+                   DBusMenuLayoutItem &layout);
+    DBusMenuItemList GetGroupProperties(const QList<int> &ids, const QStringList &propertyNames);
+    QDBusVariant GetProperty(int id, const QString &name);
+    void Event(int id, const QString &eventId, const QDBusVariant &data, uint timestamp);
+    QList<int> EventGroup(const DBusMenuEventList &events);
+    bool AboutToShow(int id);
+    QList<int> AboutToShowGroup(const QList<int> &ids, QList<int> &idErrors);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 Q_SIGNALS:
-    void layoutUpdated(uint revision, int parent);
+    // Relayed to the bus by the adaptor.
+    void LayoutUpdated(uint revision, int parent);
 
 private:
     void watch(QAction *action);

@@ -1,11 +1,13 @@
 #include "gui/DesktopNotifier.h"
 
+#include "core/Logging.h"
+
 #if ZELVANT_HAVE_DBUS
-#include <QDBusArgument>
-#include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+
+#include "gui/DBusTypes.h"
+#include "notificationsproxy.h"
 #endif
 
 namespace zelvant {
@@ -18,47 +20,9 @@ const QString OpenCaption = QStringLiteral("Открыть");
 #if ZELVANT_HAVE_DBUS
 const QString Service = QStringLiteral("org.freedesktop.Notifications");
 const QString Path = QStringLiteral("/org/freedesktop/Notifications");
-const QString Interface = QStringLiteral("org.freedesktop.Notifications");
-
-// The "image-data" hint: raw RGBA rows, as the protocol defines (iiibiiay).
-struct ImageData
-{
-    QImage image;
-};
-
-QDBusArgument &operator<<(QDBusArgument &argument, const ImageData &data)
-{
-    const QImage rgba = data.image.convertToFormat(QImage::Format_RGBA8888);
-    argument.beginStructure();
-    argument << rgba.width() << rgba.height() << int(rgba.bytesPerLine()) << true << 8 << 4;
-    argument << QByteArray(reinterpret_cast<const char *>(rgba.constBits()), rgba.sizeInBytes());
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &argument, ImageData &)
-{
-    // Only ever sent.
-    return argument;
-}
 #endif
-
-// Services that speak markup would swallow an alias like "<Мама>" or
-// turn "&" into an entity error.
-QString escapeMarkup(const QString &text)
-{
-    return text.toHtmlEscaped();
-}
 
 } // namespace
-
-} // namespace zelvant
-
-#if ZELVANT_HAVE_DBUS
-Q_DECLARE_METATYPE(zelvant::ImageData)
-#endif
-
-namespace zelvant {
 
 #if ZELVANT_HAVE_DBUS
 DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, TrayMessage trayMessage,
@@ -66,18 +30,16 @@ DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, TrayMessage trayMes
     : QObject(parent)
     , m_trayMessage(std::move(trayMessage))
     , m_icon(icon)
-    , m_bus(bus)
 {
-    qDBusRegisterMetaType<ImageData>();
-    m_useBus = m_bus.isConnected();
-    if (!m_useBus)
+    if (!bus.isConnected())
         return;
-    // The sender is whichever program owns the service at the time; the
+    registerDBusTypes();
+    m_service = new NotificationsProxy(Service, Path, bus, this);
+    // The proxy hears whichever program owns the service at the time; the
     // ids tell our notifications from other programs'.
-    m_bus.connect(QString(), Path, Interface, QStringLiteral("ActionInvoked"), this,
-                  SLOT(onActionInvoked(uint, QString)));
-    m_bus.connect(QString(), Path, Interface, QStringLiteral("NotificationClosed"), this,
-                  SLOT(onNotificationClosed(uint, uint)));
+    connect(m_service, &NotificationsProxy::ActionInvoked, this, &DesktopNotifier::onActionInvoked);
+    connect(m_service, &NotificationsProxy::NotificationClosed, this,
+            [this](uint id, uint) { m_shown.remove(id); });
 }
 #endif
 
@@ -103,47 +65,47 @@ DesktopNotifier::~DesktopNotifier() = default;
 void DesktopNotifier::notify(const QString &title, const QString &body, Urgency urgency)
 {
     const Message message{title, body, urgency};
-    if (!m_useBus) {
-        fallBack(message);
+#if ZELVANT_HAVE_DBUS
+    if (m_service) {
+        if (!m_capabilitiesKnown)
+            askCapabilities(message);
+        else
+            send(message);
         return;
     }
-    if (!m_capabilitiesKnown)
-        askCapabilities(message);
-    else
-        send(message);
+#endif
+    fallBack(message);
 }
 
+#if ZELVANT_HAVE_DBUS
 void DesktopNotifier::askCapabilities(const Message &message)
 {
-#if ZELVANT_HAVE_DBUS
     // Asked once the first time a message goes out (and again after a
     // service went away): a service may start after the program, and the
     // bus starts an activatable one on this very call.
-    const QDBusMessage call =
-        QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("GetCapabilities"));
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+    auto *call = new QDBusPendingCallWatcher(m_service->GetCapabilities(), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this,
             [this, message](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
                 const QDBusPendingReply<QStringList> reply = *w;
                 if (reply.isError()) {
+                    qCInfo(lcDBus) << "no notification service:" << reply.error().message();
                     fallBack(message);
                     return;
                 }
                 m_capabilities = reply.value();
                 m_capabilitiesKnown = true;
+                qCDebug(lcDBus) << "notification service offers" << m_capabilities;
                 send(message);
             });
-#else
-    fallBack(message);
-#endif
 }
 
 void DesktopNotifier::send(const Message &message)
 {
-#if ZELVANT_HAVE_DBUS
     const bool markup = m_capabilities.contains(QStringLiteral("body-markup"));
-    QString body = markup ? escapeMarkup(message.body) : message.body;
+    // Services that speak markup would swallow an alias like "<Мама>" or
+    // turn "&" into an entity error.
+    const QString body = markup ? message.body.toHtmlEscaped() : message.body;
     QStringList actions;
     if (m_capabilities.contains(QStringLiteral("actions"))) {
         // "default" is what a click on the notification does; the named
@@ -155,30 +117,28 @@ void DesktopNotifier::send(const Message &message)
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(message.urgency)));
     hints.insert(QStringLiteral("desktop-entry"), ProgramName);
     if (!m_icon.isNull())
-        hints.insert(QStringLiteral("image-data"), QVariant::fromValue(ImageData{m_icon}));
+        hints.insert(QStringLiteral("image-data"), QVariant::fromValue(NotificationImage{m_icon}));
 
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
-    call << ProgramName << uint(0) << QString() << message.title << body << actions << hints
-         << int(-1);
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+    auto *call = new QDBusPendingCallWatcher(
+        m_service->Notify(ProgramName, 0, QString(), message.title, body, actions, hints, -1),
+        this);
+    connect(call, &QDBusPendingCallWatcher::finished, this,
             [this, message](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
                 const QDBusPendingReply<uint> reply = *w;
                 if (reply.isError()) {
                     // The service went away; the next message asks anew.
+                    qCInfo(lcDBus) << "notification failed:" << reply.error().message();
                     m_capabilitiesKnown = false;
                     fallBack(message);
                     return;
                 }
+                qCDebug(lcDBus) << "notification" << reply.value() << "sent:" << message.title;
                 m_shown.insert(reply.value());
                 Q_EMIT delivered(true);
             });
-#else
-    fallBack(message);
-#endif
 }
+#endif
 
 void DesktopNotifier::fallBack(const Message &message)
 {
@@ -191,13 +151,9 @@ void DesktopNotifier::onActionInvoked(uint id, const QString &action)
 {
     if (!m_shown.contains(id))
         return;
+    qCDebug(lcDBus) << "notification" << id << "action" << action;
     if (action == QStringLiteral("default") || action == QStringLiteral("open"))
         Q_EMIT openRequested();
-}
-
-void DesktopNotifier::onNotificationClosed(uint id, uint)
-{
-    m_shown.remove(id);
 }
 
 } // namespace zelvant

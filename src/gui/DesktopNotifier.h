@@ -9,6 +9,9 @@
 // sends the urgency as a 32-bit integer (which services ignore), no program
 // icon, and marks the tray item "needs attention" with a stock icon for the
 // message's duration, hiding the balance digits on hosts that honour it.
+//
+// The service's interface is gui/dbus/org.freedesktop.Notifications.xml; the
+// calls go through the proxy generated from it.
 
 #include <QImage>
 #include <QObject>
@@ -21,6 +24,7 @@
 
 #if ZELVANT_HAVE_DBUS
 #include <QDBusConnection>
+class NotificationsProxy;
 #endif
 
 namespace zelvant {
@@ -54,10 +58,6 @@ Q_SIGNALS:
     // For tests and the log; nothing waits for it.
     void delivered(bool byService);
 
-private Q_SLOTS:
-    void onActionInvoked(uint id, const QString &action);
-    void onNotificationClosed(uint id, uint reason);
-
 private:
     struct Message
     {
@@ -65,16 +65,18 @@ private:
         QString body;
         Urgency urgency;
     };
+#if ZELVANT_HAVE_DBUS
     void askCapabilities(const Message &message);
     void send(const Message &message);
+#endif
     void fallBack(const Message &message);
+    void onActionInvoked(uint id, const QString &action);
 
     TrayMessage m_trayMessage;
     QImage m_icon;
 #if ZELVANT_HAVE_DBUS
-    QDBusConnection m_bus{QString()};
+    NotificationsProxy *m_service = nullptr; // null: no session bus
 #endif
-    bool m_useBus = false;
     bool m_capabilitiesKnown = false;
     QStringList m_capabilities;
     QSet<uint> m_shown; // ids of our notifications still on screen

@@ -2,76 +2,15 @@
 
 #include <QCoreApplication>
 #include <QMenu>
-#include <QtDBus/QDBusAbstractAdaptor>
-#include <QtDBus/QDBusArgument>
-#include <QtDBus/QDBusConnectionInterface>
-#include <QtDBus/QDBusMessage>
-#include <QtDBus/QDBusMetaType>
-#include <QtDBus/QDBusObjectPath>
 #include <QtDBus/QDBusPendingCallWatcher>
-#include <QtDBus/QDBusPendingReply>
 #include <QtEndian>
 
+#include "core/Logging.h"
 #include "gui/DBusMenuExporter.h"
+#include "statusnotifieritemadaptor.h"
+#include "statusnotifierwatcherproxy.h"
 
 namespace zelvant {
-
-// (iiay): one picture, ARGB32 in network byte order.
-struct SniIconPixmap
-{
-    int width = 0;
-    int height = 0;
-    QByteArray bytes;
-};
-using SniIconPixmapList = QList<SniIconPixmap>;
-
-// (sa(iiay)ss): icon name, icon pictures, title, description.
-struct SniToolTip
-{
-    QString iconName;
-    SniIconPixmapList icon;
-    QString title;
-    QString description;
-};
-
-} // namespace zelvant
-
-Q_DECLARE_METATYPE(zelvant::SniIconPixmap)
-Q_DECLARE_METATYPE(zelvant::SniToolTip)
-
-namespace zelvant {
-
-QDBusArgument &operator<<(QDBusArgument &arg, const SniIconPixmap &pixmap)
-{
-    arg.beginStructure();
-    arg << pixmap.width << pixmap.height << pixmap.bytes;
-    arg.endStructure();
-    return arg;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &arg, SniIconPixmap &pixmap)
-{
-    arg.beginStructure();
-    arg >> pixmap.width >> pixmap.height >> pixmap.bytes;
-    arg.endStructure();
-    return arg;
-}
-
-QDBusArgument &operator<<(QDBusArgument &arg, const SniToolTip &tip)
-{
-    arg.beginStructure();
-    arg << tip.iconName << tip.icon << tip.title << tip.description;
-    arg.endStructure();
-    return arg;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &arg, SniToolTip &tip)
-{
-    arg.beginStructure();
-    arg >> tip.iconName >> tip.icon >> tip.title >> tip.description;
-    arg.endStructure();
-    return arg;
-}
 
 namespace {
 
@@ -93,94 +32,6 @@ SniIconPixmap toIconPixmap(const QImage &image)
     return pixmap;
 }
 
-class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
-    Q_PROPERTY(QString Category READ category)
-    Q_PROPERTY(QString Id READ id)
-    Q_PROPERTY(QString Title READ title)
-    Q_PROPERTY(QString Status READ status)
-    Q_PROPERTY(int WindowId READ windowId)
-    Q_PROPERTY(QString IconThemePath READ noName)
-    Q_PROPERTY(QString IconName READ noName)
-    Q_PROPERTY(zelvant::SniIconPixmapList IconPixmap READ iconPixmap)
-    Q_PROPERTY(QString OverlayIconName READ noName)
-    Q_PROPERTY(zelvant::SniIconPixmapList OverlayIconPixmap READ noPixmaps)
-    Q_PROPERTY(QString AttentionIconName READ noName)
-    Q_PROPERTY(zelvant::SniIconPixmapList AttentionIconPixmap READ noPixmaps)
-    Q_PROPERTY(QString AttentionMovieName READ noName)
-    Q_PROPERTY(zelvant::SniToolTip ToolTip READ toolTip)
-    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
-    Q_PROPERTY(QDBusObjectPath Menu READ menu)
-public:
-    explicit StatusNotifierItemAdaptor(StatusNotifierItem *item)
-        : QDBusAbstractAdaptor(item)
-        , m_item(item)
-    {
-        connect(item, &StatusNotifierItem::iconChanged, this, &StatusNotifierItemAdaptor::NewIcon);
-        connect(item, &StatusNotifierItem::toolTipChanged, this,
-                &StatusNotifierItemAdaptor::NewToolTip);
-    }
-
-    QString category() const { return QStringLiteral("ApplicationStatus"); }
-    QString id() const { return QCoreApplication::applicationName(); }
-    QString title() const { return QCoreApplication::applicationName(); }
-    QString status() const { return QStringLiteral("Active"); }
-    int windowId() const { return 0; }
-    QString noName() const { return QString(); }
-    SniIconPixmapList noPixmaps() const { return {}; }
-    bool itemIsMenu() const { return false; }
-    QDBusObjectPath menu() const { return QDBusObjectPath(QString::fromLatin1(DBusMenuPath)); }
-
-    SniIconPixmapList iconPixmap() const
-    {
-        SniIconPixmapList pixmaps;
-        for (const QImage &image : m_item->icons())
-            pixmaps.append(toIconPixmap(image));
-        return pixmaps;
-    }
-
-    SniToolTip toolTip() const
-    {
-        // Hosts show the title in bold and the description below it: the
-        // tip's first line (the title line or the first phone) and the rest.
-        QStringList lines = m_item->toolTip().split(QLatin1Char('\n'));
-        for (QString &line : lines) {
-            if (line.endsWith(QLatin1Char('\r')))
-                line.chop(1);
-        }
-        SniToolTip t;
-        t.title = lines.takeFirst();
-        t.description = lines.join(QLatin1Char('\n'));
-        return t;
-    }
-
-public Q_SLOTS:
-    void Activate(int, int) { Q_EMIT m_item->activated(); }
-    void SecondaryActivate(int, int) { Q_EMIT m_item->secondaryActivated(); }
-    void ContextMenu(int x, int y)
-    {
-        // Hosts that show the exported menu themselves never call this; the
-        // others expect the program to pop its menu up where they say.
-        if (QMenu *menu = m_item->menu())
-            QMetaObject::invokeMethod(
-                menu, [menu, x, y] { menu->popup(QPoint(x, y)); }, Qt::QueuedConnection);
-    }
-    void Scroll(int, const QString &) {}
-
-Q_SIGNALS:
-    void NewTitle();
-    void NewIcon();
-    void NewAttentionIcon();
-    void NewOverlayIcon();
-    void NewToolTip();
-    void NewStatus(const QString &status);
-
-private:
-    StatusNotifierItem *m_item;
-};
-
 } // namespace
 
 StatusNotifierItem::StatusNotifierItem(const QDBusConnection &bus, QObject *parent)
@@ -188,10 +39,9 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection &bus, QObject *pare
     , m_bus(bus)
     , m_serviceName(
           QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid()))
+    , m_watcher(new StatusNotifierWatcherProxy(WatcherService, WatcherPath, bus, this))
 {
-    qDBusRegisterMetaType<SniIconPixmap>();
-    qDBusRegisterMetaType<SniIconPixmapList>();
-    qDBusRegisterMetaType<SniToolTip>();
+    registerDBusTypes();
     new StatusNotifierItemAdaptor(this);
 }
 
@@ -220,26 +70,28 @@ bool StatusNotifierItem::exportOnBus()
 void StatusNotifierItem::registerWithWatcher()
 {
     if (!exportOnBus()) {
+        qCInfo(lcDBus) << "cannot export the tray item as" << m_serviceName;
         Q_EMIT failed();
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        WatcherService, WatcherPath, WatcherService, QStringLiteral("RegisterStatusNotifierItem"));
-    call << m_serviceName;
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+    auto *call =
+        new QDBusPendingCallWatcher(m_watcher->RegisterStatusNotifierItem(m_serviceName), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
-        if (w->isError())
+        if (w->isError()) {
+            qCInfo(lcDBus) << "the watcher refused the tray item:" << w->error().message();
             Q_EMIT failed();
-        else
+        } else {
+            qCDebug(lcDBus) << "tray item registered as" << m_serviceName;
             Q_EMIT registered();
+        }
     });
 }
 
 void StatusNotifierItem::setIcons(const QList<QImage> &icons)
 {
     m_icons = icons;
-    Q_EMIT iconChanged();
+    Q_EMIT NewIcon();
 }
 
 void StatusNotifierItem::setToolTip(const QString &tip)
@@ -247,7 +99,7 @@ void StatusNotifierItem::setToolTip(const QString &tip)
     if (tip == m_toolTip)
         return;
     m_toolTip = tip;
-    Q_EMIT toolTipChanged();
+    Q_EMIT NewToolTip();
 }
 
 void StatusNotifierItem::setMenu(QMenu *menu)
@@ -261,6 +113,61 @@ void StatusNotifierItem::setMenu(QMenu *menu)
         m_menuExporter = new DBusMenuExporter(menu, m_bus, this);
 }
 
-} // namespace zelvant
+QString StatusNotifierItem::id() const
+{
+    return QCoreApplication::applicationName();
+}
 
-#include "StatusNotifierItem.moc"
+SniIconPixmapList StatusNotifierItem::iconPixmap() const
+{
+    SniIconPixmapList pixmaps;
+    for (const QImage &image : m_icons)
+        pixmaps.append(toIconPixmap(image));
+    return pixmaps;
+}
+
+SniToolTip StatusNotifierItem::dbusToolTip() const
+{
+    // Hosts show the title in bold and the description below it: the tip's
+    // first line (the title line or the first phone) and the rest.
+    QStringList lines = m_toolTip.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    SniToolTip t;
+    t.title = lines.takeFirst();
+    t.description = lines.join(QLatin1Char('\n'));
+    return t;
+}
+
+QDBusObjectPath StatusNotifierItem::menuPath() const
+{
+    return QDBusObjectPath(QString::fromLatin1(DBusMenuPath));
+}
+
+void StatusNotifierItem::Activate(int, int)
+{
+    qCDebug(lcDBus) << "tray item: Activate";
+    Q_EMIT activated();
+}
+
+void StatusNotifierItem::SecondaryActivate(int, int)
+{
+    qCDebug(lcDBus) << "tray item: SecondaryActivate";
+    Q_EMIT secondaryActivated();
+}
+
+void StatusNotifierItem::ContextMenu(int x, int y)
+{
+    qCDebug(lcDBus) << "tray item: ContextMenu at" << x << y;
+    // Hosts that show the exported menu themselves never call this; the
+    // others expect the program to pop its menu up where they say.
+    if (QMenu *menu = m_menu)
+        QMetaObject::invokeMethod(
+            menu, [menu, x, y] { menu->popup(QPoint(x, y)); }, Qt::QueuedConnection);
+}
+
+void StatusNotifierItem::Scroll(int, const QString &) {}
+
+} // namespace zelvant

@@ -4,14 +4,21 @@
 // the whole icon set, the tip and the menu (through DBusMenuExporter), and
 // registers with the desktop's org.kde.StatusNotifierWatcher; register()
 // again when a new watcher has appeared (the panel restarted).
+//
+// The interface is gui/dbus/org.kde.StatusNotifierItem.xml; the adaptor
+// generated from it reads the properties below and calls the methods below.
 
 #include <QImage>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusObjectPath>
+
+#include "gui/DBusTypes.h"
 
 class QMenu;
+class StatusNotifierWatcherProxy;
 
 namespace zelvant {
 
@@ -20,6 +27,17 @@ class DBusMenuExporter;
 class StatusNotifierItem : public QObject
 {
     Q_OBJECT
+    // What hosts read. The interface's other properties (the icon names, the
+    // overlay and attention pictures, WindowId) are not declared: the adaptor
+    // reads them as empty, which is what this item has of them.
+    Q_PROPERTY(QString Category READ category CONSTANT)
+    Q_PROPERTY(QString Id READ id CONSTANT)
+    Q_PROPERTY(QString Title READ id CONSTANT)
+    Q_PROPERTY(QString Status READ status CONSTANT)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu CONSTANT)
+    Q_PROPERTY(zelvant::SniIconPixmapList IconPixmap READ iconPixmap NOTIFY NewIcon)
+    Q_PROPERTY(zelvant::SniToolTip ToolTip READ dbusToolTip NOTIFY NewToolTip)
+    Q_PROPERTY(QDBusObjectPath Menu READ menuPath CONSTANT)
 public:
     explicit StatusNotifierItem(const QDBusConnection &bus, QObject *parent = nullptr);
     ~StatusNotifierItem() override;
@@ -37,14 +55,27 @@ public:
     const QString &toolTip() const { return m_toolTip; }
     QMenu *menu() const { return m_menu; }
 
+    // org.kde.StatusNotifierItem, as the generated adaptor calls it.
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString id() const;
+    QString status() const { return QStringLiteral("Active"); }
+    bool itemIsMenu() const { return false; }
+    SniIconPixmapList iconPixmap() const;
+    SniToolTip dbusToolTip() const;
+    QDBusObjectPath menuPath() const;
+    void Activate(int x, int y);
+    void SecondaryActivate(int x, int y);
+    void ContextMenu(int x, int y);
+    void Scroll(int delta, const QString &orientation);
+
 Q_SIGNALS:
     void registered();
     void failed();
     void activated();          // "Activate": a left click
     void secondaryActivated(); // "SecondaryActivate": a middle click
-    // For the D-Bus adaptor.
-    void iconChanged();
-    void toolTipChanged();
+    // Relayed to the bus by the adaptor.
+    void NewIcon();
+    void NewToolTip();
 
 private:
     bool exportOnBus();
@@ -56,6 +87,7 @@ private:
     QString m_toolTip;
     QMenu *m_menu = nullptr;
     DBusMenuExporter *m_menuExporter = nullptr;
+    StatusNotifierWatcherProxy *m_watcher = nullptr;
 };
 
 } // namespace zelvant

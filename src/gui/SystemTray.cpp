@@ -14,7 +14,9 @@
 #include <QtDBus/QDBusServiceWatcher>
 #include <QtDBus/QDBusVariant>
 
+#include "core/Logging.h"
 #include "gui/StatusNotifierItem.h"
+#include "statusnotifierwatcherproxy.h"
 #endif
 
 namespace zelvant {
@@ -200,6 +202,8 @@ void SystemTray::followStatusNotifierWatcher()
                                         QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &owner) {
+                qCInfo(lcDBus) << "StatusNotifierWatcher"
+                               << (owner.isEmpty() ? "gone" : "appeared");
                 // A new watcher knows nothing of the item.
                 m_itemRegistered = false;
                 if (owner.isEmpty())
@@ -207,9 +211,11 @@ void SystemTray::followStatusNotifierWatcher()
                 else
                     askForStatusNotifierHost();
             });
-    bus.connect(WatcherService, WatcherPath, WatcherService,
-                QStringLiteral("StatusNotifierHostRegistered"), this,
-                SLOT(statusNotifierHostRegistered()));
+    auto *proxy = new StatusNotifierWatcherProxy(WatcherService, WatcherPath, bus, this);
+    connect(proxy, &StatusNotifierWatcherProxy::StatusNotifierHostRegistered, this, [this] {
+        qCInfo(lcDBus) << "StatusNotifierHost registered";
+        setHost(Host::StatusNotifier);
+    });
     if (bus.interface()->isServiceRegistered(WatcherService))
         askForStatusNotifierHost();
 #endif
@@ -219,6 +225,8 @@ void SystemTray::askForStatusNotifierHost()
 {
 #ifdef ZELVANT_STATUS_NOTIFIER
     m_host = Host::Asking;
+    // By hand: the generated proxy reads properties with a blocking call,
+    // and a panel that hangs must not hang the program.
     QDBusMessage get = QDBusMessage::createMethodCall(
         WatcherService, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("Get"));
@@ -229,15 +237,11 @@ void SystemTray::askForStatusNotifierHost()
         const QDBusPendingReply<QDBusVariant> reply = *w;
         // A watcher without a host shows nothing: an XEmbed tray may.
         const bool host = !reply.isError() && reply.value().variant().toBool();
+        qCInfo(lcDBus) << "StatusNotifierHost" << (host ? "present" : "absent");
         if (m_host == Host::Asking)
             setHost(host ? Host::StatusNotifier : Host::Other);
     });
 #endif
-}
-
-void SystemTray::statusNotifierHostRegistered()
-{
-    setHost(Host::StatusNotifier);
 }
 
 void SystemTray::setHost(Host host)

@@ -51,9 +51,6 @@ Q_SIGNALS:
     void activated(QSystemTrayIcon::ActivationReason reason);
     void messageClicked();
 
-private Q_SLOTS:
-    void statusNotifierHostRegistered();
-
 private:
     enum class Host { Unknown, Asking, StatusNotifier, Other };
 

@@ -8,14 +8,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
 #include <QtDBus/QDBusArgument>
 #include <QtDBus/QDBusConnection>
-#include <QtDBus/QDBusConnectionInterface>
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusPendingCall>
 #include <QtDBus/QDBusVariant>
@@ -32,58 +29,18 @@
 #include "gui/SystemTray.h"
 #include "gui/TrayController.h"
 #include "support/FakeLumoServer.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
 using zelvant::test::FakeLumoServer;
+using zelvant::test::PrivateSessionBus;
 using zelvant::test::TempFolder;
 
 namespace {
 
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString ItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
-
-// A session bus of the test's own, for the whole test program.
-class PrivateSessionBus
-{
-public:
-    bool start()
-    {
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty())
-            return false;
-        m_folder.write(
-            QStringLiteral("bus.conf"),
-            QStringLiteral(
-                "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\""
-                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
-                .arg(m_folder.path())
-                .toUtf8());
-        m_daemon.start(
-            daemon, {QStringLiteral("--config-file=") + m_folder.file(QStringLiteral("bus.conf")),
-                     QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
-            return false;
-        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        // The program's own connection (QDBusConnection::sessionBus) goes here.
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
-        return !address.isEmpty();
-    }
-    ~PrivateSessionBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-
-    QString address;
-
-private:
-    TempFolder m_folder;
-    QProcess m_daemon;
-};
 
 // The panel's side: a StatusNotifierWatcher that takes registrations.
 class FakeWatcher : public QObject
@@ -149,7 +106,10 @@ protected:
         if (!bus->start()) {
             delete bus;
             bus = nullptr;
+            return;
         }
+        // The program's own connection (QDBusConnection::sessionBus) goes here.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus->address().toUtf8());
     }
     static void TearDownTestSuite()
     {
@@ -161,8 +121,7 @@ protected:
     {
         if (!bus)
             GTEST_SKIP() << "dbus-daemon is not installed";
-        panel = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(bus->address, QStringLiteral("panel")));
+        panel = std::make_unique<QDBusConnection>(bus->connect(QStringLiteral("panel")));
         ASSERT_TRUE(panel->isConnected());
         watcher = std::make_unique<FakeWatcher>(*panel);
 
