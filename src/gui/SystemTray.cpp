@@ -54,6 +54,17 @@ bool SystemTray::traySetTip(const QString &tip)
     m_tip = tip.left(TrayTipMaxLength);
     if (!m_added)
         return false;
+        // A new tip alone makes no pictures: the tip goes where the icon is.
+#ifdef ZELVANT_STATUS_NOTIFIER
+    if (m_item && m_host == Host::StatusNotifier) {
+        m_item->setToolTip(m_tip);
+        return true;
+    }
+#endif
+    if (m_qtIcon) {
+        m_qtIcon->setToolTip(m_tip);
+        return true;
+    }
     show();
     return true;
 }

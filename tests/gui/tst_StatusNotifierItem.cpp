@@ -42,6 +42,16 @@ namespace {
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString ItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 
+// Counts a bus signal the panel receives.
+class SignalCounter : public QObject
+{
+    Q_OBJECT
+public:
+    int count = 0;
+public Q_SLOTS:
+    void received() { ++count; }
+};
+
 // The panel's side: a StatusNotifierWatcher that takes registrations.
 class FakeWatcher : public QObject
 {
@@ -334,6 +344,18 @@ TEST_F(StatusNotifier, ItemCarriesIconTipAndMenuAndAnswersClicks)
     expectIcon(createValueIcon(42.5f));
     EXPECT_EQ(toolTip(), QStringList({QStringLiteral("Тел1: 42.50"), QString()}));
     expectMenuAsExported();
+
+    // A new tip alone sends the tip, never the pictures again.
+    SignalCounter icons;
+    SignalCounter tips;
+    ASSERT_TRUE(panel->connect(QString(), QString(), ItemInterface, QStringLiteral("NewIcon"),
+                               &icons, SLOT(received())));
+    ASSERT_TRUE(panel->connect(QString(), QString(), ItemInterface, QStringLiteral("NewToolTip"),
+                               &tips, SLOT(received())));
+    tray->traySetTip(QStringLiteral("Тел1: 1.00"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tips.count > 0; }, 3000));
+    EXPECT_EQ(icons.count, 0);
+    EXPECT_EQ(toolTip(), QStringList({QStringLiteral("Тел1: 1.00"), QString()}));
 
     // A click on an item of the panel's menu runs its command.
     const int phonesItem =
