@@ -505,8 +505,11 @@ TEST_F(SetupWindowTest, OkAppliesTheEditedCopyOnceAndCancelLeavesTheRunningProgr
     main.startWork();
     const Options before = context.options.values();
     QSignalSpy changed(&context.options, &LiveOptions::changed);
-    const auto editAndClose = [](const char *button) {
-        WhenModal([button](QDialog *setup) {
+    const auto editAndClose = [&main](const char *button) {
+        WhenModal([&main, button](QDialog *setup) {
+            // A tick of the schedule while the phone list is edited asks nothing.
+            EXPECT_FALSE(main.runQueryCycle(CycleMode::AllPhones, -1, CycleSource::Timer));
+            EXPECT_FALSE(main.cycle()->isRunning());
             setup->findChild<QCheckBox *>(QStringLiteral("cbNN"))->click();
             setup->findChild<QComboBox *>(QStringLiteral("cbRefreshTime"))->setCurrentIndex(0);
             setup->findChild<QPushButton *>(QLatin1String(button))->click();

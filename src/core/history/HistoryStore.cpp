@@ -22,6 +22,7 @@
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
 #include "core/FileIdentity.h"
+#include "core/Logging.h"
 #include "core/config/AtomicWrite.h"
 #include "core/config/PhoneList.h"
 
@@ -466,8 +467,10 @@ bool HistoryStore::storeResult(const PhoneResult &result, QString *failure)
         logError(message);
         if (failure)
             *failure = message;
+        qCInfo(lcHistory) << "row not written:" << error;
         return false;
     }
+    qCDebug(lcHistory) << "row written for" << result.phoneNumber;
     return true;
 }
 
@@ -590,6 +593,7 @@ int loadLatestResults(const QString &path, const PhoneList &phones, PhoneResults
         results[slot] = fillFromHistory(results[slot], slot, number, phones.aliasOf(slot), *row);
         ++filled;
     }
+    qCDebug(lcHistory) << "start-up preload filled" << filled << "slots";
     return filled;
 }
 
