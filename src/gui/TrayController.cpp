@@ -339,8 +339,10 @@ void TrayController::onCycleFinished()
     const QString historyMissing = std::exchange(m_historyMissing, {});
     if (!m_logic.cycleRunning())
         return;
-    if (!historyMissing.isEmpty() && !m_logic.isEnding())
+    if (!historyMissing.isEmpty() && !m_logic.isEnding()) {
+        saveSettingsNow();
         notifyHistoryProblem(historyMissing);
+    }
     if (!historyFailures.isEmpty() && !m_logic.isEnding()) {
         QString message = historyFailures.first();
         if (historyFailures.size() > 1)
@@ -536,10 +538,11 @@ void TrayController::notifyHistoryProblem(const QString &message)
 void TrayController::historyFileMissing(const QString &message)
 {
     // Off until the user switches it on again (the error log has the line).
+    // Saved and told when the cycle has ended: a settings file that cannot
+    // be written is told in a message box, and the cycle waits for nobody.
     Options off = m_context.options.values();
     off.cbHistory = false;
     m_context.options.apply(off);
-    saveSettingsNow();
     m_historyMissing = message;
 }
 
