@@ -46,12 +46,12 @@ void TrayPresenter::follow(const RequestCycle &cycle)
         m_animation->resume();
     });
     connect(&cycle, &RequestCycle::phoneFinished, this, [this] {
-        stopAnimation();
+        m_animation->suspend();
         setIcon(standardTrayIcon());
         showResults();
     });
     connect(&cycle, &RequestCycle::cycleFinished, this, [this] {
-        stopAnimation();
+        m_animation->suspend();
         showResults();
         showBalance();
     });
@@ -92,7 +92,7 @@ void TrayPresenter::showBalance()
 
 void TrayPresenter::stopShowing()
 {
-    stopAnimation();
+    m_animation->suspend();
     m_stopped = true;
 }
 
@@ -103,11 +103,6 @@ void TrayPresenter::setIcon(const QImage &icon)
     qCDebug(lcTray) << "tray icon drawn anew";
     m_shownIcon = icon;
     m_tray.traySetIcon(icon);
-}
-
-void TrayPresenter::stopAnimation()
-{
-    m_animation->suspend();
 }
 
 } // namespace zelvant

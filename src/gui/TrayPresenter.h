@@ -42,7 +42,6 @@ public:
 private:
     void resultChanged();
     void setIcon(const QImage &icon);
-    void stopAnimation();
 
     const AppContext &m_context;
     const ResultStore &m_store;

@@ -2,7 +2,6 @@
 
 #include "core/PhoneResult.h"
 #include "core/config/PhoneList.h"
-#include "core/config/Settings.h"
 
 namespace zelvant {
 
