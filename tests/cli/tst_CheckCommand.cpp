@@ -28,6 +28,7 @@
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
 #include "support/FakeLumoServer.h"
+#include "support/HistoryFixture.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -506,3 +507,33 @@ TEST_P(HistoryFaultTest, UnwrittenRowsAreToldAndFailTheCheck)
 INSTANTIATE_TEST_SUITE_P(Faults, HistoryFaultTest,
                          ::testing::Values(HistoryFault::DiskFull, HistoryFault::ReadOnlyFile,
                                            HistoryFault::ReadOnlyFolder, HistoryFault::Locked));
+
+TEST_F(CheckTest, JsonTellsTheUsualAndTheUnusualSpendFromTheHistory)
+{
+    // Slot 2 spent 5 a day for ten days, the last reading two hours ago at
+    // 455; the page now says 20.50. Slot 3 has no history.
+    const QDateTime last = QDateTime::currentDateTime().addSecs(-2 * 3600);
+    QList<HistoryRow> rows;
+    for (int k = 9; k >= 0; --k)
+        rows << test::MakeHistoryRow(QStringLiteral("9030000002"), last.addDays(-k), 455 + 5 * k);
+    ASSERT_TRUE(test::WriteHistoryRows(paths.historyFile(), rows));
+    addPhone(2, QStringLiteral("9030000002"), QStringLiteral("секрет"));
+    addPhone(3, QStringLiteral("9030000003"), QStringLiteral("тайна"));
+    savePhones();
+
+    ASSERT_EQ(check(true), 0) << err.toStdString();
+    const QJsonArray array = QJsonDocument::fromJson(out.toUtf8()).array();
+    ASSERT_EQ(array.size(), 2) << out.toStdString();
+    const QJsonObject spent = array.at(0).toObject();
+    EXPECT_DOUBLE_EQ(spent.value(QStringLiteral("UsualDailySpend")).toDouble(), 5);
+    const QJsonObject unusual = spent.value(QStringLiteral("UnusualSpend")).toObject();
+    EXPECT_EQ(unusual.value(QStringLiteral("Since")).toString(),
+              last.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")));
+    EXPECT_DOUBLE_EQ(unusual.value(QStringLiteral("Spent")).toDouble(), 434.5);
+    EXPECT_DOUBLE_EQ(unusual.value(QStringLiteral("PerDay")).toDouble(), 434.5);
+    const QJsonObject none = array.at(1).toObject();
+    for (const char *key : {"UsualDailySpend", "UnusualSpend"}) {
+        EXPECT_TRUE(none.contains(QLatin1String(key))) << key;
+        EXPECT_TRUE(none.value(QLatin1String(key)).isNull()) << key;
+    }
+}
