@@ -54,15 +54,15 @@ std::vector<SpendReading> spendReadings(const QList<HistoryRow> &rows)
     for (const HistoryRow &row : rows) {
         if (row.hasBalance && row.queryDateTime.isValid())
             readings.push_back({row.queryDateTime,
-                                BalanceChartSeries::wallClockMsecs(row.queryDateTime), row.balance});
+                                BalanceChartSeries::wallClockMsecs(row.queryDateTime),
+                                row.balance});
     }
     // Newest first from the history: reversed, the stable sort keeps rows of
     // the same second in the order they were stored.
     std::reverse(readings.begin(), readings.end());
-    std::stable_sort(readings.begin(), readings.end(),
-                     [](const SpendReading &a, const SpendReading &b) {
-                         return a.wallClock < b.wallClock;
-                     });
+    std::stable_sort(
+        readings.begin(), readings.end(),
+        [](const SpendReading &a, const SpendReading &b) { return a.wallClock < b.wallClock; });
     return readings;
 }
 
@@ -130,8 +130,7 @@ SpendState analyseSpend(const QList<HistoryRow> &rows, const SpendLimits &limits
     for (size_t i = from + 1; i <= newest; ++i)
         spent += fallOf(readings[i - 1], readings[i]);
     spent = roundDecimals(spent, 2);
-    const double days =
-        double(readings[newest].wallClock - readings[from].wallClock) / double(Day);
+    const double days = double(readings[newest].wallClock - readings[from].wallClock) / double(Day);
     const double perDay = roundDecimals(spent / std::max(days, 1.0), 2);
     if (state.usualDaily && spent > 0 && perDay >= limits.factor * *state.usualDaily
         && perDay >= limits.floor)
