@@ -396,27 +396,3 @@ TEST(PhonesTable, PhonesWithoutAResultKeepTheirNamesAndHaveNoBalance)
         EXPECT_EQ(f.at("LastQueryTime", r).text == QStringLiteral("-"), !row.hasValues) << r;
     }
 }
-
-TEST(PhonesTable, DailySpendColumnAndTheRowOfAnUnusualSpend)
-{
-    Fixture f;
-    f.options.cbDailySpend = true;
-    f.monitor(sampleResult(1, 10, QStringLiteral("A")));
-    f.monitor(sampleResult(2, 5, QStringLiteral("B")));
-    SpendStates spend{};
-    spend[0].usualDaily = 5;
-    spend[0].unusual = UnusualSpend{QDateTime(QDate(2026, 12, 5), QTime(10, 0)), 120, 120};
-    f.grid.buildGrid(f.options, f.phones);
-    f.grid.fillGrid(f.results, f.options, f.phones, &spend);
-
-    EXPECT_EQ(f.grid.title(f.grid.columnOf(QStringLiteral("DailySpend"))),
-              QStringLiteral("Расход в день"));
-    EXPECT_EQ(f.at("DailySpend", 1).text, QStringLiteral("5.00"));
-    EXPECT_EQ(f.at("DailySpend", 2).text, QStringLiteral("-"));
-    EXPECT_EQ(f.at("Alias", 1).style.brushColor, GridColors::UnusualSpend);
-    EXPECT_EQ(f.at("Balance", 1).style.brushColor, GridColors::UnusualSpend);
-    EXPECT_EQ(f.at("Alias", 2).style.brushColor, GridColors::Background);
-    EXPECT_EQ(f.grid.rowToolTip(1), QStringLiteral("Необычный расход: с 05.12 10:00 списано "
-                                                   "120.00 у.е. — обычно около 5.00 у.е. в день"));
-    EXPECT_EQ(f.grid.rowToolTip(2), QString());
-}
