@@ -16,6 +16,7 @@
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
 #include "core/history/ResultStore.h"
+#include "core/history/SpendAnalysis.h"
 
 namespace zelvant {
 
@@ -198,6 +199,18 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
         return 2;
     loop.exec();
 
+    // What the history (with the readings just stored) says of the spending.
+    SpendStates spend{};
+    if (json) {
+        QList<int> monitored;
+        for (int slot = 1; slot <= PhoneSlotCount; ++slot)
+            monitored << slot;
+        QString error;
+        if (!readSpendStates(spend, paths.historyFile(), context.phones, monitored,
+                             spendLimitsOf(context.options.values()), &error))
+            output.err(QStringLiteral("Zelvant: the history could not be read: %1\n").arg(error));
+    }
+
     bool allOk = true;
     QJsonArray array;
     QString text;
@@ -222,6 +235,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
             const QString reason = record.queryOk ? QString() : record.failure.englishText();
             object.insert(QStringLiteral("FailReason"),
                           reason.isEmpty() ? QJsonValue() : QJsonValue(reason));
+            addSpendToJson(object, spend[size_t(slot - 1)]);
             array.append(object);
         } else {
             text += textLine(record, slot, context);

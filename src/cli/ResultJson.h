@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "core/PhoneResult.h"
+#include "core/SpendState.h"
 
 namespace zelvant {
 
@@ -16,6 +17,10 @@ double roundedValue(float value, int decimals);
 // Every PhoneResult field under its own name; LastQueryTime as
 // "YYYY-MM-DDTHH:MM:SS" or null.
 QJsonObject phoneResultToJson(const PhoneResult &record);
+
+// "UsualDailySpend" (a number or null) and "UnusualSpend" (null, or an
+// object with "Since", "Spent" and "PerDay") added to object.
+void addSpendToJson(QJsonObject &object, const SpendState &spend);
 
 // The fields a page gives, one "Field: value" line each (with '\n').
 QString phoneResultFieldsText(const PhoneResult &record);

@@ -53,6 +53,8 @@ struct HistoryRow
     int smsLeft = 0;
     int minutes = 0;
     double usdRate = 0;
+    // False for a row whose Balance is empty (NULL): it tells no balance, not 0.
+    bool hasBalance = true;
     bool operator==(const HistoryRow &) const = default;
 };
 

@@ -7,6 +7,7 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QScatterSeries>
 #include <QValueAxis>
 #include <QWheelEvent>
 
@@ -17,6 +18,7 @@ namespace zelvant {
 namespace {
 
 const QColor BalanceColor(0x00, 0x40, 0x80);
+const QColor UnusualColor(0xFF, 0x8C, 0x00);
 const QColor ThresholdColor(0xFF, 0x00, 0x00); // the phones window's mark colour
 constexpr qint64 MinimumSpan = 10 * 60 * 1000; // ten minutes
 constexpr int LabelSpacing = 70;               // pixels per time label at least
@@ -44,8 +46,17 @@ BalanceChartView::BalanceChartView(QWidget *parent)
     m_balance->setPen(QPen(BalanceColor, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     m_threshold = new QLineSeries(m_chart);
     m_threshold->setPen(QPen(ThresholdColor, 1.5, Qt::DashLine));
+    m_unusual = new QLineSeries(m_chart);
+    m_unusual->setName(tr("Необычный расход"));
+    m_unusual->setPen(QPen(UnusualColor, 4, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    m_single = new QScatterSeries(m_chart);
+    m_single->setColor(BalanceColor);
+    m_single->setBorderColor(BalanceColor);
+    m_single->setMarkerSize(8);
     m_chart->addSeries(m_balance);
     m_chart->addSeries(m_threshold);
+    m_chart->addSeries(m_unusual);
+    m_chart->addSeries(m_single);
 
     m_timeAxis = new QCategoryAxis(m_chart);
     m_timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
@@ -53,7 +64,8 @@ BalanceChartView::BalanceChartView(QWidget *parent)
     m_valueAxis->setTitleText(QStringLiteral("Баланс, у.е."));
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    for (QLineSeries *series : {m_balance, m_threshold}) {
+    for (QXYSeries *series :
+         std::initializer_list<QXYSeries *>{m_balance, m_threshold, m_unusual, m_single}) {
         series->attachAxis(m_timeAxis);
         series->attachAxis(m_valueAxis);
     }
@@ -82,9 +94,40 @@ BalanceChartView::BalanceChartView(QWidget *parent)
     setRows({}, std::nullopt);
 }
 
-void BalanceChartView::setRows(const QList<HistoryRow> &rows, std::optional<double> threshold)
+void BalanceChartView::setRows(const QList<HistoryRow> &rows, std::optional<double> threshold,
+                               const std::optional<UnusualSpend> &unusual)
 {
     m_data.setRows(rows);
+    // The stretch of the line from the reading the unusual spend is counted
+    // from to the newest one; within the rows shown only.
+    QList<QPointF> mark;
+    if (unusual) {
+        const qint64 since = BalanceChartSeries::wallClockMsecs(unusual->since);
+        std::vector<BalancePoint> points;
+        for (const BalancePoint &p : m_data.points()) {
+            if (p.time >= since)
+                points.push_back(p);
+        }
+        if (points.size() >= 2)
+            mark = BalanceChartSeries::stepLine(points);
+    }
+    m_unusual->replace(mark);
+    m_unusual->setVisible(!mark.isEmpty());
+    for (QLegendMarker *marker : m_chart->legend()->markers(m_unusual))
+        marker->setVisible(!mark.isEmpty());
+    if (unusual && !mark.isEmpty()) {
+        m_unusual->setName(tr("Необычный расход: %1 у.е. с %2")
+                               .arg(QString::asprintf("%.2f", unusual->spent),
+                                    unusual->since.toString(QStringLiteral("dd.MM HH:mm"))));
+    }
+    QList<QPointF> dot;
+    if (m_data.points().size() == 1)
+        dot << QPointF(double(m_data.points().front().time), m_data.points().front().balance);
+    m_single->replace(dot);
+    m_single->setVisible(!dot.isEmpty());
+    // The dot stands in for the line: no legend entry of its own.
+    for (QLegendMarker *marker : m_chart->legend()->markers(m_single))
+        marker->setVisible(false);
     m_data.setThreshold(threshold);
     m_threshold->setVisible(threshold.has_value());
     if (threshold)
@@ -286,6 +329,16 @@ QPoint BalanceChartView::viewPositionOf(int pointIndex) const
 int BalanceChartView::drawnPointCount() const
 {
     return int(m_balance->count());
+}
+
+QList<QPointF> BalanceChartView::unusualMarkPoints() const
+{
+    return m_unusual->isVisible() ? m_unusual->points() : QList<QPointF>();
+}
+
+QList<QPointF> BalanceChartView::singlePointDot() const
+{
+    return m_single->isVisible() ? m_single->points() : QList<QPointF>();
 }
 
 } // namespace zelvant

@@ -1,6 +1,8 @@
 #pragma once
 // The "График" tab of a phone's history: the balance as a step line, the
-// balance threshold as a red dashed line, Russian dates on the time axis.
+// balance threshold as a red dashed line, an unusual spend as a thick orange
+// stretch of the line, Russian dates on the time axis. A single reading is
+// drawn as a dot, since a line needs two.
 // Hovering shows the nearest stored point; the wheel zooms the time axis
 // around the mouse, dragging pans, a double click shows everything again.
 
@@ -8,6 +10,7 @@
 
 #include <optional>
 
+#include "core/SpendState.h"
 #include "core/history/BalanceChartSeries.h"
 
 class QCategoryAxis;
@@ -15,6 +18,7 @@ class QGraphicsEllipseItem;
 class QGraphicsRectItem;
 class QGraphicsSimpleTextItem;
 class QLineSeries;
+class QScatterSeries;
 class QValueAxis;
 
 namespace zelvant {
@@ -26,7 +30,8 @@ class BalanceChartView : public QChartView
 public:
     explicit BalanceChartView(QWidget *parent = nullptr);
 
-    void setRows(const QList<HistoryRow> &rows, std::optional<double> threshold);
+    void setRows(const QList<HistoryRow> &rows, std::optional<double> threshold,
+                 const std::optional<UnusualSpend> &unusual = std::nullopt);
     const BalanceChartSeries &data() const { return m_data; }
 
     // The shown times, in the wall-clock milliseconds of BalanceChartSeries.
@@ -40,6 +45,9 @@ public:
     QPoint viewPositionOf(int pointIndex) const;
     // How many points the balance line has at the moment.
     int drawnPointCount() const;
+    // The points of the unusual spend's mark and of the single reading's dot.
+    QList<QPointF> unusualMarkPoints() const;
+    QList<QPointF> singlePointDot() const;
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
@@ -61,6 +69,8 @@ private:
     QChart *m_chart = nullptr;
     QLineSeries *m_balance = nullptr;
     QLineSeries *m_threshold = nullptr;
+    QLineSeries *m_unusual = nullptr;
+    QScatterSeries *m_single = nullptr;
     QCategoryAxis *m_timeAxis = nullptr;
     QValueAxis *m_valueAxis = nullptr;
     QGraphicsEllipseItem *m_marker = nullptr;

@@ -266,7 +266,8 @@ void HistoryWindow::bnShowClick()
     if (PhoneHistoryWindow::current())
         return;
     showHistoryPhoneModal(m_context.paths.historyFile(), m_number, m_alias, rangeChoice(), this,
-                          BalanceChartSeries::thresholdOf(m_context.options.values()));
+                          BalanceChartSeries::thresholdOf(m_context.options.values()),
+                          spendLimitsOf(m_context.options.values()));
 }
 
 void HistoryWindow::bnExcelClick()

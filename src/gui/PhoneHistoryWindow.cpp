@@ -181,7 +181,7 @@ void PhoneHistoryWindow::fillChartIfShown()
 {
     if (m_chartFilled || tabs->currentWidget() != balanceChart)
         return;
-    balanceChart->setRows(m_model->rows(), m_balanceThreshold);
+    balanceChart->setRows(m_model->rows(), m_balanceThreshold, m_unusualSpend);
     m_chartFilled = true;
 }
 
@@ -218,6 +218,9 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
         return false;
     }
     m_model->setRows(result.rows);
+    // The unusual fall is judged on the recent history, whatever range the
+    // window shows; a history that cannot be read for it marks nothing.
+    m_unusualSpend = readSpendState(HistoryReader(m_historyFile), number, m_spendLimits).unusual;
     const int width = std::min(fitColumns() + 25, availableScreenSize(this).width());
     if (width > this->width())
         resize(width, height());
@@ -230,12 +233,13 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
 
 void showHistoryPhoneModal(const QString &historyFile, const QString &number, const QString &alias,
                            const HistoryRangeChoice &choice, QWidget *parent,
-                           std::optional<double> balanceThreshold)
+                           std::optional<double> balanceThreshold, const SpendLimits &spendLimits)
 {
     if (PhoneHistoryWindow::current())
         return;
     PhoneHistoryWindow window(historyFile, parent);
     window.setBalanceThreshold(balanceThreshold);
+    window.setSpendLimits(spendLimits);
     if (window.loadHistory(number, alias, choice))
         window.exec();
 }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/history/HistoryRange.h"
+#include "core/history/SpendAnalysis.h"
 
 class QLabel;
 class QPushButton;
@@ -28,6 +29,9 @@ public:
 
     // The chart's red dashed line; none by default.
     void setBalanceThreshold(std::optional<double> threshold);
+    // What makes a spend unusual, for the chart's mark of an unusual fall
+    // (read with the rows by loadHistory).
+    void setSpendLimits(const SpendLimits &limits) { m_spendLimits = limits; }
 
     // Sets the header and reads the rows. A missing file or an empty result
     // shows the not-found warning and leaves the grid empty (true: the window
@@ -58,15 +62,19 @@ private:
 
     QString m_historyFile;
     std::optional<double> m_balanceThreshold;
+    SpendLimits m_spendLimits;
+    std::optional<UnusualSpend> m_unusualSpend;
     bool m_chartFilled = false;
     HistoryTableModel *m_model = nullptr;
     QWidget *m_bottom = nullptr;
 };
 
 // Creates, loads and shows one phone's history modally, unless such a
-// window is open already. balanceThreshold: the chart's threshold line.
+// window is open already. balanceThreshold: the chart's threshold line;
+// spendLimits: what the chart marks as an unusual fall.
 void showHistoryPhoneModal(const QString &historyFile, const QString &number, const QString &alias,
                            const HistoryRangeChoice &choice, QWidget *parent,
-                           std::optional<double> balanceThreshold = std::nullopt);
+                           std::optional<double> balanceThreshold = std::nullopt,
+                           const SpendLimits &spendLimits = {});
 
 } // namespace zelvant

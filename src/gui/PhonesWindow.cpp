@@ -259,7 +259,8 @@ void PhonesWindow::fitWindowToColumns()
 QString PhonesWindow::fillGrid()
 {
     const int rowsBefore = m_grid.rowCount();
-    const QString tip = m_grid.fillGrid(m_results, m_context.options.values(), m_context.phones);
+    const QString tip =
+        m_grid.fillGrid(m_results, m_context.options.values(), m_context.phones, m_spend);
     if (!m_table) {
         // Nothing drawn yet.
     } else if (m_grid.rowCount() != rowsBefore) {

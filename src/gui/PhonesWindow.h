@@ -34,6 +34,9 @@ public:
     // Shows the results as they are now; returns the tray tip made from
     // them (null when no phone is shown).
     QString fillGrid();
+    // The spend states the window shows ("Расход в день", the marked rows),
+    // kept by the caller; none shows "-" and marks nothing.
+    void setSpendStates(const SpendStates *spend) { m_spend = spend; }
 
     // The single-phone command: whether it may run now, and how it runs.
     void setSinglePhoneRequest(std::function<bool()> allowed, std::function<void(int)> request);
@@ -73,6 +76,7 @@ private:
 
     AppContext &m_context;
     const PhoneResults &m_results;
+    const SpendStates *m_spend = nullptr;
     PhonesTable m_grid;
     PhonesTableModel *m_model = nullptr;
     QTableView *m_table = nullptr;

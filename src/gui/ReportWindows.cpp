@@ -36,7 +36,8 @@ void showPhoneHistory(AppContext &context, int slot, QWidget *parent)
     showHistoryPhoneModal(context.paths.historyFile(), context.phones.numberOf(slot),
                           context.phones.aliasOf(slot),
                           {HistoryRange::LastRequests, PhoneWindowHistoryRows}, parent,
-                          BalanceChartSeries::thresholdOf(context.options.values()));
+                          BalanceChartSeries::thresholdOf(context.options.values()),
+                          spendLimitsOf(context.options.values()));
 }
 
 void exportAllPhonesInteractive(AppContext &context, const PhoneResults &results, QWidget *parent)

@@ -277,6 +277,7 @@ void SetupWindow::Private::createHintSheet()
     add("cbJeansBalExpired", QStringLiteral("Срок действия вашего баланса истекает..."));
     add("cbLastQueryTime", QStringLiteral("Дата/время последнего запроса информации"));
     add("cbFailReason", QStringLiteral("Причина неудачного запроса"));
+    add("cbDailySpend", SetupWindow::tr("Обычный расход в день (по истории баланса)"));
 
     auto *mark = new QGroupBox(QStringLiteral("Выделять информацию если:"), hintSheet);
     auto *markLayout = new QGridLayout(mark);
@@ -387,6 +388,35 @@ void SetupWindow::Private::createConnectionSheet()
                                         QStringLiteral("Оповещать о низком балансе"), notify));
     notifyLayout->addWidget(newCheckBox(QStringLiteral("cbNotifyFailures"),
                                         QStringLiteral("Оповещать о сбоях запросов"), notify));
+    QCheckBox *cbNotifyUnusualSpend =
+        newCheckBox(QStringLiteral("cbNotifyUnusualSpend"),
+                    SetupWindow::tr("Оповещать о необычных списаниях"), notify);
+    notifyLayout->addWidget(cbNotifyUnusualSpend);
+    // Unusual: a spend per day at least this many times the usual daily
+    // spend and at least this much.
+    auto *spendLayout = new QGridLayout;
+    spendLayout->setContentsMargins(20, 0, 0, 0);
+    spendLayout->setVerticalSpacing(2);
+    const std::pair<const char *, QString> spendFields[] = {
+        {"edSpendFactor", SetupWindow::tr("Во сколько раз больше обычного расхода в день:")},
+        {"edSpendFloor", SetupWindow::tr("Но не меньше (у.е. в день):")},
+    };
+    int spendRow = 0;
+    for (const auto &[key, caption] : spendFields) {
+        auto *edit = new QLineEdit(notify);
+        edit->setObjectName(QString::fromLatin1(key));
+        edit->setFixedWidth(50);
+        edit->installEventFilter(new KeyFilter(KeyFilter::Balance, edit));
+        auto *label = new QLabel(caption, notify);
+        label->setBuddy(edit);
+        edit->setEnabled(cbNotifyUnusualSpend->isChecked());
+        QObject::connect(cbNotifyUnusualSpend, &QCheckBox::toggled, edit, &QWidget::setEnabled);
+        spendLayout->addWidget(label, spendRow, 0);
+        spendLayout->addWidget(edit, spendRow, 1);
+        ++spendRow;
+    }
+    spendLayout->setColumnStretch(2, 1);
+    notifyLayout->addLayout(spendLayout);
 
     auto *layout = new QVBoxLayout(connectionSheet);
     layout->setContentsMargins(6, 6, 6, 6);

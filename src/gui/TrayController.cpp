@@ -21,6 +21,7 @@
 #include "core/config/AppContext.h"
 #include "core/config/AutoStart.h"
 #include "core/config/SettingsTable.h"
+#include "core/history/SpendAnalysis.h"
 #include "core/tray/TrayService.h"
 #include "gui/AboutBox.h"
 #include "gui/MessageBoxes.h"
@@ -91,6 +92,7 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
 
     m_results = std::make_unique<ResultStore>(m_context.paths);
     m_phonesInfo = new PhonesWindow(m_context, m_results->results());
+    m_phonesInfo->setSpendStates(&m_spend);
     m_phonesInfo->setSinglePhoneRequest(
         [this] { return m_logic.canRequestSinglePhone(); },
         [this](int slot) { runQueryCycle(CycleMode::OnePhone, slot, CycleSource::SinglePhone); });
@@ -257,10 +259,14 @@ void TrayController::startWork()
             m_presenter->showBalance();
         }
     }
-    // Balances already low when the program starts are no news.
-    m_alerts.seed(m_results->results(), m_context.phones, options);
     m_retry->setEnabled(options.cbRetryFailed);
     markStartup();
+    // After the icon: the start-up mark measures the balances, not this.
+    if (readAllSpend())
+        m_presenter->showResults();
+    // Balances already low, and spends already unusual, when the program
+    // starts are no news.
+    m_alerts.seed(m_results->results(), m_context.phones, options, &m_spend);
 #ifdef __GLIBC__
     // The preload's history pages and the parsed files are freed by now: give
     // that memory back, the program then idles for hours.
@@ -320,8 +326,17 @@ bool TrayController::startRetry(const QList<int> &targets)
 void TrayController::afterCycle(CycleSource source, bool fullCycle, const QList<int> &queried)
 {
     const bool scheduled = source == CycleSource::Timer || source == CycleSource::Startup;
-    const QList<Notification> notifications = m_alerts.cycleFinished(
-        scheduled, queried, m_results->results(), m_context.phones, m_context.options.values());
+    // Only a fresh balance brings a new reading to judge.
+    QList<int> fresh;
+    for (int slot : queried) {
+        if (slot >= 1 && slot <= PhoneSlotCount && m_results->results()[slot].queryOk)
+            fresh << slot;
+    }
+    if (readSpend(fresh))
+        m_presenter->showResults();
+    const QList<Notification> notifications =
+        m_alerts.cycleFinished(scheduled, queried, m_results->results(), m_context.phones,
+                               m_context.options.values(), &m_spend);
     if (m_hooks.notifier) {
         for (const Notification &n : notifications)
             m_hooks.notifier->notify(n);
@@ -396,11 +411,34 @@ void TrayController::optionsChanged(const Options &now, const Options &before)
     // the start-up cycle or after leaving.
     if (now.refreshIntervalMs() != before.refreshIntervalMs() && m_requestTimer.isActive())
         restartRequestTimer();
+    const bool spendChanged =
+        (now.edSpendFactor != before.edSpendFactor || now.edSpendFloor != before.edSpendFloor)
+        && readAllSpend();
     if (settingsDiffer(HintWindowSection, now, before)
         || settingsDiffer(MarkSection, now, before)) {
         m_phonesInfo->buildGrid();
         m_presenter->showResults();
+    } else if (spendChanged) {
+        m_presenter->showResults();
     }
+}
+
+bool TrayController::readSpend(const QList<int> &slots)
+{
+    const SpendStates before = m_spend;
+    QString error;
+    if (!readSpendStates(m_spend, m_context.paths.historyFile(), m_context.phones, slots,
+                         spendLimitsOf(m_context.options.values()), &error))
+        writeErrorLog(error, m_context.paths.errorLogFile());
+    return m_spend != before;
+}
+
+bool TrayController::readAllSpend()
+{
+    QList<int> all;
+    for (int slot = 1; slot <= PhoneSlotCount; ++slot)
+        all << slot;
+    return readSpend(all);
 }
 
 void TrayController::runModal(const std::function<void()> &show)
@@ -436,6 +474,7 @@ void TrayController::showSetupWindow()
         saveSettingsNow();
         if (m_context.phones != phonesBefore) {
             m_presenter->showBalance();
+            readAllSpend();
             m_phonesInfo->buildGrid();
             m_presenter->showResults();
         }

@@ -107,6 +107,10 @@ private:
     void optionsChanged(const Options &now, const Options &before);
     void runModal(const std::function<void()> &show);
     void markStartup();
+    // Works out the spend states of the slots from the history; a history
+    // that cannot be read goes to the error log. True when a state changed.
+    bool readSpend(const QList<int> &slots);
+    bool readAllSpend();
 
     AppContext &m_context;
     TrayService &m_tray;
@@ -122,6 +126,7 @@ private:
     std::unique_ptr<RequestCycle> m_wb;
     std::unique_ptr<TrayPresenter> m_presenter;
     AlertRules m_alerts;
+    SpendStates m_spend{}; // shown by the phones window, told by the alerts
     std::unique_ptr<RetryScheduler> m_retry;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;

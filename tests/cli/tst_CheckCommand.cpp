@@ -28,6 +28,7 @@
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
 #include "support/FakeLumoServer.h"
+#include "support/HistoryFixture.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -120,7 +121,13 @@ TEST_F(CheckTest, UnusableConfigurationIsExitTwoWithAReason)
 
 TEST_F(CheckTest, AllPhonesSucceedJsonAndHistory)
 {
-    ASSERT_TRUE(initHistory(paths.historyFile()));
+    // Slot 2 spent 5 a day for ten days, the last reading two hours ago at
+    // 455; its page now says 20.50. Slot 3 has no history.
+    const QDateTime last = QDateTime::currentDateTime().addSecs(-2 * 3600);
+    QList<HistoryRow> rows;
+    for (int k = 9; k >= 0; --k)
+        rows << test::MakeHistoryRow(QStringLiteral("9030000002"), last.addDays(-k), 455 + 5 * k);
+    ASSERT_TRUE(test::WriteHistoryRows(paths.historyFile(), rows));
     addPhone(1, QStringLiteral("9030000001"), QStringLiteral("x"), false);
     addPhone(2, QStringLiteral("9030000002"), QStringLiteral("секрет"));
     addPhone(3, QStringLiteral("9030000003"), QStringLiteral("тайна"));
@@ -139,7 +146,16 @@ TEST_F(CheckTest, AllPhonesSucceedJsonAndHistory)
     EXPECT_DOUBLE_EQ(first.value(QStringLiteral("USDRate")).toDouble(), 30.5678);
     EXPECT_TRUE(first.value(QStringLiteral("QueryOk")).toBool());
     EXPECT_TRUE(first.value(QStringLiteral("LastQueryTime")).isString());
-    EXPECT_EQ(array.at(1).toObject().value(QStringLiteral("NN")).toInt(), 3);
+    EXPECT_DOUBLE_EQ(first.value(QStringLiteral("UsualDailySpend")).toDouble(), 5);
+    const QJsonObject unusual = first.value(QStringLiteral("UnusualSpend")).toObject();
+    EXPECT_EQ(unusual.value(QStringLiteral("Since")).toString(),
+              last.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")));
+    EXPECT_DOUBLE_EQ(unusual.value(QStringLiteral("Spent")).toDouble(), 434.5);
+    EXPECT_DOUBLE_EQ(unusual.value(QStringLiteral("PerDay")).toDouble(), 434.5);
+    const QJsonObject second = array.at(1).toObject();
+    EXPECT_EQ(second.value(QStringLiteral("NN")).toInt(), 3);
+    EXPECT_TRUE(second.value(QStringLiteral("UsualDailySpend")).isNull());
+    EXPECT_TRUE(second.value(QStringLiteral("UnusualSpend")).isNull());
     // One progress line per phone on standard error.
     EXPECT_TRUE(err.contains(QStringLiteral("Phone 1/2: slot 2")));
     EXPECT_TRUE(err.contains(QStringLiteral("Phone 2/2: slot 3")));
@@ -147,7 +163,7 @@ TEST_F(CheckTest, AllPhonesSucceedJsonAndHistory)
     EXPECT_EQ(server.loginCount(), 2);
 
     HistoryReader reader(paths.historyFile());
-    EXPECT_EQ(reader.rows(QStringLiteral("9030000002"), HistoryRange::All, 0).size(), 1);
+    EXPECT_EQ(reader.rows(QStringLiteral("9030000002"), HistoryRange::All, 0).size(), 11);
     EXPECT_EQ(reader.rows(QStringLiteral("9030000003"), HistoryRange::All, 0).size(), 1);
 }
 

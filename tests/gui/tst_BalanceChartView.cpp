@@ -121,3 +121,24 @@ TEST(BalanceChartTab, FollowsTheTableAndThresholdNamesTheHoveredPointZoomsAndPan
     window.setBalanceThreshold(BalanceChartSeries::thresholdOf(options));
     EXPECT_FALSE(threshold->isVisible());
 }
+
+TEST(BalanceChartTab, ASingleReadingIsADotAndAnUnusualFallIsMarked)
+{
+    BalanceChartView view;
+    view.setRows({row(at(12, 5, 10), 50)}, std::nullopt);
+    const qint64 ten = BalanceChartSeries::wallClockMsecs(at(12, 5, 10));
+    EXPECT_EQ(view.singlePointDot(), QList<QPointF>{QPointF(double(ten), 50)});
+    EXPECT_TRUE(view.unusualMarkPoints().isEmpty());
+
+    // Newest first: the fall from 455 at 10:00 to 335 at 12:00 is marked.
+    const QList<HistoryRow> rows = {row(at(12, 5, 12), 335), row(at(12, 5, 10), 455),
+                                    row(at(12, 4, 10), 460)};
+    view.setRows(rows, std::nullopt, UnusualSpend{at(12, 5, 10), 120, 120});
+    EXPECT_TRUE(view.singlePointDot().isEmpty());
+    const QList<QPointF> mark = view.unusualMarkPoints();
+    ASSERT_GE(mark.size(), 2);
+    EXPECT_EQ(mark.first(), QPointF(double(ten), 455));
+    EXPECT_EQ(mark.last().y(), 335);
+    view.setRows(rows, std::nullopt);
+    EXPECT_TRUE(view.unusualMarkPoints().isEmpty());
+}

@@ -11,12 +11,21 @@
 #include <cstdlib>
 
 #include "core/PhoneResult.h"
+#include "core/config/AppContext.h"
+#include "core/config/IniFile.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
 #include "core/tray/AlertRules.h"
 #include "gui/DesktopNotifier.h"
+#include "gui/PhonesWindow.h"
+#include "gui/TrayController.h"
+#include "support/CycleRig.h"
+#include "support/FakeAutoStart.h"
+#include "support/FakeLumoServer.h"
 #include "support/FakeNotificationService.h"
+#include "support/HistoryFixture.h"
 #include "support/PrivateSessionBus.h"
+#include "support/RecordingTray.h"
 
 using namespace zelvant;
 using zelvant::test::FakeNotificationService;
@@ -212,4 +221,61 @@ TEST_F(NotificationTest, SwitchedOffAnotherPhoneInTheSlotOrNoServiceAtAll)
     ASSERT_EQ(trayMessages.size(), 1);
     EXPECT_EQ(trayMessages[0].title, LowTitle);
     EXPECT_EQ(trayMessages[0].body, QStringLiteral("Папа (9161112233): 1.00 у.е."));
+}
+
+TEST_F(NotificationTest, UnusualSpendAfterARealCycleIsToldOnceAndMarksTheRow)
+{
+    // Ten days at 5 a day, the last reading two hours ago at 455; the
+    // operator's page now says 300.
+    test::FakeLumoServer server;
+    ASSERT_TRUE(server.start());
+    const test::FakeLumoServer::Subscriber s{QStringLiteral("9031112233"), QStringLiteral("п")};
+    server.addSubscriber({s.number, s.password, s.userName, 300});
+    test::CycleRig rig; // the folder and the context; the controller runs its own cycle
+    rig.make({{QStringLiteral("Сервер"), server.loginUrl().toString(), QStringLiteral("SRV")}});
+    AppContext &context = *rig.context;
+    context.phones.slot(1) =
+        PhoneSlot{s.number, s.password, QStringLiteral("Мама"), true, false, QStringLiteral("SRV")};
+    const QDateTime last = QDateTime::currentDateTime().addSecs(-2 * 3600);
+    QList<HistoryRow> rows;
+    for (int k = 9; k >= 0; --k)
+        rows << test::MakeHistoryRow(s.number, last.addDays(-k), 455 + 5 * k);
+    ASSERT_TRUE(test::WriteHistoryRows(context.paths.historyFile(), rows));
+    Options options;
+    options.cbDailySpend = true;
+    IniFile settings(context.paths.settingsFile());
+    ASSERT_TRUE(saveSettings(settings, options, false, nullptr));
+
+    test::RecordingTray tray;
+    TrayControllerHooks hooks;
+    hooks.beep = [] {};
+    hooks.autoStart = std::make_unique<test::FakeAutoStart>();
+    hooks.startTimer = false;
+    hooks.notifier = notifier.get();
+    TrayController main(context, tray, std::move(hooks));
+    CycleTimings timings;
+    timings.pauseBeforePhoneMs = 0;
+    main.setCycleTimings(timings);
+    main.startWork();
+    auto cycle = [&] {
+        service.clear();
+        QSignalSpy finished(main.cycle(), &RequestCycle::cycleFinished);
+        EXPECT_TRUE(main.runQueryCycle(CycleMode::AllPhones));
+        EXPECT_TRUE(finished.wait(10000));
+        QTest::qWait(200); // the notification's way over the bus
+        return service.calls();
+    };
+    const QString spend = QStringLiteral("с %1 списано 155.00 у.е. — обычно около 5.00 у.е. в день")
+                              .arg(last.toString(QStringLiteral("dd.MM HH:mm")));
+    const QList<FakeNotificationService::Call> told = cycle();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0].summary, QStringLiteral("Zelvant: необычные списания"));
+    EXPECT_EQ(told[0].body, QStringLiteral("Мама (9031112233): ") + spend);
+    EXPECT_TRUE(cycle().isEmpty()) << "still unusual: not told again";
+    const PhonesTable &grid = main.phonesWindow()->grid();
+    EXPECT_EQ(grid.cell(grid.columnOf(QStringLiteral("DailySpend")), 1).text,
+              QStringLiteral("5.00"));
+    EXPECT_EQ(grid.cell(grid.columnOf(QStringLiteral("Balance")), 1).style.brushColor,
+              GridColors::UnusualSpend);
+    EXPECT_EQ(grid.rowToolTip(1), QStringLiteral("Необычный расход: ") + spend);
 }

@@ -177,9 +177,9 @@ TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPa
         EXPECT_TRUE(box("cbNotifyFailures")->isChecked());
         EXPECT_FALSE(box("cbFailReason")->isChecked());
         const std::pair<const char *, int> grown[] = {
-            {"cbLastQueryTime", 0}, {"cbFailReason", 0},  {"cbMarkIfTurnOff", 0},
-            {"cbRetryFailed", 1},   {"cbLoadHistory", 1}, {"cbNotifyLowBalance", 1},
-            {"cbNotifyFailures", 1}};
+            {"cbLastQueryTime", 0},  {"cbFailReason", 0},         {"cbMarkIfTurnOff", 0},
+            {"cbRetryFailed", 1},    {"cbLoadHistory", 1},        {"cbNotifyLowBalance", 1},
+            {"cbNotifyFailures", 1}, {"cbNotifyUnusualSpend", 1}, {"cbDailySpend", 0}};
         for (const auto &[name, index] : grown) {
             QCheckBox *b = box(name);
             QWidget *page = pages()->widget(index);
@@ -554,6 +554,8 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesKeepsTheEditedOptionsAndRemembersTheP
         pages()->setCurrentIndex(1);
         click(box("cbExecAfterRun"));
         click(box("cbNotifyFailures"));
+        click(box("cbNotifyUnusualSpend"));
+        EXPECT_FALSE(edit("edSpendFactor")->isEnabled()) << "its numbers go with the switch";
         click(box("cbRequestNow"));
         pages()->setCurrentIndex(2);
         save();
@@ -564,6 +566,7 @@ TEST_F(SetupWindowTest, SaveWritesThePhonesKeepsTheEditedOptionsAndRemembersTheP
     EXPECT_TRUE(window->options().cbExecAfterRun);
     EXPECT_TRUE(window->options().cbFailReason);
     EXPECT_FALSE(window->options().cbNotifyFailures);
+    EXPECT_FALSE(window->options().cbNotifyUnusualSpend);
     EXPECT_TRUE(window->options().cbNotifyLowBalance);
     EXPECT_EQ(window->options().cbTrayIcon, TrayIconStyle::Light);
     EXPECT_EQ(context.phones.numberOf(1), QStringLiteral("9161234567"));

@@ -36,6 +36,7 @@ struct Options
     bool cbJeansBalExpired{};
     bool cbLastQueryTime{};
     bool cbFailReason{}; // "Причина": why a phone has no fresh balance
+    bool cbDailySpend{}; // "Расход в день": the usual daily spend from the history
     // The tray icon's colours ("Значок в трее:"), on the same page.
     TrayIconStyle cbTrayIcon{};
     // "Mark"
@@ -50,8 +51,11 @@ struct Options
     bool cbHistory{};
     bool cbLoadHistory{};
     bool cbRetryFailed{}; // "Повторять неудачные запросы автоматически"
-    bool cbNotifyLowBalance{}; // "Оповещать о низком балансе"
-    bool cbNotifyFailures{};   // "Оповещать о сбоях запросов"
+    bool cbNotifyLowBalance{};   // "Оповещать о низком балансе"
+    bool cbNotifyFailures{};     // "Оповещать о сбоях запросов"
+    bool cbNotifyUnusualSpend{}; // "Оповещать о необычных списаниях"
+    QString edSpendFactor;       // how many times the usual daily spend is unusual
+    QString edSpendFloor;        // the least daily spend that is unusual, у.е.
 
     // The refresh timer's interval: the hours of the chosen entry, those of
     // the default entry for an index outside the list.

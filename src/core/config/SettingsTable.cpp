@@ -48,6 +48,7 @@ constexpr Setting Table[] = {
     flag(HintWindow, "cbJeansBalExpired", false, &Options::cbJeansBalExpired),
     flag(HintWindow, "cbLastQueryTime", true, &Options::cbLastQueryTime),
     flag(HintWindow, "cbFailReason", false, &Options::cbFailReason),
+    flag(HintWindow, "cbDailySpend", false, &Options::cbDailySpend),
     choice(HintWindow, "cbTrayIcon", TrayIconStyle::DarkOutlined, TrayIconStyleCount,
            &Options::cbTrayIcon),
     flag(Mark, "cbMarkIfBalance", true, &Options::cbMarkIfBalance),
@@ -63,6 +64,9 @@ constexpr Setting Table[] = {
     flag(Connection, "cbRetryFailed", true, &Options::cbRetryFailed),
     flag(Connection, "cbNotifyLowBalance", true, &Options::cbNotifyLowBalance),
     flag(Connection, "cbNotifyFailures", true, &Options::cbNotifyFailures),
+    flag(Connection, "cbNotifyUnusualSpend", true, &Options::cbNotifyUnusualSpend),
+    text(Decimal, Connection, "edSpendFactor", "3", &Options::edSpendFactor),
+    text(Decimal, Connection, "edSpendFloor", "30", &Options::edSpendFloor),
 };
 
 bool allows(const Setting &s, const QString &text)

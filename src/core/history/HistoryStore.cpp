@@ -178,6 +178,7 @@ HistoryRow rowFrom(const QSqlQuery &query, const QTimeZone &zone)
     row.phoneNumber = query.value(1).toString();
     row.queryDateTime = parseStoredTime(query.value(2).toString(), zone);
     row.balance = query.value(3).toDouble();
+    row.hasBalance = !query.value(3).isNull();
     row.averagePerDay = query.value(4).toDouble();
     row.turnOffDays = query.value(5).toInt();
     row.recommendedPayment = query.value(6).toDouble();

@@ -1,5 +1,6 @@
 #include "core/tray/AlertRules.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include "core/Logging.h"
@@ -14,6 +15,8 @@ namespace {
 
 const QString LowBalanceTitle = QStringLiteral("Zelvant: пора пополнить баланс");
 const QString FailureTitle = QStringLiteral("Zelvant");
+const char *const UnusualSpendTitle =
+    QT_TRANSLATE_NOOP("AlertRules", "Zelvant: необычные списания");
 
 } // namespace
 
@@ -54,6 +57,17 @@ QString AlertRules::failureLine(const QString &label, const PhoneResult &record)
            + QStringLiteral(", последний успешный запрос ") + when;
 }
 
+QString AlertRules::unusualSpendText(const SpendState &state)
+{
+    if (!state.unusual || !state.usualDaily)
+        return QString();
+    return QCoreApplication::translate("AlertRules",
+                                       "с %1 списано %2 у.е. — обычно около %3 у.е. в день")
+        .arg(state.unusual->since.toString(QStringLiteral("dd.MM HH:mm")),
+             QString::asprintf("%.2f", state.unusual->spent),
+             QString::asprintf("%.2f", *state.usualDaily));
+}
+
 AlertRules::SlotMemory &AlertRules::memory(int slot, const QString &number)
 {
     SlotMemory &m = m_slots.at(slot - 1);
@@ -64,20 +78,24 @@ AlertRules::SlotMemory &AlertRules::memory(int slot, const QString &number)
     return m;
 }
 
-void AlertRules::seed(const PhoneResults &results, const PhoneList &phones, const Options &options)
+void AlertRules::seed(const PhoneResults &results, const PhoneList &phones, const Options &options,
+                      const SpendStates *spend)
 {
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        memory(slot, phones.numberOf(slot)).lowShown =
-            phones.isMonitored(slot) && isMarkedLow(results[slot], options);
+        SlotMemory &m = memory(slot, phones.numberOf(slot));
+        m.lowShown = phones.isMonitored(slot) && isMarkedLow(results[slot], options);
+        m.unusualSpendShown =
+            spend && phones.isMonitored(slot) && spend->at(slot - 1).unusual.has_value();
     }
 }
 
 QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &queried,
                                               const PhoneResults &results, const PhoneList &phones,
-                                              const Options &options)
+                                              const Options &options, const SpendStates *spend)
 {
     QStringList lowLines;
     QStringList failureLines;
+    QStringList spendLines;
     bool negative = false;
     for (int slot : queried) {
         if (slot < 1 || slot > PhoneSlotCount || !phones.isMonitored(slot))
@@ -95,6 +113,14 @@ QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &
                 negative = negative || record.balance < 0;
             }
             m.lowShown = low;
+            if (spend) {
+                const SpendState &state = spend->at(slot - 1);
+                if (state.unusual && !m.unusualSpendShown) {
+                    qCDebug(lcTray) << "slot" << slot << "spent unusually much";
+                    spendLines << label + QStringLiteral(": ") + unusualSpendText(state);
+                }
+                m.unusualSpendShown = state.unusual.has_value();
+            }
             continue;
         }
         if (!scheduled)
@@ -119,6 +145,10 @@ QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &
     if (options.cbNotifyFailures && !failureLines.isEmpty()) {
         notifications << Notification{FailureTitle, failureLines.join(QLatin1Char('\n')),
                                       Urgency::Normal};
+    }
+    if (options.cbNotifyUnusualSpend && !spendLines.isEmpty()) {
+        notifications << Notification{QCoreApplication::translate("AlertRules", UnusualSpendTitle),
+                                      spendLines.join(QLatin1Char('\n')), Urgency::Normal};
     }
     return notifications;
 }

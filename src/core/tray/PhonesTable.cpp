@@ -1,5 +1,6 @@
 #include "core/tray/PhonesTable.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include "core/AppPaths.h"
@@ -7,6 +8,7 @@
 #include "core/PhoneResult.h"
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
+#include "core/tray/AlertRules.h"
 #include "core/tray/TrayService.h"
 
 namespace zelvant {
@@ -28,6 +30,7 @@ const ColumnDef Columns[] = {
     {"PhoneNum", "Номер", 80, &Options::cbPhoneNum},
     {"Balance", "Баланс", 70, nullptr},
     {"Average", "Ср.расход", 60, &Options::cbAverage},
+    {"DailySpend", QT_TRANSLATE_NOOP("PhonesTable", "Расход в день"), 80, &Options::cbDailySpend},
     {"TurnOff", "Откл.", 50, &Options::cbTurnOff},
     {"Recomend", "Рекоменд.", 60, &Options::cbRecomend},
     {"SMS", "SMS", 50, &Options::cbSMS},
@@ -110,7 +113,7 @@ QString PhonesTable::title(int column) const
     const QString &key = m_keys.at(column - 1);
     for (const ColumnDef &def : Columns) {
         if (key == QLatin1String(def.key))
-            return QString::fromUtf8(def.title);
+            return QCoreApplication::translate("PhonesTable", def.title);
     }
     return QString();
 }
@@ -177,7 +180,7 @@ void PhonesTable::setCell(const QString &key, int row, bool bold, const QColor &
 }
 
 QString PhonesTable::fillGrid(const PhoneResults &results, const Options &options,
-                              const PhoneList &phones)
+                              const PhoneList &phones, const SpendStates *spend)
 {
     // The phone list may have changed since the last buildGrid (the cycle
     // fills without rebuilding): keep the columns, fit the rows.
@@ -192,8 +195,6 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
 
     const float balanceThreshold = balanceThresholdOf(options.edBalanceLessThen);
     const int turnOffDays = turnOffThresholdOf(options.edTurnOffLessThen);
-    const QColor brush = GridColors::Background;
-
     QStringList tipLines;
     int row = 1;
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
@@ -201,6 +202,9 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
             continue;
         const PhoneResult &record = results[slot];
         m_rowMap[row] = slot;
+        const SpendState noSpend;
+        const SpendState &spent = spend ? spend->at(slot - 1) : noSpend;
+        const QColor brush = spent.unusual ? GridColors::UnusualSpend : GridColors::Background;
 
         const QColor normal = record.queryOk ? GridColors::FreshText : GridColors::StaleText;
         const QColor mark = record.queryOk ? GridColors::FreshMark : GridColors::StaleMark;
@@ -245,7 +249,16 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
         // Only a phone without a fresh balance has a reason.
         const QString reason = record.queryOk ? QString() : record.failure.text();
         setCell(QStringLiteral("FailReason"), row, false, normal, brush, reason);
-        m_toolTips[row] = reason;
+        setCell(QStringLiteral("DailySpend"), row, false, normal, brush,
+                spent.usualDaily ? fixed2(*spent.usualDaily) : dash);
+        QStringList tip;
+        if (!reason.isEmpty())
+            tip << reason;
+        if (spent.unusual) {
+            tip << QCoreApplication::translate("PhonesTable", "Необычный расход: ")
+                       + AlertRules::unusualSpendText(spent);
+        }
+        m_toolTips[row] = tip.join(QLatin1Char('\n'));
 
         // A phone without a result has no balance, not a balance of 0; one
         // without an alias is named by its number.

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/SpendState.h"
+
 namespace zelvant {
 
 struct Options;
@@ -39,6 +41,8 @@ inline const QColor FreshText = QColor(0, 0, 0);
 inline const QColor FreshMark = QColor(0xFF, 0, 0);
 inline const QColor StaleText = QColor(0x80, 0x80, 0x80);
 inline const QColor StaleMark = QColor(0xFA, 0x6E, 0x6E);
+// The row of a phone that spent far more than usual.
+inline const QColor UnusualSpend = QColor(0xFF, 0xD9, 0xA8);
 } // namespace GridColors
 
 // A threshold text that is not a number falls back to these.
@@ -60,7 +64,10 @@ public:
     void buildGrid(const Options &options, const PhoneList &phones);
     // Writes every monitored slot's values and returns the tray tip, or a
     // null string when no slot is monitored (the tip is then left alone).
-    QString fillGrid(const PhoneResults &results, const Options &options, const PhoneList &phones);
+    // spend, when given, fills "Расход в день" and marks the rows of phones
+    // with an unusual spend.
+    QString fillGrid(const PhoneResults &results, const Options &options, const PhoneList &phones,
+                     const SpendStates *spend = nullptr);
 
     // Grid coordinates: column 0 holds the row numbers, row 0 the titles.
     int rowCount() const { return m_rowMap.size(); }
@@ -72,7 +79,8 @@ public:
     int slotOfRow(int row) const;  // 0 for row 0 or out of range
     int rowOfSlot(int slot) const; // 0 when not shown
     QString rowNumberText(int row) const;
-    // Why the row's phone has no fresh balance; empty when it has one.
+    // Why the row's phone has no fresh balance, and its unusual spend;
+    // empty when there is neither.
     QString rowToolTip(int row) const;
     const GridCell &cell(int column, int row) const;
 

@@ -55,12 +55,13 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
         QByteArray("[Hint Window]\r\n"
                    "cbNN=0\r\ncbAlias=1\r\ncbUserName=1\r\ncbPhoneNum=1\r\ncbAverage=0\r\n"
                    "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\ncbJeansBalExpired=0\r\n"
-                   "cbLastQueryTime=1\r\ncbFailReason=0\r\ncbTrayIcon=0\r\n"
+                   "cbLastQueryTime=1\r\ncbFailReason=0\r\ncbDailySpend=0\r\ncbTrayIcon=0\r\n"
                    "\r\n[Mark]\r\ncbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\n"
                    "edBalanceLessThen=2.5\r\nedTurnOffLessThen=2\r\n"
                    "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbAutoStart=1\r\n"
                    "cbExecAfterRun=0\r\ncbHistory=1\r\ncbLoadHistory=1\r\ncbRetryFailed=1\r\n"
                    "cbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
+                   "cbNotifyUnusualSpend=1\r\nedSpendFactor=3\r\nedSpendFloor=30\r\n"
                    "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
 
     // One key in the file, in other letter case: its texts read as the
@@ -135,7 +136,7 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
                          "cbNN=1\r\ncbAlias=0\r\ncbUserName=1\r\ncbPhoneNum=1\r\ncbAverage=0\r\n"
                          "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\n"
                          "cbJeansBalExpired=1\r\ncbLastQueryTime=1\r\ncbFailReason=1\r\n"
-                         "cbTrayIcon=2\r\n"
+                         "cbDailySpend=0\r\ncbTrayIcon=2\r\n"
                          "\r\n[Mark]\r\n"
                          "cbMarkIfBalance=1\r\ncbMarkIfTurnOff=0\r\n"
                          "edBalanceLessThen=3.75\r\nedTurnOffLessThen=5\r\n"
@@ -143,6 +144,7 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
                          "cbRefreshTime=7\r\ncbAutoStart=0\r\ncbExecAfterRun=1\r\n"
                          "cbHistory=1\r\ncbLoadHistory=1\r\n"
                          "cbRetryFailed=0\r\ncbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
+                         "cbNotifyUnusualSpend=1\r\nedSpendFactor=3\r\nedSpendFloor=30\r\n"
                          "\r\n[Phones]\r\nrbTray=-1\r\n"
                          "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
     const Options back = loadSettings(ini);
