@@ -32,7 +32,7 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
                           | Qt::WindowCloseButtonHint)
     , m_openHomePage(std::move(openHomePage))
 {
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(tr("About"));
 
     auto *panel = new QFrame(this);
     panel->setFrameShape(QFrame::Panel);
@@ -47,9 +47,9 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     programIcon->setScaledContents(true);
 
     auto *grid = new QGridLayout();
-    grid->addWidget(new QLabel(QStringLiteral("Программа"), panel), 0, 0);
+    grid->addWidget(new QLabel(tr("Программа"), panel), 0, 0);
     grid->addWidget(maroonLabel(ProgramName, panel), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Версия"), panel), 1, 0);
+    grid->addWidget(new QLabel(tr("Версия"), panel), 1, 0);
     m_lblVersion = maroonLabel(QString(), panel);
     m_lblVersion->setText(ProgramVersion);
     grid->addWidget(m_lblVersion, 1, 1);
@@ -60,7 +60,7 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     top->addSpacing(8);
     top->addLayout(grid, 1);
 
-    auto *comments = new QLabel(QStringLiteral("Помощь, обновления, связь с авторами:"), panel);
+    auto *comments = new QLabel(tr("Помощь, обновления, связь с авторами:"), panel);
     m_lblHomePage = new QLabel(HomePageUrl, panel);
     QFont linkFont = m_lblHomePage->font();
     linkFont.setUnderline(true);
@@ -77,7 +77,7 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     panelLayout->addWidget(comments);
     panelLayout->addWidget(m_lblHomePage);
 
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    auto *ok = new QPushButton(tr("OK"), this);
     ok->setDefault(true);
     ok->setAutoDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -1,5 +1,7 @@
 #include "core/config/AutoStart.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -159,7 +161,8 @@ std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath
 
 QString autoStartCaption()
 {
-    return QStringLiteral("Запускать программу при запуске Windows");
+    return QCoreApplication::translate("zelvant::AutoStart",
+                                       "Запускать программу при запуске Windows");
 }
 
 #else
@@ -171,7 +174,8 @@ std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath
 
 QString autoStartCaption()
 {
-    return QStringLiteral("Запускать программу при входе в систему");
+    return QCoreApplication::translate("zelvant::AutoStart",
+                                       "Запускать программу при входе в систему");
 }
 
 #endif

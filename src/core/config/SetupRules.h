@@ -44,9 +44,9 @@ QChar filterBalanceKey(QChar c, const QString &textKept);
 // Turn-off threshold: whole days, digits only.
 bool isTurnOffKeyAccepted(QChar c);
 
-// The words around the interval list: "Каждый" / "Каждые" before it and
-// "час" / "часа" / "часов" after it: 1 takes "час", 2 to 4 "часа", any other
-// number "часов" (3 when the item is not a number).
+// The words around the interval list, by the plural of the interface's
+// language: "Каждый" 1 "час", "Каждые" 24 "часа", "Каждые" 5 "часов" (3 when
+// the item is not a number).
 struct RefreshLabels
 {
     QString before;

@@ -1,5 +1,6 @@
 #include "core/history/BalanceChartSeries.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -253,6 +254,28 @@ int BalanceChartSeries::nearestPoint(qint64 time) const
         return 0;
     const auto before = after - 1;
     return int((time - before->time <= after->time - time ? before : after) - m_points.begin());
+}
+
+QString BalanceChartSeries::description(const QString &header, const QList<HistoryRow> &rows)
+{
+    if (rows.isEmpty())
+        return QCoreApplication::translate("zelvant::BalanceChartSeries",
+                                           "График баланса: %1, история пуста")
+            .arg(header);
+    const auto byTime = [](const HistoryRow &a, const HistoryRow &b) {
+        return a.queryDateTime < b.queryDateTime;
+    };
+    const auto [first, last] = std::minmax_element(rows.cbegin(), rows.cend(), byTime);
+    const auto lowest =
+        std::min_element(rows.cbegin(), rows.cend(), [](const HistoryRow &a, const HistoryRow &b) {
+            return a.balance < b.balance;
+        });
+    const QString format = QStringLiteral("dd.MM.yyyy hh:mm");
+    return QCoreApplication::translate(
+               "zelvant::BalanceChartSeries",
+               "График баланса: %1, с %2 по %3; наименьший баланс %4 у.е., последний %5 у.е.")
+        .arg(header, first->queryDateTime.toString(format), last->queryDateTime.toString(format),
+             QString::number(lowest->balance, 'f', 2), QString::number(last->balance, 'f', 2));
 }
 
 QString BalanceChartSeries::pointText(int index) const

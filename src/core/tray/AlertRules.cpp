@@ -1,5 +1,7 @@
 #include "core/tray/AlertRules.h"
 
+#include <QCoreApplication>
+
 #include <QStringList>
 
 #include "core/Logging.h"
@@ -12,7 +14,6 @@ namespace zelvant {
 
 namespace {
 
-const QString LowBalanceTitle = QStringLiteral("Zelvant: пора пополнить баланс");
 const QString FailureTitle = QStringLiteral("Zelvant");
 
 } // namespace
@@ -39,9 +40,10 @@ QString AlertRules::phoneLabel(const QString &alias, const QString &number)
 QString AlertRules::lowBalanceLine(const QString &label, const PhoneResult &record)
 {
     QString line = label + QStringLiteral(": ") + QString::asprintf("%.2f", double(record.balance))
-                   + QStringLiteral(" у.е.");
+                   + QCoreApplication::translate("zelvant::AlertRules", " у.е.");
     if (record.turnOffDays != 0)
-        line += QStringLiteral(", отключение через %1 дн.").arg(record.turnOffDays);
+        line += QCoreApplication::translate("zelvant::AlertRules", ", отключение через %1 дн.")
+                    .arg(record.turnOffDays);
     return line;
 }
 
@@ -49,9 +51,11 @@ QString AlertRules::failureLine(const QString &label, const PhoneResult &record)
 {
     const QString when = record.hasValues()
                              ? record.lastQueryTime.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
-                             : QStringLiteral("ни разу");
-    return QStringLiteral("Не удаётся получить баланс: ") + label
-           + QStringLiteral(", последний успешный запрос ") + when;
+                             : QCoreApplication::translate("zelvant::AlertRules", "ни разу");
+    return QCoreApplication::translate(
+               "zelvant::AlertRules",
+               "Не удаётся получить баланс: %1, последний успешный запрос %2")
+        .arg(label, when);
 }
 
 AlertRules::SlotMemory &AlertRules::memory(int slot, const QString &number)
@@ -113,8 +117,9 @@ QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &
     // The memory moves on also while a kind is switched off, so that
     // switching it on does not bring up old news.
     if (options.cbNotifyLowBalance && !lowLines.isEmpty()) {
-        notifications << Notification{LowBalanceTitle, lowLines.join(QLatin1Char('\n')),
-                                      negative ? Urgency::Critical : Urgency::Normal};
+        notifications << Notification{
+            QCoreApplication::translate("zelvant::AlertRules", "Zelvant: пора пополнить баланс"),
+            lowLines.join(QLatin1Char('\n')), negative ? Urgency::Critical : Urgency::Normal};
     }
     if (options.cbNotifyFailures && !failureLines.isEmpty()) {
         notifications << Notification{FailureTitle, failureLines.join(QLatin1Char('\n')),
