@@ -68,6 +68,15 @@
         <source>График баланса: %1, с %2 по %3; наименьший баланс %4 у.е., последний %5 у.е.</source>
         <translation>Balance chart: %1, from %2 to %3; lowest balance %4 c.u., latest %5 c.u.</translation>
     </message>
+    <message>
+        <source>ru_RU</source>
+        <comment>the locale of the month names on the time axis</comment>
+        <translation>en_GB</translation>
+    </message>
+    <message>
+        <source>%1 у.е.</source>
+        <translation>%1 c.u.</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::BalanceChartView</name>

@@ -29,6 +29,8 @@ QToolButton *newToolButton(const QString &name, const QString &text, const QStri
     button->setObjectName(name);
     button->setText(text);
     button->setToolTip(hint);
+    // A screen reader says the hint, not "...", "+" or "-".
+    button->setAccessibleName(hint);
     button->setAutoRaise(false);
     return button;
 }
@@ -57,6 +59,7 @@ RegionChoiceDialog::RegionChoiceDialog(RegionList &regions, QWidget *parent)
 
     m_cbLumoLongName = new QComboBox(this);
     m_cbLumoLongName->setObjectName(QStringLiteral("cbLumoLongName"));
+    m_cbLumoLongName->setAccessibleName(tr("Регион"));
     m_cbLumoLongName->setMinimumWidth(260);
     // Nor does the list's width follow the region names.
     m_cbLumoLongName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

@@ -49,10 +49,11 @@ WallClock wallClock(qint64 msecs)
             QTime::fromMSecsSinceStartOfDay(int(msecs - midnight))};
 }
 
-const QLocale &russian()
+// Month names in the interface's language (Russian unless translated).
+QLocale russian()
 {
-    static const QLocale locale(QLocale::Russian, QLocale::Russia);
-    return locale;
+    return QLocale(QCoreApplication::translate("zelvant::BalanceChartSeries", "ru_RU",
+                                               "the locale of the month names on the time axis"));
 }
 
 QString dayText(const QDate &date)
@@ -286,7 +287,8 @@ QString BalanceChartSeries::pointText(int index) const
     const WallClock when = wallClock(p.time);
     return when.date.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ')
            + when.time.toString(QStringLiteral("hh:mm:ss")) + QLatin1Char('\n')
-           + QString::number(p.balance, 'f', 2) + QStringLiteral(" у.е.");
+           + QCoreApplication::translate("zelvant::BalanceChartSeries", "%1 у.е.")
+                 .arg(QString::number(p.balance, 'f', 2));
 }
 
 } // namespace zelvant
