@@ -394,6 +394,10 @@
         <source>Удалить региональную ЛУМО &quot;%1&quot; из списка?</source>
         <translation>Remove the regional self-service &quot;%1&quot; from the list?</translation>
     </message>
+    <message>
+        <source>Регион</source>
+        <translation>Region</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::RegionEntryDialog</name>
