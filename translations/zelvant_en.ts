@@ -188,6 +188,10 @@
         <source>Показать</source>
         <translation>Show</translation>
     </message>
+    <message>
+        <source>Телефон %1: %2</source>
+        <translation>Phone %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::MessageBoxes</name>
@@ -280,6 +284,10 @@
     <message>
         <source>График</source>
         <translation>Chart</translation>
+    </message>
+    <message>
+        <source>Таблица или график</source>
+        <translation>Table or chart</translation>
     </message>
 </context>
 <context>
@@ -673,6 +681,14 @@
     <message>
         <source>Сохранить и запросить баланс</source>
         <translation>Save and request the balance</translation>
+    </message>
+    <message>
+        <source>Значок в трее</source>
+        <translation>Tray icon</translation>
+    </message>
+    <message>
+        <source>Разделы настройки</source>
+        <translation>Settings pages</translation>
     </message>
 </context>
 <context>

@@ -214,6 +214,8 @@ void HistoryWindow::buildPhoneList()
             caption += QStringLiteral(" (") + alias + QLatin1Char(')');
         auto *button = new QRadioButton(caption, box);
         button->setObjectName(QStringLiteral("rbPhone_%1").arg(k));
+        // Its row number too, and a name even for a row without a number.
+        button->setAccessibleName(tr("Телефон %1: %2").arg(k).arg(caption));
         button->setProperty("slot", k);
         const int height = button->sizeHint().height();
         const int buttonWidth = std::max(200, button->sizeHint().width());

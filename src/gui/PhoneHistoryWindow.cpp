@@ -120,9 +120,12 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     bnClose->setParent(m_bottom);
 
     balanceChart = new BalanceChartView(this);
-    balanceChart->setAccessibleName(tr("График баланса"));
+    // The picture inside takes the focus too: it is named as the chart.
+    for (QWidget *chart : {static_cast<QWidget *>(balanceChart), balanceChart->viewport()})
+        chart->setAccessibleName(tr("График баланса"));
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabHistory"));
+    tabs->setAccessibleName(tr("Таблица или график"));
     tabs->addTab(sgHistory, tr("Таблица"));
     tabs->addTab(balanceChart, tr("График"));
     connect(tabs, &QTabWidget::currentChanged, this, &PhoneHistoryWindow::fillChartIfShown);
@@ -221,8 +224,9 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
         return false;
     }
     m_model->setRows(result.rows);
-    balanceChart->setAccessibleDescription(
-        BalanceChartSeries::description(plHeader->text(), result.rows));
+    const QString chartText = BalanceChartSeries::description(plHeader->text(), result.rows);
+    balanceChart->setAccessibleDescription(chartText);
+    balanceChart->viewport()->setAccessibleDescription(chartText);
     const int width = std::min(fitColumns() + 25, availableScreenSize(this).width());
     if (width > this->width())
         resize(width, height());

@@ -1,5 +1,6 @@
 #include "gui/RegionChoiceDialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -60,6 +61,7 @@ RegionChoiceDialog::RegionChoiceDialog(RegionList &regions, QWidget *parent)
     m_cbLumoLongName = new QComboBox(this);
     m_cbLumoLongName->setObjectName(QStringLiteral("cbLumoLongName"));
     m_cbLumoLongName->setAccessibleName(tr("Регион"));
+    m_cbLumoLongName->view()->setAccessibleName(tr("Регион"));
     m_cbLumoLongName->setMinimumWidth(260);
     // Nor does the list's width follow the region names.
     m_cbLumoLongName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

@@ -1,5 +1,6 @@
 #include "gui/SetupWindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -317,6 +318,7 @@ void SetupWindow::Private::createHintSheet()
     cbTrayIcon->setObjectName(QStringLiteral("cbTrayIcon"));
     cbTrayIcon->addItems({tr("тёмный с контуром"), tr("тёмный"), tr("светлый")});
     trayIconLabel->setBuddy(cbTrayIcon);
+    cbTrayIcon->view()->setAccessibleName(tr("Значок в трее"));
     trayIconRow->addWidget(trayIconLabel);
     trayIconRow->addWidget(cbTrayIcon);
     trayIconRow->addStretch(1);
@@ -349,6 +351,7 @@ void SetupWindow::Private::createConnectionSheet()
     cbRefreshTime = new QComboBox(refresh);
     cbRefreshTime->setObjectName(QStringLiteral("cbRefreshTime"));
     cbRefreshTime->setAccessibleName(tr("Интервал обновления, часов"));
+    cbRefreshTime->view()->setAccessibleName(cbRefreshTime->accessibleName());
     for (int hours : RefreshHours)
         cbRefreshTime->addItem(QString::number(hours));
     lblRefresh_b = new QLabel(refresh);
@@ -707,6 +710,7 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
 
     d->pages = new QTabWidget(this);
     d->pages->setObjectName(QStringLiteral("SetupPages"));
+    d->pages->setAccessibleName(tr("Разделы настройки"));
     d->pages->addTab(d->hintSheet, tr("Информационное окно"));
     d->pages->addTab(d->connectionSheet, tr("Соединение"));
     d->pages->addTab(d->phonesSheet, tr("Телефоны"));

@@ -38,7 +38,8 @@ def walk(node, path, found):
         child = node.getChildAtIndex(i)
         if child is None:
             continue
-        where = path + [child.getRoleName()]
+        where = path + ["%s \"%s\"" % (child.getRoleName(), child.name) if child.name
+                        else child.getRoleName()]
         found.append((child, where))
         walk(child, where, found)
 
@@ -72,6 +73,7 @@ def main():
     ap.add_argument("--source", required=True)
     ap.add_argument("--keep", action="store_true")
     args = ap.parse_args()
+    args.build = os.path.abspath(args.build)
 
     launcher = next((p for p in LAUNCHERS if os.access(p, os.X_OK)), None)
     for tool, present in (("Xvfb", shutil.which("Xvfb")),
@@ -142,7 +144,7 @@ def main():
         if faults:
             print("%d fault(s)" % len(faults))
             return 1
-        print("ok: %d windows, every focusable control named" % len(seen))
+        print("ok: %d windows, every focusable control named" % app.childCount)
         return 0
     except Failure as e:
         print("FAILED:", e)

@@ -159,9 +159,9 @@ QStringList visibleTexts(const QWidget *window)
         } else if (auto *v = qobject_cast<const QChartView *>(w)) {
             for (const QAbstractSeries *s : v->chart()->series())
                 texts << s->name();
-            for (const QAbstractAxis *a : v->chart()->axes()) {
+            for (QAbstractAxis *a : v->chart()->axes()) {
                 texts << a->titleText();
-                if (auto *category = qobject_cast<const QCategoryAxis *>(a))
+                if (auto *category = qobject_cast<QCategoryAxis *>(a))
                     texts << category->categoriesLabels();
             }
         }
@@ -176,7 +176,7 @@ TEST(EnglishInterface, NoWindowShowsRussianButTheOperatorsDataNorCutsItsTexts)
     const QStringList operatorData = {
         QStringLiteral("Дочь на даче"), QStringLiteral("Смирнова Анна Викторовна"),
         QStringLiteral("Orvel - Урал"), QStringLiteral("УРЛ"),
-        defaultRegion().name,           DefaultShortName};
+        defaultRegion().longName,       DefaultShortName};
     const QRegularExpression russian(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
     for (const Window &w : Windows) {
         Data data;

@@ -31,6 +31,7 @@ def main():
     ap.add_argument("--out", required=True)
     ap.add_argument("--keep", action="store_true")
     args = ap.parse_args()
+    args.build = os.path.abspath(args.build)
     for tool in ("Xvfb", "openbox", "trayer", "xdotool", "xwininfo"):
         if not shutil.which(tool):
             print("skipped: %s is not installed" % tool)
