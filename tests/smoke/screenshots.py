@@ -11,6 +11,7 @@ or xwininfo is missing.
 """
 
 import argparse
+import datetime
 import os
 import shutil
 import sqlite3
@@ -22,6 +23,30 @@ from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, wait_for
 SETUP_TITLE = "Настройка программы Zelvant"
 HISTORY_TITLE = "История баланса"
 PHONE_HISTORY_TITLE = "История баланса по телефону"
+
+
+def sample_history(path):
+    """Four weeks of the first demo phone before today, two requests a day,
+    with a top-up, so that the chart has a line to show; returns the count."""
+    con = sqlite3.connect(path)
+    try:
+        now = datetime.datetime.now().replace(minute=0, second=0, microsecond=0)
+        balance = 110.0
+        rows = []
+        for half_day in range(56, 0, -1):
+            balance -= 2.35 / 2
+            if half_day == 30:
+                balance += 100
+            when = now - datetime.timedelta(hours=12 * half_day)
+            rows.append(("9161234567", when.strftime("%Y-%m-%d %H:%M:%S"), round(balance, 2),
+                         2.35, int(balance / 2.35), 300.0, 45, 75, 28.65))
+        con.executemany("INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, "
+                        "TurnOff, Recomend, SMS, Minutes, USDRate) "
+                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", rows)
+        con.commit()
+        return len(rows)
+    finally:
+        con.close()
 
 
 def main():
@@ -44,13 +69,16 @@ def main():
         demo = os.path.join(s.tmp, "demo")
         s.run(["bash", os.path.join(args.source, "scripts", "prepare-demo.sh"), args.build, demo],
               timeout=60)
+        history_file = os.path.join(demo, "Zelvant.mdb")
+        earlier = sample_history(history_file)
         s.start_xvfb()
         s.env["QT_QPA_PLATFORM"] = "xcb"
         s.env["ZELVANT_LANGUAGE"] = "ru"
         s.start(["openbox", "--sm-disable"])
-        s.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                 "--height", "24", "--SetDockType", "true", "--tint", "0xd6d6d6",
-                 "--transparent", "true", "--alpha", "0"])
+        # A light panel across the top of the screen.
+        s.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "percent",
+                 "--width", "100", "--height", "24", "--SetDockType", "true", "--tint",
+                 "0xdcdcdc", "--transparent", "true", "--alpha", "0"])
         wait_for("the tray host", lambda: '"panel"' in s.tree(), 20)
         s.start([os.path.join(demo, "Zelvant")], cwd=s.tmp)
         x, y = wait_for("the icon to dock", s.docked_icons, 20)[0]
@@ -77,15 +105,15 @@ def main():
             raise Failure('the window "%s" did not open from the menu' % title)
 
         def stored():
-            con = sqlite3.connect(os.path.join(demo, "Zelvant.mdb"))
+            con = sqlite3.connect(history_file)
             try:
                 return con.execute("select count(*) from Phones").fetchone()[0]
             finally:
                 con.close()
-        wait_for("the start-up cycle", lambda: stored() >= 3, 40, interval=0.5)
+        wait_for("the start-up cycle", lambda: stored() >= earlier + 3, 40, interval=0.5)
         time.sleep(1.5)
         # The icon shows the balance now; the panel with some room around it.
-        shot("tray.png", max(0, x - 90), 0, 120, 24)
+        shot("tray.png", max(0, x - 160), 0, 174, 24)
 
         s.run(["xdotool", "mousemove", str(x), str(y), "click", "1"])
         shot("phones.png", window(PHONES_TITLE))
@@ -97,13 +125,14 @@ def main():
         s.run(["xdotool", "key", "Escape"])
         wait_for("the setup window to close", lambda: not s.window_named(SETUP_TITLE), 10)
 
-        # Enter on the first phone shows its history; Ctrl+Tab turns to the chart.
+        # Enter on the first phone shows its history; a click on the second
+        # tab (below the 24 pixels of the header) turns to the chart.
         from_menu(HISTORY_TITLE, 4)
         time.sleep(0.5)
         s.run(["xdotool", "key", "Return"])
         history = window(PHONE_HISTORY_TITLE)
         time.sleep(0.5)
-        s.run(["xdotool", "key", "ctrl+Tab"])
+        s.run(["xdotool", "mousemove", "--window", history, "115", "37", "click", "1"])
         time.sleep(1.0)
         shot("chart.png", history)
         return 0
