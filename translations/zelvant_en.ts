@@ -57,6 +57,26 @@
         <source>Запускать программу при входе в систему</source>
         <translation>Start the program at login</translation>
     </message>
+    <message>
+        <source>Не удалось удалить файл автозапуска &quot;%1&quot;.</source>
+        <translation>Could not remove the autostart file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Путь к программе &quot;%1&quot; содержит управляющие символы; автозапуск не настроен.</source>
+        <translation>The program path &quot;%1&quot; holds control characters; autostart is not set up.</translation>
+    </message>
+    <message>
+        <source>Не удалось создать папку автозапуска &quot;%1&quot;.</source>
+        <translation>Could not create the autostart folder &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл автозапуска &quot;%1&quot;: %2</source>
+        <translation>Could not write the autostart file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Не удалось изменить список автозапуска Windows.</source>
+        <translation>Could not change the Windows autostart list.</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::BalanceChartSeries</name>
@@ -105,6 +125,10 @@
     <message>
         <source>Телефон %1</source>
         <translation>Phone %1</translation>
+    </message>
+    <message>
+        <source>История по выбранному телефону не найдена!</source>
+        <translation>No history found for the chosen phone!</translation>
     </message>
 </context>
 <context>
@@ -455,6 +479,21 @@
     </message>
 </context>
 <context>
+    <name>zelvant::RegionList</name>
+    <message>
+        <source>Все поля должны быть заполнены !</source>
+        <translation>All fields must be filled in!</translation>
+    </message>
+    <message>
+        <source>Название &quot;%1&quot; занято встроенным регионом; выберите другое название.</source>
+        <translation>The name &quot;%1&quot; belongs to the built-in region; choose another name.</translation>
+    </message>
+    <message>
+        <source>Встроенный регион нельзя удалить.</source>
+        <translation>The built-in region cannot be removed.</translation>
+    </message>
+</context>
+<context>
     <name>zelvant::SetupRules</name>
     <message numerus="yes">
         <source>Каждые %n час(ов)</source>
@@ -462,6 +501,14 @@
             <numerusform>Every %n hour</numerusform>
             <numerusform>Every %n hours</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Не заполнен номер телефона</source>
+        <translation>The phone number is empty</translation>
+    </message>
+    <message>
+        <source>Не заполнен пароль</source>
+        <translation>The password is empty</translation>
     </message>
 </context>
 <context>

@@ -233,7 +233,7 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
     m_chartFilled = false;
     fillChartIfShown();
     if (result.rows.isEmpty())
-        showMessage(this, MessageKind::Warning, HistoryNotFoundText);
+        showMessage(this, MessageKind::Warning, historyNotFoundText());
     return true;
 }
 

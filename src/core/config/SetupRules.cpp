@@ -25,12 +25,15 @@ PhoneProblem firstBlank(const PhoneList &phones, PhoneProblem::Field field, cons
 
 PhoneProblem checkNumbers(const PhoneList &phones)
 {
-    return firstBlank(phones, PhoneProblem::Number, MissingNumberMessage);
+    return firstBlank(
+        phones, PhoneProblem::Number,
+        QCoreApplication::translate("zelvant::SetupRules", "Не заполнен номер телефона"));
 }
 
 PhoneProblem checkPasswords(const PhoneList &phones)
 {
-    return firstBlank(phones, PhoneProblem::Password, MissingPasswordMessage);
+    return firstBlank(phones, PhoneProblem::Password,
+                      QCoreApplication::translate("zelvant::SetupRules", "Не заполнен пароль"));
 }
 
 PhoneProblem checkPhones(const PhoneList &phones)

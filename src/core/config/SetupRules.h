@@ -20,9 +20,6 @@ struct PhoneProblem
     explicit operator bool() const { return field != None; }
 };
 
-inline const QString MissingNumberMessage = QStringLiteral("Не заполнен номер телефона");
-inline const QString MissingPasswordMessage = QStringLiteral("Не заполнен пароль");
-
 // First monitored slot whose number is blank after trimming.
 PhoneProblem checkNumbers(const PhoneList &phones);
 // First monitored slot whose password is blank after trimming.

@@ -365,14 +365,14 @@ ExportOutcome exportHistory(const QString &historyFile, const QString &path, con
     const HistoryQueryResult query = queryHistory(historyFile, number, choice);
     switch (query.status) {
     case HistoryQueryResult::FileMissing:
-        return {ExportOutcome::HistoryFileMissing, HistoryNotFoundText};
+        return {ExportOutcome::HistoryFileMissing, historyNotFoundText()};
     case HistoryQueryResult::Failed:
         return {ExportOutcome::Failed, query.error};
     case HistoryQueryResult::Ok:
         break;
     }
     if (query.rows.isEmpty())
-        return {ExportOutcome::NoHistory, HistoryNotFoundText};
+        return {ExportOutcome::NoHistory, historyNotFoundText()};
     QString error;
     if (!writeHistoryWorkbook(path, query.rows, &error))
         return {ExportOutcome::Failed, error};
