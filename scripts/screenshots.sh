@@ -8,4 +8,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 out="${2:-$root/docs/images}"
 cmake --build "$build" --target Zelvant ZelvantMakeDemo zelvant_grab
-python3 "$root/tests/smoke/screenshots.py" --build "$build" --source "$root" --out "$out"
+python3 "$root/scripts/screenshots.py" --build "$build" --source "$root" --out "$out"

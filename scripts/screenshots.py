@@ -18,6 +18,7 @@ import sqlite3
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "smoke"))
 from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, wait_for
 
 SETUP_TITLE = "Настройка программы Zelvant"
