@@ -74,7 +74,6 @@ def main():
         earlier = sample_history(history_file)
         s.start_xvfb()
         s.env["QT_QPA_PLATFORM"] = "xcb"
-        s.env["ZELVANT_LANGUAGE"] = "ru"
         s.start(["openbox", "--sm-disable"])
         # A light panel across the top of the screen.
         s.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "percent",

@@ -36,18 +36,16 @@ QString interfaceLanguage()
 
 bool installTranslation(const QString &language)
 {
-    // One translator for the whole run; a second call swaps its file.
-    static QTranslator *translator = nullptr;
-    if (translator) {
-        QCoreApplication::removeTranslator(translator);
-        delete translator;
-        translator = nullptr;
-    }
+    // One translator for the whole run; a later call swaps it, and one for a
+    // language without a translation keeps the one there is.
+    static std::unique_ptr<QTranslator> installed;
     auto loaded = std::make_unique<QTranslator>();
     if (!loaded->load(QStringLiteral(":/i18n/zelvant_%1.qm").arg(language)))
         return false;
-    translator = loaded.release();
-    QCoreApplication::installTranslator(translator);
+    if (installed)
+        QCoreApplication::removeTranslator(installed.get());
+    installed = std::move(loaded);
+    QCoreApplication::installTranslator(installed.get());
     return true;
 }
 

@@ -17,8 +17,8 @@ QString interfaceLanguage(const QStringList &preferred);
 QString interfaceLanguage();
 
 // Installs the program's translation for language ("ru" or "en") on the
-// running application, replacing one installed before. Returns false when
-// the translation is not built in.
+// running application, replacing one installed before. Returns false (and
+// keeps the translation installed before) when it is not built in.
 bool installTranslation(const QString &language);
 
 } // namespace zelvant

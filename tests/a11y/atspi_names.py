@@ -102,7 +102,6 @@ def main():
         s.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         s.env["QT_ACCESSIBILITY"] = "1"
         s.env["QT_QPA_PLATFORM"] = "xcb"
-        s.env["ZELVANT_LANGUAGE"] = "ru"
         # pyatspi finds the accessibility bus through these.
         os.environ.update({k: s.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS")})
         import pyatspi
