@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -69,6 +70,8 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     m_lblHomePage->setAttribute(Qt::WA_Hover);
     m_lblHomePage->setMouseTracking(true);
     m_lblHomePage->installEventFilter(this);
+    // Reached with Tab and opened with Enter or Space as well.
+    m_lblHomePage->setFocusPolicy(Qt::StrongFocus);
     setLinkColor(QColor(0, 0, 0xFF));
 
     auto *panelLayout = new QVBoxLayout(panel);
@@ -80,6 +83,7 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     auto *ok = new QPushButton(tr("OK"), this);
     ok->setDefault(true);
     ok->setAutoDefault(true);
+    ok->setFocus(); // Enter closes the box, as before the link took the focus
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *layout = new QVBoxLayout(this);
@@ -108,6 +112,14 @@ bool AboutBox::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::Leave:
             setLinkColor(QColor(0, 0, 0xFF));
+            break;
+        case QEvent::KeyPress:
+            if (const int key = static_cast<QKeyEvent *>(event)->key();
+                (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)
+                && m_openHomePage) {
+                m_openHomePage();
+                return true;
+            }
             break;
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton

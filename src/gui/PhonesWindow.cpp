@@ -125,7 +125,9 @@ void PhonesWindow::ensureUi()
     m_table->setFrameShape(QFrame::NoFrame);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setFocusPolicy(Qt::NoFocus);
+    // The arrows move between the cells (a screen reader reads them; nothing
+    // is drawn) and the menu key opens the row's menu.
+    m_table->setFocusPolicy(Qt::StrongFocus);
     m_table->setShowGrid(true);
     m_table->setWordWrap(false);
     m_table->verticalHeader()->hide();
@@ -312,8 +314,9 @@ void PhonesWindow::clearHighlight()
 
 void PhonesWindow::strgrPhonesInfoContextPopup(const QPoint &pos)
 {
+    // From the menu key pos is the current cell, from the mouse the pointer.
     if (prepareContextMenu(pos))
-        m_menu->exec(QCursor::pos());
+        m_menu->exec(m_table->viewport()->mapToGlobal(pos));
     // The highlight shows which phone the menu acts on; it goes with the menu.
     clearHighlight();
 }
