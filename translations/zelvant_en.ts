@@ -218,6 +218,51 @@
     </message>
 </context>
 <context>
+    <name>zelvant::HistoryWorkbook</name>
+    <message>
+        <source>слишком много строк для одного листа (не более %1)</source>
+        <translation>too many rows for one sheet (at most %1)</translation>
+    </message>
+    <message>
+        <source>текст ячейки длиннее 32767 знаков</source>
+        <translation>a cell text longer than 32767 characters</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл &quot;%1&quot;: %2</source>
+        <translation>Could not write the file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>на этом месте находится папка</source>
+        <translation>a folder is in its place</translation>
+    </message>
+    <message>
+        <source>не удалось создать книгу</source>
+        <translation>could not create the workbook</translation>
+    </message>
+    <message>
+        <source>не удалось создать лист</source>
+        <translation>could not create the sheet</translation>
+    </message>
+    <message>
+        <source>строка %1, столбец %2: %3</source>
+        <translation>row %1, column %2: %3</translation>
+    </message>
+    <message>
+        <source>не удалось создать лист &quot;%1&quot;</source>
+        <translation>could not create the sheet &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Файл &quot;%1&quot; существует! Перезаписать?</source>
+        <translation>The file &quot;%1&quot; exists! Overwrite it?</translation>
+    </message>
+    <message>
+        <source>Файл &quot;%1&quot; не может быть перезаписан.
+Возможно он уже открыт в Excel</source>
+        <translation>The file &quot;%1&quot; cannot be overwritten.
+Perhaps it is open in Excel</translation>
+    </message>
+</context>
+<context>
     <name>zelvant::MessageBoxes</name>
     <message>
         <source>ОК</source>
@@ -312,6 +357,37 @@
     <message>
         <source>Таблица или график</source>
         <translation>Table or chart</translation>
+    </message>
+</context>
+<context>
+    <name>zelvant::PhoneList</name>
+    <message>
+        <source>Пароль телефона %1 (%2) длиннее %3 символов: файл телефонов хранит не более %3.</source>
+        <translation>The password of phone %1 (%2) is longer than %3 characters: the phone file keeps at most %3.</translation>
+    </message>
+    <message>
+        <source>Пароль телефона %1 (%2) содержит символы, которые нельзя сохранить: допустимы только символы кодировки Windows-1251.</source>
+        <translation>The password of phone %1 (%2) holds characters that cannot be saved: only characters of the Windows-1251 code page are allowed.</translation>
+    </message>
+    <message>
+        <source>Телефон %1 (%2) содержит управляющие символы, которые нельзя сохранить в файле.</source>
+        <translation>Phone %1 (%2) holds control characters that cannot be saved in the file.</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл &quot;%1&quot; (%2); чтобы не потерять его, список телефонов не сохранён.</source>
+        <translation>Could not read the file &quot;%1&quot; (%2); so as not to lose it, the phone list was not saved.</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить копию &quot;%1&quot; (%2); список телефонов не сохранён.</source>
+        <translation>Could not save the copy &quot;%1&quot; (%2); the phone list was not saved.</translation>
+    </message>
+    <message>
+        <source>В файле &quot;%1&quot; было телефонов: %2, а программа хранит не более %3; остальные %4 в новый список не вошли. Прежний файл сохранён как &quot;%5&quot;.</source>
+        <translation>The file &quot;%1&quot; held %2 phones, and the program keeps at most %3; the other %4 are not in the new list. The former file was saved as &quot;%5&quot;.</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл &quot;%1&quot;: %2</source>
+        <translation>Could not write the file &quot;%1&quot;: %2</translation>
     </message>
 </context>
 <context>
