@@ -1,14 +1,10 @@
 // Shows every window of the program at once, filled with sample data, on the
-// display in use and in the interface's language (ZELVANT_LANGUAGE), until
-// standard input closes: the screen reader test reads them through AT-SPI.
+// display in use and in the interface's language (ZELVANT_LANGUAGE), until it
+// is ended: the screen reader test reads them through AT-SPI.
 // The phone's history is shown twice, once on each tab.
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QTabWidget>
-
-#include <cstdio>
-#include <unistd.h>
 
 #include "core/Translations.h"
 #include "support/SampleWindows.h"
@@ -33,13 +29,5 @@ int main(int argc, char **argv)
         if (qobject_cast<PhoneHistoryWindow *>(window))
             open(w)->findChild<QTabWidget *>()->setCurrentIndex(1);
     }
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[64];
-        if (read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
-            QApplication::quit();
-    });
-    std::printf("%zu windows shown\n", windows.size());
-    std::fflush(stdout);
     return app.exec();
 }
