@@ -20,6 +20,10 @@ packages=(
     # the balance chart (Qt Charts' CMake files need Qt OpenGL's)
     qt6-charts-dev libqt6opengl6-dev
     clang libclang-rt-14-dev
+    # the interface's translations: lrelease at build time, lupdate in the check
+    qt6-l10n-tools qt6-tools-dev
+    # the screen reader test (AT-SPI bus and its Python bindings)
+    at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "core/FailReason.h"
 
+#include <QCoreApplication>
+
 namespace zelvant {
 
 bool PhoneFailure::isNetworkFault() const
@@ -22,29 +24,30 @@ QString PhoneFailure::text() const
     case FailReason::None:
         return QString();
     case FailReason::NoConnection:
-        return QStringLiteral("нет соединения");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "нет соединения");
     case FailReason::TimeOut:
-        return QStringLiteral("истекло время ожидания");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "истекло время ожидания");
     case FailReason::TlsRefused:
-        return QStringLiteral("сертификат TLS отклонён");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "сертификат TLS отклонён");
     case FailReason::HttpError:
-        return QStringLiteral("ошибка HTTP %1").arg(httpStatus);
+        return QCoreApplication::translate("zelvant::PhoneFailure", "ошибка HTTP %1")
+            .arg(httpStatus);
     case FailReason::NoBalance:
-        return QStringLiteral("нет баланса на странице");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "нет баланса на странице");
     case FailReason::TooLarge:
-        return QStringLiteral("слишком большой ответ");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "слишком большой ответ");
     case FailReason::NoNumber:
-        return QStringLiteral("пропущен: нет номера");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "пропущен: нет номера");
     case FailReason::NoPassword:
-        return QStringLiteral("пропущен: нет пароля");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "пропущен: нет пароля");
     case FailReason::UnknownRegion:
-        return QStringLiteral("пропущен: неизвестный регион");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "пропущен: неизвестный регион");
     case FailReason::BadLoginAddress:
-        return QStringLiteral("адрес входа не годится");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "адрес входа не годится");
     case FailReason::NotMonitored:
-        return QStringLiteral("пропущен: не отслеживается");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "пропущен: не отслеживается");
     case FailReason::Stopped:
-        return QStringLiteral("запрос остановлен");
+        return QCoreApplication::translate("zelvant::PhoneFailure", "запрос остановлен");
     }
     return QString();
 }

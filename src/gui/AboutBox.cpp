@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -32,7 +33,7 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
                           | Qt::WindowCloseButtonHint)
     , m_openHomePage(std::move(openHomePage))
 {
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(tr("About"));
 
     auto *panel = new QFrame(this);
     panel->setFrameShape(QFrame::Panel);
@@ -47,9 +48,9 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     programIcon->setScaledContents(true);
 
     auto *grid = new QGridLayout();
-    grid->addWidget(new QLabel(QStringLiteral("Программа"), panel), 0, 0);
+    grid->addWidget(new QLabel(tr("Программа"), panel), 0, 0);
     grid->addWidget(maroonLabel(ProgramName, panel), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Версия"), panel), 1, 0);
+    grid->addWidget(new QLabel(tr("Версия"), panel), 1, 0);
     m_lblVersion = maroonLabel(QString(), panel);
     m_lblVersion->setText(ProgramVersion);
     grid->addWidget(m_lblVersion, 1, 1);
@@ -60,7 +61,7 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     top->addSpacing(8);
     top->addLayout(grid, 1);
 
-    auto *comments = new QLabel(QStringLiteral("Помощь, обновления, связь с авторами:"), panel);
+    auto *comments = new QLabel(tr("Помощь, обновления, связь с авторами:"), panel);
     m_lblHomePage = new QLabel(HomePageUrl, panel);
     QFont linkFont = m_lblHomePage->font();
     linkFont.setUnderline(true);
@@ -69,6 +70,8 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     m_lblHomePage->setAttribute(Qt::WA_Hover);
     m_lblHomePage->setMouseTracking(true);
     m_lblHomePage->installEventFilter(this);
+    // Reached with Tab and opened with Enter or Space as well.
+    m_lblHomePage->setFocusPolicy(Qt::StrongFocus);
     setLinkColor(QColor(0, 0, 0xFF));
 
     auto *panelLayout = new QVBoxLayout(panel);
@@ -77,9 +80,10 @@ AboutBox::AboutBox(std::function<void()> openHomePage, QWidget *parent)
     panelLayout->addWidget(comments);
     panelLayout->addWidget(m_lblHomePage);
 
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    auto *ok = new QPushButton(tr("OK"), this);
     ok->setDefault(true);
     ok->setAutoDefault(true);
+    ok->setFocus(); // Enter closes the box, as before the link took the focus
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *layout = new QVBoxLayout(this);
@@ -108,6 +112,14 @@ bool AboutBox::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::Leave:
             setLinkColor(QColor(0, 0, 0xFF));
+            break;
+        case QEvent::KeyPress:
+            if (const int key = static_cast<QKeyEvent *>(event)->key();
+                (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)
+                && m_openHomePage) {
+                m_openHomePage();
+                return true;
+            }
             break;
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton

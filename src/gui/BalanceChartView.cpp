@@ -42,7 +42,7 @@ BalanceChartView::BalanceChartView(QWidget *parent)
     m_chart->legend()->setAlignment(Qt::AlignBottom);
 
     m_balance = new QLineSeries(m_chart);
-    m_balance->setName(QStringLiteral("Баланс"));
+    m_balance->setName(tr("Баланс"));
     m_balance->setPen(QPen(BalanceColor, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     m_threshold = new QLineSeries(m_chart);
     m_threshold->setPen(QPen(ThresholdColor, 1.5, Qt::DashLine));
@@ -61,7 +61,7 @@ BalanceChartView::BalanceChartView(QWidget *parent)
     m_timeAxis = new QCategoryAxis(m_chart);
     m_timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_valueAxis = new QValueAxis(m_chart);
-    m_valueAxis->setTitleText(QStringLiteral("Баланс, у.е."));
+    m_valueAxis->setTitleText(tr("Баланс, у.е."));
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
     for (QXYSeries *series :
@@ -131,7 +131,7 @@ void BalanceChartView::setRows(const QList<HistoryRow> &rows, std::optional<doub
     m_data.setThreshold(threshold);
     m_threshold->setVisible(threshold.has_value());
     if (threshold)
-        m_threshold->setName(QStringLiteral("Баланс меньше %1").arg(*threshold, 0, 'f', 2));
+        m_threshold->setName(tr("Баланс меньше %1").arg(*threshold, 0, 'f', 2));
     // Legend markers follow the series' visibility only when asked.
     const auto markers = m_chart->legend()->markers(m_threshold);
     for (QLegendMarker *marker : markers)

@@ -15,7 +15,6 @@ namespace zelvant {
 namespace {
 
 const QString ProgramName = QStringLiteral("Zelvant");
-const QString OpenCaption = QStringLiteral("Открыть");
 
 #if ZELVANT_HAVE_DBUS
 const QString Service = QStringLiteral("org.freedesktop.Notifications");
@@ -110,8 +109,8 @@ void DesktopNotifier::send(const Message &message)
     if (m_capabilities.contains(QStringLiteral("actions"))) {
         // "default" is what a click on the notification does; the named
         // action is the button for services that show buttons.
-        actions << QStringLiteral("default") << OpenCaption << QStringLiteral("open")
-                << OpenCaption;
+        actions << QStringLiteral("default") << tr("Открыть") << QStringLiteral("open")
+                << tr("Открыть");
     }
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(message.urgency)));

@@ -64,25 +64,27 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     , m_context(context)
 {
     setObjectName(QStringLiteral("frmHistory"));
-    setWindowTitle(QStringLiteral("История баланса"));
+    setWindowTitle(tr("История баланса"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
 
     // The caption is longer than the fixed width allows on one line, so it is
     // a wrapped label inside the group rather than the group's title.
     auto *period = new QGroupBox;
-    auto *periodCaption = new QLabel(QStringLiteral("За какой период времени показывать историю:"));
+    auto *periodCaption = new QLabel(tr("За какой период времени показывать историю:"));
     periodCaption->setWordWrap(true);
-    rbShowLastRequest = new QRadioButton(QStringLiteral("Последение"));
+    rbShowLastRequest = new QRadioButton(tr("Последние"));
     rbShowLastRequest->setObjectName(QStringLiteral("rbShowLastRequest"));
-    rbShowLastDays = new QRadioButton(QStringLiteral("Запросы за"));
+    rbShowLastDays = new QRadioButton(tr("Запросы за"));
     rbShowLastDays->setObjectName(QStringLiteral("rbShowLastDays"));
-    rbShowAll = new QRadioButton(QStringLiteral("Всю историю"));
+    rbShowAll = new QRadioButton(tr("Всю историю"));
     rbShowAll->setObjectName(QStringLiteral("rbShowAll"));
     edLastRequest = new QLineEdit;
     edLastRequest->setObjectName(LastRequestKey);
     edLastDays = new QLineEdit;
     edLastDays->setObjectName(LastDaysKey);
+    edLastRequest->setAccessibleName(tr("Число последних запросов"));
+    edLastDays->setAccessibleName(tr("Число дней"));
     auto *keyFilter = new RangeKeyFilter(this);
     for (QLineEdit *edit : {edLastRequest, edLastDays}) {
         edit->setFixedWidth(50);
@@ -92,15 +94,15 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     periodLayout->addWidget(periodCaption, 0, 0, 1, 4);
     periodLayout->addWidget(rbShowLastRequest, 1, 0);
     periodLayout->addWidget(edLastRequest, 1, 1);
-    periodLayout->addWidget(new QLabel(QStringLiteral("запросов")), 1, 2);
+    periodLayout->addWidget(new QLabel(tr("запросов")), 1, 2);
     periodLayout->addWidget(rbShowLastDays, 2, 0);
     periodLayout->addWidget(edLastDays, 2, 1);
-    periodLayout->addWidget(new QLabel(QStringLiteral("(дней)")), 2, 2);
+    periodLayout->addWidget(new QLabel(tr("(дней)")), 2, 2);
     periodLayout->addWidget(rbShowAll, 3, 0, 1, 3);
     periodLayout->setColumnStretch(3, 1);
     rbShowLastRequest->setChecked(true);
 
-    auto *phones = new QGroupBox(QStringLiteral("Выберите телефон"));
+    auto *phones = new QGroupBox(tr("Выберите телефон"));
     scrbxPhones = new QScrollArea;
     scrbxPhones->setObjectName(QStringLiteral("scrbxPhones"));
     scrbxPhones->setWidgetResizable(false);
@@ -109,9 +111,9 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
     auto *phonesLayout = new QVBoxLayout(phones);
     phonesLayout->addWidget(scrbxPhones);
 
-    bnShow = new QPushButton(QStringLiteral("Показать"));
+    bnShow = new QPushButton(tr("Показать"));
     bnShow->setObjectName(QStringLiteral("bnShow"));
-    bnExcel = new QPushButton(QStringLiteral("Excel"));
+    bnExcel = new QPushButton(QStringLiteral("Excel")); // no tr: a program's name
     bnExcel->setObjectName(QStringLiteral("bnExcel"));
     auto *buttons = new QHBoxLayout;
     for (QPushButton *button : {bnShow, bnExcel}) {
@@ -119,6 +121,8 @@ HistoryWindow::HistoryWindow(AppContext &context, QWidget *parent)
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
+    // Enter on a phone shows its history (the range fields swallow Enter).
+    bnShow->setDefault(true);
     connect(bnShow, &QPushButton::clicked, this, &HistoryWindow::bnShowClick);
     connect(bnExcel, &QPushButton::clicked, this, &HistoryWindow::bnExcelClick);
 
@@ -210,6 +214,8 @@ void HistoryWindow::buildPhoneList()
             caption += QStringLiteral(" (") + alias + QLatin1Char(')');
         auto *button = new QRadioButton(caption, box);
         button->setObjectName(QStringLiteral("rbPhone_%1").arg(k));
+        // Its row number too, and a name even for a row without a number.
+        button->setAccessibleName(tr("Телефон %1: %2").arg(k).arg(caption));
         button->setProperty("slot", k);
         const int height = button->sizeHint().height();
         const int buttonWidth = std::max(200, button->sizeHint().width());

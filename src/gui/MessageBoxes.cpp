@@ -1,5 +1,6 @@
 #include "gui/MessageBoxes.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -36,12 +37,15 @@ bool showRealBox(QWidget *parent, MessageKind kind, const QString &text)
     }
     QMessageBox box(icon, ProgramName, text, QMessageBox::NoButton, parent);
     if (kind != MessageKind::Question) {
-        box.addButton(QStringLiteral("ОК"), QMessageBox::AcceptRole);
+        box.addButton(QCoreApplication::translate("zelvant::MessageBoxes", "ОК"),
+                      QMessageBox::AcceptRole);
         box.exec();
         return true;
     }
-    QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    QPushButton *yes = box.addButton(QCoreApplication::translate("zelvant::MessageBoxes", "Да"),
+                                     QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QCoreApplication::translate("zelvant::MessageBoxes", "Нет"),
+                                    QMessageBox::NoRole);
     box.setDefaultButton(no);
     box.setEscapeButton(no);
     box.exec();

@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "core/history/BalanceChartSeries.h"
 #include "core/history/HistoryTableModel.h"
 #include "gui/BalanceChartView.h"
 #include "gui/DialogSupport.h"
@@ -75,7 +76,7 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     , m_model(new HistoryTableModel(this))
 {
     setObjectName(QStringLiteral("frmHistoryPhone"));
-    setWindowTitle(QStringLiteral("История баланса по телефону"));
+    setWindowTitle(tr("История баланса по телефону"));
     if (!g_current)
         g_current = this;
 
@@ -89,6 +90,7 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
 
     sgHistory = new QTableView(this);
     sgHistory->setObjectName(QStringLiteral("sgHistory"));
+    sgHistory->setAccessibleName(tr("История баланса, таблица"));
     sgHistory->setHorizontalHeader(new HistoryHeaderView(Qt::Horizontal, sgHistory));
     sgHistory->setModel(m_model);
     sgHistory->setItemDelegate(new HistoryCellDelegate(sgHistory));
@@ -109,19 +111,23 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setHighlightSections(false);
 
-    bnClose = new QPushButton(QStringLiteral("Закрыть"));
+    bnClose = new QPushButton(tr("Закрыть"));
     bnClose->setObjectName(QStringLiteral("bnClose"));
-    bnClose->setAutoDefault(false);
+    bnClose->setDefault(true);
     connect(bnClose, &QPushButton::clicked, this, &QDialog::reject);
     m_bottom = new QWidget(this);
     m_bottom->setFixedHeight(bnClose->sizeHint().height() + 12);
     bnClose->setParent(m_bottom);
 
     balanceChart = new BalanceChartView(this);
+    // The picture inside takes the focus too: it is named as the chart.
+    for (QWidget *chart : {static_cast<QWidget *>(balanceChart), balanceChart->viewport()})
+        chart->setAccessibleName(tr("График баланса"));
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabHistory"));
-    tabs->addTab(sgHistory, QStringLiteral("Таблица"));
-    tabs->addTab(balanceChart, QStringLiteral("График"));
+    tabs->setAccessibleName(tr("Таблица или график"));
+    tabs->addTab(sgHistory, tr("Таблица"));
+    tabs->addTab(balanceChart, tr("График"));
     connect(tabs, &QTabWidget::currentChanged, this, &PhoneHistoryWindow::fillChartIfShown);
 
     auto *layout = new QVBoxLayout(this);
@@ -221,13 +227,16 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
     // The unusual fall is judged on the recent history, whatever range the
     // window shows; a history that cannot be read for it marks nothing.
     m_unusualSpend = readSpendState(HistoryReader(m_historyFile), number, m_spendLimits).unusual;
+    const QString chartText = BalanceChartSeries::description(plHeader->text(), result.rows);
+    balanceChart->setAccessibleDescription(chartText);
+    balanceChart->viewport()->setAccessibleDescription(chartText);
     const int width = std::min(fitColumns() + 25, availableScreenSize(this).width());
     if (width > this->width())
         resize(width, height());
     m_chartFilled = false;
     fillChartIfShown();
     if (result.rows.isEmpty())
-        showMessage(this, MessageKind::Warning, HistoryNotFoundText);
+        showMessage(this, MessageKind::Warning, historyNotFoundText());
     return true;
 }
 

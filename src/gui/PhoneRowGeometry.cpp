@@ -1,5 +1,6 @@
 #include "gui/PhoneRowGeometry.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -27,6 +28,12 @@ QSize buttonPaddingOf(const QWidget *window)
     return probe.size() - contents.size() + QSize(2, 0);
 }
 
+// The setup window's column title, in the window's own translation.
+QString columnTitle(const char *text)
+{
+    return QCoreApplication::translate("zelvant::SetupWindow", text);
+}
+
 } // namespace
 
 PhoneRowGeometry PhoneRowGeometry::fittedTo(const QWidget *window)
@@ -45,18 +52,18 @@ PhoneRowGeometry PhoneRowGeometry::fittedTo(const QWidget *window)
         {g.height, edit.minimumSizeHint().height(), metrics.height() + buttonPadding.height()});
     g.panelWidth = fittedWidth(g.panelWidth, metrics, {QStringLiteral("100")}, TitleSpare);
     g.monitorWidth =
-        std::max(fittedWidth(g.monitorWidth, metrics, {QStringLiteral("вкл")}, TitleSpare),
+        std::max(fittedWidth(g.monitorWidth, metrics, {columnTitle("вкл")}, TitleSpare),
                  style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, window));
     g.trayWidth = std::max(g.trayWidth,
                            style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, window));
     g.numberWidth = std::max(
-        fittedWidth(g.numberWidth, metrics, {QStringLiteral("Телефон")}, TitleSpare),
+        fittedWidth(g.numberWidth, metrics, {columnTitle("Телефон")}, TitleSpare),
         fittedWidth(g.numberWidth, metrics, {QStringLiteral("+70000000000")}, editPadding));
-    g.passwordWidth = fittedWidth(g.passwordWidth, metrics, {QStringLiteral("Пароль")}, TitleSpare);
-    g.aliasWidth = fittedWidth(g.aliasWidth, metrics, {QStringLiteral("Псевдоним")}, TitleSpare);
-    // A region's short name has at most three letters.
+    g.passwordWidth = fittedWidth(g.passwordWidth, metrics, {columnTitle("Пароль")}, TitleSpare);
+    g.aliasWidth = fittedWidth(g.aliasWidth, metrics, {columnTitle("Псевдоним")}, TitleSpare);
+    // no tr: samples of a region's short name, which has at most three letters.
     g.regionWidth =
-        std::max(fittedWidth(g.regionWidth, metrics, {QStringLiteral("Регион")}, TitleSpare),
+        std::max(fittedWidth(g.regionWidth, metrics, {columnTitle("Регион")}, TitleSpare),
                  fittedWidth(g.regionWidth, metrics, {QStringLiteral("МСК"), QStringLiteral("ЖЖЖ")},
                              buttonPadding.width()));
 

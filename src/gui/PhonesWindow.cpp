@@ -1,5 +1,6 @@
 #include "gui/PhonesWindow.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCursor>
 #include <QHeaderView>
@@ -78,6 +79,17 @@ private:
     const PhonesTable &m_grid;
 };
 
+// A plain QWidget is announced as a "filler" inside some other window, even
+// when it is a window of its own (a Qt::Tool window here, which is no
+// QDialog): the phones window is said to be a window, by its title.
+QAccessibleInterface *phonesWindowAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(PhonesWindow::staticMetaObject.className())
+        && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 PhonesWindow::PhonesWindow(AppContext &context, const PhoneResults &results, QWidget *parent)
@@ -86,7 +98,12 @@ PhonesWindow::PhonesWindow(AppContext &context, const PhoneResults &results, QWi
     , m_context(context)
     , m_results(results)
 {
-    setWindowTitle(PhonesInfoCaption);
+    setWindowTitle(tr("Информация о балансе телефонов"));
+    static const bool roleKnown = [] {
+        QAccessible::installFactory(phonesWindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(roleKnown);
     resize(333, 117);
     // On top of other windows, but never of the program's own modal windows.
     new TopmostUnlessBlocked(this);
@@ -103,11 +120,14 @@ void PhonesWindow::ensureUi()
     m_model = new PhonesTableModel(m_grid, this);
     m_table = new QTableView(this);
     m_table->setModel(m_model);
+    m_table->setAccessibleName(tr("Баланс телефонов"));
     m_table->setItemDelegate(new CellDelegate(m_grid, m_table));
     m_table->setFrameShape(QFrame::NoFrame);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setFocusPolicy(Qt::NoFocus);
+    // The arrows move between the cells (a screen reader reads them; nothing
+    // is drawn) and the menu key opens the row's menu.
+    m_table->setFocusPolicy(Qt::StrongFocus);
     m_table->setShowGrid(true);
     m_table->setWordWrap(false);
     m_table->verticalHeader()->hide();
@@ -133,10 +153,10 @@ void PhonesWindow::ensureUi()
     layout->addWidget(m_table);
 
     m_menu = new QMenu(this);
-    m_ppmRequestOnlyOne = m_menu->addAction(QStringLiteral("Запрос по этому телефону"));
-    m_ppmHistory = m_menu->addAction(QStringLiteral("История баланса по телефону"));
+    m_ppmRequestOnlyOne = m_menu->addAction(tr("Запрос по этому телефону"));
+    m_ppmHistory = m_menu->addAction(tr("История баланса по телефону"));
     m_menu->addSeparator();
-    m_ppmExcel = m_menu->addAction(QStringLiteral("Информацию по всем в Excel"));
+    m_ppmExcel = m_menu->addAction(tr("Информацию по всем в Excel"));
     connect(m_ppmRequestOnlyOne, &QAction::triggered, this, &PhonesWindow::ppmRequestOnlyOneClick);
     connect(m_ppmHistory, &QAction::triggered, this, &PhonesWindow::ppmHistoryClick);
     connect(m_ppmExcel, &QAction::triggered, this, &PhonesWindow::ppmExcelClick);
@@ -295,8 +315,9 @@ void PhonesWindow::clearHighlight()
 
 void PhonesWindow::strgrPhonesInfoContextPopup(const QPoint &pos)
 {
+    // From the menu key pos is the current cell, from the mouse the pointer.
     if (prepareContextMenu(pos))
-        m_menu->exec(QCursor::pos());
+        m_menu->exec(m_table->viewport()->mapToGlobal(pos));
     // The highlight shows which phone the menu acts on; it goes with the menu.
     clearHighlight();
 }

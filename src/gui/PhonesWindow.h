@@ -19,7 +19,6 @@ class AppContext;
 class PhoneResults;
 class PhonesTableModel;
 
-inline const QString PhonesInfoCaption = QStringLiteral("Информация о балансе телефонов");
 inline const QString PhonesInfoSection = QStringLiteral("PhonesInfo Form");
 
 class PhonesWindow : public QWidget

@@ -1,5 +1,6 @@
 #include "gui/RegionChoiceDialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -29,6 +30,8 @@ QToolButton *newToolButton(const QString &name, const QString &text, const QStri
     button->setObjectName(name);
     button->setText(text);
     button->setToolTip(hint);
+    // A screen reader says the hint, not "...", "+" or "-".
+    button->setAccessibleName(hint);
     button->setAutoRaise(false);
     return button;
 }
@@ -53,26 +56,27 @@ RegionChoiceDialog::RegionChoiceDialog(RegionList &regions, QWidget *parent)
     , m_regions(regions)
 {
     setObjectName(QStringLiteral("frmLumoUrlChoose"));
-    setWindowTitle(QStringLiteral("Выбор региона для телефона"));
+    setWindowTitle(tr("Выбор региона для телефона"));
 
     m_cbLumoLongName = new QComboBox(this);
     m_cbLumoLongName->setObjectName(QStringLiteral("cbLumoLongName"));
+    m_cbLumoLongName->setAccessibleName(tr("Регион"));
+    m_cbLumoLongName->view()->setAccessibleName(tr("Регион"));
     m_cbLumoLongName->setMinimumWidth(260);
     // Nor does the list's width follow the region names.
     m_cbLumoLongName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_bnEdit = newToolButton(QStringLiteral("bnEdit"), QStringLiteral("..."),
-                             QStringLiteral("Редактировать"), this);
-    m_bnAdd = newToolButton(QStringLiteral("bnAdd"), QStringLiteral("+"),
-                            QStringLiteral("Добавить"), this);
-    m_bnRemove = newToolButton(QStringLiteral("bnRemove"), QStringLiteral("-"),
-                               QStringLiteral("Удалить"), this);
+    m_bnEdit =
+        newToolButton(QStringLiteral("bnEdit"), QStringLiteral("..."), tr("Редактировать"), this);
+    m_bnAdd = newToolButton(QStringLiteral("bnAdd"), QStringLiteral("+"), tr("Добавить"), this);
+    m_bnRemove =
+        newToolButton(QStringLiteral("bnRemove"), QStringLiteral("-"), tr("Удалить"), this);
     m_lblShortName = newBlueLabel<QLabel>(QStringLiteral("lblShortName"), this);
     m_lblLumoUrl = newBlueLabel<ElidedLabel>(QStringLiteral("lblLumoUrl"), this);
 
-    auto *bnOK = new QPushButton(QStringLiteral("Выбрать"), this);
+    auto *bnOK = new QPushButton(tr("Выбрать"), this);
     bnOK->setObjectName(QStringLiteral("bnOK"));
     bnOK->setDefault(true);
-    auto *bnCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    auto *bnCancel = new QPushButton(tr("Отмена"), this);
     bnCancel->setObjectName(QStringLiteral("bnCancel"));
     bnCancel->setAutoDefault(false);
 
@@ -91,8 +95,8 @@ RegionChoiceDialog::RegionChoiceDialog(RegionList &regions, QWidget *parent)
     listRow->addWidget(m_bnRemove);
 
     auto *details = new QFormLayout;
-    details->addRow(QStringLiteral("Коротко:"), m_lblShortName);
-    details->addRow(QStringLiteral("Web адрес:"), m_lblLumoUrl);
+    details->addRow(tr("Коротко:"), m_lblShortName);
+    details->addRow(tr("Web адрес:"), m_lblLumoUrl);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -152,9 +156,8 @@ void RegionChoiceDialog::showSelection()
 
 void RegionChoiceDialog::reportError(const QString &error)
 {
-    showErrorBox(this, error.isEmpty()
-                           ? QStringLiteral("Не удалось записать список регионов \"servers.ini\".")
-                           : error);
+    showErrorBox(this, error.isEmpty() ? tr("Не удалось записать список регионов \"servers.ini\".")
+                                       : error);
 }
 
 void RegionChoiceDialog::bnAddClick()
@@ -196,7 +199,7 @@ void RegionChoiceDialog::enterRegion(RegionEntryDialog &dialog,
 void RegionChoiceDialog::bnRemoveClick()
 {
     const QString name = m_cbLumoLongName->currentText();
-    if (!askYesNo(this, QStringLiteral("Удалить региональную ЛУМО \"%1\" из списка?").arg(name)))
+    if (!askYesNo(this, tr("Удалить региональную ЛУМО \"%1\" из списка?").arg(name)))
         return;
     QString error;
     if (!m_regions.remove(name, &error))

@@ -26,10 +26,12 @@ void setTextColor(QWidget *w, const QColor &color)
     w->setPalette(p);
 }
 
-QLabel *newLabel(const QString &text, QWidget *parent)
+// A label standing beside a field names it to a screen reader.
+QLabel *newLabel(const QString &text, QWidget *parent, QWidget *buddy = nullptr)
 {
     auto *label = new QLabel(text, parent);
     label->setWordWrap(true);
+    label->setBuddy(buddy);
     return label;
 }
 
@@ -40,7 +42,7 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
                           | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmAddLumoUrl"));
-    setWindowTitle(QStringLiteral("Добавить региональную ЛУМО"));
+    setWindowTitle(tr("Добавить региональную ЛУМО"));
 
     m_edName = new QLineEdit(this);
     m_edName->setObjectName(QStringLiteral("edName"));
@@ -49,6 +51,7 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
     m_edSample = new QLineEdit(defaultRegion().loginUrl, this);
     m_edSample->setObjectName(QStringLiteral("edSample"));
     m_edSample->setReadOnly(true);
+    m_edSample->setAccessibleName(tr("Пример адреса для входа"));
     m_edSample->setFrame(false);
     m_edSample->setFocusPolicy(Qt::ClickFocus);
     m_edSample->setCursorPosition(0);
@@ -71,10 +74,10 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
     m_edShortName->setFixedWidth(
         m_edShortName->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
 
-    auto *bnOk = new QPushButton(QStringLiteral("ОК"), this);
+    auto *bnOk = new QPushButton(tr("ОК"), this);
     bnOk->setObjectName(QStringLiteral("bnOk"));
     bnOk->setDefault(true);
-    auto *bnCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    auto *bnCancel = new QPushButton(tr("Отмена"), this);
     bnCancel->setObjectName(QStringLiteral("bnCancel"));
     bnCancel->setAutoDefault(false);
     connect(bnOk, &QPushButton::clicked, this, &RegionEntryDialog::bnOkClick);
@@ -83,33 +86,33 @@ RegionEntryDialog::RegionEntryDialog(QWidget *parent)
     auto *note = new QFrame(this);
     note->setObjectName(QStringLiteral("plNote"));
     note->setFrameShape(QFrame::StyledPanel);
-    auto *noteTitle = newLabel(QStringLiteral("Уважаемые пользователи!"), note);
+    auto *noteTitle = newLabel(tr("Уважаемые пользователи!"), note);
     setTextColor(noteTitle, QColor(128, 0, 128));
     QFont titleFont = noteTitle->font();
     titleFont.setBold(true);
     noteTitle->setFont(titleFont);
-    auto *noteText = newLabel(
-        QStringLiteral(
-            "Убедительная просьба: присылайте успешные настройки Вашего региона на E-Mail, "
-            "что бы их можно было включить в дистрибутив."),
-        note);
+    auto *noteText =
+        newLabel(tr("Убедительная просьба: присылайте успешные настройки Вашего региона на E-Mail, "
+                    "что бы их можно было включить в дистрибутив."),
+                 note);
     auto *edEmail = new QLineEdit(SupportEmail, note);
     edEmail->setObjectName(QStringLiteral("edEmail"));
     edEmail->setReadOnly(true);
+    edEmail->setAccessibleName(tr("E-Mail для настроек региона"));
     auto *noteLayout = new QVBoxLayout(note);
     noteLayout->addWidget(noteTitle);
     noteLayout->addWidget(noteText);
     noteLayout->addWidget(edEmail);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(newLabel(QStringLiteral("Название региона:"), this));
+    layout->addWidget(newLabel(tr("Название региона:"), this, m_edName));
     layout->addWidget(m_edName);
-    layout->addWidget(
-        newLabel(QStringLiteral("URL адрес для входа в ЛУМО. К примеру, для Москвы такой:"), this));
+    layout->addWidget(newLabel(tr("URL адрес для входа в ЛУМО. К примеру, для Москвы такой:"), this,
+                               m_edLoginUrl));
     layout->addWidget(m_edSample);
     layout->addWidget(m_edLoginUrl);
     auto *shortRow = new QHBoxLayout;
-    shortRow->addWidget(newLabel(QStringLiteral("Краткое название (до 3-х букв)"), this), 1);
+    shortRow->addWidget(newLabel(tr("Краткое название (до 3-х букв)"), this, m_edShortName), 1);
     shortRow->addWidget(m_edShortName);
     layout->addLayout(shortRow);
     layout->addWidget(note);
@@ -159,7 +162,7 @@ void RegionEntryDialog::bnOkClick()
 {
     if (m_edName->text().trimmed().isEmpty() || m_edLoginUrl->text().trimmed().isEmpty()
         || m_edShortName->text().trimmed().isEmpty()) {
-        showErrorBox(this, QStringLiteral("Все поля должны быть заполнены !"));
+        showErrorBox(this, tr("Все поля должны быть заполнены !"));
         return;
     }
     accept();

@@ -1,5 +1,6 @@
 #include "gui/SetupWindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -253,7 +254,7 @@ void SetupWindow::Private::createHintSheet()
     hintSheet = new QWidget;
     hintSheet->setObjectName(QStringLiteral("HintSheet"));
 
-    auto *show = new QGroupBox(QStringLiteral("Показывать в информационном окне"), hintSheet);
+    auto *show = new QGroupBox(tr("Показывать в информационном окне"), hintSheet);
     auto *showLayout = new QVBoxLayout(show);
     showLayout->setSpacing(2);
     auto add = [&](const char *name, const QString &caption) {
@@ -261,32 +262,31 @@ void SetupWindow::Private::createHintSheet()
         showLayout->addWidget(box);
         return box;
     };
-    add("cbNN", QStringLiteral("Порядковый номер телефона"));
-    add("cbAlias", QStringLiteral("Псевдоним"));
-    add("cbUserName", QStringLiteral("Имя пользователя"));
-    add("cbPhoneNum", QStringLiteral("Номер телефона"));
+    add("cbNN", tr("Порядковый номер телефона"));
+    add("cbAlias", tr("Псевдоним"));
+    add("cbUserName", tr("Имя пользователя"));
+    add("cbPhoneNum", tr("Номер телефона"));
     // The balance column is always shown; it is no setting.
-    QCheckBox *cbBalans = add("cbBalans", QStringLiteral("Актуальный баланс"));
+    QCheckBox *cbBalans = add("cbBalans", tr("Актуальный баланс"));
     cbBalans->setChecked(true);
     cbBalans->setEnabled(false);
-    add("cbAverage", QStringLiteral("Средний расход средств в день"));
-    add("cbTurnOff", QStringLiteral("Предположительная дата отключения"));
-    add("cbRecomend", QStringLiteral("Рекомендовано заплатить"));
-    add("cbSMS", QStringLiteral("Количество оставшихся SMS"));
-    add("cbMin", QStringLiteral("Количество предоплаченных минут"));
-    add("cbJeansBalExpired", QStringLiteral("Срок действия вашего баланса истекает..."));
-    add("cbLastQueryTime", QStringLiteral("Дата/время последнего запроса информации"));
-    add("cbFailReason", QStringLiteral("Причина неудачного запроса"));
-    add("cbDailySpend", SetupWindow::tr("Обычный расход в день (по истории баланса)"));
+    add("cbAverage", tr("Средний расход средств в день"));
+    add("cbTurnOff", tr("Предположительная дата отключения"));
+    add("cbRecomend", tr("Рекомендовано заплатить"));
+    add("cbSMS", tr("Количество оставшихся SMS"));
+    add("cbMin", tr("Количество предоплаченных минут"));
+    add("cbJeansBalExpired", tr("Срок действия вашего баланса истекает..."));
+    add("cbLastQueryTime", tr("Дата/время последнего запроса информации"));
+    add("cbFailReason", tr("Причина неудачного запроса"));
+    add("cbDailySpend", tr("Обычный расход в день (по истории баланса)"));
 
-    auto *mark = new QGroupBox(QStringLiteral("Выделять информацию если:"), hintSheet);
+    auto *mark = new QGroupBox(tr("Выделять информацию если:"), hintSheet);
     auto *markLayout = new QGridLayout(mark);
     markLayout->setVerticalSpacing(2);
-    cbMarkIfBalance =
-        newCheckBox(QStringLiteral("cbMarkIfBalance"), QStringLiteral("Баланс меньше ($)"), mark);
+    cbMarkIfBalance = newCheckBox(QStringLiteral("cbMarkIfBalance"), tr("Баланс меньше ($)"), mark);
     cbMarkIfBalance->setProperty("tag", 1);
     cbMarkIfTurnOff = newCheckBox(QStringLiteral("cbMarkIfTurnOff"),
-                                  QStringLiteral("Отключение менее чем через (дней)"), mark);
+                                  tr("Отключение менее чем через (дней)"), mark);
     cbMarkIfTurnOff->setProperty("tag", 2);
     edBalanceLessThen = new QLineEdit(mark);
     edBalanceLessThen->setObjectName(QStringLiteral("edBalanceLessThen"));
@@ -294,6 +294,8 @@ void SetupWindow::Private::createHintSheet()
     edBalanceLessThen->installEventFilter(new KeyFilter(KeyFilter::Balance, edBalanceLessThen));
     edTurnOffLessThen = new QLineEdit(mark);
     edTurnOffLessThen->setObjectName(QStringLiteral("edTurnOffLessThen"));
+    edBalanceLessThen->setAccessibleName(tr("Баланс меньше ($)"));
+    edTurnOffLessThen->setAccessibleName(tr("Отключение менее чем через (дней)"));
     edTurnOffLessThen->setFixedWidth(50);
     edTurnOffLessThen->installEventFilter(new KeyFilter(KeyFilter::TurnOff, edTurnOffLessThen));
     markLayout->addWidget(cbMarkIfBalance, 0, 0);
@@ -312,12 +314,12 @@ void SetupWindow::Private::createHintSheet()
     layout->addWidget(mark);
     // The tray icon's colours, in the order of TrayIconStyle.
     auto *trayIconRow = new QHBoxLayout;
-    auto *trayIconLabel = new QLabel(QStringLiteral("Значок в трее:"), hintSheet);
+    auto *trayIconLabel = new QLabel(tr("Значок в трее:"), hintSheet);
     auto *cbTrayIcon = new QComboBox(hintSheet);
     cbTrayIcon->setObjectName(QStringLiteral("cbTrayIcon"));
-    cbTrayIcon->addItems(
-        {QStringLiteral("тёмный с контуром"), QStringLiteral("тёмный"), QStringLiteral("светлый")});
+    cbTrayIcon->addItems({tr("тёмный с контуром"), tr("тёмный"), tr("светлый")});
     trayIconLabel->setBuddy(cbTrayIcon);
+    cbTrayIcon->view()->setAccessibleName(tr("Значок в трее"));
     trayIconRow->addWidget(trayIconLabel);
     trayIconRow->addWidget(cbTrayIcon);
     trayIconRow->addStretch(1);
@@ -330,25 +332,27 @@ void SetupWindow::Private::createConnectionSheet()
     connectionSheet = new QWidget;
     connectionSheet->setObjectName(QStringLiteral("ConnectionSheet"));
 
-    auto *warning = new QGroupBox(QStringLiteral("Внимание!"), connectionSheet);
+    auto *warning = new QGroupBox(tr("Внимание!"), connectionSheet);
     warning->setObjectName(QStringLiteral("grbWarning"));
-    auto *lblWarning = new QLabel(
-        QStringLiteral("Программа использует в своей работе сетевые настройки Вашего компьютера "
-                       "и все заданные в системе параметры соединения (Proxy Server и проч.). "
-                       "За один запрос информации по каждому телефону из интернета скачивается "
-                       "около 30 кб."),
-        warning);
+    auto *lblWarning =
+        new QLabel(tr("Программа использует в своей работе сетевые настройки Вашего компьютера "
+                      "и все заданные в системе параметры соединения (Proxy Server и проч.). "
+                      "За один запрос информации по каждому телефону из интернета скачивается "
+                      "около 30 кб."),
+                   warning);
     lblWarning->setObjectName(QStringLiteral("lblWarning"));
     lblWarning->setWordWrap(true);
     new WarningHover(warning, lblWarning);
     auto *warningLayout = new QVBoxLayout(warning);
     warningLayout->addWidget(lblWarning);
 
-    auto *refresh = new QGroupBox(QStringLiteral("Обновление информации"), connectionSheet);
+    auto *refresh = new QGroupBox(tr("Обновление информации"), connectionSheet);
     lblRefresh_a = new QLabel(refresh);
     lblRefresh_a->setObjectName(QStringLiteral("lblRefresh_a"));
     cbRefreshTime = new QComboBox(refresh);
     cbRefreshTime->setObjectName(QStringLiteral("cbRefreshTime"));
+    cbRefreshTime->setAccessibleName(tr("Интервал обновления, часов"));
+    cbRefreshTime->view()->setAccessibleName(cbRefreshTime->accessibleName());
     for (int hours : RefreshHours)
         cbRefreshTime->addItem(QString::number(hours));
     lblRefresh_b = new QLabel(refresh);
@@ -363,34 +367,30 @@ void SetupWindow::Private::createConnectionSheet()
     auto *refreshLayout = new QVBoxLayout(refresh);
     refreshLayout->setSpacing(2);
     refreshLayout->addLayout(intervalLayout);
-    refreshLayout->addWidget(
-        newCheckBox(QStringLiteral("cbRetryFailed"),
-                    QStringLiteral("Повторять неудачные запросы автоматически"), refresh));
+    refreshLayout->addWidget(newCheckBox(QStringLiteral("cbRetryFailed"),
+                                         tr("Повторять неудачные запросы автоматически"), refresh));
 
-    auto *start =
-        new QGroupBox(QStringLiteral("Запуск программы и история баланса"), connectionSheet);
+    auto *start = new QGroupBox(tr("Запуск программы и история баланса"), connectionSheet);
     auto *startLayout = new QVBoxLayout(start);
     startLayout->setSpacing(2);
     startLayout->addWidget(newCheckBox(QStringLiteral("cbAutoStart"), autoStartCaption(), start));
     startLayout->addWidget(newCheckBox(QStringLiteral("cbExecAfterRun"),
-                                       QStringLiteral("Запрашивать баланс сразу после запуска"),
-                                       start));
-    startLayout->addWidget(newCheckBox(
-        QStringLiteral("cbHistory"), QStringLiteral("Вести историю баланса в базе данных"), start));
+                                       tr("Запрашивать баланс сразу после запуска"), start));
     startLayout->addWidget(
-        newCheckBox(QStringLiteral("cbLoadHistory"),
-                    QStringLiteral("Загружать при запуске информацию из истории баланса"), start));
+        newCheckBox(QStringLiteral("cbHistory"), tr("Вести историю баланса в базе данных"), start));
+    startLayout->addWidget(newCheckBox(QStringLiteral("cbLoadHistory"),
+                                       tr("Загружать при запуске информацию из истории баланса"),
+                                       start));
 
-    auto *notify = new QGroupBox(QStringLiteral("Оповещения"), connectionSheet);
+    auto *notify = new QGroupBox(tr("Оповещения"), connectionSheet);
     auto *notifyLayout = new QVBoxLayout(notify);
     notifyLayout->setSpacing(2);
     notifyLayout->addWidget(newCheckBox(QStringLiteral("cbNotifyLowBalance"),
-                                        QStringLiteral("Оповещать о низком балансе"), notify));
-    notifyLayout->addWidget(newCheckBox(QStringLiteral("cbNotifyFailures"),
-                                        QStringLiteral("Оповещать о сбоях запросов"), notify));
-    QCheckBox *cbNotifyUnusualSpend =
-        newCheckBox(QStringLiteral("cbNotifyUnusualSpend"),
-                    SetupWindow::tr("Оповещать о необычных списаниях"), notify);
+                                        tr("Оповещать о низком балансе"), notify));
+    notifyLayout->addWidget(
+        newCheckBox(QStringLiteral("cbNotifyFailures"), tr("Оповещать о сбоях запросов"), notify));
+    QCheckBox *cbNotifyUnusualSpend = newCheckBox(QStringLiteral("cbNotifyUnusualSpend"),
+                                                  tr("Оповещать о необычных списаниях"), notify);
     notifyLayout->addWidget(cbNotifyUnusualSpend);
     // Unusual: a spend per day at least this many times the usual daily
     // spend and at least this much.
@@ -398,8 +398,8 @@ void SetupWindow::Private::createConnectionSheet()
     spendLayout->setContentsMargins(20, 0, 0, 0);
     spendLayout->setVerticalSpacing(2);
     const std::pair<const char *, QString> spendFields[] = {
-        {"edSpendFactor", SetupWindow::tr("Во сколько раз больше обычного расхода в день:")},
-        {"edSpendFloor", SetupWindow::tr("Но не меньше (у.е. в день):")},
+        {"edSpendFactor", tr("Во сколько раз больше обычного расхода в день:")},
+        {"edSpendFloor", tr("Но не меньше (у.е. в день):")},
     };
     int spendRow = 0;
     for (const auto &[key, caption] : spendFields) {
@@ -432,7 +432,7 @@ void SetupWindow::Private::createPhonesSheet()
     phonesSheet = new QWidget;
     phonesSheet->setObjectName(QStringLiteral("PhonesSheet"));
 
-    auto *grbPhones = new QGroupBox(QStringLiteral("Телефоны для мониторинга"), phonesSheet);
+    auto *grbPhones = new QGroupBox(tr("Телефоны для мониторинга"), phonesSheet);
     grbPhones->setObjectName(QStringLiteral("grbPhones"));
 
     scrlbxPhones = new QScrollArea(grbPhones);
@@ -458,12 +458,12 @@ void SetupWindow::Private::createPhonesSheet()
         label->resize(label->sizeHint());
         headerHeight = std::max(headerHeight, label->height());
     };
-    title("lblTurnOnOff", QStringLiteral("вкл"), g.monitorLeft);
+    title("lblTurnOnOff", tr("вкл"), g.monitorLeft);
     title("imgTrayShow", QString(), g.trayLeft);
-    title("lblNumber", QStringLiteral("Телефон"), g.numberLeft);
-    title("lblPassword", QStringLiteral("Пароль"), g.passwordLeft);
-    title("lblAlias", QStringLiteral("Псевдоним"), g.aliasLeft);
-    title("lblLumo", QStringLiteral("Регион"), g.regionLeft);
+    title("lblNumber", tr("Телефон"), g.numberLeft);
+    title("lblPassword", tr("Пароль"), g.passwordLeft);
+    title("lblAlias", tr("Псевдоним"), g.aliasLeft);
+    title("lblLumo", tr("Регион"), g.regionLeft);
     header->setFixedHeight(headerHeight);
 
     createPhoneSlots();
@@ -491,15 +491,14 @@ void SetupWindow::Private::createPhoneSlots()
     trayGroup = new QButtonGroup(q);
     trayGroup->setExclusive(true);
     phoneKeys = new KeyFilter(KeyFilter::Phone, q);
-    passwordToolTip = QStringLiteral("Не более %1 символов: столько хранит файл телефонов")
-                          .arg(MaxPasswordLength);
+    passwordToolTip =
+        tr("Не более %1 символов: столько хранит файл телефонов").arg(MaxPasswordLength);
     passwordStyle = new PasswordStarStyle;
     passwordStyle->setParent(q);
     for (int a = 1; a <= PhoneSlotCount; ++a)
         createPhoneSlot(a);
 
-    rbTrayNotShow =
-        new QRadioButton(QStringLiteral("  Не показывать значение баланса в трее"), rowsArea);
+    rbTrayNotShow = new QRadioButton(tr("  Не показывать значение баланса в трее"), rowsArea);
     rbTrayNotShow->setObjectName(QStringLiteral("rbTrayNotShow"));
     const PhoneRowGeometry &g = rowGeometry;
     const int lastBottom = g.topOf(PhoneSlotCount) + g.height;
@@ -530,21 +529,27 @@ void SetupWindow::Private::createPhoneSlot(int a)
     r.monitor->setObjectName(QStringLiteral("cbMonitor_") + n);
     r.monitor->setProperty("tag", a);
     r.monitor->setGeometry(g.monitorLeft, top, g.monitorWidth, g.height);
+    // The rows have column titles only: each control says its row to a
+    // screen reader.
+    r.monitor->setAccessibleName(tr("Отслеживать телефон %1").arg(a));
     QObject::connect(r.monitor, &QCheckBox::toggled, q, [this, a] { monitorClick(a); });
 
     r.tray = new QRadioButton(rowsArea);
     r.tray->setObjectName(QStringLiteral("rbTrayShow_") + n);
     r.tray->setGeometry(g.trayLeft, top, g.trayWidth, g.height);
+    r.tray->setAccessibleName(tr("Телефон в трее %1").arg(a));
     trayGroup->addButton(r.tray, a);
 
     r.number = new QLineEdit(rowsArea);
     r.number->setObjectName(QStringLiteral("edNumber_") + n);
     r.number->setGeometry(g.numberLeft, top, g.numberWidth, g.height);
+    r.number->setAccessibleName(tr("Номер телефона %1").arg(a));
     r.number->installEventFilter(phoneKeys);
 
     r.password = new QLineEdit(rowsArea);
     r.password->setObjectName(QStringLiteral("edPassword_") + n);
     r.password->setGeometry(g.passwordLeft, top, g.passwordWidth, g.height);
+    r.password->setAccessibleName(tr("Пароль телефона %1").arg(a));
     r.password->setEchoMode(QLineEdit::Password);
     r.password->setStyle(passwordStyle);
     // The phone list stores no more; a longer password would be cut there.
@@ -555,10 +560,12 @@ void SetupWindow::Private::createPhoneSlot(int a)
     r.alias = new QLineEdit(rowsArea);
     r.alias->setObjectName(QStringLiteral("edAlias_") + n);
     r.alias->setGeometry(g.aliasLeft, top, g.aliasWidth, g.height);
+    r.alias->setAccessibleName(tr("Псевдоним телефона %1").arg(a));
 
     r.region = new QPushButton(DefaultShortName, rowsArea);
     r.region->setObjectName(QStringLiteral("bnLumo_") + n);
     r.region->setGeometry(g.regionLeft, top, g.regionWidth, g.height);
+    r.region->setAccessibleName(tr("Регион телефона %1").arg(a));
     r.region->setAutoDefault(false);
     // Blue while the row is monitored; a greyed row greys its caption too.
     QPalette p = r.region->palette();
@@ -704,9 +711,10 @@ void SetupWindow::Private::bnOKClick()
     QString error;
     QString notice;
     if (!savePhones(edited, path, context.paths.errorLogFile(), &error, &notice)) {
-        showErrorBox(q, error.isEmpty() ? QStringLiteral("Не удалось записать файл \"%1\".")
-                                              .arg(QDir::toNativeSeparators(path))
-                                        : error);
+        showErrorBox(
+            q, error.isEmpty()
+                   ? tr("Не удалось записать файл \"%1\".").arg(QDir::toNativeSeparators(path))
+                   : error);
         return;
     }
     if (!notice.isEmpty())
@@ -723,7 +731,7 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
     , d(new Private(this, context))
 {
     setObjectName(QStringLiteral("frmSetup"));
-    setWindowTitle(QStringLiteral("Настройка программы Zelvant"));
+    setWindowTitle(tr("Настройка программы Zelvant"));
 
     d->createHintSheet();
     d->createConnectionSheet();
@@ -731,20 +739,21 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
 
     d->pages = new QTabWidget(this);
     d->pages->setObjectName(QStringLiteral("SetupPages"));
-    d->pages->addTab(d->hintSheet, QStringLiteral("Информационное окно"));
-    d->pages->addTab(d->connectionSheet, QStringLiteral("Соединение"));
-    d->pages->addTab(d->phonesSheet, QStringLiteral("Телефоны"));
+    d->pages->setAccessibleName(tr("Разделы настройки"));
+    d->pages->addTab(d->hintSheet, tr("Информационное окно"));
+    d->pages->addTab(d->connectionSheet, tr("Соединение"));
+    d->pages->addTab(d->phonesSheet, tr("Телефоны"));
     // The first time the window opens on the connection page; later on the
     // page the user left it on.
     d->pages->setCurrentWidget(d->connectionSheet);
 
-    d->bnOK = new QPushButton(QStringLiteral("Сохранить"), this);
+    d->bnOK = new QPushButton(tr("Сохранить"), this);
     d->bnOK->setObjectName(QStringLiteral("bnOK"));
-    d->bnOK->setAutoDefault(false);
-    d->bnCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    d->bnOK->setDefault(true);
+    d->bnCancel = new QPushButton(tr("Отмена"), this);
     d->bnCancel->setObjectName(QStringLiteral("bnCancel"));
     d->bnCancel->setAutoDefault(false);
-    d->cbRequestNow = new QCheckBox(QStringLiteral("Сохранить и запросить баланс"), this);
+    d->cbRequestNow = new QCheckBox(tr("Сохранить и запросить баланс"), this);
     d->cbRequestNow->setObjectName(QStringLiteral("cbRequestNow"));
     connect(d->bnOK, &QPushButton::clicked, this, [this] { d->bnOKClick(); });
     connect(d->bnCancel, &QPushButton::clicked, this, &QDialog::reject);

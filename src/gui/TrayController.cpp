@@ -160,20 +160,20 @@ void TrayController::buildMenu()
         m_actions[int(item)] = a;
         return a;
     };
-    add(MenuItem::About, QStringLiteral("О программе"), QStyle::SP_MessageBoxInformation,
+    add(MenuItem::About, tr("О программе"), QStyle::SP_MessageBoxInformation,
         &TrayController::showAboutBox);
     m_menu->addSeparator();
-    add(MenuItem::Site, QStringLiteral("Помощь и обновления"), QStyle::SP_DialogHelpButton,
+    add(MenuItem::Site, tr("Помощь и обновления"), QStyle::SP_DialogHelpButton,
         &TrayController::openHomePage);
-    add(MenuItem::Setup, QStringLiteral("Настроить программу"), QStyle::SP_FileDialogDetailedView,
+    add(MenuItem::Setup, tr("Настроить программу"), QStyle::SP_FileDialogDetailedView,
         &TrayController::showSetupWindow);
     m_menu->addSeparator();
-    add(MenuItem::History, QStringLiteral("История баланса"), QStyle::SP_FileDialogContentsView,
+    add(MenuItem::History, tr("История баланса"), QStyle::SP_FileDialogContentsView,
         &TrayController::showHistoryWindow);
-    QAction *phones = add(MenuItem::PhonesInfo, QStringLiteral("Баланс телефонов"),
+    QAction *phones = add(MenuItem::PhonesInfo, tr("Баланс телефонов"),
                           QStyle::SP_FileDialogListView, &TrayController::showPhonesWindow);
     m_menu->addSeparator();
-    QAction *queryBad = m_menu->addAction(QStringLiteral("Повторить \"неудачные\" попытки"));
+    QAction *queryBad = m_menu->addAction(tr("Повторить \"неудачные\" попытки"));
     pictures->append({queryBad, QStyle::SP_BrowserReload});
     connect(queryBad, &QAction::triggered, this, [this] {
         if (m_wb->isRunning())
@@ -181,11 +181,11 @@ void TrayController::buildMenu()
         runQueryCycle(CycleMode::FailedPhones, -1, CycleSource::User);
     });
     m_actions[int(MenuItem::QueryBad)] = queryBad;
-    QAction *stop = m_menu->addAction(QStringLiteral("Остановить запрос"));
+    QAction *stop = m_menu->addAction(tr("Остановить запрос"));
     pictures->append({stop, QStyle::SP_BrowserStop});
     connect(stop, &QAction::triggered, this, [this] { m_wb->stop(); });
     m_actions[int(MenuItem::StopRequest)] = stop;
-    QAction *now = m_menu->addAction(QStringLiteral("Запросить информацию сейчас"));
+    QAction *now = m_menu->addAction(tr("Запросить информацию сейчас"));
     pictures->append({now, QStyle::SP_MediaPlay});
     connect(now, &QAction::triggered, this, [this] {
         if (m_wb->isRunning())
@@ -194,8 +194,7 @@ void TrayController::buildMenu()
     });
     m_actions[int(MenuItem::QueryNow)] = now;
     m_menu->addSeparator();
-    add(MenuItem::Exit, QStringLiteral("Выйти"), QStyle::SP_CustomBase,
-        &TrayController::exitProgram);
+    add(MenuItem::Exit, tr("Выйти"), QStyle::SP_CustomBase, &TrayController::exitProgram);
 
     connect(m_menu, &QMenu::aboutToShow, this, [this, pictures] {
         for (const auto &[action, pixmap] : *pictures)
@@ -361,8 +360,8 @@ void TrayController::onCycleFinished()
     if (!historyFailures.isEmpty() && !m_logic.isEnding()) {
         QString message = historyFailures.first();
         if (historyFailures.size() > 1)
-            message +=
-                QStringLiteral("\nВсего не записано результатов: %1.").arg(historyFailures.size());
+            message += QLatin1Char('\n')
+                       + tr("Всего не записано результатов: %1.").arg(historyFailures.size());
         notifyHistoryProblem(message);
     }
     if (m_logic.isEnding()) {
@@ -554,7 +553,7 @@ bool TrayController::saveSettingsNow()
         return true;
     writeErrorLog(error, m_context.paths.errorLogFile());
     showMessage(nullptr, MessageKind::Warning,
-                QStringLiteral("Не удалось сохранить настройки в файл %1:\n%2")
+                tr("Не удалось сохранить настройки в файл %1:\n%2")
                     .arg(m_context.settingsFile.path(), error));
     return false;
 }
@@ -589,10 +588,10 @@ void TrayController::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setPen(Qt::red);
-    painter.drawText(10, 20, QStringLiteral("Это окно не должно быть видимым!"));
+    painter.drawText(10, 20, tr("Это окно не должно быть видимым!"));
     painter.setPen(Qt::black);
-    painter.drawText(10, 40, QStringLiteral("Если Вы, все же, видите эту надпись, то свяжитесь,"));
-    painter.drawText(10, 56, QStringLiteral("пожалуйста, с автором!"));
+    painter.drawText(10, 40, tr("Если Вы, все же, видите эту надпись, то свяжитесь,"));
+    painter.drawText(10, 56, tr("пожалуйста, с автором!"));
 }
 
 } // namespace zelvant

@@ -36,8 +36,8 @@ void TrayPresenter::follow(const RequestCycle &cycle)
     connect(&cycle, &RequestCycle::progress, this, [this](int, int count, int total) {
         if (m_stopped)
             return;
-        m_tray.traySetTip(ProgramTitle
-                          + QStringLiteral("\r\nТелефон %1/%2. Запрос...").arg(count).arg(total));
+        m_tray.traySetTip(ProgramTitle + QStringLiteral("\r\n")
+                          + tr("Телефон %1/%2. Запрос...").arg(count).arg(total));
     });
     connect(&cycle, &RequestCycle::phoneStarted, this, [this] {
         if (m_stopped)

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/SingleInstance.h"
+#include "core/Translations.h"
 #include "core/config/AppContext.h"
 #include "core/config/AtomicWrite.h"
 #include "core/config/PhoneList.h"
@@ -52,10 +53,13 @@ int runTrayProgram(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(ProgramName);
     QApplication::setApplicationVersion(ProgramVersion);
-    // Qt's own texts (context menus of the edit fields, the file dialog) in
-    // Russian like the rest of the interface, when the translation is there.
+    // The desktop's language where the program has a translation, Russian
+    // otherwise; Qt's own texts (context menus of the edit fields, the file
+    // dialog) in the same language when Qt's translation is there.
+    const QString language = interfaceLanguage();
+    installTranslation(language);
     QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (qtTexts.load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
@@ -72,7 +76,8 @@ int runTrayProgram(int argc, char *argv[])
     removeStaleTemporaryCopies(paths.dataDir(), {nameOf(paths.historyFile())}, staleBefore);
     QString error;
     if (!initHistoryAtFirstStart(paths, &error))
-        writeErrorLog(QStringLiteral("Не удалось создать файл истории баланса %1: %2")
+        // The error log is written in Russian, whatever the interface says.
+        writeErrorLog(QStringLiteral("Не удалось создать файл истории баланса %1: %2") // no tr
                           .arg(paths.historyFile(), error),
                       paths.errorLogFile());
     AppContext context(paths);

@@ -1,12 +1,20 @@
 // Nothing a window shows is cut, in the default font and in a 12-point one:
 // captions, column titles and the values of the grids fit their room, every
 // window fits the screen, and the phones window keeps all its columns in
-// sight when more are switched on after the user sized it.
+// sight when more are switched on after the user sized it. Under the English
+// translation no window shows a Russian word but the operator's own data.
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -16,7 +24,9 @@
 #include <memory>
 
 #include "core/TextCodec.h"
+#include "core/Translations.h"
 #include "core/config/AppContext.h"
+#include "core/config/Regions.h"
 #include "gui/AboutBox.h"
 #include "gui/HistoryWindow.h"
 #include "gui/PhoneHistoryWindow.h"
@@ -25,93 +35,14 @@
 #include "gui/RegionEntryDialog.h"
 #include "gui/SetupWindow.h"
 #include "support/CutCaptions.h"
-#include "support/HistoryFixture.h"
 #include "support/RecordingTray.h"
+#include "support/SampleWindows.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
 using namespace zelvant::test;
 
 namespace {
-
-const QString LongUrl =
-    QStringLiteral("https://lumo.orvel.example/cgi-bin/cgi.exe?function=is_login&lang=ru"
-                   "&region=77&session=0123456789abcdef0123456789abcdef");
-
-// Data long enough to need more room than the designed sizes give.
-struct Data
-{
-    TempFolder folder;
-    std::unique_ptr<AppContext> context;
-    PhoneResults results;
-
-    Data()
-    {
-        folder.write(QStringLiteral("servers.ini"),
-                     toWindows1251(QStringLiteral("[Orvel - Урал]\r\nLoginURL=%1\r\n"
-                                                  "ShortName=УРЛ\r\n")
-                                       .arg(LongUrl)));
-        context = std::make_unique<AppContext>(AppPaths::forFolder(folder.path()));
-        Options o;
-        o.cbNN = o.cbAlias = o.cbUserName = o.cbPhoneNum = o.cbAverage = o.cbTurnOff = true;
-        o.cbRecomend = o.cbSMS = o.cbMin = o.cbJeansBalExpired = o.cbLastQueryTime = true;
-        context->options.apply(o);
-        PhoneSlot &s = context->phones.slot(1);
-        s.number = QStringLiteral("9037654321");
-        s.alias = QStringLiteral("Дочь на даче");
-        s.monitored = true;
-        PhoneResult &r = results[1];
-        r.userName = QStringLiteral("Смирнова Анна Викторовна");
-        r.balance = -12345.67f;
-        r.averagePerDay = 123.45f;
-        r.turnOffDays = 365;
-        r.recommendedPayment = 15000;
-        r.smsLeft = 1000;
-        r.minutesLeft = 10000;
-        r.balanceExpiresDays = 365;
-        r.lastQueryTime = QDateTime(QDate(2026, 12, 7), QTime(10, 0, 8));
-        r.queryOk = true;
-        context->phones.slot(100).monitored = true; // never queried: row 2
-        EXPECT_TRUE(WriteHistoryRows(context->paths.historyFile(),
-                                     {MakeHistoryRow(s.number, r.lastQueryTime, -12345.67, 123.45,
-                                                     365, 15000, 1000, 10000, 123.4567)}));
-    }
-};
-
-using Opener = std::function<std::unique_ptr<QWidget>(Data &)>;
-
-struct Window
-{
-    const char *name;
-    Opener open;
-};
-
-const Window Windows[] = {
-    {"about box", [](Data &) { return std::make_unique<AboutBox>(std::function<void()>()); }},
-    {"setup window", [](Data &d) { return std::make_unique<SetupWindow>(*d.context); }},
-    {"region choice",
-     [](Data &d) {
-         auto dialog = std::make_unique<RegionChoiceDialog>(d.context->regions);
-         dialog->fillRegionList(QStringLiteral("УРЛ"));
-         return dialog;
-     }},
-    {"region entry",
-     [](Data &) {
-         auto dialog = std::make_unique<RegionEntryDialog>();
-         dialog->setValues(QStringLiteral("Orvel - Урал"), QStringLiteral("УРЛ"), LongUrl);
-         return dialog;
-     }},
-    {"history window", [](Data &d) { return std::make_unique<HistoryWindow>(*d.context); }},
-    {"phone history",
-     [](Data &d) {
-         auto window = std::make_unique<PhoneHistoryWindow>(d.context->paths.historyFile());
-         window->loadHistory(d.context->phones.numberOf(1), d.context->phones.aliasOf(1),
-                             HistoryRangeChoice());
-         return window;
-     }},
-    {"phones window",
-     [](Data &d) { return std::make_unique<PhonesWindow>(*d.context, d.results); }},
-};
 
 // Every cut text of a shown window, page by page.
 QStringList cutTextsOf(QWidget *window)
@@ -193,6 +124,80 @@ TEST_P(CaptionsFit, PhonesWindowKeepsColumnsSwitchedOnLaterInSight)
     EXPECT_EQ(window.grid().title(last), QStringLiteral("Посл.запрос"));
     EXPECT_LE(window.table()->columnViewportPosition(last) + window.table()->columnWidth(last),
               window.table()->viewport()->width());
+}
+
+// What the user and a screen reader meet in a window: captions, titles,
+// values, tips, list items, column titles and cells, the chart's words.
+QStringList visibleTexts(const QWidget *window)
+{
+    QStringList texts{window->windowTitle()};
+    for (const QWidget *w : window->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        texts << w->toolTip() << w->accessibleName() << w->accessibleDescription();
+        if (auto *l = qobject_cast<const QLabel *>(w))
+            texts << l->text();
+        else if (auto *b = qobject_cast<const QAbstractButton *>(w))
+            texts << b->text();
+        else if (auto *g = qobject_cast<const QGroupBox *>(w))
+            texts << g->title();
+        else if (auto *bar = qobject_cast<const QTabBar *>(w))
+            for (int i = 0; i < bar->count(); ++i)
+                texts << bar->tabText(i);
+        else if (auto *c = qobject_cast<const QComboBox *>(w))
+            for (int i = 0; i < c->count(); ++i)
+                texts << c->itemText(i);
+        else if (auto *e = qobject_cast<const QLineEdit *>(w))
+            texts << e->text();
+        else if (auto *t = qobject_cast<const QTableView *>(w)) {
+            const QAbstractItemModel *m = t->model();
+            for (int c = 0; c < m->columnCount(); ++c) {
+                texts << m->headerData(c, Qt::Horizontal).toString();
+                for (int r = 0; r < m->rowCount(); ++r)
+                    texts << m->index(r, c).data().toString();
+            }
+        } else if (auto *v = qobject_cast<const QChartView *>(w)) {
+            for (const QAbstractSeries *s : v->chart()->series())
+                texts << s->name();
+            for (QAbstractAxis *a : v->chart()->axes()) {
+                texts << a->titleText();
+                if (auto *category = qobject_cast<QCategoryAxis *>(a))
+                    texts << category->categoriesLabels();
+            }
+        }
+    }
+    return texts;
+}
+
+TEST(EnglishInterface, NoWindowShowsRussianButTheOperatorsDataNorCutsItsTexts)
+{
+    ASSERT_TRUE(installTranslation(QStringLiteral("en")));
+    // The names of the phones, their owners and the regions are the user's.
+    const QStringList operatorData = {
+        QStringLiteral("Дочь на даче"), QStringLiteral("Смирнова Анна Викторовна"),
+        QStringLiteral("Orvel - Урал"), QStringLiteral("УРЛ"),
+        defaultRegion().longName,       DefaultShortName};
+    const QRegularExpression russian(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+    for (const Window &w : Windows) {
+        Data data;
+        std::unique_ptr<QWidget> window = w.open(data);
+        window->show();
+        if (auto *history = qobject_cast<PhoneHistoryWindow *>(window.get()))
+            history->findChild<QTabWidget *>()->setCurrentIndex(1); // the chart
+        QApplication::processEvents();
+        QStringList russianTexts;
+        for (QString text : visibleTexts(window.get())) {
+            for (const QString &own : operatorData)
+                text.remove(own);
+            if (text.contains(russian))
+                russianTexts << text;
+        }
+        EXPECT_TRUE(russianTexts.isEmpty())
+            << w.name << ": " << qPrintable(russianTexts.join(QStringLiteral(" | ")));
+        const QStringList cut = cutTextsOf(window.get());
+        EXPECT_TRUE(cut.isEmpty()) << w.name << ": " << qPrintable(cut.join(QStringLiteral("; ")));
+    }
+    installTranslation(QStringLiteral("ru"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, CaptionsFit, ::testing::Values(0, 12),

@@ -330,7 +330,7 @@ TEST_F(SetupWindowTest, IntervalLabelsFollowTheChosenHours)
         auto *before = child<QLabel>(QStringLiteral("lblRefresh_a"));
         auto *after = child<QLabel>(QStringLiteral("lblRefresh_b"));
         EXPECT_EQ(hours->currentText(), QStringLiteral("24"));
-        EXPECT_EQ(before->text() + after->text(), QStringLiteral("Каждыечасов"));
+        EXPECT_EQ(before->text() + after->text(), QStringLiteral("Каждыечаса"));
         hours->setFocus();
         QTest::keyClick(hours, Qt::Key_Home);
         EXPECT_EQ(hours->currentText(), QStringLiteral("3"));

@@ -60,6 +60,8 @@ class Session:
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         self.env["LC_ALL"] = "C.UTF-8"
+        # The windows are found by their Russian titles, whatever LANGUAGE says.
+        self.env["ZELVANT_LANGUAGE"] = "ru"
 
     def start(self, argv, **kw):
         log = open(os.path.join(self.tmp, os.path.basename(argv[0]) + ".log"), "ab")

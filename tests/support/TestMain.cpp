@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/Translations.h"
+
 #ifdef ZELVANT_TEST_WIDGETS
 #include <QApplication>
 
@@ -18,6 +20,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TestApplication app(argc, argv);
+    // Russian, as the program speaks on a Russian or an untranslated desktop.
+    zelvant::installTranslation(QStringLiteral("ru"));
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef ZELVANT_TEST_WIDGETS
     // A message box that a test did not expect fails the test instead of

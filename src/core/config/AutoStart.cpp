@@ -1,5 +1,7 @@
 #include "core/config/AutoStart.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -83,23 +85,29 @@ bool XdgAutoStart::setAutoStart(bool on, QString *error)
             return true;
         if (info.isDir() || !QFile::remove(path))
             return fail(error,
-                        QStringLiteral("Не удалось удалить файл автозапуска \"%1\".").arg(shown));
+                        QCoreApplication::translate("zelvant::AutoStart",
+                                                    "Не удалось удалить файл автозапуска \"%1\".")
+                            .arg(shown));
         return true;
     }
     QByteArray entry;
     if (!desktopEntry(m_executablePath, &entry))
-        return fail(error, QStringLiteral("Путь к программе \"%1\" содержит управляющие символы; "
-                                          "автозапуск не настроен.")
+        return fail(error, QCoreApplication::translate(
+                               "zelvant::AutoStart",
+                               "Путь к программе \"%1\" содержит управляющие символы; "
+                               "автозапуск не настроен.")
                                .arg(m_executablePath));
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
-        return fail(error, QStringLiteral("Не удалось создать папку автозапуска \"%1\".")
+        return fail(error, QCoreApplication::translate(
+                               "zelvant::AutoStart", "Не удалось создать папку автозапуска \"%1\".")
                                .arg(QDir::toNativeSeparators(folder)));
     QString reason;
     if (!writeFileAtomically(path, entry, &reason))
-        return fail(
-            error,
-            QStringLiteral("Не удалось записать файл автозапуска \"%1\": %2").arg(shown, reason));
+        return fail(error,
+                    QCoreApplication::translate("zelvant::AutoStart",
+                                                "Не удалось записать файл автозапуска \"%1\": %2")
+                        .arg(shown, reason));
     return true;
 }
 
@@ -136,7 +144,9 @@ public:
         }
         run.sync();
         if (run.status() != QSettings::NoError)
-            return fail(error, QStringLiteral("Не удалось изменить список автозапуска Windows."));
+            return fail(error, QCoreApplication::translate(
+                                   "zelvant::AutoStart",
+                                   "Не удалось изменить список автозапуска Windows."));
         return true;
     }
 
@@ -159,7 +169,8 @@ std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath
 
 QString autoStartCaption()
 {
-    return QStringLiteral("Запускать программу при запуске Windows");
+    return QCoreApplication::translate("zelvant::AutoStart",
+                                       "Запускать программу при запуске Windows");
 }
 
 #else
@@ -171,7 +182,8 @@ std::unique_ptr<AutoStart> createPlatformAutoStart(const QString &executablePath
 
 QString autoStartCaption()
 {
-    return QStringLiteral("Запускать программу при входе в систему");
+    return QCoreApplication::translate("zelvant::AutoStart",
+                                       "Запускать программу при входе в систему");
 }
 
 #endif

@@ -1,5 +1,7 @@
 #include "core/config/PhoneList.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -343,22 +345,28 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
         // Cut on the way into the file, it would differ from the one the
         // running program goes on with.
         if (s.password.size() > MaxPasswordLength)
-            return fail(error, QStringLiteral("Пароль телефона %1 (%2) длиннее %3 символов: "
-                                              "файл телефонов хранит не более %3.")
-                                   .arg(i)
-                                   .arg(s.number.trimmed())
-                                   .arg(MaxPasswordLength));
+            return fail(error,
+                        QCoreApplication::translate("zelvant::PhoneList",
+                                                    "Пароль телефона %1 (%2) длиннее %3 символов: "
+                                                    "файл телефонов хранит не более %3.")
+                            .arg(i)
+                            .arg(s.number.trimmed())
+                            .arg(MaxPasswordLength));
         if (!passwordFitsScramble(s.password))
-            return fail(error, QStringLiteral("Пароль телефона %1 (%2) содержит символы, которые "
-                                              "нельзя сохранить: допустимы только символы "
-                                              "кодировки Windows-1251.")
+            return fail(error, QCoreApplication::translate(
+                                   "zelvant::PhoneList",
+                                   "Пароль телефона %1 (%2) содержит символы, которые "
+                                   "нельзя сохранить: допустимы только символы "
+                                   "кодировки Windows-1251.")
                                    .arg(i)
                                    .arg(s.number.trimmed()));
         if (!xmlCanHold(s.number) || !xmlCanHold(s.alias) || !xmlCanHold(s.region))
-            return fail(error, QStringLiteral("Телефон %1 (%2) содержит управляющие символы, "
-                                              "которые нельзя сохранить в файле.")
-                                   .arg(i)
-                                   .arg(s.number.trimmed()));
+            return fail(error,
+                        QCoreApplication::translate("zelvant::PhoneList",
+                                                    "Телефон %1 (%2) содержит управляющие символы, "
+                                                    "которые нельзя сохранить в файле.")
+                            .arg(i)
+                            .arg(s.number.trimmed()));
     }
 
     const QString shownPath = QDir::toNativeSeparators(path);
@@ -374,38 +382,45 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
         if (!readable || total > PhoneSlotCount) {
             QFile old(path);
             if (!old.open(QIODevice::ReadOnly))
-                return fail(error, QStringLiteral("Не удалось прочитать файл \"%1\" (%2); чтобы "
-                                                  "не потерять его, список телефонов не сохранён.")
+                return fail(error, QCoreApplication::translate(
+                                       "zelvant::PhoneList",
+                                       "Не удалось прочитать файл \"%1\" (%2); чтобы "
+                                       "не потерять его, список телефонов не сохранён.")
                                        .arg(shownPath, old.errorString()));
             const QByteArray oldBytes = old.readAll();
             old.close();
             QString reason;
             if (!writeFileAtomically(path + QStringLiteral(".bak"), oldBytes, &reason))
-                return fail(error, QStringLiteral("Не удалось сохранить копию \"%1\" (%2); "
-                                                  "список телефонов не сохранён.")
-                                       .arg(shownBackup, reason));
+                return fail(error,
+                            QCoreApplication::translate("zelvant::PhoneList",
+                                                        "Не удалось сохранить копию \"%1\" (%2); "
+                                                        "список телефонов не сохранён.")
+                                .arg(shownBackup, reason));
             if (!readable) {
                 writeErrorLog(QStringLiteral("Файл \"%1\" не удалось прочитать; он сохранён как "
                                              "\"%2\" перед записью нового списка телефонов.")
                                   .arg(shownPath, shownBackup),
                               errorLogFile);
             } else if (notice) {
-                *notice = QStringLiteral("В файле \"%1\" было телефонов: %2, а программа "
-                                         "хранит не более %3; остальные %4 в новый список не "
-                                         "вошли. Прежний файл сохранён как \"%5\".")
-                              .arg(shownPath)
-                              .arg(total)
-                              .arg(PhoneSlotCount)
-                              .arg(total - PhoneSlotCount)
-                              .arg(shownBackup);
+                *notice =
+                    QCoreApplication::translate(
+                        "zelvant::PhoneList", "В файле \"%1\" было телефонов: %2, а программа "
+                                              "хранит не более %3; остальные %4 в новый список не "
+                                              "вошли. Прежний файл сохранён как \"%5\".")
+                        .arg(shownPath)
+                        .arg(total)
+                        .arg(PhoneSlotCount)
+                        .arg(total - PhoneSlotCount)
+                        .arg(shownBackup);
             }
         }
     }
 
     QString reason;
     if (!writeFileAtomically(path, phonesDocument(phones), &reason))
-        return fail(error,
-                    QStringLiteral("Не удалось записать файл \"%1\": %2").arg(shownPath, reason));
+        return fail(error, QCoreApplication::translate("zelvant::PhoneList",
+                                                       "Не удалось записать файл \"%1\": %2")
+                               .arg(shownPath, reason));
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "core/config/Regions.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 #include "core/AppPaths.h"
@@ -132,12 +134,15 @@ bool checkRegion(const Region &region, QString *error)
 {
     if (region.longName.trimmed().isEmpty() || region.shortName.trimmed().isEmpty()
         || region.loginUrl.trimmed().isEmpty())
-        return fail(error, QStringLiteral("Все поля должны быть заполнены !"));
+        return fail(error, QCoreApplication::translate("zelvant::RegionList",
+                                                       "Все поля должны быть заполнены !"));
     // A section of the built-in region's name would be listed but could
     // never be shown, edited or removed.
     if (sameText(region.longName.trimmed(), defaultRegion().longName))
-        return fail(error, QStringLiteral("Название \"%1\" занято встроенным регионом; выберите "
-                                          "другое название.")
+        return fail(error, QCoreApplication::translate(
+                               "zelvant::RegionList",
+                               "Название \"%1\" занято встроенным регионом; выберите "
+                               "другое название.")
                                .arg(defaultRegion().longName));
     return true;
 }
@@ -174,7 +179,8 @@ bool RegionList::edit(const QString &oldName, const Region &region, QString *err
 bool RegionList::remove(const QString &longName, QString *error)
 {
     if (sameText(longName, defaultRegion().longName))
-        return fail(error, QStringLiteral("Встроенный регион нельзя удалить."));
+        return fail(error, QCoreApplication::translate("zelvant::RegionList",
+                                                       "Встроенный регион нельзя удалить."));
     return m_file.eraseSection(longName, error);
 }
 

@@ -1,5 +1,7 @@
 #include "core/config/SetupRules.h"
 
+#include <QCoreApplication>
+
 #include "core/config/PhoneList.h"
 
 namespace zelvant {
@@ -23,12 +25,15 @@ PhoneProblem firstBlank(const PhoneList &phones, PhoneProblem::Field field, cons
 
 PhoneProblem checkNumbers(const PhoneList &phones)
 {
-    return firstBlank(phones, PhoneProblem::Number, MissingNumberMessage);
+    return firstBlank(
+        phones, PhoneProblem::Number,
+        QCoreApplication::translate("zelvant::SetupRules", "Не заполнен номер телефона"));
 }
 
 PhoneProblem checkPasswords(const PhoneList &phones)
 {
-    return firstBlank(phones, PhoneProblem::Password, MissingPasswordMessage);
+    return firstBlank(phones, PhoneProblem::Password,
+                      QCoreApplication::translate("zelvant::SetupRules", "Не заполнен пароль"));
 }
 
 PhoneProblem checkPhones(const PhoneList &phones)
@@ -68,13 +73,16 @@ RefreshLabels refreshIntervalLabels(const QString &hoursItem)
     int n = hoursItem.trimmed().toInt(&ok);
     if (!ok || n < 0)
         n = 3;
-    // The window's own wording: 1 "час", 2 to 4 "часа", any other "часов"
-    // (so the offered 24 reads "часов", as it always has).
-    if (n == 1)
-        return {QStringLiteral("Каждый"), QStringLiteral("час")};
-    if (n >= 2 && n <= 4)
-        return {QStringLiteral("Каждые"), QStringLiteral("часа")};
-    return {QStringLiteral("Каждые"), QStringLiteral("часов")};
+    // One phrase with the number inside, so each language (and Russian's
+    // three plural forms, from the Russian translation) words it whole; the
+    // list stands where the number is.
+    const QString phrase =
+        QCoreApplication::translate("zelvant::SetupRules", "Каждые %n час(ов)", nullptr, n);
+    const QString number = QString::number(n);
+    const qsizetype at = phrase.indexOf(number);
+    if (at < 0)
+        return {phrase, QString()};
+    return {phrase.left(at).trimmed(), phrase.mid(at + number.size()).trimmed()};
 }
 
 } // namespace zelvant

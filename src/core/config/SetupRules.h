@@ -20,9 +20,6 @@ struct PhoneProblem
     explicit operator bool() const { return field != None; }
 };
 
-inline const QString MissingNumberMessage = QStringLiteral("Не заполнен номер телефона");
-inline const QString MissingPasswordMessage = QStringLiteral("Не заполнен пароль");
-
 // First monitored slot whose number is blank after trimming.
 PhoneProblem checkNumbers(const PhoneList &phones);
 // First monitored slot whose password is blank after trimming.
@@ -44,9 +41,9 @@ QChar filterBalanceKey(QChar c, const QString &textKept);
 // Turn-off threshold: whole days, digits only.
 bool isTurnOffKeyAccepted(QChar c);
 
-// The words around the interval list: "Каждый" / "Каждые" before it and
-// "час" / "часа" / "часов" after it: 1 takes "час", 2 to 4 "часа", any other
-// number "часов" (3 when the item is not a number).
+// The words around the interval list, by the plural of the interface's
+// language: "Каждый" 1 "час", "Каждые" 24 "часа", "Каждые" 5 "часов" (3 when
+// the item is not a number).
 struct RefreshLabels
 {
     QString before;

@@ -1,5 +1,7 @@
 #include "core/export/HistoryWorkbook.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -79,10 +81,12 @@ QString lxwErrorText(int result)
 {
     switch (result) {
     case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
-        return QStringLiteral("слишком много строк для одного листа (не более %1)")
+        return QCoreApplication::translate("zelvant::HistoryWorkbook",
+                                           "слишком много строк для одного листа (не более %1)")
             .arg(LXW_ROW_MAX);
     case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
-        return QStringLiteral("текст ячейки длиннее 32767 знаков");
+        return QCoreApplication::translate("zelvant::HistoryWorkbook",
+                                           "текст ячейки длиннее 32767 знаков");
     default:
         return QString::fromUtf8(lxw_strerror(lxw_error(result)));
     }
@@ -103,7 +107,8 @@ double excelDateTime(const QDateTime &dateTime)
 
 QString writeFailedText(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось записать файл \"%1\": %2")
+    return QCoreApplication::translate("zelvant::HistoryWorkbook",
+                                       "Не удалось записать файл \"%1\": %2")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
@@ -126,7 +131,8 @@ WorkbookWriter::WorkbookWriter(const QString &path, int columns)
     // file's place or a read-only folder fail before any work is done.
     d->target.setFileName(path);
     if (QFileInfo(path).isDir()) {
-        fail(QStringLiteral("на этом месте находится папка"));
+        fail(QCoreApplication::translate("zelvant::HistoryWorkbook",
+                                         "на этом месте находится папка"));
         return;
     }
     if (!d->target.open(QIODevice::WriteOnly)) {
@@ -145,14 +151,14 @@ WorkbookWriter::WorkbookWriter(const QString &path, int columns)
     const QByteArray scratchName = QFile::encodeName(d->scratch.fileName());
     d->workbook = workbook_new(scratchName.constData());
     if (!d->workbook) {
-        fail(QStringLiteral("не удалось создать книгу"));
+        fail(QCoreApplication::translate("zelvant::HistoryWorkbook", "не удалось создать книгу"));
         return;
     }
     d->sheet = workbook_add_worksheet(d->workbook, WorksheetName);
     d->bold = workbook_add_format(d->workbook);
     d->dateTime = workbook_add_format(d->workbook);
     if (!d->sheet || !d->bold || !d->dateTime) {
-        fail(QStringLiteral("не удалось создать лист"));
+        fail(QCoreApplication::translate("zelvant::HistoryWorkbook", "не удалось создать лист"));
         return;
     }
     format_set_bold(d->bold);
@@ -175,7 +181,7 @@ void WorkbookWriter::fail(const QString &reason)
 void WorkbookWriter::writeResult(int row, int column, int result)
 {
     if (result != LXW_NO_ERROR)
-        fail(QStringLiteral("строка %1, столбец %2: %3")
+        fail(QCoreApplication::translate("zelvant::HistoryWorkbook", "строка %1, столбец %2: %3")
                  .arg(row)
                  .arg(column)
                  .arg(lxwErrorText(result)));
@@ -240,7 +246,9 @@ void WorkbookWriter::addLineChartSheet(const LineChartSheet &spec)
         chart ? workbook_add_chartsheet(d->workbook, sheetName.constData()) : nullptr;
     lxw_chart_series *series = sheet ? chart_add_series(chart, nullptr, nullptr) : nullptr;
     if (!series) {
-        fail(QStringLiteral("не удалось создать лист \"%1\"").arg(spec.sheetName));
+        fail(QCoreApplication::translate("zelvant::HistoryWorkbook",
+                                         "не удалось создать лист \"%1\"")
+                 .arg(spec.sheetName));
         return;
     }
     const auto row = [](int r) { return lxw_row_t(r - 1); };
@@ -365,14 +373,14 @@ ExportOutcome exportHistory(const QString &historyFile, const QString &path, con
     const HistoryQueryResult query = queryHistory(historyFile, number, choice);
     switch (query.status) {
     case HistoryQueryResult::FileMissing:
-        return {ExportOutcome::HistoryFileMissing, HistoryNotFoundText};
+        return {ExportOutcome::HistoryFileMissing, historyNotFoundText()};
     case HistoryQueryResult::Failed:
         return {ExportOutcome::Failed, query.error};
     case HistoryQueryResult::Ok:
         break;
     }
     if (query.rows.isEmpty())
-        return {ExportOutcome::NoHistory, HistoryNotFoundText};
+        return {ExportOutcome::NoHistory, historyNotFoundText()};
     QString error;
     if (!writeHistoryWorkbook(path, query.rows, &error))
         return {ExportOutcome::Failed, error};
@@ -388,13 +396,16 @@ QString withXlsxSuffix(const QString &path)
 
 QString overwriteQuestionText(const QString &path)
 {
-    return QStringLiteral("Файл \"%1\" существует! Перезаписать?")
+    return QCoreApplication::translate("zelvant::HistoryWorkbook",
+                                       "Файл \"%1\" существует! Перезаписать?")
         .arg(QDir::toNativeSeparators(path));
 }
 
 QString cannotOverwriteText(const QString &path)
 {
-    return QStringLiteral("Файл \"%1\" не может быть перезаписан.\nВозможно он уже открыт в Excel")
+    return QCoreApplication::translate(
+               "zelvant::HistoryWorkbook",
+               "Файл \"%1\" не может быть перезаписан.\nВозможно он уже открыт в Excel")
         .arg(QDir::toNativeSeparators(path));
 }
 

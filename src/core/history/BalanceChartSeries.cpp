@@ -1,5 +1,6 @@
 #include "core/history/BalanceChartSeries.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -48,10 +49,11 @@ WallClock wallClock(qint64 msecs)
             QTime::fromMSecsSinceStartOfDay(int(msecs - midnight))};
 }
 
-const QLocale &russian()
+// Month names in the interface's language (Russian unless translated).
+QLocale russian()
 {
-    static const QLocale locale(QLocale::Russian, QLocale::Russia);
-    return locale;
+    return QLocale(QCoreApplication::translate("zelvant::BalanceChartSeries", "ru_RU",
+                                               "the locale of the month names on the time axis"));
 }
 
 QString dayText(const QDate &date)
@@ -255,6 +257,28 @@ int BalanceChartSeries::nearestPoint(qint64 time) const
     return int((time - before->time <= after->time - time ? before : after) - m_points.begin());
 }
 
+QString BalanceChartSeries::description(const QString &header, const QList<HistoryRow> &rows)
+{
+    if (rows.isEmpty())
+        return QCoreApplication::translate("zelvant::BalanceChartSeries",
+                                           "График баланса: %1, история пуста")
+            .arg(header);
+    const auto byTime = [](const HistoryRow &a, const HistoryRow &b) {
+        return a.queryDateTime < b.queryDateTime;
+    };
+    const auto [first, last] = std::minmax_element(rows.cbegin(), rows.cend(), byTime);
+    const auto lowest =
+        std::min_element(rows.cbegin(), rows.cend(), [](const HistoryRow &a, const HistoryRow &b) {
+            return a.balance < b.balance;
+        });
+    const QString format = QStringLiteral("dd.MM.yyyy hh:mm");
+    return QCoreApplication::translate(
+               "zelvant::BalanceChartSeries",
+               "График баланса: %1, с %2 по %3; наименьший баланс %4 у.е., последний %5 у.е.")
+        .arg(header, first->queryDateTime.toString(format), last->queryDateTime.toString(format),
+             QString::number(lowest->balance, 'f', 2), QString::number(last->balance, 'f', 2));
+}
+
 QString BalanceChartSeries::pointText(int index) const
 {
     if (index < 0 || size_t(index) >= m_points.size())
@@ -263,7 +287,8 @@ QString BalanceChartSeries::pointText(int index) const
     const WallClock when = wallClock(p.time);
     return when.date.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ')
            + when.time.toString(QStringLiteral("hh:mm:ss")) + QLatin1Char('\n')
-           + QString::number(p.balance, 'f', 2) + QStringLiteral(" у.е.");
+           + QCoreApplication::translate("zelvant::BalanceChartSeries", "%1 у.е.")
+                 .arg(QString::number(p.balance, 'f', 2));
 }
 
 } // namespace zelvant

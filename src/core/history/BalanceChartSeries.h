@@ -73,6 +73,10 @@ public:
     QString pointText(int index) const;
 
     static qint64 wallClockMsecs(const QDateTime &time);
+    // What the chart shows, for a screen reader that cannot read the picture:
+    // whose balance (header, e.g. "Телефон 9161234567"), the first and last
+    // time, the lowest and the latest balance.
+    static QString description(const QString &header, const QList<HistoryRow> &rows);
 
 private:
     std::vector<BalancePoint> m_points; // in time order

@@ -1,5 +1,7 @@
 #include "core/history/HistoryRange.h"
 
+#include <QCoreApplication>
+
 #include <QFileInfo>
 #include <QLocale>
 
@@ -77,7 +79,8 @@ HistoryQueryResult queryHistory(const QString &historyFile, const QString &numbe
 
 QString historyHeaderText(const QString &number, const QString &alias)
 {
-    QString text = QStringLiteral("Телефон ") + number.trimmed();
+    QString text =
+        QCoreApplication::translate("zelvant::HistoryRange", "Телефон %1").arg(number.trimmed());
     if (!alias.trimmed().isEmpty())
         text += QStringLiteral(" (") + alias.trimmed() + QLatin1Char(')');
     return text;

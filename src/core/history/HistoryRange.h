@@ -4,6 +4,8 @@
 // fallbacks, the key filter of those fields, and the query itself.
 
 #include <QChar>
+
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -22,8 +24,11 @@ inline constexpr int DefaultLastDays = 2;
 // What the phones window always asks for.
 inline constexpr int PhoneWindowHistoryRows = 50;
 
-inline const QString HistoryNotFoundText =
-    QStringLiteral("История по выбранному телефону не найдена!");
+inline QString historyNotFoundText()
+{
+    return QCoreApplication::translate("zelvant::HistoryRange",
+                                       "История по выбранному телефону не найдена!");
+}
 
 struct HistoryRangeChoice
 {

@@ -20,17 +20,11 @@ HistoryTableModel::HistoryTableModel(QObject *parent)
 {
 }
 
-const QStringList &HistoryTableModel::titles()
+QStringList HistoryTableModel::titles()
 {
-    static const QStringList list = {QStringLiteral("      Дата      "),
-                                     QStringLiteral("   Время   "),
-                                     QStringLiteral("   Баланс   "),
-                                     QStringLiteral("Расход в день"),
-                                     QStringLiteral("Отключение"),
-                                     QStringLiteral("Заплатить"),
-                                     QStringLiteral("SMS"),
-                                     QStringLiteral("Минут"),
-                                     QStringLiteral("Курс USD")};
+    const QStringList list = {tr("      Дата      "), tr("   Время   "), tr("   Баланс   "),
+                              tr("Расход в день"),    tr("Отключение"),  tr("Заплатить"),
+                              QStringLiteral("SMS"),  tr("Минут"),       tr("Курс USD")};
     return list;
 }
 
@@ -112,7 +106,7 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal) {
-        const QStringList &t = titles();
+        const QStringList t = titles();
         return section >= 0 && section < t.size() ? QVariant(t.at(section)) : QVariant();
     }
     return section + 1;

@@ -34,7 +34,7 @@ public:
     explicit HistoryTableModel(QObject *parent = nullptr);
 
     // The column titles, spaces included (they set the column widths).
-    static const QStringList &titles();
+    static QStringList titles();
 
     void setRows(QList<HistoryRow> rows);
     const QList<HistoryRow> &rows() const { return m_rows; }

@@ -13,10 +13,9 @@ namespace zelvant {
 
 namespace {
 
-const QString LowBalanceTitle = QStringLiteral("Zelvant: пора пополнить баланс");
 const QString FailureTitle = QStringLiteral("Zelvant");
 const char *const UnusualSpendTitle =
-    QT_TRANSLATE_NOOP("AlertRules", "Zelvant: необычные списания");
+    QT_TRANSLATE_NOOP("zelvant::AlertRules", "Zelvant: необычные списания");
 
 } // namespace
 
@@ -42,9 +41,10 @@ QString AlertRules::phoneLabel(const QString &alias, const QString &number)
 QString AlertRules::lowBalanceLine(const QString &label, const PhoneResult &record)
 {
     QString line = label + QStringLiteral(": ") + QString::asprintf("%.2f", double(record.balance))
-                   + QStringLiteral(" у.е.");
+                   + QCoreApplication::translate("zelvant::AlertRules", " у.е.");
     if (record.turnOffDays != 0)
-        line += QStringLiteral(", отключение через %1 дн.").arg(record.turnOffDays);
+        line += QCoreApplication::translate("zelvant::AlertRules", ", отключение через %1 дн.")
+                    .arg(record.turnOffDays);
     return line;
 }
 
@@ -52,16 +52,18 @@ QString AlertRules::failureLine(const QString &label, const PhoneResult &record)
 {
     const QString when = record.hasValues()
                              ? record.lastQueryTime.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
-                             : QStringLiteral("ни разу");
-    return QStringLiteral("Не удаётся получить баланс: ") + label
-           + QStringLiteral(", последний успешный запрос ") + when;
+                             : QCoreApplication::translate("zelvant::AlertRules", "ни разу");
+    return QCoreApplication::translate(
+               "zelvant::AlertRules",
+               "Не удаётся получить баланс: %1, последний успешный запрос %2")
+        .arg(label, when);
 }
 
 QString AlertRules::unusualSpendText(const SpendState &state)
 {
     if (!state.unusual || !state.usualDaily)
         return QString();
-    return QCoreApplication::translate("AlertRules",
+    return QCoreApplication::translate("zelvant::AlertRules",
                                        "с %1 списано %2 у.е. — обычно около %3 у.е. в день")
         .arg(state.unusual->since.toString(QStringLiteral("dd.MM HH:mm")),
              QString::asprintf("%.2f", state.unusual->spent),
@@ -139,16 +141,18 @@ QList<Notification> AlertRules::cycleFinished(bool scheduled, const QList<int> &
     // The memory moves on also while a kind is switched off, so that
     // switching it on does not bring up old news.
     if (options.cbNotifyLowBalance && !lowLines.isEmpty()) {
-        notifications << Notification{LowBalanceTitle, lowLines.join(QLatin1Char('\n')),
-                                      negative ? Urgency::Critical : Urgency::Normal};
+        notifications << Notification{
+            QCoreApplication::translate("zelvant::AlertRules", "Zelvant: пора пополнить баланс"),
+            lowLines.join(QLatin1Char('\n')), negative ? Urgency::Critical : Urgency::Normal};
     }
     if (options.cbNotifyFailures && !failureLines.isEmpty()) {
         notifications << Notification{FailureTitle, failureLines.join(QLatin1Char('\n')),
                                       Urgency::Normal};
     }
     if (options.cbNotifyUnusualSpend && !spendLines.isEmpty()) {
-        notifications << Notification{QCoreApplication::translate("AlertRules", UnusualSpendTitle),
-                                      spendLines.join(QLatin1Char('\n')), Urgency::Normal};
+        notifications << Notification{
+            QCoreApplication::translate("zelvant::AlertRules", UnusualSpendTitle),
+            spendLines.join(QLatin1Char('\n')), Urgency::Normal};
     }
     return notifications;
 }

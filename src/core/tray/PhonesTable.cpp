@@ -25,19 +25,23 @@ struct ColumnDef
 
 // The order of the grid; note that "BalExpired" comes before "Min".
 const ColumnDef Columns[] = {
-    {"Alias", "Псевдоним", 120, &Options::cbAlias},
-    {"UserName", "Имя", 170, &Options::cbUserName},
-    {"PhoneNum", "Номер", 80, &Options::cbPhoneNum},
-    {"Balance", "Баланс", 70, nullptr},
-    {"Average", "Ср.расход", 60, &Options::cbAverage},
-    {"DailySpend", QT_TRANSLATE_NOOP("PhonesTable", "Расход в день"), 80, &Options::cbDailySpend},
-    {"TurnOff", "Откл.", 50, &Options::cbTurnOff},
-    {"Recomend", "Рекоменд.", 60, &Options::cbRecomend},
+    {"Alias", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Псевдоним"), 120, &Options::cbAlias},
+    {"UserName", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Имя"), 170, &Options::cbUserName},
+    {"PhoneNum", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Номер"), 80, &Options::cbPhoneNum},
+    {"Balance", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Баланс"), 70, nullptr},
+    {"Average", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Ср.расход"), 60, &Options::cbAverage},
+    {"DailySpend", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Расход в день"), 80,
+     &Options::cbDailySpend},
+    {"TurnOff", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Откл."), 50, &Options::cbTurnOff},
+    {"Recomend", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Рекоменд."), 60, &Options::cbRecomend},
     {"SMS", "SMS", 50, &Options::cbSMS},
-    {"BalExpired", "Истекает", 60, &Options::cbJeansBalExpired},
-    {"Min", "Минут", 50, &Options::cbMin},
-    {"LastQueryTime", "Посл.запрос", 130, &Options::cbLastQueryTime},
-    {"FailReason", "Причина", 160, &Options::cbFailReason},
+    {"BalExpired", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Истекает"), 60,
+     &Options::cbJeansBalExpired},
+    {"Min", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Минут"), 50, &Options::cbMin},
+    {"LastQueryTime", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Посл.запрос"), 130,
+     &Options::cbLastQueryTime},
+    {"FailReason", QT_TRANSLATE_NOOP("zelvant::PhonesTable", "Причина"), 160,
+     &Options::cbFailReason},
 };
 
 QString fixed2(double value)
@@ -113,7 +117,7 @@ QString PhonesTable::title(int column) const
     const QString &key = m_keys.at(column - 1);
     for (const ColumnDef &def : Columns) {
         if (key == QLatin1String(def.key))
-            return QCoreApplication::translate("PhonesTable", def.title);
+            return QCoreApplication::translate("zelvant::PhonesTable", def.title);
     }
     return QString();
 }
@@ -255,7 +259,7 @@ QString PhonesTable::fillGrid(const PhoneResults &results, const Options &option
         if (!reason.isEmpty())
             tip << reason;
         if (spent.unusual) {
-            tip << QCoreApplication::translate("PhonesTable", "Необычный расход: ")
+            tip << QCoreApplication::translate("zelvant::PhonesTable", "Необычный расход: ")
                        + AlertRules::unusualSpendText(spent);
         }
         m_toolTips[row] = tip.join(QLatin1Char('\n'));

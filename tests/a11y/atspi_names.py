@@ -1,0 +1,145 @@
+#!/usr/bin/python3
+"""Every window read through AT-SPI, as a screen reader meets it.
+
+Starts Xvfb, a private session bus and the accessibility bus (at-spi2-core),
+shows every window of the program with tests/a11y/show_windows (built as
+zelvant_show_windows), and walks their accessibility trees: the test fails on
+a control that takes the keyboard focus and has no name, on a window that is
+not announced as a window or dialog with its title, and on a chart without a
+description of what it shows.
+
+    atspi_names.py --build BUILD --source SOURCE [--keep]
+
+Needs the Debian python3 (for pyatspi); exit status 77 (skipped) when Xvfb,
+dbus-daemon, at-spi2-core or python3-pyatspi is missing.
+"""
+
+import argparse
+import os
+import shutil
+import sys
+import time
+
+SKIP = 77
+LAUNCHERS = ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher")
+# Titles of the windows that must be there, in Russian (the test runs on a
+# Russian interface, as the program's own default).
+TITLES = ["About", "Настройка программы Zelvant", "Выбор региона для телефона",
+          "Добавить региональную ЛУМО", "История баланса", "История баланса по телефону",
+          "Информация о балансе телефонов"]
+# Data, not controls: a table's cells and column titles are named by their text.
+DATA_ROLES = ("table cell", "column header", "row header")
+
+
+def walk(node, path, found):
+    """Every descendant of node with its path of role names."""
+    for i in range(node.childCount):
+        child = node.getChildAtIndex(i)
+        if child is None:
+            continue
+        where = path + ["%s \"%s\"" % (child.getRoleName(), child.name) if child.name
+                        else child.getRoleName()]
+        found.append((child, where))
+        walk(child, where, found)
+
+
+def check_window(window, pyatspi):
+    faults = []
+    title = window.name
+    role = window.getRoleName()
+    if window.getRole() not in (pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG):
+        faults.append('"%s" is announced as a %s, not as a window' % (title, role))
+    found = []
+    walk(window, [role], found)
+    charts = 0
+    for node, path in found:
+        if node.getRoleName() in DATA_ROLES:
+            continue
+        states = node.getState()
+        if states.contains(pyatspi.STATE_FOCUSABLE) and not node.name.strip():
+            faults.append('"%s": a focusable %s has no name (%s)'
+                          % (title, node.getRoleName(), " > ".join(path)))
+        if node.name == "График баланса":
+            charts += 1
+            if not node.description.strip():
+                faults.append('"%s": the chart has no description' % title)
+    return faults, charts
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--source", required=True)
+    ap.add_argument("--keep", action="store_true")
+    args = ap.parse_args()
+    args.build = os.path.abspath(args.build)
+
+    launcher = next((p for p in LAUNCHERS if os.access(p, os.X_OK)), None)
+    for tool, present in (("Xvfb", shutil.which("Xvfb")),
+                          ("dbus-daemon", shutil.which("dbus-daemon")),
+                          ("at-spi2-core", launcher)):
+        if not present:
+            print("skipped: %s is not installed" % tool)
+            return SKIP
+    import importlib.util
+    if importlib.util.find_spec("pyatspi") is None:
+        print("skipped: python3-pyatspi is not installed")
+        return SKIP
+
+    sys.path.insert(0, os.path.join(args.source, "tests", "smoke"))
+    from tray_smoke import Failure, Session, wait_for
+
+    s = Session(args)
+    try:
+        s.start_xvfb()
+        socket = os.path.join(s.tmp, "bus")
+        s.start(["dbus-daemon", "--session", "--nofork", "--address=unix:path=" + socket])
+        wait_for("the session bus", lambda: os.path.exists(socket), 20)
+        s.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + socket
+        s.start([launcher, "--launch-immediately"])
+        s.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        s.env["QT_ACCESSIBILITY"] = "1"
+        s.env["QT_QPA_PLATFORM"] = "xcb"
+        # pyatspi finds the accessibility bus through these.
+        os.environ.update({k: s.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS")})
+        import pyatspi
+
+        s.start([os.path.join(args.build, "tests", "zelvant_show_windows")], cwd=s.tmp)
+
+        def application():
+            desktop = pyatspi.Registry.getDesktop(0)
+            for i in range(desktop.childCount):
+                app = desktop.getChildAtIndex(i)
+                if app is not None and app.name == "zelvant_show_windows":
+                    names = [app.getChildAtIndex(j).name for j in range(app.childCount)]
+                    if all(t in names for t in TITLES):
+                        return app
+            return None
+        app = wait_for("the windows on the accessibility bus", application, 30, interval=0.5)
+
+        faults = []
+        charts = 0
+        windows = app.childCount
+        for i in range(windows):
+            window = app.getChildAtIndex(i)
+            window_faults, window_charts = check_window(window, pyatspi)
+            faults += window_faults
+            charts += window_charts
+        if charts == 0:
+            faults.append("no balance chart was found")
+        for fault in faults:
+            print(fault)
+        if faults:
+            print("%d fault(s)" % len(faults))
+            return 1
+        print("ok: %d windows, every focusable control named" % windows)
+        return 0
+    except Failure as e:
+        print("FAILED:", e)
+        return 1
+    finally:
+        s.cleanup()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
