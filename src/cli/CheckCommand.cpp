@@ -68,7 +68,9 @@ QString skipReason(const AppContext &context, int slot)
     if (context.phones.numberOf(slot).isEmpty())
         return QStringLiteral("no number");
     if (context.phones.passwordOf(slot).isEmpty())
-        return QStringLiteral("no password");
+        return context.phones.slot(slot).passwordInKeyring
+                   ? QStringLiteral("password not in the keyring")
+                   : QStringLiteral("no password");
     if (context.loginUrlOf(slot).isEmpty())
         return QStringLiteral("unknown region \"%1\"").arg(context.phones.slot(slot).region);
     return QString();
@@ -124,7 +126,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
              const CheckOutput &output)
 {
     AppContext context(paths);
-    context.options.apply(loadSettings(context.settingsFile));
+    context.options.apply(loadSettings(context.settingsFile, paths.mode()));
     const QString phonesFile = paths.phonesFile();
     if (!QFileInfo::exists(phonesFile)) {
         output.err(QStringLiteral("Zelvant: no phone list: %1 does not exist\n").arg(phonesFile));

@@ -45,6 +45,8 @@ QString PhoneFailure::text() const
         return QStringLiteral("пропущен: не отслеживается");
     case FailReason::Stopped:
         return QStringLiteral("запрос остановлен");
+    case FailReason::NotInKeyring:
+        return QStringLiteral("пароль не найден в связке ключей");
     }
     return QString();
 }
@@ -78,6 +80,8 @@ QString PhoneFailure::englishText() const
         return QStringLiteral("skipped: not monitored");
     case FailReason::Stopped:
         return QStringLiteral("stopped");
+    case FailReason::NotInKeyring:
+        return QStringLiteral("password not in the keyring");
     }
     return QString();
 }

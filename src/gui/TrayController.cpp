@@ -237,7 +237,7 @@ void TrayController::markStartup()
 void TrayController::startWork()
 {
     m_startWorkTimer.stop();
-    m_context.options.apply(loadSettings(m_context.settingsFile));
+    m_context.options.apply(loadSettings(m_context.settingsFile, m_context.paths.mode()));
     const Options &options = m_context.options.values();
     m_tray.setIconStyle(options.cbTrayIcon);
     m_phonesInfo->buildGrid();

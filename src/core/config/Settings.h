@@ -52,6 +52,7 @@ struct Options
     bool cbRetryFailed{}; // "Повторять неудачные запросы автоматически"
     bool cbNotifyLowBalance{}; // "Оповещать о низком балансе"
     bool cbNotifyFailures{};   // "Оповещать о сбоях запросов"
+    bool cbKeyring{};          // "Хранить пароли в связке ключей"
 
     // The refresh timer's interval: the hours of the chosen entry, those of
     // the default entry for an index outside the list.
@@ -77,8 +78,12 @@ bool parseDecimal(const QString &text, double *value);
 bool parseWholeNumber(const QString &text, int *value);
 
 // Each setting from the file; a missing key, or a text that is no allowed
-// value, gives its default.
-Options loadSettings(const IniFile &settings);
+// value, gives its default. Installed, the passwords go to the keyring unless
+// the file says otherwise; a portable folder keeps them in its phone list, so
+// that it still works when copied to another computer.
+Options loadSettings(const IniFile &settings, FileMode mode = FileMode::Portable);
+// True when the file says where the passwords go (cbKeyring is no default).
+bool keyringChosen(const IniFile &settings);
 
 // Writes the options in the table's order, applies the autostart choice
 // (autoStart may be null in tests), writes rbTray=-1 to "Phones" when no

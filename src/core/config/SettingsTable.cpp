@@ -63,6 +63,8 @@ constexpr Setting Table[] = {
     flag(Connection, "cbRetryFailed", true, &Options::cbRetryFailed),
     flag(Connection, "cbNotifyLowBalance", true, &Options::cbNotifyLowBalance),
     flag(Connection, "cbNotifyFailures", true, &Options::cbNotifyFailures),
+    // Off here; loadSettings turns it on for an installed program.
+    flag(Connection, "cbKeyring", false, &Options::cbKeyring),
 };
 
 bool allows(const Setting &s, const QString &text)
