@@ -145,6 +145,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                        .arg(phonesFile)
                        .arg(leftOut)
                        .arg(PhoneSlotCount));
+    readKeyringPasswords(context.phones, output.err);
     const int total = context.phones.monitoredCount();
     if (total == 0) {
         output.err(QStringLiteral("Zelvant: no phone is monitored in %1; nothing to check\n")

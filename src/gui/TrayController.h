@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/config/AutoStart.h"
+#include "core/config/PhonePasswords.h"
 #include "core/history/ResultStore.h"
 #include "core/retrieval/RequestCycle.h"
 #include "core/retrieval/RetryScheduler.h"
@@ -107,6 +108,12 @@ private:
     void optionsChanged(const Options &now, const Options &before);
     void runModal(const std::function<void()> &show);
     void markStartup();
+    // The part of startWork after the passwords are where the options say.
+    void finishStartWork();
+    // Runs start once the keyring phones' passwords are in memory.
+    void withPasswords(const std::function<void()> &start);
+    // The keyring could not be used: told once a run (error log and notice).
+    void tellKeyringProblem(const QString &message);
 
     AppContext &m_context;
     TrayService &m_tray;
@@ -123,6 +130,8 @@ private:
     std::unique_ptr<TrayPresenter> m_presenter;
     AlertRules m_alerts;
     std::unique_ptr<RetryScheduler> m_retry;
+    std::unique_ptr<PhonePasswords> m_passwords;
+    bool m_keyringTold = false;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
     bool m_quietMenu = false;      // the menu comes back after a retry: no beep

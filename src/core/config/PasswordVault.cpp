@@ -33,8 +33,7 @@ struct Batch
 // Runs one job per key, one after another (a locked Secret Service would
 // otherwise ask for its unlock once per job), then calls done.
 template<typename Job>
-void runJobs(QObject *owner, QStringList keys,
-             const std::function<void(Job *)> &prepare,
+void runJobs(QObject *owner, QStringList keys, const std::function<void(Job *)> &prepare,
              const std::function<void(Job *)> &answered, const std::function<void()> &done)
 {
     if (keys.isEmpty()) {
@@ -90,7 +89,9 @@ void PasswordVault::write(const QHash<QString, QString> &secrets)
     auto batch = std::make_shared<Batch>();
     runJobs<QKeychain::WritePasswordJob>(
         this, secrets.keys(),
-        [secrets](QKeychain::WritePasswordJob *job) { job->setTextData(secrets.value(job->key())); },
+        [secrets](QKeychain::WritePasswordJob *job) {
+            job->setTextData(secrets.value(job->key()));
+        },
         [batch](QKeychain::WritePasswordJob *job) {
             if (job->error() != QKeychain::NoError)
                 noteFailure(*batch, *job);

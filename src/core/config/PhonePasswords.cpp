@@ -65,12 +65,11 @@ PhonePasswords::PhonePasswords(const AppPaths &paths, QObject *parent)
                 }
                 d->writeFile(d->saving);
             });
-    connect(&d->vault, &PasswordVault::removed, this,
-            [this](const QStringList &, const QString &) {
-                // An entry that stays behind in the keyring is only clutter:
-                // the file no longer points at it.
-                d->finish(true, QString());
-            });
+    connect(&d->vault, &PasswordVault::removed, this, [this](const QStringList &, const QString &) {
+        // An entry that stays behind in the keyring is only clutter:
+        // the file no longer points at it.
+        d->finish(true, QString());
+    });
 }
 
 PhonePasswords::~PhonePasswords() = default;
@@ -138,7 +137,10 @@ void PhonePasswords::Private::writeFile(const PhoneList &phones)
         if (!stillThere.contains(number) && !stale.contains(number))
             stale << number;
     }
-    vault.remove(stale);
+    if (stale.isEmpty())
+        finish(true, QString()); // at once: a save of the file alone needs no wait
+    else
+        vault.remove(stale);
 }
 
 void PhonePasswords::Private::finish(bool ok, const QString &error)
@@ -159,8 +161,7 @@ bool needsMove(const PhoneList &phones, PasswordPlace place)
     for (int i = 1; i <= PhoneSlotCount; ++i) {
         const PhoneSlot &s = phones.slot(i);
         const bool hasPassword = s.passwordInKeyring || !s.password.isEmpty();
-        if (hasNumber(s) && hasPassword
-            && s.passwordInKeyring != (place == PasswordPlace::Keyring))
+        if (hasNumber(s) && hasPassword && s.passwordInKeyring != (place == PasswordPlace::Keyring))
             return true;
     }
     return false;
