@@ -20,6 +20,9 @@ packages=(
     # the balance chart (Qt Charts' CMake files need Qt OpenGL's)
     qt6-charts-dev libqt6opengl6-dev
     clang libclang-rt-14-dev
+    # the phones' passwords in the desktop's keyring (QtKeychain over libsecret), and the
+    # keyring test's own Secret Service
+    qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
 )
 
 missing=()

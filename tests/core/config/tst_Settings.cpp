@@ -60,7 +60,7 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
                    "edBalanceLessThen=2.5\r\nedTurnOffLessThen=2\r\n"
                    "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbAutoStart=1\r\n"
                    "cbExecAfterRun=0\r\ncbHistory=1\r\ncbLoadHistory=1\r\ncbRetryFailed=1\r\n"
-                   "cbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
+                   "cbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\ncbKeyring=0\r\n"
                    "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
 
     // One key in the file, in other letter case: its texts read as the
@@ -93,6 +93,15 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
     }
     EXPECT_EQ(loadSettings(ini).turnOffThreshold(), 10);
     EXPECT_DOUBLE_EQ(Options().balanceThreshold(), 2.5);
+
+    // Installed, the passwords go to the keyring unless the file chose.
+    for (const auto &[text, keyring] : {std::pair{"", true}, {"x", true}, {"0", false}}) {
+        QFile::remove(ini.path());
+        ASSERT_TRUE(ini.writeString(QStringLiteral("Connection"), QStringLiteral("cbKeyring"),
+                                    QString::fromLatin1(text)));
+        EXPECT_EQ(loadSettings(ini, FileMode::Installed).cbKeyring, keyring) << text;
+        EXPECT_FALSE(loadSettings(ini, FileMode::Portable).cbKeyring) << text;
+    }
 
     // The refresh timer of each offered interval; an index outside the list
     // gives the default rather than a timer firing constantly or never.
@@ -143,6 +152,7 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
                          "cbRefreshTime=7\r\ncbAutoStart=0\r\ncbExecAfterRun=1\r\n"
                          "cbHistory=1\r\ncbLoadHistory=1\r\n"
                          "cbRetryFailed=0\r\ncbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
+                         "cbKeyring=0\r\n"
                          "\r\n[Phones]\r\nrbTray=-1\r\n"
                          "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
     const Options back = loadSettings(ini);
