@@ -704,15 +704,17 @@ void SetupWindow::Private::bnOKClick()
         return;
     }
 
-    // Answered by passwordsSaved, at once where the keyring has no part.
-    bnOK->setEnabled(false);
+    // Answered by passwordsSaved, at once where the keyring has no part; the
+    // window waits for the keyring's answer (which may wait for its unlock).
     passwords->save(edited, cbKeyring->isChecked() ? PasswordPlace::Keyring : PasswordPlace::File);
+    if (passwords->isBusy())
+        q->setEnabled(false);
 }
 
 void SetupWindow::Private::passwordsSaved(bool ok, const PhoneList &phones, const QString &error,
                                           const QString &notice)
 {
-    bnOK->setEnabled(true);
+    q->setEnabled(true);
     if (!ok) {
         showErrorBox(q, error.isEmpty()
                             ? QStringLiteral("Не удалось записать файл \"%1\".")

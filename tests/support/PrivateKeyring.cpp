@@ -1,27 +1,40 @@
 #include "support/PrivateKeyring.h"
 
+#include <gtest/gtest.h>
+
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QStandardPaths>
 #include <QThread>
 
+#include <memory>
+
 namespace zelvant::test {
 
 namespace {
-
-const QString SecretsName = QStringLiteral("org.freedesktop.secrets");
 
 QString daemonPath()
 {
     return QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
 }
 
+std::unique_ptr<PrivateKeyring> g_shared;
+
+struct SharedKeyringEnd : ::testing::Environment
+{
+    void TearDown() override { g_shared.reset(); }
+};
+
 } // namespace
 
-PrivateKeyring::~PrivateKeyring()
+PrivateKeyring &PrivateKeyring::shared()
 {
-    stopDaemon();
+    if (!g_shared) {
+        g_shared = std::make_unique<PrivateKeyring>();
+        ::testing::AddGlobalTestEnvironment(new SharedKeyringEnd);
+    }
+    return *g_shared;
 }
 
 bool PrivateKeyring::installed()
@@ -31,57 +44,45 @@ bool PrivateKeyring::installed()
 
 bool PrivateKeyring::start()
 {
+    if (m_daemon.state() != QProcess::NotRunning)
+        return true;
     if (m_environment.isEmpty()) {
         if (!m_home.isValid() || !m_bus.start()) {
             m_error = QStringLiteral("no session bus: ") + m_bus.error();
             return false;
         }
-        QDir(m_home.path()).mkdir(QStringLiteral("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir(m_home.path())
+            .mkdir(QStringLiteral("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_environment = QProcessEnvironment::systemEnvironment();
-        const QList<std::pair<const char *, QString>> values = {
-            {"DBUS_SESSION_BUS_ADDRESS", m_bus.address()},
-            {"HOME", m_home.path()},
-            {"XDG_DATA_HOME", m_home.filePath(QStringLiteral("data"))},
-            {"XDG_RUNTIME_DIR", m_home.filePath(QStringLiteral("run"))},
-        };
-        for (const auto &[name, value] : values) {
+        for (const auto &[name, value] :
+             {std::pair{"DBUS_SESSION_BUS_ADDRESS", m_bus.address()},
+              {"HOME", m_home.path()},
+              {"XDG_DATA_HOME", m_home.filePath(QStringLiteral("d"))},
+              {"XDG_RUNTIME_DIR", m_home.filePath(QStringLiteral("run"))}}) {
             m_environment.insert(QLatin1String(name), value);
             qputenv(name, value.toLocal8Bit());
         }
-        // No desktop: the keyring library is chosen by the Secret Service
-        // alone, and nothing opens a window.
+        // No desktop: the Secret Service alone, and no window.
         for (const char *name : {"XDG_CURRENT_DESKTOP", "DISPLAY", "WAYLAND_DISPLAY"}) {
             m_environment.remove(QLatin1String(name));
             qunsetenv(name);
         }
     }
-    return startDaemon();
-}
-
-bool PrivateKeyring::startDaemon()
-{
     m_daemon.setProcessEnvironment(m_environment);
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_daemon.start(daemonPath(), {QStringLiteral("--foreground"),
-                                  QStringLiteral("--components=secrets"),
-                                  QStringLiteral("--unlock")});
-    if (!m_daemon.waitForStarted(10000)) {
-        m_error = m_daemon.errorString();
-        return false;
-    }
-    // The login keyring's password: it is made, unlocked, on first use.
+    m_daemon.start(daemonPath(),
+                   {QStringLiteral("--foreground"), QStringLiteral("--components=secrets"),
+                    QStringLiteral("--unlock")});
+    // The login keyring's password; written now, as no event loop runs below.
     m_daemon.write("test-keyring-password");
-    // Written now: no event loop runs while the bus is watched below.
     m_daemon.waitForBytesWritten(5000);
     m_daemon.closeWriteChannel();
     QDBusConnection bus = m_bus.connect(QStringLiteral("keyring-watch"));
     for (QDeadlineTimer deadline(20000); !deadline.hasExpired(); QThread::msleep(50)) {
-        if (bus.interface()->isServiceRegistered(SecretsName))
+        if (bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")))
             return true;
-        if (m_daemon.state() == QProcess::NotRunning)
-            break;
     }
-    m_error = QStringLiteral("gnome-keyring-daemon did not take %1").arg(SecretsName);
+    m_error = QStringLiteral("gnome-keyring-daemon did not start: ") + m_daemon.errorString();
     return false;
 }
 
@@ -90,8 +91,6 @@ void PrivateKeyring::stopDaemon()
     if (m_daemon.state() == QProcess::NotRunning)
         return;
     m_daemon.terminate();
-    if (!m_daemon.waitForFinished(5000))
-        m_daemon.kill();
     m_daemon.waitForFinished(5000);
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 // A Secret Service of the test's own: gnome-keyring-daemon, unlocked by the
-// test, on a private session bus, keeping its keyring under a temporary
-// home. The user's own keyring is never touched. start() points this
-// process's environment (and environment(), for the executable) at it;
-// installed() is false when gnome-keyring-daemon is missing.
+// test, on a private session bus, keeping its keyring in a temporary home, so
+// the user's keyring is never touched. start() points this process's
+// environment (and environment(), for the executable) at it. The keyring
+// library keeps its bus connection for the whole process and ends the process
+// when that bus goes away, so a test program shares one keyring, ended after
+// its last test.
 
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include "support/PrivateSessionBus.h"
@@ -16,23 +17,16 @@ namespace zelvant::test {
 class PrivateKeyring
 {
 public:
-    PrivateKeyring() = default;
-    ~PrivateKeyring();
-    PrivateKeyring(const PrivateKeyring &) = delete;
-    PrivateKeyring &operator=(const PrivateKeyring &) = delete;
-
-    static bool installed();
-    // False with error() when the bus or the daemon did not come up.
+    ~PrivateKeyring() { stopDaemon(); }
+    static bool installed(); // gnome-keyring-daemon and dbus-daemon are
+    static PrivateKeyring &shared();
+    // Starts the bus once and the daemon unless it runs; false with error().
     bool start();
-    // Ends the daemon: the keyring is gone until start() again.
-    void stopDaemon();
+    void stopDaemon(); // the keyring is gone until start() again
     QString error() const { return m_error; }
-    // This system's environment with the private bus, home and no desktop.
     QProcessEnvironment environment() const { return m_environment; }
 
 private:
-    bool startDaemon();
-
     PrivateSessionBus m_bus;
     QTemporaryDir m_home;
     QProcess m_daemon;
