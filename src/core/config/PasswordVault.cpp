@@ -31,13 +31,17 @@ struct Batch
 };
 
 // Runs one job per key, one after another (a locked Secret Service would
-// otherwise ask for its unlock once per job), then calls done.
+// otherwise ask for its unlock once per job), then calls done with the keys
+// not tried: after a keyring that refused, or that the user would not
+// unlock, no further job asks again.
 template<typename Job>
 void runJobs(QObject *owner, QStringList keys, const std::function<void(Job *)> &prepare,
-             const std::function<void(Job *)> &answered, const std::function<void()> &done)
+             const std::function<void(Job *)> &answered,
+             const std::function<void(const QStringList &)> &done)
 {
     if (keys.isEmpty()) {
-        QMetaObject::invokeMethod(owner, done, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            owner, [done] { done({}); }, Qt::QueuedConnection);
         return;
     }
     const QString key = keys.takeFirst();
@@ -49,7 +53,10 @@ void runJobs(QObject *owner, QStringList keys, const std::function<void(Job *)> 
     prepare(job);
     QObject::connect(job, &QKeychain::Job::finished, owner, [=] {
         answered(job);
-        runJobs<Job>(owner, keys, prepare, answered, done);
+        if (job->error() == QKeychain::NoError || job->error() == QKeychain::EntryNotFound)
+            runJobs<Job>(owner, keys, prepare, answered, done);
+        else
+            done(keys);
     });
     job->start();
 }
@@ -81,7 +88,10 @@ void PasswordVault::read(const QStringList &keys)
             else
                 noteFailure(*batch, *job);
         },
-        [this, batch] { Q_EMIT readDone(batch->found, batch->missing, batch->problem); });
+        [this, batch](const QStringList &notTried) {
+            batch->failed << notTried;
+            Q_EMIT readDone(batch->found, batch->missing, batch->problem);
+        });
 }
 
 void PasswordVault::write(const QHash<QString, QString> &secrets)
@@ -96,7 +106,10 @@ void PasswordVault::write(const QHash<QString, QString> &secrets)
             if (job->error() != QKeychain::NoError)
                 noteFailure(*batch, *job);
         },
-        [this, batch] { Q_EMIT written(batch->failed, batch->problem); });
+        [this, batch](const QStringList &notTried) {
+            batch->failed << notTried;
+            Q_EMIT written(batch->failed, batch->problem);
+        });
 }
 
 void PasswordVault::remove(const QStringList &keys)
@@ -108,7 +121,10 @@ void PasswordVault::remove(const QStringList &keys)
             if (job->error() != QKeychain::NoError && job->error() != QKeychain::EntryNotFound)
                 noteFailure(*batch, *job);
         },
-        [this, batch] { Q_EMIT removed(batch->failed, batch->problem); });
+        [this, batch](const QStringList &notTried) {
+            batch->failed << notTried;
+            Q_EMIT removed(batch->failed, batch->problem);
+        });
 }
 
 VaultReadResult readSecrets(const QStringList &keys)
