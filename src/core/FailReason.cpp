@@ -1,5 +1,7 @@
 #include "core/FailReason.h"
 
+#include <QCoreApplication>
+
 namespace zelvant {
 
 bool PhoneFailure::isNetworkFault() const
@@ -46,7 +48,7 @@ QString PhoneFailure::text() const
     case FailReason::Stopped:
         return QStringLiteral("запрос остановлен");
     case FailReason::NotInKeyring:
-        return QStringLiteral("пароль не найден в связке ключей");
+        return QCoreApplication::translate("PhoneFailure", "пароль не найден в связке ключей");
     }
     return QString();
 }

@@ -142,9 +142,9 @@ TEST_F(KeyringTest, CheckReadsThePasswordsAndLeaksNone)
             if (file.fileName() == exe || !file.open(QIODevice::ReadOnly))
                 continue;
             written << file.readAll();
-            if (!file.fileName().endsWith(QLatin1String(".ini")))
-                EXPECT_FALSE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther))
-                    << file.fileName().toStdString();
+            const bool settings = file.fileName().endsWith(QLatin1String(".ini"));
+            EXPECT_TRUE(settings || !(file.permissions() & (QFile::ReadGroup | QFile::ReadOther)))
+                << file.fileName().toStdString();
         }
         EXPECT_GE(written.size(), 7); // with phones, history, error log and saved pages
         for (const QString &password : c.passwords) {
@@ -186,8 +186,7 @@ TEST_F(KeyringTest, PasswordsMoveWholeOrNotAtAll)
         EXPECT_EQ(run({QStringLiteral("--store-passwords"), to}), c.status) << err.data();
         ASSERT_TRUE(keyring().start());
         const bool inKeyring = c.fromKeyring == (c.status != 0);
-        if (c.status != 0)
-            EXPECT_EQ(temp.read(QStringLiteral("phones.xml")), before);
+        EXPECT_TRUE(c.status == 0 || temp.read(QStringLiteral("phones.xml")) == before);
         const VaultReadResult stored = readSecrets(numbers);
         for (int i = 0; i < numbers.size(); ++i) {
             EXPECT_EQ(phones().slot(i + 1).passwordInKeyring, inKeyring);
