@@ -54,7 +54,8 @@ install(FILES "${CMAKE_BINARY_DIR}/linux/changelog.gz" "${linux_dir}/copyright"
 
 # The package: dependencies come from the linked libraries (dpkg-shlibdeps)
 # plus the Qt plug-ins, which nothing links: the SQLite driver of the
-# history and the display plug-ins of the tray program.
+# history and the display plug-ins of the tray program; and libsecret, which
+# QtKeychain loads at run time to reach the keyring.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelvant)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
@@ -74,7 +75,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zelvant.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins, libsecret-1-0")
+# A Secret Service to keep the passwords in, where the desktop has none.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | keepassxc | kwalletmanager")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_STRIP_FILES ON)

@@ -24,6 +24,9 @@ packages=(
     qt6-l10n-tools qt6-tools-dev
     # the screen reader test (AT-SPI bus and its Python bindings)
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    # the phones' passwords in the desktop's keyring (QtKeychain over libsecret), and the
+    # keyring test's own Secret Service
+    qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
 )
 
 missing=()

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ru">
 <context>
+    <name>PhonePasswords</name>
+    <message>
+        <source>Связка ключей не приняла пароли (%1); они остались там, где были.</source>
+        <translation>The keyring did not take the passwords (%1); they stayed where they were.</translation>
+    </message>
+</context>
+<context>
     <name>zelvant::AboutBox</name>
     <message>
         <source>About</source>
@@ -343,6 +350,10 @@ Perhaps it is open in Excel</translation>
         <source>запрос остановлен</source>
         <translation>request stopped</translation>
     </message>
+    <message>
+        <source>пароль не найден в связке ключей</source>
+        <translation>password not in the keyring</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::PhoneHistoryWindow</name>
@@ -404,6 +415,13 @@ Perhaps it is open in Excel</translation>
     <message>
         <source>Не удалось записать файл &quot;%1&quot;: %2</source>
         <translation>Could not write the file &quot;%1&quot;: %2</translation>
+    </message>
+</context>
+<context>
+    <name>zelvant::PhonePasswords</name>
+    <message>
+        <source>Связка ключей недоступна (%1).</source>
+        <translation>The keyring is not available (%1).</translation>
     </message>
 </context>
 <context>
@@ -852,6 +870,14 @@ Perhaps it is open in Excel</translation>
     <message>
         <source>Но не меньше (у.е. в день):</source>
         <translation>But at least (c.u. a day):</translation>
+    </message>
+    <message>
+        <source>Хранить пароли в связке ключей</source>
+        <translation>Keep the passwords in the keyring</translation>
+    </message>
+    <message>
+        <source>Пароль хранится в связке ключей: длина не ограничена</source>
+        <translation>The password is kept in the keyring: any length</translation>
     </message>
 </context>
 <context>

@@ -69,7 +69,9 @@ QString skipReason(const AppContext &context, int slot)
     if (context.phones.numberOf(slot).isEmpty())
         return QStringLiteral("no number");
     if (context.phones.passwordOf(slot).isEmpty())
-        return QStringLiteral("no password");
+        return context.phones.slot(slot).passwordInKeyring
+                   ? QStringLiteral("password not in the keyring")
+                   : QStringLiteral("no password");
     if (context.loginUrlOf(slot).isEmpty())
         return QStringLiteral("unknown region \"%1\"").arg(context.phones.slot(slot).region);
     return QString();
@@ -125,7 +127,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
              const CheckOutput &output)
 {
     AppContext context(paths);
-    context.options.apply(loadSettings(context.settingsFile));
+    context.options.apply(loadSettings(context.settingsFile, paths.mode()));
     const QString phonesFile = paths.phonesFile();
     if (!QFileInfo::exists(phonesFile)) {
         output.err(QStringLiteral("Zelvant: no phone list: %1 does not exist\n").arg(phonesFile));
@@ -144,6 +146,7 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                        .arg(phonesFile)
                        .arg(leftOut)
                        .arg(PhoneSlotCount));
+    readKeyringPasswords(context.phones, output.err);
     const int total = context.phones.monitoredCount();
     if (total == 0) {
         output.err(QStringLiteral("Zelvant: no phone is monitored in %1; nothing to check\n")

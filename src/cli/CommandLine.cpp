@@ -72,6 +72,10 @@ CliRequest parseCommandLine(const QStringList &arguments)
     const QCommandLineOption paths(QStringLiteral("paths"),
                                    QStringLiteral("Print whether the program runs installed or "
                                                   "portable and where each of its files lies."));
+    const QCommandLineOption storePasswords(
+        QStringLiteral("store-passwords"),
+        QStringLiteral("--store-passwords keyring|file: move the phones' passwords into the "
+                       "desktop's keyring or into the phone list file."));
     const QCommandLineOption last(QStringLiteral("last"),
                                   QStringLiteral("History: the last N requests (default 50)."),
                                   QStringLiteral("N"));
@@ -91,7 +95,7 @@ CliRequest parseCommandLine(const QStringList &arguments)
         QStringLiteral("print-rules"),
         QStringLiteral("Print the built-in page rules in the format of page-rules.ini."));
     parser.addOptions({help, version, parse, check, history, exportHistory, initHistory, paths,
-                       last, days, all, json, rules, explain, printRules});
+                       storePasswords, last, days, all, json, rules, explain, printRules});
     // The mode options take their FILE / NUMBER as positional arguments, so
     // "--parse --json FILE" works as well as "--parse FILE --json".
     parser.addPositionalArgument(QStringLiteral("FILE/NUMBER"),
@@ -115,13 +119,13 @@ CliRequest parseCommandLine(const QStringList &arguments)
     }
 
     int modes = 0;
-    for (const QCommandLineOption *option :
-         {&parse, &check, &history, &exportHistory, &initHistory, &paths, &printRules})
+    for (const QCommandLineOption *option : {&parse, &check, &history, &exportHistory, &initHistory,
+                                             &paths, &storePasswords, &printRules})
         modes += parser.isSet(*option) ? 1 : 0;
     if (modes > 1)
         return usageError(QStringLiteral("choose one of --parse, --check, --history, "
                                          "--export-history, --init-history, --paths, "
-                                         "--print-rules"));
+                                         "--store-passwords, --print-rules"));
 
     request.json = parser.isSet(json);
     request.rulesFile = parser.value(rules);
@@ -171,6 +175,12 @@ CliRequest parseCommandLine(const QStringList &arguments)
     } else if (parser.isSet(paths)) {
         request.mode = CliMode::Paths;
         usage = expect(0, QStringLiteral("usage: --paths [--json]"));
+    } else if (parser.isSet(storePasswords)) {
+        request.mode = CliMode::StorePasswords;
+        const QStringList places{QStringLiteral("keyring"), QStringLiteral("file")};
+        usage = given == 1 && places.contains(request.positional.first())
+                    ? QString()
+                    : QStringLiteral("usage: --store-passwords keyring|file");
     } else if (parser.isSet(printRules)) {
         request.mode = CliMode::PrintRules;
         usage = expect(0, QStringLiteral("usage: --print-rules"));
@@ -212,6 +222,8 @@ int runCommandLineMode(const CliRequest &request, const AppPaths &paths)
         return runPrintRulesMode(request, paths);
     case CliMode::Paths:
         return runPathsMode(request, paths);
+    case CliMode::StorePasswords:
+        return runStorePasswordsMode(request, paths);
     case CliMode::Exit:
         return request.exitCode;
     case CliMode::TrayProgram:

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
 
 #include "core/AppPaths.h"
 
@@ -21,6 +22,7 @@ enum class CliMode {
     InitHistory,
     PrintRules,
     Paths,
+    StorePasswords,
     Exit
 };
 
@@ -57,6 +59,13 @@ int runExportHistoryMode(const CliRequest &request, const AppPaths &paths);
 int runInitHistoryMode(const CliRequest &request, const AppPaths &paths);
 int runPrintRulesMode(const CliRequest &request, const AppPaths &paths);
 int runPathsMode(const CliRequest &request, const AppPaths &paths);
+int runStorePasswordsMode(const CliRequest &request, const AppPaths &paths);
+
+class PhoneList;
+// Fills the keyring phones' passwords of phones, waiting for the keyring;
+// says on standard error where the passwords came from when the keyring
+// had a part, and why it could not be read.
+void readKeyringPasswords(PhoneList &phones, const std::function<void(const QString &)> &err);
 
 // What --paths prints, in order: the mode, then each file and folder of the
 // program under its key ("settings", "history", ...).

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 
 #include "core/config/AutoStart.h"
+#include "core/config/PasswordVault.h"
+#include "core/config/PhonePasswords.h"
 
 namespace zelvant {
 
@@ -27,6 +29,14 @@ QList<std::pair<QString, QString>> pathsListing(const AppPaths &paths)
     // Windows keeps the autostart entry in the registry, not in a file.
     listing.append({QStringLiteral("autostart"), XdgAutoStart::desktopFilePath()});
 #endif
+    // Where the phone list says the passwords are: the keyring as soon as
+    // one of them is there.
+    PhoneList phones;
+    loadPhones(phones, paths.phonesFile());
+    listing.append({QStringLiteral("passwords"),
+                    passwordPlaceOf(phones) == PasswordPlace::Keyring
+                        ? QStringLiteral("keyring (service %1)").arg(PasswordVault::serviceName())
+                        : paths.phonesFile()});
     return listing;
 }
 

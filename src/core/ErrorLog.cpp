@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include "core/AppPaths.h"
@@ -53,7 +54,11 @@ bool writeErrorLog(const QString &message, const QString &fileName, QString *err
     if (!prepareFolderFor(fileName, error))
         return false;
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // The log names the phones and their accounts' troubles: a new one is
+    // readable by its owner only.
+    const bool created = !QFileInfo::exists(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)
+        || (created && !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))) {
         if (error)
             *error = file.errorString();
         return false;

@@ -48,6 +48,9 @@ QString PhoneFailure::text() const
         return QCoreApplication::translate("zelvant::PhoneFailure", "пропущен: не отслеживается");
     case FailReason::Stopped:
         return QCoreApplication::translate("zelvant::PhoneFailure", "запрос остановлен");
+    case FailReason::NotInKeyring:
+        return QCoreApplication::translate("zelvant::PhoneFailure",
+                                           "пароль не найден в связке ключей");
     }
     return QString();
 }
@@ -81,6 +84,8 @@ QString PhoneFailure::englishText() const
         return QStringLiteral("skipped: not monitored");
     case FailReason::Stopped:
         return QStringLiteral("stopped");
+    case FailReason::NotInKeyring:
+        return QStringLiteral("password not in the keyring");
     }
     return QString();
 }

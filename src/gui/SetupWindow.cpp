@@ -28,6 +28,7 @@
 #include "core/config/AppContext.h"
 #include "core/config/AutoStart.h"
 #include "core/config/PasswordScramble.h"
+#include "core/config/PhonePasswords.h"
 #include "core/config/SettingsTable.h"
 #include "core/config/SetupRules.h"
 #include "gui/DialogSupport.h"
@@ -214,6 +215,11 @@ struct SetupWindow::Private
     std::array<Row, PhoneSlotCount> rows;
     QRadioButton *rbTrayNotShow = nullptr;
     QButtonGroup *trayGroup = nullptr;
+    QCheckBox *cbKeyring = nullptr;
+    // The list as the window opened it: which phones' passwords the keyring
+    // keeps. Their passwords come in when the keyring has answered.
+    PhoneList loaded;
+    std::unique_ptr<PhonePasswords> passwords;
     KeyFilter *phoneKeys = nullptr;
 
     QCheckBox *cbRequestNow = nullptr;
@@ -233,6 +239,9 @@ struct SetupWindow::Private
     void createConnectionSheet();
     void createPhonesSheet();
     void createPhoneSlots();
+    void applyPasswordLimit();
+    void passwordsSaved(bool ok, const PhoneList &phones, const QString &error,
+                        const QString &notice);
     void createPhoneSlot(int a);
     void monitorClick(int a);
     void applyMonitorStates();
@@ -480,6 +489,27 @@ void SetupWindow::Private::createPhonesSheet()
     auto *layout = new QVBoxLayout(phonesSheet);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(grbPhones);
+    cbKeyring = newCheckBox(QStringLiteral("cbKeyring"),
+                            SetupWindow::tr("Хранить пароли в связке ключей"), phonesSheet);
+    QObject::connect(cbKeyring, &QCheckBox::toggled, q, [this] { applyPasswordLimit(); });
+    layout->addWidget(cbKeyring);
+}
+
+void SetupWindow::Private::applyPasswordLimit()
+{
+    // The keyring takes a password of any length; the file's scramble holds
+    // MaxPasswordLength characters. A longer one typed for the keyring is not
+    // cut when the box is unticked: the save refuses it and says why.
+    const bool keyring = cbKeyring->isChecked();
+    for (Row &r : rows) {
+        if (keyring)
+            r.password->setMaxLength(32767);
+        else if (r.password->text().size() <= MaxPasswordLength)
+            r.password->setMaxLength(MaxPasswordLength);
+        r.password->setToolTip(
+            keyring ? SetupWindow::tr("Пароль хранится в связке ключей: длина не ограничена")
+                    : passwordToolTip);
+    }
 }
 
 void SetupWindow::Private::createPhoneSlots()
@@ -681,6 +711,10 @@ PhoneList SetupWindow::Private::controlsToPhones() const
         s.monitored = r.monitor->isChecked();
         s.trayShown = r.tray->isChecked();
         s.region = r.region->text();
+        // A keyring password that did not come stays in the keyring.
+        const PhoneSlot &before = loaded.slot(a);
+        s.passwordInKeyring =
+            before.passwordInKeyring && before.number == s.number && s.password.isEmpty();
     }
     return phones;
 }
@@ -707,20 +741,29 @@ void SetupWindow::Private::bnOKClick()
         return;
     }
 
-    const QString path = context.paths.phonesFile();
-    QString error;
-    QString notice;
-    if (!savePhones(edited, path, context.paths.errorLogFile(), &error, &notice)) {
-        showErrorBox(
-            q, error.isEmpty()
-                   ? tr("Не удалось записать файл \"%1\".").arg(QDir::toNativeSeparators(path))
-                   : error);
+    // Answered by passwordsSaved, at once where the keyring has no part; the
+    // window waits for the keyring's answer (which may wait for its unlock).
+    passwords->save(edited, cbKeyring->isChecked() ? PasswordPlace::Keyring : PasswordPlace::File);
+    if (passwords->isBusy())
+        q->setEnabled(false);
+}
+
+void SetupWindow::Private::passwordsSaved(bool ok, const PhoneList &phones, const QString &error,
+                                          const QString &notice)
+{
+    q->setEnabled(true);
+    if (!ok) {
+        showErrorBox(q, error.isEmpty()
+                            ? tr("Не удалось записать файл \"%1\".")
+                                  .arg(QDir::toNativeSeparators(context.paths.phonesFile()))
+                            : error);
         return;
     }
     if (!notice.isEmpty())
         showMessage(q, MessageKind::Warning, notice);
     context.phonesFileUnreadable = false;
-    context.phones = edited;
+    context.phones = phones;
+    dropKeyringPasswords(context.phones);
     editedOptions = controlsToOptions(editedOptions);
     q->accept();
 }
@@ -769,6 +812,25 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
     layout->addWidget(d->pages, 1);
     layout->addLayout(bottom);
 
+    d->passwords = std::make_unique<PhonePasswords>(context.paths);
+    connect(d->passwords.get(), &PhonePasswords::saved, this,
+            [this](bool ok, const PhoneList &phones, const QString &error, const QString &notice) {
+                d->passwordsSaved(ok, phones, error, notice);
+            });
+    connect(d->passwords.get(), &PhonePasswords::filled, this,
+            [this](const PhoneList &phones, const QString &problem) {
+                if (!isVisible())
+                    return; // closed meanwhile: nothing of it is kept
+                for (int a = 1; a <= PhoneSlotCount; ++a) {
+                    QLineEdit *field = d->row(a).password;
+                    if (d->loaded.slot(a).passwordInKeyring && field->text().isEmpty()
+                        && phones.slot(a).number == d->row(a).number->text())
+                        field->setText(phones.slot(a).password);
+                }
+                if (!problem.isEmpty())
+                    showMessage(this, MessageKind::Warning, problem);
+            });
+
     d->findControls();
     d->optionsToControls(context.options.values());
     d->phonesToControls(context.phones);
@@ -787,10 +849,19 @@ int SetupWindow::exec()
     d->editedOptions = d->context.options.values();
     d->optionsToControls(d->editedOptions);
     d->cbRequestNow->setChecked(false);
-    PhoneList stored;
-    loadPhones(stored, d->context.paths.phonesFile(), &d->context.phonesFileUnreadable);
-    d->phonesToControls(stored);
-    return QDialog::exec();
+    d->loaded = PhoneList();
+    loadPhones(d->loaded, d->context.paths.phonesFile(), &d->context.phonesFileUnreadable);
+    d->phonesToControls(d->loaded);
+    d->applyPasswordLimit();
+    if (passwordPlaceOf(d->loaded) == PasswordPlace::Keyring)
+        d->passwords->fill(d->loaded);
+    const int result = QDialog::exec();
+    // The passwords typed or read from the keyring are not kept in the
+    // window once it has closed.
+    for (Private::Row &r : d->rows)
+        r.password->clear();
+    d->loaded = PhoneList();
+    return result;
 }
 
 const Options &SetupWindow::options() const

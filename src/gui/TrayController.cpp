@@ -116,6 +116,8 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     connect(m_results.get(), &ResultStore::historyFileMissing, this,
             &TrayController::historyFileMissing);
 
+    m_passwords = std::make_unique<PhonePasswords>(m_context.paths);
+
     m_requestTimer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_requestTimer, &QTimer::timeout, this,
             [this] { runQueryCycle(CycleMode::AllPhones, -1, CycleSource::Timer); });
@@ -238,7 +240,7 @@ void TrayController::markStartup()
 void TrayController::startWork()
 {
     m_startWorkTimer.stop();
-    m_context.options.apply(loadSettings(m_context.settingsFile));
+    m_context.options.apply(loadSettings(m_context.settingsFile, m_context.paths.mode()));
     const Options &options = m_context.options.values();
     m_tray.setIconStyle(options.cbTrayIcon);
     m_phonesInfo->buildGrid();
@@ -272,6 +274,33 @@ void TrayController::startWork()
     malloc_trim(0);
 #endif
 
+    // The passwords move to where the options say before the first cycle
+    // (an installed program's first start puts them into the keyring).
+    const PasswordPlace place = options.cbKeyring ? PasswordPlace::Keyring : PasswordPlace::File;
+    if (!needsMove(m_context.phones, place)) {
+        finishStartWork();
+        return;
+    }
+    auto moved = std::make_shared<QMetaObject::Connection>();
+    *moved = connect(m_passwords.get(), &PhonePasswords::saved, this,
+                     [this, moved](bool ok, const PhoneList &phones, const QString &error) {
+                         disconnect(*moved);
+                         if (ok) {
+                             m_context.phones = phones;
+                             dropKeyringPasswords(m_context.phones);
+                         } else if (keyringChosen(m_context.settingsFile)) {
+                             // The default asks for the keyring only where
+                             // one answers; a chosen one is missed aloud.
+                             tellKeyringProblem(error);
+                         }
+                         finishStartWork();
+                     });
+    withPasswords([this, place] { m_passwords->save(m_context.phones, place); });
+}
+
+void TrayController::finishStartWork()
+{
+    const Options &options = m_context.options.values();
     if (options.cbExecAfterRun) {
         m_startupCycle = true;
         if (runQueryCycle(CycleMode::AllPhones, -1, CycleSource::Startup))
@@ -307,8 +336,45 @@ void TrayController::startCycleNow(CycleMode mode, int slot)
 {
     // A refused start (nothing the cycle can do) ends at once, so that the
     // menu does not stay switched off.
-    if (!m_wb->queryPhones(mode, slot) && !m_wb->isRunning())
-        onCycleFinished();
+    // The setup window may have opened, or the program begun to end, while
+    // the keyring was read: then the cycle ends before it began.
+    withPasswords([this, mode, slot] {
+        if (isSetupWindowVisible() || m_logic.isEnding()
+            || (!m_wb->queryPhones(mode, slot) && !m_wb->isRunning()))
+            onCycleFinished();
+    });
+}
+
+void TrayController::withPasswords(const std::function<void()> &start)
+{
+    if (passwordPlaceOf(m_context.phones) == PasswordPlace::File) {
+        start();
+        return;
+    }
+    // Read at each cycle's start and forgotten at its end; the tray goes on
+    // while the keyring asks the user to unlock it.
+    auto filled = std::make_shared<QMetaObject::Connection>();
+    *filled = connect(m_passwords.get(), &PhonePasswords::filled, this,
+                      [this, filled, start](const PhoneList &phones, const QString &problem) {
+                          disconnect(*filled);
+                          if (!problem.isEmpty())
+                              tellKeyringProblem(problem);
+                          for (int i = 1; i <= PhoneSlotCount; ++i) {
+                              PhoneSlot &s = m_context.phones.slot(i);
+                              if (s.passwordInKeyring && s.number == phones.slot(i).number)
+                                  s.password = phones.slot(i).password;
+                          }
+                          start();
+                      });
+    m_passwords->fill(m_context.phones);
+}
+
+void TrayController::tellKeyringProblem(const QString &message)
+{
+    if (std::exchange(m_keyringTold, true))
+        return;
+    writeErrorLog(message, m_context.paths.errorLogFile());
+    notifyHistoryProblem(message);
 }
 
 bool TrayController::startRetry(const QList<int> &targets)
@@ -317,8 +383,11 @@ bool TrayController::startRetry(const QList<int> &targets)
         != CycleDecision::Start)
         return false;
     applyMenuState();
-    if (!m_wb->retryPhones(targets) && !m_wb->isRunning())
-        onCycleFinished();
+    withPasswords([this, targets] {
+        if (isSetupWindowVisible() || m_logic.isEnding()
+            || (!m_wb->retryPhones(targets) && !m_wb->isRunning()))
+            onCycleFinished();
+    });
     return true;
 }
 
@@ -351,6 +420,8 @@ void TrayController::onCycleFinished()
     // Told once per cycle, however many rows were lost; each is in the error log.
     const QStringList historyFailures = std::exchange(m_historyFailures, {});
     const QString historyMissing = std::exchange(m_historyMissing, {});
+    // The keyring's passwords stay in memory no longer than the cycle.
+    dropKeyringPasswords(m_context.phones);
     if (!m_logic.cycleRunning())
         return;
     if (!historyMissing.isEmpty() && !m_logic.isEnding()) {

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/config/AutoStart.h"
+#include "core/config/PhonePasswords.h"
 #include "core/history/ResultStore.h"
 #include "core/retrieval/RequestCycle.h"
 #include "core/retrieval/RetryScheduler.h"
@@ -111,6 +112,12 @@ private:
     // that cannot be read goes to the error log. True when a state changed.
     bool readSpend(const QList<int> &slots);
     bool readAllSpend();
+    // The part of startWork after the passwords are where the options say.
+    void finishStartWork();
+    // Runs start once the keyring phones' passwords are in memory.
+    void withPasswords(const std::function<void()> &start);
+    // The keyring could not be used: told once a run (error log and notice).
+    void tellKeyringProblem(const QString &message);
 
     AppContext &m_context;
     TrayService &m_tray;
@@ -128,6 +135,8 @@ private:
     AlertRules m_alerts;
     SpendStates m_spend{}; // shown by the phones window, told by the alerts
     std::unique_ptr<RetryScheduler> m_retry;
+    std::unique_ptr<PhonePasswords> m_passwords;
+    bool m_keyringTold = false;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
     bool m_quietMenu = false;      // the menu comes back after a retry: no beep

@@ -52,6 +52,7 @@ TEST(CommandLine, ModesGetTheirArgumentsWhateverTheOrderOfTheFlags)
     EXPECT_EQ(parse({"--print-rules"}).mode, CliMode::PrintRules);
     EXPECT_TRUE(parse({"--json", "--paths"}).json);
     EXPECT_EQ(parse({"--paths"}).mode, CliMode::Paths);
+    EXPECT_EQ(parse({"--store-passwords", "file"}).mode, CliMode::StorePasswords);
 }
 
 TEST(CommandLine, PathsListTheModeThenEveryFile)
@@ -100,6 +101,8 @@ TEST(CommandLine, UsageErrorsExitWithStatusTwo)
         {"--print-rules", "--json"},
         {"--paths", "x"},
         {"--paths", "--init-history"},
+        {"--store-passwords"},
+        {"--store-passwords", "disk"},
     };
     for (const QStringList &args : bad) {
         const CliRequest r = parse(args);

@@ -234,8 +234,8 @@ TEST_F(NotificationTest, UnusualSpendAfterARealCycleIsToldOnceAndMarksTheRow)
     test::CycleRig rig; // the folder and the context; the controller runs its own cycle
     rig.make({{QStringLiteral("Сервер"), server.loginUrl().toString(), QStringLiteral("SRV")}});
     AppContext &context = *rig.context;
-    context.phones.slot(1) =
-        PhoneSlot{s.number, s.password, QStringLiteral("Мама"), true, false, QStringLiteral("SRV")};
+    context.phones.slot(1) = PhoneSlot{
+        s.number, s.password, false, QStringLiteral("Мама"), true, false, QStringLiteral("SRV")};
     const QDateTime last = QDateTime::currentDateTime().addSecs(-2 * 3600);
     QList<HistoryRow> rows;
     for (int k = 9; k >= 0; --k)

@@ -144,6 +144,14 @@ TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPa
         EXPECT_EQ(edit("edPassword_", 1)->maxLength(), 15);
         EXPECT_EQ(edit("edPassword_", 1)->toolTip(),
                   QStringLiteral("Не более 15 символов: столько хранит файл телефонов"));
+        // The keyring takes any length; a longer password is not cut when
+        // the box is unticked again (the save refuses it).
+        EXPECT_FALSE(box("cbKeyring")->isChecked()); // portable
+        box("cbKeyring")->setChecked(true);
+        edit("edPassword_", 1)->setText(QString(40, QLatin1Char('k')));
+        EXPECT_EQ(edit("edPassword_", 1)->text().size(), 40);
+        box("cbKeyring")->setChecked(false);
+        EXPECT_EQ(edit("edPassword_", 1)->text().size(), 40);
         // Windows starts programs at its start, a Linux desktop at log-in.
 #ifdef Q_OS_WIN
         EXPECT_EQ(box("cbAutoStart")->text(),
@@ -209,6 +217,7 @@ TEST_F(SetupWindowTest, FirstStartShowsDefaultsEmptyGreyedRowsAndTheConnectionPa
     });
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_FALSE(QFile::exists(context.paths.phonesFile())) << "nothing written without a save";
+    EXPECT_TRUE(edit("edPassword_", 1)->text().isEmpty()) << "no password kept once closed";
 }
 
 TEST_F(SetupWindowTest, RowsFollowTheirGeometryAndKeyboardOrder)

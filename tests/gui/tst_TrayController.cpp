@@ -24,6 +24,7 @@
 #include "core/TextCodec.h"
 #include "core/config/AppContext.h"
 #include "core/config/IniFile.h"
+#include "core/config/PasswordVault.h"
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
 #include "core/tray/BalanceIcon.h"
@@ -34,6 +35,7 @@
 #include "gui/TrayController.h"
 #include "support/FakeAutoStart.h"
 #include "support/FakeLumoServer.h"
+#include "support/PrivateKeyring.h"
 #include "support/RecordingTray.h"
 #include "support/TempFolder.h"
 
@@ -183,6 +185,36 @@ TEST_F(TrayWindows, StartWorkPreloadsTheHistoryAndStartsTheSchedule)
     EXPECT_EQ(main->logic().state(), ControllerState::Idle);
     EXPECT_FALSE(main->action(MenuItem::QueryBad)->isEnabled());
     EXPECT_EQ(beeps, 0);
+}
+
+// The keyring chosen: the start moves the passwords there; each cycle reads
+// them before it begins and forgets them when it ends, and a phone without
+// an entry fails with its own reason.
+TEST_F(TrayWindows, KeyringPasswordsAreMovedAtStartAndReadForEachCycle)
+{
+    if (!test::PrivateKeyring::installed())
+        GTEST_SKIP() << "gnome-keyring-daemon is not installed";
+    test::PrivateKeyring &keyring = test::PrivateKeyring::shared();
+    ASSERT_TRUE(keyring.start()) << keyring.error().toStdString();
+    Options options;
+    options.cbKeyring = true;
+    writeOptions(options);
+    ASSERT_TRUE(savePhones(context->phones, context->paths.phonesFile(), {}));
+    makeMain();
+    QSignalSpy done(main.get(), &TrayController::startWorkDone);
+    ASSERT_TRUE(done.wait(10000));
+    const QString number = context->phones.numberOf(1);
+    EXPECT_TRUE(context->phones.slot(1).passwordInKeyring);
+    EXPECT_EQ(readSecrets({number}).found.value(number), QStringLiteral("пароль"));
+
+    for (const FailReason reason : {FailReason::None, FailReason::NotInKeyring}) {
+        EXPECT_TRUE(context->phones.passwordOf(1).isEmpty()) << "kept only during a cycle";
+        markStale(1);
+        ASSERT_TRUE(main->runQueryCycle(CycleMode::AllPhones));
+        ASSERT_TRUE(waitForCycleEnd());
+        EXPECT_EQ(main->results()[1].failure.reason, reason);
+        ASSERT_TRUE(removeSecrets({number}, nullptr));
+    }
 }
 
 TEST_F(TrayWindows, CycleAtStartUpThenTheSchedule)

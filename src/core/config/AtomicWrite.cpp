@@ -15,13 +15,16 @@
 
 namespace zelvant {
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *reason)
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *reason,
+                         NewFileAccess access)
 {
     if (!prepareFolderFor(path, reason))
         return false;
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()
-        && file.commit()) {
+    const bool ownerOnly = access == NewFileAccess::OwnerOnly && !QFileInfo::exists(path);
+    if (file.open(QIODevice::WriteOnly)
+        && (!ownerOnly || file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+        && file.write(bytes) == bytes.size() && file.flush() && file.commit()) {
         syncFolder(QFileInfo(path).absolutePath());
         return true;
     }

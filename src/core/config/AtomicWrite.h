@@ -19,7 +19,13 @@ namespace zelvant {
 // limit), which replaces a good file by a truncated one and reports
 // success; the buffer is therefore flushed and checked before committing.
 // The folder is synced after the rename, so the new name survives a power cut.
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
+// A file that exists keeps its permissions; a new one follows access.
+enum class NewFileAccess {
+    Umask,     // as the user's umask says (settings, workbooks)
+    OwnerOnly, // 0600: files that carry the accounts (phone list, logs)
+};
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *reason = nullptr,
+                         NewFileAccess access = NewFileAccess::Umask);
 
 // Makes a rename or a removal in folder durable (a no-op where the system
 // offers no such call).

@@ -119,11 +119,14 @@ struct ParsedPhone
 {
     QString number;
     QString password;
+    bool passwordInKeyring = false;
     QString alias;
     bool monitored = false;
     bool trayShown = false;
     QString region;
 };
+
+const QString KeyringMarker = QStringLiteral("keyring");
 
 const QByteArray Utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
 
@@ -166,6 +169,10 @@ bool parsePhones(const QByteArray &bytes, int limit, std::vector<ParsedPhone> *p
                 ParsedPhone p;
                 p.number = attributes.value(QLatin1String("Number")).toString();
                 p.password = decodePassword(attributes.value(QLatin1String("Password")).toString());
+                p.passwordInKeyring =
+                    attributes.value(QLatin1String("PasswordIn")).compare(KeyringMarker) == 0;
+                if (p.passwordInKeyring) // a stale scramble beside the marker is no password
+                    p.password.clear();
                 p.alias = attributes.value(QLatin1String("Alias")).toString();
                 p.monitored = readFlag(attributes.value(QLatin1String("Monitor")).toString());
                 p.trayShown = readFlag(attributes.value(QLatin1String("TrayShow")).toString());
@@ -277,6 +284,15 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
+QString controlCharactersMessage(int slot, const QString &number)
+{
+    return QCoreApplication::translate("zelvant::PhoneList",
+                                       "Телефон %1 (%2) содержит управляющие символы, "
+                                       "которые нельзя сохранить в файле.")
+        .arg(slot)
+        .arg(number.trimmed());
+}
+
 } // namespace
 
 void loadPhones(PhoneList &phones, const QString &path, bool *unreadable, int *leftOut)
@@ -296,6 +312,7 @@ void loadPhones(PhoneList &phones, const QString &path, bool *unreadable, int *l
         PhoneSlot &s = phones.slot(i);
         s.number = p.number;
         s.password = p.password;
+        s.passwordInKeyring = p.passwordInKeyring;
         s.alias = p.alias;
         s.monitored = p.monitored;
         s.region = p.region;
@@ -321,9 +338,11 @@ QByteArray phonesDocument(const PhoneList &phones)
         if (s.number.trimmed().isEmpty())
             continue;
         body += "<Phone Number=\"" + attributeValue(s.number) + "\" Password=\""
-                + attributeValue(encodePassword(s.password)) + "\" Alias=\""
-                + attributeValue(s.alias) + "\" Monitor=\"" + flag(s.monitored) + "\" TrayShow=\""
-                + flag(s.trayShown) + "\" Region=\"" + attributeValue(s.region) + "\"/>";
+                + (s.passwordInKeyring ? QByteArray("\" PasswordIn=\"keyring")
+                                       : attributeValue(encodePassword(s.password)))
+                + "\" Alias=\"" + attributeValue(s.alias) + "\" Monitor=\"" + flag(s.monitored)
+                + "\" TrayShow=\"" + flag(s.trayShown) + "\" Region=\"" + attributeValue(s.region)
+                + "\"/>";
     }
     QByteArray doc = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n";
     if (body.isEmpty())
@@ -342,6 +361,11 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
         const PhoneSlot &s = phones.slot(i);
         if (s.number.trimmed().isEmpty())
             continue;
+        if (s.passwordInKeyring) {
+            if (!xmlCanHold(s.number) || !xmlCanHold(s.alias) || !xmlCanHold(s.region))
+                return fail(error, controlCharactersMessage(i, s.number));
+            continue;
+        }
         // Cut on the way into the file, it would differ from the one the
         // running program goes on with.
         if (s.password.size() > MaxPasswordLength)
@@ -361,12 +385,7 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
                                    .arg(i)
                                    .arg(s.number.trimmed()));
         if (!xmlCanHold(s.number) || !xmlCanHold(s.alias) || !xmlCanHold(s.region))
-            return fail(error,
-                        QCoreApplication::translate("zelvant::PhoneList",
-                                                    "Телефон %1 (%2) содержит управляющие символы, "
-                                                    "которые нельзя сохранить в файле.")
-                            .arg(i)
-                            .arg(s.number.trimmed()));
+            return fail(error, controlCharactersMessage(i, s.number));
     }
 
     const QString shownPath = QDir::toNativeSeparators(path);
@@ -417,7 +436,7 @@ bool savePhones(const PhoneList &phones, const QString &path, const QString &err
     }
 
     QString reason;
-    if (!writeFileAtomically(path, phonesDocument(phones), &reason))
+    if (!writeFileAtomically(path, phonesDocument(phones), &reason, NewFileAccess::OwnerOnly))
         return fail(error, QCoreApplication::translate("zelvant::PhoneList",
                                                        "Не удалось записать файл \"%1\": %2")
                                .arg(shownPath, reason));

@@ -15,7 +15,13 @@ inline const QString DefaultShortName = QStringLiteral("МСК");
 struct PhoneSlot
 {
     QString number;
-    QString password; // plain in memory, scrambled in the file
+    // Plain in memory, scrambled in the file; empty in memory for a phone
+    // whose password lies in the keyring, except while a cycle or the setup
+    // window needs it.
+    QString password;
+    // The file holds no password for the phone, but the marker
+    // PasswordIn="keyring": the keyring has it under the number.
+    bool passwordInKeyring = false;
     QString alias;
     bool monitored = false;
     bool trayShown = false;
@@ -67,12 +73,15 @@ QString phonesLeftOutMessage(const QString &path, int leftOut);
 // untouched, a password longer than MaxPasswordLength or with characters
 // outside Windows-1251 (the scramble could not give it back) and control
 // characters that XML cannot carry; other characters outside the code page
-// are written as character references.
+// are written as character references. A phone whose password is in the
+// keyring gets an empty password and the marker, whatever its length.
+// A new file is readable by its owner only.
 bool savePhones(const PhoneList &phones, const QString &path, const QString &errorLogFile,
                 QString *error = nullptr, QString *notice = nullptr);
 
 // The bytes SavePhones writes: Windows-1251 XML, no whitespace between
-// elements, the six attributes of each phone with a number in slot order.
+// elements, the six attributes of each phone with a number in slot order
+// (and PasswordIn="keyring" after the empty password of a keyring phone).
 QByteArray phonesDocument(const PhoneList &phones);
 
 } // namespace zelvant

@@ -14,6 +14,7 @@ namespace {
 
 const QString Debug = QStringLiteral("Debug");
 const QString Phones = QStringLiteral("Phones");
+const QString Connection = QStringLiteral("Connection");
 
 } // namespace
 
@@ -72,13 +73,21 @@ int Options::turnOffThreshold() const
     return v;
 }
 
-Options loadSettings(const IniFile &settings)
+Options loadSettings(const IniFile &settings, FileMode mode)
 {
     Options o;
     // A missing key reads as empty text, which no setting allows.
     for (const Setting &s : settingsTable())
         s.setText(o, settings.readString(s.sectionName(), s.keyName(), {}));
+    if (mode == FileMode::Installed && !keyringChosen(settings))
+        o.cbKeyring = true;
     return o;
+}
+
+bool keyringChosen(const IniFile &settings)
+{
+    return parseIniInteger(settings.readString(Connection, QStringLiteral("cbKeyring"), {}),
+                           nullptr);
 }
 
 bool saveSettings(IniFile &settings, const Options &options, bool trayNotShown,

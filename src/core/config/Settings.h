@@ -56,6 +56,7 @@ struct Options
     bool cbNotifyUnusualSpend{}; // "Оповещать о необычных списаниях"
     QString edSpendFactor;       // how many times the usual daily spend is unusual
     QString edSpendFloor;        // the least daily spend that is unusual, у.е.
+    bool cbKeyring{};            // "Хранить пароли в связке ключей"
 
     // The refresh timer's interval: the hours of the chosen entry, those of
     // the default entry for an index outside the list.
@@ -81,8 +82,12 @@ bool parseDecimal(const QString &text, double *value);
 bool parseWholeNumber(const QString &text, int *value);
 
 // Each setting from the file; a missing key, or a text that is no allowed
-// value, gives its default.
-Options loadSettings(const IniFile &settings);
+// value, gives its default. Installed, the passwords go to the keyring unless
+// the file says otherwise; a portable folder keeps them in its phone list, so
+// that it still works when copied to another computer.
+Options loadSettings(const IniFile &settings, FileMode mode = FileMode::Portable);
+// True when the file says where the passwords go (cbKeyring is no default).
+bool keyringChosen(const IniFile &settings);
 
 // Writes the options in the table's order, applies the autostart choice
 // (autoStart may be null in tests), writes rbTray=-1 to "Phones" when no

@@ -67,6 +67,8 @@ constexpr Setting Table[] = {
     flag(Connection, "cbNotifyUnusualSpend", true, &Options::cbNotifyUnusualSpend),
     text(Decimal, Connection, "edSpendFactor", "3", &Options::edSpendFactor),
     text(Decimal, Connection, "edSpendFloor", "30", &Options::edSpendFloor),
+    // Off here; loadSettings turns it on for an installed program.
+    flag(Connection, "cbKeyring", false, &Options::cbKeyring),
 };
 
 bool allows(const Setting &s, const QString &text)

@@ -242,10 +242,9 @@ bool initHistory(const QString &path, QString *error)
     if (!problem.isEmpty())
         return fail(problem);
 
-    // A temporary file is private to its owner; the history is an ordinary
-    // file of the program's folder.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                        | QFileDevice::ReadOther);
+    // The history names the subscribers' numbers and balances: readable by
+    // its owner only, in a portable folder as well.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!file.rename(target.absoluteFilePath())) {
         if (QFileInfo::exists(path))
             return fail(QStringLiteral("%1 появился во время создания; оставлен без изменений")

@@ -73,7 +73,7 @@ QString keepFailedPage(const QString &folder, const QString &text, int slot, con
         stamp = stamp.addMSecs(1);
         path = dir.filePath(fileName(stamp, slot));
     }
-    if (!writeFileAtomically(path, savedPageBytes(text), error)) {
+    if (!writeFileAtomically(path, savedPageBytes(text), error, NewFileAccess::OwnerOnly)) {
         qCInfo(lcRetrieval).noquote()
             << "failed page of slot" << slot << "not kept:" << (error ? *error : QString());
         return QString();

@@ -138,8 +138,11 @@ PhoneFailure RequestCycle::Private::skipFailure(int slot) const
     const PhoneList &phones = context.phones;
     if (phones.numberOf(slot).isEmpty())
         return {FailReason::NoNumber};
+    // A keyring phone whose password did not come is never logged in with
+    // an empty one.
     if (phones.passwordOf(slot).isEmpty())
-        return {FailReason::NoPassword};
+        return {phones.slot(slot).passwordInKeyring ? FailReason::NotInKeyring
+                                                    : FailReason::NoPassword};
     if (!phones.isMonitored(slot))
         return {FailReason::NotMonitored};
     if (context.loginUrlOf(slot).isEmpty())
@@ -588,7 +591,7 @@ QString RequestCycle::saveLogFile(const QString &folder, const QString &text, co
         stamp = stamp.addMSecs(1);
         path = dir.filePath(stamp.toString(LogFileFormat) + QStringLiteral(".html"));
     }
-    return writeFileAtomically(path, bytes) ? path : QString();
+    return writeFileAtomically(path, bytes, nullptr, NewFileAccess::OwnerOnly) ? path : QString();
 }
 
 void keepCycleResults(RequestCycle &cycle, ResultStore &store, const AppContext &context)

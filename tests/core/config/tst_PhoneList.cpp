@@ -278,6 +278,19 @@ TEST(PhonesFileSave, WritesTheExactDocumentAndRoundTripsEveryValue)
     // Passwords are scrambled afresh each time.
     EXPECT_NE(dir.read(QStringLiteral("phones.xml")), bytes);
     EXPECT_EQ(withoutScrambles(dir.read(QStringLiteral("phones.xml"))), expected);
+
+    // A keyring phone: the marker in place of a password of any length; a
+    // new file is its owner's only.
+    phones.slot(1).password = QString(40, QLatin1Char('k'));
+    phones.slot(1).passwordInKeyring = true;
+    QFile::remove(path);
+    ASSERT_TRUE(savePhones(phones, path, log));
+    EXPECT_TRUE(dir.read(QStringLiteral("phones.xml"))
+                    .contains("Number=\" +7 903 \" Password=\"\" PasswordIn=\"keyring\" Alias="));
+    phones.slot(1).password.clear();
+    EXPECT_EQ(loaded(path).slot(1), phones.slot(1));
+    EXPECT_FALSE(QFile::permissions(path)
+                 & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
 }
 
 TEST(PhonesFileSave, AnUnreadableFileIsKeptAsBakAndFailuresLeaveTheOldFile)

@@ -61,7 +61,7 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
                    "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbAutoStart=1\r\n"
                    "cbExecAfterRun=0\r\ncbHistory=1\r\ncbLoadHistory=1\r\ncbRetryFailed=1\r\n"
                    "cbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
-                   "cbNotifyUnusualSpend=1\r\nedSpendFactor=3\r\nedSpendFloor=30\r\n"
+                   "cbNotifyUnusualSpend=1\r\nedSpendFactor=3\r\nedSpendFloor=30\r\ncbKeyring=0\r\n"
                    "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
 
     // One key in the file, in other letter case: its texts read as the
@@ -94,6 +94,15 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
     }
     EXPECT_EQ(loadSettings(ini).turnOffThreshold(), 10);
     EXPECT_DOUBLE_EQ(Options().balanceThreshold(), 2.5);
+
+    // Installed, the passwords go to the keyring unless the file chose.
+    for (const auto &[text, keyring] : {std::pair{"", true}, {"x", true}, {"0", false}}) {
+        QFile::remove(ini.path());
+        ASSERT_TRUE(ini.writeString(QStringLiteral("Connection"), QStringLiteral("cbKeyring"),
+                                    QString::fromLatin1(text)));
+        EXPECT_EQ(loadSettings(ini, FileMode::Installed).cbKeyring, keyring) << text;
+        EXPECT_FALSE(loadSettings(ini, FileMode::Portable).cbKeyring) << text;
+    }
 
     // The refresh timer of each offered interval; an index outside the list
     // gives the default rather than a timer firing constantly or never.
@@ -131,22 +140,23 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
     o.cbTrayIcon = TrayIconStyle::Light;
     ASSERT_TRUE(saveSettings(ini, o, true, &autoStart));
     EXPECT_EQ(autoStart.calls, QList<bool>{false});
-    EXPECT_EQ(dir.read(QStringLiteral("Zelvant.ini")),
-              QByteArray("[Hint Window]\r\n"
-                         "cbNN=1\r\ncbAlias=0\r\ncbUserName=1\r\ncbPhoneNum=1\r\ncbAverage=0\r\n"
-                         "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\n"
-                         "cbJeansBalExpired=1\r\ncbLastQueryTime=1\r\ncbFailReason=1\r\n"
-                         "cbDailySpend=0\r\ncbTrayIcon=2\r\n"
-                         "\r\n[Mark]\r\n"
-                         "cbMarkIfBalance=1\r\ncbMarkIfTurnOff=0\r\n"
-                         "edBalanceLessThen=3.75\r\nedTurnOffLessThen=5\r\n"
-                         "\r\n[Connection]\r\n"
-                         "cbRefreshTime=7\r\ncbAutoStart=0\r\ncbExecAfterRun=1\r\n"
-                         "cbHistory=1\r\ncbLoadHistory=1\r\n"
-                         "cbRetryFailed=0\r\ncbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
-                         "cbNotifyUnusualSpend=1\r\nedSpendFactor=3\r\nedSpendFloor=30\r\n"
-                         "\r\n[Phones]\r\nrbTray=-1\r\n"
-                         "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
+    EXPECT_EQ(
+        dir.read(QStringLiteral("Zelvant.ini")),
+        QByteArray("[Hint Window]\r\n"
+                   "cbNN=1\r\ncbAlias=0\r\ncbUserName=1\r\ncbPhoneNum=1\r\ncbAverage=0\r\n"
+                   "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\n"
+                   "cbJeansBalExpired=1\r\ncbLastQueryTime=1\r\ncbFailReason=1\r\n"
+                   "cbDailySpend=0\r\ncbTrayIcon=2\r\n"
+                   "\r\n[Mark]\r\n"
+                   "cbMarkIfBalance=1\r\ncbMarkIfTurnOff=0\r\n"
+                   "edBalanceLessThen=3.75\r\nedTurnOffLessThen=5\r\n"
+                   "\r\n[Connection]\r\n"
+                   "cbRefreshTime=7\r\ncbAutoStart=0\r\ncbExecAfterRun=1\r\n"
+                   "cbHistory=1\r\ncbLoadHistory=1\r\n"
+                   "cbRetryFailed=0\r\ncbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
+                   "cbNotifyUnusualSpend=1\r\nedSpendFactor=3\r\nedSpendFloor=30\r\ncbKeyring=0\r\n"
+                   "\r\n[Phones]\r\nrbTray=-1\r\n"
+                   "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
     const Options back = loadSettings(ini);
     EXPECT_EQ(back, o);
     EXPECT_DOUBLE_EQ(back.balanceThreshold(), 3.75);
