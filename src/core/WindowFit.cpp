@@ -11,8 +11,8 @@ void fitSpan(int &start, int &length, int before, int after, int areaStart, int 
 {
     length = std::max(1, std::min(length, areaLength - before - after));
     const int frameLength = before + length + after;
-    const int frameStart =
-        std::clamp(start - before, areaStart, std::max(areaStart, areaStart + areaLength - frameLength));
+    const int frameStart = std::clamp(start - before, areaStart,
+                                      std::max(areaStart, areaStart + areaLength - frameLength));
     start = frameStart + before;
 }
 

@@ -96,6 +96,20 @@ class Session:
         os.close(read_fd)
         self.env["DISPLAY"] = ":" + data.decode().strip()
 
+    def start_bus(self):
+        # A private session bus: the panels' watcher and the item meet there.
+        p = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                             env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             start_new_session=True)
+        self.procs.append(p)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = p.stdout.readline().decode().strip()
+
+    def bus_name_owned(self, name):
+        r = self.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                      "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+                      "string:" + name], check=False)
+        return b"boolean true" in r.stdout
+
     def tree(self):
         return self.run(["xwininfo", "-root", "-tree"], check=False).stdout.decode(
             errors="replace")

@@ -29,8 +29,7 @@ QString defaultFolder()
         runtime = QDir::tempPath() + QStringLiteral("/zelvant-")
                   + qEnvironmentVariable("USER", QStringLiteral("user"));
         QDir().mkpath(runtime);
-        QFile::setPermissions(runtime,
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Someone else's folder of that name is no place for our pictures.
         if (QFileInfo(runtime).ownerId() != QFileInfo(QDir::homePath()).ownerId())
             return QString();
@@ -55,8 +54,10 @@ void removeDeadRunsPictures(const QString &root)
     const QStringList sizes = QDir(hicolor).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &size : sizes) {
         QDir apps(QStringLiteral("%1/%2/apps").arg(hicolor, size));
-        for (const QString &file : apps.entryList({NamePrefix + QStringLiteral("*")}, QDir::Files)) {
-            const qint64 pid = file.mid(NamePrefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong();
+        for (const QString &file :
+             apps.entryList({NamePrefix + QStringLiteral("*")}, QDir::Files)) {
+            const qint64 pid =
+                file.mid(NamePrefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong();
             if (pid > 0 && pid != QCoreApplication::applicationPid() && !processRuns(pid))
                 apps.remove(file);
         }
