@@ -30,7 +30,7 @@ const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
 #endif
 
 // How often an X11 tray that may appear later is looked for while there is none.
-constexpr int XEmbedPollMs = 2000;
+constexpr int XEmbedPollMs = 1000;
 
 bool onWayland()
 {
