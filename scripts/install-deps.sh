@@ -17,6 +17,8 @@ packages=(
     # the private session bus of the StatusNotifierItem test
     dbus
     openbox
+    # the real panels of the panel tests (xfconf-query sets the Xfce panel's size)
+    xfce4-panel xfconf lxqt-panel
     # the balance chart (Qt Charts' CMake files need Qt OpenGL's)
     qt6-charts-dev libqt6opengl6-dev
     clang libclang-rt-14-dev

@@ -23,8 +23,7 @@ const QRect Available(0, 24, 1024, 744);
 const QMargins Frame(4, 28, 4, 4);
 
 class WindowFit : public ::testing::TestWithParam<FitCase>
-{
-};
+{};
 
 TEST_P(WindowFit, FrameLandsInsideTheAvailableArea)
 {
