@@ -207,7 +207,9 @@ def main():
     ap.add_argument("--panel", choices=("xfce", "lxqt"), required=True)
     ap.add_argument("--grab", required=True)
     ap.add_argument("--keep", action="store_true")
+    ap.add_argument("--sizes", default=",".join(map(str, SIZES)))
     args = ap.parse_args()
+    sizes = [int(size) for size in args.sizes.split(",")]
 
     binary = "xfce4-panel" if args.panel == "xfce" else "lxqt-panel"
     tools = [binary, "Xvfb", "xdotool", "xwininfo", "dbus-daemon", "dbus-send"]
@@ -225,7 +227,7 @@ def main():
               timeout=60)
         s.start_xvfb()
         s.start_bus()
-        s.start_panel(SIZES[0])
+        s.start_panel(sizes[0])
         program = s.start([os.path.join(demo, "Zelvant")], cwd=s.tmp)
         history = os.path.join(demo, "Zelvant.mdb")
 
@@ -239,8 +241,8 @@ def main():
         wait_for("the demo balances", lambda: stored() >= DEMO_PHONES, 40, interval=0.5)
 
         seen = []
-        for size in SIZES:
-            if size != SIZES[0]:
+        for size in sizes:
+            if size != sizes[0]:
                 s.start_panel(size)
                 time.sleep(1)
             rows, ink = s.icon_area(size)

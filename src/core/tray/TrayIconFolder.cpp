@@ -101,12 +101,36 @@ QString TrayIconFolder::store(const QList<QImage> &icons)
         }
         sizes.append(icon.width());
     }
+    if (sizes != m_sizes && !writeThemeIndex(sizes))
+        qCInfo(lcTray) << "cannot write the tray pictures' theme index to" << m_folder;
     // Only once the new picture is complete: a host that reads the old name
     // meanwhile still finds it.
     removePicture(m_name, m_sizes);
     m_name = name;
     m_sizes = sizes;
     return m_name;
+}
+
+bool TrayIconFolder::writeThemeIndex(const QList<int> &sizes) const
+{
+    // GTK hosts (the Xfce panel, waybar) look a name up in a theme of the
+    // path alone: without an index there is no theme, and a size the index
+    // does not list is never taken.
+    QStringList folders;
+    QString sections;
+    for (const int size : sizes) {
+        const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+        folders << folder;
+        sections += QStringLiteral("\n[%1]\nSize=%2\nContext=Applications\nType=Fixed\n")
+                        .arg(folder)
+                        .arg(size);
+    }
+    const QString index =
+        QStringLiteral("[Icon Theme]\nName=Hicolor\nComment=%1 tray pictures\n"
+                       "Directories=%2\n")
+            .arg(QCoreApplication::applicationName(), folders.join(QLatin1Char(',')))
+        + sections;
+    return writeFileAtomically(m_folder + QStringLiteral("/hicolor/index.theme"), index.toUtf8());
 }
 
 void TrayIconFolder::removePicture(const QString &name, const QList<int> &sizes)

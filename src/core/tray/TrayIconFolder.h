@@ -4,6 +4,7 @@
 // draw, where they would smooth-scale the largest IconPixmap instead.
 //
 //   <folder>/hicolor/<N>x<N>/apps/<name>.png   one per size of the set
+//   <folder>/hicolor/index.theme               the sizes, for GTK hosts
 //
 // The folder is the user's runtime folder (private, in memory, gone at the
 // end of the session); without one a private folder under the temporary
@@ -33,6 +34,7 @@ public:
     QString iconName() const { return m_name; }
 
 private:
+    bool writeThemeIndex(const QList<int> &sizes) const;
     void removePicture(const QString &name, const QList<int> &sizes);
 
     QString m_folder;
