@@ -68,8 +68,8 @@ class Session:
         self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         self.env["LC_ALL"] = "C.UTF-8"
 
-    def start(self, argv, **kw):
-        log = open(os.path.join(self.tmp, os.path.basename(argv[0]) + ".log"), "ab")
+    def start(self, argv, name=None, **kw):
+        log = open(os.path.join(self.tmp, (name or os.path.basename(argv[0])) + ".log"), "ab")
         p = subprocess.Popen(argv, env=self.env, stdout=log, stderr=subprocess.STDOUT,
                              start_new_session=True, **kw)
         self.procs.append(p)
