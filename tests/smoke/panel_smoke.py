@@ -17,6 +17,7 @@ Exit status 77 (skipped) when the panel, Xvfb, dbus-daemon or xdotool is missing
 
 import argparse
 import os
+import re
 import shutil
 import sqlite3
 import subprocess
@@ -177,22 +178,10 @@ def text_lines(rows):
 
 
 def top_windows(s):
-    found = {}
-    for line in s.tree().splitlines():
-        if line.startswith("     0x"):
-            parts = line.split()
-            for part in parts:
-                if "x" in part and "+" in part and not part.startswith("0x"):
-                    geometry = part
-                    break
-            else:
-                continue
-            wid = parts[0]
-            size, _, pos = geometry.partition("+")
-            w, h = map(int, size.split("x"))
-            x, y = map(int, pos.split("+")[:2])
-            found[wid] = (x, y, w, h)
-    return found
+    # The root's children: "     0x2a00003 "name": ("c" "C")  200x40+10+20  +10+20".
+    return {m.group(1): tuple(map(int, m.group(4, 5, 2, 3)))
+            for m in re.finditer(r"^     (0x[0-9a-f]+) .*?\s(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)",
+                                 s.tree(), re.M)}
 
 
 def viewable(s, wid):
