@@ -122,7 +122,9 @@ bool InstanceChannel::listen()
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 // Only what a second start sends counts; anything else is dropped.
-                if (socket->canReadLine() && socket->readLine(64) == ShowRequest)
+                if (!socket->canReadLine() && socket->bytesAvailable() < ShowRequest.size())
+                    return; // the rest is on its way
+                if (socket->readLine(64) == ShowRequest)
                     Q_EMIT showRequested();
                 socket->disconnectFromServer();
             });
