@@ -1,5 +1,6 @@
-// Saves a picture of the X screen, of a part of it or of one window as PNG,
-// for scripts/screenshots.sh (no image tool needed beyond Qt).
+// Saves a picture of the X screen, of a part of it or of one window, for
+// scripts/screenshots.sh (PNG) and the panel tests (binary PPM, which Python
+// reads without an imaging library); the format follows OUT's suffix.
 //     zelvant_grab OUT.png [WINDOW_ID | X Y WIDTH HEIGHT]
 #include <QGuiApplication>
 #include <QPixmap>
@@ -24,7 +25,9 @@ int main(int argc, char **argv)
                                      args.at(4).toInt());
     else
         picture = screen->grabWindow(0);
-    if (picture.isNull() || !picture.save(args.at(0), "PNG", 9)) {
+    if (picture.isNull()
+        || !picture.save(args.at(0), nullptr,
+                         args.at(0).endsWith(QLatin1String(".png")) ? 9 : -1)) {
         std::fprintf(stderr, "zelvant_grab: could not save %s\n", qPrintable(args.at(0)));
         return 1;
     }

@@ -17,6 +17,10 @@ packages=(
     # the private session bus of the StatusNotifierItem test
     dbus
     openbox
+    # the real panels of the panel tests (xfconf-query sets the Xfce panel's size)
+    xfce4-panel xfconf lxqt-panel
+    # the Wayland test: sway on its headless backend, waybar's tray, the Qt Wayland platform
+    sway waybar qt6-wayland
     # the balance chart (Qt Charts' CMake files need Qt OpenGL's)
     qt6-charts-dev libqt6opengl6-dev
     clang libclang-rt-14-dev

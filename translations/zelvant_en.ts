@@ -940,6 +940,10 @@ Perhaps it is open in Excel</translation>
         <source>пожалуйста, с автором!</source>
         <translation>please contact the author!</translation>
     </message>
+    <message>
+        <source>На рабочем столе нет области уведомлений, и значок программы не виден. Её дают, например, расширение GNOME «AppIndicator and KStatusNotifierItem Support» или модуль tray панели (waybar, Xfce, LXQt). Пока её нет, закрытие этого окна завершает программу.</source>
+        <translation>The desktop has no notification area, so the program's icon cannot be seen. One comes, for example, with the GNOME extension «AppIndicator and KStatusNotifierItem Support» or a panel's tray module (waybar, Xfce, LXQt). While there is none, closing this window ends the program.</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::TrayPresenter</name>

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 
@@ -14,18 +16,6 @@
 namespace zelvant {
 
 namespace {
-
-QString desktopName()
-{
-    // One instance per desktop session: the X display or Wayland socket names
-    // the desktop; without either (Windows, or no display) the user's session.
-    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    if (display.isEmpty())
-        display = qEnvironmentVariable("DISPLAY");
-    if (display.isEmpty())
-        display = QStringLiteral("session");
-    return display;
-}
 
 QString safeFileName(QString text)
 {
@@ -47,8 +37,18 @@ SingleInstanceLock::SingleInstanceLock(const QString &title, const QString &lock
         folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    m_path = QDir(folder).filePath(safeFileName(title + QLatin1Char('-') + desktopName())
-                                   + QStringLiteral(".lock"));
+    // The runtime folder belongs to the user; the temporary folder is
+    // shared, so there the user's name is part of the lock's.
+    QString name = safeFileName(title);
+    if (lockFolder.isEmpty() && folder == QDir::tempPath())
+        name +=
+            QLatin1Char('-') + safeFileName(qEnvironmentVariable("USER", QStringLiteral("user")));
+    m_path = QDir(folder).filePath(name + QStringLiteral(".lock"));
+#ifdef Q_OS_UNIX
+    m_channel = QDir(folder).filePath(name + QStringLiteral(".socket"));
+#else
+    m_channel = name + QStringLiteral("-") + qEnvironmentVariable("USERNAME");
+#endif
 #ifndef Q_OS_UNIX
     m_lock = std::make_unique<QLockFile>(m_path);
     m_lock->setStaleLockTime(0); // only a dead owner's lock is stale
@@ -96,5 +96,56 @@ bool SingleInstanceLock::tryAcquire()
 }
 
 #endif
+
+namespace {
+const QByteArray ShowRequest = QByteArrayLiteral("show\n");
+} // namespace
+
+InstanceChannel::InstanceChannel(const QString &name, QObject *parent)
+    : QObject(parent)
+    , m_name(name)
+{
+}
+
+InstanceChannel::~InstanceChannel() = default;
+
+bool InstanceChannel::listen()
+{
+    if (m_server)
+        return m_server->isListening();
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // The lock is ours, so a socket still there is a dead instance's.
+    QLocalServer::removeServer(m_name);
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                // Only what a second start sends counts; anything else is dropped.
+                if (!socket->canReadLine() && socket->bytesAvailable() < ShowRequest.size())
+                    return; // the rest is on its way
+                if (socket->readLine(64) == ShowRequest)
+                    Q_EMIT showRequested();
+                socket->disconnectFromServer();
+            });
+        }
+    });
+    return m_server->listen(m_name);
+}
+
+bool InstanceChannel::askToShow(const QString &name, int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(ShowRequest);
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    // Answered when the running instance has read the request and hung up.
+    if (socket.state() == QLocalSocket::ConnectedState)
+        socket.waitForDisconnected(timeoutMs);
+    return true;
+}
 
 } // namespace zelvant

@@ -174,8 +174,9 @@ void HistoryWindow::loadPlacement()
     // Each stored value applies on its own; the width is fixed.
     if (p.height != NotFoundSentinel)
         resize(m_width, p.height);
-    if (p.left != NotFoundSentinel || p.top != NotFoundSentinel)
+    if (windowPlacementKnown() && (p.left != NotFoundSentinel || p.top != NotFoundSentinel))
         move(p.left != NotFoundSentinel ? p.left : x(), p.top != NotFoundSentinel ? p.top : y());
+    keepOnScreen(this);
 }
 
 void HistoryWindow::savePlacement()
@@ -186,9 +187,13 @@ void HistoryWindow::savePlacement()
          IniFile::Change::write(HistoryFormSection, LastDaysKey, edLastDays->text())},
         &error);
     WindowPlacement p;
-    p.height = height();
-    p.left = x();
-    p.top = y();
+    // Under Wayland the place is unknown and the size the compositor's.
+    if (windowPlacementKnown()) {
+        if (!isMaximized() && !isFullScreen())
+            p.height = height();
+        p.left = x();
+        p.top = y();
+    }
     if (!fields || !writeWindowPlacement(m_context.settingsFile, HistoryFormSection, p, &error))
         writeErrorLog(error, m_context.paths.errorLogFile());
 }

@@ -2,9 +2,11 @@
 
 #include <QAccessibleWidget>
 #include <QAction>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -93,8 +95,8 @@ QAccessibleInterface *phonesWindowAccessible(const QString &className, QObject *
 } // namespace
 
 PhonesWindow::PhonesWindow(AppContext &context, const PhoneResults &results, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
+    : QWidget(parent,
+              Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
     , m_context(context)
     , m_results(results)
 {
@@ -106,7 +108,11 @@ PhonesWindow::PhonesWindow(AppContext &context, const PhoneResults &results, QWi
     Q_UNUSED(roleKnown);
     resize(333, 117);
     // On top of other windows, but never of the program's own modal windows.
-    new TopmostUnlessBlocked(this);
+    // Wayland compositors ignore the wish, so it is not made there.
+    if (windowPlacementKnown()) {
+        setWindowFlag(Qt::WindowStaysOnTopHint);
+        new TopmostUnlessBlocked(this);
+    }
     // The grid's content is kept from the start (it also makes the tray
     // tip); the widgets that draw it are made when the window first shows.
     buildGrid();
@@ -148,8 +154,15 @@ void PhonesWindow::ensureUi()
     connect(m_table, &QWidget::customContextMenuRequested, this,
             &PhonesWindow::strgrPhonesInfoContextPopup);
 
+    m_noTrayLabel = new QLabel(m_noTrayNote, this);
+    m_noTrayLabel->setObjectName(QStringLiteral("noTrayNote"));
+    m_noTrayLabel->setWordWrap(true);
+    m_noTrayLabel->setMargin(4);
+    m_noTrayLabel->setVisible(!m_noTrayNote.isEmpty());
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_noTrayLabel);
     layout->addWidget(m_table);
 
     m_menu = new QMenu(this);
@@ -162,6 +175,15 @@ void PhonesWindow::ensureUi()
     connect(m_ppmExcel, &QAction::triggered, this, &PhonesWindow::ppmExcelClick);
 
     applyColumnWidths();
+}
+
+void PhonesWindow::setNoTrayNote(const QString &note)
+{
+    m_noTrayNote = note;
+    if (!m_noTrayLabel)
+        return;
+    m_noTrayLabel->setText(note);
+    m_noTrayLabel->setVisible(!note.isEmpty());
 }
 
 void PhonesWindow::setVisible(bool visible)
@@ -272,8 +294,11 @@ void PhonesWindow::fitWindowToColumns()
 {
     // Every column stays in sight, also one switched on or widened after the
     // user last sized the window (as far as the screen allows).
-    if (width() < fittingWidth())
+    if (width() < fittingWidth()) {
         resize(fittingWidth(), height());
+        // Grown to the right past the screen's edge, it moves left.
+        zelvant::keepOnScreen(this);
+    }
 }
 
 QString PhonesWindow::fillGrid()
@@ -351,20 +376,34 @@ void PhonesWindow::loadPosition()
         resize(p.width, height());
     if (p.height != NotFoundSentinel)
         resize(width(), p.height);
-    if (p.left != NotFoundSentinel || p.top != NotFoundSentinel)
+    if (windowPlacementKnown() && (p.left != NotFoundSentinel || p.top != NotFoundSentinel))
         move(p.left != NotFoundSentinel ? p.left : x(), p.top != NotFoundSentinel ? p.top : y());
+    // Stored on another screen, in another font or by a tiling compositor.
+    zelvant::keepOnScreen(this);
 }
 
 void PhonesWindow::savePosition()
 {
+    // Under Wayland the place is unknown and the size the compositor's.
+    if (!windowPlacementKnown())
+        return;
     WindowPlacement p;
-    p.width = width();
-    p.height = height();
+    if (!isMaximized() && !isFullScreen()) {
+        p.width = width();
+        p.height = height();
+    }
     p.left = x();
     p.top = y();
     QString error;
     if (!writeWindowPlacement(m_context.settingsFile, PhonesInfoSection, p, &error))
         writeErrorLog(error, m_context.paths.errorLogFile());
+}
+
+void PhonesWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        Q_EMIT closed();
 }
 
 void PhonesWindow::showEvent(QShowEvent *event)

@@ -10,6 +10,7 @@
 #include "core/tray/PhonesTable.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QTableView;
 
@@ -53,8 +54,17 @@ public:
     QAction *requestOnlyOneAction();
     void setVisible(bool visible) override;
     int menuPhone() const { return m_menuPhone; }
+    // A line above the table (empty: none), for the desktop without a
+    // notification area.
+    void setNoTrayNote(const QString &note);
+    QString noTrayNote() const { return m_noTrayNote; }
+
+Q_SIGNALS:
+    // The user closed the window (it is only hidden).
+    void closed();
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -79,6 +89,8 @@ private:
     PhonesTable m_grid;
     PhonesTableModel *m_model = nullptr;
     QTableView *m_table = nullptr;
+    QLabel *m_noTrayLabel = nullptr;
+    QString m_noTrayNote;
     QMenu *m_menu = nullptr;
     QAction *m_ppmRequestOnlyOne = nullptr;
     QAction *m_ppmHistory = nullptr;

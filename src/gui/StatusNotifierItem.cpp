@@ -34,11 +34,13 @@ SniIconPixmap toIconPixmap(const QImage &image)
 
 } // namespace
 
-StatusNotifierItem::StatusNotifierItem(const QDBusConnection &bus, QObject *parent)
+StatusNotifierItem::StatusNotifierItem(const QDBusConnection &bus, QObject *parent,
+                                       const QString &iconFolder)
     : QObject(parent)
     , m_bus(bus)
     , m_serviceName(
           QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid()))
+    , m_iconFolder(iconFolder)
     , m_watcher(new StatusNotifierWatcherProxy(WatcherService, WatcherPath, bus, this))
 {
     registerDBusTypes();
@@ -91,6 +93,7 @@ void StatusNotifierItem::registerWithWatcher()
 void StatusNotifierItem::setIcons(const QList<QImage> &icons)
 {
     m_icons = icons;
+    m_iconFolder.store(icons);
     Q_EMIT NewIcon();
 }
 
@@ -118,6 +121,11 @@ QString StatusNotifierItem::id() const
     return QCoreApplication::applicationName();
 }
 
+QString StatusNotifierItem::iconThemePath() const
+{
+    return m_iconFolder.iconName().isEmpty() ? QString() : m_iconFolder.themePath();
+}
+
 SniIconPixmapList StatusNotifierItem::iconPixmap() const
 {
     SniIconPixmapList pixmaps;
@@ -128,16 +136,15 @@ SniIconPixmapList StatusNotifierItem::iconPixmap() const
 
 SniToolTip StatusNotifierItem::dbusToolTip() const
 {
-    // Hosts show the title in bold and the description below it: the tip's
-    // first line (the title line or the first phone) and the rest.
+    // Every line in the title: some hosts (LXQt) show only the title, and
+    // the others show it whole, one phone a line.
     QStringList lines = m_toolTip.split(QLatin1Char('\n'));
     for (QString &line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
     }
     SniToolTip t;
-    t.title = lines.takeFirst();
-    t.description = lines.join(QLatin1Char('\n'));
+    t.title = lines.join(QLatin1Char('\n'));
     return t;
 }
 

@@ -15,6 +15,7 @@
 #include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusObjectPath>
 
+#include "core/tray/TrayIconFolder.h"
 #include "gui/DBusTypes.h"
 
 class QMenu;
@@ -27,19 +28,25 @@ class DBusMenuExporter;
 class StatusNotifierItem : public QObject
 {
     Q_OBJECT
-    // What hosts read. The interface's other properties (the icon names, the
-    // overlay and attention pictures, WindowId) are not declared: the adaptor
-    // reads them as empty, which is what this item has of them.
+    // What hosts read. The interface's other properties (the overlay and
+    // attention pictures, WindowId) are not declared: the adaptor reads them
+    // as empty, which is what this item has of them. Hosts that take a named
+    // icon find it in IconThemePath at the exact size they draw; the others
+    // pick from IconPixmap.
     Q_PROPERTY(QString Category READ category CONSTANT)
     Q_PROPERTY(QString Id READ id CONSTANT)
     Q_PROPERTY(QString Title READ id CONSTANT)
     Q_PROPERTY(QString Status READ status CONSTANT)
     Q_PROPERTY(bool ItemIsMenu READ itemIsMenu CONSTANT)
+    Q_PROPERTY(QString IconName READ iconName NOTIFY NewIcon)
+    Q_PROPERTY(QString IconThemePath READ iconThemePath NOTIFY NewIcon)
     Q_PROPERTY(zelvant::SniIconPixmapList IconPixmap READ iconPixmap NOTIFY NewIcon)
     Q_PROPERTY(zelvant::SniToolTip ToolTip READ dbusToolTip NOTIFY NewToolTip)
     Q_PROPERTY(QDBusObjectPath Menu READ menuPath CONSTANT)
 public:
-    explicit StatusNotifierItem(const QDBusConnection &bus, QObject *parent = nullptr);
+    // iconFolder empty: the user's runtime folder.
+    explicit StatusNotifierItem(const QDBusConnection &bus, QObject *parent = nullptr,
+                                const QString &iconFolder = QString());
     ~StatusNotifierItem() override;
 
     // Exports the item under its own bus name on first use, then asks the
@@ -60,6 +67,8 @@ public:
     QString id() const;
     QString status() const { return QStringLiteral("Active"); }
     bool itemIsMenu() const { return false; }
+    QString iconName() const { return m_iconFolder.iconName(); }
+    QString iconThemePath() const;
     SniIconPixmapList iconPixmap() const;
     SniToolTip dbusToolTip() const;
     QDBusObjectPath menuPath() const;
@@ -84,6 +93,7 @@ private:
     QString m_serviceName;
     bool m_exported = false;
     QList<QImage> m_icons;
+    TrayIconFolder m_iconFolder;
     QString m_toolTip;
     QMenu *m_menu = nullptr;
     DBusMenuExporter *m_menuExporter = nullptr;

@@ -1,8 +1,11 @@
 #include "gui/SystemTray.h"
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QTimer>
 
+#include "core/Logging.h"
 #include "core/tray/TrayIconSet.h"
 
 #ifdef ZELVANT_STATUS_NOTIFIER
@@ -14,7 +17,6 @@
 #include <QtDBus/QDBusServiceWatcher>
 #include <QtDBus/QDBusVariant>
 
-#include "core/Logging.h"
 #include "gui/StatusNotifierItem.h"
 #include "statusnotifierwatcherproxy.h"
 #endif
@@ -26,6 +28,14 @@ namespace {
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
 #endif
+
+// How often an X11 tray that may appear later is looked for while there is none.
+constexpr int XEmbedPollMs = 1000;
+
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 } // namespace
 
 SystemTray::SystemTray(QObject *parent)
@@ -46,6 +56,7 @@ bool SystemTray::trayAdd(const QImage &icon, const QString &tip)
     if (m_host == Host::Unknown)
         followStatusNotifierWatcher();
     show();
+    updateTrayHost();
     return true;
 }
 
@@ -161,6 +172,8 @@ void SystemTray::show()
 
 void SystemTray::showAsQtIcon()
 {
+    if (!m_qtIcon && onWayland() && !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
     if (!m_qtIcon) {
         m_qtIcon = new QSystemTrayIcon(this);
         connect(m_qtIcon, &QSystemTrayIcon::activated, this, &SystemTray::activated);
@@ -259,6 +272,38 @@ void SystemTray::setHost(Host host)
 {
     m_host = host;
     show();
+    updateTrayHost();
+}
+
+void SystemTray::updateTrayHost()
+{
+    bool present = m_host == Host::StatusNotifier;
+    if (m_host == Host::Other)
+        present = QSystemTrayIcon::isSystemTrayAvailable();
+    else if (m_host != Host::StatusNotifier)
+        return; // still asking
+    // An X11 tray that starts later announces itself to Qt's icon only, so
+    // it is looked for while none is there; a StatusNotifierWatcher that
+    // comes later is followed on the bus.
+    if (!present && m_added && !onWayland()) {
+        if (!m_xembedPoll) {
+            m_xembedPoll = new QTimer(this);
+            m_xembedPoll->setInterval(XEmbedPollMs);
+            connect(m_xembedPoll, &QTimer::timeout, this, [this] {
+                if (m_host == Host::Other)
+                    updateTrayHost();
+            });
+        }
+        m_xembedPoll->start();
+    } else if (m_xembedPoll) {
+        m_xembedPoll->stop();
+    }
+    if (m_trayHostKnown && present == m_trayHost)
+        return;
+    m_trayHostKnown = true;
+    m_trayHost = present;
+    qCInfo(lcTray) << "notification area" << (present ? "present" : "absent");
+    Q_EMIT trayHostChanged(present);
 }
 
 void SystemTray::showMessage(const QString &title, const QString &body, Urgency urgency)

@@ -5,7 +5,11 @@
 // (XEmbed trays, Windows) it is a QSystemTrayIcon. The watcher is followed for
 // the whole run: a panel that starts after the program, or restarts, gets the
 // icon within moments. Without any notification area the program still runs;
-// the icon then simply is not seen.
+// trayPresenceKnown() then says so, and the program shows its window instead.
+//
+// Under Wayland no QSystemTrayIcon is ever made: Qt could only offer the same
+// StatusNotifierItem, and made without a watcher it falls back to X11 code
+// that warns at start.
 
 #include <QImage>
 #include <QMenu>
@@ -18,6 +22,7 @@
 #include "core/tray/TrayService.h"
 
 class QDBusServiceWatcher;
+class QTimer;
 
 namespace zelvant {
 
@@ -46,8 +51,14 @@ public:
     void showMessage(const QString &title, const QString &body, Urgency urgency);
     // True while the icon is shown through the StatusNotifierWatcher.
     bool isStatusNotifierItem() const;
+    // Whether a notification area shows the icon, once it is known (false
+    // until then).
+    bool hasTrayHost() const { return m_trayHost; }
 
 Q_SIGNALS:
+    // Told once it is known after trayAdd() whether any notification area is
+    // there, and again whenever that changes.
+    void trayHostChanged(bool present);
     void activated(QSystemTrayIcon::ActivationReason reason);
     void messageClicked();
 
@@ -60,6 +71,7 @@ private:
     void followStatusNotifierWatcher();
     void askForStatusNotifierHost();
     void setHost(Host host);
+    void updateTrayHost();
 
     QImage m_drawing;
     QString m_tip;
@@ -71,6 +83,9 @@ private:
     StatusNotifierItem *m_item = nullptr;
     QDBusServiceWatcher *m_watcher = nullptr;
     bool m_itemRegistered = false;
+    bool m_trayHost = false;
+    bool m_trayHostKnown = false;
+    QTimer *m_xembedPoll = nullptr;
 };
 
 } // namespace zelvant

@@ -24,4 +24,13 @@ void fixWindowSize(QWidget *window, const QSize &designed = QSize());
 // The largest size a window may take on the screen it is on.
 QSize availableScreenSize(const QWidget *window);
 
+// False under Wayland: there a window neither knows nor chooses its place,
+// and its size may be the compositor's tiling, so neither is worth keeping.
+bool windowPlacementKnown();
+
+// Moves a top-level window, and shrinks it where it must, so that its frame
+// (title bar included) lies inside the available area of the screen it
+// lands on; nothing under Wayland, where the compositor places it.
+void keepOnScreen(QWidget *window);
+
 } // namespace zelvant

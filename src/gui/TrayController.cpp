@@ -96,6 +96,10 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     m_phonesInfo->setSinglePhoneRequest(
         [this] { return m_logic.canRequestSinglePhone(); },
         [this](int slot) { runQueryCycle(CycleMode::OnePhone, slot, CycleSource::SinglePhone); });
+    connect(m_phonesInfo, &PhonesWindow::closed, this, [this] {
+        if (m_standInForTray)
+            exitProgram();
+    });
 
     m_wb = std::make_unique<RequestCycle>(m_context, m_results->results(), this);
     keepCycleResults(*m_wb, *m_results, m_context);
@@ -613,6 +617,25 @@ void TrayController::trayNotify(QSystemTrayIcon::ActivationReason reason)
     // The right button's menu is popped up by the tray icon itself.
     if (reason == QSystemTrayIcon::Trigger)
         showPhonesWindow();
+}
+
+void TrayController::setTrayHost(bool present)
+{
+    const bool first = !m_trayHostKnown;
+    m_trayHostKnown = true;
+    if (present && m_standInForTray) {
+        m_standInForTray = false;
+        m_phonesInfo->setNoTrayNote(QString());
+    } else if (!present && first) {
+        // Only at start: a panel that restarts later is gone for a moment.
+        m_standInForTray = true;
+        m_phonesInfo->setNoTrayNote(
+            tr("На рабочем столе нет области уведомлений, и значок программы не виден. "
+               "Её дают, например, расширение GNOME «AppIndicator and KStatusNotifierItem "
+               "Support» или модуль tray панели (waybar, Xfce, LXQt). Пока её нет, "
+               "закрытие этого окна завершает программу."));
+        showPhonesWindow();
+    }
 }
 
 bool TrayController::saveSettingsNow()

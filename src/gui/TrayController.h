@@ -71,6 +71,11 @@ public:
     void openHomePage();
     void exitProgram();
     void trayNotify(QSystemTrayIcon::ActivationReason reason);
+    // Whether a notification area shows the icon. Without one at start the
+    // phones window stands in for the icon: it opens with a note, and
+    // closing it ends the program, until a notification area appears.
+    void setTrayHost(bool present);
+    bool standsInForTray() const { return m_standInForTray; }
 
     // Saves the options (and the autostart entry); a failure is shown.
     bool saveSettingsNow();
@@ -139,6 +144,8 @@ private:
     bool m_keyringTold = false;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;
+    bool m_trayHostKnown = false;
+    bool m_standInForTray = false;
     bool m_quietMenu = false;      // the menu comes back after a retry: no beep
     QStringList m_historyFailures; // of the running cycle
     QString m_historyMissing;      // told when the running cycle has ended

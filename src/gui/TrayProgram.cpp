@@ -10,6 +10,7 @@
 #include <QTranslator>
 
 #include "core/ErrorLog.h"
+#include "core/Logging.h"
 #include <memory>
 
 #include "core/SingleInstance.h"
@@ -42,11 +43,14 @@ QIcon applicationIcon()
 int runTrayProgram(int argc, char *argv[])
 {
     startStartupClock();
-    // A second start on the same desktop ends here, silently, before it
-    // even connects to the display.
+    // A second start in the same session asks the running program to show
+    // its phones window and ends here, before it even connects to the display.
     SingleInstanceLock lock(ProgramTitle);
-    if (!lock.tryAcquire())
+    if (!lock.tryAcquire()) {
+        QCoreApplication caller(argc, argv);
+        InstanceChannel::askToShow(lock.channelName());
         return 0;
+    }
 
     QApplication app(argc, argv);
     // Closing the phones window or a dialog must never end the program.
@@ -107,6 +111,12 @@ int runTrayProgram(int argc, char *argv[])
     QObject::connect(&tray, &SystemTray::messageClicked, &main, &TrayController::showPhonesWindow);
     tray.setContextMenu(main.trayMenu());
     QObject::connect(&tray, &SystemTray::activated, &main, &TrayController::trayNotify);
+    QObject::connect(&tray, &SystemTray::trayHostChanged, &main, &TrayController::setTrayHost);
+    InstanceChannel channel(lock.channelName());
+    QObject::connect(&channel, &InstanceChannel::showRequested, &main,
+                     &TrayController::showPhonesWindow);
+    if (!channel.listen())
+        qCInfo(lcTray) << "no channel for a second start at" << lock.channelName();
     tray.trayAdd(standardIcon, ProgramTitle);
 
     const int status = app.exec();

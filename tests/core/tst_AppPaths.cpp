@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+#include <thread>
+
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -328,11 +331,28 @@ TEST(Codec, Windows1251RoundTripAndLowerCase)
               QStringLiteral("актуальный баланс ёж abc"));
 }
 
-TEST(SingleInstance, SecondLockOnTheSameDesktopIsRefused)
+TEST(SingleInstance, SecondStartInTheSessionIsRefusedAndAsksTheFirstToShow)
 {
+    // One start sees only DISPLAY, the other also WAYLAND_DISPLAY: one session.
     TempFolder dir;
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":7");
+    qunsetenv("WAYLAND_DISPLAY");
     SingleInstanceLock first(ProgramTitle, dir.path());
+    qputenv("WAYLAND_DISPLAY", "wayland-1");
     SingleInstanceLock second(ProgramTitle, dir.path());
     EXPECT_TRUE(first.tryAcquire());
     EXPECT_FALSE(second.tryAcquire());
+    EXPECT_EQ(second.channelName(), first.channelName());
+
+    EXPECT_FALSE(InstanceChannel::askToShow(first.channelName(), 200)) << "nobody listens yet";
+    InstanceChannel channel(first.channelName());
+    ASSERT_TRUE(channel.listen());
+    QSignalSpy shown(&channel, &InstanceChannel::showRequested);
+    // The second start runs in its own process; a thread stands in for it.
+    std::thread caller([name = second.channelName()] { InstanceChannel::askToShow(name); });
+    EXPECT_TRUE(shown.wait(5000));
+    caller.join();
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("DISPLAY", display);
 }

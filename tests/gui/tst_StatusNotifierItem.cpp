@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -131,6 +133,10 @@ protected:
     {
         if (!bus)
             GTEST_SKIP() << "dbus-daemon is not installed";
+        // The named pictures go to the user's runtime folder: a temporary one.
+        ASSERT_TRUE(QDir().mkpath(runtimeDir()));
+        QFile::setPermissions(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir()));
         panel = std::make_unique<QDBusConnection>(bus->connect(QStringLiteral("panel")));
         ASSERT_TRUE(panel->isConnected());
         watcher = std::make_unique<FakeWatcher>(*panel);
@@ -213,11 +219,15 @@ protected:
         return pending.reply();
     }
 
-    QDBusArgument itemProperty(const QString &name)
+    QVariant itemValue(const QString &name)
     {
         const QDBusMessage reply = callItem(QStringLiteral("org.freedesktop.DBus.Properties"),
                                             QStringLiteral("Get"), {ItemInterface, name});
-        return reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+    QDBusArgument itemProperty(const QString &name)
+    {
+        return itemValue(name).value<QDBusArgument>();
     }
 
     QList<QImage> iconPixmaps()
@@ -304,14 +314,37 @@ protected:
         }
     }
 
+    // The pixmaps, and the same pictures as the named icon in the item's
+    // theme folder (under a new name; the previous picture's files gone).
     void expectIcon(const QImage &drawing, TrayIconStyle style = TrayIconStyle::DarkOutlined)
     {
         const QList<QImage> expected = trayIconSet(drawing, style);
         const QList<QImage> shown = iconPixmaps();
         ASSERT_EQ(shown.size(), expected.size());
-        for (qsizetype i = 0; i < shown.size(); ++i)
-            EXPECT_EQ(shown.at(i), expected.at(i)) << "size " << expected.at(i).width();
+        const QString name = itemValue(QStringLiteral("IconName")).toString();
+        const QString theme = itemValue(QStringLiteral("IconThemePath")).toString();
+        EXPECT_TRUE(theme.startsWith(runtimeDir())) << theme.toStdString();
+        EXPECT_NE(name, previousIconName);
+        // GTK hosts take only the sizes the theme's index lists.
+        QFile index(theme + QStringLiteral("/hicolor/index.theme"));
+        ASSERT_TRUE(index.open(QIODevice::ReadOnly));
+        const QString indexText = QString::fromUtf8(index.readAll());
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            const int size = expected.at(i).width();
+            EXPECT_EQ(shown.at(i), expected.at(i)) << "size " << size;
+            EXPECT_TRUE(indexText.contains(QStringLiteral("[%1x%1/apps]\nSize=%1\n").arg(size)));
+            const QString file =
+                QStringLiteral("%1/hicolor/%2x%2/apps/%3.png").arg(theme).arg(size);
+            EXPECT_EQ(QImage(file.arg(name)).convertToFormat(QImage::Format_ARGB32), expected.at(i))
+                << file.arg(name).toStdString();
+            if (!previousIconName.isEmpty())
+                EXPECT_FALSE(QFile::exists(file.arg(previousIconName)));
+        }
+        previousIconName = name;
     }
+
+    QString runtimeDir() const { return temp.path() + QStringLiteral("/runtime"); }
+    QString previousIconName;
 
     static PrivateSessionBus *bus;
     FakeLumoServer server;
@@ -352,10 +385,11 @@ TEST_F(StatusNotifier, ItemCarriesIconTipAndMenuAndAnswersClicks)
                                &icons, SLOT(received())));
     ASSERT_TRUE(panel->connect(QString(), QString(), ItemInterface, QStringLiteral("NewToolTip"),
                                &tips, SLOT(received())));
-    tray->traySetTip(QStringLiteral("Тел1: 1.00"));
+    // Every line in the title: some panels show nothing else.
+    tray->traySetTip(QStringLiteral("Тел1: 1.00\r\nТел2: 2.00"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return tips.count > 0; }, 3000));
     EXPECT_EQ(icons.count, 0);
-    EXPECT_EQ(toolTip(), QStringList({QStringLiteral("Тел1: 1.00"), QString()}));
+    EXPECT_EQ(toolTip(), QStringList({QStringLiteral("Тел1: 1.00\nТел2: 2.00"), QString()}));
 
     // A click on an item of the panel's menu runs its command.
     const int phonesItem =

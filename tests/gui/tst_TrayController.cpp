@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -386,6 +387,54 @@ TEST_F(TrayWindows, PhonesWindowOpensFromTheTrayAndKeepsItsPlace)
         table->viewport()->mapFromGlobal(table->horizontalHeader()->mapToGlobal(QPoint(5, 5)));
     EXPECT_FALSE(phones->prepareContextMenu(header));
     phones->hide();
+}
+
+TEST_F(TrayWindows, PhonesWindowStandsInForAMissingTrayUntilOneAppears)
+{
+    // A notification area that appears later: the note goes, and closing the
+    // window only hides it.
+    makeMain(false);
+    PhonesWindow *phones = main->phonesWindow();
+    main->setTrayHost(false);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(phones));
+    auto *note = phones->findChild<QLabel *>(QStringLiteral("noTrayNote"));
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(
+        note->text().startsWith(QStringLiteral("На рабочем столе нет области уведомлений")));
+    main->setTrayHost(true);
+    EXPECT_FALSE(note->isVisible());
+    QTest::keyClick(phones, Qt::Key_Escape);
+    EXPECT_FALSE(phones->isVisible());
+    EXPECT_EQ(quits, 0);
+    // A panel gone for a moment later on changes nothing.
+    main->setTrayHost(false);
+    EXPECT_FALSE(phones->isVisible());
+
+    // None at all: closing the window ends the program.
+    makeMain(false);
+    main->setTrayHost(false);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main->phonesWindow()));
+    QTest::keyClick(main->phonesWindow(), Qt::Key_Escape);
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(TrayWindows, PhonesWindowLandsOnTheScreenWhateverWasStored)
+{
+    // A tiled Wayland size stored at the origin, and a position above and
+    // left of the screen: the whole frame comes back onto the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QRect &stored :
+         {QRect(0, 0, screen.width() + 250, screen.height() + 100), QRect(-300, -200, 400, 150)}) {
+        writeWindowPlacement(context->settingsFile, QStringLiteral("PhonesInfo Form"),
+                             {stored.width(), stored.height(), stored.x(), stored.y()});
+        makeMain(false);
+        main->showPhonesWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main->phonesWindow()));
+        const QRect frame = main->phonesWindow()->frameGeometry();
+        EXPECT_TRUE(screen.contains(frame)) << stored.x() << " " << stored.width();
+        main->phonesWindow()->hide();
+    }
 }
 
 TEST_F(TrayWindows, HomePageAndAboutBox)

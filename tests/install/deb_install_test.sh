@@ -49,7 +49,9 @@ deb="$(bash "$root/scripts/package.sh" | tail -n 1)"
 [ -f "$deb" ] || fail "scripts/package.sh made no package"
 cp "$deb" "$work/"
 deb="$work/$(basename "$deb")"
-dpkg-deb --info "$deb" | sed -n 's/^ \(Version\|Installed-Size\|Depends\):/\1:/p'
+dpkg-deb --info "$deb" | sed -n 's/^ \(Version\|Installed-Size\|Depends\|Recommends\):/\1:/p'
+# The native Wayland mode comes with the package unless the user declines it.
+dpkg-deb --field "$deb" Recommends | grep -qw qt6-wayland || fail "qt6-wayland is not recommended"
 echo "Package size: $(stat -c %s "$deb") bytes"
 
 step "lintian, desktop entry, AppStream entry, manual page"

@@ -101,8 +101,9 @@ int trayIconSizeFor(int devicePixels)
 QImage trayIconImage(const QImage &drawing, int size, TrayIconStyle style)
 {
     size = trayIconSizeFor(size);
-    // 22 and 24 px are too small for a 2x drawing: they frame the 16 px one.
-    const int scale = size % TrayDrawingSize == 0 ? size / TrayDrawingSize : 1;
+    // Whole multiples only: 20 to 31 px frame the 16 px drawing, 32 to 47
+    // frame it doubled, and so on.
+    const int scale = size / TrayDrawingSize;
     const int offset = (size - TrayDrawingSize * scale) / 2;
     const QImage source = drawing.convertToFormat(QImage::Format_ARGB32);
     const bool outline = hasOutline(style, size);

@@ -4,7 +4,7 @@
 // it and blurs digits this small; handed the set, it takes a size it can show
 // pixel for pixel:
 //   16       the drawing exactly;
-//   22, 24   the drawing centred, unscaled;
+//   20/22/24 the drawing centred, unscaled;
 //   32/48/64 the drawing scaled 2x/3x/4x, nearest neighbour.
 // Every pixel is fully opaque or fully transparent. Dark digits vanish on a
 // dark panel, so the outlined styles put a one-icon-pixel outline in the
@@ -19,7 +19,7 @@
 namespace zelvant {
 
 inline constexpr int TrayDrawingSize = 16;
-inline constexpr int TrayIconSizes[] = {16, 22, 24, 32, 48, 64};
+inline constexpr int TrayIconSizes[] = {16, 20, 22, 24, 32, 48, 64};
 
 // The drawing at one of TrayIconSizes (other sizes: the largest that fits,
 // centred). The drawing is expected to be 16x16 with transparent ground.

@@ -34,7 +34,7 @@ QList<QImage> drawings()
 // Where a device pixel of a size lies in the drawing, in drawing pixels.
 QPoint drawingCell(int size, int x, int y)
 {
-    const int scale = size % 16 == 0 ? size / 16 : 1;
+    const int scale = size / 16;
     const int offset = (size - 16 * scale) / 2;
     auto cell = [&](int v) { return int(std::floor(double(v - offset) / scale)); };
     return QPoint(cell(x), cell(y));
@@ -169,9 +169,9 @@ TEST(TrayIconSet, DarkDigitsWithoutOutlineAreLostOnABlackPanel)
 
 TEST(TrayIconSet, PicksTheLargestSizeThatFitsTheDevicePixels)
 {
-    const std::pair<int, int> cases[] = {{8, 16},  {16, 16}, {20, 16}, {22, 22},
-                                         {23, 22}, {24, 24}, {31, 24}, {32, 32},
-                                         {44, 32}, {48, 48}, {64, 64}, {96, 64}};
+    const std::pair<int, int> cases[] = {{8, 16},  {16, 16}, {19, 16}, {20, 20}, {22, 22},
+                                         {23, 22}, {24, 24}, {31, 24}, {32, 32}, {44, 32},
+                                         {48, 48}, {64, 64}, {96, 64}};
     for (const auto &[devicePixels, size] : cases)
         EXPECT_EQ(trayIconSizeFor(devicePixels), size) << devicePixels;
 
