@@ -17,7 +17,13 @@ double roundedValue(float value, int decimals);
 // "YYYY-MM-DDTHH:MM:SS" or null.
 QJsonObject phoneResultToJson(const PhoneResult &record);
 
-// The fields a page gives, one "Field: value" line each (with '\n').
+// text with every control character and line or paragraph separator made a
+// blank: text from a page or a hand-edited file printed to a terminal could
+// otherwise re-title it, ring, move the cursor or start a line of its own.
+QString blankControls(QString text);
+
+// The fields a page gives, one "Field: value" line each (with '\n'), control
+// characters blanked.
 QString phoneResultFieldsText(const PhoneResult &record);
 
 } // namespace zelvant
