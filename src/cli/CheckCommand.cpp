@@ -176,6 +176,9 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                          if (!stored)
                              output.err(QStringLiteral("Zelvant: ") + failure + QLatin1Char('\n'));
                      });
+    QObject::connect(&wb, &RequestCycle::lossReported, &wb, [&](const QString &message) {
+        output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
+    });
     QObject::connect(&wb, &RequestCycle::loginAddressUnusable, &wb,
                      [&](int, const QString &message) {
                          output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));

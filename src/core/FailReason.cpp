@@ -1,5 +1,7 @@
 #include "core/FailReason.h"
 
+#include <QCoreApplication>
+
 namespace zelvant {
 
 bool PhoneFailure::isNetworkFault() const
@@ -45,6 +47,8 @@ QString PhoneFailure::text() const
         return QStringLiteral("пропущен: не отслеживается");
     case FailReason::Stopped:
         return QStringLiteral("запрос остановлен");
+    case FailReason::RedirectRefused:
+        return QCoreApplication::translate("PhoneFailure", "перенаправление отклонено");
     }
     return QString();
 }
@@ -78,6 +82,8 @@ QString PhoneFailure::englishText() const
         return QStringLiteral("skipped: not monitored");
     case FailReason::Stopped:
         return QStringLiteral("stopped");
+    case FailReason::RedirectRefused:
+        return QStringLiteral("redirection refused");
     }
     return QString();
 }

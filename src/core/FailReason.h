@@ -22,6 +22,7 @@ enum class FailReason {
     BadLoginAddress, // the region's login address cannot be used
     NotMonitored,    // skipped: the slot is not monitored
     Stopped,         // the cycle was stopped before the phone's answer
+    RedirectRefused, // a redirection would have sent the login form or cookies elsewhere
 };
 
 struct PhoneFailure

@@ -847,3 +847,73 @@ TEST_F(CycleTest, LoginAddressWithoutSchemeIsSentAndUnusableOnesAreReported)
         }
     }
 }
+
+// A login page may echo the password; neither the failed page nor the saved
+// one holds it, in any of the forms a page writes it in.
+TEST_F(CycleTest, EchoedPasswordIsBlankedOutOfEveryKeptPage)
+{
+    makeContext();
+    const QString number = QStringLiteral("9030000005");
+    const QString password = QStringLiteral("п&р<о>л\"ь' 1%");
+    const QStringList echoes = {password, password.toHtmlEscaped(),
+                                QString::fromLatin1(password.toUtf8().toPercentEncoding()),
+                                QString::fromLatin1(toWindows1251(password).toPercentEncoding())
+                                    .replace(QStringLiteral("%20"), QStringLiteral("+"))};
+    FakeLumoServer::Subscriber s = subscriber(number, 0, FakeLumoServer::LoginAnswer::Direct);
+    s.password = password;
+    s.rawPage = toWindows1251(QStringLiteral("<html><body>\r\n<input value=\"")
+                              + echoes.join(QStringLiteral("\">\r\n<input value=\""))
+                              + QStringLiteral("\">\r\n</body></html>"));
+    server.addSubscriber(s);
+    setPhone(1, number);
+    context->phones.slot(1).password = password;
+    ASSERT_TRUE(context->settingsFile.writeBool(QStringLiteral("Debug"),
+                                                QStringLiteral("SaveLogFiles"), true));
+
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
+    EXPECT_FALSE(result(1).queryOk);
+    const QStringList kept = QDir(temp.path()).entryList({QStringLiteral("*.html")}, QDir::Files)
+                             + QDir(context->paths.failedPagesDir())
+                                   .entryList({QStringLiteral("*.html")}, QDir::Files)
+                                   .replaceInStrings(QRegularExpression(QStringLiteral("^")),
+                                                     QStringLiteral("failed-pages/"));
+    ASSERT_EQ(kept.size(), 2) << kept.join(QLatin1Char(' ')).toStdString();
+    for (const QString &file : kept) {
+        const QString page = fromWindows1251(temp.read(file));
+        EXPECT_EQ(page.count(QLatin1String(BlankedSecret)), echoes.size()) << file.toStdString();
+        for (const QString &echo : echoes)
+            EXPECT_FALSE(page.contains(echo)) << file.toStdString() << " " << echo.toStdString();
+    }
+}
+
+// Pages go by the time they were written: with the clock put back, the new
+// page is named before the older ones and still stays, with the 19 newest.
+TEST(FailedPages, PrunedByFileAgeKeepingExactlyTwenty)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const int nameDays : {1, -1}) { // names a day ahead of the clock, or behind it
+        SCOPED_TRACE(nameDays);
+        TempFolder temp;
+        QStringList byAge; // oldest first
+        for (int i = 0; i < 25; ++i) {
+            const QString name =
+                now.addDays(nameDays).addSecs(-i).toString(QStringLiteral("yy-MM-dd_hh-mm-ss-zzz"))
+                + QStringLiteral("_slot2.html");
+            temp.write(name, "old");
+            QFile file(temp.file(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            // Names and ages disagree: the later name is the older file.
+            ASSERT_TRUE(file.setFileTime(now.addSecs(-3600 - 60 * (25 - i)),
+                                         QFileDevice::FileModificationTime));
+            byAge << name;
+        }
+        const QString written = keepFailedPage(temp.path(), QStringLiteral("new"), 1, now);
+        ASSERT_FALSE(written.isEmpty());
+        QStringList left = QDir(temp.path()).entryList(QDir::Files);
+        EXPECT_EQ(left.size(), KeptFailedPages);
+        EXPECT_TRUE(left.contains(QFileInfo(written).fileName()));
+        for (qsizetype i = 0; i < byAge.size(); ++i)
+            EXPECT_EQ(left.contains(byAge[i]), i >= byAge.size() - (KeptFailedPages - 1))
+                << byAge[i].toStdString();
+    }
+}
