@@ -178,18 +178,18 @@ QDBusVariant DBusMenuExporter::GetProperty(int id, const QString &name)
 {
     // An empty variant cannot be sent: the call would go unanswered and the
     // panel wait for its time-out.
-    if (id != 0 && !action(id)) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no menu item %1").arg(id));
-        return QDBusVariant(QString());
+    QVariant value;
+    if (id == 0 || action(id)) {
+        value = properties(id).value(name);
+        if (!value.isValid())
+            value = defaultProperty(name);
     }
-    QVariant value = properties(id).value(name);
-    if (!value.isValid())
-        value = defaultProperty(name);
-    if (!value.isValid()) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no menu property %1").arg(name));
-        return QDBusVariant(QString());
-    }
-    return QDBusVariant(value);
+    if (value.isValid())
+        return QDBusVariant(value);
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("no property %1 of menu item %2").arg(name).arg(id));
+    return QDBusVariant(QString());
 }
 
 void DBusMenuExporter::Event(int id, const QString &eventId, const QDBusVariant &, uint)

@@ -222,7 +222,8 @@ TEST(ParseMode, ControlCharactersFromThePageArePrintedAsBlanks)
         EXPECT_TRUE(run.out.contains(S("Ёлкин"))) << qPrintable(run.out);
         for (const QChar c : run.out) {
             EXPECT_TRUE(c == QLatin1Char('\n') || c.category() != QChar::Other_Control)
-                << extra.join(QLatin1Char(' ')).toStdString() << " U+" << std::hex << c.unicode();
+                << extra.join(QLatin1Char(' ')).toStdString() << " U+" << std::hex
+                << int(c.unicode());
         }
         EXPECT_EQ(run.out.count(QLatin1Char('\n')), extra.isEmpty() ? 10 : 11);
     }

@@ -345,6 +345,7 @@ IniFile IniFile::fromBytes(const QByteArray &bytes)
     IniFile ini;
     auto content = std::make_shared<Content>();
     content->parse(bytes);
+    content->buildIndex();
     ini.m_cache = std::move(content);
     return ini;
 }

@@ -451,6 +451,11 @@ bool store(const PageStep &step, const QString &value, PhoneResult &r)
 
 using FieldOrigins = std::array<FieldOrigin, PageFieldCount>;
 
+// What looking for a phrase in a line, and cutting out and converting a
+// value, cost beyond the characters they look at, in the same unit.
+constexpr qint64 CheckWork = 8;
+constexpr qint64 FiringWork = 64;
+
 // Returns false when the scan stopped at the work limit.
 bool scan(const QString &page, const PageRules &rules, PhoneResult &record, FieldOrigins *origins)
 {
@@ -510,7 +515,7 @@ bool scan(const QString &page, const PageRules &rules, PhoneResult &record, Fiel
                 continue;
             if (step.runs == StepRuns::WhileZero && !holdsZero(record, step.field))
                 continue;
-            work += pageLines[i].text.size() + step.key.size();
+            work += pageLines[i].text.size() + step.key.size() + CheckWork;
             if (work > MaxPageScanWork)
                 return false;
             if (!lowered) {
@@ -523,7 +528,7 @@ bool scan(const QString &page, const PageRules &rules, PhoneResult &record, Fiel
             const bool asPage = step.lineCase == LineCase::Page;
             const QStringView source = nextOne ? (asPage ? pageLines[i + 1].text : nextLine(i))
                                                : (asPage ? pageLines[i].text : QStringView(line));
-            work += source.size();
+            work += source.size() + FiringWork;
             const QString value = extractValueText(source, step.prefix, step.end);
             const bool converted = store(step, value, record);
             if (origins) {

@@ -28,10 +28,11 @@ struct FieldOrigin
     bool converted = false;
 };
 
-// The most characters one page's scan looks at, summed over the lines each
-// step searches and the values it cuts out: a rules file whose phrase stands
-// on every line of a huge page would otherwise hold the tray program for
-// minutes. A real balance page takes well under a hundredth of it.
+// The most work one page's scan does, counted in characters looked at (the
+// lines each step searches, the values it cuts out) plus a fixed cost for
+// every search and every value: a rules file whose phrase stands on every
+// line of a huge page would otherwise hold the tray program for minutes.
+// This is well under a second; a real balance page takes a hundredth of it.
 constexpr qint64 MaxPageScanWork = 256 * 1024 * 1024;
 
 struct PageReading

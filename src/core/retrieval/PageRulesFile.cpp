@@ -274,10 +274,10 @@ bool readRulesBytes(const QString &path, QByteArray *bytes, QString *error)
         why = tooLarge;
     }
     // One byte more than allowed tells a file that grew since.
-    QByteArray read(ok ? MaxPageRulesFileBytes + 1 : 0, Qt::Uninitialized);
+    QByteArray buffer(ok ? MaxPageRulesFileBytes + 1 : 0, Qt::Uninitialized);
     qsizetype size = 0;
-    while (ok && size < read.size()) {
-        const ssize_t n = ::read(fd, read.data() + size, size_t(read.size() - size));
+    while (ok && size < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + size, size_t(buffer.size() - size));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -296,8 +296,8 @@ bool readRulesBytes(const QString &path, QByteArray *bytes, QString *error)
     }
     if (!ok)
         return cannotRead(error, why);
-    read.truncate(size);
-    *bytes = read;
+    buffer.truncate(size);
+    *bytes = buffer;
     return true;
 #else
     const QFileInfo info(path);

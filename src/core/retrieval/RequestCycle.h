@@ -113,7 +113,7 @@ Q_SIGNALS:
     void loginAddressUnusable(int slot, const QString &message);
     // Something meant for the disk was lost (a failed or saved page, a line
     // of the error log); message says what and the system's reason.
-    void lossReported(const QString &message) const;
+    void lossReported(const QString &message);
 
 private:
     struct Private;

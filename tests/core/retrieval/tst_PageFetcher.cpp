@@ -141,7 +141,7 @@ private:
             char request[4096];
             (void)::recv(client, request, sizeof request, 0);
             const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
-                                    "Transfer-Encoding: chunked\r\n\r\n<html><body>";
+                                    "Transfer-Encoding: chunked\r\n\r\n";
             bool open = ::send(client, head.constData(), head.size(), MSG_NOSIGNAL) > 0;
             while (open && !m_stop)
                 open = ::send(client, chunk.constData(), chunk.size(), MSG_NOSIGNAL) > 0;
