@@ -168,9 +168,18 @@ qint64 statusKb(const QByteArray &key)
     return -1;
 }
 
-// Lets VmHWM measure from now on (Linux 4.0 and later).
+// Lets VmHWM measure from now on (Linux 4.0 and later). Under
+// AddressSanitizer freed memory stays in its quarantine, and the peak tells
+// nothing about what the program holds.
 bool resetPeakMemory()
 {
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#endif
+#endif
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && clear.flush();
 }
@@ -761,11 +770,10 @@ TEST(PageFetcher, AnswersPastTheCapAreReadNoFurther)
     inflating.headers.append({QByteArray("Content-Encoding"), QByteArray("deflate")});
     server.setRoute("/inflating", inflating);
 
-    constexpr qint64 Cap = 2 << 20;
-    // The cap, the read buffers, and a margin for the allocator.
-    constexpr qint64 MostGrowthKb = 48 << 10;
+    // The cap (8 MB), the read buffers, and a margin for the allocator; an
+    // unbounded read grows by hundreds of megabytes before it is stopped.
+    constexpr qint64 MostGrowthKb = 64 << 10;
     Browser b;
-    b.fetcher.setMaxBytes(Cap);
     for (const QUrl &url : {endless.url(), server.url(QStringLiteral("/inflating"))}) {
         const bool measured = resetPeakMemory();
         const qint64 before = statusKb("VmRSS");
