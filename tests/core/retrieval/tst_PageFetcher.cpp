@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -103,55 +102,42 @@ class EndlessAnswer
 public:
     ~EndlessAnswer()
     {
-        m_stop = true;
-        if (m_listener >= 0)
-            ::shutdown(m_listener, SHUT_RDWR);
+        ::shutdown(m_listener, SHUT_RDWR); // ends a waiting accept()
         if (m_thread.joinable())
             m_thread.join();
-        if (m_listener >= 0)
-            ::close(m_listener);
+        ::close(m_listener);
     }
 
     bool start()
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (m_listener < 0 || ::bind(m_listener, (sockaddr *)&address, length) != 0
-            || ::listen(m_listener, 4) != 0
+        if (::bind(m_listener, (sockaddr *)&address, length) != 0 || ::listen(m_listener, 1) != 0
             || ::getsockname(m_listener, (sockaddr *)&address, &length) != 0)
             return false;
         m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { serve(); });
+        m_thread = std::thread([this] {
+            const int client = ::accept(m_listener, nullptr, nullptr);
+            char request[4096];
+            QByteArray data = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+            const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
+            // Until the fetcher hangs up.
+            if (client >= 0 && ::recv(client, request, sizeof request, 0) > 0)
+                for (; ::send(client, data.constData(), data.size(), MSG_NOSIGNAL) > 0;
+                     data = chunk)
+                    ;
+            ::close(client);
+        });
         return true;
     }
 
     QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/endless").arg(m_port)); }
 
 private:
-    void serve()
-    {
-        const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
-        while (!m_stop) {
-            const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0)
-                return;
-            char request[4096];
-            (void)::recv(client, request, sizeof request, 0);
-            const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
-                                    "Transfer-Encoding: chunked\r\n\r\n";
-            bool open = ::send(client, head.constData(), head.size(), MSG_NOSIGNAL) > 0;
-            while (open && !m_stop)
-                open = ::send(client, chunk.constData(), chunk.size(), MSG_NOSIGNAL) > 0;
-            ::close(client);
-        }
-    }
-
-    int m_listener = -1;
+    int m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     quint16 m_port = 0;
-    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 

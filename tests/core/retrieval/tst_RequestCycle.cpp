@@ -933,7 +933,11 @@ TEST(KeptPages, StaleTemporaryCopiesAreRemovedFromEveryFolderByTheirMarker)
     const AppPaths paths = AppPaths::forExecutable(temp.file(QStringLiteral("bin/zelvant")),
                                                    temp.file(QStringLiteral("bin")), env);
     ASSERT_EQ(paths.mode(), FileMode::Installed);
-    const QString marker = QLatin1String(TemporaryCopyMarker);
+    // A marked copy of name with a suffix that may look like a word.
+    const auto copy = [](const char *name, const char *suffix) {
+        return QLatin1Char('.') + QLatin1String(name) + QLatin1String(TemporaryCopyMarker)
+               + QLatin1String(suffix);
+    };
     const struct
     {
         QString folder;
@@ -941,20 +945,14 @@ TEST(KeptPages, StaleTemporaryCopiesAreRemovedFromEveryFolderByTheirMarker)
         bool young;
         bool removed;
     } cases[] = {
-        {paths.configDir(), QStringLiteral(".phones.xml") + marker + QStringLiteral("backup"),
-         false, true},
-        {paths.dataDir(), QStringLiteral(".Zelvant.mdb") + marker + QStringLiteral("a1B2c3"), false,
-         true},
-        {paths.savedPagesDir(),
-         QStringLiteral(".07-03-15_14-05-09-123.html") + marker + QStringLiteral("Copy01"), false,
-         true},
-        {paths.failedPagesDir(),
-         QStringLiteral(".26-01-01_00-00-00-000_slot9.html") + marker + QStringLiteral("x9Y8z7"),
-         false, true},
+        {paths.configDir(), copy("phones.xml", "backup"), false, true},
+        {paths.dataDir(), copy("Zelvant.mdb", "a1B2c3"), false, true},
+        {paths.savedPagesDir(), copy("07-03-15_14-05-09-123.html", "Copy01"), false, true},
+        {paths.failedPagesDir(), copy("26-01-01_00-00-00-000_slot9.html", "x9Y8z7"), false, true},
+        // A copy of an earlier version, named by QSaveFile.
         {paths.failedPagesDir(), QStringLiteral("26-01-01_00-00-00-000_slot9.html.Ab3dEf"), false,
          true},
-        {paths.stateDir(), QStringLiteral(".Zelvant.err") + marker + QStringLiteral("a1B2c3"), true,
-         false},
+        {paths.stateDir(), copy("Zelvant.err", "a1B2c3"), true, false},
         {paths.configDir(), QStringLiteral("phones.xml.backup"), false, false},
         {paths.failedPagesDir(), QStringLiteral("notes.txt"), false, false},
     };
