@@ -10,7 +10,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 seconds="${FUZZ_SECONDS:-30}"
-harnesses=(fuzz_page fuzz_parser fuzz_codec fuzz_ini fuzz_phones fuzz_regions)
+harnesses=(fuzz_page fuzz_parser fuzz_codec fuzz_ini fuzz_phones fuzz_regions fuzz_rules)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZELVANT_BUILD_TESTS=OFF -DZELVANT_BUILD_FUZZ=ON >/dev/null
@@ -27,6 +27,7 @@ dictionary() {
         fuzz_page) echo "-dict=$root/fuzz/page.dict" ;;
         fuzz_phones) echo "-dict=$root/fuzz/phones.dict" ;;
         fuzz_ini | fuzz_regions) echo "-dict=$root/fuzz/ini.dict" ;;
+        fuzz_rules) echo "-dict=$root/fuzz/rules.dict" ;;
     esac
 }
 

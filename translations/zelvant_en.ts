@@ -354,6 +354,10 @@ Perhaps it is open in Excel</translation>
         <source>пароль не найден в связке ключей</source>
         <translation>password not in the keyring</translation>
     </message>
+    <message>
+        <source>перенаправление отклонено</source>
+        <translation>redirection refused</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::PhoneHistoryWindow</name>
@@ -609,6 +613,21 @@ Perhaps it is open in Excel</translation>
     <message>
         <source>Встроенный регион нельзя удалить.</source>
         <translation>The built-in region cannot be removed.</translation>
+    </message>
+</context>
+<context>
+    <name>zelvant::RequestCycle</name>
+    <message>
+        <source>Запись в журнал ошибок &quot;%1&quot; не удалась: %2</source>
+        <translation>Writing to the error log "%1" failed: %2</translation>
+    </message>
+    <message>
+        <source>Полученная страница не сохранена в папку &quot;%1&quot;</source>
+        <translation>The page received was not saved in the folder "%1"</translation>
+    </message>
+    <message>
+        <source>разбор страницы прерван: слишком много работы для правил</source>
+        <translation>page reading stopped: too much work for the rules</translation>
     </message>
 </context>
 <context>
@@ -942,7 +961,7 @@ Perhaps it is open in Excel</translation>
     </message>
     <message>
         <source>На рабочем столе нет области уведомлений, и значок программы не виден. Её дают, например, расширение GNOME «AppIndicator and KStatusNotifierItem Support» или модуль tray панели (waybar, Xfce, LXQt). Пока её нет, закрытие этого окна завершает программу.</source>
-        <translation>The desktop has no notification area, so the program's icon cannot be seen. One comes, for example, with the GNOME extension «AppIndicator and KStatusNotifierItem Support» or a panel's tray module (waybar, Xfce, LXQt). While there is none, closing this window ends the program.</translation>
+        <translation>The desktop has no notification area, so the program&apos;s icon cannot be seen. One comes, for example, with the GNOME extension «AppIndicator and KStatusNotifierItem Support» or a panel&apos;s tray module (waybar, Xfce, LXQt). While there is none, closing this window ends the program.</translation>
     </message>
 </context>
 <context>

@@ -37,20 +37,6 @@ void switchHistoryOff(AppContext &context, const QString &message, const CheckOu
                        .arg(context.settingsFile.path(), error));
 }
 
-// A field of the tab-separated output: a control character inside it (a
-// line break or tab in an alias or in a name from the page) would start a
-// line or a column of its own, so it becomes a blank.
-QString field(QString text)
-{
-    for (QChar &c : text) {
-        const QChar::Category category = c.category();
-        if (category == QChar::Other_Control || category == QChar::Separator_Line
-            || category == QChar::Separator_Paragraph)
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
-
 QString describe(const AppContext &context, int slot)
 {
     const QString alias = context.phones.aliasOf(slot);
@@ -60,7 +46,7 @@ QString describe(const AppContext &context, int slot)
         text += QStringLiteral(" \"%1\"").arg(alias);
     if (!number.isEmpty())
         text += QLatin1Char(' ') + number;
-    return field(text);
+    return blankControls(text);
 }
 
 // Why a monitored slot will not be queried, empty when it will be.
@@ -91,15 +77,17 @@ QString failedStatus(const PhoneResult &record)
 
 QString textLine(const PhoneResult &record, int slot, const AppContext &context)
 {
+    // A control character inside a field (a line break or tab in an alias
+    // or in a name from the page) would start a line or a column of its own.
     QStringList fields;
-    fields << QString::number(slot) << field(context.phones.aliasOf(slot))
-           << field(context.phones.numberOf(slot));
+    fields << QString::number(slot) << blankControls(context.phones.aliasOf(slot))
+           << blankControls(context.phones.numberOf(slot));
     if (record.hasValues()) {
         fields << number(record.balance, 2) << number(record.averagePerDay, 2)
                << QString::number(record.turnOffDays) << number(record.recommendedPayment, 2)
                << QString::number(record.smsLeft) << QString::number(record.minutesLeft)
                << QString::number(record.balanceExpiresDays) << number(record.usdRate, 4)
-               << field(record.userName)
+               << blankControls(record.userName)
                << record.lastQueryTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
     } else {
         // As many columns as a line with values, so that the status column
@@ -192,6 +180,9 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                          if (!stored)
                              output.err(QStringLiteral("Zelvant: ") + failure + QLatin1Char('\n'));
                      });
+    QObject::connect(&wb, &RequestCycle::lossReported, &wb, [&](const QString &message) {
+        output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
+    });
     QObject::connect(&wb, &RequestCycle::loginAddressUnusable, &wb,
                      [&](int, const QString &message) {
                          output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));

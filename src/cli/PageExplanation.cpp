@@ -17,7 +17,7 @@ QString origin(const FieldOrigin &o, int offset)
     if (o.valueLine != o.line || !o.converted)
         text += QStringLiteral(", value on line %1").arg(o.valueLine + offset);
     if (!o.converted)
-        text += QStringLiteral(": \"%1\" does not convert").arg(o.value);
+        text += QStringLiteral(": \"%1\" does not convert").arg(blankControls(o.value));
     return text;
 }
 
@@ -26,11 +26,12 @@ QString origin(const FieldOrigin &o, int offset)
 QString pageExplanationText(const PageReading &reading, const PageRules &rules, int firstLine)
 {
     const int offset = firstLine - 1;
-    QString text = reading.hasMarker()
-                       ? QStringLiteral("marker found: \"%1\" (line %2)\n")
-                             .arg(rules.marker)
-                             .arg(reading.markerLine + offset)
-                       : QStringLiteral("marker not found: \"%1\"\n").arg(rules.marker);
+    QString text =
+        reading.hasMarker()
+            ? QStringLiteral("marker found: \"%1\" (line %2)\n")
+                  .arg(blankControls(rules.marker))
+                  .arg(reading.markerLine + offset)
+            : QStringLiteral("marker not found: \"%1\"\n").arg(blankControls(rules.marker));
     // The field lines of the plain output come in the order of PageField.
     const QStringList lines =
         phoneResultFieldsText(reading.record).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -71,11 +71,23 @@ void addSpendToJson(QJsonObject &object, const SpendState &spend)
     object.insert(QStringLiteral("UnusualSpend"), unusual);
 }
 
+QString blankControls(QString text)
+{
+    for (QChar &c : text) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 QString phoneResultFieldsText(const PhoneResult &record)
 {
     QString text;
     auto line = [&text](const char *name, const QString &value) {
-        text += QLatin1String(name) + QStringLiteral(": ") + value + QLatin1Char('\n');
+        text +=
+            QLatin1String(name) + QStringLiteral(": ") + blankControls(value) + QLatin1Char('\n');
     };
     line("UserName", record.userName);
     line("PhoneNum", record.phoneNumber);

@@ -22,7 +22,13 @@ QJsonObject phoneResultToJson(const PhoneResult &record);
 // object with "Since", "Spent" and "PerDay") added to object.
 void addSpendToJson(QJsonObject &object, const SpendState &spend);
 
-// The fields a page gives, one "Field: value" line each (with '\n').
+// text with every control character and line or paragraph separator made a
+// blank: text from a page or a hand-edited file printed to a terminal could
+// otherwise re-title it, ring, move the cursor or start a line of its own.
+QString blankControls(QString text);
+
+// The fields a page gives, one "Field: value" line each (with '\n'), control
+// characters blanked.
 QString phoneResultFieldsText(const PhoneResult &record);
 
 } // namespace zelvant

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
 #include <pwd.h>
 #include <unistd.h>
 #endif
@@ -164,14 +166,26 @@ bool prepareFolderFor(const QString &filePath, QString *error)
          level = QFileInfo(level).absolutePath())
         missing.prepend(level);
     // Another instance may make the same folder at the same moment, so only
-    // the end result counts.
-    for (const QString &level : std::as_const(missing))
-        QDir().mkdir(level, PrivateFolder);
+    // the end result counts; the system's reason of the first level that
+    // failed is what the user can act on (a file where a folder should be,
+    // no permission, a full disk).
+    QString reason;
+    for (const QString &level : std::as_const(missing)) {
+        errno = 0;
+        if (!QDir().mkdir(level, PrivateFolder) && reason.isEmpty() && errno != 0
+            && errno != EEXIST)
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+    }
     if (QFileInfo(folder).isDir())
         return true;
-    if (error)
+    if (error) {
+        if (reason.isEmpty() && QFileInfo::exists(folder))
+            reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
         *error =
             QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
+        if (!reason.isEmpty())
+            *error += QStringLiteral(": ") + reason;
+    }
     return false;
 }
 

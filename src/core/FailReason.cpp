@@ -51,6 +51,8 @@ QString PhoneFailure::text() const
     case FailReason::NotInKeyring:
         return QCoreApplication::translate("zelvant::PhoneFailure",
                                            "пароль не найден в связке ключей");
+    case FailReason::RedirectRefused:
+        return QCoreApplication::translate("zelvant::PhoneFailure", "перенаправление отклонено");
     }
     return QString();
 }
@@ -86,6 +88,8 @@ QString PhoneFailure::englishText() const
         return QStringLiteral("stopped");
     case FailReason::NotInKeyring:
         return QStringLiteral("password not in the keyring");
+    case FailReason::RedirectRefused:
+        return QStringLiteral("redirection refused");
     }
     return QString();
 }

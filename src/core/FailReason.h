@@ -23,6 +23,7 @@ enum class FailReason {
     NotMonitored,    // skipped: the slot is not monitored
     Stopped,         // the cycle was stopped before the phone's answer
     NotInKeyring,    // skipped: the keyring holds no password for it, or is out of reach
+    RedirectRefused, // a redirection would have sent the login form or cookies elsewhere
 };
 
 struct PhoneFailure

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QPixmap>
+#include <QtDBus/QDBusMetaType>
 
 #include "core/Logging.h"
 #include "dbusmenuadaptor.h"
@@ -55,6 +56,27 @@ QByteArray pngOf(const QIcon &icon)
     return png;
 }
 
+// What an item means when it leaves a property out, as the menu protocol
+// defines it.
+QVariant defaultProperty(const QString &name)
+{
+    static const QVariantMap defaults = {
+        {QStringLiteral("type"), QStringLiteral("standard")},
+        {QStringLiteral("label"), QString()},
+        {QStringLiteral("enabled"), true},
+        {QStringLiteral("visible"), true},
+        {QStringLiteral("icon-name"), QString()},
+        {QStringLiteral("icon-data"), QByteArray()},
+        {QStringLiteral("shortcut"), QVariant::fromValue(QList<QStringList>())},
+        {QStringLiteral("toggle-type"), QString()},
+        {QStringLiteral("toggle-state"), -1},
+        {QStringLiteral("children-display"), QString()},
+        {QStringLiteral("disposition"), QStringLiteral("normal")},
+        {QStringLiteral("accessible-desc"), QString()},
+    };
+    return defaults.value(name);
+}
+
 } // namespace
 
 DBusMenuExporter::DBusMenuExporter(QMenu *menu, const QDBusConnection &bus, QObject *parent)
@@ -63,6 +85,7 @@ DBusMenuExporter::DBusMenuExporter(QMenu *menu, const QDBusConnection &bus, QObj
     , m_bus(bus)
 {
     registerDBusTypes();
+    qDBusRegisterMetaType<QList<QStringList>>(); // "shortcut"
     new DBusMenuAdaptor(this);
 
     // Many states change at once (a cycle starts, a window opens): the host
@@ -153,7 +176,20 @@ DBusMenuItemList DBusMenuExporter::GetGroupProperties(const QList<int> &ids,
 
 QDBusVariant DBusMenuExporter::GetProperty(int id, const QString &name)
 {
-    return QDBusVariant(properties(id).value(name));
+    // An empty variant cannot be sent: the call would go unanswered and the
+    // panel wait for its time-out.
+    QVariant value;
+    if (id == 0 || action(id)) {
+        value = properties(id).value(name);
+        if (!value.isValid())
+            value = defaultProperty(name);
+    }
+    if (value.isValid())
+        return QDBusVariant(value);
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("no property %1 of menu item %2").arg(name).arg(id));
+    return QDBusVariant(QString());
 }
 
 void DBusMenuExporter::Event(int id, const QString &eventId, const QDBusVariant &, uint)

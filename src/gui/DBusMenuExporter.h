@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusContext>
 
 #include "gui/DBusTypes.h"
 
@@ -21,7 +22,7 @@ namespace zelvant {
 
 inline constexpr char DBusMenuPath[] = "/MenuBar";
 
-class DBusMenuExporter : public QObject
+class DBusMenuExporter : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_PROPERTY(uint Version READ version CONSTANT)
@@ -46,6 +47,9 @@ public:
     uint GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
                    DBusMenuLayoutItem &layout);
     DBusMenuItemList GetGroupProperties(const QList<int> &ids, const QStringList &propertyNames);
+    // The property's value, its default when the item leaves it out (the
+    // layout lists only what differs), or an error reply for an unknown item
+    // or property: a call is always answered.
     QDBusVariant GetProperty(int id, const QString &name);
     void Event(int id, const QString &eventId, const QDBusVariant &data, uint timestamp);
     QList<int> EventGroup(const DBusMenuEventList &events);

@@ -15,6 +15,10 @@ namespace zelvant {
 namespace {
 
 const QString ProgramName = QStringLiteral("Zelvant");
+// The installed "zelvant.desktop", the name the program also gives itself
+// (QGuiApplication::desktopFileName): the service finds the icon and the
+// user's per-program settings by it.
+const QString DesktopEntry = QStringLiteral("zelvant");
 
 #if ZELVANT_HAVE_DBUS
 const QString Service = QStringLiteral("org.freedesktop.Notifications");
@@ -114,7 +118,7 @@ void DesktopNotifier::send(const Message &message)
     }
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(message.urgency)));
-    hints.insert(QStringLiteral("desktop-entry"), ProgramName);
+    hints.insert(QStringLiteral("desktop-entry"), DesktopEntry);
     if (!m_icon.isNull())
         hints.insert(QStringLiteral("image-data"), QVariant::fromValue(NotificationImage{m_icon}));
 

@@ -108,6 +108,15 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     m_presenter = std::make_unique<TrayPresenter>(m_context, *m_results, m_tray, *m_phonesInfo);
     m_presenter->follow(*m_wb);
     connect(m_wb.get(), &RequestCycle::cycleFinished, this, &TrayController::onCycleFinished);
+    // The first loss of a run is told; the same fault would otherwise speak
+    // up for every failed phone of every cycle (the error log, when it can
+    // be written, has each).
+    connect(m_wb.get(), &RequestCycle::lossReported, this, [this](const QString &message) {
+        if (m_lossTold)
+            return;
+        m_lossTold = true;
+        notifyHistoryProblem(message);
+    });
     m_retry = std::make_unique<RetryScheduler>(
         [this](const QList<int> &targets) { return startRetry(targets); }, this);
     if (!m_hooks.retryDelaysMs.isEmpty())

@@ -149,6 +149,7 @@ private:
     bool m_quietMenu = false;      // the menu comes back after a retry: no beep
     QStringList m_historyFailures; // of the running cycle
     QString m_historyMissing;      // told when the running cycle has ended
+    bool m_lossTold = false;       // a page or log line that could not be written was told
 };
 
 } // namespace zelvant

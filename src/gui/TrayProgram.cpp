@@ -71,13 +71,7 @@ int runTrayProgram(int argc, char *argv[])
     registerOwnFolders(paths);
     // Copies left by a run killed in the middle of an atomic write.
     const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-StaleCopyAgeSeconds);
-    const auto nameOf = [](const QString &path) { return QFileInfo(path).fileName(); };
-    removeStaleTemporaryCopies(paths.configDir(),
-                               {nameOf(paths.settingsFile()), nameOf(paths.regionFile()),
-                                nameOf(paths.phonesFile()),
-                                nameOf(paths.phonesFile()) + QStringLiteral(".bak")},
-                               staleBefore);
-    removeStaleTemporaryCopies(paths.dataDir(), {nameOf(paths.historyFile())}, staleBefore);
+    removeStaleTemporaryCopies(paths, staleBefore);
     QString error;
     if (!initHistoryAtFirstStart(paths, &error))
         // The error log is written in Russian, whatever the interface says.

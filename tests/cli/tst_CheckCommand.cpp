@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -522,3 +523,49 @@ TEST_P(HistoryFaultTest, UnwrittenRowsAreToldAndFailTheCheck)
 INSTANTIATE_TEST_SUITE_P(Faults, HistoryFaultTest,
                          ::testing::Values(HistoryFault::DiskFull, HistoryFault::ReadOnlyFile,
                                            HistoryFault::ReadOnlyFolder, HistoryFault::Locked));
+
+// A failed page and the log line about it that cannot be written are told
+// on standard error with the system's reason, never lost without a word.
+TEST_F(CheckTest, PagesAndLogLinesThatCannotBeWrittenAreTold)
+{
+    const struct
+    {
+        const char *name;
+        bool installed;
+        const char *reason;
+    } cases[] = {
+        // The state folder's parent is a file (XDG_STATE_HOME set wrong).
+        {"no state folder", true, "Not a directory"},
+        // failed-pages is a file, the error log a folder.
+        {"files in the way", false, "Is a directory"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        if (c.installed) {
+            QProcessEnvironment env;
+            env.insert(QStringLiteral("HOME"), folder.path());
+            env.insert(QStringLiteral("XDG_STATE_HOME"), folder.file(QStringLiteral("state")));
+            folder.write(QStringLiteral("state"), "a file where the folder should be");
+            ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("bin")));
+            paths = AppPaths::forExecutable(folder.file(QStringLiteral("bin/zelvant")),
+                                            folder.file(QStringLiteral("bin")), env);
+        } else {
+            paths = AppPaths::forFolder(folder.path());
+            folder.write(QStringLiteral("failed-pages"), "a file where the folder should be");
+            ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("Zelvant.err")));
+        }
+        registerOwnFolders(paths);
+        ASSERT_TRUE(QDir().mkpath(paths.configDir()));
+        QFile::copy(temp.file(QStringLiteral("servers.ini")), paths.regionFile());
+        phones = PhoneList();
+        addPhone(1, QStringLiteral("9030000009"), QStringLiteral("p"), true, false);
+        savePhones();
+
+        EXPECT_EQ(check(false), 1);
+        registerOwnFolders(AppPaths());
+        EXPECT_TRUE(err.contains(QStringLiteral("failed-pages"))) << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("Zelvant.err"))) << err.toStdString();
+        EXPECT_TRUE(err.contains(QLatin1String(c.reason))) << err.toStdString();
+    }
+}

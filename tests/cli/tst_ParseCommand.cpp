@@ -205,6 +205,30 @@ TEST(ParseMode, OnlyTheBodyIsParsedAndCharsetsAreHonoured)
         << qPrintable(fragment.out);
 }
 
+// A page may hold terminal controls, raw or as character references, that
+// would re-title the terminal or draw a line of their own; the text forms
+// print them as blanks, as --check does.
+TEST(ParseMode, ControlCharactersFromThePageArePrintedAsBlanks)
+{
+    TempFolder dir;
+    dir.write(QStringLiteral("controls.html"),
+              toWindows1251(S("<td>Пользователь:</td>\r\n<td>\x1b]0;title\x07Ёлкин&#27;[2J&#x9b;"
+                              "</td>\r\n<p>туальный баланс</p>\r\n<p>\x1b[1A&#7;Balance: 9"
+                              "\u2028</p>\r\n</tr>")));
+    const QString page = dir.file(QStringLiteral("controls.html"));
+    for (const QStringList &extra : {QStringList(), QStringList{QStringLiteral("--explain")}}) {
+        const ProcessResult run = runZelvant(QStringList{QStringLiteral("--parse"), page} + extra);
+        EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+        EXPECT_TRUE(run.out.contains(S("Ёлкин"))) << qPrintable(run.out);
+        for (const QChar c : run.out) {
+            EXPECT_TRUE(c == QLatin1Char('\n') || c.category() != QChar::Other_Control)
+                << extra.join(QLatin1Char(' ')).toStdString() << " U+" << std::hex
+                << int(c.unicode());
+        }
+        EXPECT_EQ(run.out.count(QLatin1Char('\n')), extra.isEmpty() ? 10 : 11);
+    }
+}
+
 TEST(ParseMode, UnreadableFilesExitWithStatus2)
 {
     TempFolder dir;

@@ -188,6 +188,8 @@ TEST_F(NotificationTest, TheProtocolAsTheServiceSeesIt)
     ASSERT_EQ(service.calls().size(), 1);
     const FakeNotificationService::Call &call = service.calls().first();
     EXPECT_EQ(call.appName, QStringLiteral("Zelvant"));
+    EXPECT_EQ(call.hints.value(QStringLiteral("desktop-entry")).toString(),
+              QStringLiteral("zelvant"));
     EXPECT_EQ(call.urgencySignature, QStringLiteral("y")); // a byte, not Qt's 32-bit integer
     EXPECT_EQ(call.imageSignature, QStringLiteral("(iiibiiay)"));
     EXPECT_EQ(call.expireTimeout, -1);

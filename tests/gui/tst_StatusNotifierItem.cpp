@@ -410,6 +410,47 @@ TEST_F(StatusNotifier, ItemCarriesIconTipAndMenuAndAnswersClicks)
     main->trayMenu()->hide();
 }
 
+// Every property request is answered: a property the layout leaves out has
+// its default, an unknown item or property is an error, never a time-out.
+TEST_F(StatusNotifier, MenuPropertyRequestsAreAlwaysAnswered)
+{
+    ASSERT_TRUE(watcher->start());
+    startProgram();
+    ASSERT_TRUE(waitForItem());
+    const int phones =
+        int(main->trayMenu()->actions().indexOf(main->action(MenuItem::PhonesInfo))) + 1;
+    const struct
+    {
+        int id;
+        const char *name;
+        QVariant expected; // invalid: an error reply
+    } cases[] = {
+        {phones, "label", main->action(MenuItem::PhonesInfo)->text()},
+        {phones, "enabled", true},
+        {phones, "visible", true},
+        {phones, "toggle-state", -1},
+        {phones, "type", QStringLiteral("standard")},
+        {0, "children-display", QStringLiteral("submenu")},
+        {phones, "no-such-property", QVariant()},
+        {10000, "label", QVariant()},
+        {-1, "enabled", QVariant()},
+    };
+    for (const auto &c : cases) {
+        const QDBusMessage reply =
+            callItem(QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetProperty"),
+                     {c.id, QString::fromLatin1(c.name)}, QStringLiteral("/MenuBar"));
+        if (!c.expected.isValid()) {
+            EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << c.id << c.name;
+            EXPECT_NE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.NoReply"));
+            continue;
+        }
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+            << c.id << c.name << reply.errorMessage().toStdString();
+        EXPECT_EQ(reply.arguments().value(0).value<QDBusVariant>().variant(), c.expected)
+            << c.id << c.name;
+    }
+}
+
 TEST_F(StatusNotifier, AppearsWhenThePanelComesLateOrRestarts)
 {
     startProgram();

@@ -160,15 +160,16 @@ FakeLumoServer::~FakeLumoServer()
     }
 }
 
-bool FakeLumoServer::start(quint16 port)
+bool FakeLumoServer::start(quint16 port, const QHostAddress &address)
 {
-    return listen(QHostAddress::LocalHost, port);
+    return address.isLoopback() && listen(address, port);
 }
 
 QUrl FakeLumoServer::url(const QString &pathAndQuery) const
 {
-    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
+    return QUrl(QStringLiteral("%1://%2:%3%4")
                     .arg(m_scheme == Https ? QStringLiteral("https") : QStringLiteral("http"))
+                    .arg(serverAddress().toString())
                     .arg(serverPort())
                     .arg(pathAndQuery));
 }

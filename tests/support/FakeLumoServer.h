@@ -58,6 +58,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -142,11 +143,13 @@ public:
     explicit FakeLumoServer(Scheme scheme = Http, QObject *parent = nullptr);
     ~FakeLumoServer() override;
 
-    // Listens on 127.0.0.1, on a free port (or the given one).
-    bool start(quint16 port = 0);
+    // Listens on 127.0.0.1 (or another loopback address, 127.0.0.2 for a
+    // second host), on a free port (or the given one).
+    bool start(quint16 port = 0,
+               const QHostAddress &address = QHostAddress(QHostAddress::LocalHost));
     Scheme scheme() const { return m_scheme; }
     quint16 port() const { return serverPort(); }
-    // "http(s)://127.0.0.1:<port>" + pathAndQuery.
+    // "http(s)://<address>:<port>" + pathAndQuery.
     QUrl url(const QString &pathAndQuery = QStringLiteral("/")) const;
     QUrl loginUrl() const { return url(QString::fromLatin1(loginPath())); }
     QUrl balanceUrl() const { return url(QString::fromLatin1(balancePath())); }

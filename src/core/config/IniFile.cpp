@@ -340,8 +340,20 @@ IniFile::IniFile(const QString &path)
 {
 }
 
+IniFile IniFile::fromBytes(const QByteArray &bytes)
+{
+    IniFile ini;
+    auto content = std::make_shared<Content>();
+    content->parse(bytes);
+    content->buildIndex();
+    ini.m_cache = std::move(content);
+    return ini;
+}
+
 std::shared_ptr<const IniFile::Content> IniFile::load() const
 {
+    if (m_path.isEmpty() && m_cache)
+        return m_cache;
     const FileIdentity stamp = identityOf(m_path);
     if (m_cache && m_cache->stamp == stamp)
         return m_cache;

@@ -24,6 +24,9 @@ class IniFile
 {
 public:
     explicit IniFile(const QString &path = QString());
+    // The content of a file already read (by a caller that had to check what
+    // it opened), for reading only: it has no path and is never read again.
+    static IniFile fromBytes(const QByteArray &bytes);
 
     QString path() const { return m_path; }
 

@@ -451,7 +451,13 @@ bool store(const PageStep &step, const QString &value, PhoneResult &r)
 
 using FieldOrigins = std::array<FieldOrigin, PageFieldCount>;
 
-void scan(const QString &page, const PageRules &rules, PhoneResult &record, FieldOrigins *origins)
+// What looking for a phrase in a line, and cutting out and converting a
+// value, cost beyond the characters they look at, in the same unit.
+constexpr qint64 CheckWork = 8;
+constexpr qint64 FiringWork = 64;
+
+// Returns false when the scan stopped at the work limit.
+bool scan(const QString &page, const PageRules &rules, PhoneResult &record, FieldOrigins *origins)
 {
     record = PhoneResult();
 
@@ -462,7 +468,10 @@ void scan(const QString &page, const PageRules &rules, PhoneResult &record, Fiel
     const QList<PageLine> pageLines = splitLines(text);
     const qsizetype count = pageLines.size();
     if (count < 2)
-        return;
+        return true;
+    // What the scan has looked at: every line a step searches and every
+    // value it cuts out, counted in characters.
+    qint64 work = 0;
 
     const qsizetype stepCount = rules.steps.size();
     QVarLengthArray<quint64, 32> masks(stepCount);
@@ -506,6 +515,9 @@ void scan(const QString &page, const PageRules &rules, PhoneResult &record, Fiel
                 continue;
             if (step.runs == StepRuns::WhileZero && !holdsZero(record, step.field))
                 continue;
+            work += pageLines[i].text.size() + step.key.size() + CheckWork;
+            if (work > MaxPageScanWork)
+                return false;
             if (!lowered) {
                 line = nextIndex == i ? next : lowerWindows1251(pageLines[i].text.toString());
                 lowered = true;
@@ -516,6 +528,7 @@ void scan(const QString &page, const PageRules &rules, PhoneResult &record, Fiel
             const bool asPage = step.lineCase == LineCase::Page;
             const QStringView source = nextOne ? (asPage ? pageLines[i + 1].text : nextLine(i))
                                                : (asPage ? pageLines[i].text : QStringView(line));
+            work += source.size() + FiringWork;
             const QString value = extractValueText(source, step.prefix, step.end);
             const bool converted = store(step, value, record);
             if (origins) {
@@ -528,6 +541,7 @@ void scan(const QString &page, const PageRules &rules, PhoneResult &record, Fiel
             }
         }
     }
+    return true;
 }
 
 } // namespace
@@ -556,7 +570,7 @@ PageReading readBalancePage(const QString &page, const PageRules &rules)
     const qsizetype at = rules.marker.isEmpty() ? -1 : page.indexOf(rules.marker);
     if (at >= 0)
         reading.markerLine = lineNumberAt(page, at);
-    scan(page, rules, reading.record, &reading.origins);
+    reading.complete = scan(page, rules, reading.record, &reading.origins);
     return reading;
 }
 

@@ -28,10 +28,20 @@ struct FieldOrigin
     bool converted = false;
 };
 
+// The most work one page's scan does, counted in characters looked at (the
+// lines each step searches, the values it cuts out) plus a fixed cost for
+// every search and every value: a rules file whose phrase stands on every
+// line of a huge page would otherwise hold the tray program for minutes.
+// This is well under a second; a real balance page takes a hundredth of it.
+constexpr qint64 MaxPageScanWork = 256 * 1024 * 1024;
+
 struct PageReading
 {
     PhoneResult record;
     int markerLine = 0; // the first line holding the marker, 0 when none does
+    // False when the scan stopped at MaxPageScanWork: the values are those of
+    // the lines before, and the page gives no result.
+    bool complete = true;
     std::array<FieldOrigin, PageFieldCount> origins;
 
     bool hasMarker() const { return markerLine > 0; }
@@ -42,7 +52,7 @@ struct PageReading
     bool hasBalance() const
     {
         const FieldOrigin &balance = origin(PageField::Balance);
-        return hasMarker() && balance.step > 0 && balance.converted;
+        return complete && hasMarker() && balance.step > 0 && balance.converted;
     }
 };
 

@@ -21,6 +21,9 @@ namespace zelvant {
 
 namespace {
 
+// What the network thread may hold of an answer before it is read here.
+constexpr qint64 ReadBufferBytes = 64 * 1024;
+
 // The system's proxy settings, except for the loopback interface: a local
 // address never goes through a proxy (nor could a proxy reach it).
 class SystemProxyFactory : public QNetworkProxyFactory
@@ -56,6 +59,23 @@ bool isWebScheme(const QUrl &url)
 {
     const QString s = url.scheme().toLower();
     return s == QLatin1String("http") || s == QLatin1String("https");
+}
+
+bool isHttps(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+int portOf(const QUrl &url)
+{
+    return url.port(isHttps(url) ? 443 : 80);
+}
+
+// Scheme, host and port, as a browser tells one site from another.
+bool sameOrigin(const QUrl &a, const QUrl &b)
+{
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0
+           && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && portOf(a) == portOf(b);
 }
 
 bool isRedirectStatus(int status)
@@ -185,6 +205,9 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
                      QNetworkRequest::ManualRedirectPolicy);
     req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    // Decompressed data is held to the size cap like any other; Qt's own
+    // ratio check would instead end the reply as an unreadable page.
+    req.setDecompressedSafetyCheckThreshold(-1);
     req.setRawHeader("Cache-Control", "no-cache");
     req.setRawHeader("Pragma", "no-cache");
     req.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
@@ -209,6 +232,10 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
     } else {
         r = manager()->get(req);
     }
+    // The network thread stops reading from the socket while this much
+    // waits unread; without a bound it queues whatever an endless answer
+    // sends faster than the cap below can be checked.
+    r->setReadBufferSize(ReadBufferBytes);
     reply = r;
     received.clear();
     // The body is never shown: it holds the password.
@@ -310,11 +337,26 @@ void PageFetcher::Private::onFinished()
             finish(false, QStringLiteral("too many redirections"), {FailReason::HttpError, status});
             return;
         }
+        // Whatever follows an encrypted request (the login form, the session
+        // cookie) must not travel in clear.
+        if (isHttps(url) && !isHttps(target)) {
+            finish(false, QStringLiteral("refused redirection from https to %1").arg(shown(target)),
+                   {FailReason::RedirectRefused});
+            return;
+        }
         ++redirects;
         qCDebug(lcRetrieval).noquote() << "status" << status << "redirects to" << shown(target);
         // 307 and 308 repeat the request as it was; the others turn a POST
-        // into a GET of the new address, as browsers do.
-        if (status == 307 || status == 308)
+        // into a GET of the new address, as browsers do. The login form holds
+        // the password: it is sent again only to the server it was meant for,
+        // never to whatever host a redirection names.
+        const bool repeat = status == 307 || status == 308;
+        if (repeat && !body.isNull() && !sameOrigin(url, target)) {
+            finish(false, QStringLiteral("refused to send the form again to %1").arg(shown(target)),
+                   {FailReason::RedirectRefused});
+            return;
+        }
+        if (repeat)
             request(target, method, body);
         else
             request(target, "GET", QByteArray());

@@ -6,7 +6,15 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <utility>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "core/Logging.h"
 #include "core/TextCodec.h"
@@ -146,13 +154,34 @@ QString quoted(const QString &value)
     return QLatin1Char('"') + value + QLatin1Char('"');
 }
 
+// Text of the file as a refusal quotes it: a file that is no rules file
+// (binary junk, a terminal's control sequences) must not reach the terminal
+// or the log as it is, nor flood it. Control characters become "\xNN".
+QString shownText(const QString &text)
+{
+    constexpr qsizetype MostShown = 80;
+    QString shown;
+    for (const QChar c : QStringView(text).left(MostShown)) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Other_Format
+            || category == QChar::Separator_Line || category == QChar::Separator_Paragraph
+            || category == QChar::Other_NotAssigned || c.isSurrogate())
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    if (text.size() > MostShown)
+        shown += QStringLiteral("…");
+    return shown;
+}
+
 // Why a file cannot be used, naming where: "[Step4] Field: ...".
 bool refuse(QString *error, const QString &section, const QString &key, const QString &why)
 {
     if (error) {
-        QString where = QLatin1Char('[') + section + QLatin1Char(']');
+        QString where = QLatin1Char('[') + shownText(section) + QLatin1Char(']');
         if (!key.isEmpty())
-            where += QLatin1Char(' ') + key;
+            where += QLatin1Char(' ') + shownText(key);
         *error = where + QStringLiteral(": ") + why;
     }
     return false;
@@ -198,6 +227,94 @@ bool looksLikeUtf8WithoutBom(const QByteArray &bytes)
     return !decoder.hasError() && !text.isEmpty();
 }
 
+// Counts the lines that open a section ("[" after blanks).
+qsizetype sectionHeaderCount(const QByteArray &bytes)
+{
+    qsizetype count = 0;
+    bool lineStart = true;
+    for (const char c : bytes) {
+        if (c == '\n' || c == '\r') {
+            lineStart = true;
+        } else if (lineStart && c != ' ' && c != '\t') {
+            count += c == '[' ? 1 : 0;
+            lineStart = false;
+        }
+    }
+    return count;
+}
+
+bool cannotRead(QString *error, const QString &why)
+{
+    if (error)
+        *error = QStringLiteral("файл не удалось прочитать: %1").arg(why);
+    return false;
+}
+
+// The file's bytes, when it is an ordinary file of at most MaxPageRulesFileBytes.
+// Opened without waiting (a FIFO has no writer to wait for) and checked by
+// what was opened: a link may lead anywhere (/dev/zero, a pipe), and the
+// file may be replaced between a look at the path and the open.
+bool readRulesBytes(const QString &path, QByteArray *bytes, QString *error)
+{
+    const QString tooLarge = QStringLiteral("файл больше %1 байт").arg(MaxPageRulesFileBytes);
+    const QString notAFile = QStringLiteral("это не обычный файл");
+#ifdef Q_OS_UNIX
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return cannotRead(error, QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0;
+    QString why = ok ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    if (ok && !S_ISREG(info.st_mode)) {
+        ok = false;
+        why = notAFile;
+    } else if (ok && info.st_size > MaxPageRulesFileBytes) {
+        ok = false;
+        why = tooLarge;
+    }
+    // One byte more than allowed tells a file that grew since.
+    QByteArray buffer(ok ? MaxPageRulesFileBytes + 1 : 0, Qt::Uninitialized);
+    qsizetype size = 0;
+    while (ok && size < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + size, size_t(buffer.size() - size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ok = false;
+            why = QString::fromLocal8Bit(std::strerror(errno));
+        } else if (n == 0) {
+            break;
+        } else {
+            size += n;
+        }
+    }
+    ::close(fd);
+    if (ok && size > MaxPageRulesFileBytes) {
+        ok = false;
+        why = tooLarge;
+    }
+    if (!ok)
+        return cannotRead(error, why);
+    buffer.truncate(size);
+    *bytes = buffer;
+    return true;
+#else
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return cannotRead(error, notAFile);
+    if (info.size() > MaxPageRulesFileBytes)
+        return cannotRead(error, tooLarge);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return cannotRead(error, file.errorString());
+    *bytes = file.read(MaxPageRulesFileBytes + 1);
+    if (bytes->size() > MaxPageRulesFileBytes)
+        return cannotRead(error, tooLarge);
+    return true;
+#endif
+}
+
 bool readStep(const IniFile &ini, const QString &section, PageStep *out, QString *error)
 {
     const QStringList known = {KeyKey,    RunsKey, ValueLineKey, CaseKey,
@@ -222,7 +339,7 @@ bool readStep(const IniFile &ini, const QString &section, PageStep *out, QString
             return true;
         return refuse(error, section, key,
                       QStringLiteral("неизвестное значение \"%1\" (допустимы %2)")
-                          .arg(given, nameList(names)));
+                          .arg(shownText(given), nameList(names)));
     };
 
     PageStep step;
@@ -236,7 +353,7 @@ bool readStep(const IniFile &ini, const QString &section, PageStep *out, QString
     if (!valueOf(FieldNames, field, &step.field))
         return refuse(error, section, FieldKey,
                       QStringLiteral("неизвестное поле \"%1\" (допустимы %2)")
-                          .arg(field, nameList(FieldNames)));
+                          .arg(shownText(field), nameList(FieldNames)));
     step.convert = naturalConversion(step.field);
     if (!choice(RunsKey, RunsNames, &step.runs)
         || !choice(ValueLineKey, ValueLineNames, &step.valueLine)
@@ -247,7 +364,7 @@ bool readStep(const IniFile &ini, const QString &section, PageStep *out, QString
         if (!valueOf(ConvertNames, convert, &step.convert))
             return refuse(error, section, ConvertKey,
                           QStringLiteral("неизвестное преобразование \"%1\" (допустимы %2)")
-                              .arg(convert, nameList(ConvertNames)));
+                              .arg(shownText(convert), nameList(ConvertNames)));
         if (!suits(step.convert, step.field))
             return refuse(error, section, ConvertKey,
                           QStringLiteral("преобразование %1 не подходит полю %2")
@@ -269,14 +386,9 @@ bool readStep(const IniFile &ini, const QString &section, PageStep *out, QString
 
 bool readPageRules(const QString &path, PageRules *rules, QString *error)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("файл не удалось прочитать: %1").arg(file.errorString());
+    QByteArray bytes;
+    if (!readRulesBytes(path, &bytes, error))
         return false;
-    }
-    const QByteArray bytes = file.readAll();
-    file.close();
     if (looksLikeUtf8WithoutBom(bytes)) {
         if (error)
             *error = QStringLiteral("файл записан в UTF-8 без метки порядка байтов (BOM); "
@@ -284,7 +396,14 @@ bool readPageRules(const QString &path, PageRules *rules, QString *error)
         return false;
     }
 
-    const IniFile ini(path);
+    // A section is one line at least: a file of far too many steps is refused
+    // before it is parsed.
+    if (sectionHeaderCount(bytes) > MaxPageSteps + 1)
+        return refuse(error, StepSection + QString::number(MaxPageSteps + 1), QString(),
+                      QStringLiteral("шагов может быть не больше %1").arg(MaxPageSteps));
+    // The bytes checked above, not the path again: the file may have been
+    // replaced meanwhile.
+    const IniFile ini = IniFile::fromBytes(bytes);
     QList<int> numbers;
     for (const QString &section : ini.sections()) {
         if (section.compare(MarkerSection, Qt::CaseInsensitive) == 0)

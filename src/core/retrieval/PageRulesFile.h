@@ -12,9 +12,14 @@
 
 namespace zelvant {
 
+// A rules file is a few kilobytes; anything much larger is no rules file.
+constexpr qint64 MaxPageRulesFileBytes = 1024 * 1024;
+
 // Reads a rules file (Windows-1251, or UTF-8 with a byte order mark). A file
 // that cannot be used is refused as a whole: false, and *error names the
-// section and key at fault.
+// section and key at fault, with the file's text quoted escaped. Only an
+// ordinary file of at most MaxPageRulesFileBytes is read; a pipe, a device
+// or a link to one is refused without waiting.
 bool readPageRules(const QString &path, PageRules *rules, QString *error);
 
 // The rules in the file's format, as UTF-8 with a byte order mark: what

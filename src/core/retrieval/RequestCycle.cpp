@@ -1,5 +1,6 @@
 #include "core/retrieval/RequestCycle.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -72,8 +73,19 @@ struct RequestCycle::Private
     // what was being done goes to the error log.
     void logUnexpectedError(const QString &what) const
     {
-        writeErrorLog(QStringLiteral("Непредвиденная ошибка (%1)").arg(what),
-                      context.paths.errorLogFile());
+        log(QStringLiteral("Непредвиденная ошибка (%1)").arg(what));
+    }
+    // A line of the error log; one that cannot be written is told, with the
+    // system's reason, rather than lost without a word.
+    void tellLoss(const QString &message) const { Q_EMIT q->lossReported(message); }
+    void log(const QString &message) const
+    {
+        QString error;
+        if (!writeErrorLog(message, context.paths.errorLogFile(), &error))
+            Q_EMIT q->lossReported(
+                QCoreApplication::translate("zelvant::RequestCycle",
+                                            "Запись в журнал ошибок \"%1\" не удалась: %2")
+                    .arg(QDir::toNativeSeparators(context.paths.errorLogFile()), error));
     }
 
     RequestCycle *q;
@@ -227,7 +239,7 @@ void RequestCycle::Private::postLogin(int slot)
         // Nothing can be sent; the phone fails at once, and says why.
         const QString message = QStringLiteral("Адрес входа \"%1\" телефона %2 не годится: %3")
                                     .arg(address, context.phones.numberOf(slot), problem);
-        writeErrorLog(message, context.paths.errorLogFile());
+        log(message);
         Q_EMIT q->loginAddressUnusable(slot, message);
         failure = {FailReason::BadLoginAddress};
         endPhone();
@@ -322,16 +334,28 @@ void RequestCycle::Private::onDocument(const QUrl &url, const QString &body, boo
             QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n");
         if (!hasBody)
             return;
-        if (saveLogFilesEnabled(context.settingsFile))
-            saveLogFile(context.paths.savedPagesDir(), head + body, QDateTime::currentDateTime());
+        // A login page may echo the password (a form's value="…"); a page
+        // kept on disk never holds it.
+        const auto kept = [&] {
+            return head + withoutSecret(body, context.phones.passwordOf(currentSlot));
+        };
+        if (saveLogFilesEnabled(context.settingsFile)
+            && saveLogFile(context.paths.savedPagesDir(), kept(), QDateTime::currentDateTime())
+                   .isEmpty())
+            tellLoss(QCoreApplication::translate("zelvant::RequestCycle",
+                                                 "Полученная страница не сохранена в папку \"%1\"")
+                         .arg(QDir::toNativeSeparators(context.paths.savedPagesDir())));
         const PageReading reading = readBalancePage(body, rules);
         if (!reading.hasBalance()) {
             // Like a page without the marker, a page whose balance cannot be
             // read is no result: no history row, no 0.00 in the tray.
-            failedPage = head + body;
+            failedPage = kept();
             const FieldOrigin &balance = reading.origin(PageField::Balance);
             failedReason =
-                reading.hasMarker() && balance.step > 0
+                !reading.complete ? QCoreApplication::translate(
+                    "zelvant::RequestCycle",
+                    "разбор страницы прерван: слишком много работы для правил")
+                : reading.hasMarker() && balance.step > 0
                     ? QStringLiteral("баланс на странице не прочитан (\"%1\")").arg(balance.value)
                     : QStringLiteral("нет баланса на странице");
             return;
@@ -368,7 +392,7 @@ void RequestCycle::Private::loadRules()
         return;
     }
     if (refusal != loggedRefusal)
-        writeErrorLog(refusal, context.paths.errorLogFile());
+        log(refusal);
     loggedRefusal = refusal;
     Q_EMIT q->pageRulesRefused(refusal);
 }
@@ -385,12 +409,14 @@ void RequestCycle::Private::keepFailedPage(int slot)
                                : failedReason;
     const QString phone =
         QStringLiteral("Телефон %1 (%2): %3").arg(slot).arg(context.phones.numberOf(slot), reason);
-    writeErrorLog(path.isEmpty()
-                      ? phone + QStringLiteral("; страницу не удалось сохранить: ") + error
-                      : phone
-                            + QStringLiteral("; страница сохранена в \"%1\"")
-                                  .arg(QDir::toNativeSeparators(path)),
-                  context.paths.errorLogFile());
+    if (path.isEmpty()) {
+        const QString lost = phone + QStringLiteral("; страницу не удалось сохранить: ") + error;
+        tellLoss(lost);
+        log(lost);
+        return;
+    }
+    log(phone
+        + QStringLiteral("; страница сохранена в \"%1\"").arg(QDir::toNativeSeparators(path)));
 }
 
 void RequestCycle::Private::onNavigationFinished()

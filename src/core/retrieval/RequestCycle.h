@@ -111,6 +111,9 @@ Q_SIGNALS:
     // The slot's login address cannot be used (message says which and why,
     // and is in the error log); the phone fails without a request.
     void loginAddressUnusable(int slot, const QString &message);
+    // Something meant for the disk was lost (a failed or saved page, a line
+    // of the error log); message says what and the system's reason.
+    void lossReported(const QString &message);
 
 private:
     struct Private;

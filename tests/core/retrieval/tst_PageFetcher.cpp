@@ -7,10 +7,17 @@
 #include "support/TempFolder.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLoggingCategory>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace zelvant;
 using zelvant::test::FakeLumoServer;
@@ -85,6 +92,82 @@ QByteArray htmlPage(const QString &body)
 {
     return toWindows1251(QStringLiteral("<html><head><title>t</title></head>\r\n<body>\r\n") + body
                          + QStringLiteral("\r\n</body></html>\r\n"));
+}
+
+// An answer that never ends, sent as fast as the connection takes it from a
+// thread of its own: the fake server of the tests shares the fetcher's event
+// loop and could never outrun it.
+class EndlessAnswer
+{
+public:
+    ~EndlessAnswer()
+    {
+        ::shutdown(m_listener, SHUT_RDWR); // ends a waiting accept()
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_listener);
+    }
+
+    bool start()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_listener, (sockaddr *)&address, length) != 0 || ::listen(m_listener, 1) != 0
+            || ::getsockname(m_listener, (sockaddr *)&address, &length) != 0)
+            return false;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] {
+            const int client = ::accept(m_listener, nullptr, nullptr);
+            char request[4096];
+            QByteArray data = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+            const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
+            // Until the fetcher hangs up.
+            if (client >= 0 && ::recv(client, request, sizeof request, 0) > 0)
+                for (; ::send(client, data.constData(), data.size(), MSG_NOSIGNAL) > 0;
+                     data = chunk)
+                    ;
+            ::close(client);
+        });
+        return true;
+    }
+
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/endless").arg(m_port)); }
+
+private:
+    int m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    quint16 m_port = 0;
+    std::thread m_thread;
+};
+
+// A line of /proc/self/status in kB, -1 when there is none.
+qint64 statusKb(const QByteArray &key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Lets VmHWM measure from now on (Linux 4.0 and later). Under
+// AddressSanitizer freed memory stays in its quarantine, and the peak tells
+// nothing about what the program holds.
+bool resetPeakMemory()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#endif
+#endif
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && clear.flush();
 }
 
 } // namespace
@@ -268,6 +351,60 @@ TEST(PageFetcher, RedirectionsKeepOrDropThePostAsBrowsersDoAndAreLimited)
     ASSERT_TRUE(b.go(server.url(QStringLiteral("/tofile"))));
     EXPECT_FALSE(b.ok);
     EXPECT_TRUE(b.documents.isEmpty());
+}
+
+// The login form holds the password: a 307/308 may repeat it only to the
+// same scheme, host and port; nothing that followed https goes out in clear.
+TEST(PageFetcher, RedirectionsNeverCarryTheFormElsewhereNorDropToClearText)
+{
+    FakeLumoServer home;
+    FakeLumoServer secure(FakeLumoServer::Https);
+    FakeLumoServer otherHost; // another host, as a planted Location would name
+    ASSERT_TRUE(home.start());
+    ASSERT_TRUE(secure.start());
+    ASSERT_TRUE(otherHost.start(0, QHostAddress(QStringLiteral("127.0.0.2"))));
+    const QByteArray form = "Lang=2&mobnum=9031234567&Password=secret";
+    const FakeLumoServer::Reply end = FakeLumoServer::Reply::html(htmlPage(QStringLiteral("end")));
+    for (FakeLumoServer *s : {&home, &secure, &otherHost})
+        s->setRoute("/end", end);
+
+    const struct
+    {
+        FakeLumoServer *from;
+        int status;
+        FakeLumoServer *to;
+        bool followed; // else refused
+        QByteArray method;
+    } cases[] = {
+        {&home, 307, &home, true, "POST"},     {&home, 308, &home, true, "POST"},
+        {&home, 307, &otherHost, false, ""},   {&home, 308, &otherHost, false, ""},
+        {&home, 302, &otherHost, true, "GET"}, {&secure, 307, &home, false, ""},
+        {&secure, 302, &home, false, ""},
+    };
+    Browser b;
+    b.fetcher.setExtraCaCertificates(FakeLumoServer::caCertificates());
+    for (const auto &c : cases) {
+        const std::string what = c.from->url().toString().toStdString() + " "
+                                 + std::to_string(c.status) + " to "
+                                 + c.to->url().toString().toStdString();
+        for (FakeLumoServer *s : {&home, &secure, &otherHost})
+            s->clearRequests();
+        c.from->setRoute("/form", FakeLumoServer::Reply::redirect(
+                                      c.status, c.to->url(QStringLiteral("/end")).toEncoded()));
+        ASSERT_TRUE(b.go(c.from->url(QStringLiteral("/form")), form)) << what;
+        EXPECT_EQ(b.ok, c.followed) << what << " " << b.error.toStdString();
+        EXPECT_EQ(c.to->countRequests("/end"), c.followed ? 1 : 0) << what;
+        if (c.followed) {
+            EXPECT_EQ(c.to->requests().constLast().method, c.method) << what;
+        } else {
+            EXPECT_EQ(b.fetcher.lastFailure().reason, FailReason::RedirectRefused) << what;
+        }
+        // Only the address the form was meant for ever saw the password.
+        for (const FakeLumoServer *s : {&home, &secure, &otherHost}) {
+            for (const FakeLumoServer::Request &r : s->requests())
+                EXPECT_TRUE(s == c.from || !r.body.contains("secret")) << what;
+        }
+    }
 }
 
 TEST(PageFetcher, MetaRefreshIsFollowedAndEveryDocumentReported)
@@ -603,6 +740,38 @@ TEST(PageFetcher, OversizedAnswersFailThePage)
     ASSERT_TRUE(b.go(QUrl::fromLocalFile(tmp.file(QStringLiteral("big.html")))));
     EXPECT_FALSE(b.ok);
     EXPECT_TRUE(b.documents.isEmpty());
+}
+
+// The cap bounds memory, not only the document: an endless answer is read
+// no further than the cap, and one that inflates past it is "too large".
+TEST(PageFetcher, AnswersPastTheCapAreReadNoFurther)
+{
+    EndlessAnswer endless;
+    ASSERT_TRUE(endless.start());
+    FakeLumoServer server;
+    ASSERT_TRUE(server.start());
+    const QByteArray page =
+        htmlPage(Marker + QStringLiteral("\r\n1,00\r\n") + QString(16 << 20, QLatin1Char(' ')));
+    FakeLumoServer::Reply inflating = FakeLumoServer::Reply::html(qCompress(page, 9).mid(4));
+    inflating.headers.append({QByteArray("Content-Encoding"), QByteArray("deflate")});
+    server.setRoute("/inflating", inflating);
+
+    // The cap (8 MB), the read buffers, and a margin for the allocator; an
+    // unbounded read grows by hundreds of megabytes before it is stopped.
+    constexpr qint64 MostGrowthKb = 64 << 10;
+    Browser b;
+    for (const QUrl &url : {endless.url(), server.url(QStringLiteral("/inflating"))}) {
+        const bool measured = resetPeakMemory();
+        const qint64 before = statusKb("VmRSS");
+        ASSERT_TRUE(b.go(url, QByteArray(), 20000)) << url.toString().toStdString();
+        EXPECT_FALSE(b.ok) << url.toString().toStdString();
+        EXPECT_TRUE(b.documents.isEmpty());
+        EXPECT_EQ(b.fetcher.lastFailure().reason, FailReason::TooLarge)
+            << url.toString().toStdString() << " " << b.error.toStdString();
+        if (measured && before > 0) {
+            EXPECT_LT(statusKb("VmHWM") - before, MostGrowthKb) << url.toString().toStdString();
+        }
+    }
 }
 
 TEST(PageFetcher, StopEndsAHangingRequestOnceAndSynchronously)

@@ -4,7 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "core/TextCodec.h"
 #include "core/retrieval/BalancePageParser.h"
@@ -130,4 +138,71 @@ TEST(PageRulesFile, UnusableFilesAreRefusedNamingSectionAndKey)
     QString refusal = QStringLiteral("x");
     EXPECT_EQ(loadPageRules(temp.file(QStringLiteral("none.ini")), &refusal), PageRules::builtIn());
     EXPECT_TRUE(refusal.isEmpty());
+}
+
+// A file that is no rules file costs nothing: a pipe is not waited for, a
+// link to a device or a huge file is not read, a refusal quotes no control
+// character, and a phrase on every line of a huge page is not searched
+// without end.
+TEST(PageRulesFile, HostileFilesAreRefusedAtOnceAndTheScanIsBounded)
+{
+    TempFolder temp;
+    const QString fifo = temp.file(QStringLiteral("fifo.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = temp.file(QStringLiteral("zero.ini"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    temp.write(QStringLiteral("large.ini"),
+               builtInText().toUtf8() + QByteArray(MaxPageRulesFileBytes, ';'));
+    temp.write(QStringLiteral("junk.ini"), "[Marker]\r\nPhrase=x\r\n[\x1b]0;title\x07\x01]\r\n");
+    const struct
+    {
+        const char *file;
+        const char *why;
+    } cases[] = {
+        {"fifo.ini", "не обычный файл"},
+        {"zero.ini", "не обычный файл"},
+        {"large.ini", "больше"},
+        {"junk.ini", "\\x1b"},
+    };
+    for (const auto &c : cases) {
+        const QString path = temp.file(QString::fromLatin1(c.file));
+        std::atomic<bool> done{false};
+        QString error;
+        std::thread reader([&] {
+            PageRules rules;
+            EXPECT_FALSE(readPageRules(path, &rules, &error));
+            done = true;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        while (!done && clock.elapsed() < 3000)
+            QThread::msleep(10);
+        EXPECT_TRUE(done) << c.file << " is still being read";
+        if (!done) { // a writer and its end let the reader go
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        reader.join();
+        EXPECT_TRUE(error.contains(S(c.why))) << c.file << ": " << error.toStdString();
+        for (const QChar ch : error)
+            EXPECT_NE(ch.category(), QChar::Other_Control) << c.file;
+    }
+
+    // The same phrase for a hundred steps, on every line of an 8 MB page.
+    PageRules heavy;
+    heavy.marker = QStringLiteral("k");
+    for (int n = 0; n < MaxPageSteps; ++n)
+        heavy.steps << PageStep{QStringLiteral("k"), StepRuns::Always,  ValueLine::Next,
+                                LineCase::Lower,     QString(),         QString(),
+                                Conversion::Float,   PageField::Balance};
+    QString page;
+    while (page.size() < 8 * 1024 * 1024)
+        page += QStringLiteral("k 1\n");
+    QElapsedTimer clock;
+    clock.start();
+    const PageReading reading = readBalancePage(page, heavy);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_FALSE(reading.complete);
+    EXPECT_FALSE(reading.hasBalance());
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -14,8 +15,10 @@
 
 #include <functional>
 
+#include "core/AppPaths.h"
 #include "core/TextCodec.h"
 #include "core/config/AppContext.h"
+#include "core/config/AtomicWrite.h"
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
 #include "core/retrieval/FailedPages.h"
@@ -846,4 +849,125 @@ TEST_F(CycleTest, LoginAddressWithoutSchemeIsSentAndUnusableOnesAreReported)
             EXPECT_TRUE(log.contains(unusable[0])) << log.toStdString();
         }
     }
+}
+
+// A login page may echo the password; neither the failed page nor the saved
+// one holds it, in any of the forms a page writes it in.
+TEST_F(CycleTest, EchoedPasswordIsBlankedOutOfEveryKeptPage)
+{
+    makeContext();
+    const QString number = QStringLiteral("9030000005");
+    const QString password = QStringLiteral("п&р<о>л\"ь' 1%");
+    const QStringList echoes = {password, password.toHtmlEscaped(),
+                                QString::fromLatin1(password.toUtf8().toPercentEncoding()),
+                                QString::fromLatin1(toWindows1251(password).toPercentEncoding())
+                                    .replace(QStringLiteral("%20"), QStringLiteral("+"))};
+    FakeLumoServer::Subscriber s = subscriber(number, 0, FakeLumoServer::LoginAnswer::Direct);
+    s.password = password;
+    s.rawPage = toWindows1251(QStringLiteral("<html><body>\r\n<input value=\"")
+                              + echoes.join(QStringLiteral("\">\r\n<input value=\""))
+                              + QStringLiteral("\">\r\n</body></html>"));
+    server.addSubscriber(s);
+    setPhone(1, number);
+    context->phones.slot(1).password = password;
+    ASSERT_TRUE(context->settingsFile.writeBool(QStringLiteral("Debug"),
+                                                QStringLiteral("SaveLogFiles"), true));
+
+    ASSERT_TRUE(runCycle(CycleMode::AllPhones));
+    EXPECT_FALSE(result(1).queryOk);
+    const QStringList kept = QDir(temp.path()).entryList({QStringLiteral("*.html")}, QDir::Files)
+                             + QDir(context->paths.failedPagesDir())
+                                   .entryList({QStringLiteral("*.html")}, QDir::Files)
+                                   .replaceInStrings(QRegularExpression(QStringLiteral("^")),
+                                                     QStringLiteral("failed-pages/"));
+    ASSERT_EQ(kept.size(), 2) << kept.join(QLatin1Char(' ')).toStdString();
+    for (const QString &file : kept) {
+        const QString page = fromWindows1251(temp.read(file));
+        EXPECT_TRUE(page.contains(QLatin1String(BlankedSecret))) << file.toStdString();
+        for (const QString &echo : echoes)
+            EXPECT_FALSE(page.contains(echo)) << file.toStdString() << " " << echo.toStdString();
+    }
+}
+
+// Pages go by the time they were written: with the clock put back, the new
+// page is named before the older ones and still stays, with the 19 newest.
+TEST(FailedPages, PrunedByFileAgeKeepingExactlyTwenty)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const int nameDays : {1, -1}) { // names a day ahead of the clock, or behind it
+        SCOPED_TRACE(nameDays);
+        TempFolder temp;
+        QStringList byAge; // oldest first
+        for (int i = 0; i < 25; ++i) {
+            const QString name =
+                now.addDays(nameDays).addSecs(-i).toString(QStringLiteral("yy-MM-dd_hh-mm-ss-zzz"))
+                + QStringLiteral("_slot2.html");
+            temp.write(name, "old");
+            QFile file(temp.file(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            // Names and ages disagree: the later name is the older file.
+            ASSERT_TRUE(file.setFileTime(now.addSecs(-3600 - 60 * (25 - i)),
+                                         QFileDevice::FileModificationTime));
+            byAge << name;
+        }
+        const QString written = keepFailedPage(temp.path(), QStringLiteral("new"), 1, now);
+        ASSERT_FALSE(written.isEmpty());
+        QStringList left = QDir(temp.path()).entryList(QDir::Files);
+        EXPECT_EQ(left.size(), KeptFailedPages);
+        EXPECT_TRUE(left.contains(QFileInfo(written).fileName()));
+        for (qsizetype i = 0; i < byAge.size(); ++i)
+            EXPECT_EQ(left.contains(byAge[i]), i >= byAge.size() - (KeptFailedPages - 1))
+                << byAge[i].toStdString();
+    }
+}
+
+// Copies that a killed write left in any folder the program writes into are
+// removed at start-up, known by their marker whatever their random suffix
+// looks like; the user's own files and a copy still being written stay.
+TEST(KeptPages, StaleTemporaryCopiesAreRemovedFromEveryFolderByTheirMarker)
+{
+    TempFolder temp;
+    ASSERT_TRUE(QDir(temp.path()).mkdir(QStringLiteral("bin")));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), temp.file(QStringLiteral("home")));
+    const AppPaths paths = AppPaths::forExecutable(temp.file(QStringLiteral("bin/zelvant")),
+                                                   temp.file(QStringLiteral("bin")), env);
+    ASSERT_EQ(paths.mode(), FileMode::Installed);
+    // A marked copy of name with a suffix that may look like a word.
+    const auto copy = [](const char *name, const char *suffix) {
+        return QLatin1Char('.') + QLatin1String(name) + QLatin1String(TemporaryCopyMarker)
+               + QLatin1String(suffix);
+    };
+    const struct
+    {
+        QString folder;
+        QString name;
+        bool young;
+        bool removed;
+    } cases[] = {
+        {paths.configDir(), copy("phones.xml", "backup"), false, true},
+        {paths.dataDir(), copy("Zelvant.mdb", "a1B2c3"), false, true},
+        {paths.savedPagesDir(), copy("07-03-15_14-05-09-123.html", "Copy01"), false, true},
+        {paths.failedPagesDir(), copy("26-01-01_00-00-00-000_slot9.html", "x9Y8z7"), false, true},
+        // A copy of an earlier version, named by QSaveFile.
+        {paths.failedPagesDir(), QStringLiteral("26-01-01_00-00-00-000_slot9.html.Ab3dEf"), false,
+         true},
+        {paths.stateDir(), copy("Zelvant.err", "a1B2c3"), true, false},
+        {paths.configDir(), QStringLiteral("phones.xml.backup"), false, false},
+        {paths.failedPagesDir(), QStringLiteral("notes.txt"), false, false},
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    int removed = 0;
+    for (const auto &c : cases) {
+        ASSERT_TRUE(QDir().mkpath(c.folder));
+        QFile file(QDir(c.folder).filePath(c.name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        if (!c.young)
+            ASSERT_TRUE(file.setFileTime(now.addSecs(-3600), QFileDevice::FileModificationTime));
+        removed += c.removed ? 1 : 0;
+    }
+    EXPECT_EQ(removeStaleTemporaryCopies(paths, now.addSecs(-StaleCopyAgeSeconds)), removed);
+    for (const auto &c : cases)
+        EXPECT_EQ(QFileInfo::exists(QDir(c.folder).filePath(c.name)), !c.removed)
+            << c.name.toStdString();
 }
