@@ -289,3 +289,8 @@ int BalanceChartView::drawnPointCount() const
 }
 
 } // namespace zelvant
+
+extern "C" Q_DECL_EXPORT zelvant::BalanceChart *zelvantNewBalanceChart(QWidget *parent)
+{
+    return new zelvant::BalanceChartView(parent);
+}

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/history/HistoryTableModel.h"
-#include "gui/BalanceChartView.h"
+#include "gui/BalanceChart.h"
 #include "gui/DialogSupport.h"
 #include "gui/ExportDialogs.h"
 #include "gui/TextFit.h"
@@ -117,11 +117,14 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     m_bottom->setFixedHeight(bnClose->sizeHint().height() + 12);
     bnClose->setParent(m_bottom);
 
-    balanceChart = new BalanceChartView(this);
+    // The chart comes into this page when the tab is first shown.
+    m_chartPage = new QWidget(this);
+    auto *chartLayout = new QVBoxLayout(m_chartPage);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabHistory"));
     tabs->addTab(sgHistory, QStringLiteral("Таблица"));
-    tabs->addTab(balanceChart, QStringLiteral("График"));
+    tabs->addTab(m_chartPage, QStringLiteral("График"));
     connect(tabs, &QTabWidget::currentChanged, this, &PhoneHistoryWindow::fillChartIfShown);
 
     auto *layout = new QVBoxLayout(this);
@@ -179,8 +182,22 @@ void PhoneHistoryWindow::setBalanceThreshold(std::optional<double> threshold)
 
 void PhoneHistoryWindow::fillChartIfShown()
 {
-    if (m_chartFilled || tabs->currentWidget() != balanceChart)
+    if (m_chartFilled || tabs->currentWidget() != m_chartPage)
         return;
+    if (!balanceChart) {
+        QString error;
+        balanceChart = BalanceChart::create(m_chartPage, &error);
+        if (!balanceChart) {
+            // The rest of the window works without it.
+            auto *label = new QLabel(tr("График недоступен: %1").arg(error), m_chartPage);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignCenter);
+            m_chartPage->layout()->addWidget(label);
+            m_chartFilled = true;
+            return;
+        }
+        m_chartPage->layout()->addWidget(balanceChart->widget());
+    }
     balanceChart->setRows(m_model->rows(), m_balanceThreshold);
     m_chartFilled = true;
 }

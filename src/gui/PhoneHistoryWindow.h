@@ -15,7 +15,7 @@ class QTableView;
 
 namespace zelvant {
 
-class BalanceChartView;
+class BalanceChart;
 class HistoryTableModel;
 
 class PhoneHistoryWindow : public QDialog
@@ -40,7 +40,7 @@ public:
     QLabel *plHeader = nullptr;
     QTabWidget *tabs = nullptr; // "Таблица" first, then "График"
     QTableView *sgHistory = nullptr;
-    BalanceChartView *balanceChart = nullptr;
+    BalanceChart *balanceChart = nullptr; // from the first showing of its tab on
     QPushButton *bnClose = nullptr;
     HistoryTableModel *model() const { return m_model; }
 
@@ -58,6 +58,7 @@ private:
 
     QString m_historyFile;
     std::optional<double> m_balanceThreshold;
+    QWidget *m_chartPage = nullptr;
     bool m_chartFilled = false;
     HistoryTableModel *m_model = nullptr;
     QWidget *m_bottom = nullptr;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QChart>
+#include <QChartView>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QTabWidget>
@@ -16,7 +17,7 @@
 
 #include "core/config/Settings.h"
 #include "core/history/BalanceChartSeries.h"
-#include "gui/BalanceChartView.h"
+#include "gui/BalanceChart.h"
 #include "gui/PhoneHistoryWindow.h"
 #include "support/HistoryFixture.h"
 #include "support/QStringPrinter.h"
@@ -44,9 +45,9 @@ void mouse(QWidget *target, QEvent::Type type, QPoint at, Qt::MouseButton button
     QApplication::sendEvent(target, &event);
 }
 
-QLineSeries *seriesNamed(BalanceChartView *view, const QString &name)
+QLineSeries *seriesNamed(BalanceChart *view, const QString &name)
 {
-    const auto all = view->chart()->series();
+    const auto all = qobject_cast<QChartView *>(view->widget())->chart()->series();
     const auto found =
         std::find_if(all.begin(), all.end(), [&](QAbstractSeries *s) { return s->name() == name; });
     return found == all.end() ? nullptr : qobject_cast<QLineSeries *>(*found);
@@ -81,8 +82,9 @@ TEST(BalanceChartTab, FollowsTheTableAndThresholdNamesTheHoveredPointZoomsAndPan
     window.tabs->setCurrentIndex(1);
     QApplication::processEvents();
 
-    BalanceChartView *chart = window.balanceChart;
-    QWidget *viewport = chart->viewport();
+    BalanceChart *chart = window.balanceChart;
+    ASSERT_NE(chart, nullptr); // the chart part was found and opened
+    QWidget *viewport = qobject_cast<QChartView *>(chart->widget())->viewport();
     ASSERT_EQ(chart->data().points().size(), size_t(rows.size()));
     QLineSeries *threshold = seriesNamed(chart, QStringLiteral("Баланс меньше 5.00"));
     ASSERT_NE(threshold, nullptr);
