@@ -50,6 +50,5 @@ int main(int argc, char *argv[])
     const size_t points = window.balanceChart->data().points().size();
     std::printf("chart tab: %zu points of %d rows, %d drawn\n", points, rows,
                 window.balanceChart->drawnPointCount());
-    return rows > 0 && points == size_t(rows) && window.balanceChart->drawnPointCount() > 0 ? 0
-                                                                                          : 1;
+    return rows > 0 && points == size_t(rows) && window.balanceChart->drawnPointCount() > 0 ? 0 : 1;
 }
