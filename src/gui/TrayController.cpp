@@ -261,6 +261,7 @@ void TrayController::startWork()
     m_alerts.seed(m_results->results(), m_context.phones, options);
     m_retry->setEnabled(options.cbRetryFailed);
     markStartup();
+    Q_EMIT startupShown();
 #ifdef __GLIBC__
     // The preload's history pages and the parsed files are freed by now: give
     // that memory back, the program then idles for hours.

@@ -92,7 +92,6 @@ int runTrayProgram(int argc, char *argv[])
                       context.paths.errorLogFile());
 
     const QImage standardIcon = standardTrayIcon();
-    QApplication::setWindowIcon(applicationIcon());
     // Lets the desktop match the windows with the installed desktop entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("zelvant"));
 
@@ -106,6 +105,16 @@ int runTrayProgram(int argc, char *argv[])
     TrayControllerHooks hooks;
     hooks.notifier = notifier.get();
     TrayController main(context, tray, std::move(hooks));
+    // The windows' icon waits until the tray shows the balances: reading its
+    // eight sizes and handing them to the tray's own window (which has no use
+    // for them) took a sixth of the work before that.
+    QObject::connect(
+        &main, &TrayController::startupShown, &app,
+        [] {
+            if (QApplication::windowIcon().isNull())
+                QApplication::setWindowIcon(applicationIcon());
+        },
+        Qt::QueuedConnection);
     QObject::connect(notifier.get(), &DesktopNotifier::openRequested, &main,
                      &TrayController::showPhonesWindow);
     QObject::connect(&tray, &SystemTray::messageClicked, &main, &TrayController::showPhonesWindow);
