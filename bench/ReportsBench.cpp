@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "core/export/HistoryWorkbook.h"
+#include "core/history/BalanceChartSeries.h"
 #include "core/history/HistoryStore.h"
 #include "core/history/HistoryTableModel.h"
 #include "gui/BalanceChart.h"

@@ -67,8 +67,11 @@ QFunctionPointer resolvePart(const QString &name, const char *symbol, QString *e
         loaded.insert(name, library);
     }
     const QFunctionPointer entry = library->resolve(symbol);
-    if (!entry && error)
-        *error = library->errorString();
+    if (!entry && error) {
+        // QLibrary does not always say why (dlsym's reason is dropped).
+        *error = QCoreApplication::translate("zelvant::Parts", "в %1 нет %2")
+                     .arg(library->fileName(), QString::fromLatin1(symbol));
+    }
     return entry;
 }
 

@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "core/history/BalanceChartSeries.h"
+#include "core/history/HistoryTableModel.h"
 #include "gui/BalanceChart.h"
 #include "gui/MessageBoxes.h"
 #include "gui/PhoneHistoryWindow.h"
