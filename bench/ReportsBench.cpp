@@ -25,9 +25,10 @@
 #include <cstdio>
 
 #include "core/export/HistoryWorkbook.h"
+#include "core/history/BalanceChartSeries.h"
 #include "core/history/HistoryStore.h"
 #include "core/history/HistoryTableModel.h"
-#include "gui/BalanceChartView.h"
+#include "gui/BalanceChart.h"
 #include "gui/ExportDialogs.h"
 #include "gui/PhoneHistoryWindow.h"
 
@@ -122,8 +123,12 @@ int main(int argc, char **argv)
                 std::fprintf(stderr, "grid has %d rows\n", window.model()->rowCount());
 
             timer.start();
-            window.tabs->setCurrentWidget(window.balanceChart);
-            window.balanceChart->viewport()->repaint();
+            window.tabs->setCurrentIndex(1);
+            if (!window.balanceChart) {
+                std::fprintf(stderr, "the chart part did not open\n");
+                return 1;
+            }
+            window.balanceChart->widget()->repaint();
             QApplication::processEvents();
             chartTab << timer.nsecsElapsed() / 1e6;
             if (window.balanceChart->data().points().size() != size_t(rows))

@@ -1,16 +1,21 @@
-// Start-up, memory and idle CPU of the tray program with 100 monitored
-// phones and a history of a million rows, beside the same figures for a
-// minimal Qt tray program (MinimalTray). Needs an X display with a tray
-// (bench/run-startup.sh provides Xvfb + trayer).
+// Start-up, memory and CPU of the tray program with 100 monitored phones and
+// a history of a million rows, beside the same figures for a minimal Qt tray
+// program (MinimalTray). Needs an X display with a tray (bench/run-startup.sh
+// provides Xvfb + trayer).
 //
-//     StartupBench ZELVANT MINIMAL [--runs N] [--idle S] [--rows R] [--folder DIR]
+//     StartupBench ZELVANT MINIMAL [--pairs N] [--idle S] [--rows R] [--timer MS]
+//                  [--folder DIR]
 //
 // --folder keeps the prepared folder (the history is made once and reused).
 //
-// Start-up: wall time from spawning the process to its
+// The two programs run in turn, one pair after another (N pairs, 21 by
+// default, after a warm-up pair), so a machine whose load changes during the
+// run weighs on both alike; each ratio is taken within a pair and printed as
+// median, min and max. Start-up: wall time from spawning the process to its
 // "ZELVANT_STARTUP_MARK" line (the tray icon shows the preloaded balances),
-// median of N runs after one warm-up run. Memory: resident set 2 s after
-// start-up. Idle CPU: user + system time over S seconds after that.
+// also less the program's prescribed start timer (--timer, 10 ms). CPU: user
+// + system time up to the mark (of the threads still running). Memory: resident set 2 s after the
+// mark. Idle CPU: one more run of each, over S seconds after that.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,7 +31,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 #include "core/AppPaths.h"
 #include "core/config/IniFile.h"
@@ -38,11 +42,13 @@ using namespace zelvant;
 
 namespace {
 
-struct Figures
+// One run of one program.
+struct Run
 {
-    double startupMs = 0; // median
-    double markMs = 0;    // the program's own figure, median
-    long rssKb = 0;
+    double wallMs = 0; // spawn to the mark
+    double markMs = 0; // the program's own figure
+    double cpuMs = 0;  // user + system time up to the mark
+    long rssKb = 0;    // resident set once settled
     double idleCpuMs = 0;
 };
 
@@ -161,53 +167,62 @@ long rssKb(qint64 pid)
     return -1;
 }
 
+// CPU time of the process's threads in ms, to the nanosecond (the first
+// figure of each thread's schedstat; /proc/PID/stat counts 10 ms ticks).
 double cpuMs(qint64 pid)
 {
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray stat = f.readAll();
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    // utime and stime are fields 14 and 15 of the whole line.
-    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
-    return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    double ns = 0;
+    const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &thread : threads) {
+        QFile f(tasks + QLatin1Char('/') + thread + QStringLiteral("/schedstat"));
+        if (f.open(QIODevice::ReadOnly))
+            ns += f.readAll().split(' ').value(0).toDouble();
+    }
+    return ns / 1e6;
 }
 
-Figures measure(const QString &program, const QString &folder, int runs, int idleSeconds)
+// Starts program, waits for its mark, lets it settle, reads its figures and
+// stops it; idleSeconds > 0 also counts its CPU time over that many seconds.
+bool runOnce(const QString &program, const QString &folder, int settleMs, int idleSeconds, Run *run)
 {
-    Figures f;
-    QList<double> walls;
-    QList<double> marks;
-    for (int i = 0; i <= runs; ++i) {
-        QProcess p;
-        double mark = 0;
-        const double wall = startOnce(p, program, folder, &mark);
-        stop(p);
-        if (wall < 0) {
-            std::fprintf(stderr, "%s did not start\n", qPrintable(program));
-            return f;
-        }
-        if (i > 0) { // the first run warms the caches
-            walls << wall;
-            marks << mark;
-        }
-    }
-    std::sort(walls.begin(), walls.end());
-    std::sort(marks.begin(), marks.end());
-    f.startupMs = walls.at(walls.size() / 2);
-    f.markMs = marks.at(marks.size() / 2);
-
     QProcess p;
-    double mark = 0;
-    if (startOnce(p, program, folder, &mark) >= 0) {
-        QThread::sleep(2);
-        f.rssKb = rssKb(p.processId());
+    run->wallMs = startOnce(p, program, folder, &run->markMs);
+    if (run->wallMs < 0) {
+        stop(p);
+        std::fprintf(stderr, "%s did not start\n", qPrintable(program));
+        return false;
+    }
+    run->cpuMs = cpuMs(p.processId());
+    QThread::msleep(settleMs);
+    run->rssKb = rssKb(p.processId());
+    if (idleSeconds > 0) {
         const double before = cpuMs(p.processId());
         QThread::sleep(idleSeconds);
-        f.idleCpuMs = cpuMs(p.processId()) - before;
+        run->idleCpuMs = cpuMs(p.processId()) - before;
     }
     stop(p);
-    return f;
+    return true;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+// A figure of both programs: each side's median, and the ratio taken pair
+// by pair (the two runs of a pair are neighbours in time, so a machine that
+// gets busier or quieter shifts both) with its median, min and max.
+void printRow(const char *label, const QList<double> &a, const QList<double> &b)
+{
+    QList<double> ratios;
+    for (qsizetype i = 0; i < a.size() && i < b.size(); ++i)
+        ratios << (b.at(i) > 0 ? a.at(i) / b.at(i) : 0.0);
+    std::printf("%-40s %10.1f %10.1f %7.2f %7.2f %7.2f\n", label, median(a), median(b),
+                median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
 }
 
 } // namespace
@@ -217,15 +232,17 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr,
-                     "usage: StartupBench ZELVANT MINIMAL [--runs N] [--idle S] [--rows R]\n");
+        std::fprintf(stderr, "usage: StartupBench ZELVANT MINIMAL [--pairs N] [--idle S] [--rows R]"
+                             " [--timer MS] [--folder DIR]\n");
         return 2;
     }
-    int runs = 9, idle = 60, rows = 1000000;
+    int pairs = 21, idle = 10, rows = 1000000, timerMs = 10;
     QString keep;
     for (int i = 3; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--runs"))
-            runs = args[i + 1].toInt();
+        if (args[i] == QLatin1String("--pairs") || args[i] == QLatin1String("--runs"))
+            pairs = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--timer"))
+            timerMs = args[i + 1].toInt();
         else if (args[i] == QLatin1String("--idle"))
             idle = args[i + 1].toInt();
         else if (args[i] == QLatin1String("--rows"))
@@ -254,17 +271,48 @@ int main(int argc, char *argv[])
                 QFileInfo(folder + QStringLiteral("/Zelvant.mdb")).size() / 1e6,
                 fill.elapsed() / 1000.0);
 
-    const Figures z = measure(folder + QStringLiteral("/Zelvant"), folder, runs, idle);
-    const Figures m = measure(args[2], folder, runs, idle);
-    std::printf("%-34s %12s %12s %8s\n", "", "Zelvant", "MinimalTray", "ratio");
-    std::printf("%-34s %12.1f %12.1f %8.2f\n", "start-up to tray icon, wall ms", z.startupMs,
-                m.startupMs, z.startupMs / m.startupMs);
-    std::printf("%-34s %12.1f %12.1f %8.2f\n", "  (in-process figure, ms)", z.markMs, m.markMs,
-                m.markMs > 0 ? z.markMs / m.markMs : 0.0);
-    std::printf("%-34s %12ld %12ld %8.2f\n", "resident memory when idle, KiB", z.rssKb, m.rssKb,
-                double(z.rssKb) / double(m.rssKb));
-    std::printf("%-34s %12.1f %12.1f\n",
-                qPrintable(QStringLiteral("CPU over %1 idle s, ms").arg(idle)), z.idleCpuMs,
-                m.idleCpuMs);
+    // The two programs take turns run by run, the first pair only warms the
+    // caches; the order inside a pair alternates too.
+    const QString zelvant = folder + QStringLiteral("/Zelvant");
+    const QString minimal = args[2];
+    constexpr int SettleMs = 2000;
+    QList<double> zWall, mWall, zLess, zMark, mMark, zCpu, mCpu, zRss, mRss;
+    for (int i = 0; i <= pairs; ++i) {
+        Run z, m;
+        const bool zFirst = i % 2 == 0;
+        if (!(zFirst ? runOnce(zelvant, folder, SettleMs, 0, &z)
+                     : runOnce(minimal, folder, SettleMs, 0, &m)))
+            return 1;
+        if (!(zFirst ? runOnce(minimal, folder, SettleMs, 0, &m)
+                     : runOnce(zelvant, folder, SettleMs, 0, &z)))
+            return 1;
+        if (i == 0)
+            continue;
+        zWall << z.wallMs;
+        mWall << m.wallMs;
+        zLess << z.wallMs - timerMs;
+        zMark << z.markMs;
+        mMark << m.markMs;
+        zCpu << z.cpuMs;
+        mCpu << m.cpuMs;
+        zRss << double(z.rssKb);
+        mRss << double(m.rssKb);
+    }
+    Run zIdle, mIdle;
+    if (idle > 0
+        && !(runOnce(zelvant, folder, SettleMs, idle, &zIdle)
+             && runOnce(minimal, folder, SettleMs, idle, &mIdle)))
+        return 1;
+
+    std::printf("%d alternated pairs after one warm-up pair\n", pairs);
+    std::printf("%-40s %10s %10s %7s %7s %7s\n", "", "Zelvant", "Minimal", "ratio", "min", "max");
+    printRow("start-up to tray icon, wall ms", zWall, mWall);
+    printRow(qPrintable(QStringLiteral("  less the %1 ms start timer").arg(timerMs)), zLess, mWall);
+    printRow("  (in-process figure, ms)", zMark, mMark);
+    printRow("CPU up to the tray icon, ms", zCpu, mCpu);
+    printRow("resident memory when idle, KiB", zRss, mRss);
+    if (idle > 0)
+        std::printf("CPU over %d idle s, ms: %.1f and %.1f\n", idle, zIdle.idleCpuMs,
+                    mIdle.idleCpuMs);
     return 0;
 }

@@ -301,6 +301,17 @@ Perhaps it is open in Excel</translation>
     </message>
 </context>
 <context>
+    <name>zelvant::Parts</name>
+    <message>
+        <source>нет файла %1 в %2</source>
+        <translation>no file %1 in %2</translation>
+    </message>
+    <message>
+        <source>в %1 нет %2</source>
+        <translation>%1 has no %2</translation>
+    </message>
+</context>
+<context>
     <name>zelvant::PhoneFailure</name>
     <message>
         <source>нет соединения</source>
@@ -388,6 +399,10 @@ Perhaps it is open in Excel</translation>
     <message>
         <source>Таблица или график</source>
         <translation>Table or chart</translation>
+    </message>
+    <message>
+        <source>График недоступен: %1</source>
+        <translation>The chart is not available: %1</translation>
     </message>
 </context>
 <context>
@@ -619,11 +634,11 @@ Perhaps it is open in Excel</translation>
     <name>zelvant::RequestCycle</name>
     <message>
         <source>Запись в журнал ошибок &quot;%1&quot; не удалась: %2</source>
-        <translation>Writing to the error log "%1" failed: %2</translation>
+        <translation>Writing to the error log &quot;%1&quot; failed: %2</translation>
     </message>
     <message>
         <source>Полученная страница не сохранена в папку &quot;%1&quot;</source>
-        <translation>The page received was not saved in the folder "%1"</translation>
+        <translation>The page received was not saved in the folder &quot;%1&quot;</translation>
     </message>
     <message>
         <source>разбор страницы прерван: слишком много работы для правил</source>
@@ -969,6 +984,13 @@ Perhaps it is open in Excel</translation>
     <message>
         <source>Телефон %1/%2. Запрос...</source>
         <translation>Phone %1/%2. Requesting...</translation>
+    </message>
+</context>
+<context>
+    <name>zelvant::WorkbookWriter</name>
+    <message>
+        <source>не найдена часть программы для книг Excel (%1)</source>
+        <translation>the program's part for Excel workbooks is missing (%1)</translation>
     </message>
 </context>
 </TS>

@@ -342,3 +342,8 @@ QList<QPointF> BalanceChartView::singlePointDot() const
 }
 
 } // namespace zelvant
+
+extern "C" Q_DECL_EXPORT zelvant::BalanceChart *zelvantNewBalanceChart(QWidget *parent)
+{
+    return new zelvant::BalanceChartView(parent);
+}

@@ -5,6 +5,7 @@
 // drawn as a dot, since a line needs two.
 // Hovering shows the nearest stored point; the wheel zooms the time axis
 // around the mouse, dragging pans, a double click shows everything again.
+// Built into the part "chart" (see BalanceChart.h).
 
 #include <QChartView>
 
@@ -12,6 +13,7 @@
 
 #include "core/SpendState.h"
 #include "core/history/BalanceChartSeries.h"
+#include "gui/BalanceChart.h"
 
 class QCategoryAxis;
 class QGraphicsEllipseItem;
@@ -23,31 +25,25 @@ class QValueAxis;
 
 namespace zelvant {
 
-class BalanceChartView : public QChartView
+class BalanceChartView : public QChartView, public BalanceChart
 {
     Q_OBJECT
 
 public:
     explicit BalanceChartView(QWidget *parent = nullptr);
 
+    QWidget *widget() override { return this; }
     void setRows(const QList<HistoryRow> &rows, std::optional<double> threshold,
-                 const std::optional<UnusualSpend> &unusual = std::nullopt);
-    const BalanceChartSeries &data() const { return m_data; }
-
-    // The shown times, in the wall-clock milliseconds of BalanceChartSeries.
-    std::pair<qint64, qint64> timeRange() const { return {m_from, m_to}; }
-    void setTimeRange(qint64 from, qint64 to);
-    void showEverything();
-
-    // What the hover label says, empty while it is hidden.
-    QString hoverText() const;
-    // Where a stored point is drawn, in the view's coordinates.
-    QPoint viewPositionOf(int pointIndex) const;
-    // How many points the balance line has at the moment.
-    int drawnPointCount() const;
-    // The points of the unusual spend's mark and of the single reading's dot.
-    QList<QPointF> unusualMarkPoints() const;
-    QList<QPointF> singlePointDot() const;
+                 const std::optional<UnusualSpend> &unusual = std::nullopt) override;
+    const BalanceChartSeries &data() const override { return m_data; }
+    std::pair<qint64, qint64> timeRange() const override { return {m_from, m_to}; }
+    void setTimeRange(qint64 from, qint64 to) override;
+    void showEverything() override;
+    QString hoverText() const override;
+    QPoint viewPositionOf(int pointIndex) const override;
+    int drawnPointCount() const override;
+    QList<QPointF> unusualMarkPoints() const override;
+    QList<QPointF> singlePointDot() const override;
 
 protected:
     void wheelEvent(QWheelEvent *event) override;

@@ -1,5 +1,6 @@
 #include "gui/PhoneHistoryWindow.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,7 +14,7 @@
 
 #include "core/history/BalanceChartSeries.h"
 #include "core/history/HistoryTableModel.h"
-#include "gui/BalanceChartView.h"
+#include "gui/BalanceChart.h"
 #include "gui/DialogSupport.h"
 #include "gui/ExportDialogs.h"
 #include "gui/TextFit.h"
@@ -119,15 +120,15 @@ PhoneHistoryWindow::PhoneHistoryWindow(const QString &historyFile, QWidget *pare
     m_bottom->setFixedHeight(bnClose->sizeHint().height() + 12);
     bnClose->setParent(m_bottom);
 
-    balanceChart = new BalanceChartView(this);
-    // The picture inside takes the focus too: it is named as the chart.
-    for (QWidget *chart : {static_cast<QWidget *>(balanceChart), balanceChart->viewport()})
-        chart->setAccessibleName(tr("График баланса"));
+    // The chart comes into this page when the tab is first shown.
+    m_chartPage = new QWidget(this);
+    auto *chartLayout = new QVBoxLayout(m_chartPage);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabHistory"));
     tabs->setAccessibleName(tr("Таблица или график"));
     tabs->addTab(sgHistory, tr("Таблица"));
-    tabs->addTab(balanceChart, tr("График"));
+    tabs->addTab(m_chartPage, tr("График"));
     connect(tabs, &QTabWidget::currentChanged, this, &PhoneHistoryWindow::fillChartIfShown);
 
     auto *layout = new QVBoxLayout(this);
@@ -185,9 +186,33 @@ void PhoneHistoryWindow::setBalanceThreshold(std::optional<double> threshold)
 
 void PhoneHistoryWindow::fillChartIfShown()
 {
-    if (m_chartFilled || tabs->currentWidget() != balanceChart)
+    if (m_chartFilled || tabs->currentWidget() != m_chartPage)
         return;
+    if (!balanceChart) {
+        QString error;
+        balanceChart = BalanceChart::create(m_chartPage, &error);
+        if (!balanceChart) {
+            // The rest of the window works without it.
+            auto *label = new QLabel(tr("График недоступен: %1").arg(error), m_chartPage);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignCenter);
+            m_chartPage->layout()->addWidget(label);
+            m_chartFilled = true;
+            return;
+        }
+        m_chartPage->layout()->addWidget(balanceChart->widget());
+    }
     balanceChart->setRows(m_model->rows(), m_balanceThreshold, m_unusualSpend);
+    // A screen reader cannot read the picture: the chart, and the picture
+    // inside it that takes the focus too, are named and say what they show.
+    QWidget *chart = balanceChart->widget();
+    QList<QWidget *> named{chart};
+    if (auto *view = qobject_cast<QAbstractScrollArea *>(chart))
+        named << view->viewport();
+    for (QWidget *widget : named) {
+        widget->setAccessibleName(tr("График баланса"));
+        widget->setAccessibleDescription(m_chartDescription);
+    }
     m_chartFilled = true;
 }
 
@@ -227,9 +252,7 @@ bool PhoneHistoryWindow::loadHistory(const QString &number, const QString &alias
     // The unusual fall is judged on the recent history, whatever range the
     // window shows; a history that cannot be read for it marks nothing.
     m_unusualSpend = readSpendState(HistoryReader(m_historyFile), number, m_spendLimits).unusual;
-    const QString chartText = BalanceChartSeries::description(plHeader->text(), result.rows);
-    balanceChart->setAccessibleDescription(chartText);
-    balanceChart->viewport()->setAccessibleDescription(chartText);
+    m_chartDescription = BalanceChartSeries::description(plHeader->text(), result.rows);
     const int width = std::min(fitColumns() + 25, availableScreenSize(this).width());
     if (width > this->width())
         resize(width, height());

@@ -16,7 +16,7 @@ class QTableView;
 
 namespace zelvant {
 
-class BalanceChartView;
+class BalanceChart;
 class HistoryTableModel;
 
 class PhoneHistoryWindow : public QDialog
@@ -44,7 +44,7 @@ public:
     QLabel *plHeader = nullptr;
     QTabWidget *tabs = nullptr; // "Таблица" first, then "График"
     QTableView *sgHistory = nullptr;
-    BalanceChartView *balanceChart = nullptr;
+    BalanceChart *balanceChart = nullptr; // from the first showing of its tab on
     QPushButton *bnClose = nullptr;
     HistoryTableModel *model() const { return m_model; }
 
@@ -64,7 +64,9 @@ private:
     std::optional<double> m_balanceThreshold;
     SpendLimits m_spendLimits;
     std::optional<UnusualSpend> m_unusualSpend;
+    QWidget *m_chartPage = nullptr;
     bool m_chartFilled = false;
+    QString m_chartDescription; // what the chart shows, for a screen reader
     HistoryTableModel *m_model = nullptr;
     QWidget *m_bottom = nullptr;
 };

@@ -281,6 +281,7 @@ void TrayController::startWork()
     // Balances already low, and spends already unusual, when the program
     // starts are no news.
     m_alerts.seed(m_results->results(), m_context.phones, options, &m_spend);
+    Q_EMIT startupShown();
 #ifdef __GLIBC__
     // The preload's history pages and the parsed files are freed by now: give
     // that memory back, the program then idles for hours.

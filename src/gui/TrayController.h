@@ -90,6 +90,9 @@ public:
     const RetryScheduler &retryScheduler() const { return *m_retry; }
 
 Q_SIGNALS:
+    // The tray icon shows what the start has to show (the preloaded
+    // balances): what waits for the start to be seen can go now.
+    void startupShown();
     void startWorkDone();
     void menuUpdated();
 

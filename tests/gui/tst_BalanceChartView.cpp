@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QChart>
+#include <QChartView>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QTabWidget>
@@ -15,8 +16,10 @@
 #include <algorithm>
 
 #include "core/config/Settings.h"
+#include <memory>
+
 #include "core/history/BalanceChartSeries.h"
-#include "gui/BalanceChartView.h"
+#include "gui/BalanceChart.h"
 #include "gui/PhoneHistoryWindow.h"
 #include "support/HistoryFixture.h"
 #include "support/QStringPrinter.h"
@@ -44,9 +47,9 @@ void mouse(QWidget *target, QEvent::Type type, QPoint at, Qt::MouseButton button
     QApplication::sendEvent(target, &event);
 }
 
-QLineSeries *seriesNamed(BalanceChartView *view, const QString &name)
+QLineSeries *seriesNamed(BalanceChart *view, const QString &name)
 {
-    const auto all = view->chart()->series();
+    const auto all = qobject_cast<QChartView *>(view->widget())->chart()->series();
     const auto found =
         std::find_if(all.begin(), all.end(), [&](QAbstractSeries *s) { return s->name() == name; });
     return found == all.end() ? nullptr : qobject_cast<QLineSeries *>(*found);
@@ -81,8 +84,9 @@ TEST(BalanceChartTab, FollowsTheTableAndThresholdNamesTheHoveredPointZoomsAndPan
     window.tabs->setCurrentIndex(1);
     QApplication::processEvents();
 
-    BalanceChartView *chart = window.balanceChart;
-    QWidget *viewport = chart->viewport();
+    BalanceChart *chart = window.balanceChart;
+    ASSERT_NE(chart, nullptr); // the chart part was found and opened
+    QWidget *viewport = qobject_cast<QChartView *>(chart->widget())->viewport();
     ASSERT_EQ(chart->data().points().size(), size_t(rows.size()));
     QLineSeries *threshold = seriesNamed(chart, QStringLiteral("Баланс меньше 5.00"));
     ASSERT_NE(threshold, nullptr);
@@ -124,21 +128,24 @@ TEST(BalanceChartTab, FollowsTheTableAndThresholdNamesTheHoveredPointZoomsAndPan
 
 TEST(BalanceChartTab, ASingleReadingIsADotAndAnUnusualFallIsMarked)
 {
-    BalanceChartView view;
-    view.setRows({row(at(12, 5, 10), 50)}, std::nullopt);
+    QString error;
+    BalanceChart *view = BalanceChart::create(nullptr, &error);
+    ASSERT_NE(view, nullptr) << error.toStdString();
+    const std::unique_ptr<QWidget> owner(view->widget());
+    view->setRows({row(at(12, 5, 10), 50)}, std::nullopt);
     const qint64 ten = BalanceChartSeries::wallClockMsecs(at(12, 5, 10));
-    EXPECT_EQ(view.singlePointDot(), QList<QPointF>{QPointF(double(ten), 50)});
-    EXPECT_TRUE(view.unusualMarkPoints().isEmpty());
+    EXPECT_EQ(view->singlePointDot(), QList<QPointF>{QPointF(double(ten), 50)});
+    EXPECT_TRUE(view->unusualMarkPoints().isEmpty());
 
     // Newest first: the fall from 455 at 10:00 to 335 at 12:00 is marked.
     const QList<HistoryRow> rows = {row(at(12, 5, 12), 335), row(at(12, 5, 10), 455),
                                     row(at(12, 4, 10), 460)};
-    view.setRows(rows, std::nullopt, UnusualSpend{at(12, 5, 10), 120, 120});
-    EXPECT_TRUE(view.singlePointDot().isEmpty());
-    const QList<QPointF> mark = view.unusualMarkPoints();
+    view->setRows(rows, std::nullopt, UnusualSpend{at(12, 5, 10), 120, 120});
+    EXPECT_TRUE(view->singlePointDot().isEmpty());
+    const QList<QPointF> mark = view->unusualMarkPoints();
     ASSERT_GE(mark.size(), 2);
     EXPECT_EQ(mark.first(), QPointF(double(ten), 455));
     EXPECT_EQ(mark.last().y(), 335);
-    view.setRows(rows, std::nullopt);
-    EXPECT_TRUE(view.unusualMarkPoints().isEmpty());
+    view->setRows(rows, std::nullopt);
+    EXPECT_TRUE(view->unusualMarkPoints().isEmpty());
 }

@@ -11,7 +11,10 @@
 #      zelvant --paths, --init-history, and --check --json against a page
 #      server on 127.0.0.1, with phones.xml and servers.ini placed in
 #      ~/.config/zelvant/; checks the history row, the saved pages and the
-#      folders' modes, and that nothing was written under /usr;
+#      folders' modes, and that nothing was written under /usr; the
+#      history workbook with its chart (--export-history) and the history
+#      window's chart tab on the offscreen platform, both from the parts
+#      the package installs;
 #   4. purges the package and checks that none of its files remains.
 #
 # Exit status 77 (skipped) when not run as root.
@@ -129,6 +132,20 @@ rows="$(sqlite3 "$db" "SELECT COUNT(*) FROM Phones WHERE PhoneNumber = '91612345
 [ "$rows" = 1 ] || fail "expected one history row of 9161234567 in $db, found $rows"
 ls "$home/.local/state/zelvant/"*.html >/dev/null 2>&1 || fail "no saved page in ~/.local/state/zelvant"
 [ "$(stat -c %a "$home/.local/state/zelvant")" = 700 ] || fail "the state folder is not private"
+
+# The workbook writer and the chart are parts the program opens at their
+# first use: from the package's library folder.
+parts="$(grep -c '^/usr/lib/.*/zelvant/zelvant-.*\.so$' "$work/package-files" || true)"
+[ "$parts" = 2 ] || fail "expected the two parts in the package, found $parts"
+as_user zelvant --export-history "$home/history.xlsx" 9161234567 \
+    || fail "--export-history failed"
+unzip -Z1 "$home/history.xlsx" >"$work/workbook-parts"
+grep -qx "xl/charts/chart1.xml" "$work/workbook-parts" || fail "the workbook has no chart"
+mkdir -m 755 "$work/bin"
+# Outside the build folder, as the installed program, it finds the installed parts.
+install -m 755 "$build/tests/ZelvantChartTabCheck" "$work/bin/"
+as_user "$work/bin/ZelvantChartTabCheck" "$db" 9161234567 || fail "the chart tab did not show the history"
+rm -f "$home/history.xlsx"
 
 # Root, too, keeps its files in its home: an installed program never
 # writes beside itself, even where it could.

@@ -152,6 +152,27 @@ void syncFolder(const QString &folder)
 #endif
 }
 
+namespace {
+
+// Whether name ends with a dot or our marker and six ASCII letters or digits.
+bool endsWithCopySuffix(const QString &name)
+{
+    constexpr int SuffixLength = 6;
+    if (name.size() <= SuffixLength)
+        return false;
+    const QStringView stem = QStringView(name).chopped(SuffixLength);
+    if (!stem.endsWith(QLatin1Char('.')) && !stem.endsWith(QLatin1String(TemporaryCopyMarker)))
+        return false;
+    for (qsizetype i = name.size() - SuffixLength; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int removeStaleTemporaryCopies(const QString &folder, const QStringList &fileNames,
                                const QDateTime &olderThan)
 {
@@ -177,6 +198,10 @@ int removeStaleTemporaryCopies(const QString &folder, const QStringList &fileNam
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
+        // Nearly every file fails on its last seven characters: checked
+        // first, the patterns are not even compiled at an ordinary start.
+        if (!endsWithCopySuffix(entry.fileName()))
+            continue;
         // A copy still being written by another run of the program (the
         // command line beside the tray program) is young; only one that
         // nobody has touched for a while was left by a process that died.

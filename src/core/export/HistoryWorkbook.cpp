@@ -1,20 +1,19 @@
 #include "core/export/HistoryWorkbook.h"
 
 #include <QCoreApplication>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
-#include <xlsxwriter.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <iterator>
 #include <string>
+
+#include "core/Parts.h"
 
 namespace zelvant {
 
@@ -24,10 +23,6 @@ constexpr double SecondsPerDay = 86400.0;
 // Bold text is wider than the plain text the widths are counted in.
 constexpr double BoldFactor = 1.15;
 constexpr double CellPadding = 1.5;
-const char DateTimeFormat[] = "dd.mm.yyyy hh:mm:ss";
-// The worksheet's name, as charts refer to its cells.
-const char WorksheetName[] = "Лист1";
-constexpr lxw_color_t ChartLineColor = 0x004080; // the history window's header colour
 constexpr int DateTimeChars = 19;
 
 // Characters of a number as the "General" format shows it.
@@ -77,19 +72,20 @@ QString timeText(const QTime &time)
     return QString::fromLatin1(buffer, 8);
 }
 
-QString lxwErrorText(int result)
+// The part that writes .xlsx files, opened at the first workbook.
+WorkbookBackend *openWorkbook(const QByteArray &path, const WorkbookBackend::Options &options,
+                              QString *error)
 {
-    switch (result) {
-    case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
-        return QCoreApplication::translate("zelvant::HistoryWorkbook",
-                                           "слишком много строк для одного листа (не более %1)")
-            .arg(LXW_ROW_MAX);
-    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
-        return QCoreApplication::translate("zelvant::HistoryWorkbook",
-                                           "текст ячейки длиннее 32767 знаков");
-    default:
-        return QString::fromUtf8(lxw_strerror(lxw_error(result)));
+    QString reason;
+    const auto open = reinterpret_cast<OpenWorkbookFunction>(
+        resolvePart(QStringLiteral("xlsx"), OpenWorkbookSymbol, &reason));
+    if (!open) {
+        *error = QCoreApplication::translate("zelvant::WorkbookWriter",
+                                             "не найдена часть программы для книг Excel (%1)")
+                     .arg(reason);
+        return nullptr;
     }
+    return open(path, options, error);
 }
 
 } // namespace
@@ -116,13 +112,11 @@ struct WorkbookWriter::Private
 {
     QSaveFile target;
     QTemporaryFile scratch;
-    lxw_workbook *workbook = nullptr;
-    lxw_worksheet *sheet = nullptr;
-    lxw_format *bold = nullptr;
-    lxw_format *dateTime = nullptr;
+    std::unique_ptr<WorkbookBackend> workbook;
 };
 
-WorkbookWriter::WorkbookWriter(const QString &path, int columns)
+WorkbookWriter::WorkbookWriter(const QString &path, int columns,
+                               const WorkbookBackend::Options &options)
     : d(std::make_unique<Private>())
     , m_path(path)
     , m_widths(columns, 0.0)
@@ -148,27 +142,14 @@ WorkbookWriter::WorkbookWriter(const QString &path, int columns)
         return;
     }
     d->scratch.close();
-    const QByteArray scratchName = QFile::encodeName(d->scratch.fileName());
-    d->workbook = workbook_new(scratchName.constData());
-    if (!d->workbook) {
-        fail(QCoreApplication::translate("zelvant::HistoryWorkbook", "не удалось создать книгу"));
-        return;
-    }
-    d->sheet = workbook_add_worksheet(d->workbook, WorksheetName);
-    d->bold = workbook_add_format(d->workbook);
-    d->dateTime = workbook_add_format(d->workbook);
-    if (!d->sheet || !d->bold || !d->dateTime) {
-        fail(QCoreApplication::translate("zelvant::HistoryWorkbook", "не удалось создать лист"));
-        return;
-    }
-    format_set_bold(d->bold);
-    format_set_num_format(d->dateTime, DateTimeFormat);
+    QString error;
+    d->workbook.reset(openWorkbook(QFile::encodeName(d->scratch.fileName()), options, &error));
+    if (!d->workbook)
+        fail(error);
 }
 
 WorkbookWriter::~WorkbookWriter()
 {
-    if (d->workbook)
-        lxw_workbook_free(d->workbook);
     d->target.cancelWriting();
 }
 
@@ -178,13 +159,13 @@ void WorkbookWriter::fail(const QString &reason)
         m_error = reason;
 }
 
-void WorkbookWriter::writeResult(int row, int column, int result)
+void WorkbookWriter::writeResult(int row, int column, const QString &failure)
 {
-    if (result != LXW_NO_ERROR)
+    if (!failure.isEmpty())
         fail(QCoreApplication::translate("zelvant::HistoryWorkbook", "строка %1, столбец %2: %3")
                  .arg(row)
                  .arg(column)
-                 .arg(lxwErrorText(result)));
+                 .arg(failure));
 }
 
 void WorkbookWriter::widen(int column, double chars)
@@ -195,12 +176,10 @@ void WorkbookWriter::widen(int column, double chars)
 
 void WorkbookWriter::writeTitles(const QStringList &titles)
 {
-    if (!ok())
-        return;
     for (int i = 0; i < titles.size() && ok(); ++i) {
-        const QByteArray utf8 = titles.at(i).toUtf8();
         writeResult(1, i + 1,
-                    worksheet_write_string(d->sheet, 0, lxw_col_t(i), utf8.constData(), d->bold));
+                    d->workbook->writeString(0, i, titles.at(i).toUtf8(),
+                                             WorkbookBackend::CellStyle::Bold));
         widen(i + 1, titles.at(i).size() * BoldFactor);
     }
 }
@@ -209,10 +188,9 @@ void WorkbookWriter::writeText(int row, int column, const QString &text)
 {
     if (!ok())
         return;
-    const QByteArray utf8 = text.toUtf8();
     writeResult(row, column,
-                worksheet_write_string(d->sheet, lxw_row_t(row - 1), lxw_col_t(column - 1),
-                                       utf8.constData(), nullptr));
+                d->workbook->writeString(row - 1, column - 1, text.toUtf8(),
+                                         WorkbookBackend::CellStyle::Plain));
     widen(column, text.size());
 }
 
@@ -220,9 +198,9 @@ void WorkbookWriter::writeNumber(int row, int column, double value)
 {
     if (!ok())
         return;
-    writeResult(row, column,
-                worksheet_write_number(d->sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), value,
-                                       nullptr));
+    writeResult(
+        row, column,
+        d->workbook->writeNumber(row - 1, column - 1, value, WorkbookBackend::CellStyle::Plain));
     widen(column, numberChars(value));
 }
 
@@ -231,59 +209,15 @@ void WorkbookWriter::writeDateTime(int row, int column, const QDateTime &value)
     if (!ok())
         return;
     writeResult(row, column,
-                worksheet_write_number(d->sheet, lxw_row_t(row - 1), lxw_col_t(column - 1),
-                                       excelDateTime(value), d->dateTime));
+                d->workbook->writeNumber(row - 1, column - 1, excelDateTime(value),
+                                         WorkbookBackend::CellStyle::DateTime));
     widen(column, DateTimeChars);
 }
 
 void WorkbookWriter::addLineChartSheet(const LineChartSheet &spec)
 {
-    if (!ok())
-        return;
-    const QByteArray sheetName = spec.sheetName.toUtf8();
-    lxw_chart *chart = workbook_add_chart(d->workbook, LXW_CHART_LINE);
-    lxw_chartsheet *sheet =
-        chart ? workbook_add_chartsheet(d->workbook, sheetName.constData()) : nullptr;
-    lxw_chart_series *series = sheet ? chart_add_series(chart, nullptr, nullptr) : nullptr;
-    if (!series) {
-        fail(QCoreApplication::translate("zelvant::HistoryWorkbook",
-                                         "не удалось создать лист \"%1\"")
-                 .arg(spec.sheetName));
-        return;
-    }
-    const auto row = [](int r) { return lxw_row_t(r - 1); };
-    const auto column = [](int c) { return lxw_col_t(c - 1); };
-    chart_series_set_categories(series, WorksheetName, row(spec.firstRow),
-                                column(spec.categoryColumn), row(spec.lastRow),
-                                column(spec.categoryColumn));
-    chart_series_set_values(series, WorksheetName, row(spec.firstRow), column(spec.valueColumn),
-                            row(spec.lastRow), column(spec.valueColumn));
-    chart_series_set_name_range(series, WorksheetName, 0, column(spec.valueColumn));
-    lxw_chart_line line = {};
-    line.color = ChartLineColor;
-    line.width = 1.5;
-    chart_series_set_line(series, &line);
-    chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-    chart_title_set_name(chart, spec.title.toUtf8().constData());
-    chart_axis_set_name(chart->x_axis, spec.categoryAxisTitle.toUtf8().constData());
-    chart_axis_set_name(chart->y_axis, spec.valueAxisTitle.toUtf8().constData());
-    // Upright labels: slanted ones are thinned out to a few by LibreOffice
-    // when most categories have none (a date names only a day's first row).
-    lxw_chart_font labels = {};
-    labels.rotation = -90;
-    chart_axis_set_num_font(chart->x_axis, &labels);
-    if (spec.newestFirst) {
-        chart_axis_set_reverse(chart->x_axis);
-        // Keeps the value axis on the left of the turned axis.
-        chart_axis_set_crossing_max(chart->x_axis);
-    }
-    const lxw_error placed = chartsheet_set_chart(sheet, chart);
-    if (placed != LXW_NO_ERROR) {
-        fail(lxwErrorText(placed));
-        return;
-    }
-    // Printed across the page, as charts are read.
-    chartsheet_set_landscape(sheet);
+    if (ok())
+        fail(d->workbook->addLineChartSheet(spec));
 }
 
 bool WorkbookWriter::finish(QString *error)
@@ -291,13 +225,10 @@ bool WorkbookWriter::finish(QString *error)
     if (ok()) {
         for (int i = 0; i < m_widths.size(); ++i) {
             if (m_widths[i] > 0)
-                worksheet_set_column(d->sheet, lxw_col_t(i), lxw_col_t(i),
-                                     std::ceil(m_widths[i] + CellPadding), nullptr);
+                d->workbook->setColumnWidth(i, std::ceil(m_widths[i] + CellPadding));
         }
-        const lxw_error closed = workbook_close(d->workbook);
-        d->workbook = nullptr; // closed or not, the library has freed it
-        if (closed != LXW_NO_ERROR)
-            fail(lxwErrorText(closed));
+        fail(d->workbook->close());
+        d->workbook.reset();
     }
     if (ok()) {
         QFile built(d->scratch.fileName());
@@ -327,7 +258,9 @@ bool WorkbookWriter::finish(QString *error)
 bool writeHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QString *error)
 {
     enum { Date = 1, Time, Balance, Average, TurnOff, Recomend, Sms, Minutes, UsdRate };
-    WorkbookWriter writer(path, 9);
+    // The rows go in top to bottom: the library streams them instead of
+    // holding the whole sheet (half the memory of a long history).
+    WorkbookWriter writer(path, 9, {.rowsInOrder = true});
     writer.writeTitles({QStringLiteral("Дата"), QStringLiteral("Время"), QStringLiteral("Баланс"),
                         QStringLiteral("Расход в день"), QStringLiteral("Отключение"),
                         QStringLiteral("Заплатить"), QStringLiteral("SMS"), QStringLiteral("Минут"),
@@ -360,9 +293,10 @@ bool writeHistoryWorkbook(const QString &path, const QList<HistoryRow> &rows, QS
     if (!rows.isEmpty()) {
         // A second sheet that shows the balance column as a curve; it reads
         // the first sheet's cells, so a change there redraws it.
-        writer.addLineChartSheet(
-            {QStringLiteral("График"), historyHeaderText(rows.first().phoneNumber, QString()),
-             QStringLiteral("Дата"), QStringLiteral("Баланс, у.е."), Date, Balance, 2, row, true});
+        writer.addLineChartSheet({QStringLiteral("График"),
+                                  historyHeaderText(rows.first().phoneNumber, QString()),
+                                  QStringLiteral("Дата"), QStringLiteral("Баланс, у.е."), Date,
+                                  Balance, 2, row, true, true});
     }
     return writer.finish(error);
 }

@@ -15,6 +15,7 @@
 #include "core/history/HistoryRange.h"
 
 #include "core/Rounding.h"
+#include "core/export/WorkbookBackend.h"
 
 namespace zelvant {
 
@@ -25,23 +26,6 @@ inline const QString HistoryExportDoneText =
 // the time of day) of a local date and time.
 double excelDateTime(const QDateTime &dateTime);
 
-// A chart sheet's line chart of the numbers in one column of the worksheet
-// over the labels in another, rows firstRow..lastRow (counted from 1).
-struct LineChartSheet
-{
-    QString sheetName;
-    QString title;
-    QString categoryAxisTitle;
-    QString valueAxisTitle;
-    int categoryColumn = 1;
-    int valueColumn = 1;
-    int firstRow = 2;
-    int lastRow = 2;
-    // The rows run back in time: the category axis is turned round so that
-    // time runs from left to right.
-    bool newestFirst = false;
-};
-
 // One worksheet written into path. Cells that are never written stay empty.
 // The first failure is remembered; later writes are ignored, and finish()
 // then reports it without touching path. Rows and columns count from 1, row
@@ -49,7 +33,7 @@ struct LineChartSheet
 class WorkbookWriter
 {
 public:
-    WorkbookWriter(const QString &path, int columns);
+    WorkbookWriter(const QString &path, int columns, const WorkbookBackend::Options &options = {});
     ~WorkbookWriter();
     WorkbookWriter(const WorkbookWriter &) = delete;
     WorkbookWriter &operator=(const WorkbookWriter &) = delete;
@@ -73,7 +57,7 @@ public:
 private:
     struct Private;
     void fail(const QString &reason);
-    void writeResult(int row, int column, int result);
+    void writeResult(int row, int column, const QString &failure);
     void widen(int column, double chars);
 
     std::unique_ptr<Private> d;

@@ -5,6 +5,8 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 #include "core/export/HistoryWorkbook.h"
 #include "support/HistoryFixture.h"
 #include "support/QStringPrinter.h"
@@ -28,6 +30,41 @@ QStringList elementTexts(const QByteArray &xml, QStringView name)
     return texts;
 }
 
+// The cached copies of the chart's categories and values: the count of
+// points each states, and the highest index of a point it holds (empty
+// cells have none).
+struct Cache
+{
+    int stated = -1;
+    int lastIndex = -1;
+};
+
+QList<Cache> rangeCaches(const QByteArray &xml)
+{
+    QList<Cache> caches;
+    QXmlStreamReader reader(xml);
+    bool inRange = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        const QStringView name = reader.name();
+        if (reader.isStartElement() && (name == u"cat" || name == u"val"))
+            inRange = true;
+        else if (reader.isEndElement() && (name == u"cat" || name == u"val"))
+            inRange = false;
+        else if (inRange && reader.isStartElement()) {
+            if (name == u"numCache" || name == u"strCache")
+                caches << Cache();
+            else if (name == u"ptCount" && !caches.isEmpty())
+                caches.last().stated = reader.attributes().value(QLatin1String("val")).toInt();
+            else if (name == u"pt" && !caches.isEmpty())
+                caches.last().lastIndex =
+                    std::max(caches.last().lastIndex,
+                             reader.attributes().value(QLatin1String("idx")).toInt());
+        }
+    }
+    return caches;
+}
+
 } // namespace
 
 TEST(HistoryWorkbookChart, ChartSheetNamesTheFirstSheetsDateAndBalanceRanges)
@@ -44,6 +81,8 @@ TEST(HistoryWorkbookChart, ChartSheetNamesTheFirstSheetsDateAndBalanceRanges)
         {0, "", ""},
         {1, "'Лист1'!$A$2", "'Лист1'!$C$2"}, // one cell is no range
         {30, "'Лист1'!$A$2:$A$31", "'Лист1'!$C$2:$C$31"},
+        // Past what the library can count in a chart's cached values.
+        {70000, "'Лист1'!$A$2:$A$70001", "'Лист1'!$C$2:$C$70001"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.rows);
@@ -73,5 +112,13 @@ TEST(HistoryWorkbookChart, ChartSheetNamesTheFirstSheetsDateAndBalanceRanges)
         // The rows run newest first: the axis is turned round so that time
         // runs from left to right.
         EXPECT_TRUE(chart.contains("<c:orientation val=\"maxMin\"/>"));
+        // A cached copy of a range, where there is one, states every row
+        // and numbers its points within them; the dates are text labels
+        // either way.
+        for (const Cache &cache : rangeCaches(chart)) {
+            EXPECT_EQ(cache.stated, c.rows);
+            EXPECT_LT(cache.lastIndex, cache.stated);
+        }
+        EXPECT_TRUE(chart.contains("<c:cat><c:strRef>"));
     }
 }
