@@ -231,8 +231,11 @@ TEST_F(NotificationTest, UnusualSpendAfterARealCycleIsToldOnceAndMarksTheRow)
     // operator's page now says 300.
     test::FakeLumoServer server;
     ASSERT_TRUE(server.start());
-    const test::FakeLumoServer::Subscriber s{QStringLiteral("9031112233"), QStringLiteral("п")};
-    server.addSubscriber({s.number, s.password, s.userName, 300});
+    test::FakeLumoServer::Subscriber s;
+    s.number = QStringLiteral("9031112233");
+    s.password = QStringLiteral("п");
+    s.balance = 300;
+    server.addSubscriber(s);
     test::CycleRig rig; // the folder and the context; the controller runs its own cycle
     rig.make({{QStringLiteral("Сервер"), server.loginUrl().toString(), QStringLiteral("SRV")}});
     AppContext &context = *rig.context;

@@ -337,8 +337,9 @@ protected:
                 QStringLiteral("%1/hicolor/%2x%2/apps/%3.png").arg(theme).arg(size);
             EXPECT_EQ(QImage(file.arg(name)).convertToFormat(QImage::Format_ARGB32), expected.at(i))
                 << file.arg(name).toStdString();
-            if (!previousIconName.isEmpty())
+            if (!previousIconName.isEmpty()) {
                 EXPECT_FALSE(QFile::exists(file.arg(previousIconName)));
+            }
         }
         previousIconName = name;
     }

@@ -962,8 +962,9 @@ TEST(KeptPages, StaleTemporaryCopiesAreRemovedFromEveryFolderByTheirMarker)
         ASSERT_TRUE(QDir().mkpath(c.folder));
         QFile file(QDir(c.folder).filePath(c.name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        if (!c.young)
+        if (!c.young) {
             ASSERT_TRUE(file.setFileTime(now.addSecs(-3600), QFileDevice::FileModificationTime));
+        }
         removed += c.removed ? 1 : 0;
     }
     EXPECT_EQ(removeStaleTemporaryCopies(paths, now.addSecs(-StaleCopyAgeSeconds)), removed);
