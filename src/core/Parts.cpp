@@ -7,6 +7,7 @@
 #include <QLibrary>
 #include <QMutex>
 
+#include <map>
 #include <memory>
 
 namespace zelvant {
@@ -38,9 +39,12 @@ QStringList partFolders()
 QFunctionPointer resolvePart(const QString &name, const char *symbol, QString *error)
 {
     static QMutex mutex;
-    static QHash<QString, QLibrary *> loaded; // never unloaded: their objects live on
+    // Never unloaded: their objects live on. The handles are owned here so
+    // that they go at exit; a loaded library stays mapped until then.
+    static std::map<QString, std::unique_ptr<QLibrary>> loaded;
     const QMutexLocker lock(&mutex);
-    QLibrary *library = loaded.value(name);
+    auto found = loaded.find(name);
+    QLibrary *library = found != loaded.end() ? found->second.get() : nullptr;
     if (!library) {
         const QString file = QStringLiteral("zelvant-%1.so").arg(name);
         QString path;
@@ -63,8 +67,8 @@ QFunctionPointer resolvePart(const QString &name, const char *symbol, QString *e
                 *error = candidate->errorString();
             return nullptr;
         }
-        library = candidate.release();
-        loaded.insert(name, library);
+        library = candidate.get();
+        loaded.emplace(name, std::move(candidate));
     }
     const QFunctionPointer entry = library->resolve(symbol);
     if (!entry && error) {
