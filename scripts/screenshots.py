@@ -65,8 +65,7 @@ def main():
     grab = os.path.join(args.build, "tests", "zelvant_grab")
     os.makedirs(args.out, exist_ok=True)
 
-    s = Session(args)
-    try:
+    with Session(args) as s:
         demo = os.path.join(s.tmp, "demo")
         s.run(["bash", os.path.join(args.source, "scripts", "prepare-demo.sh"), args.build, demo],
               timeout=60)
@@ -136,11 +135,7 @@ def main():
         time.sleep(1.0)
         shot("chart.png", history)
         return 0
-    except Failure as e:
-        print("FAILED:", e)
-        return 1
-    finally:
-        s.cleanup()
+    return 1
 
 
 if __name__ == "__main__":

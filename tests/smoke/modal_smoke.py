@@ -68,8 +68,7 @@ def main():
             print("skipped: %s is not installed" % tool)
             return SKIP
 
-    s = Session(args)
-    try:
+    with Session(args) as s:
         demo = os.path.join(s.tmp, "demo")
         s.run(["bash", os.path.join(args.source, "scripts", "prepare-demo.sh"), args.build, demo],
               timeout=60)
@@ -149,12 +148,7 @@ def main():
         print("ok: %s each opened above the phones window"
               % ", ".join('"%s"' % t for t, _ in MODALS))
         return 0
-    except Failure as e:
-        print("FAILED: %s (files in %s)" % (e, s.tmp), file=sys.stderr)
-        args.keep = True
-        return 1
-    finally:
-        s.cleanup()
+    return 1
 
 
 if __name__ == "__main__":

@@ -20,7 +20,6 @@ import os
 import re
 import shutil
 import sqlite3
-import subprocess
 import sys
 import time
 
@@ -209,8 +208,7 @@ def main():
             print("skipped: %s is not installed" % tool)
             return SKIP
 
-    s = PanelSession(args)
-    try:
+    with PanelSession(args) as s:
         demo = os.path.join(s.tmp, "demo")
         s.run(["bash", os.path.join(args.source, "scripts", "prepare-demo.sh"), args.build, demo],
               timeout=60)
@@ -262,12 +260,7 @@ def main():
             raise Failure("the program ended (status %d)" % program.returncode)
         print("ok (%s): %s; tooltip of %d lines" % (args.panel, "; ".join(seen), lines))
         return 0
-    except Failure as e:
-        print("FAILED: %s (files in %s)" % (e, s.tmp), file=sys.stderr)
-        args.keep = True
-        return 1
-    finally:
-        s.cleanup()
+    return 1
 
 
 if __name__ == "__main__":

@@ -82,6 +82,19 @@ class Session:
         # The windows are found by their Russian titles, whatever LANGUAGE says.
         self.env["ZELVANT_LANGUAGE"] = "ru"
 
+    # A test's body runs as `with Session(args) as s:` followed by `return 1`:
+    # a Failure is printed with the folder of its files, which is then kept,
+    # and whatever happens every process started is ended.
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, error, trace):
+        if kind is not None and issubclass(kind, Failure):
+            print("FAILED: %s (files in %s)" % (error, self.tmp), file=sys.stderr)
+            self.args.keep = True
+        self.cleanup()
+        return kind is not None and issubclass(kind, Failure)
+
     def start(self, argv, name=None, **kw):
         log = open(os.path.join(self.tmp, (name or os.path.basename(argv[0])) + ".log"), "ab")
         p = subprocess.Popen(argv, env=self.env, stdout=log, stderr=subprocess.STDOUT,
@@ -189,8 +202,7 @@ def main():
             print("skipped: %s is not installed" % tool)
             return SKIP
 
-    s = Session(args)
-    try:
+    with Session(args) as s:
         demo = os.path.join(s.tmp, "demo")
         s.run(["bash", os.path.join(args.source, "scripts", "prepare-demo.sh"), args.build, demo],
               timeout=60)
@@ -273,12 +285,7 @@ def main():
         print("ok: icon docked at %d,%d; start-up %s ms; balances stored for %s"
               % (x, y, mark.group(1), ", ".join(numbers)))
         return 0
-    except Failure as e:
-        print("FAILED: %s (files in %s)" % (e, s.tmp), file=sys.stderr)
-        args.keep = True
-        return 1
-    finally:
-        s.cleanup()
+    return 1
 
 
 if __name__ == "__main__":
