@@ -10,7 +10,6 @@ the target zelvant_grab). Exit status 77 when Xvfb, openbox, trayer, xdotool
 or xwininfo is missing.
 """
 
-import argparse
 import datetime
 import os
 import shutil
@@ -19,7 +18,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "smoke"))
-from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, wait_for
+from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, arguments, wait_for
 
 SETUP_TITLE = "Настройка программы Zelvant"
 HISTORY_TITLE = "История баланса"
@@ -51,13 +50,7 @@ def sample_history(path):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--source", required=True)
-    ap.add_argument("--out", required=True)
-    ap.add_argument("--keep", action="store_true")
-    args = ap.parse_args()
-    args.build = os.path.abspath(args.build)
+    args = arguments(("--out", {"required": True}))
     for tool in ("Xvfb", "openbox", "trayer", "xdotool", "xwininfo"):
         if not shutil.which(tool):
             print("skipped: %s is not installed" % tool)

@@ -14,11 +14,13 @@ Needs the Debian python3 (for pyatspi); exit status 77 (skipped) when Xvfb,
 dbus-daemon, at-spi2-core or python3-pyatspi is missing.
 """
 
-import argparse
 import os
 import shutil
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "smoke"))
+from tray_smoke import Failure, Session, arguments, wait_for  # noqa: E402
 
 SKIP = 77
 LAUNCHERS = ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher")
@@ -75,12 +77,7 @@ def accessibility_bus_address(env):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--source", required=True)
-    ap.add_argument("--keep", action="store_true")
-    args = ap.parse_args()
-    args.build = os.path.abspath(args.build)
+    args = arguments()
 
     launcher = next((p for p in LAUNCHERS if os.access(p, os.X_OK)), None)
     for tool, present in (("Xvfb", shutil.which("Xvfb")),
@@ -94,9 +91,6 @@ def main():
     if importlib.util.find_spec("pyatspi") is None:
         print("skipped: python3-pyatspi is not installed")
         return SKIP
-
-    sys.path.insert(0, os.path.join(args.source, "tests", "smoke"))
-    from tray_smoke import Failure, Session, wait_for
 
     with Session(args) as s:
         s.start_xvfb()

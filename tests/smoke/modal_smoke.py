@@ -15,14 +15,13 @@ Exit status 77 (skipped) when Xvfb, openbox, trayer, xdotool, xprop or
 xwininfo is missing.
 """
 
-import argparse
 import os
 import shutil
 import sqlite3
 import sys
 import time
 
-from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, wait_for
+from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, arguments, wait_for
 
 # Tray menu: the number of Down presses that select an item (separators are
 # skipped).
@@ -56,12 +55,7 @@ def position(stack, title):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--source", required=True)
-    ap.add_argument("--keep", action="store_true")
-    ap.add_argument("--screenshot")
-    args = ap.parse_args()
+    args = arguments(("--screenshot", {}))
 
     for tool in ("Xvfb", "openbox", "trayer", "xdotool", "xprop", "xwininfo"):
         if not shutil.which(tool):

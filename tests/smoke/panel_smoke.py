@@ -15,7 +15,6 @@ ended afterwards.
 Exit status 77 (skipped) when the panel, Xvfb, dbus-daemon or xdotool is missing.
 """
 
-import argparse
 import os
 import re
 import shutil
@@ -24,7 +23,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, wait_for  # noqa: E402
+from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, arguments, wait_for  # noqa: E402
 
 SIZES = (24, 32, 48)
 WATCHER = "org.kde.StatusNotifierWatcher"
@@ -189,14 +188,9 @@ def viewable(s, wid):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--source", required=True)
-    ap.add_argument("--panel", choices=("xfce", "lxqt"), required=True)
-    ap.add_argument("--grab", required=True)
-    ap.add_argument("--keep", action="store_true")
-    ap.add_argument("--sizes", default=",".join(map(str, SIZES)))
-    args = ap.parse_args()
+    args = arguments(("--panel", {"choices": ("xfce", "lxqt"), "required": True}),
+                     ("--grab", {"required": True}),
+                     ("--sizes", {"default": ",".join(map(str, SIZES))}))
     sizes = [int(size) for size in args.sizes.split(",")]
 
     binary = "xfce4-panel" if args.panel == "xfce" else "lxqt-panel"

@@ -15,7 +15,6 @@ starts is ended afterwards.
 Exit status 77 (skipped) when sway, waybar, swaymsg or dbus-daemon is missing.
 """
 
-import argparse
 import glob
 import json
 import os
@@ -25,17 +24,13 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, wait_for  # noqa: E402
+from tray_smoke import PHONES_TITLE, SKIP, Failure, Session, arguments, ended_cleanly, wait_for  # noqa: E402
 
 NOBODY = 65534
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--source", required=True)
-    ap.add_argument("--keep", action="store_true")
-    args = ap.parse_args()
+    args = arguments()
     tools = ["sway", "swaymsg", "waybar", "dbus-daemon"]
     if os.geteuid() == 0:
         tools.append("setpriv")
@@ -108,12 +103,7 @@ def main():
                  lambda: said("notification area absent"), 10)
         # Without a tray the window is all there is of the program: closing it ends it.
         s.run(user + ["swaymsg", "[app_id=zelvant] kill"])
-        try:
-            program.wait(timeout=15)
-        except subprocess.TimeoutExpired:
-            raise Failure("closing the window without a notification area did not end the program")
-        if program.returncode != 0:
-            raise Failure("the program ended with status %d" % program.returncode)
+        ended_cleanly(program, "closing the window without a notification area")
 
         s.start(user + ["waybar", "-c", waybar_config], name="waybar")
         watcher = user + ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",

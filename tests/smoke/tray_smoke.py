@@ -62,6 +62,31 @@ def close_window(s, title):
     raise Failure("the window %r did not close" % title)
 
 
+def arguments(*extra):
+    """The options every desktop test takes (--build, --source, --keep) and
+    `extra` as (name, keyword arguments) pairs for its own."""
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--source", required=True)
+    ap.add_argument("--keep", action="store_true")
+    for name, options in extra:
+        ap.add_argument(name, **options)
+    args = ap.parse_args()
+    args.build = os.path.abspath(args.build)
+    return args
+
+
+def ended_cleanly(program, what):
+    """Waits for `program` to end by itself with status 0; `what` names the
+    action that should have ended it."""
+    try:
+        program.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        raise Failure("%s did not end the program" % what)
+    if program.returncode != 0:
+        raise Failure("the program ended with status %d" % program.returncode)
+
+
 class Session:
     def __init__(self, args):
         self.args = args
@@ -190,12 +215,7 @@ class Session:
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--source", required=True)
-    ap.add_argument("--keep", action="store_true")
-    ap.add_argument("--screenshot")
-    args = ap.parse_args()
+    args = arguments(("--screenshot", {}))
 
     for tool in ("Xvfb", "trayer", "xdotool", "xwininfo"):
         if not shutil.which(tool):
@@ -269,12 +289,7 @@ def main():
         s.run(["xdotool", "mousemove", str(x), str(y), "click", "3"])
         time.sleep(0.7)
         s.run(["xdotool", "key", "Up", "Return"])
-        try:
-            program.wait(timeout=15)
-        except subprocess.TimeoutExpired:
-            raise Failure("the program did not end from its menu")
-        if program.returncode != 0:
-            raise Failure("the program ended with status %d" % program.returncode)
+        ended_cleanly(program, "\"Выйти\" from its menu")
         settings = open(os.path.join(demo, "Zelvant.ini"), encoding="cp1251").read()
         if "[PhonesInfo Form]" not in settings:
             raise Failure("the phones window did not keep its position")
