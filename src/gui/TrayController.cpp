@@ -571,6 +571,7 @@ void TrayController::showSetupWindow()
             QString error;
             if (!saveBrokerPassword(m_context.settingsFile, chosen.cbKeyring, m_brokerPassword,
                                     &error))
+                // no tr: a line of the error log
                 writeErrorLog(QStringLiteral("MQTT: пароль брокера не сохранён: ") + error,
                               m_context.paths.errorLogFile());
         }
@@ -681,7 +682,7 @@ void TrayController::applyMqtt(const Options &options)
 {
     const auto apply = [this](const Options &o) {
         QString error;
-        if (!m_mqtt->apply(o, m_brokerPassword, &error))
+        if (!m_mqtt->apply(o, m_brokerPassword, &error)) // no tr: a line of the error log
             writeErrorLog(QStringLiteral("MQTT: публикация выключена: ") + error,
                           m_context.paths.errorLogFile());
         m_presenter->setBrokerUnreachable(false);
@@ -698,7 +699,7 @@ void TrayController::applyMqtt(const Options &options)
             [this, vault, apply](const QHash<QString, QString> &found, const QStringList &,
                                  const QString &problem) {
                 vault->deleteLater();
-                if (!problem.isEmpty())
+                if (!problem.isEmpty()) // no tr: a line of the error log
                     writeErrorLog(QStringLiteral("MQTT: пароль брокера не прочитан из связки "
                                                  "ключей: ")
                                       + problem,

@@ -58,22 +58,22 @@ bool MosquittoBroker::makeCertificates()
         return false;
     const auto f = [this](const char *name) { return m_folder.file(QLatin1String(name)); };
     m_folder.write(QStringLiteral("san.cnf"), "subjectAltName=IP:127.0.0.1,DNS:localhost\n");
-    return run(openssl, {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                         QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
-                         QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                         QStringLiteral("/CN=Zelvant test CA"), QStringLiteral("-keyout"),
-                         f("ca.key"), QStringLiteral("-out"), f("ca.crt")})
-           && run(openssl, {QStringLiteral("req"), QStringLiteral("-newkey"),
-                            QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
-                            QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                            QStringLiteral("-keyout"), f("server.key"), QStringLiteral("-out"),
-                            f("server.csr")})
-           && run(openssl, {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                            f("server.csr"), QStringLiteral("-CA"), f("ca.crt"),
-                            QStringLiteral("-CAkey"), f("ca.key"),
-                            QStringLiteral("-CAcreateserial"), QStringLiteral("-days"),
-                            QStringLiteral("2"), QStringLiteral("-extfile"), f("san.cnf"),
-                            QStringLiteral("-out"), f("server.crt")});
+    return run(openssl,
+               {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=Zelvant test CA"),
+                QStringLiteral("-keyout"), f("ca.key"), QStringLiteral("-out"), f("ca.crt")})
+           && run(openssl,
+                  {QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                   QStringLiteral("-nodes"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), f("server.key"),
+                   QStringLiteral("-out"), f("server.csr")})
+           && run(openssl,
+                  {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                   f("server.csr"), QStringLiteral("-CA"), f("ca.crt"), QStringLiteral("-CAkey"),
+                   f("ca.key"), QStringLiteral("-CAcreateserial"), QStringLiteral("-days"),
+                   QStringLiteral("2"), QStringLiteral("-extfile"), f("san.cnf"),
+                   QStringLiteral("-out"), f("server.crt")});
 }
 
 bool MosquittoBroker::start(const Setup &setup)
@@ -81,8 +81,9 @@ bool MosquittoBroker::start(const Setup &setup)
     stop();
     // Started as root, the broker would read its files as "mosquitto".
     const passwd *me = getpwuid(getuid());
-    QByteArray config = "persistence false\nlog_dest none\nuser " + QByteArray(me ? me->pw_name : "")
-                        + "\nlistener " + QByteArray::number(m_port) + " 127.0.0.1\n";
+    QByteArray config = "persistence false\nlog_dest none\nuser "
+                        + QByteArray(me ? me->pw_name : "") + "\nlistener "
+                        + QByteArray::number(m_port) + " 127.0.0.1\n";
     if (setup.user.isEmpty()) {
         config += "allow_anonymous true\n";
     } else {
@@ -101,7 +102,8 @@ bool MosquittoBroker::start(const Setup &setup)
     }
     m_folder.write(QStringLiteral("mosquitto.conf"), config);
     m_process = std::make_unique<QProcess>();
-    m_process->start(Broker, {QStringLiteral("-c"), m_folder.file(QStringLiteral("mosquitto.conf"))});
+    m_process->start(Broker,
+                     {QStringLiteral("-c"), m_folder.file(QStringLiteral("mosquitto.conf"))});
     if (!m_process->waitForStarted(5000))
         return false;
     const QDeadlineTimer deadline(5000);
@@ -126,8 +128,7 @@ void MosquittoBroker::stop()
     m_process.reset();
 }
 
-QMap<QString, QByteArray> MosquittoBroker::retained(const QString &filter,
-                                                    const Setup &login) const
+QMap<QString, QByteArray> MosquittoBroker::retained(const QString &filter, const Setup &login) const
 {
     mosquitto_lib_init();
     Collected collected;

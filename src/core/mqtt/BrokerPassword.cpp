@@ -18,8 +18,7 @@ QString brokerPasswordInFile(const IniFile &settings)
     return unscrambleSecret(settings.readString(Section, Key, QString()));
 }
 
-bool saveBrokerPassword(IniFile &settings, bool inKeyring, const QString &password,
-                        QString *error)
+bool saveBrokerPassword(IniFile &settings, bool inKeyring, const QString &password, QString *error)
 {
     if (inKeyring) {
         const QString key = QLatin1String(BrokerPasswordKey);

@@ -93,13 +93,13 @@ QByteArray mqttStateJson(const PhoneResult &record, int slot, const PhoneList &p
     object.insert(QStringLiteral("PhoneNum"), phones.numberOf(slot));
     const QDateTime &time = record.lastQueryTime;
     object.insert(QStringLiteral("LastQueryTimeISO"),
-                  time.isValid() ? QJsonValue(time.toOffsetFromUtc(time.offsetFromUtc())
-                                                  .toString(Qt::ISODate))
-                                 : QJsonValue(QJsonValue::Null));
+                  time.isValid()
+                      ? QJsonValue(time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate))
+                      : QJsonValue(QJsonValue::Null));
     const bool failed = !record.queryOk && record.failure.isFailure();
     object.insert(QStringLiteral("Failed"), failed);
-    object.insert(QStringLiteral("FailReason"), failed ? QJsonValue(record.failure.englishText())
-                                                       : QJsonValue(QJsonValue::Null));
+    object.insert(QStringLiteral("FailReason"),
+                  failed ? QJsonValue(record.failure.englishText()) : QJsonValue(QJsonValue::Null));
     object.insert(QStringLiteral("Marked"), isMarkedLow(record, options));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -176,8 +176,8 @@ bool MqttBridge::apply(const Options &options, const QString &password, QString 
     config.longestRetryMs = m_longestRetryMs;
     const bool enabled = options.cbMqttEnabled;
     const QString prefix = mqttPrefixOf(options);
-    const bool samePlace = config.host == m_config.host && config.port == m_config.port
-                           && prefix == m_prefix;
+    const bool samePlace =
+        config.host == m_config.host && config.port == m_config.port && prefix == m_prefix;
     if (m_publisher.isStarted() && (!enabled || !samePlace)) {
         // Publishing ends here, or goes elsewhere: what this broker was told
         // about the phones goes.

@@ -205,7 +205,8 @@ void MqttPublisher::Private::run()
         post(false, describe(rc, savedErrno));
         {
             std::unique_lock lock(sleepMutex);
-            wake.wait_for(lock, std::chrono::milliseconds(pauseMs), [this] { return stopping.load(); });
+            wake.wait_for(lock, std::chrono::milliseconds(pauseMs),
+                          [this] { return stopping.load(); });
         }
         pauseMs = std::min(pauseMs * 2, config.longestRetryMs);
         if (!stopping)

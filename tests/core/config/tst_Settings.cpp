@@ -80,9 +80,9 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
         {"edBalanceLessThen", {{"-230973", "2.5"}, {"3,75", "2.5"}, {"1,000", "2.5"}}},
         {"edBalanceLessThen", {{"inf", "2.5"}, {" 3.75 ", "3.75"}, {"-230973.0", "2.5"}}},
         {"edBalanceLessThen", {{"1e2", "1e2"}}},
+        {"edMqttPrefix", {{"", "zelvant"}, {"home/sim", "home/sim"}}},
         {"edTurnOffLessThen",
-         {{"-230973", "2"}, {"0x3", "0x3"}, {"3.0", "2"}, {"", "2"}, {"-1", "-1"}, {"10", "10"}}},
-        {"edMqttPrefix", {{"", "zelvant"}, {"дом/sim", "дом/sim"}}}};
+         {{"-230973", "2"}, {"0x3", "0x3"}, {"3.0", "2"}, {"", "2"}, {"-1", "-1"}, {"10", "10"}}}};
     for (const auto &[key, texts] : cases) {
         const Setting &s = settingOf(key);
         for (const auto &[text, loaded] : texts) {

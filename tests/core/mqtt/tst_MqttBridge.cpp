@@ -75,8 +75,9 @@ protected:
         QFile log(context->paths.errorLogFile());
         if (!log.open(QIODevice::ReadOnly))
             return {};
-        return QString::fromLatin1(log.readAll()).split(QStringLiteral("\r\n")).filter(
-            QStringLiteral("MQTT"));
+        return QString::fromLatin1(log.readAll())
+            .split(QStringLiteral("\r\n"))
+            .filter(QStringLiteral("MQTT"));
     }
 
     FakeLumoServer server;
@@ -111,9 +112,12 @@ TEST_F(MqttTest, StatesAndDiscoveryConfigsAreRetainedAndWithdrawn)
                   {3, true, -1.5, QStringLiteral("Мама")}};
     // component, object, device_class, unit
     const std::tuple<const char *, const char *, const char *, const char *> values[] = {
-        {"sensor", "balance", nullptr, "у.е."},      {"sensor", "turn_off", nullptr, "d"},
-        {"sensor", "sms", nullptr, nullptr},          {"sensor", "minutes", nullptr, "min"},
-        {"sensor", "last_query", "timestamp", nullptr}, {"binary_sensor", "problem", "problem", nullptr}};
+        {"sensor", "balance", nullptr, "у.е."},
+        {"sensor", "turn_off", nullptr, "d"},
+        {"sensor", "sms", nullptr, nullptr},
+        {"sensor", "minutes", nullptr, "min"},
+        {"sensor", "last_query", "timestamp", nullptr},
+        {"binary_sensor", "problem", "problem", nullptr}};
     QSet<QString> uniqueIds;
     for (const auto &p : phones) {
         const QString stateTopic = QStringLiteral("zelvant/%1/state").arg(numberOf(p.slot));
@@ -132,9 +136,9 @@ TEST_F(MqttTest, StatesAndDiscoveryConfigsAreRetainedAndWithdrawn)
         // Low by the default marking (2.5 у.е.).
         EXPECT_EQ(state.value(QStringLiteral("Marked")).toBool(), p.slot == 3);
         for (const auto &[component, object, deviceClass, unit] : values) {
-            const QString topic = QStringLiteral("homeassistant/%1/zelvant_%2/%3/config")
-                                      .arg(QLatin1String(component), numberOf(p.slot),
-                                           QLatin1String(object));
+            const QString topic =
+                QStringLiteral("homeassistant/%1/zelvant_%2/%3/config")
+                    .arg(QLatin1String(component), numberOf(p.slot), QLatin1String(object));
             const QJsonObject config = jsonOf(retained.value(topic));
             ASSERT_FALSE(config.isEmpty()) << topic.toStdString();
             EXPECT_EQ(config.value(QStringLiteral("state_topic")).toString(), stateTopic);
@@ -243,8 +247,9 @@ TEST_F(MqttTest, RefusedLoginOrCertificateIsOneErrorAndTheCycleGoesOn)
         EXPECT_FLOAT_EQ(result(1).balance, 42);
         // Long enough for several attempts at the tests' short pauses.
         EXPECT_EQ(bridge->publisher().waitFlushed(c.delivered ? 5000 : 1500), c.delivered);
-        const QJsonObject state = jsonOf(broker.retained(QStringLiteral("zelvant/#"), setup).value(
-            QStringLiteral("zelvant/%1/state").arg(numberOf(1))));
+        const QJsonObject state =
+            jsonOf(broker.retained(QStringLiteral("zelvant/#"), setup)
+                       .value(QStringLiteral("zelvant/%1/state").arg(numberOf(1))));
         EXPECT_EQ(state.value(QStringLiteral("Balance")).toDouble(), c.delivered ? 42 : 0);
         const QStringList errors = mqttErrorLines();
         if (c.error) {
