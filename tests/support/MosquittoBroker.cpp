@@ -18,11 +18,12 @@ namespace {
 const QString Broker = QStringLiteral("/usr/sbin/mosquitto");
 constexpr const char *Sentinel = "zelvant-test/end-of-retained";
 
-bool run(const QString &program, const QStringList &arguments)
+// Runs a command line (words split at blanks) in folder; true when it succeeded.
+bool run(const QString &program, const char *arguments, const QString &folder)
 {
     QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, arguments);
+    p.setWorkingDirectory(folder);
+    p.start(program, QString::fromLatin1(arguments).split(QLatin1Char(' ')));
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
@@ -54,26 +55,21 @@ bool MosquittoBroker::available()
 bool MosquittoBroker::makeCertificates()
 {
     const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
-    if (openssl.isEmpty())
-        return false;
-    const auto f = [this](const char *name) { return m_folder.file(QLatin1String(name)); };
+    const QString in = m_folder.path();
     m_folder.write(QStringLiteral("san.cnf"), "subjectAltName=IP:127.0.0.1,DNS:localhost\n");
-    return run(openssl,
-               {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=Zelvant test CA"),
-                QStringLiteral("-keyout"), f("ca.key"), QStringLiteral("-out"), f("ca.crt")})
+    return !openssl.isEmpty()
            && run(openssl,
-                  {QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                   QStringLiteral("-nodes"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), f("server.key"),
-                   QStringLiteral("-out"), f("server.csr")})
+                  "req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=test-CA "
+                  "-keyout ca.key -out ca.crt",
+                  in)
            && run(openssl,
-                  {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                   f("server.csr"), QStringLiteral("-CA"), f("ca.crt"), QStringLiteral("-CAkey"),
-                   f("ca.key"), QStringLiteral("-CAcreateserial"), QStringLiteral("-days"),
-                   QStringLiteral("2"), QStringLiteral("-extfile"), f("san.cnf"),
-                   QStringLiteral("-out"), f("server.crt")});
+                  "req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 "
+                  "-keyout server.key -out server.csr",
+                  in)
+           && run(openssl,
+                  "x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial "
+                  "-days 2 -extfile san.cnf -out server.crt",
+                  in);
 }
 
 bool MosquittoBroker::start(const Setup &setup)
@@ -81,33 +77,25 @@ bool MosquittoBroker::start(const Setup &setup)
     stop();
     // Started as root, the broker would read its files as "mosquitto".
     const passwd *me = getpwuid(getuid());
-    QByteArray config = "persistence false\nlog_dest none\nuser "
-                        + QByteArray(me ? me->pw_name : "") + "\nlistener "
-                        + QByteArray::number(m_port) + " 127.0.0.1\n";
-    if (setup.user.isEmpty()) {
-        config += "allow_anonymous true\n";
-    } else {
-        const QString passwords = m_folder.file(QStringLiteral("passwords"));
-        QFile::remove(passwords);
-        if (!run(QStringLiteral("/usr/bin/mosquitto_passwd"),
-                 {QStringLiteral("-c"), QStringLiteral("-b"), passwords, setup.user,
-                  setup.password}))
-            return false;
-        config += "allow_anonymous false\npassword_file " + passwords.toUtf8() + "\n";
-    }
-    if (setup.tls) {
-        config += "cafile " + caFile().toUtf8() + "\ncertfile "
-                  + m_folder.file(QStringLiteral("server.crt")).toUtf8() + "\nkeyfile "
-                  + m_folder.file(QStringLiteral("server.key")).toUtf8() + "\n";
-    }
+    QByteArray config =
+        "persistence false\nlog_dest none\nuser " + QByteArray(me->pw_name) + "\nlistener "
+        + QByteArray::number(m_port) + " 127.0.0.1\n"
+        + (setup.tls ? "cafile ca.crt\ncertfile server.crt\nkeyfile server.key\n" : "")
+        + (setup.user.isEmpty() ? "allow_anonymous true\n"
+                                : "allow_anonymous false\npassword_file pw\n");
     m_folder.write(QStringLiteral("mosquitto.conf"), config);
-    m_process = std::make_unique<QProcess>();
-    m_process->start(Broker,
-                     {QStringLiteral("-c"), m_folder.file(QStringLiteral("mosquitto.conf"))});
-    if (!m_process->waitForStarted(5000))
+    QFile::remove(m_folder.file(QStringLiteral("pw")));
+    if (!setup.user.isEmpty()
+        && QProcess::execute(QStringLiteral("/usr/bin/mosquitto_passwd"),
+                             {QStringLiteral("-c"), QStringLiteral("-b"),
+                              m_folder.file(QStringLiteral("pw")), setup.user, setup.password})
+               != 0)
         return false;
+    m_process = std::make_unique<QProcess>();
+    m_process->setWorkingDirectory(m_folder.path());
+    m_process->start(Broker, {QStringLiteral("-c"), QStringLiteral("mosquitto.conf")});
     const QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired() && m_process->state() == QProcess::Running) {
+    while (!deadline.hasExpired() && m_process->waitForStarted(5000)) {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, quint16(m_port));
         if (probe.waitForConnected(200))
