@@ -687,7 +687,10 @@ void TrayController::applyMqtt(const Options &options)
                           m_context.paths.errorLogFile());
         m_presenter->setBrokerUnreachable(false);
     };
-    if (!options.cbMqttEnabled || options.edMqttUser.isEmpty() || !options.cbKeyring) {
+    // Read also while publishing is off, so that the setup window shows it
+    // and a move between keyring and file carries it; an anonymous broker
+    // asks for no keyring at all.
+    if (options.edMqttUser.isEmpty() || !options.cbKeyring) {
         if (!options.cbKeyring)
             m_brokerPassword = brokerPasswordInFile(m_context.settingsFile);
         apply(options);
@@ -699,7 +702,8 @@ void TrayController::applyMqtt(const Options &options)
             [this, vault, apply](const QHash<QString, QString> &found, const QStringList &,
                                  const QString &problem) {
                 vault->deleteLater();
-                if (!problem.isEmpty()) // no tr: a line of the error log
+                // no tr: a line of the error log
+                if (!problem.isEmpty() && m_context.options.values().cbMqttEnabled)
                     writeErrorLog(QStringLiteral("MQTT: пароль брокера не прочитан из связки "
                                                  "ключей: ")
                                       + problem,
