@@ -6,6 +6,7 @@
 #include <QJsonObject>
 
 #include "core/PhoneResultJson.h"
+#include "core/ProgramInfo.h"
 #include "core/config/AppContext.h"
 #include "core/config/Settings.h"
 #include "core/history/ResultStore.h"
@@ -111,7 +112,7 @@ QList<MqttRetained> mqttDiscoveryConfigs(const QString &prefix, const QString &n
     QJsonObject device;
     device.insert(QStringLiteral("identifiers"), QJsonArray{id});
     device.insert(QStringLiteral("name"), alias.trimmed().isEmpty() ? number : alias);
-    device.insert(QStringLiteral("manufacturer"), QStringLiteral("Zelvant"));
+    device.insert(QStringLiteral("manufacturer"), ProgramName);
     QList<MqttRetained> configs;
     for (const DiscoveredValue &v : DiscoveredValues) {
         const QString object = QLatin1String(v.object);
@@ -119,7 +120,11 @@ QList<MqttRetained> mqttDiscoveryConfigs(const QString &prefix, const QString &n
         config.insert(QStringLiteral("name"),
                       QCoreApplication::translate("zelvant::MqttBridge", v.name));
         config.insert(QStringLiteral("unique_id"), id + QLatin1Char('_') + object);
-        config.insert(QStringLiteral("object_id"), id + QLatin1Char('_') + object);
+        // The entity id Home Assistant gives it ("sensor.zelvant_9031234567_balance");
+        // its older "object_id" is no longer read.
+        config.insert(QStringLiteral("default_entity_id"), QLatin1String(v.component)
+                                                               + QStringLiteral(".") + id
+                                                               + QLatin1Char('_') + object);
         config.insert(QStringLiteral("state_topic"), mqttStateTopic(prefix, number));
         config.insert(QStringLiteral("value_template"), QString::fromUtf8(v.valueTemplate));
         config.insert(QStringLiteral("availability_topic"), mqttStatusTopic(prefix));
@@ -130,6 +135,7 @@ QList<MqttRetained> mqttDiscoveryConfigs(const QString &prefix, const QString &n
         if (v.measurement)
             config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
         config.insert(QStringLiteral("device"), device);
+        config.insert(QStringLiteral("origin"), QJsonObject{{QStringLiteral("name"), ProgramName}});
         configs.append({QStringLiteral("homeassistant/") + QLatin1String(v.component)
                             + QLatin1Char('/') + id + QLatin1Char('/') + object
                             + QStringLiteral("/config"),
