@@ -10,12 +10,14 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "core/ErrorLog.h"
 
