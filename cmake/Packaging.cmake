@@ -33,6 +33,13 @@ configure_file("${linux_dir}/${appstream_id}.metainfo.xml.in"
 install(FILES "${CMAKE_BINARY_DIR}/linux/${appstream_id}.metainfo.xml"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
+# The check on a timer for a computer without a desktop (README "On a
+# server"): systemd's user units, enabled by the user, not by the package.
+configure_file("${linux_dir}/zelvant-check.service.in"
+               "${CMAKE_BINARY_DIR}/linux/zelvant-check.service" @ONLY)
+install(FILES "${CMAKE_BINARY_DIR}/linux/zelvant-check.service" "${linux_dir}/zelvant-check.timer"
+        DESTINATION ${CMAKE_INSTALL_PREFIX}/lib/systemd/user)
+
 # Debian wants the manual page and the changelog compressed, without a time
 # stamp in the gzip header so that two builds give the same package.
 find_program(GZIP gzip REQUIRED)
@@ -52,7 +59,8 @@ install(FILES "${CMAKE_BINARY_DIR}/linux/zelvant.1.gz" DESTINATION ${CMAKE_INSTA
 install(FILES "${CMAKE_BINARY_DIR}/linux/changelog.gz" "${linux_dir}/copyright"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zelvant)
 
-# The package: dependencies come from the linked libraries (dpkg-shlibdeps)
+# The package: dependencies come from the linked libraries (dpkg-shlibdeps,
+# which also finds libmosquitto of the MQTT publishing)
 # plus the Qt plug-ins, which nothing links: the SQLite driver of the
 # history and the display plug-ins of the tray program; and libsecret, which
 # QtKeychain loads at run time to reach the keyring.

@@ -31,6 +31,9 @@ packages=(
     # the phones' passwords in the desktop's keyring (QtKeychain over libsecret), and the
     # keyring test's own Secret Service
     qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
+    # MQTT publishing (libmosquitto), and the broker its tests start; systemd-analyze checks
+    # the user units in the install test
+    libmosquitto-dev mosquitto systemd
 )
 
 missing=()

@@ -301,6 +301,33 @@ Perhaps it is open in Excel</translation>
     </message>
 </context>
 <context>
+    <name>zelvant::MqttBridge</name>
+    <message>
+        <source>Баланс</source>
+        <translation>Balance</translation>
+    </message>
+    <message>
+        <source>Дней до отключения</source>
+        <translation>Days until turn-off</translation>
+    </message>
+    <message>
+        <source>Осталось SMS</source>
+        <translation>SMS left</translation>
+    </message>
+    <message>
+        <source>Осталось минут</source>
+        <translation>Minutes left</translation>
+    </message>
+    <message>
+        <source>Последний запрос</source>
+        <translation>Last query</translation>
+    </message>
+    <message>
+        <source>Сбой запроса</source>
+        <translation>Query failed</translation>
+    </message>
+</context>
+<context>
     <name>zelvant::Parts</name>
     <message>
         <source>нет файла %1 в %2</source>
@@ -913,6 +940,50 @@ Perhaps it is open in Excel</translation>
         <source>Пароль хранится в связке ключей: длина не ограничена</source>
         <translation>The password is kept in the keyring: any length</translation>
     </message>
+    <message>
+        <source>Публиковать балансы на MQTT-брокере (Home Assistant, Node-RED)</source>
+        <translation>Publish the balances to an MQTT broker (Home Assistant, Node-RED)</translation>
+    </message>
+    <message>
+        <source>Брокер</source>
+        <translation>Broker</translation>
+    </message>
+    <message>
+        <source>Адрес брокера:</source>
+        <translation>Broker address:</translation>
+    </message>
+    <message>
+        <source>Порт:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>Шифровать соединение (TLS)</source>
+        <translation>Encrypt the connection (TLS)</translation>
+    </message>
+    <message>
+        <source>Файл сертификата центра (TLS):</source>
+        <translation>CA certificate file (TLS):</translation>
+    </message>
+    <message>
+        <source>пусто: сертификаты системы</source>
+        <translation>empty: the system's certificates</translation>
+    </message>
+    <message>
+        <source>Пользователь:</source>
+        <translation>User:</translation>
+    </message>
+    <message>
+        <source>Пароль:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>Префикс топиков:</source>
+        <translation>Topic prefix:</translation>
+    </message>
+    <message>
+        <source>Обнаружение в Home Assistant (устройство на каждый телефон)</source>
+        <translation>Home Assistant discovery (a device per phone)</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::TrayController</name>
@@ -985,12 +1056,16 @@ Perhaps it is open in Excel</translation>
         <source>Телефон %1/%2. Запрос...</source>
         <translation>Phone %1/%2. Requesting...</translation>
     </message>
+    <message>
+        <source>MQTT-брокер недоступен</source>
+        <translation>MQTT broker unreachable</translation>
+    </message>
 </context>
 <context>
     <name>zelvant::WorkbookWriter</name>
     <message>
         <source>не найдена часть программы для книг Excel (%1)</source>
-        <translation>the program's part for Excel workbooks is missing (%1)</translation>
+        <translation>the program&apos;s part for Excel workbooks is missing (%1)</translation>
     </message>
 </context>
 </TS>

@@ -17,10 +17,50 @@
 #include "core/config/Settings.h"
 #include "core/history/ResultStore.h"
 #include "core/history/SpendAnalysis.h"
+#include "core/mqtt/BrokerPassword.h"
+#include "core/mqtt/MqttBridge.h"
 
 namespace zelvant {
 
 namespace {
+
+// How long the end of a check waits for the broker to confirm the states: a
+// broker out of reach must not hold a timer's run for long, one already
+// known to be out of reach hardly at all.
+constexpr int MqttFlushMs = 5000;
+constexpr int MqttUnreachableFlushMs = 1000;
+
+// The results go to the broker too when the options say so; what keeps
+// them from it is told, and the check goes on without.
+void startPublishing(MqttBridge &mqtt, const AppContext &context, const RequestCycle &cycle,
+                     const CheckOutput &output)
+{
+    const Options &options = context.options.values();
+    if (!options.cbMqttEnabled)
+        return;
+    QString problem;
+    // An anonymous broker needs no password, and no keyring prompt for one.
+    const QString password =
+        options.edMqttUser.isEmpty()
+            ? QString()
+            : loadBrokerPassword(context.settingsFile, options.cbKeyring, &problem);
+    if (!problem.isEmpty())
+        output.err(QStringLiteral("Zelvant: MQTT: the broker's password is not in the keyring: ")
+                   + problem + QLatin1Char('\n'));
+    QString error;
+    if (!mqtt.apply(options, password, &error)) {
+        output.err(QStringLiteral("Zelvant: MQTT publishing is off: ") + error + QLatin1Char('\n'));
+        return;
+    }
+    mqtt.follow(cycle);
+    QObject::connect(&mqtt.publisher(), &MqttPublisher::reachableChanged, &mqtt,
+                     [&output, &options](bool reachable, const QString &reason) {
+                         if (!reachable)
+                             output.err(QStringLiteral("Zelvant: MQTT: the broker %1:%2 is "
+                                                       "unreachable: %3\n")
+                                            .arg(options.edMqttHost, options.edMqttPort, reason));
+                     });
+}
 
 // The history file is gone: told, and history keeping off for good, as the
 // tray program does.
@@ -187,11 +227,22 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                      [&](int, const QString &message) {
                          output.err(QStringLiteral("Zelvant: ") + message + QLatin1Char('\n'));
                      });
+    MqttBridge mqtt(context, store);
+    startPublishing(mqtt, context, wb, output);
     QEventLoop loop;
     QObject::connect(&wb, &RequestCycle::cycleFinished, &loop, &QEventLoop::quit);
     if (!wb.queryPhones(CycleMode::AllPhones))
         return 2;
     loop.exec();
+    if (mqtt.isActive()) {
+        MqttPublisher &publisher = mqtt.publisher();
+        if (!publisher.waitFlushed(publisher.isReachable() ? MqttFlushMs : MqttUnreachableFlushMs))
+            output.err(
+                QStringLiteral("Zelvant: MQTT: the broker did not confirm every phone's state "
+                               "in time\n"));
+        // The status stays "online": the next run of the timer follows.
+        mqtt.stop(false, 0);
+    }
 
     // What the history (with the readings just stored) says of the spending.
     SpendStates spend{};

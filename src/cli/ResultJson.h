@@ -7,16 +7,10 @@
 #include <QString>
 
 #include "core/PhoneResult.h"
+#include "core/PhoneResultJson.h"
 #include "core/SpendState.h"
 
 namespace zelvant {
-
-// value rounded to the given number of decimals, half away from zero.
-double roundedValue(float value, int decimals);
-
-// Every PhoneResult field under its own name; LastQueryTime as
-// "YYYY-MM-DDTHH:MM:SS" or null.
-QJsonObject phoneResultToJson(const PhoneResult &record);
 
 // "UsualDailySpend" (a number or null) and "UnusualSpend" (null, or an
 // object with "Since", "Spent" and "PerDay") added to object.

@@ -195,7 +195,9 @@ struct SetupWindow::Private
     QTabWidget *pages = nullptr;
     QWidget *hintSheet = nullptr;
     QWidget *connectionSheet = nullptr;
+    QWidget *mqttSheet = nullptr;
     QWidget *phonesSheet = nullptr;
+    QLineEdit *edMqttPassword = nullptr;
 
     // The options being edited, and the control of each setting: the one
     // whose object name is the setting's key.
@@ -237,6 +239,7 @@ struct SetupWindow::Private
 
     void createHintSheet();
     void createConnectionSheet();
+    void createMqttSheet();
     void createPhonesSheet();
     void createPhoneSlots();
     void applyPasswordLimit();
@@ -433,6 +436,54 @@ void SetupWindow::Private::createConnectionSheet()
     layout->addWidget(refresh);
     layout->addWidget(start);
     layout->addWidget(notify);
+    layout->addStretch(1);
+}
+
+void SetupWindow::Private::createMqttSheet()
+{
+    mqttSheet = new QWidget;
+    mqttSheet->setObjectName(QStringLiteral("MqttSheet"));
+    QCheckBox *enabled = newCheckBox(
+        QStringLiteral("cbMqttEnabled"),
+        tr("Публиковать балансы на MQTT-брокере (Home Assistant, Node-RED)"), mqttSheet);
+    auto *broker = new QGroupBox(tr("Брокер"), mqttSheet);
+    auto *grid = new QGridLayout(broker);
+    grid->setVerticalSpacing(4);
+    int row = 0;
+    auto addField = [&](const char *key, const QString &caption) {
+        auto *edit = new QLineEdit(broker);
+        edit->setObjectName(QString::fromLatin1(key));
+        auto *label = new QLabel(caption, broker);
+        label->setBuddy(edit);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(edit, row, 1);
+        ++row;
+        return edit;
+    };
+    addField("edMqttHost", tr("Адрес брокера:"));
+    addField("edMqttPort", tr("Порт:"))
+        ->installEventFilter(new KeyFilter(KeyFilter::TurnOff, broker));
+    grid->addWidget(
+        newCheckBox(QStringLiteral("cbMqttTls"), tr("Шифровать соединение (TLS)"), broker), row++,
+        0, 1, 2);
+    QLineEdit *caFile = addField("edMqttCaFile", tr("Файл сертификата центра (TLS):"));
+    caFile->setPlaceholderText(tr("пусто: сертификаты системы"));
+    addField("edMqttUser", tr("Пользователь:"));
+    edMqttPassword = addField("edMqttPassword", tr("Пароль:"));
+    edMqttPassword->setEchoMode(QLineEdit::Password);
+    addField("edMqttPrefix", tr("Префикс топиков:"));
+    grid->addWidget(newCheckBox(QStringLiteral("cbMqttDiscovery"),
+                                tr("Обнаружение в Home Assistant (устройство на каждый телефон)"),
+                                broker),
+                    row++, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    broker->setEnabled(enabled->isChecked());
+    QObject::connect(enabled, &QCheckBox::toggled, broker, &QWidget::setEnabled);
+
+    auto *layout = new QVBoxLayout(mqttSheet);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(enabled);
+    layout->addWidget(broker);
     layout->addStretch(1);
 }
 
@@ -778,6 +829,7 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
 
     d->createHintSheet();
     d->createConnectionSheet();
+    d->createMqttSheet();
     d->createPhonesSheet();
 
     d->pages = new QTabWidget(this);
@@ -786,6 +838,7 @@ SetupWindow::SetupWindow(AppContext &context, QWidget *parent)
     d->pages->addTab(d->hintSheet, tr("Информационное окно"));
     d->pages->addTab(d->connectionSheet, tr("Соединение"));
     d->pages->addTab(d->phonesSheet, tr("Телефоны"));
+    d->pages->addTab(d->mqttSheet, QStringLiteral("MQTT")); // no tr: the protocol's name
     // The first time the window opens on the connection page; later on the
     // page the user left it on.
     d->pages->setCurrentWidget(d->connectionSheet);
@@ -867,6 +920,16 @@ int SetupWindow::exec()
 const Options &SetupWindow::options() const
 {
     return d->editedOptions;
+}
+
+void SetupWindow::setBrokerPassword(const QString &password)
+{
+    d->edMqttPassword->setText(password);
+}
+
+QString SetupWindow::brokerPassword() const
+{
+    return d->edMqttPassword->text();
 }
 
 bool SetupWindow::requestNow() const

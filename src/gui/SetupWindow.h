@@ -26,6 +26,10 @@ public:
     const Options &options() const;
     // cbRequestNow as the window was closed, saved or not.
     bool requestNow() const;
+    // The MQTT broker's password: kept apart from the options (where the
+    // phones' passwords are), so the caller hands it in and takes it back.
+    void setBrokerPassword(const QString &password);
+    QString brokerPassword() const;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -20,8 +20,10 @@
 #include "core/ErrorLog.h"
 #include "core/config/AppContext.h"
 #include "core/config/AutoStart.h"
+#include "core/config/PasswordVault.h"
 #include "core/config/SettingsTable.h"
 #include "core/history/SpendAnalysis.h"
+#include "core/mqtt/BrokerPassword.h"
 #include "core/tray/TrayService.h"
 #include "gui/AboutBox.h"
 #include "gui/MessageBoxes.h"
@@ -108,6 +110,10 @@ TrayController::TrayController(AppContext &context, TrayService &tray, Hooks hoo
     m_presenter = std::make_unique<TrayPresenter>(m_context, *m_results, m_tray, *m_phonesInfo);
     m_presenter->follow(*m_wb);
     connect(m_wb.get(), &RequestCycle::cycleFinished, this, &TrayController::onCycleFinished);
+    m_mqtt = std::make_unique<MqttBridge>(m_context, *m_results);
+    m_mqtt->follow(*m_wb);
+    connect(&m_mqtt->publisher(), &MqttPublisher::reachableChanged, this,
+            [this](bool reachable) { m_presenter->setBrokerUnreachable(!reachable); });
     // The first loss of a run is told; the same fault would otherwise speak
     // up for every failed phone of every cycle (the error log, when it can
     // be written, has each).
@@ -147,6 +153,7 @@ TrayController::~TrayController()
 {
     // The cycle and the retries call back into this window; they go first.
     m_retry.reset();
+    m_mqtt.reset();
     m_wb.reset();
     m_presenter.reset();
     delete m_setup;
@@ -274,6 +281,7 @@ void TrayController::startWork()
         }
     }
     m_retry->setEnabled(options.cbRetryFailed);
+    applyMqtt(options);
     markStartup();
     // After the icon: the start-up mark measures the balances, not this.
     if (readAllSpend())
@@ -498,6 +506,8 @@ void TrayController::optionsChanged(const Options &now, const Options &before)
     const bool spendChanged =
         (now.edSpendFactor != before.edSpendFactor || now.edSpendFloor != before.edSpendFloor)
         && readAllSpend();
+    if (settingsDiffer(MqttSection, now, before) || now.cbKeyring != before.cbKeyring)
+        applyMqtt(now);
     if (settingsDiffer(HintWindowSection, now, before)
         || settingsDiffer(MarkSection, now, before)) {
         m_phonesInfo->buildGrid();
@@ -548,15 +558,33 @@ void TrayController::showSetupWindow()
         if (!m_setup)
             m_setup = new SetupWindow(m_context);
         const PhoneList phonesBefore = m_context.phones;
+        m_setup->setBrokerPassword(m_brokerPassword);
         const int result = m_setup->exec();
         requestNow = m_setup->requestNow();
         if (result != QDialog::Accepted)
             return; // the running program goes on as it was
+        const Options chosen = m_setup->options();
+        const bool passwordChanged = m_setup->brokerPassword() != m_brokerPassword
+                                     || chosen.cbKeyring != m_context.options.values().cbKeyring;
+        if (passwordChanged) {
+            m_brokerPassword = m_setup->brokerPassword();
+            QString error;
+            if (!saveBrokerPassword(m_context.settingsFile, chosen.cbKeyring, m_brokerPassword,
+                                    &error))
+                // no tr: a line of the error log
+                writeErrorLog(QStringLiteral("MQTT: пароль брокера не сохранён: ") + error,
+                              m_context.paths.errorLogFile());
+        }
         // What the options change follows their change signal; the phone
         // rows and the tray's phone follow the phone list.
-        m_context.options.apply(m_setup->options());
+        const Options before = m_context.options.values();
+        m_context.options.apply(chosen);
         saveSettingsNow();
+        // A new password alone changes no option: the broker gets it here.
+        if (passwordChanged && !settingsDiffer(MqttSection, chosen, before))
+            m_mqtt->apply(chosen, m_brokerPassword);
         if (m_context.phones != phonesBefore) {
+            m_mqtt->phonesChanged();
             m_presenter->showBalance();
             readAllSpend();
             m_phonesInfo->buildGrid();
@@ -613,6 +641,8 @@ void TrayController::exitProgram()
     m_requestTimer.stop();
     m_retry->setEnabled(false);
     m_presenter->stopShowing();
+    // Home Assistant shows the phones as unavailable from now on.
+    m_mqtt->stop(true);
     // Leaving stops a running cycle at once rather than letting it walk
     // through its remaining phones.
     if (m_wb->isRunning())
@@ -646,6 +676,42 @@ void TrayController::setTrayHost(bool present)
                "закрытие этого окна завершает программу."));
         showPhonesWindow();
     }
+}
+
+void TrayController::applyMqtt(const Options &options)
+{
+    const auto apply = [this](const Options &o) {
+        QString error;
+        if (!m_mqtt->apply(o, m_brokerPassword, &error)) // no tr: a line of the error log
+            writeErrorLog(QStringLiteral("MQTT: публикация выключена: ") + error,
+                          m_context.paths.errorLogFile());
+        m_presenter->setBrokerUnreachable(false);
+    };
+    // Read also while publishing is off, so that the setup window shows it
+    // and a move between keyring and file carries it; an anonymous broker
+    // asks for no keyring at all.
+    if (options.edMqttUser.isEmpty() || !options.cbKeyring) {
+        if (!options.cbKeyring)
+            m_brokerPassword = brokerPasswordInFile(m_context.settingsFile);
+        apply(options);
+        return;
+    }
+    // The keyring answers by a signal: an unlock dialog never holds the tray.
+    auto *vault = new PasswordVault(this);
+    connect(vault, &PasswordVault::readDone, this,
+            [this, vault, apply](const QHash<QString, QString> &found, const QStringList &,
+                                 const QString &problem) {
+                vault->deleteLater();
+                // no tr: a line of the error log
+                if (!problem.isEmpty() && m_context.options.values().cbMqttEnabled)
+                    writeErrorLog(QStringLiteral("MQTT: пароль брокера не прочитан из связки "
+                                                 "ключей: ")
+                                      + problem,
+                                  m_context.paths.errorLogFile());
+                m_brokerPassword = found.value(QLatin1String(BrokerPasswordKey));
+                apply(m_context.options.values());
+            });
+    vault->read({QLatin1String(BrokerPasswordKey)});
 }
 
 bool TrayController::saveSettingsNow()

@@ -14,6 +14,7 @@
 #include "core/config/AutoStart.h"
 #include "core/config/PhonePasswords.h"
 #include "core/history/ResultStore.h"
+#include "core/mqtt/MqttBridge.h"
 #include "core/retrieval/RequestCycle.h"
 #include "core/retrieval/RetryScheduler.h"
 #include "core/tray/AlertRules.h"
@@ -126,6 +127,9 @@ private:
     void withPasswords(const std::function<void()> &start);
     // The keyring could not be used: told once a run (error log and notice).
     void tellKeyringProblem(const QString &message);
+    // Publishing to the MQTT broker follows options (and the broker's
+    // password, read from where options keep it).
+    void applyMqtt(const Options &options);
 
     AppContext &m_context;
     TrayService &m_tray;
@@ -144,6 +148,8 @@ private:
     SpendStates m_spend{}; // shown by the phones window, told by the alerts
     std::unique_ptr<RetryScheduler> m_retry;
     std::unique_ptr<PhonePasswords> m_passwords;
+    std::unique_ptr<MqttBridge> m_mqtt;
+    QString m_brokerPassword;
     bool m_keyringTold = false;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;

@@ -8,6 +8,7 @@
 #include "core/history/ResultStore.h"
 #include "core/retrieval/RequestCycle.h"
 #include "core/tray/BalanceIcon.h"
+#include "core/tray/PhonesTable.h"
 #include "core/tray/TrayAnimation.h"
 #include "core/tray/TrayService.h"
 #include "gui/PhonesWindow.h"
@@ -80,9 +81,24 @@ void TrayPresenter::showResults()
     m_refreshQueued = false;
     if (m_stopped)
         return;
-    const QString tip = m_phones.fillGrid();
+    QString tip = m_phones.fillGrid();
+    if (m_brokerUnreachable) {
+        // First, so that the balances are what the length limit cuts.
+        QStringList lines{tr("MQTT-брокер недоступен")};
+        if (!tip.isNull())
+            lines += tip.split(QStringLiteral("\r\n"));
+        tip = composeTrayTip(lines, TrayTipMaxLength);
+    }
     if (!tip.isNull())
         m_tray.traySetTip(tip);
+}
+
+void TrayPresenter::setBrokerUnreachable(bool unreachable)
+{
+    if (unreachable == m_brokerUnreachable)
+        return;
+    m_brokerUnreachable = unreachable;
+    showResults();
 }
 
 void TrayPresenter::showBalance()

@@ -38,6 +38,8 @@ public:
     void showBalance();
     // The program is ending: nothing more is drawn.
     void stopShowing();
+    // The MQTT broker is out of reach: the tip says so above the balances.
+    void setBrokerUnreachable(bool unreachable);
 
 private:
     void resultChanged();
@@ -51,6 +53,7 @@ private:
     QImage m_shownIcon; // null while the animation draws
     bool m_refreshQueued = false;
     bool m_stopped = false;
+    bool m_brokerUnreachable = false;
 };
 
 } // namespace zelvant

@@ -28,8 +28,10 @@
 #include "core/config/PhoneList.h"
 #include "core/config/Settings.h"
 #include "core/history/HistoryStore.h"
+#include "core/mqtt/BrokerPassword.h"
 #include "support/FakeLumoServer.h"
 #include "support/HistoryFixture.h"
+#include "support/MosquittoBroker.h"
 #include "support/TempFolder.h"
 
 using namespace zelvant;
@@ -199,6 +201,45 @@ TEST_F(CheckTest, SomeFailedIsExitOneAndMissingHistorySwitchesOff)
     EXPECT_EQ(err.count(QStringLiteral("Zelvant: ")), 1) << err.toStdString();
     EXPECT_FALSE(loadSettings(settings).cbHistory);
     EXPECT_FALSE(QFile::exists(paths.historyFile()));
+}
+
+TEST_F(CheckTest, MqttSettingsOfTheFilePublishTheStatesBeforeTheCheckEnds)
+{
+    if (!test::MosquittoBroker::available())
+        GTEST_SKIP() << "mosquitto is not installed";
+    addPhone(1, QStringLiteral("9030000001"), QStringLiteral("верный"));
+    savePhones();
+    test::MosquittoBroker broker;
+    IniFile settings(paths.settingsFile());
+    Options options;
+    options.cbMqttEnabled = true;
+    options.edMqttHost = QStringLiteral("127.0.0.1");
+    options.edMqttPort = QString::number(broker.port());
+    options.edMqttPrefix = QStringLiteral("дача");
+    options.edMqttUser = QStringLiteral("zelvant");
+    ASSERT_TRUE(saveSettings(settings, options, false, nullptr));
+    ASSERT_TRUE(saveBrokerPassword(settings, false, QStringLiteral("секрет брокера")));
+    const test::BrokerSetup login{QStringLiteral("zelvant"), QStringLiteral("секрет брокера")};
+    // The broker up, then out of reach: the check's own result is the same.
+    for (const bool up : {true, false}) {
+        if (up) {
+            ASSERT_TRUE(broker.start(login));
+        }
+        EXPECT_EQ(check(false), 0) << err.toStdString();
+        EXPECT_TRUE(out.startsWith(QStringLiteral("1\tАлиас 1\t9030000001\t10.50")));
+        EXPECT_EQ(err.contains(QStringLiteral("MQTT")), !up) << err.toStdString();
+        if (up) {
+            const QMap<QString, QByteArray> retained = broker.retained(QStringLiteral("#"), login);
+            // The status stays "online" between the timer's runs.
+            EXPECT_EQ(retained.value(QStringLiteral("дача/status")), "online");
+            const QJsonObject state =
+                QJsonDocument::fromJson(retained.value(QStringLiteral("дача/9030000001/state")))
+                    .object();
+            EXPECT_DOUBLE_EQ(state.value(QStringLiteral("Balance")).toDouble(), 10.5);
+            EXPECT_EQ(retained.keys().filter(QStringLiteral("homeassistant/")).size(), 6);
+            broker.stop();
+        }
+    }
 }
 
 TEST_F(CheckTest, RealExecutableRunsWithoutDisplay)

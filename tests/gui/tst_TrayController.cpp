@@ -36,6 +36,7 @@
 #include "gui/TrayController.h"
 #include "support/FakeAutoStart.h"
 #include "support/FakeLumoServer.h"
+#include "support/MosquittoBroker.h"
 #include "support/PrivateKeyring.h"
 #include "support/RecordingTray.h"
 #include "support/TempFolder.h"
@@ -704,6 +705,33 @@ TEST_F(TrayWindows, MissingHistoryIsToldOnceAfterTheCycleWhichKeepsTheBalance)
     EXPECT_FALSE(context->options.values().cbHistory);
     EXPECT_FALSE(loadSettings(IniFile(context->paths.settingsFile())).cbHistory);
     EXPECT_FALSE(QFile::exists(context->paths.historyFile()));
+}
+
+TEST_F(TrayWindows, TrayTipSaysWhileTheBrokerIsOutOfReach)
+{
+    if (!test::MosquittoBroker::available())
+        GTEST_SKIP() << "mosquitto is not installed";
+    test::MosquittoBroker broker; // not started yet: nothing listens at its port
+    Options options;
+    options.cbMqttEnabled = true;
+    options.edMqttHost = QStringLiteral("127.0.0.1");
+    options.edMqttPort = QString::number(broker.port());
+    writeOptions(options);
+    makeMain();
+    const QString unreachable = QStringLiteral("MQTT-брокер недоступен\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!tray.tips.isEmpty() && tray.tips.last().startsWith(unreachable),
+                             5000);
+    EXPECT_EQ(tray.tips.last(), unreachable + QStringLiteral("Тел1: -\r\nТел2: -"));
+    ASSERT_TRUE(broker.start());
+    QTRY_VERIFY_WITH_TIMEOUT(!tray.tips.last().startsWith(unreachable), 10000);
+    EXPECT_EQ(
+        broker.retained(QStringLiteral("zelvant/status")).value(QStringLiteral("zelvant/status")),
+        "online");
+    // Leaving says so.
+    main->exitProgram();
+    EXPECT_EQ(
+        broker.retained(QStringLiteral("zelvant/status")).value(QStringLiteral("zelvant/status")),
+        "offline");
 }
 
 TEST_F(TrayWindows, TrayShowsProgressAndDrawsTheIconOnlyWhenItChanges)

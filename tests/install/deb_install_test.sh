@@ -65,12 +65,28 @@ dpkg-deb -x "$deb" "$work/contents"
 desktop-file-validate "$work/contents/usr/share/applications/zelvant.desktop"
 appstreamcli validate --no-net "$work/contents/usr/share/metainfo/"*.metainfo.xml
 [ -f "$work/contents/usr/share/man/man1/zelvant.1.gz" ] || fail "no manual page in the package"
+dpkg-deb --field "$deb" Depends | grep -q libmosquitto || fail "libmosquitto is not a dependency"
 
 step "Installing with apt-get"
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb" >/dev/null
 dpkg -L zelvant >"$work/package-files"
 [ -x /usr/bin/zelvant ] || fail "/usr/bin/zelvant is missing"
+units=/usr/lib/systemd/user
+for unit in zelvant-check.service zelvant-check.timer; do
+    [ -f "$units/$unit" ] || fail "$units/$unit is missing"
+done
+grep -qx "ExecStart=/usr/bin/zelvant --check" "$units/zelvant-check.service" \
+    || fail "zelvant-check.service does not run /usr/bin/zelvant --check"
+if command -v systemd-analyze >/dev/null; then
+    # --man=no: the manual pages the units name may be left out of a minimal system.
+    mkdir -m 700 "$work/runtime"
+    XDG_RUNTIME_DIR="$work/runtime" systemd-analyze verify --user --man=no \
+        "$units/zelvant-check.service" \
+        "$units/zelvant-check.timer" || fail "systemd-analyze verify refuses the user units"
+else
+    echo "systemd-analyze is missing: the units are not verified"
+fi
 
 step "Running as an unprivileged user with a temporary home"
 home="$work/home"

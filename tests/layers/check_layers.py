@@ -20,11 +20,14 @@ ALLOWED = {
     'core/tray': ['core', 'core/config'],
     'core/export': ['core', 'core/config', 'core/history'],
     'core/retrieval': ['core', 'core/config', 'core/history'],
-    'gui': ['core', 'core/config', 'core/history', 'core/tray', 'core/export', 'core/retrieval'],
+    'core/mqtt': ['core', 'core/config', 'core/history', 'core/tray', 'core/retrieval'],
+    'gui': ['core', 'core/config', 'core/history', 'core/tray', 'core/export', 'core/retrieval',
+            'core/mqtt'],
     'gui/dbus': [],  # the D-Bus interface files, no C++
-    'cli': ['core', 'core/config', 'core/history', 'core/tray', 'core/export', 'core/retrieval'],
+    'cli': ['core', 'core/config', 'core/history', 'core/tray', 'core/export', 'core/retrieval',
+            'core/mqtt'],
     '': ['core', 'core/config', 'core/history', 'core/tray', 'core/export', 'core/retrieval',
-         'gui', 'cli'],
+         'core/mqtt', 'gui', 'cli'],
 }
 WIDGET_HEADERS = re.compile(r'#\s*include\s*<(QtWidgets/|QtCharts/|Q(Application|Widget|Dialog|'
                             r'MainWindow|MessageBox|PushButton|Label|LineEdit|TableView|'

@@ -111,4 +111,44 @@ bool passwordFitsScramble(const QString &password)
     return toWindows1251Exact(password.left(MaxPasswordLength), &bytes);
 }
 
+namespace {
+
+// A byte's mask: the key walked along the text, so equal characters differ.
+int secretMask(int key, qsizetype index)
+{
+    return (key + int(index) * 73) & 0xFF;
+}
+
+} // namespace
+
+QString scrambleSecret(const QString &secret)
+{
+    if (secret.isEmpty())
+        return QString();
+    const QByteArray bytes = secret.toUtf8();
+    const int key = randomByte();
+    QString out;
+    appendHex2(out, key);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        appendHex2(out, (uchar(bytes[i]) ^ secretMask(key, i)) & 0xFF);
+    return out;
+}
+
+QString unscrambleSecret(const QString &scramble)
+{
+    if (scramble.size() < 4 || scramble.size() % 2 != 0)
+        return QString();
+    const int key = piece(scramble, 1, 2);
+    if (key < 0)
+        return QString();
+    QByteArray bytes;
+    for (qsizetype i = 2; i < scramble.size(); i += 2) {
+        const int byte = piece(scramble, int(i) + 1, 2);
+        if (byte < 0)
+            return QString();
+        bytes.append(char(byte ^ secretMask(key, bytes.size())));
+    }
+    return QString::fromUtf8(bytes);
+}
+
 } // namespace zelvant

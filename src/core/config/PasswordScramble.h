@@ -19,4 +19,10 @@ QString decodePassword(const QString &scramble); // empty when malformed
 // unchanged.
 bool passwordFitsScramble(const QString &password);
 
+// The same kind of hiding for a secret of any length and any characters
+// (the broker's password in the settings file): hex digits, the first two a
+// random key. Empty when the scramble is malformed.
+QString scrambleSecret(const QString &secret);
+QString unscrambleSecret(const QString &scramble);
+
 } // namespace zelvant

@@ -57,6 +57,15 @@ struct Options
     QString edSpendFactor;       // how many times the usual daily spend is unusual
     QString edSpendFloor;        // the least daily spend that is unusual, у.е.
     bool cbKeyring{};            // "Хранить пароли в связке ключей"
+    // "MQTT": the broker the results are published to (off by default).
+    bool cbMqttEnabled{};
+    QString edMqttHost;
+    QString edMqttPort;
+    bool cbMqttTls{};
+    QString edMqttCaFile; // empty: the system's certificate authorities
+    QString edMqttUser;
+    QString edMqttPrefix;
+    bool cbMqttDiscovery{}; // Home Assistant's discovery configs
 
     // The refresh timer's interval: the hours of the chosen entry, those of
     // the default entry for an index outside the list.

@@ -12,6 +12,7 @@ namespace {
 constexpr const char *HintWindow = HintWindowSection;
 constexpr const char *Mark = MarkSection;
 constexpr const char *Connection = "Connection";
+constexpr const char *Mqtt = MqttSection;
 
 constexpr Setting flag(const char *section, const char *key, bool byDefault, bool Options::*member)
 {
@@ -69,6 +70,16 @@ constexpr Setting Table[] = {
     text(Decimal, Connection, "edSpendFloor", "30", &Options::edSpendFloor),
     // Off here; loadSettings turns it on for an installed program.
     flag(Connection, "cbKeyring", false, &Options::cbKeyring),
+    // The broker the results are published to; its password is kept apart,
+    // where the phones' passwords are (core/mqtt/MqttSettings).
+    flag(Mqtt, "cbMqttEnabled", false, &Options::cbMqttEnabled),
+    text(Text, Mqtt, "edMqttHost", "", &Options::edMqttHost),
+    text(WholeNumber, Mqtt, "edMqttPort", "1883", &Options::edMqttPort),
+    flag(Mqtt, "cbMqttTls", false, &Options::cbMqttTls),
+    text(Text, Mqtt, "edMqttCaFile", "", &Options::edMqttCaFile),
+    text(Text, Mqtt, "edMqttUser", "", &Options::edMqttUser),
+    text(Text, Mqtt, "edMqttPrefix", "zelvant", &Options::edMqttPrefix),
+    flag(Mqtt, "cbMqttDiscovery", true, &Options::cbMqttDiscovery),
 };
 
 bool allows(const Setting &s, const QString &text)
@@ -85,6 +96,10 @@ bool allows(const Setting &s, const QString &text)
         return parseDecimal(text, nullptr);
     case WholeNumber:
         return parseWholeNumber(text, nullptr);
+    case Text:
+        // A missing key reads as empty: the default (a topic prefix, say)
+        // rather than nothing.
+        return !text.isEmpty();
     }
     return false;
 }

@@ -21,6 +21,7 @@ struct Setting
         Choice,      // an item of a list: 0 .. choices - 1
         Decimal,     // text that parseDecimal reads
         WholeNumber, // text that parseWholeNumber reads
+        Text,        // any text but an empty one
     };
 
     const char *section;
@@ -50,6 +51,7 @@ std::span<const Setting> settingsTable();
 // Two of the sections the table fills: what the phones window shows.
 inline constexpr const char *HintWindowSection = "Hint Window"; // columns (and the tray icon)
 inline constexpr const char *MarkSection = "Mark";              // what it marks
+inline constexpr const char *MqttSection = "MQTT";              // the broker
 
 // True when a setting of the section has another value in a than in b.
 bool settingsDiffer(const char *section, const Options &a, const Options &b);

@@ -94,6 +94,21 @@ TEST(Scramble, EncodesToFiftyFourUpperHexDigitsAndDecodesBack)
     EXPECT_NE(encodePassword(QStringLiteral("12345")), encodePassword(QStringLiteral("12345")));
 }
 
+TEST(Scramble, SecretsOfAnyLengthAndAlphabetComeBackAndMalformedOnesAreEmpty)
+{
+    const QString long40 = QStringLiteral("x").repeated(40);
+    for (const QString &secret :
+         {QStringLiteral("a"), QStringLiteral("пароль брокера ☂"), long40}) {
+        const QString s = scrambleSecret(secret);
+        EXPECT_FALSE(s.contains(secret));
+        EXPECT_EQ(unscrambleSecret(s), secret) << s.toStdString();
+        EXPECT_EQ(unscrambleSecret(s.toLower()), secret);
+    }
+    EXPECT_EQ(scrambleSecret(QString()), QString());
+    for (const char *bad : {"", "A", "ABC", "ABCDE", "12zz", "secret"})
+        EXPECT_EQ(unscrambleSecret(QString::fromLatin1(bad)), QString()) << bad;
+}
+
 TEST(Scramble, DecodesTheLayoutByHandAndRejectsMalformedText)
 {
     // A=0x10, ignored digit, L=2, '1'^B, '2'^A, B=0x20, then anything.

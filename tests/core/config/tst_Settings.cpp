@@ -62,6 +62,9 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
                    "cbExecAfterRun=0\r\ncbHistory=1\r\ncbLoadHistory=1\r\ncbRetryFailed=1\r\n"
                    "cbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
                    "cbNotifyUnusualSpend=1\r\nedSpendFactor=3\r\nedSpendFloor=30\r\ncbKeyring=0\r\n"
+                   "\r\n[MQTT]\r\ncbMqttEnabled=0\r\nedMqttHost=\r\nedMqttPort=1883\r\n"
+                   "cbMqttTls=0\r\nedMqttCaFile=\r\nedMqttUser=\r\nedMqttPrefix=zelvant\r\n"
+                   "cbMqttDiscovery=1\r\n"
                    "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
 
     // One key in the file, in other letter case: its texts read as the
@@ -77,6 +80,7 @@ TEST(SettingsLoad, MissingKeysAndTextsThatAreNoAllowedValueGiveTheDefault)
         {"edBalanceLessThen", {{"-230973", "2.5"}, {"3,75", "2.5"}, {"1,000", "2.5"}}},
         {"edBalanceLessThen", {{"inf", "2.5"}, {" 3.75 ", "3.75"}, {"-230973.0", "2.5"}}},
         {"edBalanceLessThen", {{"1e2", "1e2"}}},
+        {"edMqttPrefix", {{"", "zelvant"}, {"home/sim", "home/sim"}}},
         {"edTurnOffLessThen",
          {{"-230973", "2"}, {"0x3", "0x3"}, {"3.0", "2"}, {"", "2"}, {"-1", "-1"}, {"10", "10"}}}};
     for (const auto &[key, texts] : cases) {
@@ -155,6 +159,9 @@ TEST(SettingsSave, WritesEveryKeyInOrderAndSurvivesAReloadUnderACommaLocale)
                    "cbHistory=1\r\ncbLoadHistory=1\r\n"
                    "cbRetryFailed=0\r\ncbNotifyLowBalance=1\r\ncbNotifyFailures=1\r\n"
                    "cbNotifyUnusualSpend=1\r\nedSpendFactor=3\r\nedSpendFloor=30\r\ncbKeyring=0\r\n"
+                   "\r\n[MQTT]\r\ncbMqttEnabled=0\r\nedMqttHost=\r\nedMqttPort=1883\r\n"
+                   "cbMqttTls=0\r\nedMqttCaFile=\r\nedMqttUser=\r\nedMqttPrefix=zelvant\r\n"
+                   "cbMqttDiscovery=1\r\n"
                    "\r\n[Phones]\r\nrbTray=-1\r\n"
                    "\r\n[Debug]\r\nSaveLogFiles=0\r\n"));
     const Options back = loadSettings(ini);

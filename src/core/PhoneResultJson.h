@@ -1,0 +1,19 @@
+#pragma once
+// A phone's result as a JSON object: what "--check --json" prints and what
+// the MQTT state topics carry. Numbers are rounded as the windows show them
+// (two decimals, four for the USD rate).
+
+#include <QJsonObject>
+
+#include "core/PhoneResult.h"
+
+namespace zelvant {
+
+// value rounded to the given number of decimals, half away from zero.
+double roundedValue(float value, int decimals);
+
+// Every PhoneResult field under its own name; LastQueryTime as
+// "YYYY-MM-DDTHH:MM:SS" or null.
+QJsonObject phoneResultToJson(const PhoneResult &record);
+
+} // namespace zelvant
