@@ -564,13 +564,18 @@ void TrayController::showSetupWindow()
         if (result != QDialog::Accepted)
             return; // the running program goes on as it was
         const Options chosen = m_setup->options();
-        const bool passwordChanged = m_setup->brokerPassword() != m_brokerPassword
-                                     || chosen.cbKeyring != m_context.options.values().cbKeyring;
+        const bool wasInKeyring = m_context.options.values().cbKeyring;
+        // A password the keyring did not give cannot be moved: what it holds
+        // stays there until the user types a new one.
+        const bool passwordChanged =
+            m_setup->brokerPassword() != m_brokerPassword
+            || (chosen.cbKeyring != wasInKeyring && !m_brokerPasswordUnread);
         if (passwordChanged) {
             m_brokerPassword = m_setup->brokerPassword();
+            m_brokerPasswordUnread = false;
             QString error;
             if (!saveBrokerPassword(m_context.settingsFile, chosen.cbKeyring, m_brokerPassword,
-                                    &error))
+                                    &error, wasInKeyring))
                 // no tr: a line of the error log
                 writeErrorLog(QStringLiteral("MQTT: пароль брокера не сохранён: ") + error,
                               m_context.paths.errorLogFile());
@@ -691,8 +696,10 @@ void TrayController::applyMqtt(const Options &options)
     // and a move between keyring and file carries it; an anonymous broker
     // asks for no keyring at all.
     if (options.edMqttUser.isEmpty() || !options.cbKeyring) {
-        if (!options.cbKeyring)
+        if (!options.cbKeyring) {
             m_brokerPassword = brokerPasswordInFile(m_context.settingsFile);
+            m_brokerPasswordUnread = false;
+        }
         apply(options);
         return;
     }
@@ -709,6 +716,7 @@ void TrayController::applyMqtt(const Options &options)
                                       + problem,
                                   m_context.paths.errorLogFile());
                 m_brokerPassword = found.value(QLatin1String(BrokerPasswordKey));
+                m_brokerPasswordUnread = !problem.isEmpty();
                 apply(m_context.options.values());
             });
     vault->read({QLatin1String(BrokerPasswordKey)});

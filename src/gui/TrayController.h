@@ -150,6 +150,7 @@ private:
     std::unique_ptr<PhonePasswords> m_passwords;
     std::unique_ptr<MqttBridge> m_mqtt;
     QString m_brokerPassword;
+    bool m_brokerPasswordUnread = false; // the keyring did not answer for it
     bool m_keyringTold = false;
     bool m_startupCycle = false;
     bool m_historyWindowOpen = false;

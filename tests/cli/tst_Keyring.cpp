@@ -12,8 +12,10 @@
 #include <QSignalSpy>
 
 #include "core/TextCodec.h"
+#include "core/config/IniFile.h"
 #include "core/config/PasswordVault.h"
 #include "core/config/PhoneList.h"
+#include "core/mqtt/BrokerPassword.h"
 #include "support/FakeLumoServer.h"
 #include "support/PrivateKeyring.h"
 #include "support/TempFolder.h"
@@ -153,6 +155,37 @@ TEST_F(KeyringTest, CheckReadsThePasswordsAndLeaksNone)
                 EXPECT_TRUE(password.isEmpty() || !bytes.contains(toWindows1251(password)));
             }
         }
+    }
+}
+
+// The broker's password moves between the settings file and the keyring the
+// same way: the old place is emptied only after the new one holds it. (Before
+// the test that stops the keyring: a restarted one no longer knows this
+// process.)
+TEST_F(KeyringTest, BrokerPasswordMovesWithNothingLost)
+{
+    const QString secret = QStringLiteral("секрет брокера, длиннее пятнадцати знаков");
+    const QString path = temp.file(QStringLiteral("Zelvant.ini"));
+    const struct
+    {
+        const char *name;
+        bool toKeyring;
+    } cases[] = {{"file to keyring", true}, {"keyring to file", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        IniFile settings(path);
+        const bool wasInKeyring = !c.toKeyring;
+        QString error;
+        ASSERT_TRUE(saveBrokerPassword(settings, wasInKeyring, secret, &error))
+            << error.toStdString();
+        ASSERT_TRUE(saveBrokerPassword(settings, c.toKeyring, secret, &error, wasInKeyring))
+            << error.toStdString();
+        const bool inKeyring = c.toKeyring;
+        const IniFile reread(path);
+        EXPECT_EQ(loadBrokerPassword(reread, inKeyring), secret);
+        EXPECT_EQ(brokerPasswordInFile(reread).isEmpty(), inKeyring);
+        EXPECT_EQ(readSecrets({QLatin1String(BrokerPasswordKey)}).found.isEmpty(), !inKeyring)
+            << "removed from the old place";
     }
 }
 

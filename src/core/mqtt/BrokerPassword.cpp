@@ -18,17 +18,26 @@ QString brokerPasswordInFile(const IniFile &settings)
     return unscrambleSecret(settings.readString(Section, Key, QString()));
 }
 
-bool saveBrokerPassword(IniFile &settings, bool inKeyring, const QString &password, QString *error)
+bool saveBrokerPassword(IniFile &settings, bool inKeyring, const QString &password, QString *error,
+                        bool wasInKeyring)
 {
+    const QString key = QLatin1String(BrokerPasswordKey);
     if (inKeyring) {
-        const QString key = QLatin1String(BrokerPasswordKey);
         const bool kept = password.isEmpty() ? removeSecrets({key}, error)
                                              : writeSecrets({{key, password}}, error);
         if (!kept)
             return false;
     }
-    return settings.writeString(Section, Key, inKeyring ? QString() : scrambleSecret(password),
-                                error);
+    if (!settings.writeString(Section, Key, inKeyring ? QString() : scrambleSecret(password),
+                              error))
+        return false;
+    // The file has it now; a keyring that cannot remove the old entry keeps a
+    // copy the program no longer reads, which loses nothing.
+    if (wasInKeyring && !inKeyring) {
+        QString ignored;
+        removeSecrets({key}, &ignored);
+    }
+    return true;
 }
 
 QString loadBrokerPassword(const IniFile &settings, bool inKeyring, QString *problem)

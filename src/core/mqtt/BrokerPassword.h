@@ -14,9 +14,11 @@ inline constexpr const char *BrokerPasswordKey = "mqtt-broker";
 // The password the settings file holds (empty when none or malformed).
 QString brokerPasswordInFile(const IniFile &settings);
 // Where the password goes: inKeyring the keyring gets it and the file keeps
-// none, else the file gets it. Blocks in a local event loop for the keyring.
+// none, else the file gets it. wasInKeyring: a move out of the keyring, whose
+// entry is removed once the file holds the password (never before: a failed
+// write loses nothing). Blocks in a local event loop for the keyring.
 bool saveBrokerPassword(IniFile &settings, bool inKeyring, const QString &password,
-                        QString *error = nullptr);
+                        QString *error = nullptr, bool wasInKeyring = false);
 // From where the options keep it; *problem says why the keyring gave none.
 // Blocks in a local event loop for the keyring (the command line).
 QString loadBrokerPassword(const IniFile &settings, bool inKeyring, QString *problem = nullptr);
