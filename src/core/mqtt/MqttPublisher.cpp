@@ -27,6 +27,8 @@ namespace {
 
 constexpr int QoS = 1;
 constexpr int KeepAliveSeconds = 60;
+// How long stop() waits for the network thread to end.
+constexpr int StopWaitMs = 2000;
 // Where Debian keeps the system's certificate authorities.
 constexpr const char *SystemCaPath = "/etc/ssl/certs";
 
@@ -40,6 +42,9 @@ void initLibrary()
 
 struct MqttPublisher::Private
 {
+    // Null once stopped: a network thread left to end on its own (see
+    // stop()) tells nobody.
+    QMutex ownerLock;
     MqttPublisher *owner = nullptr;
     mosquitto *mosq = nullptr;
     MqttConfig config;
@@ -47,6 +52,11 @@ struct MqttPublisher::Private
     std::atomic<bool> stopping{false};
     std::mutex sleepMutex;
     std::condition_variable wake;
+    // The thread's end, and whether stop() gave up waiting for it (the
+    // thread then frees the connection itself).
+    bool finished = false;
+    bool abandoned = false;
+    std::condition_variable ended;
 
     // What the broker is to hold, guarded by stateLock (the network thread's
     // callbacks read and write it too).
@@ -62,9 +72,10 @@ struct MqttPublisher::Private
     QSet<int> earlyAcks; // acknowledged before mosquitto_publish() returned the id
     bool connected = false;
     quint64 nextGeneration = 1;
-    // Which start() the network thread serves: what a stopped session still
-    // had on its way to the owner is dropped.
+    // Which start() the network thread serves, unique in the process: what a
+    // stopped session still had on its way to the owner is dropped.
     std::atomic<int> session{0};
+    static inline std::atomic<int> sessions{0};
     QString refusal; // the broker's answer to the last login, when it refused
 
     // Serialises the publishes of both threads, so that the republishing
@@ -104,6 +115,9 @@ struct MqttPublisher::Private
 
     void post(bool isConnected, const QString &reason)
     {
+        QMutexLocker lock(&ownerLock);
+        if (!owner)
+            return;
         QMetaObject::invokeMethod(
             owner,
             [o = owner, isConnected, reason, from = session.load()] {
@@ -114,6 +128,17 @@ struct MqttPublisher::Private
     }
 
     void run();
+    void runToEnd()
+    {
+        run();
+        std::lock_guard lock(sleepMutex);
+        finished = true;
+        if (abandoned) {
+            mosquitto_destroy(mosq);
+            mosq = nullptr;
+        }
+        ended.notify_all();
+    }
     QString describe(int rc, int savedErrno);
 
     static void onConnect(mosquitto *, void *self, int rc);
@@ -221,7 +246,6 @@ MqttPublisher::MqttPublisher(const QString &errorLogFile, QObject *parent)
     , d(std::make_shared<Private>())
     , m_errorLogFile(errorLogFile)
 {
-    d->owner = this;
 }
 
 MqttPublisher::~MqttPublisher()
@@ -256,6 +280,12 @@ bool MqttPublisher::start(const MqttConfig &config, QString *error)
     }
     m_reachable = true;
     d->stopping = false;
+    d->finished = false;
+    d->session = ++Private::sessions;
+    {
+        QMutexLocker lock(&d->ownerLock);
+        d->owner = this;
+    }
     d->mosq = mosquitto_new(nullptr, true, d.get());
     if (!d->mosq)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
@@ -280,7 +310,8 @@ bool MqttPublisher::start(const MqttConfig &config, QString *error)
         return fail(why);
     }
     setRetained(config.statusTopic, QByteArrayLiteral("online"));
-    d->thread = std::thread([p = d.get()] { p->run(); });
+    // The thread keeps its share of the state: it may outlive this session.
+    d->thread = std::thread([p = d] { p->runToEnd(); });
     return true;
 }
 
@@ -306,11 +337,27 @@ void MqttPublisher::stop(bool announceOffline, int waitMs)
     }
     d->wake.notify_all();
     mosquitto_disconnect(d->mosq);
-    if (d->thread.joinable())
-        d->thread.join();
+    {
+        QMutexLocker lock(&d->ownerLock);
+        d->owner = nullptr;
+    }
+    // The thread ends within a loop's turn, unless the system is still
+    // looking up the broker's name: the program does not wait for that (its
+    // exit, or the new settings), the thread ends by itself later.
+    std::unique_lock lock(d->sleepMutex);
+    if (!d->ended.wait_for(lock, std::chrono::milliseconds(StopWaitMs),
+                           [this] { return d->finished; })) {
+        d->abandoned = true;
+        lock.unlock();
+        d->thread.detach();
+        d = std::make_shared<Private>();
+        return;
+    }
+    lock.unlock();
+    d->thread.join();
     mosquitto_destroy(d->mosq);
     d->mosq = nullptr;
-    QMutexLocker lock(&d->stateLock);
+    QMutexLocker state(&d->stateLock);
     d->connected = false;
 }
 

@@ -4,15 +4,43 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 
 #include "core/mqtt/MqttBridge.h"
+#include "core/mqtt/MqttPublisher.h"
 #include "support/CycleRig.h"
 #include "support/FakeLumoServer.h"
 #include "support/MosquittoBroker.h"
+
+#include <dlfcn.h>
+#include <netdb.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string_view>
+
+// A name server that takes its time, for one name only: this program's own
+// getaddrinfo() comes before the C library's.
+static std::atomic<int> slowLookups{0};
+extern "C" __attribute__((visibility("default"))) int getaddrinfo(const char *node,
+                                                                  const char *service,
+                                                                  const struct addrinfo *hints,
+                                                                  struct addrinfo **result)
+{
+    using Lookup = int (*)(const char *, const char *, const struct addrinfo *, struct addrinfo **);
+    static const auto next = reinterpret_cast<Lookup>(dlsym(RTLD_NEXT, "getaddrinfo"));
+    if (node && std::string_view(node) == "slow-to-look-up.invalid") {
+        ++slowLookups;
+        ::sleep(6);
+        return EAI_NONAME;
+    }
+    return next(node, service, hints, result);
+}
 
 using namespace zelvant;
 using zelvant::test::CycleRig;
@@ -256,4 +284,26 @@ TEST_F(MqttTest, RefusedLoginOrCertificateIsOneErrorAndTheCycleGoesOn)
         ASSERT_TRUE(bridge->apply(Options(), {})); // off: the next case starts afresh
         broker.stop();
     }
+}
+
+// Stopping never waits for a lookup of the broker's name that hangs: the
+// program's exit and new settings go on, the lookup ends on its own later.
+TEST(MqttPublisher, StopsWithoutWaitingForTheNameLookup)
+{
+    MqttPublisher publisher(QString{});
+    MqttConfig config;
+    config.host = QStringLiteral("slow-to-look-up.invalid");
+    config.statusTopic = QStringLiteral("zelvant/status");
+    ASSERT_TRUE(publisher.start(config));
+    for (int i = 0; i < 100 && slowLookups == 0; ++i)
+        QThread::msleep(20);
+    ASSERT_EQ(slowLookups, 1) << "the lookup has begun";
+    QElapsedTimer clock;
+    clock.start();
+    publisher.stop(true);
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_FALSE(publisher.isStarted());
+    config.host = QStringLiteral("127.0.0.1");
+    EXPECT_TRUE(publisher.start(config)) << "a new start does not wait for the old one either";
+    publisher.stop(false);
 }
