@@ -84,7 +84,11 @@ private:
     void onReadyRead();
     void onFinished();
     void fail(const QString &error, PhoneFailure failure);
-    void tooLarge() { fail(QStringLiteral("the page is larger than %1 bytes").arg(m_maxBytes), {FailReason::TooLarge}); }
+    void tooLarge()
+    {
+        fail(QStringLiteral("the page is larger than %1 bytes").arg(m_maxBytes),
+             {FailReason::TooLarge});
+    }
     // Ends the exchange: the reply goes before done is called, which may send again.
     void finish(HttpAnswer answer);
 
