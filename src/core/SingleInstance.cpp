@@ -210,11 +210,12 @@ bool InstanceChannel::listen()
     // The lock is ours, so a socket still there is a dead instance's.
     ::unlink(address.sun_path);
     // Only the user may talk to it (the runtime folder is private already,
-    // the temporary folder is not).
-    const mode_t mask = ::umask(0077);
+    // the temporary folder is not). Not by umask: that is the whole
+    // process's, and other threads may be making files meanwhile.
     const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
-    ::umask(mask);
-    if (!bound || ::listen(fd, 8) != 0) {
+    if (!bound || ::chmod(address.sun_path, S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 8) != 0) {
+        if (bound)
+            ::unlink(address.sun_path);
         ::close(fd);
         return false;
     }
