@@ -233,6 +233,14 @@ TEST_F(CheckTest, RealExecutableRunsWithoutDisplay)
     ASSERT_EQ(array.size(), 2) << stdoutBytes.toStdString();
     EXPECT_DOUBLE_EQ(array.at(1).toObject().value(QStringLiteral("Balance")).toDouble(), 20.5);
     EXPECT_EQ(server.loginCount(), 2);
+
+    // A copy without its network part fails every phone, and says why.
+    ASSERT_TRUE(QFile::remove(temp.file(QStringLiteral("zelvant-parts/zelvant-net.so"))));
+    process.start(exe, {QStringLiteral("--check")});
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(process.readAllStandardError().contains("zelvant-net.so"));
+    EXPECT_EQ(server.loginCount(), 2);
 }
 
 TEST_F(CheckTest, FailureReasonsForEveryFaultOfTheServer)

@@ -5,7 +5,6 @@
 #include "core/retrieval/HttpTransport.h"
 #include "core/retrieval/PageDecoding.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
@@ -163,6 +162,12 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
     QString why;
     HttpTransport *transport = transportOrWhyNot(&why);
     if (!transport) {
+        // A broken installation, not the operator's fault: said once where
+        // it can be seen, or every phone would just have "no connection".
+        static bool told = false;
+        if (!told)
+            qCWarning(lcRetrieval).noquote() << "no network part:" << why;
+        told = true;
         finishLater(QStringLiteral("no network part: ") + why, {FailReason::NoConnection});
         return;
     }
