@@ -6,13 +6,14 @@
 //
 // Beside the lock, the running instance listens on a local socket; a second
 // start tells it to show itself (InstanceChannel) instead of ending unseen.
+// On Unix the socket is a plain AF_UNIX one watched by the event loop: the
+// start then loads no network library at all.
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
-class QLocalServer;
 class QLockFile;
 
 namespace zelvant {
@@ -60,8 +61,12 @@ Q_SIGNALS:
     void showRequested();
 
 private:
+#ifdef Q_OS_UNIX
+    void readCaller(int caller);
+#endif
     QString m_name;
-    QLocalServer *m_server = nullptr;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace zelvant

@@ -244,8 +244,9 @@ TEST_F(CheckTest, MqttSettingsOfTheFilePublishTheStatesBeforeTheCheckEnds)
 
 TEST_F(CheckTest, RealExecutableRunsWithoutDisplay)
 {
-    const QString exe = temp.file(QStringLiteral("Zelvant"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ZELVANT_EXECUTABLE), exe));
+    // With its parts: the network is one, opened at the first request.
+    const QString exe = temp.copyProgram(QStringLiteral(ZELVANT_EXECUTABLE));
+    ASSERT_FALSE(exe.isEmpty());
     ASSERT_TRUE(QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner));
     addPhone(1, QStringLiteral("9030000001"), QStringLiteral("пароль"));
     addPhone(2, QStringLiteral("9030000002"), QStringLiteral("пароль"));
@@ -272,6 +273,14 @@ TEST_F(CheckTest, RealExecutableRunsWithoutDisplay)
     const QJsonArray array = QJsonDocument::fromJson(stdoutBytes).array();
     ASSERT_EQ(array.size(), 2) << stdoutBytes.toStdString();
     EXPECT_DOUBLE_EQ(array.at(1).toObject().value(QStringLiteral("Balance")).toDouble(), 20.5);
+    EXPECT_EQ(server.loginCount(), 2);
+
+    // A copy without its network part fails every phone, and says why.
+    ASSERT_TRUE(QFile::remove(temp.file(QStringLiteral("zelvant-parts/zelvant-net.so"))));
+    process.start(exe, {QStringLiteral("--check")});
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(process.readAllStandardError().contains("zelvant-net.so"));
     EXPECT_EQ(server.loginCount(), 2);
 }
 

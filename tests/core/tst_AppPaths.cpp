@@ -5,6 +5,11 @@
 
 #include <QSignalSpy>
 #include <thread>
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -356,3 +361,32 @@ TEST(SingleInstance, SecondStartInTheSessionIsRefusedAndAsksTheFirstToShow)
     qunsetenv("WAYLAND_DISPLAY");
     qputenv("DISPLAY", display);
 }
+
+#ifdef Q_OS_UNIX
+TEST(SingleInstance, SocketOfAKilledInstanceIsReplacedAndTheChannelRemovesItsOwn)
+{
+    TempFolder dir;
+    SingleInstanceLock lock(ProgramTitle, dir.path());
+    ASSERT_TRUE(lock.tryAcquire());
+    const QString name = lock.channelName();
+    // A killed instance leaves its socket: bound, but nobody listens.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof(address.sun_path));
+    const int dead = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(dead, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    ::close(dead);
+    EXPECT_FALSE(InstanceChannel::askToShow(name, 200));
+    {
+        InstanceChannel channel(name);
+        ASSERT_TRUE(channel.listen());
+        QSignalSpy shown(&channel, &InstanceChannel::showRequested);
+        bool answered = false;
+        std::thread caller([&] { answered = InstanceChannel::askToShow(name); });
+        EXPECT_TRUE(shown.wait(5000));
+        caller.join();
+        EXPECT_TRUE(answered);
+    }
+    EXPECT_FALSE(QFile::exists(name));
+}
+#endif

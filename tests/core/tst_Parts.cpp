@@ -5,6 +5,7 @@
 
 #include "core/Parts.h"
 #include "core/export/WorkbookBackend.h"
+#include "core/retrieval/HttpTransport.h"
 #include "support/QStringPrinter.h"
 
 using namespace zelvant;
@@ -21,6 +22,7 @@ TEST(Parts, ResolvesAnEntryPointOrSaysWhyNot)
     const Case cases[] = {
         {"xlsx", OpenWorkbookSymbol, true, ""},
         {"xlsx", "noSuchEntryPoint", false, "noSuchEntryPoint"},
+        {"net", NewHttpTransportSymbol, true, ""},
         {"nosuchpart", OpenWorkbookSymbol, false, "zelvant-nosuchpart.so"},
     };
     for (const Case &c : cases) {

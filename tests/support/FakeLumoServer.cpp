@@ -174,9 +174,9 @@ QUrl FakeLumoServer::url(const QString &pathAndQuery) const
                     .arg(pathAndQuery));
 }
 
-QList<QSslCertificate> FakeLumoServer::caCertificates()
+QByteArray FakeLumoServer::caCertificates()
 {
-    return QSslCertificate::fromData(readDataFile("ca.pem"), QSsl::Pem);
+    return readDataFile("ca.pem");
 }
 
 void FakeLumoServer::addSubscriber(const Subscriber &subscriber)

@@ -166,7 +166,7 @@ public:
     // The test authority that signed the server's certificate (trust it
     // explicitly), and whether to present a self-signed certificate that no
     // authority vouches for instead.
-    static QList<QSslCertificate> caCertificates();
+    static QByteArray caCertificates(); // PEM
     void setUseUntrustedCertificate(bool on) { m_untrusted = on; }
 
     // Subscribers, looked up by number. Adding a known number replaces it.

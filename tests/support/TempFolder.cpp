@@ -1,6 +1,8 @@
 #include "support/TempFolder.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -25,6 +27,19 @@ QByteArray TempFolder::read(const QString &name) const
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+QString TempFolder::copyProgram(const QString &program) const
+{
+    const QString copy = file(QFileInfo(program).fileName());
+    const QDir parts(QFileInfo(program).absolutePath() + QStringLiteral("/zelvant-parts"));
+    if (!QFile::copy(program, copy) || !QDir(path()).mkpath(QStringLiteral("zelvant-parts")))
+        return QString();
+    for (const QString &part : parts.entryList(QDir::Files)) {
+        if (!QFile::copy(parts.filePath(part), file(QStringLiteral("zelvant-parts/") + part)))
+            return QString();
+    }
+    return copy;
 }
 
 } // namespace zelvant::test

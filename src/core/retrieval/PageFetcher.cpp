@@ -1,59 +1,18 @@
 #include "core/retrieval/PageFetcher.h"
 
-#include "core/AppPaths.h"
 #include "core/Logging.h"
+#include "core/Parts.h"
+#include "core/retrieval/HttpTransport.h"
 #include "core/retrieval/PageDecoding.h"
 
 #include <QFile>
-#include <QHostAddress>
-#include <QNetworkAccessManager>
-#include <QNetworkCookieJar>
-#include <QNetworkProxyFactory>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
 #include <QRegularExpression>
-#include <QSslConfiguration>
-#include <QSslError>
 #include <QTimer>
 
 namespace zelvant {
 
 namespace {
-
-// What the network thread may hold of an answer before it is read here.
-constexpr qint64 ReadBufferBytes = 64 * 1024;
-
-// The system's proxy settings, except for the loopback interface: a local
-// address never goes through a proxy (nor could a proxy reach it).
-class SystemProxyFactory : public QNetworkProxyFactory
-{
-public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
-    {
-        const QString host = query.peerHostName();
-        const QHostAddress address(host);
-        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0
-            || host.endsWith(QLatin1String(".localhost"), Qt::CaseInsensitive)
-            || (!address.isNull() && address.isLoopback()))
-            return {QNetworkProxy(QNetworkProxy::NoProxy)};
-        return systemProxyForQuery(query);
-    }
-};
-
-// What a failed transfer means for the phone: the certificate, the clock,
-// or the way to the server.
-PhoneFailure transportFailure(QNetworkReply::NetworkError error)
-{
-    switch (error) {
-    case QNetworkReply::SslHandshakeFailedError:
-        return {FailReason::TlsRefused};
-    case QNetworkReply::TimeoutError:
-        return {FailReason::TimeOut};
-    default:
-        return {FailReason::NoConnection};
-    }
-}
 
 bool isWebScheme(const QUrl &url)
 {
@@ -112,13 +71,12 @@ QString attributeValue(const QString &tag, const QString &name)
 struct PageFetcher::Private
 {
     PageFetcher *q = nullptr;
-    QNetworkAccessManager *nam = nullptr;
-    QNetworkAccessManager *manager();
-    QList<QSslCertificate> extraCa;
+    // Made at the first web request, from the part "net".
+    std::unique_ptr<HttpTransport> transport;
+    HttpTransport *transportOrWhyNot(QString *error);
+    QByteArray extraCa;
     qint64 maxBytes = DefaultMaxBytes;
 
-    QPointer<QNetworkReply> reply;
-    QByteArray received;
     bool busy = false;
     // Changes whenever a navigation starts or ends, so that work queued for
     // an earlier one (a file read, a reply handled after a signal whose
@@ -136,25 +94,31 @@ struct PageFetcher::Private
 
     void dropReply();
     void finish(bool ok, const QString &error, PhoneFailure failure = {});
+    void finishLater(const QString &error, PhoneFailure failure);
     void request(const QUrl &url, const QByteArray &requestMethod, const QByteArray &requestBody);
     void loadFile(const QUrl &url, quint64 gen);
-    void onMetaData();
-    void onReadyRead();
-    void onFinished();
+    void onAnswer(const HttpAnswer &answer);
     void deliver(const QUrl &url, const QByteArray &bytes, const QByteArray &contentType);
 };
 
 void PageFetcher::Private::dropReply()
 {
-    if (!reply)
-        return;
-    QNetworkReply *r = reply;
-    reply = nullptr;
-    r->disconnect(q);
-    if (r->isRunning())
-        r->abort();
-    r->deleteLater();
-    received.clear();
+    if (transport)
+        transport->abort();
+}
+
+HttpTransport *PageFetcher::Private::transportOrWhyNot(QString *error)
+{
+    if (transport)
+        return transport.get();
+    const auto make = reinterpret_cast<NewHttpTransportFunction>(
+        resolvePart(QStringLiteral("net"), NewHttpTransportSymbol, error));
+    if (!make)
+        return nullptr;
+    transport.reset(make());
+    if (!extraCa.isEmpty())
+        transport->setExtraCaCertificates(extraCa);
+    return transport.get();
 }
 
 void PageFetcher::Private::finish(bool ok, const QString &error, PhoneFailure failure)
@@ -191,63 +155,35 @@ void PageFetcher::Private::request(const QUrl &url, const QByteArray &requestMet
         return;
     }
     if (!isWebScheme(url) || url.host().isEmpty()) {
-        const quint64 gen = generation;
-        const QString text = QStringLiteral("unsupported address: ") + url.toString();
-        QTimer::singleShot(0, q, [this, gen, text] {
-            if (gen == generation && busy)
-                finish(false, text, {FailReason::NoConnection});
-        });
+        finishLater(QStringLiteral("unsupported address: ") + url.toString(),
+                    {FailReason::NoConnection});
         return;
     }
-
-    QNetworkRequest req(url);
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                     QNetworkRequest::ManualRedirectPolicy);
-    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    // Decompressed data is held to the size cap like any other; Qt's own
-    // ratio check would instead end the reply as an unreadable page.
-    req.setDecompressedSafetyCheckThreshold(-1);
-    req.setRawHeader("Cache-Control", "no-cache");
-    req.setRawHeader("Pragma", "no-cache");
-    req.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
-    req.setRawHeader("Accept-Language", "ru,en;q=0.5");
-    req.setHeader(QNetworkRequest::UserAgentHeader,
-                  QStringLiteral("Mozilla/5.0 (compatible; %1/%2)")
-                      .arg(ProgramName, ProgramVersion)
-                      .toLatin1());
-    if (url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        if (!extraCa.isEmpty())
-            tls.addCaCertificates(extraCa);
-        req.setSslConfiguration(tls);
+    QString why;
+    HttpTransport *transport = transportOrWhyNot(&why);
+    if (!transport) {
+        // A broken installation, not the operator's fault: said once where
+        // it can be seen, or every phone would just have "no connection".
+        static bool told = false;
+        if (!told)
+            qCWarning(lcRetrieval).noquote() << "no network part:" << why;
+        told = true;
+        finishLater(QStringLiteral("no network part: ") + why, {FailReason::NoConnection});
+        return;
     }
-
-    QNetworkReply *r;
-    if (method == "POST") {
-        req.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArrayLiteral("application/x-www-form-urlencoded"));
-        r = manager()->post(req, body.isNull() ? QByteArray("") : body);
-    } else {
-        r = manager()->get(req);
-    }
-    // The network thread stops reading from the socket while this much
-    // waits unread; without a bound it queues whatever an endless answer
-    // sends faster than the cap below can be checked.
-    r->setReadBufferSize(ReadBufferBytes);
-    reply = r;
-    received.clear();
     // The body is never shown: it holds the password.
     qCDebug(lcRetrieval).noquote() << method << shown(url);
-    // No ignoreSslErrors() anywhere: a certificate that does not verify
-    // ends the reply with an error, which fails the page.
-    QObject::connect(r, &QNetworkReply::metaDataChanged, q, [this] { onMetaData(); });
-    QObject::connect(r, &QNetworkReply::readyRead, q, [this] { onReadyRead(); });
-    QObject::connect(r, &QNetworkReply::finished, q, [this] { onFinished(); });
-    QObject::connect(r, &QNetworkReply::sslErrors, q, [](const QList<QSslError> &errors) {
-        for (const QSslError &error : errors)
-            qCInfo(lcRetrieval).noquote() << "TLS:" << error.errorString();
+    transport->send({url, method, body, maxBytes},
+                    [this](const HttpAnswer &answer) { onAnswer(answer); });
+}
+
+// Asynchronous like a network answer: never from inside navigate().
+void PageFetcher::Private::finishLater(const QString &error, PhoneFailure failure)
+{
+    const quint64 gen = generation;
+    QTimer::singleShot(0, q, [this, gen, error, failure] {
+        if (gen == generation && busy)
+            finish(false, error, failure);
     });
 }
 
@@ -276,58 +212,20 @@ void PageFetcher::Private::loadFile(const QUrl &url, quint64 gen)
     deliver(url, bytes, QByteArray());
 }
 
-void PageFetcher::Private::onMetaData()
+void PageFetcher::Private::onAnswer(const HttpAnswer &answer)
 {
-    if (!reply)
-        return;
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > maxBytes)
-        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes),
-               {FailReason::TooLarge});
-}
-
-void PageFetcher::Private::onReadyRead()
-{
-    if (!reply)
-        return;
-    received += reply->read(maxBytes + 1 - received.size());
-    if (received.size() > maxBytes)
-        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes),
-               {FailReason::TooLarge});
-}
-
-void PageFetcher::Private::onFinished()
-{
-    if (!reply)
-        return;
-    QNetworkReply *r = reply;
-    received += r->read(maxBytes + 1 - received.size());
-    if (received.size() > maxBytes || r->bytesAvailable() > 0) {
-        finish(false, QStringLiteral("the page is larger than %1 bytes").arg(maxBytes),
-               {FailReason::TooLarge});
+    for (const QString &error : answer.tlsErrors)
+        qCInfo(lcRetrieval).noquote() << "TLS:" << error;
+    if (!answer.answered) {
+        finish(false, answer.error, answer.failure);
         return;
     }
-    const QVariant statusAttr = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QNetworkReply::NetworkError error = r->error();
-    // An HTTP status means the server answered: 404 or 500 pages are
-    // documents like any other (a browser shows them), so the content and
-    // server error codes do not fail the page. Connection, TLS, proxy and
-    // protocol errors do, also when they cut a body short.
-    const bool transportFailed =
-        (error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)
-        || (error >= QNetworkReply::ProtocolUnknownError
-            && error <= QNetworkReply::ProtocolFailure);
-    if (!statusAttr.isValid() || transportFailed) {
-        finish(false, r->errorString(), transportFailure(error));
-        return;
-    }
-    const int status = statusAttr.toInt();
-    const QUrl url = r->url();
-    const QByteArray bytes = received;
-    const QByteArray contentType = r->rawHeader("Content-Type");
+    const int status = answer.status;
+    const QUrl &url = answer.url;
+    const QByteArray &bytes = answer.body;
 
-    if (isRedirectStatus(status) && r->hasRawHeader("Location")) {
-        const QUrl target = url.resolved(QUrl::fromEncoded(r->rawHeader("Location").trimmed()));
+    if (isRedirectStatus(status) && answer.hasLocation) {
+        const QUrl target = url.resolved(QUrl::fromEncoded(answer.location.trimmed()));
         if (!isWebScheme(target) || !target.isValid()) {
             finish(false, QStringLiteral("refused redirection to %1").arg(target.toString()),
                    {FailReason::HttpError, status});
@@ -362,11 +260,10 @@ void PageFetcher::Private::onFinished()
             request(target, "GET", QByteArray());
         return;
     }
-    dropReply();
     qCDebug(lcRetrieval).noquote()
         << "status" << status << bytes.size() << "bytes from" << shown(url);
     lastStatus = status;
-    deliver(url, bytes, contentType);
+    deliver(url, bytes, answer.contentType);
 }
 
 void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes,
@@ -396,20 +293,6 @@ void PageFetcher::Private::deliver(const QUrl &url, const QByteArray &bytes,
     request(next, "GET", QByteArray());
 }
 
-// Made at the first request: the tray program starts and mostly idles
-// without touching the network stack.
-QNetworkAccessManager *PageFetcher::Private::manager()
-{
-    if (!nam) {
-        nam = new QNetworkAccessManager(q);
-        // No cache is ever set on the manager, and every request says not
-        // to use one; a balance must come from the operator, never from disk.
-        nam->setProxyFactory(new SystemProxyFactory);
-        nam->setCookieJar(new QNetworkCookieJar(nam));
-    }
-    return nam;
-}
-
 PageFetcher::PageFetcher(QObject *parent)
     : QObject(parent)
     , d(new Private)
@@ -424,11 +307,8 @@ PageFetcher::~PageFetcher()
 
 void PageFetcher::newSession()
 {
-    // The manager deletes the jar it owned; cookies of the last phone are gone.
-    if (!d->nam)
-        return;
-    d->nam->setCookieJar(new QNetworkCookieJar(d->nam));
-    d->nam->clearConnectionCache();
+    if (d->transport)
+        d->transport->newSession();
 }
 
 void PageFetcher::navigate(const QUrl &url, const QByteArray &body)
@@ -460,13 +340,11 @@ bool PageFetcher::isBusy() const
     return d->busy;
 }
 
-void PageFetcher::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
+void PageFetcher::setExtraCaCertificates(const QByteArray &pem)
 {
-    d->extraCa = certificates;
-    // Connections to a host are pooled with the TLS settings of the request
-    // that opened them; new trust must not wait for the pool to expire.
-    if (d->nam)
-        d->nam->clearConnectionCache();
+    d->extraCa = pem;
+    if (d->transport)
+        d->transport->setExtraCaCertificates(pem);
 }
 
 void PageFetcher::setMaxBytes(qint64 bytes)

@@ -30,16 +30,12 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QSslCertificate>
 #include <QString>
 #include <QUrl>
 #include <memory>
 
 #include "core/FailReason.h"
 #include "core/retrieval/PageDecoding.h" // DecodeDocument
-
-class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace zelvant {
 
@@ -67,8 +63,8 @@ public:
     bool isBusy() const;
 
     // Extra certificates to trust besides the system's (the tests' own
-    // authority). Certificates are always verified.
-    void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
+    // authority), in PEM. Certificates are always verified.
+    void setExtraCaCertificates(const QByteArray &pem);
     // Largest answer accepted (DefaultMaxBytes); a larger one fails the page.
     void setMaxBytes(qint64 bytes);
     // Why the last navigation brought nothing usable, once it has finished:

@@ -678,18 +678,9 @@ class CliFolder
 public:
     CliFolder()
     {
-        m_program = m_dir.file(QStringLiteral("Zelvant"));
-        if (!QFile::copy(QStringLiteral(ZELVANT_EXECUTABLE), m_program))
-            ADD_FAILURE() << "cannot copy the program";
-        // A portable copy is the program with its parts (the workbook writer).
-        const QDir parts(QFileInfo(QStringLiteral(ZELVANT_EXECUTABLE)).absolutePath()
-                         + QStringLiteral("/zelvant-parts"));
-        QDir(m_dir.path()).mkdir(QStringLiteral("zelvant-parts"));
-        for (const QString &part : parts.entryList(QDir::Files)) {
-            if (!QFile::copy(parts.filePath(part),
-                             m_dir.file(QStringLiteral("zelvant-parts/") + part)))
-                ADD_FAILURE() << "cannot copy the part " << part.toStdString();
-        }
+        m_program = m_dir.copyProgram(QStringLiteral(ZELVANT_EXECUTABLE));
+        if (m_program.isEmpty())
+            ADD_FAILURE() << "cannot copy the program with its parts";
     }
     QString history() const { return m_dir.file(QStringLiteral("Zelvant.mdb")); }
     const TempFolder &dir() const { return m_dir; }
