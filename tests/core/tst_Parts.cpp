@@ -5,6 +5,7 @@
 
 #include "core/Parts.h"
 #include "core/export/WorkbookBackend.h"
+#include "core/mqtt/MqttLink.h"
 #include "core/retrieval/HttpTransport.h"
 #include "support/QStringPrinter.h"
 
@@ -23,6 +24,7 @@ TEST(Parts, ResolvesAnEntryPointOrSaysWhyNot)
         {"xlsx", OpenWorkbookSymbol, true, ""},
         {"xlsx", "noSuchEntryPoint", false, "noSuchEntryPoint"},
         {"net", NewHttpTransportSymbol, true, ""},
+        {"mqtt", NewMqttLinkSymbol, true, ""},
         {"nosuchpart", OpenWorkbookSymbol, false, "zelvant-nosuchpart.so"},
     };
     for (const Case &c : cases) {

@@ -149,11 +149,11 @@ rows="$(sqlite3 "$db" "SELECT COUNT(*) FROM Phones WHERE PhoneNumber = '91612345
 ls "$home/.local/state/zelvant/"*.html >/dev/null 2>&1 || fail "no saved page in ~/.local/state/zelvant"
 [ "$(stat -c %a "$home/.local/state/zelvant")" = 700 ] || fail "the state folder is not private"
 
-# The workbook writer, the chart and the network are parts the program opens
-# at their first use (--check above fetched through the network part): from
-# the package's library folder.
+# The workbook writer, the chart, the network and the broker link are parts
+# the program opens at their first use (--check above fetched through the
+# network part): from the package's library folder.
 parts="$(grep -c '^/usr/lib/.*/zelvant/zelvant-.*\.so$' "$work/package-files" || true)"
-[ "$parts" = 3 ] || fail "expected the three parts in the package, found $parts"
+[ "$parts" = 4 ] || fail "expected the four parts in the package, found $parts"
 as_user zelvant --export-history "$home/history.xlsx" 9161234567 \
     || fail "--export-history failed"
 unzip -Z1 "$home/history.xlsx" >"$work/workbook-parts"

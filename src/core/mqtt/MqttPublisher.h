@@ -1,11 +1,11 @@
 #pragma once
 // A connection to an MQTT broker that keeps a set of retained topics there.
-// The connection runs on a thread of its own (libmosquitto's network loop,
-// with reconnects and a growing pause between them): nothing the program
-// asks of it waits for the network. Every value handed to setRetained() is
-// kept, and all of them are published again each time the connection is
-// made, so a broker that was down or restarted (and forgot its retained
-// messages) gets the last value of every topic back.
+// The connection (core/mqtt/MqttLink, from the part "mqtt" at the first
+// start) runs on a thread of its own, with reconnects and a growing pause
+// between them: nothing the program asks of it waits for the network. Every value handed to
+// setRetained() is kept, and all of them are published again each time the connection is made, so a
+// broker that was down or restarted (and forgot its retained messages) gets the last value of every
+// topic back.
 
 #include <QByteArray>
 #include <QObject>
@@ -13,22 +13,9 @@
 
 #include <memory>
 
-namespace zelvant {
+#include "core/mqtt/MqttLink.h"
 
-struct MqttConfig
-{
-    QString host;
-    int port = 1883;
-    bool tls = false;
-    QString caFile; // TLS: empty trusts the system's certificate authorities
-    QString user;   // empty: no login
-    QString password;
-    QString statusTopic; // "online" while connected, "offline" as the last will
-    // Reconnect pauses: the first, then doubled up to the longest.
-    int firstRetryMs = 1000;
-    int longestRetryMs = 120000;
-    bool operator==(const MqttConfig &) const = default;
-};
+namespace zelvant {
 
 class MqttPublisher : public QObject
 {
@@ -65,8 +52,9 @@ Q_SIGNALS:
 private:
     void connectionChanged(bool connected, const QString &reason);
 
-    struct Private;
-    std::shared_ptr<Private> d;
+    std::unique_ptr<MqttLink> m_link; // from the part, at the first start()
+    MqttConfig m_config;
+    int m_session = 0; // news of an earlier start() or of a stop() is dropped
     QString m_errorLogFile;
     bool m_reachable = true;
 };
