@@ -234,6 +234,20 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
     if (!wb.queryPhones(CycleMode::AllPhones))
         return 2;
     loop.exec();
+
+    // What the history (with the readings just stored) says of the spending.
+    SpendStates spend{};
+    if (json || mqtt.isActive()) {
+        QList<int> monitored;
+        for (int slot = 1; slot <= PhoneSlotCount; ++slot)
+            monitored << slot;
+        QString error;
+        if (!readSpendStates(spend, paths.historyFile(), context.phones, monitored,
+                             spendLimitsOf(context.options.values()), &error))
+            output.err(QStringLiteral("Zelvant: the history could not be read: %1\n").arg(error));
+        mqtt.setSpend(spend, monitored);
+    }
+
     if (mqtt.isActive()) {
         MqttPublisher &publisher = mqtt.publisher();
         if (!publisher.waitFlushed(publisher.isReachable() ? MqttFlushMs : MqttUnreachableFlushMs))
@@ -242,18 +256,6 @@ int runCheck(const AppPaths &paths, bool json, const CycleTimings &timings,
                                "in time\n"));
         // The status stays "online": the next run of the timer follows.
         mqtt.stop(false, 0);
-    }
-
-    // What the history (with the readings just stored) says of the spending.
-    SpendStates spend{};
-    if (json) {
-        QList<int> monitored;
-        for (int slot = 1; slot <= PhoneSlotCount; ++slot)
-            monitored << slot;
-        QString error;
-        if (!readSpendStates(spend, paths.historyFile(), context.phones, monitored,
-                             spendLimitsOf(context.options.values()), &error))
-            output.err(QStringLiteral("Zelvant: the history could not be read: %1\n").arg(error));
     }
 
     bool allOk = true;

@@ -20,23 +20,6 @@ QString fixed(float value, int decimals)
 
 } // namespace
 
-void addSpendToJson(QJsonObject &object, const SpendState &spend)
-{
-    object.insert(QStringLiteral("UsualDailySpend"),
-                  spend.usualDaily ? QJsonValue(roundDecimals(*spend.usualDaily, MoneyDecimals))
-                                   : QJsonValue(QJsonValue::Null));
-    if (!spend.unusual) {
-        object.insert(QStringLiteral("UnusualSpend"), QJsonValue(QJsonValue::Null));
-        return;
-    }
-    QJsonObject unusual;
-    unusual.insert(QStringLiteral("Since"),
-                   spend.unusual->since.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")));
-    unusual.insert(QStringLiteral("Spent"), roundDecimals(spend.unusual->spent, MoneyDecimals));
-    unusual.insert(QStringLiteral("PerDay"), roundDecimals(spend.unusual->perDay, MoneyDecimals));
-    object.insert(QStringLiteral("UnusualSpend"), unusual);
-}
-
 QString blankControls(QString text)
 {
     for (QChar &c : text) {

@@ -8,13 +8,8 @@
 
 #include "core/PhoneResult.h"
 #include "core/PhoneResultJson.h"
-#include "core/SpendState.h"
 
 namespace zelvant {
-
-// "UsualDailySpend" (a number or null) and "UnusualSpend" (null, or an
-// object with "Since", "Spent" and "PerDay") added to object.
-void addSpendToJson(QJsonObject &object, const SpendState &spend);
 
 // text with every control character and line or paragraph separator made a
 // blank: text from a page or a hand-edited file printed to a terminal could

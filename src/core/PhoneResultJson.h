@@ -6,6 +6,7 @@
 #include <QJsonObject>
 
 #include "core/PhoneResult.h"
+#include "core/SpendState.h"
 
 namespace zelvant {
 
@@ -15,5 +16,9 @@ double roundedValue(float value, int decimals);
 // Every PhoneResult field under its own name; LastQueryTime as
 // "YYYY-MM-DDTHH:MM:SS" or null.
 QJsonObject phoneResultToJson(const PhoneResult &record);
+
+// "UsualDailySpend" (a number or null) and "UnusualSpend" (null, or an
+// object with "Since", "Spent" and "PerDay") added to object.
+void addSpendToJson(QJsonObject &object, const SpendState &spend);
 
 } // namespace zelvant

@@ -524,6 +524,7 @@ bool TrayController::readSpend(const QList<int> &slots)
     if (!readSpendStates(m_spend, m_context.paths.historyFile(), m_context.phones, slots,
                          spendLimitsOf(m_context.options.values()), &error))
         writeErrorLog(error, m_context.paths.errorLogFile());
+    m_mqtt->setSpend(m_spend, slots);
     return m_spend != before;
 }
 

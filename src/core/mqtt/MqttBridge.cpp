@@ -85,7 +85,7 @@ QString mqttStatusTopic(const QString &prefix)
 }
 
 QByteArray mqttStateJson(const PhoneResult &record, int slot, const PhoneList &phones,
-                         const Options &options)
+                         const Options &options, const SpendState &spend)
 {
     QJsonObject object = phoneResultToJson(record);
     // A phone that never had a result still says which one it is.
@@ -102,6 +102,7 @@ QByteArray mqttStateJson(const PhoneResult &record, int slot, const PhoneList &p
     object.insert(QStringLiteral("FailReason"),
                   failed ? QJsonValue(record.failure.englishText()) : QJsonValue(QJsonValue::Null));
     object.insert(QStringLiteral("Marked"), isMarkedLow(record, options));
+    addSpendToJson(object, spend);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
@@ -232,7 +233,17 @@ void MqttBridge::publishPhone(int slot)
     if (!m_publisher.isStarted() || !phones.isMonitored(slot) || phones.numberOf(slot).isEmpty())
         return;
     m_publisher.setRetained(mqttStateTopic(m_prefix, phones.numberOf(slot)),
-                            mqttStateJson(m_store[slot], slot, phones, m_context.options.values()));
+                            mqttStateJson(m_store[slot], slot, phones, m_context.options.values(),
+                                          m_spend[size_t(slot - 1)]));
+}
+
+void MqttBridge::setSpend(const SpendStates &spend, const QList<int> &slots)
+{
+    m_spend = spend;
+    for (int slot : slots) {
+        if (slot >= 1 && slot <= PhoneSlotCount && m_store[slot].hasValues())
+            publishPhone(slot);
+    }
 }
 
 void MqttBridge::sync()

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include "core/PhoneResult.h"
+#include "core/SpendState.h"
 #include "core/mqtt/MqttPublisher.h"
 
 namespace zelvant {
@@ -36,9 +37,10 @@ QString mqttStatusTopic(const QString &prefix);
 // The state of slot: the fields of "--check --json", the slot's number and
 // alias from the list, "LastQueryTimeISO" (with the UTC offset, null without
 // values), "Failed" and "FailReason" (the last request failed, and why) and
-// "Marked" (low, as the phones window marks it).
+// "Marked" (low, as the phones window marks it), and the spending as
+// "--check --json" gives it (nulls while it is not known).
 QByteArray mqttStateJson(const PhoneResult &record, int slot, const PhoneList &phones,
-                         const Options &options);
+                         const Options &options, const SpendState &spend = {});
 
 struct MqttRetained
 {
@@ -71,6 +73,10 @@ public:
     void phonesChanged();
     // Stops publishing; announceOffline as MqttPublisher::stop.
     void stop(bool announceOffline, int waitMs = 1000);
+    // What the history says of each phone's spending, read after the cycle
+    // that brought the readings: the states carry it from then on, and the
+    // phones of slots are published again with it.
+    void setSpend(const SpendStates &spend, const QList<int> &slots);
 
     // The pauses between two attempts to connect (tests shorten them).
     void setRetryPauses(int firstMs, int longestMs);
@@ -91,6 +97,7 @@ private:
     int m_longestRetryMs = MqttConfig().longestRetryMs;
     QString m_prefix;
     bool m_discovery = false;
+    SpendStates m_spend{};
     QSet<QString> m_announced; // retained topics of phones, to withdraw when they go
 };
 

@@ -158,6 +158,7 @@ TEST_F(MqttTest, StatesAndDiscoveryConfigsAreRetainedAndWithdrawn)
         EXPECT_EQ(time.isValid() && qAbs(time.secsTo(QDateTime::currentDateTime())) < 60, p.ok);
         // Low by the default marking (2.5 у.е.).
         EXPECT_EQ(state.value(QStringLiteral("Marked")).toBool(), p.slot == 3);
+        EXPECT_TRUE(state.value(QStringLiteral("UnusualSpend")).isNull()) << "not read yet";
         for (const auto &[component, object, field, deviceClass, unit] : values) {
             const QString topic =
                 QStringLiteral("homeassistant/%1/zelvant_%2/%3/config")
@@ -181,6 +182,25 @@ TEST_F(MqttTest, StatesAndDiscoveryConfigsAreRetainedAndWithdrawn)
                       QStringLiteral("zelvant_") + numberOf(p.slot));
         }
     }
+
+    // The spending, read from the history after the cycle, reaches the state.
+    SpendStates spend{};
+    spend[0].usualDaily = 5.0;
+    spend[0].unusual = UnusualSpend{QDateTime(QDate(2026, 12, 5), QTime(10, 0)), 120.0, 60.0};
+    bridge->setSpend(spend, {1, 3});
+    ASSERT_TRUE(bridge->publisher().waitFlushed(5000));
+    retained = broker.retained();
+    const QJsonObject spent =
+        jsonOf(retained.value(QStringLiteral("zelvant/%1/state").arg(numberOf(1))));
+    EXPECT_DOUBLE_EQ(spent.value(QStringLiteral("UsualDailySpend")).toDouble(), 5.0);
+    EXPECT_DOUBLE_EQ(spent.value(QStringLiteral("UnusualSpend"))
+                         .toObject()
+                         .value(QStringLiteral("Spent"))
+                         .toDouble(),
+                     120.0);
+    EXPECT_TRUE(jsonOf(retained.value(QStringLiteral("zelvant/%1/state").arg(numberOf(3))))
+                    .value(QStringLiteral("UnusualSpend"))
+                    .isNull());
 
     // A phone leaves the list: its device and state go, the others stay.
     context->phones.clearSlot(3);
