@@ -60,10 +60,9 @@ install(FILES "${CMAKE_BINARY_DIR}/linux/changelog.gz" "${linux_dir}/copyright"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zelvant)
 
 # The package: dependencies come from the linked libraries (dpkg-shlibdeps,
-# which also finds libmosquitto of the MQTT publishing)
-# plus the Qt plug-ins, which nothing links: the SQLite driver of the
-# history and the display plug-ins of the tray program; and libsecret, which
-# QtKeychain loads at run time to reach the keyring.
+# which also finds libsqlite3 of the history and libmosquitto of the MQTT
+# publishing) plus the display plug-ins of the tray program, which nothing
+# links; and libsecret, which QtKeychain loads at run time to reach the keyring.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelvant)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
@@ -83,7 +82,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zelvant.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins, libsecret-1-0")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsecret-1-0")
 # A Secret Service to keep the passwords in, where the desktop has none; the
 # native Wayland mode (without it Qt runs through XWayland where there is one).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | keepassxc | kwalletmanager, qt6-wayland")

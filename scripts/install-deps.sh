@@ -5,7 +5,9 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
-    qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n
+    qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
+    # the history (the program's); the tests also read it through Qt Sql
+    libsqlite3-dev libqt6sql6-sqlite
     # qdbusxml2cpp: the D-Bus adaptors and proxies of src/gui/dbus/ (qt6-base-dev pulls it in too)
     qt6-base-dev-tools
     libxlsxwriter-dev zlib1g-dev

@@ -5,19 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryFile>
 #include <QTime>
 #include <QTimeZone>
-#include <QUrl>
 #include <QVariant>
 
-#include <atomic>
-#include <charconv>
 #include <cmath>
-#include <string>
 
 #include "core/AppPaths.h"
 #include "core/ErrorLog.h"
@@ -25,62 +18,35 @@
 #include "core/Logging.h"
 #include "core/config/AtomicWrite.h"
 #include "core/config/PhoneList.h"
+#include "core/history/SqliteDatabase.h"
 
 namespace zelvant {
 
 namespace {
 
-const QString SqliteDriver = QStringLiteral("QSQLITE");
-
-const QString CreateTableSql = QStringLiteral(
+const char CreateTableSql[] =
     "CREATE TABLE Phones (NN INTEGER PRIMARY KEY AUTOINCREMENT, PhoneNumber TEXT, "
     "QueryDateTime TEXT, Balance REAL, Average REAL, TurnOff INTEGER, Recomend REAL, "
-    "SMS INTEGER, Minutes INTEGER, USDRate REAL)");
-const QString CreateIndexSql =
-    QStringLiteral("CREATE INDEX PhonesByNumber ON Phones (PhoneNumber, NN)");
+    "SMS INTEGER, Minutes INTEGER, USDRate REAL)";
+const char CreateIndexSql[] = "CREATE INDEX PhonesByNumber ON Phones (PhoneNumber, NN)";
 
 // The query time is the database's local clock at the insert, as text that
 // sorts and compares in time order.
-const QString InsertSql = QStringLiteral(
+const char InsertSql[] =
     "INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, "
-    "SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), ?, ?, ?, ?, ?, ?, ?)");
+    "SMS, Minutes, USDRate) VALUES (?, datetime('now', 'localtime'), ?, ?, ?, ?, ?, ?, ?)";
 
 #define ZELVANT_HISTORY_SELECT                                                                     \
     "SELECT NN, PhoneNumber, QueryDateTime, Balance, Average, TurnOff, Recomend, SMS, Minutes, "   \
     "USDRate FROM Phones WHERE PhoneNumber = ? "
 
-const QString SelectAllSql = QStringLiteral(ZELVANT_HISTORY_SELECT "ORDER BY NN DESC");
-const QString SelectLastSql = QStringLiteral(ZELVANT_HISTORY_SELECT "ORDER BY NN DESC LIMIT ?");
-const QString SelectDaysSql = QStringLiteral(
-    ZELVANT_HISTORY_SELECT "AND QueryDateTime > datetime('now', 'localtime', ?) ORDER BY NN DESC");
-const QString SelectLatestSql = QStringLiteral(ZELVANT_HISTORY_SELECT "ORDER BY NN DESC LIMIT 1");
+const char SelectAllSql[] = ZELVANT_HISTORY_SELECT "ORDER BY NN DESC";
+const char SelectLastSql[] = ZELVANT_HISTORY_SELECT "ORDER BY NN DESC LIMIT ?";
+const char SelectDaysSql[] =
+    ZELVANT_HISTORY_SELECT "AND QueryDateTime > datetime('now', 'localtime', ?) ORDER BY NN DESC";
+const char SelectLatestSql[] = ZELVANT_HISTORY_SELECT "ORDER BY NN DESC LIMIT 1";
 
 #undef ZELVANT_HISTORY_SELECT
-
-QString nextConnectionName(const char *kind)
-{
-    static std::atomic<quint64> counter{0};
-    return QStringLiteral("zelvant-history-%1-%2").arg(QLatin1String(kind)).arg(++counter);
-}
-
-// Removes a named connection once no QSqlDatabase copy of it is left in scope.
-void removeConnection(const QString &name)
-{
-    if (!QSqlDatabase::contains(name))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
-// A bound null QString would be stored (and looked up) as SQL NULL, which no
-// comparison ever matches; an absent number is the empty text.
-QString nonNull(const QString &text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
-}
 
 QString fileMissingText()
 {
@@ -113,25 +79,6 @@ FileState inspectFile(const QString &path, QString *error)
         return FileState::Other;
     }
     return FileState::Database;
-}
-
-// "file:" address for SQLite: mode=rw opens an existing file for writing and
-// fails instead of creating one. The authority is always empty, so a Windows
-// drive path becomes "file:///C:/..." and a network path "file:////server/...".
-QString writeUri(const QString &path)
-{
-    QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
-    if (!absolute.startsWith(QLatin1Char('/')))
-        absolute.prepend(QLatin1Char('/'));
-    return QStringLiteral("file://")
-           + QString::fromLatin1(QUrl::toPercentEncoding(absolute, QByteArrayLiteral("/:")))
-           + QStringLiteral("?mode=rw");
-}
-
-QString errorText(const QSqlError &error)
-{
-    QString text = error.text().trimmed();
-    return text.isEmpty() ? QStringLiteral("неизвестная ошибка базы данных") : text;
 }
 
 int twoDigits(const QChar *p)
@@ -171,14 +118,14 @@ QDateTime parseStoredTime(const QString &text, const QTimeZone &zone)
     return parsed;
 }
 
-HistoryRow rowFrom(const QSqlQuery &query, const QTimeZone &zone)
+HistoryRow rowFrom(const SqliteStatement &query, const QTimeZone &zone)
 {
     HistoryRow row;
     row.rowId = query.value(0).toLongLong();
     row.phoneNumber = query.value(1).toString();
     row.queryDateTime = parseStoredTime(query.value(2).toString(), zone);
     row.balance = query.value(3).toDouble();
-    row.hasBalance = !query.value(3).isNull();
+    row.hasBalance = !query.isNull(3);
     row.averagePerDay = query.value(4).toDouble();
     row.turnOffDays = query.value(5).toInt();
     row.recommendedPayment = query.value(6).toDouble();
@@ -226,19 +173,12 @@ bool initHistory(const QString &path, QString *error)
         return fail(QStringLiteral("%1: %2").arg(target.absolutePath(), file.errorString()));
     file.close();
 
-    const QString connection = nextConnectionName("init");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(SqliteDriver, connection);
-        db.setDatabaseName(file.fileName());
-        if (!db.open()) {
-            problem = errorText(db.lastError());
-        } else {
-            QSqlQuery query(db);
-            if (!query.exec(CreateTableSql) || !query.exec(CreateIndexSql))
-                problem = errorText(query.lastError());
-        }
+        SqliteDatabase db;
+        if (!db.open(file.fileName(), SqliteDatabase::Open::NewFile, DefaultHistoryBusyTimeoutMs)
+            || !db.exec(CreateTableSql) || !db.exec(CreateIndexSql))
+            problem = db.errorText();
     }
-    removeConnection(connection);
     if (!problem.isEmpty())
         return fail(problem);
 
@@ -270,40 +210,53 @@ struct HistoryReader::Statements
 {
     enum Kind { All, Last, Days, Latest, KindCount };
 
-    QSqlDatabase db;
+    SqliteDatabase db;
     QTimeZone zone = QTimeZone::systemTimeZone();
-    QSqlQuery queries[KindCount];
-    bool prepared[KindCount] = {false, false, false, false};
+    SqliteStatement queries[KindCount]; // finalized before the connection closes
 
-    QSqlQuery *query(Kind kind, QString *error)
+    SqliteStatement *query(Kind kind, QString *error)
     {
-        QSqlQuery &q = queries[kind];
-        if (!prepared[kind]) {
-            static const QString *const texts[KindCount] = {&SelectAllSql, &SelectLastSql,
-                                                            &SelectDaysSql, &SelectLatestSql};
-            q = QSqlQuery(db);
-            q.setForwardOnly(true);
-            if (!q.prepare(*texts[kind])) {
-                *error = errorText(q.lastError());
+        SqliteStatement &q = queries[kind];
+        if (!q.isPrepared()) {
+            static const char *const texts[KindCount] = {SelectAllSql, SelectLastSql,
+                                                         SelectDaysSql, SelectLatestSql};
+            if (!q.prepare(db, texts[kind])) {
+                *error = db.errorText();
                 return nullptr;
             }
-            prepared[kind] = true;
         }
         return &q;
+    }
+
+    // The rows of one run of q, newest first; on an error none and *error.
+    QList<HistoryRow> read(SqliteStatement &q, qsizetype limit, QString *error)
+    {
+        QList<HistoryRow> rows;
+        for (;;) {
+            const SqliteStatement::Step step = q.step();
+            if (step == SqliteStatement::Step::Done)
+                break;
+            if (step == SqliteStatement::Step::Error) {
+                *error = q.errorText();
+                rows.clear();
+                break;
+            }
+            rows.append(rowFrom(q, zone));
+            if (rows.size() == limit)
+                break;
+        }
+        // No read lock is kept between two queries.
+        q.reset();
+        return rows;
     }
 };
 
 HistoryReader::HistoryReader(const QString &path)
     : m_path(path)
-    , m_connection(nextConnectionName("reader"))
 {
 }
 
-HistoryReader::~HistoryReader()
-{
-    m_statements.reset();
-    removeConnection(m_connection);
-}
+HistoryReader::~HistoryReader() = default;
 
 bool HistoryReader::fileExists() const
 {
@@ -324,19 +277,13 @@ HistoryReader::Statements *HistoryReader::statements(QString *error) const
         break;
     }
     auto statements = std::make_unique<Statements>();
-    statements->db = QSqlDatabase::contains(m_connection)
-                         ? QSqlDatabase::database(m_connection, false)
-                         : QSqlDatabase::addDatabase(SqliteDriver, m_connection);
     // Opened for writing but never created: a writer that died inside a
     // write left a hot journal, which must be rolled back before anything
     // can be read, and only a connection that may write can do that. A
     // reader runs no statement that changes the file, and a file it may not
     // write is opened for reading all the same.
-    statements->db.setDatabaseName(writeUri(m_path));
-    statements->db.setConnectOptions(
-        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
-    if (!statements->db.open()) {
-        *error = errorText(statements->db.lastError());
+    if (!statements->db.open(m_path, SqliteDatabase::Open::ExistingFile, m_busyTimeoutMs)) {
+        *error = statements->db.errorText();
         return nullptr;
     }
     m_statements = std::move(statements);
@@ -349,7 +296,7 @@ QList<HistoryRow> HistoryReader::rows(const QString &number, HistoryRange range,
     QString problem;
     QList<HistoryRow> result;
     Statements *statements = this->statements(&problem);
-    QSqlQuery *query = nullptr;
+    SqliteStatement *query = nullptr;
     if (statements) {
         switch (range) {
         case HistoryRange::All:
@@ -364,24 +311,12 @@ QList<HistoryRow> HistoryReader::rows(const QString &number, HistoryRange range,
         }
     }
     if (query) {
-        query->bindValue(0, nonNull(number));
+        query->bind(1, number);
         if (range == HistoryRange::LastRequests)
-            query->bindValue(1, qMax(count, 0)); // a negative LIMIT would mean "no limit"
+            query->bind(2, qMax(count, 0)); // a negative LIMIT would mean "no limit"
         else if (range == HistoryRange::LastDays)
-            query->bindValue(1, QStringLiteral("%1 days").arg(-qint64(count)));
-        if (query->exec()) {
-            if (range == HistoryRange::LastRequests)
-                result.reserve(qMax(count, 0));
-            while (query->next())
-                result.append(rowFrom(*query, statements->zone));
-            if (query->lastError().isValid()) {
-                problem = errorText(query->lastError());
-                result.clear();
-            }
-        } else {
-            problem = errorText(query->lastError());
-        }
-        query->finish();
+            query->bind(2, QStringLiteral("%1 days").arg(-qint64(count)));
+        result = statements->read(*query, -1, &problem);
     }
     if (error)
         *error = problem;
@@ -390,20 +325,35 @@ QList<HistoryRow> HistoryReader::rows(const QString &number, HistoryRange range,
 
 std::optional<HistoryRow> HistoryReader::latest(const QString &number, QString *error) const
 {
+    const QList<std::optional<HistoryRow>> rows = latestOf({number}, error);
+    return rows.isEmpty() ? std::nullopt : rows.first();
+}
+
+QList<std::optional<HistoryRow>> HistoryReader::latestOf(const QStringList &numbers,
+                                                         QString *error) const
+{
     QString problem;
-    std::optional<HistoryRow> result;
+    QList<std::optional<HistoryRow>> result;
     Statements *statements = this->statements(&problem);
-    QSqlQuery *query = statements ? statements->query(Statements::Latest, &problem) : nullptr;
-    if (query) {
-        query->bindValue(0, nonNull(number));
-        if (!query->exec()) {
-            problem = errorText(query->lastError());
-        } else if (query->next()) {
-            result = rowFrom(*query, statements->zone);
-        } else if (query->lastError().isValid()) {
-            problem = errorText(query->lastError());
+    SqliteStatement *query = statements ? statements->query(Statements::Latest, &problem) : nullptr;
+    // One read transaction for all: the rows come from one state of the
+    // file, and the lock is taken and the journal looked for once, not once
+    // a phone.
+    if (query && numbers.size() > 1 && !statements->db.exec("BEGIN"))
+        problem = statements->db.errorText();
+    if (query && problem.isEmpty()) {
+        result.reserve(numbers.size());
+        for (const QString &number : numbers) {
+            query->bind(1, number);
+            const QList<HistoryRow> rows = statements->read(*query, 1, &problem);
+            if (!problem.isEmpty()) {
+                result.clear();
+                break;
+            }
+            result.append(rows.isEmpty() ? std::nullopt : std::optional(rows.first()));
         }
-        query->finish();
+        if (numbers.size() > 1)
+            statements->db.exec("COMMIT");
     }
     if (error)
         *error = problem;
@@ -415,15 +365,14 @@ std::optional<HistoryRow> HistoryReader::latest(const QString &number, QString *
 
 struct HistoryStore::Writer
 {
-    QSqlDatabase db;
-    QSqlQuery insert; // declared after db: finalized before the connection closes
+    SqliteDatabase db;
+    SqliteStatement insert; // declared after db: finalized before the connection closes
     FileIdentity identity;
 };
 
 HistoryStore::HistoryStore(const QString &path, const QString &errorLogFile)
     : m_path(path)
     , m_errorLogFile(errorLogFile)
-    , m_connection(nextConnectionName("writer"))
 {
 }
 
@@ -435,7 +384,6 @@ HistoryStore::~HistoryStore()
 void HistoryStore::closeWriter()
 {
     m_writer.reset();
-    removeConnection(m_connection);
 }
 
 void HistoryStore::logError(const QString &message) const
@@ -491,12 +439,8 @@ HistoryStore::Writer *HistoryStore::writer(QString *error)
         return nullptr;
     };
     writer->identity = identity;
-    writer->db = QSqlDatabase::addDatabase(SqliteDriver, m_connection);
-    writer->db.setDatabaseName(writeUri(m_path));
-    writer->db.setConnectOptions(
-        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
-    if (!writer->db.open())
-        return fail(errorText(writer->db.lastError()));
+    if (!writer->db.open(m_path, SqliteDatabase::Open::ExistingFile, m_busyTimeoutMs))
+        return fail(writer->db.errorText());
 
     // The commit of each row stays fully synced in the file's own journal
     // mode (a plain rollback journal unless someone chose otherwise): the
@@ -507,18 +451,10 @@ HistoryStore::Writer *HistoryStore::writer(QString *error)
     // -shm files beside it (a copy of the bare file misses rows, read-only
     // readers create them, network folders cannot share it). Set here rather
     // than left to the library's build default; it changes nothing in the file.
-    QString problem;
-    {
-        QSqlQuery pragma(writer->db);
-        if (!pragma.exec(QStringLiteral("PRAGMA synchronous = FULL")))
-            problem = errorText(pragma.lastError());
-    }
-    if (!problem.isEmpty())
-        return fail(problem);
-
-    writer->insert = QSqlQuery(writer->db);
-    if (!writer->insert.prepare(InsertSql))
-        return fail(errorText(writer->insert.lastError()));
+    if (!writer->db.exec("PRAGMA synchronous = FULL"))
+        return fail(writer->db.errorText());
+    if (!writer->insert.prepare(writer->db, InsertSql))
+        return fail(writer->db.errorText());
     // The file checked and the file opened must be the same one.
     if (identity.known && !identity.sameAs(identityOf(m_path)))
         return fail(QStringLiteral("файл заменён во время открытия"));
@@ -543,20 +479,20 @@ bool HistoryStore::insertRow(const PhoneResult &result, QString *error)
 
     // Each row is its own transaction, committed before the next phone is
     // asked: a crash loses at most the row being written.
-    QSqlQuery &query = writer->insert;
-    query.bindValue(0, nonNull(result.phoneNumber));
-    query.bindValue(1, roundDecimals(result.balance, 2));
-    query.bindValue(2, roundDecimals(result.averagePerDay, 2));
-    query.bindValue(3, int(result.turnOffDays));
-    query.bindValue(4, roundDecimals(result.recommendedPayment, 2));
-    query.bindValue(5, int(result.smsLeft));
-    query.bindValue(6, int(result.minutesLeft));
-    query.bindValue(7, roundDecimals(result.usdRate, 4));
-    const bool ok = query.exec();
+    SqliteStatement &query = writer->insert;
+    query.bind(1, result.phoneNumber);
+    query.bind(2, roundDecimals(result.balance, 2));
+    query.bind(3, roundDecimals(result.averagePerDay, 2));
+    query.bind(4, int(result.turnOffDays));
+    query.bind(5, roundDecimals(result.recommendedPayment, 2));
+    query.bind(6, int(result.smsLeft));
+    query.bind(7, int(result.minutesLeft));
+    query.bind(8, roundDecimals(result.usdRate, 4));
+    const bool ok = query.step() == SqliteStatement::Step::Done;
     if (!ok)
-        *error = errorText(query.lastError());
+        *error = query.errorText();
     // Resets the statement: no lock is held between the phones of a cycle.
-    query.finish();
+    query.reset();
     if (!ok) {
         // The next row starts over with a fresh connection, as after any
         // failure nothing of this one is worth keeping.
@@ -573,24 +509,30 @@ int loadLatestResults(const QString &path, const PhoneList &phones, PhoneResults
     if (!QFileInfo::exists(path))
         return 0;
 
-    HistoryReader reader(path);
-    int filled = 0;
+    QList<int> slots;
+    QStringList numbers;
     for (int slot = 1; slot <= PhoneSlotCount; ++slot) {
-        if (!phones.isMonitored(slot))
-            continue;
         const QString number = phones.numberOf(slot);
-        if (number.isEmpty())
-            continue; // a cycle never stores a phone without a number
-        QString problem;
-        const std::optional<HistoryRow> row = reader.latest(number, &problem);
-        if (!problem.isEmpty()) {
-            if (error)
-                *error = problem;
-            return -1;
+        // A cycle never stores a phone without a number.
+        if (phones.isMonitored(slot) && !number.isEmpty()) {
+            slots << slot;
+            numbers << number;
         }
-        if (!row)
+    }
+    QString problem;
+    const QList<std::optional<HistoryRow>> rows = HistoryReader(path).latestOf(numbers, &problem);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return -1;
+    }
+    int filled = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!rows[i])
             continue;
-        results[slot] = fillFromHistory(results[slot], slot, number, phones.aliasOf(slot), *row);
+        const int slot = slots[i];
+        results[slot] =
+            fillFromHistory(results[slot], slot, numbers[i], phones.aliasOf(slot), *rows[i]);
         ++filled;
     }
     qCDebug(lcHistory) << "start-up preload filled" << filled << "slots";

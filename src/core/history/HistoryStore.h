@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -59,6 +60,10 @@ public:
     QList<HistoryRow> rows(const QString &number, HistoryRange range, int count,
                            QString *error = nullptr) const;
     std::optional<HistoryRow> latest(const QString &number, QString *error = nullptr) const;
+    // The newest row of each number, in their order, all read from one state
+    // of the file. On error returns nothing and sets *error.
+    QList<std::optional<HistoryRow>> latestOf(const QStringList &numbers,
+                                              QString *error = nullptr) const;
 
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
 
@@ -67,7 +72,6 @@ private:
     Statements *statements(QString *error) const;
 
     QString m_path;
-    QString m_connection;
     int m_busyTimeoutMs = DefaultHistoryBusyTimeoutMs;
     // Opened at the first query and kept, with its prepared statements, for
     // the reader's lifetime.
@@ -105,7 +109,6 @@ private:
 
     QString m_path;
     QString m_errorLogFile;
-    QString m_connection;
     // Opened at the first row and kept, with its prepared insert, for the
     // writer's lifetime; dropped after a failed write and when the file at
     // the path is no longer the one it was opened on.
