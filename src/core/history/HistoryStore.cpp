@@ -218,8 +218,8 @@ struct HistoryReader::Statements
     {
         SqliteStatement &q = queries[kind];
         if (!q.isPrepared()) {
-            static const char *const texts[KindCount] = {SelectAllSql, SelectLastSql,
-                                                         SelectDaysSql, SelectLatestSql};
+            static const char *const texts[KindCount] = {SelectAllSql, SelectLastSql, SelectDaysSql,
+                                                         SelectLatestSql};
             if (!q.prepare(db, texts[kind])) {
                 *error = db.errorText();
                 return nullptr;

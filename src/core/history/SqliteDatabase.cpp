@@ -79,7 +79,8 @@ bool SqliteStatement::prepare(SqliteDatabase &db, const char *sql)
     sqlite3_finalize(m_statement);
     m_statement = nullptr;
     m_db = &db;
-    return db.isOpen() && sqlite3_prepare_v2(db.handle(), sql, -1, &m_statement, nullptr) == SQLITE_OK
+    return db.isOpen()
+           && sqlite3_prepare_v2(db.handle(), sql, -1, &m_statement, nullptr) == SQLITE_OK
            && m_statement;
 }
 
@@ -131,7 +132,8 @@ QVariant SqliteStatement::value(int column) const
     case SQLITE_FLOAT:
         return QVariant(sqlite3_column_double(m_statement, column));
     case SQLITE_TEXT: {
-        const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(m_statement, column));
+        const auto *text =
+            static_cast<const char16_t *>(sqlite3_column_text16(m_statement, column));
         return QVariant(QString::fromUtf16(text, sqlite3_column_bytes16(m_statement, column) / 2));
     }
     case SQLITE_BLOB: {

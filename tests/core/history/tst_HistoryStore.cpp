@@ -337,6 +337,68 @@ TEST(HistoryReader, RangesAreNewestFirstAndPerNumber)
     EXPECT_EQ(reader.rows(a, HistoryRange::LastRequests, 1)[0].balance, 11);
 }
 
+// Rows that another tool wrote with other types than the program's own: a
+// number kept as text reads as that number, an empty balance as no balance,
+// and the newest row of several numbers comes back in their order.
+TEST(HistoryReader, HandWrittenValuesReadAsTheirNumbers)
+{
+    struct Case
+    {
+        const char *number;
+        const char *values; // Balance, Average, TurnOff, Recomend, SMS, Minutes, USDRate
+        double balance;
+        bool hasBalance;
+        int turnOffDays;
+        int smsLeft;
+        double usdRate;
+    };
+    const Case cases[] = {
+        {"9160000001", "'12.5', 0, 3, 0, '7', 0, 28.5", 12.5, true, 3, 7, 28.5},
+        {"9160000002", "NULL, 0, '4', 0, 0, 0, '30.25'", 0, false, 4, 0, 30.25},
+        {"9160000003", "-3, 1.5, 0, 100, 5, 0, 0", -3, true, 0, 5, 0},
+        {"916'004", "0, 0, 0, 0, 0, 0, 0", 0, true, 0, 0, 0},
+    };
+    TempFolder dir;
+    const QString path = dir.file(QStringLiteral("Zelvant.mdb"));
+    ASSERT_TRUE(initHistory(path));
+    QStringList numbers;
+    {
+        RawDb raw(path);
+        for (const Case &c : cases) {
+            const QString number = QString::fromUtf8(c.number);
+            // An older row first: only the newest may come back.
+            raw.insert(number, QStringLiteral("'2026-01-01 00:00:00'"), 999);
+            raw.exec(QStringLiteral("INSERT INTO Phones (PhoneNumber, QueryDateTime, Balance, "
+                                    "Average, TurnOff, Recomend, SMS, Minutes, USDRate) VALUES "
+                                    "('%1', '2026-03-02T11:12:13', %2)")
+                         .arg(QString(number).replace(QStringLiteral("'"), QStringLiteral("''")),
+                              QString::fromUtf8(c.values)));
+            numbers.prepend(number); // asked in another order than written
+        }
+    }
+    numbers.insert(1, QStringLiteral("9169999999")); // no rows at all
+
+    QString error;
+    const QList<std::optional<HistoryRow>> latest = HistoryReader(path).latestOf(numbers, &error);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_EQ(latest.size(), numbers.size());
+    EXPECT_FALSE(latest[1].has_value());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.number);
+        const auto &row = latest[numbers.indexOf(QString::fromUtf8(c.number))];
+        ASSERT_TRUE(row.has_value());
+        EXPECT_EQ(row->phoneNumber, QString::fromUtf8(c.number));
+        EXPECT_EQ(row->balance, c.balance);
+        EXPECT_EQ(row->hasBalance, c.hasBalance);
+        EXPECT_EQ(row->turnOffDays, c.turnOffDays);
+        EXPECT_EQ(row->smsLeft, c.smsLeft);
+        EXPECT_EQ(row->usdRate, c.usdRate);
+        EXPECT_EQ(row->queryDateTime, QDateTime(QDate(2026, 3, 2), QTime(11, 12, 13)));
+    }
+    EXPECT_TRUE(HistoryReader(path).latestOf({}, &error).isEmpty());
+    EXPECT_TRUE(error.isEmpty());
+}
+
 TEST(HistoryStore, MissingFileSwitchesHistoryOffOnceAndCreatesNothing)
 {
     StoreFixture f;
