@@ -65,7 +65,10 @@ dpkg-deb -x "$deb" "$work/contents"
 desktop-file-validate "$work/contents/usr/share/applications/zelvant.desktop"
 appstreamcli validate --no-net "$work/contents/usr/share/metainfo/"*.metainfo.xml
 [ -f "$work/contents/usr/share/man/man1/zelvant.1.gz" ] || fail "no manual page in the package"
-dpkg-deb --field "$deb" Depends | grep -q libmosquitto || fail "libmosquitto is not a dependency"
+depends="$(dpkg-deb --field "$deb" Depends)"
+for library in libmosquitto libsqlite3; do
+    grep -q "$library" <<<"$depends" || fail "$library is not a dependency"
+done
 
 step "Installing with apt-get"
 export DEBIAN_FRONTEND=noninteractive
