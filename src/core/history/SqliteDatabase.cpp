@@ -43,10 +43,10 @@ bool SqliteDatabase::open(const QString &path, Open how, int busyTimeoutMs)
                                                 : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     // On failure SQLite still hands back a connection that carries the
     // message; it is kept until errorText() has been read.
-    const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
+    m_open = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr) == SQLITE_OK;
     if (m_db)
         sqlite3_busy_timeout(m_db, busyTimeoutMs);
-    return rc == SQLITE_OK;
+    return m_open;
 }
 
 void SqliteDatabase::close()
@@ -54,17 +54,18 @@ void SqliteDatabase::close()
     if (m_db)
         sqlite3_close_v2(m_db);
     m_db = nullptr;
+    m_open = false;
 }
 
 bool SqliteDatabase::exec(const char *sql)
 {
-    return m_db && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return m_open && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 QString SqliteDatabase::errorText() const
 {
     if (!m_db)
-        return QString::fromUtf8(sqlite3_errstr(SQLITE_NOMEM));
+        return unknownError();
     const QString text = QString::fromUtf8(sqlite3_errmsg(m_db)).trimmed();
     return text.isEmpty() ? unknownError() : text;
 }

@@ -25,7 +25,7 @@ public:
     enum class Open { ExistingFile, NewFile };
     // busyTimeoutMs: how long a statement waits for another process's lock.
     bool open(const QString &path, Open how, int busyTimeoutMs);
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_open; }
     void close();
 
     // Runs statements that return no rows.
@@ -36,7 +36,8 @@ public:
     sqlite3 *handle() const { return m_db; }
 
 private:
-    sqlite3 *m_db = nullptr;
+    sqlite3 *m_db = nullptr; // also after a failed open, for its message
+    bool m_open = false;
 };
 
 // A prepared statement; its parameters count from 1, its columns from 0.
