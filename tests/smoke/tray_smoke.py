@@ -136,11 +136,16 @@ class Session:
 
     def start_xvfb(self):
         # -displayfd lets the server pick a free display number itself.
+        # -noreset: by default the server resets when its last client leaves,
+        # and a client connecting during the reset is refused; a helper that
+        # looks at the screen and leaves (the accessibility bus launcher does)
+        # would then make the program under test fail to start at random.
         read_fd, write_fd = os.pipe()
+        log = open(os.path.join(self.tmp, "Xvfb.log"), "ab")
         p = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
-                              "-nolisten", "tcp"],
-                             env=self.env, pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL, start_new_session=True)
+                              "-nolisten", "tcp", "-noreset"],
+                             env=self.env, pass_fds=(write_fd,), stdout=log,
+                             stderr=subprocess.STDOUT, start_new_session=True)
         self.procs.append(p)
         os.close(write_fd)
         data = b""
