@@ -141,12 +141,8 @@ class Session:
         # looks at the screen and leaves (the accessibility bus launcher does)
         # would then make the program under test fail to start at random.
         read_fd, write_fd = os.pipe()
-        log = open(os.path.join(self.tmp, "Xvfb.log"), "ab")
-        p = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
-                              "-nolisten", "tcp", "-noreset"],
-                             env=self.env, pass_fds=(write_fd,), stdout=log,
-                             stderr=subprocess.STDOUT, start_new_session=True)
-        self.procs.append(p)
+        p = self.start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+                        "-nolisten", "tcp", "-noreset"], pass_fds=(write_fd,))
         os.close(write_fd)
         data = b""
         deadline = time.monotonic() + 20
